@@ -1,0 +1,32 @@
+#pragma once
+// Where tests find their data and where they may write.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tw::test {
+
+// The source tree's root; under Wine a path on drive Z:, which maps the Linux root.
+std::filesystem::path SourcePath(std::string_view relative = {});
+
+// tests/data/<relative>.
+std::filesystem::path DataPath(std::string_view relative);
+
+// Reads a whole file as bytes; fails the current test (and returns "") when it cannot.
+std::string ReadDataFile(std::string_view relative);
+
+// A fresh, empty folder removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(std::string_view name) const { return path_ / std::filesystem::path(name); }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace tw::test
