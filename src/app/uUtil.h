@@ -1,0 +1,45 @@
+#pragma once
+// Text cleaning for what the ticker shows: feed titles and descriptions arrive with markup and
+// numeric character references that a one-line ticker and a plain hint cannot render.
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+// Removes markup from 8-bit (UTF-8) text. The first "|" becomes CR LF; a tag whose name starts
+// with "/P", "HR/", "HR /" or "BR" (any case) becomes CR LF, every other tag vanishes. A ">"
+// standing before the first "<" is kept as text and the rest is cleaned on its own (its first
+// "|" becomes CR LF too). A "<" that no ">" ever follows is kept with the rest of the text as it
+// stands, so no text is lost and the routine always ends. Runs in linear time.
+std::string StripMarkup(std::string_view text);
+
+// Replaces numeric character references ("&#39;", "&#x2019;", "&#$41;", "&# 65;") by the
+// character they name. The number is read from at most ten characters after "&#": blanks, an
+// optional sign, then decimal digits, or hexadecimal digits after "$", "x", "X" or "0x". A ";"
+// right after the number closes the reference and a second ";" right after it is dropped too.
+// A reference without ";" is decoded as well and whatever follows the number is kept. Anything
+// else after "&#" is copied unchanged. Numbers above 0xFFFF become a surrogate pair; numbers
+// that name no character (0, negative, a lone surrogate, above 0x10FFFF) become U+FFFD, so no
+// NUL or broken UTF-16 reaches the screen.
+std::u16string DecodeCharRefs(std::u16string_view text);
+
+namespace uutil {
+
+// Removes leading and trailing blanks and control characters (every byte up to and including
+// the space).
+std::string TrimBlanks(std::string_view text);
+
+// UTF-8 to UTF-16 and back; malformed input sequences become U+FFFD.
+std::u16string WidenUtf8(std::string_view text);
+std::string NarrowToUtf8(std::u16string_view text);
+
+}  // namespace uutil
+
+// What the ticker shows of an item's title or description: StripMarkup, trim, then
+// DecodeCharRefs (decoded in UTF-16 so the characters keep their value), as UTF-8.
+std::string CleanItemText(std::string_view text);
+
+// What the title label shows of a channel title: trim, then DecodeCharRefs, as UTF-8.
+std::string CleanChannelTitle(std::string_view text);
+
+}  // namespace tw
