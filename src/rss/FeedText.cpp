@@ -1,0 +1,304 @@
+#include "rss/FeedText.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tw {
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// Windows-1252 from 0x80 to 0x9F; the five unassigned bytes keep their own code (as browsers do).
+constexpr std::array<char16_t, 32> kWin1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Windows-1251 from 0x80 to 0xBF; 0xC0 to 0xFF are U+0410 to U+044F in order.
+constexpr std::array<char16_t, 64> kWin1251High = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
+
+char16_t Win1252(unsigned char b) {
+    return (b >= 0x80 && b <= 0x9F) ? kWin1252High[b - 0x80] : char16_t(b);
+}
+
+char16_t Win1251(unsigned char b) {
+    if (b < 0x80) return b;
+    if (b < 0xC0) return kWin1251High[b - 0x80];
+    return char16_t(0x0410 + (b - 0xC0));
+}
+
+char16_t Iso8859_15(unsigned char b) {
+    switch (b) {
+        case 0xA4: return 0x20AC;
+        case 0xA6: return 0x0160;
+        case 0xA8: return 0x0161;
+        case 0xB4: return 0x017D;
+        case 0xB8: return 0x017E;
+        case 0xBC: return 0x0152;
+        case 0xBD: return 0x0153;
+        case 0xBE: return 0x0178;
+        default: return b;
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at bytes[i] and its code point; 0 when malformed.
+size_t Utf8Sequence(std::string_view bytes, size_t i, char32_t& cp) {
+    const auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char b0 = at(i);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t len;
+    char32_t min;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2, min = 0x80, cp = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3, min = 0x800, cp = b0 & 0x0F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4, min = 0x10000, cp = b0 & 0x07;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - i < len) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const unsigned char b = at(i + k);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+void AppendCodePoint(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+// Decodes UTF-8; a malformed byte becomes U+FFFD, or its Windows-1252 letter when asked.
+std::u16string DecodeUtf8(std::string_view bytes, bool strayBytesAs1252) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        char32_t cp;
+        const size_t len = Utf8Sequence(bytes, i, cp);
+        if (len == 0) {
+            out.push_back(strayBytesAs1252 ? Win1252(static_cast<unsigned char>(bytes[i])) : kReplacement);
+            ++i;
+        } else {
+            AppendCodePoint(out, cp);
+            i += len;
+        }
+    }
+    return out;
+}
+
+std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+    std::u16string out;
+    out.reserve(bytes.size() / 2 + 1);
+    size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const auto b0 = static_cast<unsigned char>(bytes[i]);
+        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+        out.push_back(bigEndian ? char16_t((b0 << 8) | b1) : char16_t((b1 << 8) | b0));
+    }
+    if (i < bytes.size()) out.push_back(kReplacement);  // an odd byte at the end
+    return out;
+}
+
+template <class Map>
+std::u16string DecodeSingleByte(std::string_view bytes, Map map) {
+    std::u16string out(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = map(static_cast<unsigned char>(bytes[i]));
+    return out;
+}
+
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+// Lower-case letters and digits only, so "ISO_8859-1", "iso-8859-1" and "ISO8859 1" compare equal.
+std::string Canonical(std::string_view name) {
+    std::string out;
+    for (char c : name) {
+        c = Lower(c);
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out.push_back(c);
+    }
+    return out;
+}
+
+// The charset a declared name stands for; false for names we do not read (and for UTF-16
+// names, which cannot be true of bytes whose declaration reads as ASCII).
+bool CharsetOfName(std::string_view name, TFeedCharset& charset) {
+    const std::string c = Canonical(name);
+    if (c == "utf8" || c == "unicode11utf8") {
+        charset = TFeedCharset::fcUtf8;
+    } else if (c == "iso88591" || c == "latin1" || c == "l1" || c == "cp819" || c == "ibm819" ||
+               c == "isoir100" || c == "windows1252" || c == "cp1252" || c == "xcp1252" ||
+               c == "usascii" || c == "ascii" || c == "ansix341968" || c == "iso646us" ||
+               c == "cp367" || c == "us") {
+        // Publishers who declare Latin-1 or ASCII routinely send Windows-1252 quotes and dashes
+        // in 0x80-0x9F, where Latin-1 has only unused control codes; browsers read them so too.
+        charset = TFeedCharset::fcWindows1252;
+    } else if (c == "iso885915" || c == "latin9" || c == "l9") {
+        charset = TFeedCharset::fcIso8859_15;
+    } else if (c == "windows1251" || c == "cp1251" || c == "xcp1251") {
+        charset = TFeedCharset::fcWindows1251;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string DeclaredEncodingOf(std::string_view bytes) {
+    size_t i = 0;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") i = 3;
+    while (i < bytes.size() && IsXmlSpace(bytes[i])) ++i;
+    if (bytes.substr(i, 5) != "<?xml") return {};
+    const size_t end = bytes.find("?>", i);
+    const std::string_view decl = bytes.substr(i + 5, end == std::string_view::npos ? std::string_view::npos : end - i - 5);
+    // Walk the pseudo-attributes: name, optional spaces, "=", optional spaces, quoted value.
+    size_t p = 0;
+    while (p < decl.size()) {
+        while (p < decl.size() && IsXmlSpace(decl[p])) ++p;
+        const size_t nameStart = p;
+        while (p < decl.size() && !IsXmlSpace(decl[p]) && decl[p] != '=') ++p;
+        const std::string_view name = decl.substr(nameStart, p - nameStart);
+        while (p < decl.size() && IsXmlSpace(decl[p])) ++p;
+        if (p >= decl.size() || decl[p] != '=') return {};
+        ++p;
+        while (p < decl.size() && IsXmlSpace(decl[p])) ++p;
+        if (p >= decl.size() || (decl[p] != '"' && decl[p] != '\'')) return {};
+        const char quote = decl[p++];
+        const size_t close = decl.find(quote, p);
+        if (close == std::string_view::npos) return {};
+        if (name == "encoding") return std::string(decl.substr(p, close - p));
+        p = close + 1;
+    }
+    return {};
+}
+
+TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes) {
+    TFeedCharsetChoice choice;
+    const auto byteAt = [&](size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : -1; };
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        choice.Charset = TFeedCharset::fcUtf8;
+        choice.FromByteOrderMark = true;
+        choice.MarkLength = 3;
+    } else if (byteAt(0) == 0xFF && byteAt(1) == 0xFE) {
+        choice.Charset = TFeedCharset::fcUtf16LE;
+        choice.FromByteOrderMark = true;
+        choice.MarkLength = 2;
+    } else if (byteAt(0) == 0xFE && byteAt(1) == 0xFF) {
+        choice.Charset = TFeedCharset::fcUtf16BE;
+        choice.FromByteOrderMark = true;
+        choice.MarkLength = 2;
+    } else if (byteAt(0) == '<' && byteAt(1) == 0) {
+        choice.Charset = TFeedCharset::fcUtf16LE;  // UTF-16 without a mark: "<" then a zero byte
+    } else if (byteAt(0) == 0 && byteAt(1) == '<') {
+        choice.Charset = TFeedCharset::fcUtf16BE;
+    }
+    if (choice.FromByteOrderMark || choice.Charset != TFeedCharset::fcUtf8) {
+        // A mark outranks the declaration; a UTF-16 text's declaration is read after decoding.
+        if (choice.Charset == TFeedCharset::fcUtf8) choice.DeclaredName = DeclaredEncodingOf(bytes);
+        return choice;
+    }
+    choice.DeclaredName = DeclaredEncodingOf(bytes);
+    TFeedCharset declared;
+    if (!choice.DeclaredName.empty() && CharsetOfName(choice.DeclaredName, declared)) {
+        choice.Charset = declared;
+        choice.Declared = true;
+        return choice;
+    }
+    choice.Charset = IsValidUtf8(bytes) ? TFeedCharset::fcUtf8 : TFeedCharset::fcWindows1252;
+    return choice;
+}
+
+std::u16string DecodeAs(std::string_view bytes, TFeedCharset charset) {
+    switch (charset) {
+        case TFeedCharset::fcUtf8: return DecodeUtf8(bytes, false);
+        case TFeedCharset::fcUtf16LE: return DecodeUtf16(bytes, false);
+        case TFeedCharset::fcUtf16BE: return DecodeUtf16(bytes, true);
+        case TFeedCharset::fcWindows1252: return DecodeSingleByte(bytes, Win1252);
+        case TFeedCharset::fcIso8859_15: return DecodeSingleByte(bytes, Iso8859_15);
+        case TFeedCharset::fcWindows1251: return DecodeSingleByte(bytes, Win1251);
+    }
+    return DecodeUtf8(bytes, false);
+}
+
+std::u16string DecodeFeedText(std::string_view bytes) {
+    const TFeedCharsetChoice choice = ChooseFeedCharset(bytes);
+    const std::string_view body = bytes.substr(choice.MarkLength);
+    if (choice.Charset == TFeedCharset::fcUtf8 && (choice.Declared || choice.FromByteOrderMark)) {
+        return DecodeUtf8(body, true);
+    }
+    return DecodeAs(body, choice.Charset);
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        // ASCII runs are the bulk of every feed; skip them without decoding.
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t cp;
+        const size_t len = Utf8Sequence(bytes, i, cp);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view text) { return DecodeUtf8(text, false); }
+
+}  // namespace tw

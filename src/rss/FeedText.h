@@ -1,0 +1,56 @@
+#pragma once
+// Turning the bytes of a feed into the UTF-16 text the XML reader takes, and back to the
+// UTF-8 strings of the feed model.
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+// How a feed's bytes were read.
+enum class TFeedCharset {
+    fcUtf8,
+    fcUtf16LE,
+    fcUtf16BE,
+    fcWindows1252,  // also what ISO-8859-1 and US-ASCII declarations are read as
+    fcIso8859_15,
+    fcWindows1251,
+};
+
+// The choice made for one text, and why.
+struct TFeedCharsetChoice {
+    TFeedCharset Charset = TFeedCharset::fcUtf8;
+    bool FromByteOrderMark = false;  // a byte-order mark decided; it is not part of the text
+    size_t MarkLength = 0;           // bytes taken by that mark
+    bool Declared = false;           // the XML declaration's encoding decided
+    std::string DeclaredName;        // the declaration's encoding as written, "" when none
+};
+
+// Reads the encoding pseudo-attribute of an XML declaration at the start of ASCII-compatible
+// bytes (after an optional UTF-8 byte-order mark and white space). "" when there is none or it
+// is malformed. The name is returned as written.
+std::string DeclaredEncodingOf(std::string_view bytes);
+
+// Decides how to read the bytes: a byte-order mark first (UTF-8, UTF-16LE, UTF-16BE), then the
+// shape of UTF-16 without a mark ("<" next to a zero byte), then the declared encoding when it
+// names one we know, else UTF-8 when the bytes are valid UTF-8, else Windows-1252.
+TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes);
+
+// Decodes feed bytes to UTF-16 by ChooseFeedCharset, without the byte-order mark. Never fails:
+// malformed sequences become U+FFFD, except that a text declared UTF-8 but holding stray bytes
+// that are not UTF-8 reads each such byte as Windows-1252 (a mislabelled Latin letter is kept).
+std::u16string DecodeFeedText(std::string_view bytes);
+
+// Decodes with a given charset (no byte-order mark handling).
+std::u16string DecodeAs(std::string_view bytes, TFeedCharset charset);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// UTF-8 to UTF-16; each malformed byte becomes U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+
+}  // namespace tw
