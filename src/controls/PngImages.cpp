@@ -1,0 +1,164 @@
+#include "controls/PngImages.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+namespace tw {
+
+namespace {
+
+struct ReadSource {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
+    auto* src = static_cast<ReadSource*>(png_get_io_ptr(png));
+    if (length > src->size - src->pos) png_error(png, "unexpected end of data");
+    std::memcpy(out, src->data + src->pos, length);
+    src->pos += length;
+}
+
+struct ErrorSink {
+    std::string message;
+};
+
+void OnPngError(png_structp png, png_const_charp message) {
+    auto* sink = static_cast<ErrorSink*>(png_get_error_ptr(png));
+    if (sink) sink->message = message ? message : "PNG error";
+    png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// Everything libpng allocates lives here so that a longjmp out of a failed read frees it.
+struct Decoder {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~Decoder() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+bool Fail(std::string* error, const std::string& why) {
+    if (error) *error = why;
+    return false;
+}
+
+// The libpng calls between setjmp and the end. Kept free of C++ objects with destructors
+// that a longjmp would skip: the rows go into `rows`, allocated by the caller.
+bool ReadImage(Decoder& d, ReadSource& src, std::vector<std::uint8_t>& rgba, png_uint_32& width,
+               png_uint_32& height, std::string& why) {
+    if (setjmp(png_jmpbuf(d.png))) return false;
+    png_set_read_fn(d.png, &src, ReadFromMemory);
+    png_set_user_limits(d.png, kMaxPngSide, kMaxPngSide);
+    png_read_info(d.png, d.info);
+    int bitDepth = 0, colorType = 0, interlace = 0;
+    png_get_IHDR(d.png, d.info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
+    if (width == 0 || height == 0 || width > kMaxPngSide || height > kMaxPngSide) {
+        why = "unsupported picture size";
+        return false;
+    }
+    // Every colour type becomes 8-bit BGRA, the platform's pixel order.
+    png_set_expand(d.png);
+    png_set_strip_16(d.png);
+    png_set_gray_to_rgb(d.png);
+    png_set_bgr(d.png);
+    png_set_add_alpha(d.png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(d.png);
+    png_read_update_info(d.png, d.info);
+    if (png_get_rowbytes(d.png, d.info) != static_cast<png_size_t>(width) * 4) {
+        why = "unexpected row layout";
+        return false;
+    }
+    rgba.resize(static_cast<std::size_t>(width) * height * 4);
+    std::vector<png_bytep> rows(height);
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = rgba.data() + static_cast<std::size_t>(y) * width * 4;
+    png_read_image(d.png, rows.data());
+    png_read_end(d.png, nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool DecodePng(const std::uint8_t* data, std::size_t size, TPixelImage& out, std::string* error) {
+    out = TPixelImage();
+    if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return Fail(error, "not a PNG file");
+    ErrorSink sink;
+    Decoder d;
+    d.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &sink, OnPngError, OnPngWarning);
+    if (!d.png) return Fail(error, "out of memory");
+    d.info = png_create_info_struct(d.png);
+    if (!d.info) return Fail(error, "out of memory");
+    ReadSource src{data, size, 0};
+    std::vector<std::uint8_t> rgba;
+    png_uint_32 width = 0, height = 0;
+    std::string why;
+    if (!ReadImage(d, src, rgba, width, height, why))
+        return Fail(error, why.empty() ? (sink.message.empty() ? "invalid PNG" : sink.message) : why);
+    TPixelImage image(static_cast<int>(width), static_cast<int>(height));
+    std::memcpy(image.Data(), rgba.data(), rgba.size());
+    out = std::move(image);
+    return true;
+}
+
+bool DecodePng(const std::string& bytes, TPixelImage& out, std::string* error) {
+    return DecodePng(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), out, error);
+}
+
+TPixelImage Premultiplied(const TPixelImage& image) {
+    TPixelImage out = image;
+    for (int y = 0; y < out.Height(); ++y) {
+        std::uint32_t* row = out.Row(y);
+        for (int x = 0; x < out.Width(); ++x) {
+            const std::uint32_t px = row[x];
+            const std::uint32_t a = px >> 24;
+            auto scale = [a](std::uint32_t c) { return (c * a + 127) / 255; };
+            row[x] = (a << 24) | (scale((px >> 16) & 0xFF) << 16) | (scale((px >> 8) & 0xFF) << 8) | scale(px & 0xFF);
+        }
+    }
+    return out;
+}
+
+const TPixelImage& TPngImageCollection::Items(int index) const {
+    static const TPixelImage none;
+    return index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)] : none;
+}
+
+bool TPngImageCollection::Add(TPixelImage image) {
+    items_.push_back(std::move(image));
+    return true;
+}
+
+bool TPngImageCollection::AddPng(const std::string& bytes, std::string* error) {
+    TPixelImage image;
+    if (!DecodePng(bytes, image, error)) return false;
+    if (!Add(std::move(image))) {
+        if (error) *error = "picture of the wrong size";
+        return false;
+    }
+    return true;
+}
+
+void TPngImageCollection::Clear() { items_.clear(); }
+
+TPngImageList::~TPngImageList() { ReleaseHandle(); }
+
+bool TPngImageList::Add(TPixelImage image) {
+    if (image.Width() != width_ || image.Height() != height_) return false;
+    ReleaseHandle();  // the platform list is remade with the new picture on next use
+    return TPngImageCollection::Add(std::move(image));
+}
+
+void TPngImageList::Clear() {
+    ReleaseHandle();
+    TPngImageCollection::Clear();
+}
+
+void TPngImageList::ReleaseHandle() {
+    if (imageList_ && releaseImageList_) releaseImageList_(imageList_);
+    imageList_ = nullptr;
+}
+
+}  // namespace tw

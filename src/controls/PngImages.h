@@ -1,0 +1,104 @@
+#pragma once
+// The program's pictures: PNG bytes decoded (libpng, zlib) into 32-bit pixels, the `pngImages`
+// collection (start image, previous and next arrows) and the `pngTrayIcons` list (the six
+// 16 x 16 tray-menu icons), loaded from the executable's RCDATA resources on Windows.
+//
+// In the main window (Windows build):
+//     tw::TPngImageCollection pngImages;
+//     tw::TPngImageList pngTrayIcons(16, 16);
+//     tw::TPixelImage tile;
+//     std::string error;
+//     if (!tw::LoadProgramPictures(nullptr, pngImages, pngTrayIcons, tile, &error)) { ... }
+//     tw::DrawPngImage(hdc, pngImages.Items(0), 5, 1);           // imgStart at (5, 1)
+//     HIMAGELIST il = (HIMAGELIST)pngTrayIcons.ImageListHandle(); // menu images, owned by the list
+// Pixels are 0xAARRGGBB with straight (not premultiplied) alpha.
+#include "controls/Graphics.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+// Resource names (RCDATA) of the pictures, in collection order.
+inline constexpr std::array<const char*, 3> kPngImageResources = {"PNG_START", "PNG_PREV", "PNG_NEXT"};
+inline constexpr std::array<const char*, 6> kPngTrayIconResources = {"PNG_TRAY0", "PNG_TRAY1", "PNG_TRAY2",
+                                                                     "PNG_TRAY3", "PNG_TRAY4", "PNG_TRAY5"};
+inline constexpr const char* kPngTileResource = "PNG_TILE";
+inline constexpr const char* kMainIconResource = "MAINICON";
+
+// Pictures larger than this on either side are refused: the program's own are tiny, and a
+// bad header must not make a huge allocation.
+inline constexpr int kMaxPngSide = 4096;
+
+// Decodes a PNG of any colour type and bit depth into 0xAARRGGBB pixels (palette, grey and
+// low depths expanded, 16-bit reduced to 8, no alpha gives 0xFF, tRNS honoured, interlace
+// resolved). Returns false with a reason in `error` (if given) for data that is not a
+// complete, valid PNG; `out` is then left empty.
+bool DecodePng(const std::uint8_t* data, std::size_t size, TPixelImage& out, std::string* error = nullptr);
+bool DecodePng(const std::string& bytes, TPixelImage& out, std::string* error = nullptr);
+
+// Straight alpha to premultiplied, as the platform's alpha blending wants it.
+TPixelImage Premultiplied(const TPixelImage& image);
+
+// An ordered collection of pictures of any size (`pngImages`).
+class TPngImageCollection {
+public:
+    TPngImageCollection() = default;
+    virtual ~TPngImageCollection() = default;
+    TPngImageCollection(const TPngImageCollection&) = delete;
+    TPngImageCollection& operator=(const TPngImageCollection&) = delete;
+
+    int Count() const { return static_cast<int>(items_.size()); }
+    // Picture `index`; an index outside 0..Count()-1 gives an empty image.
+    const TPixelImage& Items(int index) const;
+    virtual bool Add(TPixelImage image);
+    // Decodes and adds; false (nothing added) when the bytes are not a valid PNG.
+    bool AddPng(const std::string& bytes, std::string* error = nullptr);
+    virtual void Clear();
+
+protected:
+    std::vector<TPixelImage> items_;
+};
+
+// A list of pictures that all have one size (`pngTrayIcons`).
+class TPngImageList : public TPngImageCollection {
+public:
+    TPngImageList(int width, int height) : width_(width), height_(height) {}
+    ~TPngImageList() override;
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Refuses (false) a picture of another size.
+    bool Add(TPixelImage image) override;
+    void Clear() override;
+    // Windows: an image list (HIMAGELIST, 32-bit with alpha) holding the pictures, made on
+    // first use and owned by this object. Null elsewhere or when it cannot be made.
+    void* ImageListHandle();
+
+private:
+    void ReleaseHandle();
+    int width_;
+    int height_;
+    void* imageList_ = nullptr;
+    void (*releaseImageList_)(void*) = nullptr;  // set by whoever made imageList_
+};
+
+// Windows: the bytes of RCDATA resource `name` in `module` (an HMODULE; null = the program),
+// false when there is none.
+bool ReadResourceBytes(void* module, const char* name, std::string& bytes);
+
+// Windows: loads pngImages (PNG_START, PNG_PREV, PNG_NEXT), pngTrayIcons (PNG_TRAY0..5) and the
+// background tile (PNG_TILE) from `module` (null = the program). Loads every picture it can;
+// returns false and names the missing or broken ones in `error` when any failed.
+bool LoadProgramPictures(void* module, TPngImageCollection& pngImages, TPngImageList& pngTrayIcons,
+                         TPixelImage& tile, std::string* error = nullptr);
+
+// Windows: draws `image` with its alpha onto `hdc` (an HDC) with its top-left at (x, y).
+void DrawPngImage(void* hdc, const TPixelImage& image, int x, int y);
+
+// Windows: a 32-bit icon (HICON) of `image`; the caller destroys it. Null on failure.
+void* CreatePngIcon(const TPixelImage& image);
+
+}  // namespace tw

@@ -1,0 +1,228 @@
+#pragma once
+// TScrollingText: the one-line marquee of the ticker bar (`lblTicker`).
+//
+// The control moves one line of text across its rectangle by `PixelJump` pixels per tick and
+// raises OnTextScrolled each time the text has gone all the way through. Glyphs show the font
+// colour and fade into the background colour over `EdgeFadeWidth` pixels at both side edges.
+// The text is rendered once per rebuild into a strip; a tick is one step, two block copies of
+// the control's area in memory and one copy to the screen, so nothing flickers.
+//
+// The stepping, strip geometry, key colour, blend and frame composition below are portable;
+// the platform supplies text measuring and rendering, the timer and the copy to the screen
+// through IScrollingTextHost.
+//
+// Creating it as a child of the main window (Windows build):
+//     auto ticker = tw::CreateScrollingText(hwndMain, left, top, width, height);
+//     ticker->SetFont({"Tahoma", 8, 0xE6F5FF, 0});
+//     ticker->SetBackgroundColor(0x40342B);
+//     ticker->SetLayout(tw::tlBottom);
+//     ticker->SetTextDirection(tw::tdRightToLeft);
+//     ticker->SetText("Loading RSS...");
+//     ticker->OnTextScrolled = [this](tw::TScrollingText&) { ... };
+//     ticker->Loaded();        // once, after the first properties: first rebuild, start offset
+// The control is a child window (WS_CHILD | WS_CLIPSIBLINGS) above its earlier siblings; it
+// paints itself on WM_PAINT and on every tick. Give the parent WS_CLIPCHILDREN. The object owns
+// its window: destroy the object (or let the unique_ptr go) before or while the parent goes.
+#include "controls/Graphics.h"
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace tw {
+
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+enum TTextDirection { tdLeftToRight, tdRightToLeft };
+
+// The two key colours of the text strip: glyphs are drawn in the key colour and let the
+// colour layer through.
+inline constexpr TColor kStripKeyColor = 4207659;      // 0x40342B
+inline constexpr TColor kStripAltKeyColor = 15136255;  // 0xE6F5FF
+
+// Longest text, in bytes, that is rendered into the strip; a longer `Text` is kept as it is
+// but drawn cut at a character boundary. Feed titles come from outside, and an unbounded one
+// would make an unbounded off-screen image.
+inline constexpr std::size_t kMaxRenderedTextBytes = 4096;
+
+// Raised by ColorBlend for an index outside 1..count.
+class ERangeError : public std::out_of_range {
+public:
+    using std::out_of_range::out_of_range;
+};
+
+// a * b / c in 64 bits, rounded to the nearest integer with halves away from zero.
+// c == 0 gives -1, as the platform's MulDiv does.
+int MulDivRounded(int a, int b, int c);
+
+// Colour `index` of `count` on the way from `from` to `to`: index 1 is `from`, index `count`
+// is `to`. Both are resolved to RGB first (`resolve` empty: the classic table). Throws
+// ERangeError "ColorIndex can't be less than 1 or greater than <count>" outside 1..count.
+TColor ColorBlend(TColor from, TColor to, int index, int count, const TColorResolver& resolve = {});
+
+// The key colour for a strip: kStripKeyColor unless the font or background colour value
+// equals it (compared as stored, not resolved), then kStripAltKeyColor.
+TColor ChooseKeyColor(TColor fontColor, TColor backgroundColor);
+
+// Strip width for a text `textWidth` pixels wide: the text plus one control width each side.
+int StripWidthFor(int textWidth, int controlWidth);
+
+// Top of the text in the strip; T = text height, H = control height.
+int TextTopFor(TTextLayout layout, int controlHeight, int textHeight);
+
+// The offset a pass starts from: 0 right to left, (control width - strip width) left to right.
+int StartOffsetFor(TTextDirection direction, int controlWidth, int stripWidth);
+
+// One tick's step of the offset. Returns true when the pass has ended: the offset has been
+// put back to the direction's start and OnTextScrolled is due.
+bool StepOffset(int& offset, TTextDirection direction, int pixelJump, int controlWidth, int stripWidth);
+
+// What the control needs from the platform.
+class IScrollingTextHost {
+public:
+    virtual ~IScrollingTextHost() = default;
+    struct TextExtent {
+        int Width = 0;
+        int Height = 0;
+    };
+    // Pixel width and height of `text` (UTF-8) in `font`.
+    virtual TextExtent MeasureText(const TFont& font, const std::string& text) = 0;
+    // Draws `text` with its top-left at (x, y) into `strip`, glyphs in `textColor` on an opaque
+    // ground of `background` (both 0x00BBGGRR, resolved). Glyph pixels must be exactly
+    // `textColor`: the text is drawn without smoothing.
+    virtual void RenderText(TPixelImage& strip, const TFont& font, const std::string& text, int x, int y,
+                            TColor textColor, TColor background) = 0;
+    virtual TColor ResolveColor(TColor c) = 0;
+    // Runs the tick timer every `milliseconds`; 0 stops it.
+    virtual void SetTimerInterval(int milliseconds) = 0;
+    // Shows a finished frame on the control's surface at (0, 0).
+    virtual void Present(const TPixelImage& frame) = 0;
+    virtual void SetVisible(bool visible) = 0;
+    virtual void SetBounds(int left, int top, int width, int height) = 0;
+    virtual void SetHint(const std::string& hint, bool showHint) = 0;
+    virtual void SetHandCursor(bool hand) = 0;
+    // The platform's handle of the control (an HWND on Windows), or null.
+    virtual void* NativeHandle() const { return nullptr; }
+};
+
+class TScrollingText {
+public:
+    // Width 50, height 18, Text "Text", Speed 50, EdgeFadeWidth 15, BackgroundColor clBtnFace,
+    // tlCenter, tdLeftToRight, PixelJump 1, offset -50, font colour clWindowText. No rebuild.
+    // Without a host the control computes frames but shows nothing (tests, benchmarks).
+    explicit TScrollingText(std::unique_ptr<IScrollingTextHost> host = nullptr);
+    ~TScrollingText();
+    TScrollingText(const TScrollingText&) = delete;
+    TScrollingText& operator=(const TScrollingText&) = delete;
+
+    const std::string& Text() const { return text_; }
+    void SetText(const std::string& text);
+    int Speed() const { return speed_; }
+    void SetSpeed(int milliseconds);  // 0 stops the timer; below 0 is taken as 0
+    TColor BackgroundColor() const { return backgroundColor_; }
+    void SetBackgroundColor(TColor color);
+    int EdgeFadeWidth() const { return edgeFadeWidth_; }
+    void SetEdgeFadeWidth(int pixels);
+    TTextLayout Layout() const { return layout_; }
+    void SetLayout(TTextLayout layout);
+    TTextDirection TextDirection() const { return textDirection_; }
+    void SetTextDirection(TTextDirection direction);
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);  // also sets Enabled to the same value
+    const TFont& Font() const { return font_; }
+    void SetFont(const TFont& font);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled) { enabled_ = enabled; }
+
+    int PixelJump = 1;  // pixels per tick, read on the next tick
+    bool ParentFont = true;
+
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    void SetBounds(int left, int top, int width, int height);  // rebuilds once loaded
+    void SetLeft(int left) { SetBounds(left, top_, width_, height_); }
+    void SetTop(int top) { SetBounds(left_, top, width_, height_); }
+    void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
+    void SetHeight(int height) { SetBounds(left_, top_, width_, height); }
+
+    const std::string& Hint() const { return hint_; }
+    void SetHint(const std::string& hint);
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool show);
+    bool HandCursor() const { return handCursor_; }
+    void SetHandCursor(bool hand);
+
+    // End of set-up: first rebuild, then the direction's start offset.
+    void Loaded();
+    // The timer's handler: one step, OnTextScrolled at the end of a pass, one frame shown.
+    void Tick();
+    // Composes the frame for the current offset and shows it.
+    void Paint();
+
+    // The mouse, as the platform reports it in control coordinates.
+    void MouseDown(TMouseButton button, unsigned shift, int x, int y);
+    void MouseUp(TMouseButton button, unsigned shift, int x, int y);
+    void MouseMove(unsigned shift, int x, int y);
+
+    std::function<void(TScrollingText& sender)> OnTextScrolled;
+    std::function<void(TScrollingText& sender)> OnClick;
+    std::function<void(TScrollingText& sender, TMouseButton, unsigned shift, int x, int y)> OnMouseDown;
+    std::function<void(TScrollingText& sender, TMouseButton, unsigned shift, int x, int y)> OnMouseUp;
+    std::function<void(TScrollingText& sender, unsigned shift, int x, int y)> OnMouseMove;
+
+    // State, for tests and the benchmark.
+    int Offset() const { return offset_; }
+    void SetOffset(int offset) { offset_ = offset; }
+    int StripWidth() const { return stripWidth_; }
+    TColor KeyColor() const { return keyColor_; }
+    int TextTop() const { return textTop_; }
+    int RebuildCount() const { return rebuildCount_; }
+    bool IsLoaded() const { return loaded_; }
+    const TPixelImage& Strip() const { return strip_; }
+    const TPixelImage& ColorLayer() const { return colorLayer_; }
+    const TPixelImage& Frame() const { return frame_; }
+    // Composes the frame without showing it.
+    void ComposeFrame();
+    // The platform side, or null.
+    IScrollingTextHost* Host() const { return host_.get(); }
+    // Windows: the control's window handle (HWND), else null.
+    void* Handle() const;
+
+private:
+    void Rebuild();
+    TColor Resolve(TColor c) const;
+
+    std::unique_ptr<IScrollingTextHost> host_;
+    std::string text_ = "Text";
+    int speed_ = 50;
+    TColor backgroundColor_ = clBtnFace;
+    int edgeFadeWidth_ = 15;
+    TTextLayout layout_ = tlCenter;
+    TTextDirection textDirection_ = tdLeftToRight;
+    bool visible_ = true;
+    bool enabled_ = true;
+    TFont font_{};
+    int left_ = 0, top_ = 0, width_ = 50, height_ = 18;
+    std::string hint_;
+    bool showHint_ = false;
+    bool handCursor_ = false;
+    bool loaded_ = false;
+    bool mouseDown_ = false;
+
+    int offset_ = -50;
+    TColor keyColor_ = kStripKeyColor;
+    int textTop_ = 0;
+    int stripWidth_ = 0;
+    int rebuildCount_ = 0;
+    TPixelImage strip_;
+    TPixelImage colorLayer_;
+    TPixelImage frame_;
+};
+
+// Windows: creates the control as a child window of `parentWindow` (an HWND) at the given
+// bounds, with its tick timer running at Speed 50. Returns null when the window cannot be made.
+std::unique_ptr<TScrollingText> CreateScrollingText(void* parentWindow, int left, int top, int width, int height);
+
+}  // namespace tw
