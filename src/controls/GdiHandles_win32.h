@@ -1,0 +1,127 @@
+#pragma once
+// Owners of the window-system handles the ticker controls use (Windows build only).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <utility>
+
+namespace tw::gdi {
+
+template <class Traits>
+class UniqueHandle {
+public:
+    using Handle = typename Traits::Handle;
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle h) : h_(h) {}
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Release()) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        Reset(o.Release());
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { Reset(); }
+    Handle Get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    [[nodiscard]] Handle Release() { return std::exchange(h_, nullptr); }
+    void Reset(Handle h = nullptr) {
+        if (h == h_) return;
+        if (h_) Traits::Close(h_);
+        h_ = h;
+    }
+
+private:
+    Handle h_ = nullptr;
+};
+
+struct GdiObjectTraits {
+    using Handle = HGDIOBJ;
+    static void Close(Handle h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static void Close(Handle h) { DeleteDC(h); }
+};
+struct WindowTraits {
+    using Handle = HWND;
+    static void Close(Handle h) { DestroyWindow(h); }
+};
+struct IconTraits {
+    using Handle = HICON;
+    static void Close(Handle h) { DestroyIcon(h); }
+};
+
+using GdiObject = UniqueHandle<GdiObjectTraits>;
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using Window = UniqueHandle<WindowTraits>;
+using Icon = UniqueHandle<IconTraits>;
+
+// Selects an object into a DC for a scope and puts the previous one back.
+class SelectScope {
+public:
+    SelectScope(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
+    ~SelectScope() {
+        if (old_ && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+    }
+    SelectScope(const SelectScope&) = delete;
+    SelectScope& operator=(const SelectScope&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// GetDC / ReleaseDC for a window.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// BeginPaint / EndPaint.
+class PaintScope {
+public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &ps_); }
+    ~PaintScope() { EndPaint(hwnd_, &ps_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_ = nullptr;
+};
+
+inline std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+// A top-down 32-bit bitmap header for `width` x `height` pixels.
+inline BITMAPINFO TopDownBitmapInfo(int width, int height) {
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = -height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    return bmi;
+}
+
+}  // namespace tw::gdi

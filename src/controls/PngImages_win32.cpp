@@ -1,0 +1,117 @@
+// The program's pictures from the executable's RCDATA resources, and the ways the window
+// system shows them: alpha-blended drawing, icons and an image list.
+#include "controls/GdiHandles_win32.h"
+#include "controls/PngImages.h"
+
+#include <cstring>
+#include <vector>
+
+namespace tw {
+
+namespace {
+
+// A 32-bit DIB section holding `image`'s pixels as they are.
+gdi::GdiObject MakeDib(const TPixelImage& image) {
+    BITMAPINFO bmi = gdi::TopDownBitmapInfo(image.Width(), image.Height());
+    void* bits = nullptr;
+    gdi::GdiObject dib(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) return {};
+    std::memcpy(bits, image.Data(), static_cast<std::size_t>(image.Width()) * image.Height() * 4);
+    return dib;
+}
+
+void DestroyImageList(void* list) { ImageList_Destroy(static_cast<HIMAGELIST>(list)); }
+
+bool LoadOne(HMODULE module, const char* name, TPixelImage& out, std::string& failures) {
+    std::string bytes, why;
+    if (!ReadResourceBytes(module, name, bytes)) why = "missing";
+    else if (!DecodePng(bytes, out, &why)) {}
+    else return true;
+    failures += (failures.empty() ? "" : "; ") + std::string(name) + ": " + why;
+    return false;
+}
+
+}  // namespace
+
+bool ReadResourceBytes(void* module, const char* name, std::string& bytes) {
+    bytes.clear();
+    HMODULE mod = module ? static_cast<HMODULE>(module) : GetModuleHandleW(nullptr);
+    const std::wstring wide = gdi::Widen(name ? name : "");
+    HRSRC info = FindResourceW(mod, wide.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    if (!info) return false;
+    const DWORD size = SizeofResource(mod, info);
+    HGLOBAL handle = LoadResource(mod, info);
+    const void* data = handle ? LockResource(handle) : nullptr;
+    if (!data) return false;
+    bytes.assign(static_cast<const char*>(data), size);
+    return true;
+}
+
+bool LoadProgramPictures(void* module, TPngImageCollection& pngImages, TPngImageList& pngTrayIcons,
+                         TPixelImage& tile, std::string* error) {
+    HMODULE mod = static_cast<HMODULE>(module);
+    std::string failures;
+    pngImages.Clear();
+    pngTrayIcons.Clear();
+    // A picture that fails keeps its place as an empty image, so indexes never shift.
+    for (const char* name : kPngImageResources) {
+        TPixelImage image;
+        LoadOne(mod, name, image, failures);
+        pngImages.Add(std::move(image));
+    }
+    for (const char* name : kPngTrayIconResources) {
+        TPixelImage image;
+        if (LoadOne(mod, name, image, failures) && !pngTrayIcons.Add(image)) {
+            failures += (failures.empty() ? "" : "; ") + std::string(name) + ": wrong size";
+            image = TPixelImage();
+        }
+        if (image.Empty()) pngTrayIcons.Add(TPixelImage(pngTrayIcons.Width(), pngTrayIcons.Height(), 0));
+    }
+    tile = TPixelImage();
+    LoadOne(mod, kPngTileResource, tile, failures);
+    if (error) *error = failures;
+    return failures.empty();
+}
+
+void DrawPngImage(void* hdc, const TPixelImage& image, int x, int y) {
+    if (!hdc || image.Empty()) return;
+    gdi::GdiObject dib = MakeDib(Premultiplied(image));
+    gdi::MemoryDc memory(CreateCompatibleDC(static_cast<HDC>(hdc)));
+    if (!dib || !memory) return;
+    gdi::SelectScope select(memory.Get(), dib.Get());
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(static_cast<HDC>(hdc), x, y, image.Width(), image.Height(), memory.Get(), 0, 0, image.Width(),
+               image.Height(), blend);
+}
+
+void* CreatePngIcon(const TPixelImage& image) {
+    if (image.Empty()) return nullptr;
+    gdi::GdiObject color = MakeDib(image);  // icons take straight alpha
+    // An all-zero mask: the colour bitmap's alpha decides. CreateBitmap leaves null bits undefined.
+    const std::vector<unsigned char> zeros(static_cast<std::size_t>((image.Width() + 15) / 16 * 2) * image.Height(), 0);
+    gdi::GdiObject mask(CreateBitmap(image.Width(), image.Height(), 1, 1, zeros.data()));
+    if (!color || !mask) return nullptr;
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmColor = static_cast<HBITMAP>(color.Get());
+    info.hbmMask = static_cast<HBITMAP>(mask.Get());
+    return CreateIconIndirect(&info);  // copies both bitmaps
+}
+
+void* TPngImageList::ImageListHandle() {
+    if (imageList_) return imageList_;
+    HIMAGELIST list = ImageList_Create(width_, height_, ILC_COLOR32 | ILC_MASK, Count(), 1);
+    if (!list) return nullptr;
+    for (const TPixelImage& image : items_) {
+        gdi::Icon icon(static_cast<HICON>(CreatePngIcon(image)));
+        if (!icon || ImageList_AddIcon(list, icon.Get()) < 0) {
+            ImageList_Destroy(list);
+            return nullptr;
+        }
+    }
+    imageList_ = list;
+    releaseImageList_ = DestroyImageList;
+    return imageList_;
+}
+
+}  // namespace tw

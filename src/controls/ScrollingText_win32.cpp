@@ -1,0 +1,304 @@
+// The scrolling text as a child window: GDI text measuring and rendering into the strip, the
+// tick timer, and the one copy of each composed frame to the screen.
+#include "controls/GdiHandles_win32.h"
+#include "controls/ScrollingText.h"
+
+#include <windowsx.h>
+
+#include <cstring>
+#include <exception>
+
+namespace tw {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TidewireScrollingText";
+constexpr UINT_PTR kTickTimer = 1;
+
+class ScrollingTextWindow final : public IScrollingTextHost {
+public:
+    static std::unique_ptr<ScrollingTextWindow> Make(HWND parent, int left, int top, int width, int height);
+    ~ScrollingTextWindow() override;
+
+    void Attach(TScrollingText* owner) { owner_ = owner; }
+
+    TextExtent MeasureText(const TFont& font, const std::string& text) override;
+    void RenderText(TPixelImage& strip, const TFont& font, const std::string& text, int x, int y, TColor textColor,
+                    TColor background) override;
+    TColor ResolveColor(TColor c) override;
+    void SetTimerInterval(int milliseconds) override;
+    void Present(const TPixelImage& frame) override;
+    void SetVisible(bool visible) override;
+    void SetBounds(int left, int top, int width, int height) override;
+    void SetHint(const std::string& hint, bool showHint) override;
+    void SetHandCursor(bool hand) override { handCursor_ = hand; }
+    void* NativeHandle() const override { return hwnd_; }
+
+    // Messages before the object is attached (creation) and after it let go go to DefWindowProc.
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+private:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnPaint();
+    HFONT FontFor(const TFont& font);
+    void Show(HDC dc, const TPixelImage& frame);
+
+    HWND hwnd_ = nullptr;
+    TScrollingText* owner_ = nullptr;
+    gdi::MemoryDc dc_;  // measuring and text rendering
+    gdi::GdiObject font_;
+    TFont fontKey_;
+    gdi::Window tooltip_;
+    std::wstring hintText_;
+    bool handCursor_ = false;
+};
+
+unsigned ShiftState(WPARAM wp) {
+    unsigned s = 0;
+    if (wp & MK_SHIFT) s |= ssShift;
+    if (wp & MK_CONTROL) s |= ssCtrl;
+    if (wp & MK_LBUTTON) s |= ssLeft;
+    if (wp & MK_RBUTTON) s |= ssRight;
+    if (wp & MK_MBUTTON) s |= ssMiddle;
+    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+    return s;
+}
+
+}  // namespace
+
+static bool RegisterClassOnce() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = &ScrollingTextWindow::WndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kClassName;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+std::unique_ptr<ScrollingTextWindow> ScrollingTextWindow::Make(HWND parent, int left, int top, int width,
+                                                               int height) {
+    if (!RegisterClassOnce()) return nullptr;
+    auto self = std::unique_ptr<ScrollingTextWindow>(new ScrollingTextWindow());
+    self->dc_.Reset(CreateCompatibleDC(nullptr));
+    if (!self->dc_) return nullptr;
+    HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width,
+                                height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd) return nullptr;
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self.get()));
+    return self;
+}
+
+ScrollingTextWindow::~ScrollingTextWindow() {
+    tooltip_.Reset();
+    if (hwnd_) {
+        KillTimer(hwnd_, kTickTimer);
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);  // late messages go to DefWindowProc
+        DestroyWindow(hwnd_);
+        hwnd_ = nullptr;
+    }
+}
+
+LRESULT CALLBACK ScrollingTextWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<ScrollingTextWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self || !self->owner_) return DefWindowProcW(hwnd, msg, wp, lp);
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(msg, wp, lp);
+    } catch (...) {
+        // Never unwind through user32; a failing handler costs one message.
+        result = DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+    }
+    return result;
+}
+
+LRESULT ScrollingTextWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
+    switch (msg) {
+        case WM_TIMER:
+            if (wp == kTickTimer) owner_->Tick();
+            return 0;
+        case WM_PAINT: OnPaint(); return 0;
+        case WM_ERASEBKGND: return 1;  // every pixel comes from the frame
+        case WM_LBUTTONDOWN:
+            SetCapture(hwnd_);
+            owner_->MouseDown(mbLeft, ShiftState(wp), x, y);
+            return 0;
+        case WM_LBUTTONUP:
+            if (GetCapture() == hwnd_) ReleaseCapture();
+            owner_->MouseUp(mbLeft, ShiftState(wp), x, y);
+            return 0;
+        case WM_RBUTTONDOWN: owner_->MouseDown(mbRight, ShiftState(wp), x, y); return 0;
+        case WM_RBUTTONUP: owner_->MouseUp(mbRight, ShiftState(wp), x, y); return 0;
+        case WM_MBUTTONDOWN: owner_->MouseDown(mbMiddle, ShiftState(wp), x, y); return 0;
+        case WM_MBUTTONUP: owner_->MouseUp(mbMiddle, ShiftState(wp), x, y); return 0;
+        case WM_MOUSEMOVE: owner_->MouseMove(ShiftState(wp), x, y); return 0;
+        case WM_SETCURSOR:
+            if (handCursor_ && LOWORD(lp) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_HAND));
+                return TRUE;
+            }
+            break;
+        default: break;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void ScrollingTextWindow::OnPaint() {
+    gdi::PaintScope paint(hwnd_);
+    owner_->ComposeFrame();
+    Show(paint.Get(), owner_->Frame());
+}
+
+void ScrollingTextWindow::Show(HDC dc, const TPixelImage& frame) {
+    if (!dc || frame.Empty()) return;
+    BITMAPINFO bmi = gdi::TopDownBitmapInfo(frame.Width(), frame.Height());
+    SetDIBitsToDevice(dc, 0, 0, frame.Width(), frame.Height(), 0, 0, 0, frame.Height(), frame.Data(), &bmi,
+                      DIB_RGB_COLORS);
+}
+
+void ScrollingTextWindow::Present(const TPixelImage& frame) {
+    if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
+    gdi::WindowDc dc(hwnd_);
+    Show(dc.Get(), frame);
+}
+
+HFONT ScrollingTextWindow::FontFor(const TFont& font) {
+    if (font_ && font == fontKey_) return static_cast<HFONT>(font_.Get());
+    LOGFONTW lf{};
+    HDC screen = GetDC(nullptr);
+    const int ppi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    lf.lfHeight = -MulDiv(font.Size, ppi, 72);
+    lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
+    lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
+    lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    // Glyph pixels must be exactly the key colour, or smoothed edges would not let the colour
+    // layer through.
+    lf.lfQuality = NONANTIALIASED_QUALITY;
+    const std::wstring face = gdi::Widen(font.Name);
+    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    font_.Reset(CreateFontIndirectW(&lf));
+    fontKey_ = font;
+    return static_cast<HFONT>(font_.Get());
+}
+
+IScrollingTextHost::TextExtent ScrollingTextWindow::MeasureText(const TFont& font, const std::string& text) {
+    TextExtent extent;
+    HFONT hfont = FontFor(font);
+    if (!hfont) return extent;
+    gdi::SelectScope select(dc_.Get(), hfont);
+    const std::wstring wide = gdi::Widen(text);
+    SIZE size{};
+    if (GetTextExtentPoint32W(dc_.Get(), wide.c_str(), static_cast<int>(wide.size()), &size)) {
+        extent.Width = size.cx;
+        extent.Height = size.cy;
+    }
+    return extent;
+}
+
+void ScrollingTextWindow::RenderText(TPixelImage& strip, const TFont& font, const std::string& text, int x, int y,
+                                     TColor textColor, TColor background) {
+    if (strip.Empty()) return;
+    HFONT hfont = FontFor(font);
+    BITMAPINFO bmi = gdi::TopDownBitmapInfo(strip.Width(), strip.Height());
+    void* bits = nullptr;
+    gdi::GdiObject dib(CreateDIBSection(dc_.Get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib || !bits) return;  // the strip stays plain ground: no text rather than a crash
+    const std::size_t bytes = static_cast<std::size_t>(strip.Width()) * strip.Height() * 4;
+    std::memcpy(bits, strip.Data(), bytes);
+    {
+        gdi::SelectScope selectBitmap(dc_.Get(), dib.Get());
+        gdi::SelectScope selectFont(dc_.Get(), hfont ? static_cast<HGDIOBJ>(hfont) : GetStockObject(DEFAULT_GUI_FONT));
+        SetTextColor(dc_.Get(), textColor & 0xFFFFFF);
+        SetBkColor(dc_.Get(), background & 0xFFFFFF);
+        SetBkMode(dc_.Get(), OPAQUE);
+        SetTextAlign(dc_.Get(), TA_LEFT | TA_TOP | TA_NOUPDATECP);
+        const std::wstring wide = gdi::Widen(text);
+        TextOutW(dc_.Get(), x, y, wide.c_str(), static_cast<int>(wide.size()));
+        GdiFlush();
+    }
+    std::memcpy(strip.Data(), bits, bytes);
+}
+
+TColor ScrollingTextWindow::ResolveColor(TColor c) {
+    if (IsSystemColor(c)) return GetSysColor(static_cast<int>(c & 0xFF)) & 0xFFFFFF;
+    return c & 0xFFFFFF;
+}
+
+void ScrollingTextWindow::SetTimerInterval(int milliseconds) {
+    if (!hwnd_) return;
+    if (milliseconds > 0) SetTimer(hwnd_, kTickTimer, static_cast<UINT>(milliseconds), nullptr);
+    else KillTimer(hwnd_, kTickTimer);
+}
+
+void ScrollingTextWindow::SetVisible(bool visible) {
+    if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void ScrollingTextWindow::SetBounds(int left, int top, int width, int height) {
+    if (hwnd_) SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (tooltip_) {
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.hwnd = hwnd_;
+        ti.uId = 1;
+        GetClientRect(hwnd_, &ti.rect);
+        SendMessageW(tooltip_.Get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+void ScrollingTextWindow::SetHint(const std::string& hint, bool showHint) {
+    if (!hwnd_) return;
+    hintText_ = gdi::Widen(hint);
+    if (!tooltip_) {
+        if (!showHint || hint.empty()) return;
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&icc);
+        tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                       GetModuleHandleW(nullptr), nullptr));
+        if (!tooltip_) return;
+        SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, 400);  // long descriptions wrap
+        TOOLINFOW ti{};
+        ti.cbSize = sizeof(ti);
+        ti.uFlags = TTF_SUBCLASS;
+        ti.hwnd = hwnd_;
+        ti.uId = 1;
+        ti.lpszText = hintText_.data();
+        GetClientRect(hwnd_, &ti.rect);
+        SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = hwnd_;
+    ti.uId = 1;
+    ti.lpszText = hintText_.data();
+    SendMessageW(tooltip_.Get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageW(tooltip_.Get(), TTM_ACTIVATE, showHint && !hint.empty() ? TRUE : FALSE, 0);
+}
+
+std::unique_ptr<TScrollingText> CreateScrollingText(void* parentWindow, int left, int top, int width, int height) {
+    auto window = ScrollingTextWindow::Make(static_cast<HWND>(parentWindow), left, top, width, height);
+    if (!window) return nullptr;
+    ScrollingTextWindow* host = window.get();
+    auto control = std::make_unique<TScrollingText>(std::move(window));
+    host->Attach(control.get());
+    control->SetBounds(left, top, width, height);
+    host->SetBounds(left, top, width, height);  // the control skips an unchanged size
+    return control;
+}
+
+}  // namespace tw
