@@ -1,0 +1,254 @@
+#include "config/AppSettings.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tw {
+
+const std::array<std::string_view, 14> DefaultFeedUrls{
+    "http://feeds.bbci.co.uk/news/rss.xml",
+    "http://rss.cnn.com/rss/edition.rss",
+    "http://feeds.arstechnica.com/arstechnica/index",
+    "http://www.theregister.com/headlines.rss",
+    "http://rss.slashdot.org/Slashdot/slashdotMain",
+    "http://feeds.wired.com/wired/index",
+    "http://www.npr.org/rss/rss.php?id=1001",
+    "http://feeds.reuters.com/reuters/topNews",
+    "http://www.engadget.com/rss.xml",
+    "http://feeds.feedburner.com/TechCrunch",
+    "http://www.theguardian.com/world/rss",
+    "http://rss.nytimes.com/services/xml/rss/nyt/HomePage.xml",
+    "http://www.osnews.com/feed/",
+    "http://lwn.net/headlines/rss",
+};
+
+namespace {
+
+constexpr std::string_view kGlobal = "Global";
+constexpr std::string_view kDefaultUrls = "Default Urls";
+constexpr std::string_view kCustomUrls = "Custom Urls";
+constexpr std::string_view kDisabled = "Disabled";
+
+std::string_view Trim(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const auto last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+int ReadInt(const IProfileStore& store, std::string_view key, int fallback) {
+    const std::string text = store.ReadString(kGlobal, key, "");
+    return ParseSettingInt(text).value_or(fallback);
+}
+
+// A value goes on one line of the file; a line break inside it would split the entry in two.
+std::string OneLine(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (char c : value) {
+        if (c != '\r' && c != '\n' && c != '\0') out.push_back(c);
+    }
+    return out;
+}
+
+// Comma-separated list, elements trimmed; matching is on the text, so "x" or "01" matches nothing.
+std::vector<std::string> SplitCommaText(std::string_view text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const auto comma = std::min(text.find(',', start), text.size());
+        const auto item = Trim(text.substr(start, comma - start));
+        if (!item.empty()) out.emplace_back(item);
+        start = comma + 1;
+    }
+    return out;
+}
+
+bool Contains(const std::vector<std::string>& list, long long n) {
+    const std::string text = std::to_string(n);
+    return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+std::string JoinIndexes(const std::vector<std::size_t>& indexes) {
+    std::string out;
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+        if (i > 0) out += ',';
+        out += std::to_string(indexes[i]);
+    }
+    return out;
+}
+
+bool IsDisabledLine(std::string_view line) { return SameName(Trim(line.substr(0, line.find('='))), kDisabled); }
+
+bool ValidColor(std::uint32_t c) { return c <= 0x00FFFFFFu || (c >= 0xFF000000u && c <= 0xFF00001Eu); }
+
+bool ValidFontName(std::string_view name) {
+    if (name.empty() || name.size() > MaxFontNameLength) return false;
+    return std::none_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
+}
+
+void LoadDefaultFeeds(const IProfileStore& store, TFeedsList& feeds) {
+    const auto disabled = SplitCommaText(store.ReadString(kDefaultUrls, kDisabled, ""));
+    for (std::size_t n = 0; n < DefaultFeedUrls.size(); ++n) {
+        feeds.Add(std::string(DefaultFeedUrls[n]), !Contains(disabled, static_cast<long long>(n)));
+    }
+}
+
+void LoadCustomFeeds(const IProfileStore& store, TFeedsList& feeds) {
+    const auto disabled = SplitCommaText(store.ReadString(kCustomUrls, kDisabled, ""));
+    const auto lines = store.ReadSection(kCustomUrls);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        if (IsDisabledLine(line)) continue;
+        const auto eq = line.find('=');
+        // A line without a value names no feed; it still counts as a position.
+        if (eq == std::string_view::npos) continue;
+        const auto address = Trim(line.substr(eq + 1));
+        if (address.empty()) continue;
+        // The index counts the "Disabled" line the program writes first, so a section written
+        // by hand without it shifts every index by one.
+        feeds.Add(std::string(address), !Contains(disabled, static_cast<long long>(i) - 1));
+    }
+}
+
+TTickerFont LoadTickerFont(const IProfileStore& store) {
+    TTickerFont font;
+    const std::string name = store.ReadString(kGlobal, "Ticker_Font_Name", font.Name);
+    if (ValidFontName(name)) font.Name = name;
+    const int size = ReadInt(store, "Ticker_Font_Size", font.Size);
+    if (size >= MinTickerFontSize && size <= MaxTickerFontSize) font.Size = size;
+    const auto color = static_cast<std::uint32_t>(ReadInt(store, "Ticker_Font_Color", static_cast<int>(font.Color)));
+    if (ValidColor(color)) font.Color = color;
+    const std::string style = store.ReadString(kGlobal, "Ticker_Font_Style", "00");
+    font.Italic = style.size() > 0 && style[0] == '1';
+    font.Bold = style.size() > 1 && style[1] == '1';
+    return font;
+}
+
+int BoundTickerSpeed(int speed) {
+    // 0 would stop the ticker for good and a negative period means nothing: both take the default.
+    if (speed <= 0) return TickerSpeeds[DefaultTickerSpeedIndex];
+    return std::clamp(speed, MinTickerSpeed, MaxTickerSpeed);
+}
+
+// True when every line of the section besides "Disabled" is Url_0, Url_1, ... in order, and no
+// more of them than there are feeds: then writing the feeds in place leaves exactly them.
+bool CustomSectionInPlace(const std::vector<std::string>& lines, std::size_t feedCount) {
+    std::size_t next = 0;
+    for (const auto& line : lines) {
+        if (IsDisabledLine(line)) continue;
+        const auto key = Trim(std::string_view(line).substr(0, line.find('=')));
+        if (line.find('=') == std::string::npos || !SameName(key, "Url_" + std::to_string(next))) return false;
+        ++next;
+    }
+    return next <= feedCount;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseSettingInt(std::string_view text) {
+    text = Trim(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    std::uint64_t value = 0;
+    if (text.starts_with('$') || text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(text.front() == '$' ? 1 : 2);
+        if (text.empty() || text.size() > 8) return std::nullopt;
+        for (char c : text) {
+            const int d = HexDigit(c);
+            if (d < 0) return std::nullopt;
+            value = value * 16 + static_cast<unsigned>(d);
+        }
+        auto bits = static_cast<std::uint32_t>(value);
+        if (negative) bits = 0u - bits;
+        return static_cast<std::int32_t>(bits);
+    }
+    if (text.empty() || text.size() > 11) return std::nullopt;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    const std::int64_t signedValue = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+    if (signedValue < INT32_MIN || signedValue > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(signedValue);
+}
+
+TAppSettings LoadSettings(const IProfileStore& store, const std::string& defaultUrl, int defaultReloadMinutes,
+                          TFeedsList& defaultFeeds, TFeedsList& customFeeds) {
+    TAppSettings s;
+    s.FirstRun = !store.Exists();
+
+    const std::string url(Trim(OneLine(store.ReadString(kGlobal, "Url", defaultUrl))));
+    s.Url = url.empty() ? defaultUrl : url;
+    s.LastConfigPage = ReadInt(store, "Last_Config_Page", 0);
+
+    int minutes = ReadInt(store, "Reload_Time", defaultReloadMinutes);
+    if (minutes < 0) minutes = defaultReloadMinutes;
+    s.ReloadInterval = std::min(minutes, MaxReloadMinutes) * 60000;
+
+    s.MaxShowingItems = std::max(0, ReadInt(store, "Max_Showing_Items", 0));
+    s.AutoUrlJump = ReadInt(store, "Auto_Url_Jump", 0) != 0;
+
+    LoadDefaultFeeds(store, defaultFeeds);
+    LoadCustomFeeds(store, customFeeds);
+
+    s.TickerFont = LoadTickerFont(store);
+    s.TickerSpeed = BoundTickerSpeed(ReadInt(store, "Ticker_Speed", TickerSpeeds[DefaultTickerSpeedIndex]));
+    if (s.TickerSpeed == TickerSpeeds[4]) s.PixelJump = 2;
+    return s;
+}
+
+bool SaveSettings(IProfileStore& store, const TAppSettings& s, const TFeedsList& defaultFeeds,
+                  const TFeedsList& customFeeds) {
+    bool ok = true;
+    ok &= store.WriteString(kGlobal, "Last_Config_Page", std::to_string(s.LastConfigPage));
+    ok &= store.WriteString(kGlobal, "Max_Showing_Items", std::to_string(s.MaxShowingItems));
+    ok &= store.WriteString(kGlobal, "Auto_Url_Jump", s.AutoUrlJump ? "1" : "0");
+    ok &= store.WriteString(kDefaultUrls, kDisabled, JoinIndexes(defaultFeeds.DisabledIndexes()));
+    ok &= store.EraseSection(kCustomUrls);
+    ok &= store.WriteString(kCustomUrls, kDisabled, JoinIndexes(customFeeds.DisabledIndexes()));
+    for (std::size_t i = 0; i < customFeeds.Count(); ++i) {
+        ok &= store.WriteString(kCustomUrls, "Url_" + std::to_string(i), OneLine(customFeeds.Strings(i)));
+    }
+    ok &= store.WriteString(kGlobal, "Ticker_Font_Name", OneLine(s.TickerFont.Name));
+    ok &= store.WriteString(kGlobal, "Ticker_Font_Size", std::to_string(s.TickerFont.Size));
+    // Colours are stored as the signed 32-bit integer they are, so system colours read negative.
+    ok &= store.WriteString(kGlobal, "Ticker_Font_Color", std::to_string(static_cast<std::int32_t>(s.TickerFont.Color)));
+    ok &= store.WriteString(kGlobal, "Ticker_Font_Style",
+                            std::string(s.TickerFont.Italic ? "1" : "0") + (s.TickerFont.Bold ? "1" : "0"));
+    ok &= store.WriteString(kGlobal, "Ticker_Speed", std::to_string(s.TickerSpeed));
+    return ok;
+}
+
+bool SaveFeedState(IProfileStore& store, const std::string& url, int reloadInterval, const TFeedsList& customFeeds) {
+    bool ok = true;
+    ok &= store.WriteString(kGlobal, "Url", OneLine(url));
+    ok &= store.WriteString(kGlobal, "Reload_Time", std::to_string(reloadInterval / 60000));
+    if (!CustomSectionInPlace(store.ReadSection(kCustomUrls), customFeeds.Count())) {
+        ok &= store.EraseSection(kCustomUrls);
+        ok &= store.WriteString(kCustomUrls, kDisabled, JoinIndexes(customFeeds.DisabledIndexes()));
+    }
+    for (std::size_t i = 0; i < customFeeds.Count(); ++i) {
+        ok &= store.WriteString(kCustomUrls, "Url_" + std::to_string(i), OneLine(customFeeds.Strings(i)));
+    }
+    return ok;
+}
+
+}  // namespace tw

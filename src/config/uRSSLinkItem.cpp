@@ -1,0 +1,18 @@
+#include "config/uRSSLinkItem.h"
+
+namespace tw {
+
+TRSSLinkItem& TFeedsList::Add(std::string address, bool enabled) {
+    items_.push_back(std::make_unique<TRSSLinkItem>(std::move(address), enabled));
+    return *items_.back();
+}
+
+std::vector<std::size_t> TFeedsList::DisabledIndexes() const {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (!items_[i]->LinkEnabled) out.push_back(i);
+    }
+    return out;
+}
+
+}  // namespace tw
