@@ -1,0 +1,630 @@
+#include "xml/XmlDom.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "xml/XmlInternal.h"
+
+namespace tw {
+
+namespace {
+
+bool g_defaultPreserveWhiteSpace = false;
+
+// Growth of attribute arrays and node lists: 4 at a time up to 8, 16 up to 64, then a quarter.
+int GrowStep(int capacity) {
+    if (capacity <= 8) return 4;
+    if (capacity <= 64) return 16;
+    return capacity / 4;
+}
+
+std::u16string Trimmed(const std::u16string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && XmlIsSpace(s[b])) ++b;
+    while (e > b && XmlIsSpace(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+std::string Ascii8(std::u16string_view s) {
+    std::string out;
+    for (char16_t c : s) {
+        if (c > 127) return {};
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+void CheckPlainName(std::u16string_view name) {
+    if (!IsXmlPlainName(name)) XmlFail(xmlmsg::kNotSupported);
+}
+
+}  // namespace
+
+// ---- name table ----
+
+TXmlNameTable::TXmlNameTable(int bucketCount) : buckets_(static_cast<size_t>(std::max(bucketCount, 1))) {
+    for (std::u16string_view n : {u"#text", u"#cdata-section", u"#comment", u"#document", u"xml"}) Intern(n);
+}
+
+std::uint32_t TXmlNameTable::Hash(std::u16string_view name) noexcept {
+    std::uint32_t h = 0;
+    for (char16_t c : name) h = h * 33 + c;
+    return h;
+}
+
+int TXmlNameTable::Intern(std::u16string_view name) { return Intern(name, Hash(name)); }
+
+int TXmlNameTable::Intern(std::u16string_view name, std::uint32_t hash) {
+    if (name.empty()) return -1;
+    std::vector<int>& bucket = buckets_[hash % buckets_.size()];
+    for (int id : bucket)
+        if (names_[static_cast<size_t>(id)] == name) return id;
+    const int id = static_cast<int>(names_.size());
+    names_.emplace_back(name);
+    bucket.push_back(id);
+    return id;
+}
+
+int TXmlNameTable::Find(std::u16string_view name) const noexcept {
+    if (name.empty()) return -1;
+    const std::vector<int>& bucket = buckets_[Hash(name) % buckets_.size()];
+    for (int id : bucket)
+        if (names_[static_cast<size_t>(id)] == name) return id;
+    return -1;
+}
+
+const std::u16string& TXmlNameTable::Name(int id) const {
+    static const std::u16string empty;
+    if (id < 0 || id >= Count()) return empty;
+    return names_[static_cast<size_t>(id)];
+}
+
+XmlPtr<TXmlNameTable> XmlDefaultNameTable() {
+    // Created on first use and kept to the end of the process.
+    static const XmlPtr<TXmlNameTable> table(new TXmlNameTable(TXmlNameTable::kDefaultBuckets));
+    return table;
+}
+
+bool XmlDefaultPreserveWhiteSpace() noexcept { return g_defaultPreserveWhiteSpace; }
+void SetXmlDefaultPreserveWhiteSpace(bool preserve) noexcept { g_defaultPreserveWhiteSpace = preserve; }
+
+bool IsXmlPlainName(std::u16string_view name) noexcept {
+    if (name.empty() || !XmlIsNameStart(name[0])) return false;
+    return std::all_of(name.begin() + 1, name.end(), [](char16_t c) { return XmlIsNameChar(c); });
+}
+
+// ---- node list ----
+
+TXmlNodeList::~TXmlNodeList() {
+    for (int i = 0; i < count_; ++i) {
+        if (owner_ && items_[i]->parent_ == owner_) items_[i]->parent_ = nullptr;
+        items_[i]->Release();
+    }
+    delete[] items_;
+}
+
+XmlPtr<TXmlNode> TXmlNodeList::Item(int index) const {
+    if (index < 0 || index >= count_) XmlFail(xmlmsg::kIndex);
+    return items_[index];
+}
+
+int TXmlNodeList::IndexOf(const TXmlNode* node) const noexcept {
+    for (int i = 0; i < count_; ++i)
+        if (items_[i] == node) return i;
+    return -1;
+}
+
+void TXmlNodeList::Grow() {
+    const int capacity = capacity_ + GrowStep(capacity_);
+    auto** items = new TXmlNode*[static_cast<size_t>(capacity)];
+    std::copy(items_, items_ + count_, items);
+    delete[] items_;
+    items_ = items;
+    capacity_ = capacity;
+}
+
+void TXmlNodeList::Adopt(TXmlNode* node) {
+    // Called before the node enters an owned list: no cycles, one parent, one name table.
+    for (TXmlNode* p = owner_; p; p = p->parent_)
+        if (p == node) XmlFail(xmlmsg::kInsertIntoSelf);
+    if (node->parent_) {
+        TXmlNode* old = node->parent_;
+        XmlPtr<TXmlNode> keep(node);
+        old->children_->Remove(node);
+    }
+    if (node->table_ != owner_->table_) node->Reintern(owner_->table_);
+    node->parent_ = owner_;
+}
+
+void TXmlNodeList::Disown(TXmlNode* node) {
+    if (owner_ && node->parent_ == owner_) node->parent_ = nullptr;
+}
+
+int TXmlNodeList::Add(const XmlPtr<TXmlNode>& node) {
+    Insert(count_, node);
+    return count_ - 1;
+}
+
+void TXmlNodeList::Insert(int index, const XmlPtr<TXmlNode>& node) {
+    if (!node) return;
+    XmlPtr<TXmlNode> keep(node);
+    if (owner_) {
+        const int before = count_;
+        const bool here = node->parent_ == owner_;
+        Adopt(node.get());
+        if (here && count_ < before && index > count_) index = count_;  // it left this list
+    }
+    if (index < 0 || index > count_) XmlFail(xmlmsg::kIndex);
+    if (count_ == capacity_) Grow();
+    std::copy_backward(items_ + index, items_ + count_, items_ + count_ + 1);
+    items_[index] = node.get();
+    node->AddRef();
+    ++count_;
+}
+
+void TXmlNodeList::Delete(int index) {
+    if (index < 0 || index >= count_) XmlFail(xmlmsg::kIndex);
+    TXmlNode* node = items_[index];
+    std::copy(items_ + index + 1, items_ + count_, items_ + index);
+    --count_;
+    Disown(node);
+    node->Release();
+}
+
+bool TXmlNodeList::Remove(const TXmlNode* node) {
+    const int i = IndexOf(node);
+    if (i < 0) return false;
+    Delete(i);
+    return true;
+}
+
+void TXmlNodeList::Clear() {
+    while (count_ > 0) Delete(count_ - 1);
+}
+
+// ---- node ----
+
+TXmlNode::TXmlNode(int type, TXmlNameTable* table, int nameId)
+    : table_(table), nameId_(nameId), type_(static_cast<std::uint8_t>(type)) {
+    table_->AddRef();
+}
+
+TXmlNode::~TXmlNode() {
+    if (children_) {
+        // The list may outlive us in a caller's hands: it stops being a child list.
+        for (TXmlNode* child : *children_)
+            if (child->parent_ == this) child->parent_ = nullptr;
+        children_->owner_ = nullptr;
+        children_->Release();
+    }
+    delete[] attrs_;
+    table_->Release();
+}
+
+TXmlDocument* TXmlNode::OwnerDocument() const noexcept {
+    const TXmlNode* n = this;
+    while (n->parent_) n = n->parent_;
+    return n->type_ == XML_DOCUMENT_NODE ? static_cast<TXmlDocument*>(const_cast<TXmlNode*>(n)) : nullptr;
+}
+
+bool TXmlNode::PreserveWhiteSpace() const noexcept {
+    const TXmlDocument* doc = OwnerDocument();
+    return doc ? doc->PreserveWhiteSpace() : g_defaultPreserveWhiteSpace;
+}
+
+XmlPtr<TXmlNodeList> TXmlNode::ChildNodes() {
+    if (!children_) {
+        children_ = new TXmlNodeList(this);
+        children_->AddRef();
+    }
+    return children_;
+}
+
+XmlPtr<TXmlNode> TXmlNode::AppendChild(const XmlPtr<TXmlNode>& node) {
+    ChildNodes()->Add(node);
+    return node;
+}
+
+XmlPtr<TXmlNode> TXmlNode::InsertBefore(const XmlPtr<TXmlNode>& node, const TXmlNode* before) {
+    auto list = ChildNodes();
+    const int at = before ? list->IndexOf(before) : list->Count();
+    if (at < 0) XmlFail(xmlmsg::kIndex);
+    if (node.get() == before) return node;
+    XmlPtr<TXmlNode> ref(const_cast<TXmlNode*>(before));
+    if (node && node->parent_ == this) {
+        list->Remove(node.get());  // re-find the reference position after the move
+        list->Insert(before ? list->IndexOf(before) : list->Count(), node);
+    } else {
+        list->Insert(at, node);
+    }
+    return node;
+}
+
+XmlPtr<TXmlNode> TXmlNode::ReplaceChild(const XmlPtr<TXmlNode>& node, const TXmlNode* old) {
+    XmlPtr<TXmlNode> keep(const_cast<TXmlNode*>(old));
+    if (node.get() == old) return keep;
+    InsertBefore(node, old);
+    children_->Remove(old);
+    return keep;
+}
+
+XmlPtr<TXmlNode> TXmlNode::RemoveChild(const TXmlNode* node) {
+    XmlPtr<TXmlNode> keep(const_cast<TXmlNode*>(node));
+    if (!children_ || !children_->Remove(node)) XmlFail(xmlmsg::kIndex);
+    return keep;
+}
+
+void TXmlNode::ClearChildNodes() {
+    if (children_) children_->Clear();
+}
+
+XmlPtr<TXmlElement> TXmlNode::AppendElement(std::u16string_view name) {
+    XmlPtr<TXmlElement> e(new TXmlElement(table_, table_->Intern(name)));
+    AppendChild(e);
+    return e;
+}
+
+TXmlElement* TXmlNode::FindChild(std::u16string_view name) const noexcept {
+    const int id = table_->Find(name);
+    if (id < 0 || !children_) return nullptr;
+    for (TXmlNode* c : *children_)
+        if (c->type_ == XML_ELEMENT_NODE && c->nameId_ == id) return static_cast<TXmlElement*>(c);
+    return nullptr;
+}
+
+XmlPtr<TXmlNodeList> TXmlNode::SelectNodes(std::u16string_view name) const {
+    CheckPlainName(name);
+    XmlPtr<TXmlNodeList> list(new TXmlNodeList());
+    const int id = table_->Find(name);
+    if (id >= 0 && children_)
+        for (TXmlNode* c : *children_)
+            if (c->type_ == XML_ELEMENT_NODE && c->nameId_ == id) list->Add(c);
+    return list;
+}
+
+XmlPtr<TXmlNode> TXmlNode::SelectSingleNode(std::u16string_view name) const {
+    CheckPlainName(name);
+    return FindChild(name);
+}
+
+// ---- attributes ----
+
+TXmlAttrData* TXmlNode::FindAttrId(int id) const noexcept {
+    for (int i = 0; i < attrCount_; ++i)
+        if (attrs_[i].NameId == id) return &attrs_[i];
+    return nullptr;
+}
+
+TXmlAttrData& TXmlNode::AddAttrId(int id) {
+    if (attrCount_ == attrCapacity_) {
+        const int capacity = attrCapacity_ + GrowStep(attrCapacity_);
+        auto* attrs = new TXmlAttrData[static_cast<size_t>(capacity)];
+        std::move(attrs_, attrs_ + attrCount_, attrs);
+        delete[] attrs_;
+        attrs_ = attrs;
+        attrCapacity_ = capacity;
+    }
+    TXmlAttrData& a = attrs_[attrCount_++];
+    a.NameId = id;
+    a.Value = TXmlValue();
+    return a;
+}
+
+const TXmlAttrData* TXmlNode::FindAttr(std::u16string_view name) const noexcept {
+    const int id = table_->Find(name);
+    return id < 0 ? nullptr : FindAttrId(id);
+}
+
+std::u16string TXmlNode::GetAttr(std::u16string_view name, std::u16string_view def) const {
+    const TXmlAttrData* a = FindAttr(name);
+    return a ? a->Value.ToText() : std::u16string(def);
+}
+
+void TXmlNode::SetAttr(std::u16string_view name, std::u16string_view value) { SetVarAttr(name, TXmlValue(value)); }
+
+void TXmlNode::SetVarAttr(std::u16string_view name, TXmlValue value) {
+    const int id = table_->Intern(name);
+    if (id < 0) XmlFail(xmlmsg::kNameStart);
+    TXmlAccess::AttrSlot(*this, id).Value = std::move(value);
+}
+
+TXmlValue TXmlNode::GetVarAttr(std::u16string_view name, TXmlValue def) const {
+    const TXmlAttrData* a = FindAttr(name);
+    return a ? a->Value : std::move(def);
+}
+
+bool TXmlNode::RemoveAttr(std::u16string_view name) {
+    const TXmlAttrData* a = FindAttr(name);
+    if (!a) return false;
+    const auto i = a - attrs_;
+    std::move(attrs_ + i + 1, attrs_ + attrCount_, attrs_ + i);
+    --attrCount_;
+    attrs_[attrCount_].Value = TXmlValue();
+    return true;
+}
+
+void TXmlNode::ClearAttributes() {
+    for (int i = 0; i < attrCount_; ++i) attrs_[i].Value = TXmlValue();
+    attrCount_ = 0;
+}
+
+std::int32_t TXmlNode::GetIntAttr(std::u16string_view name, std::int32_t def) const {
+    const TXmlAttrData* a = FindAttr(name);
+    if (!a) return def;
+    if (auto* i = a->Value.If<std::int32_t>()) return *i;
+    const std::string s = Ascii8(a->Value.ToText());
+    std::int32_t v = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : def;
+}
+
+void TXmlNode::SetIntAttr(std::u16string_view name, std::int32_t value) { SetVarAttr(name, TXmlValue(value)); }
+
+bool TXmlNode::GetBoolAttr(std::u16string_view name, bool def) const {
+    const TXmlAttrData* a = FindAttr(name);
+    if (!a) return def;
+    if (auto* b = a->Value.If<bool>()) return *b;
+    std::string s = Ascii8(a->Value.ToText());
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    if (s == "true" || s == "1" || s == "yes") return true;
+    if (s == "false" || s == "0" || s == "no") return false;
+    return def;
+}
+
+void TXmlNode::SetBoolAttr(std::u16string_view name, bool value) { SetVarAttr(name, TXmlValue(value)); }
+
+double TXmlNode::GetFloatAttr(std::u16string_view name, double def) const {
+    const TXmlAttrData* a = FindAttr(name);
+    if (!a) return def;
+    if (auto* d = a->Value.If<double>()) return *d;
+    const std::string s = Ascii8(a->Value.ToText());
+    double v = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v) ? v : def;
+}
+
+void TXmlNode::SetFloatAttr(std::u16string_view name, double value) { SetVarAttr(name, TXmlValue(value)); }
+
+double TXmlNode::GetDateTimeAttr(std::u16string_view name, double def) const {
+    const TXmlAttrData* a = FindAttr(name);
+    if (!a) return def;
+    if (auto* d = a->Value.If<TXmlDateTime>()) return d->Days;
+    double days = 0;
+    return XmlTextToDateTime(a->Value.ToText(), days) ? days : def;
+}
+
+void TXmlNode::SetDateTimeAttr(std::u16string_view name, double value) {
+    SetVarAttr(name, TXmlValue(TXmlDateTime{value}));
+}
+
+std::u16string TXmlNode::GetRequiredAttr(std::u16string_view name) const {
+    const TXmlAttrData* a = FindAttr(name);
+    if (!a) XmlFail(xmlmsg::Quoted(u"Не задан атрибут \"%s\"", name));
+    return a->Value.ToText();
+}
+
+int TXmlNode::GetRequiredEnumAttr(std::u16string_view name, const std::vector<std::u16string>& allowed) const {
+    const TXmlAttrData* a = FindAttr(name);
+    if (!a) XmlFail(xmlmsg::Quoted(u"Не найден атрибут \"%s\"", name));
+    const std::u16string value = a->Value.ToText();
+    for (size_t i = 0; i < allowed.size(); ++i)
+        if (allowed[i] == value) return static_cast<int>(i);
+    std::u16string list;
+    for (const auto& v : allowed) {
+        if (!list.empty()) list += u"\r\n";
+        list += v;
+    }
+    std::u16string m = xmlmsg::Quoted(u"Неверное значение атрибута \"%s\" элемента \"%s\".\r\nДопустимые значения:\r\n%s", name);
+    m = xmlmsg::Quoted(m, NodeName());
+    return (XmlFail(xmlmsg::Quoted(m, list)), 0);
+}
+
+std::u16string TXmlNode::GetChildText(std::u16string_view name, std::u16string_view def) const {
+    const TXmlElement* e = FindChild(name);
+    return e ? e->Text() : std::u16string(def);
+}
+
+XmlPtr<TXmlElement> TXmlNode::GetRequiredChild(std::u16string_view name) const {
+    TXmlElement* e = FindChild(name);
+    if (!e) XmlFail(xmlmsg::Quoted(u"Ошибка: не найден дочерний элемент \"%s\".", name));
+    return e;
+}
+
+XmlPtr<TXmlElement> TXmlNode::FindChildByAttr(std::u16string_view name, std::u16string_view attrName,
+                                              std::u16string_view value) const {
+    const int id = table_->Find(name);
+    const int attrId = table_->Find(attrName);
+    if (id < 0 || attrId < 0 || !children_) return nullptr;
+    for (TXmlNode* c : *children_) {
+        if (c->type_ != XML_ELEMENT_NODE || c->nameId_ != id) continue;
+        const TXmlAttrData* a = c->FindAttrId(attrId);
+        if (a && a->Value.ToText() == value) return static_cast<TXmlElement*>(c);
+    }
+    return nullptr;
+}
+
+// ---- text, markup, clones ----
+
+std::u16string TXmlNode::Text() const {
+    // Element with children and document: the texts of element, text and CDATA children,
+    // empty ones skipped, joined by one space.
+    std::u16string out;
+    if (!children_) return out;
+    for (TXmlNode* c : *children_) {
+        if (c->type_ != XML_ELEMENT_NODE && c->type_ != XML_TEXT_NODE && c->type_ != XML_CDATA_SECTION_NODE) continue;
+        const std::u16string t = c->Text();
+        if (t.empty()) continue;
+        if (!out.empty()) out += u' ';
+        out += t;
+    }
+    return out;
+}
+
+std::u16string TXmlNode::XML() const {
+    std::u16string out;
+    XmlWriteMarkup(*this, out);
+    return out;
+}
+
+XmlPtr<TXmlNode> TXmlNode::CloneNode(bool deep) const {
+    XmlPtr<TXmlNode> copy(CloneSelf());
+    for (int i = 0; i < attrCount_; ++i) copy->AddAttrId(attrs_[i].NameId).Value = attrs_[i].Value;
+    if (deep && children_)
+        for (TXmlNode* c : *children_) TXmlAccess::AppendNew(*copy, c->CloneNode(true).get());
+    return copy;
+}
+
+void TXmlNode::Reintern(TXmlNameTable* table) {
+    const TXmlNameTable* old = table_;
+    if (type_ == XML_ELEMENT_NODE || type_ == XML_PROCESSING_INSTRUCTION_NODE) nameId_ = table->Intern(old->Name(nameId_));
+    for (int i = 0; i < attrCount_; ++i) attrs_[i].NameId = table->Intern(old->Name(attrs_[i].NameId));
+    table->AddRef();
+    table_->Release();
+    table_ = table;
+    if (children_)
+        for (TXmlNode* c : *children_) c->Reintern(table);
+}
+
+TXmlElement* TXmlNode::AsElement() noexcept { return type_ == XML_ELEMENT_NODE ? static_cast<TXmlElement*>(this) : nullptr; }
+TXmlText* TXmlNode::AsText() noexcept { return type_ == XML_TEXT_NODE ? static_cast<TXmlText*>(this) : nullptr; }
+TXmlCharacterData* TXmlNode::AsCharacterData() noexcept {
+    return type_ == XML_CDATA_SECTION_NODE || type_ == XML_COMMENT_NODE ? static_cast<TXmlCharacterData*>(this) : nullptr;
+}
+TXmlCDATASection* TXmlNode::AsCDATASection() noexcept {
+    return type_ == XML_CDATA_SECTION_NODE ? static_cast<TXmlCDATASection*>(this) : nullptr;
+}
+TXmlComment* TXmlNode::AsComment() noexcept { return type_ == XML_COMMENT_NODE ? static_cast<TXmlComment*>(this) : nullptr; }
+TXmlProcessingInstruction* TXmlNode::AsProcessingInstruction() noexcept {
+    return type_ == XML_PROCESSING_INSTRUCTION_NODE ? static_cast<TXmlProcessingInstruction*>(this) : nullptr;
+}
+TXmlDocument* TXmlNode::AsDocument() noexcept { return type_ == XML_DOCUMENT_NODE ? static_cast<TXmlDocument*>(this) : nullptr; }
+
+// ---- the kinds ----
+
+TXmlElement::~TXmlElement() { delete value_; }
+
+const TXmlValue& TXmlElement::Value() const noexcept {
+    static const TXmlValue empty;
+    return value_ ? *value_ : empty;
+}
+
+void TXmlElement::SetValue(TXmlValue value) {
+    ClearChildNodes();
+    TXmlAccess::SetElementValue(*this, std::move(value));
+}
+
+std::u16string TXmlElement::Text() const {
+    if (HasChildNodes()) return TXmlNode::Text();
+    return value_ ? value_->ToText() : std::u16string();
+}
+
+TXmlNode* TXmlElement::CloneSelf() const {
+    auto* e = new TXmlElement(&NameTable(), NameId());
+    if (value_ && !HasChildNodes()) e->value_ = new TXmlValue(*value_);
+    return e;
+}
+
+TXmlNode* TXmlText::CloneSelf() const { return new TXmlText(&NameTable(), value_); }
+
+std::u16string TXmlCharacterData::Text() const { return PreserveWhiteSpace() ? data_ : Trimmed(data_); }
+
+TXmlNode* TXmlCDATASection::CloneSelf() const { return new TXmlCDATASection(&NameTable(), Data()); }
+TXmlNode* TXmlComment::CloneSelf() const { return new TXmlComment(&NameTable(), Data()); }
+TXmlNode* TXmlProcessingInstruction::CloneSelf() const {
+    return new TXmlProcessingInstruction(&NameTable(), NameId(), data_);
+}
+
+// ---- document ----
+
+TXmlDocument::TXmlDocument(XmlPtr<TXmlNameTable> table)
+    : TXmlNode(XML_DOCUMENT_NODE, table ? table.get() : XmlDefaultNameTable().get(), TXmlNameTable::kDocumentId),
+      preserveWhiteSpace_(g_defaultPreserveWhiteSpace) {}
+
+TXmlNode* TXmlDocument::CloneSelf() const {
+    auto* d = new TXmlDocument(&NameTable());
+    d->preserveWhiteSpace_ = preserveWhiteSpace_;
+    return d;
+}
+
+XmlPtr<TXmlElement> TXmlDocument::DocumentElement() const {
+    for (int i = 0; i < ChildCount(); ++i)
+        if (Child(i)->NodeType() == XML_ELEMENT_NODE) return static_cast<TXmlElement*>(Child(i));
+    return nullptr;
+}
+
+XmlPtr<TXmlElement> TXmlDocument::NewDocument(std::u16string_view version, std::u16string_view encoding,
+                                              std::u16string_view rootName) {
+    ClearChildNodes();
+    std::u16string text = u"version=\"";
+    text += version;
+    text += u"\" encoding=\"";
+    text += encoding.empty() ? std::u16string_view(u"iso-8859-1") : encoding;
+    text += u'"';
+    auto list = ChildNodes();
+    list->Insert(0, XmlPtr<TXmlNode>(CreateProcessingInstruction(u"xml", std::move(text))));
+    auto root = CreateElement(rootName);
+    list->Insert(1, XmlPtr<TXmlNode>(root));
+    return root;
+}
+
+XmlPtr<TXmlElement> TXmlDocument::CreateElement(std::u16string_view name) {
+    const int id = NameTable().Intern(name);
+    if (id < 0) XmlFail(xmlmsg::kNameStart);
+    return new TXmlElement(&NameTable(), id);
+}
+
+XmlPtr<TXmlText> TXmlDocument::CreateTextNode(TXmlValue value) { return new TXmlText(&NameTable(), std::move(value)); }
+
+XmlPtr<TXmlCDATASection> TXmlDocument::CreateCDATASection(std::u16string data) {
+    return new TXmlCDATASection(&NameTable(), std::move(data));
+}
+
+XmlPtr<TXmlComment> TXmlDocument::CreateComment(std::u16string data) { return new TXmlComment(&NameTable(), std::move(data)); }
+
+XmlPtr<TXmlProcessingInstruction> TXmlDocument::CreateProcessingInstruction(std::u16string_view target, std::u16string data) {
+    const int id = NameTable().Intern(target);
+    if (id < 0) XmlFail(xmlmsg::kNameStart);
+    return new TXmlProcessingInstruction(&NameTable(), id, std::move(data));
+}
+
+void TXmlDocument::ResetContent() {
+    ClearChildNodes();
+    ClearAttributes();
+}
+
+XmlPtr<TXmlDocument> CreateXmlDocument(std::string_view rootName, std::string_view version, std::string_view encoding,
+                                       XmlPtr<TXmlNameTable> table) {
+    XmlPtr<TXmlDocument> doc(new TXmlDocument(table ? table : XmlDefaultNameTable()));
+    if (!rootName.empty()) doc->NewDocument(XmlFromUtf8(version), XmlFromUtf8(encoding), XmlFromUtf8(rootName));
+    return doc;
+}
+
+// ---- privileged helpers ----
+
+void TXmlAccess::SetTable(TXmlDocument& doc, TXmlNameTable* table) {
+    table->AddRef();
+    doc.table_->Release();
+    doc.table_ = table;
+}
+
+void TXmlAccess::AppendNew(TXmlNode& parent, TXmlNode* child) {
+    if (!parent.children_) {
+        parent.children_ = new TXmlNodeList(&parent);
+        parent.children_->AddRef();
+    }
+    TXmlNodeList& list = *parent.children_;
+    if (list.count_ == list.capacity_) list.Grow();
+    list.items_[list.count_++] = child;
+    child->AddRef();
+    child->parent_ = &parent;
+}
+
+void TXmlAccess::SetElementValue(TXmlElement& e, TXmlValue v) {
+    if (e.value_)
+        *e.value_ = std::move(v);
+    else
+        e.value_ = new TXmlValue(std::move(v));
+}
+
+}  // namespace tw

@@ -1,0 +1,430 @@
+#pragma once
+// A small reference-counted XML document model with a name table, a reader that builds it from
+// text and a writer that turns it back into markup.
+//
+// Objects are reached through XmlPtr<>, an intrusive counted reference; an object is freed when
+// its last reference goes. The I-names (IXmlNode, IXmlElement...) are the public faces of the
+// classes and are what callers hold. Nothing here is thread-safe: a document, and the name table
+// it interns into, belong to one thread at a time (the process-wide default table included).
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "xml/XmlValue.h"
+
+namespace tw {
+
+// Counted reference to any object of the XML model.
+template <class T> class XmlPtr {
+public:
+    XmlPtr() noexcept = default;
+    XmlPtr(std::nullptr_t) noexcept {}
+    XmlPtr(T* p) noexcept : p_(p) {
+        if (p_) p_->AddRef();
+    }
+    XmlPtr(const XmlPtr& o) noexcept : XmlPtr(o.p_) {}
+    XmlPtr(XmlPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    template <class U>
+        requires std::is_convertible_v<U*, T*>
+    XmlPtr(const XmlPtr<U>& o) noexcept : XmlPtr(o.get()) {}
+    ~XmlPtr() {
+        if (p_) p_->Release();
+    }
+    XmlPtr& operator=(XmlPtr o) noexcept {
+        std::swap(p_, o.p_);
+        return *this;
+    }
+    T* get() const noexcept { return p_; }
+    T* operator->() const noexcept { return p_; }
+    T& operator*() const noexcept { return *p_; }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    void reset() noexcept { XmlPtr().swap(*this); }
+    void swap(XmlPtr& o) noexcept { std::swap(p_, o.p_); }
+    friend bool operator==(const XmlPtr& a, const XmlPtr& b) noexcept { return a.p_ == b.p_; }
+    friend bool operator==(const XmlPtr& a, std::nullptr_t) noexcept { return a.p_ == nullptr; }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Root of the family: an object with an owner count.
+class TXmlBase {
+public:
+    TXmlBase() = default;
+    TXmlBase(const TXmlBase&) = delete;
+    TXmlBase& operator=(const TXmlBase&) = delete;
+    void AddRef() const noexcept { ++refCount_; }
+    void Release() const noexcept {
+        if (--refCount_ == 0) delete this;
+    }
+    int RefCount() const noexcept { return refCount_; }
+
+protected:
+    virtual ~TXmlBase() = default;
+
+private:
+    mutable int refCount_ = 0;
+};
+
+// Interns names as non-negative ids; the empty name is -1 and never stored.
+class TXmlNameTable : public TXmlBase {
+public:
+    static constexpr int kTextId = 0;          // "#text"
+    static constexpr int kCDATAId = 1;         // "#cdata-section"
+    static constexpr int kCommentId = 2;       // "#comment"
+    static constexpr int kDocumentId = 3;      // "#document"
+    static constexpr int kXmlId = 4;           // "xml"
+    static constexpr int kDefaultBuckets = 4096;
+
+    explicit TXmlNameTable(int bucketCount = kDefaultBuckets);
+
+    // hash = hash * 33 + code unit, unsigned 32-bit.
+    static std::uint32_t Hash(std::u16string_view name) noexcept;
+
+    int Intern(std::u16string_view name);                 // adds the name when new
+    int Intern(std::u16string_view name, std::uint32_t hash);
+    int Find(std::u16string_view name) const noexcept;     // -1 when empty or unknown
+    const std::u16string& Name(int id) const;              // "" for -1 or an unknown id
+    int Count() const noexcept { return static_cast<int>(names_.size()); }
+    int BucketCount() const noexcept { return static_cast<int>(buckets_.size()); }
+    const std::vector<int>& Bucket(int index) const { return buckets_[static_cast<size_t>(index)]; }
+
+private:
+    std::deque<std::u16string> names_;   // a deque keeps references to names valid as it grows
+    std::vector<std::vector<int>> buckets_;
+};
+
+// The process-wide table shared by documents made without an explicit one.
+XmlPtr<TXmlNameTable> XmlDefaultNameTable();
+
+class TXmlNode;
+class TXmlElement;
+class TXmlText;
+class TXmlCharacterData;
+class TXmlCDATASection;
+class TXmlComment;
+class TXmlProcessingInstruction;
+class TXmlDocument;
+struct TXmlAccess;
+
+// Node type codes.
+enum : int {
+    XML_ELEMENT_NODE = 1,
+    XML_TEXT_NODE = 3,
+    XML_CDATA_SECTION_NODE = 4,
+    XML_PROCESSING_INSTRUCTION_NODE = 7,
+    XML_COMMENT_NODE = 8,
+    XML_DOCUMENT_NODE = 9,
+};
+
+// An ordered list of nodes. With an owner it is that node's child list: adding sets the parent
+// (moving the node out of any other parent first) and re-interns names into the owner's table;
+// removing clears the parent. Without an owner (a selection result) it only holds references.
+class TXmlNodeList : public TXmlBase {
+public:
+    explicit TXmlNodeList(TXmlNode* owner = nullptr) : owner_(owner) {}
+
+    int Count() const noexcept { return count_; }
+    int Capacity() const noexcept { return capacity_; }
+    TXmlNode* Owner() const noexcept { return owner_; }
+    // Index 0..Count-1; anything else raises the index message.
+    XmlPtr<TXmlNode> Item(int index) const;
+    TXmlNode* At(int index) const noexcept { return items_[index]; }  // unchecked, borrowed
+    int IndexOf(const TXmlNode* node) const noexcept;
+
+    int Add(const XmlPtr<TXmlNode>& node);
+    void Insert(int index, const XmlPtr<TXmlNode>& node);
+    void Delete(int index);
+    bool Remove(const TXmlNode* node);
+    void Clear();
+
+    TXmlNode* const* begin() const noexcept { return items_; }
+    TXmlNode* const* end() const noexcept { return items_ + count_; }
+
+private:
+    friend struct TXmlAccess;
+    friend class TXmlNode;
+    ~TXmlNodeList() override;
+    void Grow();
+    void Adopt(TXmlNode* node);
+    void Disown(TXmlNode* node);
+
+    TXmlNode** items_ = nullptr;
+    int count_ = 0;
+    int capacity_ = 0;
+    TXmlNode* owner_;
+};
+
+struct TXmlAttrData {
+    int NameId = -1;
+    TXmlValue Value;
+};
+
+class TXmlNode : public TXmlBase {
+public:
+    int NodeType() const noexcept { return type_; }
+    const std::u16string& NodeName() const { return table_->Name(nameId_); }
+    int NameId() const noexcept { return nameId_; }
+    TXmlNameTable& NameTable() const noexcept { return *table_; }
+    TXmlNode* ParentNode() const noexcept { return parent_; }   // borrowed; none when detached
+    TXmlDocument* OwnerDocument() const noexcept;               // borrowed; none when detached
+    bool PreserveWhiteSpace() const noexcept;                    // the document's flag, else the default
+
+    // Children. ChildNodes creates the list when missing; changes through it change the tree.
+    XmlPtr<TXmlNodeList> ChildNodes();
+    bool HasChildNodes() const noexcept { return children_ && children_->Count() > 0; }
+    int ChildCount() const noexcept { return children_ ? children_->Count() : 0; }
+    TXmlNode* Child(int index) const noexcept { return children_->At(index); }  // unchecked, borrowed
+    XmlPtr<TXmlNode> AppendChild(const XmlPtr<TXmlNode>& node);
+    XmlPtr<TXmlNode> InsertBefore(const XmlPtr<TXmlNode>& node, const TXmlNode* before);  // none: append
+    XmlPtr<TXmlNode> ReplaceChild(const XmlPtr<TXmlNode>& node, const TXmlNode* old);     // returns old
+    XmlPtr<TXmlNode> RemoveChild(const TXmlNode* node);                                   // returns it
+    void ClearChildNodes();
+    XmlPtr<TXmlElement> AppendElement(std::u16string_view name);
+
+    // Selection by plain name (a letter or "_" then letters, digits, "-", ".", ":", "_"); any
+    // other text raises "not supported". Only direct element children match, by name id.
+    XmlPtr<TXmlNodeList> SelectNodes(std::u16string_view name) const;
+    XmlPtr<TXmlNode> SelectSingleNode(std::u16string_view name) const;
+    TXmlElement* FindChild(std::u16string_view name) const noexcept;  // no name check; borrowed
+
+    // Attributes, in insertion order; setting an existing name replaces its value in place.
+    int AttrCount() const noexcept { return attrCount_; }
+    const std::u16string& AttrName(int index) const { return table_->Name(attrs_[index].NameId); }
+    const TXmlValue& AttrValue(int index) const { return attrs_[index].Value; }
+    const TXmlAttrData* FindAttr(std::u16string_view name) const noexcept;
+    bool HasAttr(std::u16string_view name) const noexcept { return FindAttr(name) != nullptr; }
+    std::u16string GetAttr(std::u16string_view name, std::u16string_view def = {}) const;
+    void SetAttr(std::u16string_view name, std::u16string_view value);
+    void SetVarAttr(std::u16string_view name, TXmlValue value);
+    TXmlValue GetVarAttr(std::u16string_view name, TXmlValue def = {}) const;
+    bool RemoveAttr(std::u16string_view name);
+    void ClearAttributes();
+    int AttrCapacity() const noexcept { return attrCapacity_; }
+
+    // Typed attributes: a missing attribute, or text that is not of the type, gives the default.
+    std::int32_t GetIntAttr(std::u16string_view name, std::int32_t def = 0) const;
+    void SetIntAttr(std::u16string_view name, std::int32_t value);
+    bool GetBoolAttr(std::u16string_view name, bool def = false) const;
+    void SetBoolAttr(std::u16string_view name, bool value);
+    double GetFloatAttr(std::u16string_view name, double def = 0) const;
+    void SetFloatAttr(std::u16string_view name, double value);
+    double GetDateTimeAttr(std::u16string_view name, double def = 0) const;
+    void SetDateTimeAttr(std::u16string_view name, double value);
+    // Required attributes: raise "Не задан атрибут" when missing; the enumerated form returns the
+    // index of the value among allowed and raises "Не найден атрибут" or the bad-value message.
+    std::u16string GetRequiredAttr(std::u16string_view name) const;
+    int GetRequiredEnumAttr(std::u16string_view name, const std::vector<std::u16string>& allowed) const;
+
+    // Child companions: the text of the first child element of that name, or def; the required
+    // child (raises when missing); the first child element of that name whose attribute has value.
+    std::u16string GetChildText(std::u16string_view name, std::u16string_view def = {}) const;
+    XmlPtr<TXmlElement> GetRequiredChild(std::u16string_view name) const;
+    XmlPtr<TXmlElement> FindChildByAttr(std::u16string_view name, std::u16string_view attrName,
+                                        std::u16string_view value) const;
+
+    virtual std::u16string Text() const;
+    // Markup of this node (and its subtree).
+    std::u16string XML() const;
+    // A copy on the same name table with no parent; deep copies the subtree too.
+    XmlPtr<TXmlNode> CloneNode(bool deep) const;
+
+    // The kind's own face, or none for other kinds.
+    TXmlElement* AsElement() noexcept;
+    TXmlText* AsText() noexcept;
+    TXmlCharacterData* AsCharacterData() noexcept;
+    TXmlCDATASection* AsCDATASection() noexcept;
+    TXmlComment* AsComment() noexcept;
+    TXmlProcessingInstruction* AsProcessingInstruction() noexcept;
+    TXmlDocument* AsDocument() noexcept;
+
+protected:
+    TXmlNode(int type, TXmlNameTable* table, int nameId);
+    ~TXmlNode() override;
+    virtual TXmlNode* CloneSelf() const = 0;
+
+private:
+    friend struct TXmlAccess;
+    friend class TXmlNodeList;
+    TXmlAttrData* FindAttrId(int id) const noexcept;
+    TXmlAttrData& AddAttrId(int id);
+    void Reintern(TXmlNameTable* table);
+
+    TXmlNameTable* table_;  // counted
+    TXmlNode* parent_ = nullptr;
+    TXmlNodeList* children_ = nullptr;  // counted, created on first use
+    TXmlAttrData* attrs_ = nullptr;
+    int attrCount_ = 0;
+    int attrCapacity_ = 0;
+    int nameId_;
+    std::uint8_t type_;
+};
+
+class TXmlElement : public TXmlNode {
+public:
+    TXmlElement(TXmlNameTable* table, int nameId) : TXmlNode(XML_ELEMENT_NODE, table, nameId) {}
+    // The element's own value, used only while it has no children.
+    const TXmlValue& Value() const noexcept;
+    void SetValue(TXmlValue value);                 // removes all children
+    void SetText(std::u16string_view text) { SetValue(TXmlValue(text)); }
+    std::u16string Text() const override;
+
+protected:
+    ~TXmlElement() override;
+    TXmlNode* CloneSelf() const override;
+
+private:
+    friend struct TXmlAccess;
+    TXmlValue* value_ = nullptr;  // owned; absent until set
+};
+
+class TXmlText : public TXmlNode {
+public:
+    TXmlText(TXmlNameTable* table, TXmlValue value)
+        : TXmlNode(XML_TEXT_NODE, table, TXmlNameTable::kTextId), value_(std::move(value)) {}
+    const TXmlValue& Value() const noexcept { return value_; }
+    void SetValue(TXmlValue value) { value_ = std::move(value); }
+    std::u16string Text() const override { return value_.ToText(); }
+
+protected:
+    TXmlNode* CloneSelf() const override;
+
+private:
+    friend struct TXmlAccess;
+    TXmlValue value_;
+};
+
+class TXmlCharacterData : public TXmlNode {
+public:
+    const std::u16string& Data() const noexcept { return data_; }
+    void SetData(std::u16string data) { data_ = std::move(data); }
+    // The stored text, trimmed of characters up to U+0020 unless white space is preserved.
+    std::u16string Text() const override;
+
+protected:
+    TXmlCharacterData(int type, TXmlNameTable* table, int nameId, std::u16string data)
+        : TXmlNode(type, table, nameId), data_(std::move(data)) {}
+
+private:
+    std::u16string data_;
+};
+
+class TXmlCDATASection : public TXmlCharacterData {
+public:
+    TXmlCDATASection(TXmlNameTable* table, std::u16string data)
+        : TXmlCharacterData(XML_CDATA_SECTION_NODE, table, TXmlNameTable::kCDATAId, std::move(data)) {}
+
+protected:
+    TXmlNode* CloneSelf() const override;
+};
+
+class TXmlComment : public TXmlCharacterData {
+public:
+    TXmlComment(TXmlNameTable* table, std::u16string data)
+        : TXmlCharacterData(XML_COMMENT_NODE, table, TXmlNameTable::kCommentId, std::move(data)) {}
+
+protected:
+    TXmlNode* CloneSelf() const override;
+};
+
+// The target is the node name; the declaration ("xml") read from text keeps its
+// pseudo-attributes as attributes, any other instruction keeps its text.
+class TXmlProcessingInstruction : public TXmlNode {
+public:
+    TXmlProcessingInstruction(TXmlNameTable* table, int targetId, std::u16string data)
+        : TXmlNode(XML_PROCESSING_INSTRUCTION_NODE, table, targetId), data_(std::move(data)) {}
+    const std::u16string& Target() const { return NodeName(); }
+    const std::u16string& Data() const noexcept { return data_; }
+    void SetData(std::u16string data) { data_ = std::move(data); }
+    std::u16string Text() const override { return data_; }
+
+protected:
+    TXmlNode* CloneSelf() const override;
+
+private:
+    std::u16string data_;
+};
+
+class TXmlDocument : public TXmlNode {
+public:
+    explicit TXmlDocument(XmlPtr<TXmlNameTable> table = XmlDefaultNameTable());
+
+    bool PreserveWhiteSpace() const noexcept { return preserveWhiteSpace_; }
+    void SetPreserveWhiteSpace(bool preserve) noexcept { preserveWhiteSpace_ = preserve; }
+
+    // The first element child, or none.
+    XmlPtr<TXmlElement> DocumentElement() const;
+    // Replaces the content by a declaration (text `version="..." encoding="..."`, encoding
+    // "iso-8859-1" when empty) and a root element, which it returns.
+    XmlPtr<TXmlElement> NewDocument(std::u16string_view version, std::u16string_view encoding,
+                                    std::u16string_view rootName);
+
+    XmlPtr<TXmlElement> CreateElement(std::u16string_view name);
+    XmlPtr<TXmlText> CreateTextNode(TXmlValue value);
+    XmlPtr<TXmlCDATASection> CreateCDATASection(std::u16string data);
+    XmlPtr<TXmlComment> CreateComment(std::u16string data);
+    XmlPtr<TXmlProcessingInstruction> CreateProcessingInstruction(std::u16string_view target,
+                                                                  std::u16string data);
+
+    // Reading: errors raise EXmlError; nodes read before an error stay in the document.
+    // Text opening with "< binary-xml >" is read as the binary form (narrowed to 8 bits).
+    void LoadXML(std::u16string_view text);
+    // Bytes from the stream's position to its end: the binary form, UTF-16 little-endian text
+    // (with a byte-order mark or opening "<" 0), or else one character per byte (Windows-1252).
+    void Load(std::istream& stream);
+    void Load(const std::filesystem::path& fileName);
+
+    // Writes XML() as UTF-16 little-endian code units without a byte-order mark.
+    void Save(const std::filesystem::path& fileName) const;
+    void Save(std::ostream& stream) const;
+
+    // The binary form: strings UTF-16 when wide, else 8-bit (Windows-1252).
+    void SaveBinary(std::ostream& stream, bool wideStrings = true) const;
+    void SaveBinary(const std::filesystem::path& fileName, bool wideStrings = true) const;
+    std::string BinaryXML(bool wideStrings = true) const;
+
+protected:
+    TXmlNode* CloneSelf() const override;
+
+private:
+    friend struct TXmlAccess;
+    void ResetContent();
+    void LoadBinary(std::string_view bytes);
+    bool preserveWhiteSpace_;
+};
+
+using IXmlBase = TXmlBase;
+using IXmlNameTable = TXmlNameTable;
+using IXmlNodeList = TXmlNodeList;
+using IXmlNode = TXmlNode;
+using IXmlElement = TXmlElement;
+using IXmlText = TXmlText;
+using IXmlCharacterData = TXmlCharacterData;
+using IXmlCDATASection = TXmlCDATASection;
+using IXmlComment = TXmlComment;
+using IXmlProcessingInstruction = TXmlProcessingInstruction;
+using IXmlDocument = TXmlDocument;
+
+// An empty document on the given table (the default table when none); with a root name, filled
+// by NewDocument(version, encoding, rootName). The 8-bit arguments are UTF-8.
+XmlPtr<TXmlDocument> CreateXmlDocument(std::string_view rootName = {}, std::string_view version = "1.0",
+                                       std::string_view encoding = "iso-8859-1",
+                                       XmlPtr<TXmlNameTable> table = nullptr);
+
+// The unit-wide default of the preserve-white-space flag (false), copied into new documents and
+// used by nodes that belong to no document.
+bool XmlDefaultPreserveWhiteSpace() noexcept;
+void SetXmlDefaultPreserveWhiteSpace(bool preserve) noexcept;
+
+// How deep elements may nest in a document read from text or from the binary form.
+inline constexpr int kXmlMaxDepth = 1024;
+
+// True when the text is a plain name as SelectNodes accepts it.
+bool IsXmlPlainName(std::u16string_view name) noexcept;
+
+}  // namespace tw

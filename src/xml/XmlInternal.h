@@ -1,0 +1,127 @@
+#pragma once
+// Shared by the model, the reader, the writer and the binary form; not for callers.
+#include <array>
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <string_view>
+
+#include "xml/XmlDom.h"
+
+namespace tw {
+
+// Character classes of every UTF-16 code unit.
+enum : std::uint8_t { kXmlSpace = 1, kXmlNameStart = 2, kXmlNameChar = 4 };
+
+constexpr bool XmlIsLetter(std::uint32_t c) {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (c < 0x100) return c == 0xAA || c == 0xB5 || c == 0xBA || (c >= 0xC0 && c != 0xD7 && c != 0xF7);
+    if (c < 0x300) return true;                                   // Latin extensions, IPA, modifiers
+    if (c < 0x370) return false;                                  // combining marks
+    if (c < 0x400) return c != 0x37E && c != 0x387;               // Greek
+    if (c < 0x530) return !(c >= 0x482 && c <= 0x489);            // Cyrillic
+    if (c < 0x2000) return true;                                  // other alphabets
+    if (c < 0x2C00) return false;                                 // punctuation, symbols
+    if (c < 0x2E00) return true;                                  // Glagolitic, Coptic...
+    if (c < 0x2E80) return false;
+    if (c < 0x3000) return true;
+    if (c < 0x3040) return false;                                 // CJK punctuation
+    if (c < 0xE000) return true;                                  // kana, CJK, Hangul, surrogates
+    if (c < 0xF900) return false;                                 // private use
+    if (c < 0xFE00) return true;
+    if (c < 0xFE70) return false;
+    if (c < 0xFEFF) return true;
+    if (c >= 0xFF21 && c <= 0xFF3A) return true;
+    if (c >= 0xFF41 && c <= 0xFF5A) return true;
+    return c >= 0xFF66 && c <= 0xFFDC;
+}
+
+constexpr std::array<std::uint8_t, 65536> XmlMakeCharClasses() {
+    std::array<std::uint8_t, 65536> t{};
+    for (std::uint32_t c = 0; c < 65536; ++c) {
+        std::uint8_t v = 0;
+        if (c <= 0x20) v |= kXmlSpace;
+        const bool letter = XmlIsLetter(c);
+        if (letter || c == '_') v |= kXmlNameStart | kXmlNameChar;
+        if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':') v |= kXmlNameChar;
+        t[c] = v;
+    }
+    return t;
+}
+
+inline constexpr std::array<std::uint8_t, 65536> kXmlCharClass = XmlMakeCharClasses();
+
+inline bool XmlIsSpace(char16_t c) noexcept { return c <= 0x20; }
+inline bool XmlIsNameStart(char16_t c) noexcept { return kXmlCharClass[c] & kXmlNameStart; }
+inline bool XmlIsNameChar(char16_t c) noexcept { return kXmlCharClass[c] & kXmlNameChar; }
+
+// The system's messages.
+namespace xmlmsg {
+inline constexpr std::u16string_view kIndex = u"Ошибка получения элемента списка: индекс выходит за пределы";
+inline constexpr std::u16string_view kNotSupported = u"Данная возможность не поддерживается XmlDom";
+inline constexpr std::u16string_view kNameStart = u"Имя должно начинаться с буквы или \"_\"";
+inline constexpr std::u16string_view kElementUnfinished = u"Не завершено определение элемента";
+inline constexpr std::u16string_view kElementNameChar = u"Некорретный символ в имени элемента";
+inline constexpr std::u16string_view kAttrValueExpected = u"Ожидается значение атрибута";
+inline constexpr std::u16string_view kStringConstExpected = u"Ожидается строковая константа";
+inline constexpr std::u16string_view kLtInAttr = u"Символ \"<\" не может использоваться в значениях атрибутов";
+inline constexpr std::u16string_view kRefExpected = u"Ожидается \"#\" или имя упрамляющего символа";
+inline constexpr std::u16string_view kHexExpected = u"Ожидается шестнадцатеричное число";
+inline constexpr std::u16string_view kNumberExpected = u"Ожидается число";
+inline constexpr std::u16string_view kBadRefName = u"Некорректное имя управляющего символа";
+inline constexpr std::u16string_view kValueReadType = u"Ошибка чтения значения: некорректный тип.";
+inline constexpr std::u16string_view kValueWriteType = u"Ошибка записи значения: некорректный тип.";
+inline constexpr std::u16string_view kBinaryReadNode = u"Ошибка чтения двоичного XML: некорректный тип узла";
+inline constexpr std::u16string_view kBinaryWriteNode = u"Ошибка записи двоичного XML: некорректный тип узла";
+inline constexpr std::u16string_view kDataRead = u"Ошибка чтения данных.";
+// Ours, in the same style: nesting beyond kXmlMaxDepth, and a node put inside itself.
+inline constexpr std::u16string_view kTooDeep = u"Превышена допустимая глубина вложенности элементов";
+inline constexpr std::u16string_view kInsertIntoSelf = u"Узел не может быть вставлен внутрь самого себя";
+
+inline std::u16string Expected(std::u16string_view what) {
+    std::u16string s(u"Ожидается \"");
+    s += what;
+    s += u'"';
+    return s;
+}
+inline std::u16string Quoted(std::u16string_view format, std::u16string_view a) {
+    std::u16string s;
+    const size_t p = format.find(u"%s");
+    s += format.substr(0, p);
+    s += a;
+    s += format.substr(p + 2);
+    return s;
+}
+}  // namespace xmlmsg
+
+[[noreturn]] inline void XmlFail(std::u16string_view message) { throw EXmlError(std::u16string(message)); }
+
+// Privileged access for the reader and the binary form, which build trees without the checks
+// the public operations make.
+struct TXmlAccess {
+    static TXmlNameTable* Table(const TXmlNode& n) { return n.table_; }
+    static void SetTable(TXmlDocument& doc, TXmlNameTable* table);
+    // Appends a node known to be new, detached and on the parent's table.
+    static void AppendNew(TXmlNode& parent, TXmlNode* child);
+    static TXmlAttrData& AttrSlot(TXmlNode& n, int id) {
+        if (TXmlAttrData* a = n.FindAttrId(id)) return *a;
+        return n.AddAttrId(id);
+    }
+    static const TXmlValue* ElementValue(const TXmlElement& e) { return e.value_; }
+    static void SetElementValue(TXmlElement& e, TXmlValue v);
+};
+
+// Reader entry points (XmlReader.cpp).
+void XmlParseText(TXmlDocument& doc, std::u16string_view text);
+// prefix: bytes already taken from the stream (the signature check).
+void XmlParseStream(TXmlDocument& doc, std::istream& stream, std::string_view prefix);
+
+// Writer (XmlWriter.cpp).
+void XmlWriteMarkup(const TXmlNode& node, std::u16string& out);
+
+// Binary form (XmlBinary.cpp).
+inline constexpr std::string_view kXmlBinarySignature = "< binary-xml >";
+void XmlWriteBinary(const TXmlDocument& doc, std::string& out, bool wide);
+void XmlReadBinary(TXmlDocument& doc, std::string_view bytes);
+
+}  // namespace tw
