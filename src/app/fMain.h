@@ -1,0 +1,153 @@
+#pragma once
+// TfrMain: the ticker bar's main window without its window. It owns the window state, the
+// scrolling text `lblTicker`, the reload timer's settings and the two feed lists, and runs the
+// start-up, layout and shutdown steps; the platform side (fMain_win32.cpp) supplies the real
+// window through IMainView and routes its messages here.
+//
+// Parts of the bar that later work adds (feed component, menus, tray icon, application bar,
+// network detection, DDE) are not here yet; the start-up steps that address them are left out,
+// and the ticker keeps showing its initial text.
+#include "config/AppSettings.h"
+#include "config/ProfileStore.h"
+#include "config/uRSSLinkItem.h"
+#include "controls/ScrollingText.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+inline constexpr std::string_view kApplicationTitle = "Tidewire v1.1";
+inline constexpr std::string_view kBarCaption = "Tidewire 1.1";
+inline constexpr std::string_view kConfigFileName = "app.config";
+inline constexpr std::string_view kTickerInitialText = "Loading RSS...";
+inline constexpr std::string_view kStartHint = "Click here to browse RSS Feeds easily";
+inline constexpr std::string_view kPrevItemHint = "Previous RSS item";
+inline constexpr std::string_view kNextItemHint = "Next RSS Item";
+
+// Height of the bar while it is not yet an application desktop bar.
+inline constexpr int kBarHeight = 25;
+inline constexpr TColor kWindowColor = 10132122;       // 0x9A9A9A
+inline constexpr TColor kTitleColor = 12578034;        // 0xBFECF2
+inline constexpr TColor kTickerBackground = 4207659;   // 0x40342B
+inline constexpr TColor kTickerFontColor = 15136255;   // 0xE6F5FF
+inline constexpr TColor kHintColor = 16772313;         // 0xFFECD9
+
+// A picture or label of the bar that the window draws itself.
+struct TBarItem {
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    int Right() const { return Left + Width; }
+};
+
+// The reload timer `tmrReload`: the window runs it; OnTimer is the feed reload once the feed
+// component exists, and the tick does nothing while it is unassigned.
+struct TReloadTimer {
+    int Interval = 5000;   // ms, as the form has it before FormCreate
+    bool Enabled = false;
+    std::function<void()> OnTimer;
+};
+
+// What TfrMain needs of the real window.
+class IMainView {
+public:
+    virtual ~IMainView() = default;
+    // Width of the screen's work area in pixels.
+    virtual int WorkAreaWidth() const = 0;
+    // Width of `caption` in the title label's font (the label sizes itself to its caption).
+    virtual int MeasureTitle(const std::string& caption) const = 0;
+    // The title, pictures or timer changed: draw the bar again, apply the timer.
+    virtual void BarChanged() = 0;
+    virtual void ReloadTimerChanged(const TReloadTimer& timer) = 0;
+    // Whether the program's window is the foreground window; and making it so.
+    virtual bool IsForeground() const = 0;
+    virtual void BringToForeground() = 0;
+    // Ends the program: destroys the window (which runs FormDestroy) and leaves the message loop.
+    virtual void Terminate() = 0;
+};
+
+// Opens the settings file at a full UTF-8 path.
+using TProfileStoreFactory = std::function<std::unique_ptr<IProfileStore>(const std::string& path)>;
+
+class TfrMain {
+public:
+    // `ticker` is the scrolling text made by the platform (a child of the real window), already
+    // loaded from the form's settings by MakeTicker's caller; see ConfigureTickerFromForm.
+    TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore);
+    ~TfrMain();
+    TfrMain(const TfrMain&) = delete;
+    TfrMain& operator=(const TfrMain&) = delete;
+
+    // The start-up steps; exeDirectory ends with its separator.
+    void FormCreate(const std::string& exeDirectory);
+    // Writes the feed state to the settings file and empties the lists. Runs once.
+    void FormDestroy();
+    // The system asks whether the session may end: the program closes (saving its state) and
+    // answers yes.
+    bool QueryEndSession();
+    // Lays the arrows and the scrolling text out along the bar.
+    void LayoutTicker();
+    // The mouse moved over the scrolling text.
+    void lblTickerMouseMove();
+
+    // Components and state, as the window and the tests see them.
+    TScrollingText& lblTicker() { return *ticker_; }
+    TBarItem lblTitle{32, 5, 0, 13};
+    std::string TitleCaption = "Tidewire";
+    TBarItem imgStart{5, 1, 22, 22};
+    TBarItem imgPrevRssItem{0, 4, 16, 16};
+    TBarItem imgNextRssItem{0, 4, 16, 16};
+    TReloadTimer tmrReload;
+    TFeedsList DefaultFeedsList;
+    TFeedsList CustomFeedsList;
+
+    const std::string& ConfigFile() const { return FConfigFile; }
+    const std::string& DefaultUrl() const { return FDefaultUrl; }
+    // The current feed address; the feed component will hold it once it exists.
+    const std::string& FeedUrl() const { return FFeedUrl; }
+    bool FirstRun() const { return FFirstRun; }
+    bool Creating() const { return FCreating; }
+    bool Loading() const { return FLoading; }
+    int LastConfigPage() const { return FLastConfigPage; }
+    int MaxShowingItems() const { return FMaxShowingItems; }
+    bool AutoUrlJump() const { return FAutoUrlJump; }
+
+    // Writes everything the configuration dialog sets (after its OK).
+    bool SaveSettings();
+
+private:
+    void InitializeAppearance();
+    void LoadSettings();
+    bool SaveFeedState();
+
+    IMainView& view_;
+    std::unique_ptr<TScrollingText> ticker_;
+    TProfileStoreFactory openStore_;
+
+    std::string FConfigFile;
+    std::string FDefaultUrl;
+    int FDefaultReloadMinutes = 5;
+    std::string FFeedUrl;
+    int FLastConfigPage = 0;
+    int FMaxShowingItems = 0;
+    bool FAutoUrlJump = false;
+    bool FLoading = false;
+    bool FFirstRun = true;
+    bool FCreating = false;
+    bool settingsLoaded_ = false;
+    bool destroyed_ = false;
+};
+
+// Gives a freshly made scrolling text the settings the form file holds for `lblTicker`, then
+// finishes its loading (first rebuild, start offset).
+void ConfigureTickerFromForm(TScrollingText& ticker);
+
+// The ticker font as the settings describe it.
+TFont TickerFontFrom(const TTickerFont& font);
+TTickerFont TickerFontOf(const TFont& font);
+
+}  // namespace tw

@@ -1,0 +1,216 @@
+// The main window's start-up, layout and shutdown, with a stand-in window and settings file.
+#include "app/fMain.h"
+#include "config/IniProfileStore.h"
+
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace tw::test {
+namespace {
+
+class FakeView final : public IMainView {
+public:
+    int workAreaWidth = 1024;
+    int pixelsPerChar = 7;
+    bool foreground = true;
+    int barChanges = 0;
+    int broughtToFront = 0;
+    int terminated = 0;
+    std::vector<TReloadTimer> timers;
+
+    int WorkAreaWidth() const override { return workAreaWidth; }
+    int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * pixelsPerChar; }
+    void BarChanged() override { ++barChanges; }
+    void ReloadTimerChanged(const TReloadTimer& t) override { timers.push_back(t); }
+    bool IsForeground() const override { return foreground; }
+    void BringToForeground() override { ++broughtToFront; }
+    void Terminate() override { ++terminated; }
+};
+
+class MainWindow : public ::testing::Test {
+protected:
+    std::unique_ptr<TfrMain> Make() {
+        auto ticker = std::make_unique<TScrollingText>();
+        ConfigureTickerFromForm(*ticker);
+        return std::make_unique<TfrMain>(view, std::move(ticker), [](const std::string& path) {
+            return std::unique_ptr<IProfileStore>(new IniProfileStore(std::filesystem::u8path(path)));
+        });
+    }
+    std::string Dir() const {
+        const auto u8 = (dir.Path() / "").u8string();
+        return std::string(u8.begin(), u8.end());
+    }
+    void WriteConfig(const std::string& text) { std::ofstream(dir / "app.config", std::ios::binary) << text; }
+    IniProfileStore Config() const { return IniProfileStore(dir / "app.config"); }
+
+    TempDir dir;
+    FakeView view;
+};
+
+TEST_F(MainWindow, StartsWithDefaultsWhenThereIsNoSettingsFile) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    EXPECT_EQ(form->ConfigFile(), Dir() + "app.config");
+    EXPECT_EQ(form->FeedUrl(), DefaultFeedUrls[1]);
+    EXPECT_EQ(form->DefaultUrl(), DefaultFeedUrls[1]);
+    EXPECT_TRUE(form->FirstRun());
+    EXPECT_FALSE(form->Creating());
+    EXPECT_FALSE(form->Loading());
+    EXPECT_EQ(form->DefaultFeedsList.Count(), 14u);
+    EXPECT_TRUE(form->CustomFeedsList.Empty());
+    EXPECT_EQ(form->tmrReload.Interval, 300000);
+    EXPECT_TRUE(form->tmrReload.Enabled);
+    ASSERT_FALSE(view.timers.empty());
+    EXPECT_EQ(view.timers.back().Interval, 300000);
+    EXPECT_EQ(form->TitleCaption, "Tidewire 1.1");
+
+    TScrollingText& ticker = form->lblTicker();
+    EXPECT_EQ(ticker.Speed(), 25);
+    EXPECT_EQ(ticker.PixelJump, 1);
+    EXPECT_EQ(ticker.Text(), "Loading RSS...");
+    EXPECT_TRUE(ticker.Visible());
+    EXPECT_TRUE(ticker.Enabled());
+    EXPECT_TRUE(ticker.ShowHint());
+    EXPECT_EQ(ticker.Font(), (TFont{"Tahoma", 8, 15136255, 0}));
+    EXPECT_EQ(ticker.BackgroundColor(), 4207659u);
+    EXPECT_EQ(ticker.Layout(), tlBottom);
+    EXPECT_EQ(ticker.TextDirection(), tdRightToLeft);
+    EXPECT_FALSE(std::filesystem::exists(dir / "app.config")) << "start-up must not write";
+}
+
+TEST_F(MainWindow, LayoutTickerPlacesArrowsAndTickerAlongTheBar) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    const int title = 12 * view.pixelsPerChar;  // "Tidewire 1.1"
+    EXPECT_EQ(form->imgStart.Left, 5);
+    EXPECT_EQ(form->imgStart.Top, 1);
+    EXPECT_EQ(form->lblTitle.Width, title);
+    EXPECT_EQ(form->imgPrevRssItem.Left, 32 + title + 5);
+    EXPECT_EQ(form->imgPrevRssItem.Top, 4);
+    EXPECT_EQ(form->imgNextRssItem.Left, 1024 - 16 - 5);
+    const TScrollingText& ticker = form->lblTicker();
+    EXPECT_EQ(ticker.Left(), form->imgPrevRssItem.Right());
+    EXPECT_EQ(ticker.Width(), form->imgNextRssItem.Left - ticker.Left());
+    EXPECT_EQ(ticker.Top(), 12);
+    EXPECT_EQ(ticker.Height(), 11);
+}
+
+TEST_F(MainWindow, LongerTitleMovesTheLeftEdgeOnly) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    const int prevLeft = form->imgPrevRssItem.Left;
+    const int nextLeft = form->imgNextRssItem.Left;
+    const int tickerLeft = form->lblTicker().Left();
+    const int tickerWidth = form->lblTicker().Width();
+
+    form->TitleCaption = "A channel with a much longer title";
+    form->LayoutTicker();
+    const int grown = view.MeasureTitle(form->TitleCaption) - view.MeasureTitle("Tidewire 1.1");
+    EXPECT_EQ(form->imgPrevRssItem.Left, prevLeft + grown);
+    EXPECT_EQ(form->lblTicker().Left(), tickerLeft + grown);
+    EXPECT_EQ(form->lblTicker().Width(), tickerWidth - grown);
+    EXPECT_EQ(form->imgNextRssItem.Left, nextLeft);
+}
+
+TEST_F(MainWindow, LayoutAfterStartUpKeepsTheSpeed) {
+    WriteConfig("[Global]\r\nTicker_Speed=50\r\n");
+    auto form = Make();
+    form->FormCreate(Dir());
+    ASSERT_EQ(form->lblTicker().Speed(), 50);
+    view.workAreaWidth = 800;  // the display resolution changed
+    form->LayoutTicker();
+    EXPECT_EQ(form->lblTicker().Speed(), 50);
+    EXPECT_EQ(form->imgNextRssItem.Left, 800 - 21);
+    EXPECT_EQ(form->lblTicker().Width(), 800 - 21 - form->lblTicker().Left());
+}
+
+TEST_F(MainWindow, StoredSpeedAndFontReachTheTicker) {
+    const struct {
+        const char* speed;
+        int expectedSpeed, expectedJump;
+    } cases[] = {{"10", 10, 2}, {"15", 15, 1}, {"35", 35, 1}, {"0", 25, 1}};
+    for (const auto& c : cases) {
+        WriteConfig(std::string("[Global]\r\nTicker_Speed=") + c.speed +
+                    "\r\nTicker_Font_Name=Verdana\r\nTicker_Font_Size=9\r\nTicker_Font_Color=255\r\n"
+                    "Ticker_Font_Style=11\r\n");
+        auto form = Make();
+        form->FormCreate(Dir());
+        EXPECT_EQ(form->lblTicker().Speed(), c.expectedSpeed) << c.speed;
+        EXPECT_EQ(form->lblTicker().PixelJump, c.expectedJump) << c.speed;
+        EXPECT_EQ(form->lblTicker().Font(), (TFont{"Verdana", 9, 255, fsBold | fsItalic})) << c.speed;
+        EXPECT_FALSE(form->FirstRun());
+    }
+}
+
+TEST_F(MainWindow, ClosingWritesTheFeedStateOnce) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    form->FormDestroy();
+    EXPECT_EQ(Config().ReadSection("Global"),
+              (std::vector<std::string>{"Url=" + std::string(DefaultFeedUrls[1]), "Reload_Time=5"}));
+    EXPECT_TRUE(Config().ReadSection("Default Urls").empty());
+    EXPECT_TRUE(Config().ReadSection("Custom Urls").empty());
+    EXPECT_TRUE(form->CustomFeedsList.Empty());
+    EXPECT_TRUE(form->DefaultFeedsList.Empty());
+
+    std::filesystem::remove(dir / "app.config");
+    form->FormDestroy();
+    EXPECT_FALSE(std::filesystem::exists(dir / "app.config"));
+}
+
+TEST_F(MainWindow, ClosingBeforeTheSettingsWereReadWritesNothing) {
+    WriteConfig("[Global]\r\nUrl=http://mine/\r\nReload_Time=30\r\n");
+    auto form = Make();
+    form->FormDestroy();
+    EXPECT_EQ(Config().ReadString("Global", "Url", ""), "http://mine/");
+    EXPECT_EQ(Config().ReadString("Global", "Reload_Time", ""), "30");
+}
+
+TEST_F(MainWindow, StoredStateSurvivesARun) {
+    WriteConfig("[Global]\r\nUrl=http://mine/\r\nReload_Time=0\r\n[Custom Urls]\r\nDisabled=0\r\nUrl_0=http://a/\r\nUrl_1=http://b/\r\n");
+    auto form = Make();
+    form->FormCreate(Dir());
+    EXPECT_EQ(form->FeedUrl(), "http://mine/");
+    EXPECT_EQ(form->tmrReload.Interval, 0);
+    EXPECT_EQ(view.timers.back().Interval, 0);
+    ASSERT_EQ(form->CustomFeedsList.Count(), 2u);
+    EXPECT_FALSE(form->CustomFeedsList.Objects(0).LinkEnabled);
+    form->FormDestroy();
+    EXPECT_EQ(Config().ReadString("Global", "Reload_Time", ""), "0");
+    EXPECT_EQ(Config().ReadSection("Custom Urls"),
+              (std::vector<std::string>{"Disabled=0", "Url_0=http://a/", "Url_1=http://b/"}));
+}
+
+TEST_F(MainWindow, SaveSettingsWritesWhatTheWindowHolds) {
+    WriteConfig("[Global]\r\nTicker_Speed=10\r\nTicker_Font_Style=10\r\n[Default Urls]\r\nDisabled=0,13\r\n");
+    auto form = Make();
+    form->FormCreate(Dir());
+    ASSERT_TRUE(form->SaveSettings());
+    EXPECT_EQ(Config().ReadString("Global", "Ticker_Speed", ""), "10");
+    EXPECT_EQ(Config().ReadString("Global", "Ticker_Font_Style", ""), "10");
+    EXPECT_EQ(Config().ReadString("Default Urls", "Disabled", ""), "0,13");
+    EXPECT_EQ(Config().ReadString("Global", "Url", "missing"), "missing");
+}
+
+TEST_F(MainWindow, EndOfSessionClosesTheProgramAndAllowsIt) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    EXPECT_TRUE(form->QueryEndSession());
+    EXPECT_EQ(view.terminated, 1);
+}
+
+TEST_F(MainWindow, MouseOverTheTickerBringsTheProgramForward) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    form->lblTickerMouseMove();
+    EXPECT_EQ(view.broughtToFront, 0);
+    view.foreground = false;
+    form->lblTickerMouseMove();
+    EXPECT_EQ(view.broughtToFront, 1);
+}
+
+}  // namespace
+}  // namespace tw::test
