@@ -30,6 +30,7 @@ void TPixelImage::FillRect(int x, int y, int w, int h, std::uint32_t px) {
     const int x0 = std::max(x, 0), y0 = std::max(y, 0);
     const long long x1 = std::min<long long>(static_cast<long long>(x) + w, width_);
     const long long y1 = std::min<long long>(static_cast<long long>(y) + h, height_);
+    if (x1 <= x0 || y1 <= y0) return;
     for (int row = y0; row < y1; ++row) std::fill(Row(row) + x0, Row(row) + x1, px);
 }
 

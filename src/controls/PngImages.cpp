@@ -46,10 +46,10 @@ bool Fail(std::string* error, const std::string& why) {
     return false;
 }
 
-// The libpng calls between setjmp and the end. Kept free of C++ objects with destructors
-// that a longjmp would skip: the rows go into `rows`, allocated by the caller.
-bool ReadImage(Decoder& d, ReadSource& src, std::vector<std::uint8_t>& rgba, png_uint_32& width,
-               png_uint_32& height, std::string& why) {
+// The libpng calls between setjmp and the end. No object with a destructor may be made in
+// here (a longjmp back to the setjmp would skip it): everything lives in the caller's frame.
+bool ReadImage(Decoder& d, ReadSource& src, std::vector<std::uint8_t>& rgba, std::vector<png_bytep>& rows,
+               png_uint_32& width, png_uint_32& height, std::string& why) {
     if (setjmp(png_jmpbuf(d.png))) return false;
     png_set_read_fn(d.png, &src, ReadFromMemory);
     png_set_user_limits(d.png, kMaxPngSide, kMaxPngSide);
@@ -73,7 +73,7 @@ bool ReadImage(Decoder& d, ReadSource& src, std::vector<std::uint8_t>& rgba, png
         return false;
     }
     rgba.resize(static_cast<std::size_t>(width) * height * 4);
-    std::vector<png_bytep> rows(height);
+    rows.resize(height);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = rgba.data() + static_cast<std::size_t>(y) * width * 4;
     png_read_image(d.png, rows.data());
     png_read_end(d.png, nullptr);
@@ -93,9 +93,10 @@ bool DecodePng(const std::uint8_t* data, std::size_t size, TPixelImage& out, std
     if (!d.info) return Fail(error, "out of memory");
     ReadSource src{data, size, 0};
     std::vector<std::uint8_t> rgba;
+    std::vector<png_bytep> rows;
     png_uint_32 width = 0, height = 0;
     std::string why;
-    if (!ReadImage(d, src, rgba, width, height, why))
+    if (!ReadImage(d, src, rgba, rows, width, height, why))
         return Fail(error, why.empty() ? (sink.message.empty() ? "invalid PNG" : sink.message) : why);
     TPixelImage image(static_cast<int>(width), static_cast<int>(height));
     std::memcpy(image.Data(), rgba.data(), rgba.size());
