@@ -151,3 +151,11 @@ TFont TickerFontFrom(const TTickerFont& font);
 TTickerFont TickerFontOf(const TFont& font);
 
 }  // namespace tw
+
+namespace tw {
+
+// Windows: creates the main window, runs FormCreate, shows the bar and runs the message loop
+// until the program ends. `instance` is the program's HINSTANCE. Returns the process exit code.
+int RunMainWindow(void* instance);
+
+}  // namespace tw
