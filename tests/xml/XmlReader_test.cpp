@@ -1,0 +1,330 @@
+// The reader: what text becomes which tree, and which message each malformed input raises.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "xml/XmlDom.h"
+
+namespace tw {
+namespace {
+
+XmlPtr<TXmlDocument> Parse(std::u16string_view text, bool preserve = false) {
+    auto doc = CreateXmlDocument();
+    doc->SetPreserveWhiteSpace(preserve);
+    doc->LoadXML(text);
+    return doc;
+}
+
+std::u16string ErrorOf(std::u16string_view text) {
+    auto doc = CreateXmlDocument();
+    try {
+        doc->LoadXML(text);
+    } catch (const EXmlError& e) {
+        return e.Message();
+    }
+    return u"(no error)";
+}
+
+std::string U8(std::u16string_view s) { return XmlToUtf8(s); }
+
+struct ErrorCase {
+    const char16_t* input;
+    const char16_t* message;
+};
+
+class XmlReaderErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(XmlReaderErrors, RaisesTheSystemMessage) {
+    const ErrorCase& c = GetParam();
+    EXPECT_EQ(U8(ErrorOf(c.input)), U8(c.message)) << "input: " << U8(c.input);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, XmlReaderErrors,
+    ::testing::Values(
+        ErrorCase{u"<t>&#65;&#x42;&#X43;</t>", u"Ожидается число"},
+        ErrorCase{u"<t>&nbsp;</t>", u"Некорректное имя управляющего символа"},
+        ErrorCase{u"<t>AT&T and more</t>", u"Ожидается \";\""},
+        ErrorCase{u"<a b=1/>", u"Ожидается строковая константа"},
+        ErrorCase{u"<a b=\"x<y\"/>", u"Символ \"<\" не может использоваться в значениях атрибутов"},
+        ErrorCase{u"<a></b>", u"Ожидается \"a\""},
+        ErrorCase{u"<a>", u"Ожидается \"/\""},
+        ErrorCase{u"<1a/>", u"Имя должно начинаться с буквы или \"_\""},
+        ErrorCase{u"<a!/>", u"Некорретный символ в имени элемента"},
+        ErrorCase{u"<a", u"Не завершено определение элемента"},
+        ErrorCase{u"<a b", u"Ожидается \"=\""},
+        ErrorCase{u"<a b=", u"Ожидается значение атрибута"},
+        ErrorCase{u"<a b = ", u"Ожидается значение атрибута"},
+        ErrorCase{u"<a b='x", u"Ожидается \"'\""},
+        ErrorCase{u"<a b=\"x", u"Ожидается \"\"\""},
+        ErrorCase{u"<a / >", u"Ожидается \"/>\""},
+        ErrorCase{u"<a 1=\"x\"/>", u"Ожидается \">\""},
+        ErrorCase{u"<ab></a>", u"Ожидается \"ab\""},
+        ErrorCase{u"<a></ab>", u"Ожидается \">\""},
+        ErrorCase{u"<a></a", u"Ожидается \">\""},
+        ErrorCase{u"<t>&", u"Ожидается \"#\" или имя упрамляющего символа"},
+        ErrorCase{u"<t>&#", u"Ожидается число"},
+        ErrorCase{u"<t>&#;</t>", u"Ожидается число"},
+        ErrorCase{u"<t>&#x;</t>", u"Ожидается шестнадцатеричное число"},
+        ErrorCase{u"<t>&#xG;</t>", u"Ожидается шестнадцатеричное число"},
+        ErrorCase{u"<t>&#65</t>", u"Ожидается \";\""},
+        ErrorCase{u"<t>& </t>", u"Имя должно начинаться с буквы или \"_\""},
+        ErrorCase{u"<t>&AMP;</t>", u"Некорректное имя управляющего символа"},
+        ErrorCase{u"<t a='&bogus;'/>", u"Некорректное имя управляющего символа"},
+        ErrorCase{u"<?", u"Имя должно начинаться с буквы или \"_\""},
+        ErrorCase{u"<? x?>", u"Имя должно начинаться с буквы или \"_\""},
+        ErrorCase{u"<?pi text", u"Ожидается \"?>\""},
+        ErrorCase{u"<?xml version=\"1.0\"", u"Ожидается \"?>\""},
+        ErrorCase{u"<?xml version=\"1.0\" ?", u"Ожидается \"?>\""},
+        ErrorCase{u"<!-x-->", u"Ожидается \"--\""},
+        ErrorCase{u"<!-- open", u"Ожидается \"-->\""},
+        ErrorCase{u"<!-- a --", u"Ожидается \"-->\""},
+        ErrorCase{u"<a><![CDATA[x]]</a>", u"Ожидается \"]]>\""},
+        ErrorCase{u"<![CDAT[x]]>", u"Ожидается \"[CDATA[\""},
+        ErrorCase{u"<!doctype html>", u"Ожидается \"DOCTYPE\""},
+        ErrorCase{u"<!", u"Ожидается \"DOCTYPE\""},
+        ErrorCase{u"<!DOCTYPE rss", u"Ожидается \">\""},
+        ErrorCase{u"<a><b></a>", u"Ожидается \"b\""}));
+
+TEST(XmlReader, WhiteSpaceOnlyTextIsDroppedUnlessPreserved) {
+    auto doc = Parse(u"<rss><channel>  </channel></rss>");
+    auto channel = doc->DocumentElement()->SelectSingleNode(u"channel");
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(channel->ChildCount(), 0);
+
+    auto kept = Parse(u"<rss><channel>  </channel></rss>", true);
+    channel = kept->DocumentElement()->SelectSingleNode(u"channel");
+    ASSERT_EQ(channel->ChildCount(), 1);
+    EXPECT_EQ(channel->Child(0)->NodeType(), XML_TEXT_NODE);
+    EXPECT_EQ(channel->Child(0)->Text(), u"  ");
+}
+
+TEST(XmlReader, TextKeepsItsSpacesAndReplacesReferences) {
+    EXPECT_EQ(Parse(u"<t> A &amp; B </t>")->DocumentElement()->Text(), u" A & B ");
+    EXPECT_EQ(Parse(u"<t>&lt;&gt;&quot;&apos;&amp;</t>")->DocumentElement()->Text(), u"<>\"'&");
+    EXPECT_EQ(Parse(u"<t>&#65;&#x42;&#x63;&#xfF;</t>")->DocumentElement()->Text(), u"ABc\u00FF");
+    // Only the low 16 bits of a numeric reference are kept.
+    EXPECT_EQ(Parse(u"<t>&#x10041;&#65601;</t>")->DocumentElement()->Text(), u"AA");
+}
+
+TEST(XmlReader, CDATAIsKeptUnchangedAndJoinedWithASpace) {
+    auto doc = Parse(u"<t>a<![CDATA[<b>]]></t>");
+    EXPECT_EQ(doc->DocumentElement()->Text(), u"a <b>");
+    auto raw = Parse(u"<t><![CDATA[&amp; ]] ]> ]]]></t>");
+    ASSERT_EQ(raw->DocumentElement()->ChildCount(), 1);
+    EXPECT_EQ(raw->DocumentElement()->Child(0)->AsCDATASection()->Data(), u"&amp; ]] ]> ]");
+}
+
+TEST(XmlReader, TerminatorMatchingRestartsInsideAPartialMatch) {
+    struct Case {
+        const char16_t* input;
+        const char16_t* data;
+    } cases[] = {
+        {u"<!--x--->", u"x-"},
+        {u"<!---->", u""},
+        {u"<!-- a -- b - c -->", u" a -- b - c "},
+        {u"<!--a-->-->", u"a"},
+    };
+    for (const auto& c : cases) {
+        auto doc = Parse(c.input, true);
+        ASSERT_GE(doc->ChildCount(), 1) << U8(c.input);
+        ASSERT_TRUE(doc->Child(0)->AsComment()) << U8(c.input);
+        EXPECT_EQ(doc->Child(0)->AsComment()->Data(), c.data) << U8(c.input);
+    }
+    auto cdata = Parse(u"<t><![CDATA[x]]]]></t>");
+    EXPECT_EQ(cdata->DocumentElement()->Child(0)->AsCDATASection()->Data(), u"x]]");
+    auto pi = Parse(u"<?pi a?" u"?>");
+    EXPECT_EQ(pi->Child(0)->AsProcessingInstruction()->Data(), u" a?");
+}
+
+TEST(XmlReader, DeclarationKeepsPseudoAttributes) {
+    auto doc = Parse(u"<?xml version=\"1.0\" encoding=\"windows-1251\"?><rss/>");
+    ASSERT_EQ(doc->ChildCount(), 2);
+    TXmlNode* decl = doc->Child(0);
+    EXPECT_EQ(decl->NodeName(), u"xml");
+    EXPECT_EQ(decl->NodeType(), XML_PROCESSING_INSTRUCTION_NODE);
+    EXPECT_EQ(decl->GetAttr(u"encoding", u""), u"windows-1251");
+    EXPECT_EQ(decl->GetAttr(u"version", u""), u"1.0");
+    EXPECT_EQ(decl->Text(), u"");
+    // Accepted anywhere and repeatedly.
+    auto twice = Parse(u"<a><?xml version='2'?></a><?xml version='3'?>");
+    EXPECT_EQ(twice->DocumentElement()->Child(0)->GetAttr(u"version"), u"2");
+    EXPECT_EQ(twice->Child(1)->GetAttr(u"version"), u"3");
+}
+
+TEST(XmlReader, OtherInstructionsKeepTheirText) {
+    auto doc = Parse(u"<?xml-stylesheet type=\"text/xsl\" href=\"s.xsl\"?><rss/>");
+    auto* pi = doc->Child(0)->AsProcessingInstruction();
+    ASSERT_TRUE(pi);
+    EXPECT_EQ(pi->Target(), u"xml-stylesheet");
+    EXPECT_EQ(pi->Data(), u" type=\"text/xsl\" href=\"s.xsl\"");
+    EXPECT_EQ(pi->AttrCount(), 0);
+}
+
+TEST(XmlReader, DoctypeSkipEndsAtTheFirstGreaterThan) {
+    auto doc = Parse(u"<!DOCTYPE rss [<!ENTITY x \"y\">]><rss/>");
+    ASSERT_EQ(doc->ChildCount(), 2);
+    EXPECT_EQ(doc->Child(0)->NodeType(), XML_TEXT_NODE);
+    EXPECT_EQ(doc->Child(0)->Text(), u"]>");
+    EXPECT_EQ(doc->DocumentElement()->NodeName(), u"rss");
+}
+
+TEST(XmlReader, ClosingTagAtDocumentLevelEndsTheParse) {
+    auto doc = Parse(u"<a/></b><c/>");
+    ASSERT_EQ(doc->ChildCount(), 1);
+    EXPECT_EQ(doc->Child(0)->NodeName(), u"a");
+}
+
+TEST(XmlReader, EmptyOrMarkupFreeTextHasNoDocumentElement) {
+    auto empty = Parse(u"");
+    EXPECT_EQ(empty->ChildCount(), 0);
+    EXPECT_FALSE(empty->DocumentElement());
+    auto text = Parse(u"just words");
+    ASSERT_EQ(text->ChildCount(), 1);
+    EXPECT_EQ(text->Child(0)->Text(), u"just words");
+    EXPECT_FALSE(text->DocumentElement());
+    auto lone = Parse(u"words<");  // a "<" at the very end is dropped
+    ASSERT_EQ(lone->ChildCount(), 1);
+    EXPECT_EQ(lone->Child(0)->Text(), u"words");
+}
+
+TEST(XmlReader, AttributesKeepOrderTabsAndLineBreaks) {
+    auto doc = Parse(u"<a z='1' y=\"2\" x = 'a\tb\r\nc' y='3'/>");
+    auto a = doc->DocumentElement();
+    ASSERT_EQ(a->AttrCount(), 3);
+    EXPECT_EQ(a->AttrName(0), u"z");
+    EXPECT_EQ(a->AttrName(1), u"y");
+    EXPECT_EQ(a->AttrName(2), u"x");
+    EXPECT_EQ(a->GetAttr(u"y"), u"3");  // set last, at the position of the first
+    EXPECT_EQ(a->GetAttr(u"x"), u"a\tb\r\nc");
+    EXPECT_EQ(Parse(u"<a q='say \"hi\" &amp; &apos;bye&apos;'/>")->DocumentElement()->GetAttr(u"q"),
+              u"say \"hi\" & 'bye'");
+}
+
+TEST(XmlReader, NamesAllowLettersDigitsAndPunctuation) {
+    auto doc = Parse(u"<dc:creator x-y.z_1='v'><_a/><Заголовок/></dc:creator>");
+    auto root = doc->DocumentElement();
+    EXPECT_EQ(root->NodeName(), u"dc:creator");
+    EXPECT_EQ(root->GetAttr(u"x-y.z_1"), u"v");
+    EXPECT_TRUE(root->SelectSingleNode(u"_a"));
+    EXPECT_TRUE(root->SelectSingleNode(u"Заголовок"));
+}
+
+TEST(XmlReader, NodesReadBeforeAnErrorStay) {
+    auto doc = CreateXmlDocument();
+    EXPECT_THROW(doc->LoadXML(u"<rss><channel><title>x</title><item>&bad;</item>"), EXmlError);
+    auto root = doc->DocumentElement();
+    ASSERT_TRUE(root);
+    auto channel = root->SelectSingleNode(u"channel");
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(channel->ChildCount(), 2);
+    EXPECT_EQ(channel->GetChildText(u"title"), u"x");
+}
+
+TEST(XmlReader, LoadingReplacesChildrenAndAttributes) {
+    auto doc = CreateXmlDocument("root");
+    doc->SetAttr(u"stale", u"1");
+    doc->LoadXML(u"<fresh/>");
+    EXPECT_EQ(doc->ChildCount(), 1);
+    EXPECT_EQ(doc->AttrCount(), 0);
+    EXPECT_EQ(doc->DocumentElement()->NodeName(), u"fresh");
+}
+
+TEST(XmlReader, ByteOrderMarkWidenedByteByByteBecomesLeadingText) {
+    std::u16string text = u"\u00EF\u00BB\u00BF<?xml version=\"1.0\" encoding=\"utf-8\"?><rss/>";
+    auto doc = Parse(text);
+    ASSERT_EQ(doc->ChildCount(), 3);
+    EXPECT_EQ(doc->Child(0)->NodeType(), XML_TEXT_NODE);
+    EXPECT_EQ(doc->Child(1)->NodeName(), u"xml");
+}
+
+// A document nested tens of thousands deep would overflow the stack of a recursive reader.
+TEST(XmlReader, NestingDeeperThanTheLimitFailsCleanly) {
+    auto nested = [](int depth) {
+        std::u16string s;
+        for (int i = 0; i < depth; ++i) s += u"<a>";
+        for (int i = 0; i < depth; ++i) s += u"</a>";
+        return s;
+    };
+    auto doc = Parse(nested(kXmlMaxDepth));
+    int levels = 0;
+    for (TXmlNode* n = doc.get(); n->ChildCount() > 0; n = n->Child(0)) ++levels;
+    EXPECT_EQ(levels, kXmlMaxDepth);
+    EXPECT_EQ(U8(ErrorOf(nested(kXmlMaxDepth + 1))), "Превышена допустимая глубина вложенности элементов");
+    EXPECT_EQ(U8(ErrorOf(nested(100000))), "Превышена допустимая глубина вложенности элементов");
+    std::u16string open;
+    for (int i = 0; i < 100000; ++i) open += u"<a>";
+    EXPECT_EQ(U8(ErrorOf(open)), "Превышена допустимая глубина вложенности элементов");
+}
+
+TEST(XmlReader, LongTextsAreReadWhole) {
+    std::u16string body(300000, u'x');
+    body[1000] = u'&';
+    body.replace(1000, 1, u"&amp;");
+    auto doc = Parse(u"<t>" + body + u"</t>");
+    std::u16string expected = body;
+    expected.replace(1000, 5, u"&");
+    EXPECT_EQ(doc->DocumentElement()->Text(), expected);
+}
+
+// The stream source: one character per byte through the single-byte code page.
+TEST(XmlReaderStream, BytesBecomeCharactersOfTheCodePage) {
+    std::istringstream in(std::string("<t>caf\xE9 \xE8 \x80</t>"));
+    auto doc = CreateXmlDocument();
+    doc->Load(in);
+    EXPECT_EQ(doc->DocumentElement()->Text(), u"caf\u00E9 \u00E8 \u20AC");
+
+    std::istringstream utf8(std::string("<t>\xC3\xA9</t>"));  // UTF-8 "é": two characters
+    doc->Load(utf8);
+    EXPECT_EQ(doc->DocumentElement()->Text(), u"\u00C3\u00A9");
+}
+
+TEST(XmlReaderStream, ReadsFromTheCurrentPositionAcrossBufferBoundaries) {
+    std::string body;
+    for (int i = 0; i < 20000; ++i) body += "<item n=\"" + std::to_string(i) + "\">text &amp; more</item>";
+    std::string bytes = "garbage<list>" + body + "</list>";
+    std::istringstream in(bytes);
+    in.seekg(7);
+    auto doc = CreateXmlDocument();
+    doc->Load(in);
+    auto items = doc->DocumentElement()->SelectNodes(u"item");
+    ASSERT_EQ(items->Count(), 20000);
+    for (int i : {0, 1234, 19999}) {
+        EXPECT_EQ(items->Item(i)->GetAttr(u"n"), XmlFromUtf8(std::to_string(i)));
+        EXPECT_EQ(items->Item(i)->Text(), u"text & more");
+    }
+}
+
+TEST(XmlReaderStream, ShortStreamsAndErrors) {
+    auto doc = CreateXmlDocument();
+    std::istringstream tiny("<a/>");
+    doc->Load(tiny);
+    EXPECT_EQ(doc->DocumentElement()->NodeName(), u"a");
+    std::istringstream empty("");
+    doc->Load(empty);
+    EXPECT_EQ(doc->ChildCount(), 0);
+    std::istringstream bad("<a></b>");
+    EXPECT_THROW(doc->Load(bad), EXmlError);
+    // Exactly the signature and nothing more is not the binary form.
+    std::istringstream sig("< binary-xml >");
+    EXPECT_THROW(doc->Load(sig), EXmlError);
+}
+
+TEST(XmlReaderStream, Utf16LittleEndianReadsBack) {
+    const std::u16string text = u"<t>Привет</t>";
+    for (bool bom : {false, true}) {
+        std::string bytes = bom ? std::string("\xFF\xFE") : std::string();
+        for (char16_t c : text) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+        std::istringstream in(bytes);
+        auto doc = CreateXmlDocument();
+        doc->Load(in);
+        EXPECT_EQ(doc->DocumentElement()->Text(), u"Привет") << "bom " << bom;
+    }
+}
+
+}  // namespace
+}  // namespace tw
