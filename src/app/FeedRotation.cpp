@@ -1,0 +1,187 @@
+#include "app/FeedRotation.h"
+
+#include "app/uUtil.h"
+
+namespace tw {
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != prefix[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsWebLink(std::string_view link) {
+    std::string trimmed = uutil::TrimBlanks(link);
+    return StartsWithNoCase(trimmed, "http://") || StartsWithNoCase(trimmed, "https://");
+}
+
+void TFeedRotation::SetTitle(std::string caption, std::string hint) {
+    titleCaption_ = std::move(caption);
+    titleHint_ = std::move(hint);
+    view_.SetTitle(titleCaption_, titleHint_);
+}
+
+void TFeedRotation::ReloadFeed() {
+    view_.StartLoadingAnimation();
+    bool started = false;
+    try {
+        started = feed_.LoadFromURL();
+    } catch (...) {
+        FLoading = false;
+        SetTitle(std::string(kTitleFailed), "");
+        FeedLoadFinished();
+        return;
+    }
+    if (!started && feed_.Url().empty()) {
+        // With no address no result event will ever come: left as "loading", the animation
+        // would spin and the arrows stay dead until the user picks a feed. Whatever is shown
+        // (a file's feed, say) stays as it is.
+        FLoading = false;
+        view_.StopLoadingAnimation();
+        return;
+    }
+    // Not started with an address: a transfer is already under way and its result ends this.
+    FLoading = true;
+}
+
+void TFeedRotation::RSSHandlerRSSLoaded() {
+    SetTitle(CleanChannelTitle(feed_.ChannelTitle()), std::string(kTitleHintPrefix) + feed_.ChannelLink());
+    if (feed_.ItemCount() > 0) {
+        FCurrentItem = feed_.ItemIdAt(0);
+    } else {
+        FCurrentItem.reset();
+    }
+    FeedLoadFinished();
+}
+
+void TFeedRotation::FeedFailed() {
+    SetTitle(std::string(kTitleFailed), "");
+    if (feed_.ItemCount() > 0) feed_.ClearItems();
+    FCurrentItem.reset();
+    FeedLoadFinished();
+}
+
+void TFeedRotation::FeedLoadFinished() {
+    FLoading = false;
+    view_.StopLoadingAnimation();
+    view_.LayoutTicker();
+    UpdateTickerText();
+    if (FFirstRun) {
+        view_.ShowWelcomeBalloon(std::string(kWelcomeTitle), std::string(kWelcomeText));
+        FFirstRun = false;
+    }
+}
+
+int TFeedRotation::ShowingItemsCount() const {
+    int count = feed_.ItemCount();
+    if (FMaxShowingItems > 0 && count >= FMaxShowingItems) return FMaxShowingItems;
+    return count;
+}
+
+int TFeedRotation::CurrentItemIndex() const {
+    if (!FCurrentItem) return -1;
+    return feed_.IndexOfItemId(*FCurrentItem);
+}
+
+void TFeedRotation::UpdateTickerText() {
+    if (FLoading) return;
+    if (feed_.ItemCount() == 0) {
+        view_.SetTickerText(std::string(kNoItemsText));
+        view_.SetTickerHint(std::string(kNoItemsHint));
+        return;
+    }
+    int index = CurrentItemIndex();
+    int showing = ShowingItemsCount();
+    if (index < 0 || index >= showing) {
+        // The current item is gone, or lies past a lowered maximum: start again at the first
+        // rather than show "0/n" or "5/3".
+        index = 0;
+        FCurrentItem = feed_.ItemIdAt(0);
+    }
+    std::string text = std::to_string(index + 1) + "/" + std::to_string(showing) + "    " +
+                       CleanItemText(feed_.ItemTitle(index));
+    std::string hint = CleanItemText(feed_.ItemDescription(index)) + "\r\n\r\n" + std::string(kItemHintTail);
+    view_.SetTickerText(text);
+    view_.SetTickerHint(hint);
+}
+
+void TFeedRotation::NextItem() {
+    if (!FCurrentItem || feed_.ItemCount() == 0) return;
+    int i = CurrentItemIndex() + 1;
+    if (i > ShowingItemsCount() - 1) {
+        if (FAutoUrlJump && SelectNextFeedUrl()) {
+            // The old text keeps scrolling until the new feed has loaded.
+            ReloadFeed();
+            return;
+        }
+        i = 0;
+    }
+    FCurrentItem = feed_.ItemIdAt(i);
+}
+
+void TFeedRotation::PrevItem() {
+    if (!FCurrentItem || feed_.ItemCount() == 0) return;
+    int i = CurrentItemIndex() - 1;
+    if (i < 0) i = ShowingItemsCount() - 1;
+    FCurrentItem = feed_.ItemIdAt(i);
+}
+
+bool TFeedRotation::SelectNextFeedUrl() {
+    std::optional<std::string> next = NextFeedCaption(FeedMenu, feed_.Url());
+    if (!next) return false;
+    feed_.SetUrl(*next);
+    return true;
+}
+
+void TFeedRotation::FeedMenuItemClick(const std::string& caption) {
+    feed_.SetUrl(caption);
+    view_.RestartReloadTimer();
+    ReloadFeed();
+}
+
+void TFeedRotation::lblTickerTextScrolled() {
+    NextItem();
+    UpdateTickerText();
+}
+
+void TFeedRotation::imgNextRssItemClick() {
+    NextItem();
+    UpdateTickerText();
+}
+
+void TFeedRotation::imgPrevRssItemClick() {
+    PrevItem();
+    UpdateTickerText();
+}
+
+void TFeedRotation::lblTickerClick() {
+    int index = CurrentItemIndex();
+    if (index < 0) return;
+    std::string link = feed_.ItemLink(index);
+    if (IsWebLink(link)) view_.OpenLink(uutil::TrimBlanks(link));
+}
+
+void TFeedRotation::lblTitleClick() {
+    if (titleHint_.size() <= kTitleHintPrefix.size() || titleHint_.compare(0, kTitleHintPrefix.size(), kTitleHintPrefix) != 0)
+        return;
+    std::string link = titleHint_.substr(kTitleHintPrefix.size());
+    if (IsWebLink(link)) view_.OpenLink(uutil::TrimBlanks(link));
+}
+
+void TFeedRotation::tmrReloadTimer() { ReloadFeed(); }
+
+void TFeedRotation::netDetectConnectionStatusChanged(bool isConnected) {
+    if (FLoading || feed_.ItemCount() > 0 || !isConnected) return;
+    view_.RestartReloadTimer();
+    ReloadFeed();
+}
+
+}  // namespace tw

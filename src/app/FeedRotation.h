@@ -1,0 +1,135 @@
+#pragma once
+// What the ticker shows and how it moves on: starting feed loads and showing that one is under
+// way, turning the loaded feed into the scrolling line and its hint, stepping from item to item,
+// wrapping or jumping to the next feed of the Quick Start Menu, the failure state, reloads on
+// the timer and on a returning connection, and opening item and channel links.
+//
+// This is the main window's logic without its window: TfrMain owns one TFeedRotation, hands it
+// a view of its controls (ITickerView) and its feed component (ITickerFeed, see
+// FeedRotationFeed.h for the adapter over TpkRSSFeed), and routes its events to the handlers
+// below. Everything runs on the main thread.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/FeedMenuEntries.h"
+
+namespace tw {
+
+// Texts of the ticker.
+inline constexpr std::string_view kTickerLoadingText = "Loading RSS...";
+inline constexpr std::string_view kTitleFailed = "N/A";
+inline constexpr std::string_view kTitleHintPrefix = "Go to: ";
+inline constexpr std::string_view kNoItemsText = "Cannot retrieve feeds from the current address for this time!";
+inline constexpr std::string_view kNoItemsHint = "Invalid url or server does not responding!";
+inline constexpr std::string_view kItemHintTail = "Click to read this article from the source";
+inline constexpr std::string_view kWelcomeTitle = "Quick Start Menu!";
+inline constexpr std::string_view kWelcomeText =
+    "Click here to start browsing through the rss feeds. You can configure this list from tray's menu.";
+
+// The window's controls as the rotation uses them. Texts are UTF-8.
+class ITickerView {
+public:
+    virtual ~ITickerView() = default;
+    // lblTitle: caption and hint.
+    virtual void SetTitle(const std::string& caption, const std::string& hint) = 0;
+    // lblTicker: the scrolling line and its hint.
+    virtual void SetTickerText(const std::string& text) = 0;
+    virtual void SetTickerHint(const std::string& hint) = 0;
+    // aniIcon: show and play while a feed loads; stop and hide after.
+    virtual void StartLoadingAnimation() = 0;
+    virtual void StopLoadingAnimation() = 0;
+    // TfrMain.LayoutTicker: the title's width may have changed.
+    virtual void LayoutTicker() = 0;
+    // tmrReload: disable and enable again, so the full period runs from now.
+    virtual void RestartReloadTimer() = 0;
+    // Opens a web address in the user's browser (ShellExecute "open").
+    virtual void OpenLink(const std::string& url) = 0;
+    // hintStart: the welcome balloon at the start image (information kind, point (10, 10),
+    // best width 300).
+    virtual void ShowWelcomeBalloon(const std::string& title, const std::string& text) = 0;
+};
+
+// The feed component as the rotation uses it. Item positions are in feed order; ids are the
+// collection's stable per-item ids.
+class ITickerFeed {
+public:
+    virtual ~ITickerFeed() = default;
+    virtual std::string Url() const = 0;                 // HTTP.URL
+    virtual void SetUrl(const std::string& url) = 0;
+    // Starts an asynchronous load of Url(); false when it did not start (a transfer is already
+    // under way, or Url() is empty). May throw when the start itself fails.
+    virtual bool LoadFromURL() = 0;
+    virtual std::string ChannelTitle() const = 0;
+    virtual std::string ChannelLink() const = 0;
+    virtual int ItemCount() const = 0;
+    virtual std::uint64_t ItemIdAt(int index) const = 0;
+    virtual int IndexOfItemId(std::uint64_t id) const = 0;  // -1 when not in the collection
+    virtual std::string ItemTitle(int index) const = 0;
+    virtual std::string ItemLink(int index) const = 0;
+    virtual std::string ItemDescription(int index) const = 0;
+    virtual void ClearItems() = 0;
+};
+
+class TFeedRotation {
+public:
+    TFeedRotation(ITickerView& view, ITickerFeed& feed) : view_(view), feed_(feed) {}
+
+    // Settings and state of the main window that this logic reads and writes.
+    int FMaxShowingItems = 0;      // 0: every item
+    bool FAutoUrlJump = false;
+    bool FFirstRun = false;        // true: the first finished load shows the welcome balloon
+    bool FLoading = false;
+    std::optional<std::uint64_t> FCurrentItem;
+    // The Quick Start Menu's entries as BuildFeedMenu last made them.
+    std::vector<TFeedMenuEntry> FeedMenu;
+
+    // Operations.
+    void ReloadFeed();
+    void FeedLoadFinished();
+    void UpdateTickerText();
+    int CurrentItemIndex() const;
+    int ShowingItemsCount() const;
+    void NextItem();
+    void PrevItem();
+    bool SelectNextFeedUrl();
+    void FeedMenuItemClick(const std::string& caption);
+
+    // Handlers of the feed component's events.
+    void RSSHandlerRSSLoaded();
+    void RSSHandlerRSSLoadError() { FeedFailed(); }
+    void RSSHandlerRSSParseError() { FeedFailed(); }
+    void RSSHandlerRSSNotRSSError() { FeedFailed(); }
+    void RSSHandlerHTTPError() { FeedFailed(); }
+
+    // Handlers of the window's controls and components.
+    void lblTickerTextScrolled();
+    void imgNextRssItemClick();
+    void imgPrevRssItemClick();
+    void lblTickerClick();
+    void lblTitleClick();
+    void tmrReloadTimer();
+    void netDetectConnectionStatusChanged(bool isConnected);
+
+    // What the title label shows and holds now (its hint carries the channel link).
+    const std::string& TitleCaption() const { return titleCaption_; }
+    const std::string& TitleHint() const { return titleHint_; }
+
+private:
+    void FeedFailed();
+    void SetTitle(std::string caption, std::string hint);
+
+    ITickerView& view_;
+    ITickerFeed& feed_;
+    std::string titleCaption_;
+    std::string titleHint_;
+};
+
+// True for an address the ticker may hand to the browser: after leading and trailing blanks,
+// it starts with "http://" or "https://" in any letter case. Anything else (javascript:, file:,
+// a program path) is never opened.
+bool IsWebLink(std::string_view link);
+
+}  // namespace tw
