@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/LoadingAnimation_win32.h"
 #include "support/TestPaths.h"
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -82,6 +84,58 @@ TEST_F(AniIcon, HeadDotMovesRoundTheRing) {
     COLORREF top = PixelOfFrame(8, 10, 3);
     EXPECT_LT(Distance(right, kDot), 60);
     EXPECT_GT(Distance(top, kDot), Distance(right, kDot) + 60);
+}
+
+// All 22 x 22 pixels of a window, as the screen shows them.
+std::vector<COLORREF> Grab(HWND hwnd) {
+    std::vector<COLORREF> out;
+    HDC dc = GetDC(hwnd);
+    for (int y = 0; y < 22; ++y)
+        for (int x = 0; x < 22; ++x) out.push_back(GetPixel(dc, x, y));
+    ReleaseDC(hwnd, dc);
+    return out;
+}
+
+void PumpFor(DWORD ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        Pump();
+        Sleep(10);
+    }
+}
+
+TEST(TLoadingAnimation, PlaysWhileStartedAndHidesWhenStopped) {
+    HWND parent = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 40, 100, 100, 27, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(parent, nullptr);
+    {
+        tw::TLoadingAnimation ani;
+        ASSERT_TRUE(ani.CreateFromFile(parent, 5, 1, tw::test::SourcePath("resources/ani_icon.avi").wstring()));
+        EXPECT_FALSE(IsWindowVisible(ani.Handle()));
+        ani.Start();
+        EXPECT_TRUE(ani.Playing());
+        EXPECT_TRUE(IsWindowVisible(ani.Handle()));
+        PumpFor(150);
+        std::vector<COLORREF> first = Grab(ani.Handle());
+        PumpFor(300);
+        std::vector<COLORREF> later = Grab(ani.Handle());
+        EXPECT_NE(first, later) << "the animation does not move";
+        ani.Stop();
+        EXPECT_FALSE(ani.Playing());
+        EXPECT_FALSE(IsWindowVisible(ani.Handle()));
+    }
+    DestroyWindow(parent);
+}
+
+TEST(TLoadingAnimation, MissingResourceFailsQuietly) {
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 27, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(parent, nullptr);
+    tw::TLoadingAnimation ani;
+    EXPECT_FALSE(ani.Create(parent, 5, 1, GetModuleHandleW(nullptr)));  // test programs carry no ANI_ICON
+    ani.Start();
+    ani.Stop();
+    DestroyWindow(parent);  // the child goes with it; the destructor must not touch it again
 }
 
 }  // namespace
