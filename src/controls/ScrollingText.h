@@ -20,8 +20,8 @@
 //     ticker->SetText("Loading RSS...");
 //     ticker->OnTextScrolled = [this](tw::TScrollingText&) { ... };
 //     ticker->Loaded();        // once, after the first properties: first rebuild, start offset
-// The control is a child window (WS_CHILD | WS_CLIPSIBLINGS) above its earlier siblings; it
-// paints itself on WM_PAINT and on every tick. Give the parent WS_CLIPCHILDREN. The object owns
+// The control is a child window (WS_CHILD | WS_CLIPSIBLINGS) put at the top of its siblings
+// when created; it paints itself on WM_PAINT and on every tick. Give the parent WS_CLIPCHILDREN. The object owns
 // its window: destroy the object (or let the unique_ptr go) before or while the parent goes.
 #include "controls/Graphics.h"
 

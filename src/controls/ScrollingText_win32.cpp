@@ -88,6 +88,9 @@ std::unique_ptr<ScrollingTextWindow> ScrollingTextWindow::Make(HWND parent, int 
     HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width,
                                 height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return nullptr;
+    // New child windows go to the bottom of their siblings; the ticker belongs above the
+    // background and the pictures.
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     self->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self.get()));
     return self;

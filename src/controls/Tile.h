@@ -10,8 +10,11 @@
 //        auto bckg = tw::CreateTile(hwndMain, 0, 0, clientWidth, clientHeight);
 //        bckg->SetBitmap(&tileImage);                  // e.g. from LoadProgramPictures
 //        bckg->OnMouseDown = [this](tw::TTile&, tw::TMouseButton b, unsigned, int x, int y) {...};
-//    and call bckg->SetBounds(...) when the main window's client area changes. Siblings created
-//    later stay above it (it puts itself at HWND_BOTTOM; every control uses WS_CLIPSIBLINGS).
+//    and call bckg->SetBounds(...) when the main window's client area changes. It puts itself
+//    at the bottom of its siblings when created and on every SetBounds. Windows puts a new child
+//    window at the bottom too, so a sibling created after it lies under it: create the tile
+//    last, or raise later children with SetWindowPos(child, HWND_TOP, 0, 0, 0, 0,
+//    SWP_NOMOVE | SWP_NOSIZE). CreateScrollingText raises its own window.
 //  - windowless: keep a plain `tw::TTile` (no window), SetBounds it to the client area and call
 //    PaintTo(hdc) from the main window's WM_PAINT / WM_ERASEBKGND; labels drawn by the main
 //    window then sit on the tile. Forward mouse presses with MouseDown(...).

@@ -1,0 +1,98 @@
+#pragma once
+// Helpers for the controls' window tests under Wine: a plain top-level host window, a message
+// pump, and a capture of what the screen shows.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "controls/Graphics.h"
+
+namespace tw::test {
+
+// A borderless top-level window painted in a distinctive magenta, so any pixel a control
+// fails to cover stands out. Destroyed with the object.
+class HostWindow {
+public:
+    HostWindow(int x, int y, int width, int height) {
+        static const bool registered = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.hbrBackground = CreateSolidBrush(RGB(0xFF, 0x00, 0xFF));
+            wc.lpszClassName = L"TidewireControlsTestHost";
+            return RegisterClassW(&wc) != 0;
+        }();
+        EXPECT_TRUE(registered);
+        hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"TidewireControlsTestHost", L"host",
+                                WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width, height, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+        EXPECT_NE(hwnd_, nullptr);
+    }
+    ~HostWindow() {
+        if (hwnd_) DestroyWindow(hwnd_);
+    }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    HWND Get() const { return hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+};
+
+// Dispatches messages for `milliseconds`.
+inline void Pump(int milliseconds) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    MSG msg;
+    for (;;) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 5)), QS_ALLINPUT);
+    }
+}
+
+// Pumps until `done()` or `milliseconds` have passed; returns done().
+template <class F>
+bool PumpUntil(F done, int milliseconds) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+    while (!done() && GetTickCount64() < end) Pump(5);
+    return done();
+}
+
+// The screen's pixels in the client area of `hwnd` (0xAARRGGBB, alpha undefined).
+inline TPixelImage CaptureClient(HWND hwnd) {
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    const int w = rc.right, h = rc.bottom;
+    TPixelImage image(w, h);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO bmi{};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = w;
+    bmi.bmiHeader.biHeight = -h;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(memory, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    std::copy(static_cast<const std::uint32_t*>(bits), static_cast<const std::uint32_t*>(bits) + w * h, image.Data());
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return image;
+}
+
+// The colour (0x00BBGGRR) of a captured pixel.
+inline TColor CapturedColor(const TPixelImage& image, int x, int y) { return PixelToColor(image.Pixel(x, y) & 0xFFFFFFu); }
+
+}  // namespace tw::test

@@ -1,0 +1,169 @@
+// The scrolling text as a real child window under Wine: pixels from the screen, real timers.
+#include "controls/ScrollingText.h"
+
+#include <gtest/gtest.h>
+
+#include "ScrollingTextTestKit_win32.h"
+
+namespace tw {
+namespace {
+
+constexpr TColor kGround = 0x40342B;
+constexpr TColor kFont = 0xE6F5FF;
+constexpr int kWidth = 300;
+constexpr int kHeight = 16;
+constexpr int kLeft = 20;
+constexpr int kTop = 10;
+
+class ScrollingTextWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        ticker = CreateScrollingText(host.Get(), kLeft, kTop, kWidth, kHeight);
+        ASSERT_NE(ticker, nullptr);
+        ticker->SetFont({"Tahoma", 8, kFont, 0});
+        ticker->SetBackgroundColor(kGround);
+        ticker->SetLayout(tlCenter);
+        ticker->SetTextDirection(tdRightToLeft);
+        ticker->SetText("Tidewire WWWW MMMM scrolls this line of news across the bar");
+        ticker->OnTextScrolled = [this](TScrollingText&) { ++passes; };
+        ticker->SetSpeed(10);
+        ticker->PixelJump = 2;
+        ticker->Loaded();
+        test::Pump(100);
+    }
+
+    TPixelImage Shot() {
+        const TPixelImage all = test::CaptureClient(host.Get());
+        TPixelImage part(kWidth, kHeight);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) part.SetPixel(x, y, all.Pixel(kLeft + x, kTop + y) & 0xFFFFFFu);
+        return part;
+    }
+
+    static int CountColour(const TPixelImage& shot, TColor c, int x0 = 0, int x1 = kWidth) {
+        int n = 0;
+        for (int y = 0; y < shot.Height(); ++y)
+            for (int x = x0; x < x1; ++x) n += PixelToColor(shot.Pixel(x, y)) == c;
+        return n;
+    }
+
+    test::HostWindow host{0, 0, 400, 40};
+    std::unique_ptr<TScrollingText> ticker;
+    int passes = 0;
+};
+
+TEST_F(ScrollingTextWindow, IsAChildWindowWhereItWasPut) {
+    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(GetParent(hwnd), host.Get());
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.left, kLeft);
+    EXPECT_EQ(rc.top, kTop);
+    EXPECT_EQ(rc.right - rc.left, kWidth);
+    EXPECT_EQ(rc.bottom - rc.top, kHeight);
+    EXPECT_GT(ticker->StripWidth(), 2 * kWidth + 100) << "the text was measured";
+}
+
+TEST_F(ScrollingTextWindow, TextMovesAndShowsGlyphsInTheFontColour) {
+    test::Pump(800);  // the text enters from the right
+    const int offset1 = ticker->Offset();
+    const TPixelImage a = Shot();
+    test::Pump(300);
+    const int offset2 = ticker->Offset();
+    const TPixelImage b = Shot();
+    EXPECT_LT(offset2, offset1);
+    EXPECT_NE(a, b) << "two frames 300 ms apart must differ";
+    EXPECT_GT(CountColour(b, kFont, 20, kWidth - 20), 20) << "glyphs in the font colour";
+    EXPECT_GT(CountColour(b, kGround), kWidth * kHeight / 2) << "on the ground colour";
+    // Nothing but ground, glyphs and their fades: the host's magenta never shows through.
+    EXPECT_EQ(CountColour(b, 0xFF00FF), 0);
+}
+
+TEST_F(ScrollingTextWindow, EdgesFadeIntoTheGround) {
+    // Over many frames, glyphs cross both edges: column 0 and the last column stay ground, and a
+    // column a few pixels in shows the blended colour of its place in the fade.
+    const TColor col3 = ColorBlend(kGround, kFont, 4, 15);
+    bool sawBlend = false, sawMiddleGlyph = false;
+    for (int i = 0; i < 40 && !(sawBlend && sawMiddleGlyph); ++i) {
+        test::Pump(120);
+        const TPixelImage shot = Shot();
+        for (int y = 0; y < kHeight; ++y) {
+            ASSERT_EQ(PixelToColor(shot.Pixel(0, y)), kGround);
+            ASSERT_EQ(PixelToColor(shot.Pixel(kWidth - 1, y)), kGround);
+            const TColor c3 = PixelToColor(shot.Pixel(3, y));
+            ASSERT_TRUE(c3 == kGround || c3 == col3) << std::hex << c3;
+            sawBlend |= c3 == col3;
+            sawMiddleGlyph |= PixelToColor(shot.Pixel(kWidth / 2, y)) == kFont;
+        }
+    }
+    EXPECT_TRUE(sawBlend) << "a glyph crossed column 3 in its fade colour";
+    EXPECT_TRUE(sawMiddleGlyph);
+}
+
+TEST_F(ScrollingTextWindow, OnTextScrolledFiresAfterEachPass) {
+    ticker->SetText("ab");
+    ticker->PixelJump = 8;
+    const int distance = ticker->StripWidth() - kWidth;  // ticks of 8 px per pass
+    const int ticksPerPass = (distance + 7) / 8;
+    ASSERT_TRUE(test::PumpUntil([&] { return passes >= 3; }, 10000)) << "passes: " << passes;
+    EXPECT_LT(ticksPerPass, 60);
+    EXPECT_EQ(ticker->Offset() % 8, 0);
+}
+
+TEST_F(ScrollingTextWindow, SpeedZeroStandsStill) {
+    ticker->SetSpeed(0);
+    test::Pump(50);
+    const int offset = ticker->Offset();
+    const TPixelImage a = Shot();
+    test::Pump(400);
+    EXPECT_EQ(ticker->Offset(), offset);
+    EXPECT_EQ(Shot(), a);
+    // A paint request from the window system still draws the standing frame.
+    InvalidateRect(static_cast<HWND>(ticker->Handle()), nullptr, FALSE);
+    test::Pump(100);
+    EXPECT_EQ(Shot(), a);
+    ticker->SetSpeed(10);
+    test::Pump(300);
+    EXPECT_LT(ticker->Offset(), offset);
+}
+
+TEST_F(ScrollingTextWindow, HiddenOrDisabledPauses) {
+    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    ticker->SetVisible(false);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    const int offset = ticker->Offset();
+    test::Pump(300);
+    EXPECT_EQ(ticker->Offset(), offset);
+    EXPECT_EQ(CountColour(Shot(), 0xFF00FF), kWidth * kHeight) << "hidden: the host shows through";
+
+    ticker->SetVisible(true);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    test::Pump(300);
+    const int moved = ticker->Offset();
+    EXPECT_LT(moved, offset);
+
+    ticker->SetEnabled(false);
+    test::Pump(300);
+    EXPECT_EQ(ticker->Offset(), moved);
+    EXPECT_EQ(passes, 0);
+}
+
+TEST_F(ScrollingTextWindow, ClickArrivesThroughTheWindow) {
+    int clicks = 0;
+    ticker->OnClick = [&](TScrollingText&) { ++clicks; };
+    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(12, 5));
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ScrollingTextWindow, DestroyingTheControlRemovesItsWindow) {
+    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    ticker.reset();
+    test::Pump(50);  // a timer message queued before must not reach the freed control
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+}  // namespace
+}  // namespace tw
