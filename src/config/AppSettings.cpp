@@ -117,11 +117,12 @@ void LoadCustomFeeds(const IProfileStore& store, TFeedsList& feeds) {
         const auto eq = line.find('=');
         // A line without a value names no feed; it still counts as a position.
         if (eq == std::string_view::npos) continue;
-        const auto address = Trim(line.substr(eq + 1));
+        // Kept as it would be written back, so that a save and a new start give the same list.
+        const std::string address(Trim(OneLine(line.substr(eq + 1))));
         if (address.empty()) continue;
         // The index counts the "Disabled" line the program writes first, so a section written
         // by hand without it shifts every index by one.
-        feeds.Add(std::string(address), !Contains(disabled, static_cast<long long>(i) - 1));
+        feeds.Add(address, !Contains(disabled, static_cast<long long>(i) - 1));
     }
 }
 

@@ -174,13 +174,6 @@ def prepare(exe, work):
     os.makedirs(work)
     target = os.path.join(work, "Tidewire.exe")
     shutil.copy2(exe, target)
-    # A build that links zlib as a DLL needs it beside the program.
-    if b"zlib1.dll" in open(exe, "rb").read():
-        for candidate in ("/usr/x86_64-w64-mingw32/lib/zlib1.dll", "/usr/x86_64-w64-mingw32/bin/zlib1.dll"):
-            if os.path.exists(candidate):
-                print("note  the program imports zlib1.dll; copied beside it", flush=True)
-                shutil.copy2(candidate, work)
-                break
     return target
 
 
