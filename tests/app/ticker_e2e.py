@@ -322,9 +322,10 @@ def main():
             print("run inside scripts/with-wine.sh: %s is not set" % var)
             return 2
     exe = prepare(os.path.abspath(args.exe), os.path.abspath(args.work))
+    started = time.time()
     process = subprocess.Popen([WINE, exe], cwd=os.path.dirname(exe))
     try:
-        deadline = time.time() + 60
+        deadline = started + 60
         shot = None
         while time.time() < deadline:
             shot = screenshot(os.path.join(args.work, "wait.ppm"))
@@ -335,6 +336,7 @@ def main():
             time.sleep(0.3)
         if not check(shot is not None and bar_is_up(shot), "the bar appeared at the top of the screen"):
             return 1
+        print("note  the bar was up %.1f s after the start" % (time.time() - started), flush=True)
         time.sleep(1.0)  # let the text come in from the right
         t1, raw1 = time.time(), grab()
         time.sleep(0.3)
