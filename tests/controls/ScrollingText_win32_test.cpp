@@ -1,6 +1,9 @@
 // The scrolling text as a real child window under Wine: pixels from the screen, real timers.
 #include "controls/ScrollingText.h"
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include "ScrollingTextTestKit_win32.h"
@@ -156,6 +159,40 @@ TEST_F(ScrollingTextWindow, ClickArrivesThroughTheWindow) {
     SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
     SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(12, 5));
     EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(ScrollingTextWindow, HintAndHandCursor) {
+    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    ticker->SetShowHint(true);
+    ticker->SetHint("The item's description");
+    struct Found {
+        HWND owner;
+        HWND tip = nullptr;
+    } found{host.Get()};  // a popup's owner is always the top-level window
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* f = reinterpret_cast<Found*>(lp);
+            wchar_t cls[64] = {};
+            GetClassNameW(w, cls, 64);
+            if (lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0 && GetWindow(w, GW_OWNER) == f->owner) f->tip = w;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    ASSERT_NE(found.tip, nullptr);
+    EXPECT_EQ(SendMessageW(found.tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    wchar_t text[80] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.hwnd = hwnd;
+    ti.uId = 1;
+    ti.lpszText = text;
+    SendMessageW(found.tip, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_STREQ(text, L"The item's description");
+
+    ticker->SetHandCursor(true);
+    EXPECT_TRUE(SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
 }
 
 TEST_F(ScrollingTextWindow, DestroyingTheControlRemovesItsWindow) {
