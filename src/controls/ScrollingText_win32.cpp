@@ -5,6 +5,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -180,7 +181,10 @@ HFONT ScrollingTextWindow::FontFor(const TFont& font) {
     HDC screen = GetDC(nullptr);
     const int ppi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(nullptr, screen);
-    lf.lfHeight = -MulDiv(font.Size, ppi, 72);
+    // Glyphs thousands of pixels high take seconds to rasterise on every rebuild, and the bar
+    // shows a few dozen at most: the height is held to kMaxFontPixels either way.
+    constexpr int kMaxFontPixels = 400;
+    lf.lfHeight = std::clamp(-MulDiv(font.Size, ppi, 72), -kMaxFontPixels, kMaxFontPixels);
     lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
     lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+
 #include <gtest/gtest.h>
 
 #include "ScrollingTextTestKit_win32.h"
@@ -193,6 +194,18 @@ TEST_F(ScrollingTextWindow, HintAndHandCursor) {
     ticker->SetHandCursor(true);
     EXPECT_TRUE(SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
+}
+
+TEST_F(ScrollingTextWindow, AbsurdFontSizesNeitherHangNorCrash) {
+    for (int size : {99999, 5000, 1000, 300, 0, -12, -5000, -99999, 1}) {
+        SCOPED_TRACE(size);
+        const ULONGLONG start = GetTickCount64();
+        ticker->SetFont({"Tahoma", size, kFont, 0});
+        ticker->Tick();
+        test::Pump(50);
+        EXPECT_LT(GetTickCount64() - start, 2000u);
+        EXPECT_GE(ticker->StripWidth(), 2 * kWidth);
+    }
 }
 
 TEST_F(ScrollingTextWindow, DestroyingTheControlRemovesItsWindow) {
