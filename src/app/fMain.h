@@ -154,8 +154,22 @@ TTickerFont TickerFontOf(const TFont& font);
 
 namespace tw {
 
-// Windows: creates the main window, runs FormCreate, shows the bar and runs the message loop
-// until the program ends. `instance` is the program's HINSTANCE. Returns the process exit code.
+// Windows: the real main window of the bar.
+class TMainWindow {
+public:
+    virtual ~TMainWindow() = default;
+    // Creates the window (its own thread's), runs FormCreate with the settings file in
+    // `exeDirectory` (with its trailing separator; empty: the program's folder) and shows the
+    // bar. `instance` is the program's HINSTANCE. Null when the window cannot be made.
+    static std::unique_ptr<TMainWindow> Create(void* instance, const std::string& exeDirectory = {});
+    // The window (an HWND); null once it has been destroyed.
+    virtual void* Handle() const = 0;
+    // The window's logic; null once the window has been destroyed.
+    virtual TfrMain* Form() = 0;
+};
+
+// Windows: creates the main window and runs the message loop until the program ends. Returns
+// the process exit code.
 int RunMainWindow(void* instance);
 
 }  // namespace tw

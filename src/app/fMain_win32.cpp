@@ -62,15 +62,15 @@ void ReportUnhandled(std::exception_ptr error) {
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
-class MainWindow final : public IMainView {
+class MainWindow final : public IMainView, public TMainWindow {
 public:
     explicit MainWindow(HINSTANCE instance) : instance_(instance) {}
     ~MainWindow() override {
+        if (hwnd_) DestroyWindow(hwnd_);  // runs FormDestroy
         form_.reset();
-        if (hwnd_) DestroyWindow(hwnd_);
     }
 
-    bool Create();
+    bool Create(const std::string& exeDirectory);
     void Show() { ShowWindow(hwnd_, SW_SHOWNOACTIVATE); UpdateWindow(hwnd_); }
 
     // IMainView
@@ -86,6 +86,10 @@ public:
     void Terminate() override {
         if (hwnd_) DestroyWindow(hwnd_);
     }
+
+    // TMainWindow
+    void* Handle() const override { return hwnd_; }
+    TfrMain* Form() override { return form_.get(); }
 
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -111,7 +115,7 @@ private:
     std::unique_ptr<TfrMain> form_;
 };
 
-bool MainWindow::Create() {
+bool MainWindow::Create(const std::string& exeDirectory) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WndProc;
@@ -147,7 +151,7 @@ bool MainWindow::Create() {
         if (form_) form_->lblTickerMouseMove();
     };
     form_ = std::make_unique<TfrMain>(*this, std::move(ticker), CreateSystemProfileStore);
-    form_->FormCreate(ExecutableDirectory());
+    form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory);
     return true;
 }
 
@@ -303,17 +307,23 @@ LRESULT CALLBACK MainWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
 
 }  // namespace
 
-int RunMainWindow(void* instance) {
+std::unique_ptr<TMainWindow> TMainWindow::Create(void* instance, const std::string& exeDirectory) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
-    MainWindow window(static_cast<HINSTANCE>(instance));
+    auto window = std::make_unique<MainWindow>(static_cast<HINSTANCE>(instance));
     try {
-        if (!window.Create()) return 1;
+        if (!window->Create(exeDirectory)) return nullptr;
     } catch (...) {
         ReportUnhandled(std::current_exception());
-        return 1;
+        return nullptr;
     }
-    window.Show();
+    window->Show();
+    return window;
+}
+
+int RunMainWindow(void* instance) {
+    const auto window = TMainWindow::Create(instance);
+    if (!window) return 1;
     MSG msg;
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) != 0) {
