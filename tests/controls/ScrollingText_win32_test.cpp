@@ -92,6 +92,7 @@ TEST_F(ScrollingTextWindow, EdgesFadeIntoTheGround) {
     for (int i = 0; i < 40 && !(sawBlend && sawMiddleGlyph); ++i) {
         test::Pump(120);
         const TPixelImage shot = Shot();
+        ASSERT_EQ(CountColour(shot, 0xFF00FF), 0) << "no frame lets the host's background through";
         for (int y = 0; y < kHeight; ++y) {
             ASSERT_EQ(PixelToColor(shot.Pixel(0, y)), kGround);
             ASSERT_EQ(PixelToColor(shot.Pixel(kWidth - 1, y)), kGround);
