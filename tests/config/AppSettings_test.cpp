@@ -173,6 +173,15 @@ TEST_P(SettingsStore, CustomKeysAreNotInterpreted) {
     EXPECT_EQ(Entries(Load(*Open()).custom), (EntryList{{"http://x/", false}, {"http://y/", true}}));
 }
 
+// What the system's section reader leaves out (blank lines) or keeps (comment lines) decides
+// the positions; the plain-file store must agree with it.
+TEST_P(SettingsStore, BlankAndCommentLinesInTheCustomSection) {
+    WriteFile("[Custom Urls]\nDisabled=1\n\n; note=http://not-a-feed/\nUrl_0=http://a/\nUrl_1=http://b/\n");
+    EXPECT_EQ(Open()->ReadSection("Custom Urls"),
+              (std::vector<std::string>{"Disabled=1", "Url_0=http://a/", "Url_1=http://b/"}));
+    EXPECT_EQ(Entries(Load(*Open()).custom), (EntryList{{"http://a/", true}, {"http://b/", false}}));
+}
+
 TEST_P(SettingsStore, DisabledListsIgnoreWhatNamesNoEntry) {
     WriteFile("[Default Urls]\nDisabled=x,,99,-1, 3 ,01,13\n");
     const auto l = Load(*Open());
