@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
                 composeUs, presentUs);
 
     // The running ticker: its own timer at the default speed.
-    ticker->SetOffset(0);
+    ticker->SetOffset(-1500);  // the text already on screen, for a screenshot taken meanwhile
     passes = 0;
     ticker->PixelJump = 1;
     ticker->SetSpeed(25);

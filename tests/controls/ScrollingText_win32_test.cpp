@@ -70,7 +70,8 @@ TEST_F(ScrollingTextWindow, IsAChildWindowWhereItWasPut) {
 }
 
 TEST_F(ScrollingTextWindow, TextMovesAndShowsGlyphsInTheFontColour) {
-    test::Pump(800);  // the text enters from the right
+    // The text enters from the right; wait until it reaches the middle however slow the timer.
+    ASSERT_TRUE(test::PumpUntil([&] { return ticker->Offset() <= -kWidth * 2 / 3; }, 20000));
     const int offset1 = ticker->Offset();
     const TPixelImage a = Shot();
     test::Pump(300);
@@ -88,6 +89,7 @@ TEST_F(ScrollingTextWindow, EdgesFadeIntoTheGround) {
     // Over many frames, glyphs cross both edges: column 0 and the last column stay ground, and a
     // column a few pixels in shows the blended colour of its place in the fade.
     const TColor col3 = ColorBlend(kGround, kFont, 4, 15);
+    ticker->SetOffset(-(kWidth - 30));  // the text's head 30 pixels from the left edge
     bool sawBlend = false, sawMiddleGlyph = false;
     for (int i = 0; i < 40 && !(sawBlend && sawMiddleGlyph); ++i) {
         test::Pump(120);
