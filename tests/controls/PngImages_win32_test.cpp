@@ -144,5 +144,23 @@ TEST(ProgramPictures, DrawnWithAlphaOverWhatIsThere) {
     EXPECT_EQ(CreatePngIcon(TPixelImage()), nullptr);
 }
 
+TEST(ProgramPictures, TheApplicationIconHasItsThreeSizes) {
+    const std::wstring path = test::SourcePath("resources/Tidewire.ico").wstring();
+    for (int size : {16, 32, 48}) {
+        SCOPED_TRACE(size);
+        HICON icon = static_cast<HICON>(LoadImageW(nullptr, path.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
+        ASSERT_NE(icon, nullptr);
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bm{};
+        GetObjectW(info.hbmColor, sizeof(bm), &bm);
+        EXPECT_EQ(bm.bmWidth, size);
+        EXPECT_EQ(bm.bmBitsPixel, 32);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+}
+
 }  // namespace
 }  // namespace tw
