@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """CPU share of the running ticker under Wine.
 
-Starts Tidewire.exe (no settings file: 25 ms per step, 1 pixel per step), waits until the bar is
+Starts Tidewire.exe (no settings file: 25 ms per step, 1 pixel per step; --speed sets another
+step period for comparison), waits until the bar is
 on the screen and the start-up work is over, then reads the CPU time of the program's process,
 of the wineserver and of the X server from /proc over a fixed window (30 s by default) and prints
 each as a share of one core. Run inside scripts/with-wine.sh:
@@ -75,12 +76,16 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--seconds", type=float, default=30.0)
+    parser.add_argument("--speed", type=int, help="ms per step written as Ticker_Speed (default: no settings file)")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     exe = os.path.join(work, "Tidewire.exe")
     shutil.copy2(args.exe, exe)
+    if args.speed is not None:
+        with open(os.path.join(work, "app.config"), "w") as f:
+            f.write("[Global]\r\nTicker_Speed=%d\r\n" % args.speed)
 
     process = subprocess.Popen([WINE, exe], cwd=work)
     try:
