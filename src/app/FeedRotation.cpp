@@ -31,6 +31,10 @@ void TFeedRotation::SetTitle(std::string caption, std::string hint) {
 
 void TFeedRotation::ReloadFeed() {
     view_.StartLoadingAnimation();
+    // Loading from here on, before the call: a load that ends inside the call (a failure the
+    // HTTP component reports at once, a transfer that runs inline) has then already cleared
+    // it, instead of being marked as still running when nothing will ever end it.
+    FLoading = true;
     bool started = false;
     try {
         started = feed_.LoadFromURL();
@@ -49,7 +53,6 @@ void TFeedRotation::ReloadFeed() {
         return;
     }
     // Not started with an address: a transfer is already under way and its result ends this.
-    FLoading = true;
 }
 
 void TFeedRotation::RSSHandlerRSSLoaded() {

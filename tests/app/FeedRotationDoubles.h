@@ -1,6 +1,7 @@
 #pragma once
 // Stand-ins for the main window's controls and for a feed component whose loads the test
 // finishes by hand.
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -62,6 +63,7 @@ public:
         if (startResult == StartResult::Throws) throw std::runtime_error("cannot start");
         if (url.empty() || startResult == StartResult::Busy) return false;
         requestedUrls.push_back(url);
+        if (finishInside) finishInside();
         return true;
     }
     std::string ChannelTitle() const override { return channelTitle; }
@@ -97,6 +99,8 @@ public:
 
     std::string url;
     StartResult startResult = StartResult::Started;
+    // Runs inside LoadFromURL: a load whose result events come before the call returns.
+    std::function<void()> finishInside;
     std::vector<std::string> requestedUrls;
     std::string channelTitle = "Channel";
     std::string channelLink = "http://channel/";

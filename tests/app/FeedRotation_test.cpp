@@ -357,6 +357,19 @@ TEST_F(FeedRotationTest, BusyTransferKeepsTheLoadingStateUntilItsResult) {
     EXPECT_EQ(view_.tickerText, "1/1    Item 1");
 }
 
+TEST_F(FeedRotationTest, LoadThatEndsInsideTheCallIsNotLeftLoading) {
+    feed_.finishInside = [this] {
+        rotation_.RSSHandlerHTTPError();
+        rotation_.RSSHandlerRSSLoadError();
+    };
+    rotation_.ReloadFeed();
+    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(view_.animating);
+    EXPECT_EQ(view_.titleCaption, "N/A");
+    rotation_.netDetectConnectionStatusChanged(true);  // so the returning connection can reload it
+    EXPECT_EQ(feed_.requestedUrls.size(), 2u);
+}
+
 TEST_F(FeedRotationTest, EmptyAddressDoesNotLeaveTheTickerLoadingForever) {
     LoadItems(2);
     feed_.url.clear();
