@@ -1,5 +1,7 @@
 #include "app/fMain.h"
 
+#include <algorithm>
+
 namespace tw {
 
 void ConfigureTickerFromForm(TScrollingText& ticker) {
@@ -64,7 +66,8 @@ void TfrMain::LayoutTicker() {
     imgPrevRssItem.Left = lblTitle.Left + lblTitle.Width + 5;
     imgNextRssItem.Left = view_.WorkAreaWidth() - imgPrevRssItem.Width - 5;
     const int left = imgPrevRssItem.Left + imgPrevRssItem.Width;
-    ticker.SetBounds(left, ticker.Top(), imgNextRssItem.Left - left, ticker.Height());
+    // A feed title wider than the screen would give a negative width: the ticker shrinks to none.
+    ticker.SetBounds(left, ticker.Top(), std::max(0, imgNextRssItem.Left - left), ticker.Height());
     if (FCreating) {
         ticker.PixelJump = 1;
         ticker.SetSpeed(TickerSpeeds[DefaultTickerSpeedIndex]);

@@ -115,6 +115,23 @@ TEST_F(MainWindow, LongerTitleMovesTheLeftEdgeOnly) {
     EXPECT_EQ(form->imgNextRssItem.Left, nextLeft);
 }
 
+TEST_F(MainWindow, ATitleWiderThanTheScreenLeavesNoTickerButNoFault) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    form->TitleCaption = std::string(200, 'W');  // 1400 pixels on a 1024-pixel work area
+    form->LayoutTicker();
+    EXPECT_EQ(form->lblTicker().Width(), 0);
+    EXPECT_EQ(form->imgNextRssItem.Left, 1024 - 21);
+    int passes = 0;
+    form->lblTicker().OnTextScrolled = [&](TScrollingText&) { ++passes; };
+    for (int i = 0; i < 50; ++i) form->lblTicker().Tick();
+    EXPECT_GT(passes, 0) << "the ticker still finishes its passes, so items keep advancing";
+
+    form->TitleCaption = "Short";
+    form->LayoutTicker();
+    EXPECT_EQ(form->lblTicker().Width(), 1024 - 21 - form->lblTicker().Left());
+}
+
 TEST_F(MainWindow, LayoutAfterStartUpKeepsTheSpeed) {
     WriteConfig("[Global]\r\nTicker_Speed=50\r\n");
     auto form = Make();
