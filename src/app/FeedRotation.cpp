@@ -39,9 +39,9 @@ void TFeedRotation::ReloadFeed() {
     try {
         started = feed_.LoadFromURL();
     } catch (...) {
-        FLoading = false;
-        SetTitle(std::string(kTitleFailed), "");
-        FeedLoadFinished();
+        // Like any failure event: with the items cleared as well, the title "N/A" does not sit
+        // beside an old feed's items, and a returning connection can reload the feed.
+        FeedFailed();
         return;
     }
     if (!started && feed_.Url().empty()) {

@@ -345,6 +345,8 @@ TEST_F(FeedRotationTest, LoadThatCannotStartShowsNotAvailable) {
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.titleCaption, "N/A");
     EXPECT_EQ(view_.titleHint, "");
+    EXPECT_EQ(view_.tickerText, "Cannot retrieve feeds from the current address for this time!");
+    EXPECT_EQ(feed_.ItemCount(), 0);
 }
 
 TEST_F(FeedRotationTest, BusyTransferKeepsTheLoadingStateUntilItsResult) {
