@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <new>
 
 #include "xml/XmlInternal.h"
 
@@ -35,6 +36,18 @@ std::string Ascii8(std::u16string_view s) {
     return out;
 }
 
+TXmlAttrData* NewAttrs(int capacity) {
+    auto* a = static_cast<TXmlAttrData*>(XmlPoolAlloc(static_cast<size_t>(capacity) * sizeof(TXmlAttrData)));
+    for (int i = 0; i < capacity; ++i) new (a + i) TXmlAttrData();
+    return a;
+}
+
+void FreeAttrs(TXmlAttrData* a, int capacity) noexcept {
+    if (!a) return;
+    for (int i = 0; i < capacity; ++i) a[i].~TXmlAttrData();
+    XmlPoolFree(a, static_cast<size_t>(capacity) * sizeof(TXmlAttrData));
+}
+
 void CheckPlainName(std::u16string_view name) {
     if (!IsXmlPlainName(name)) XmlFail(xmlmsg::kNotSupported);
 }
@@ -57,21 +70,27 @@ int TXmlNameTable::Intern(std::u16string_view name) { return Intern(name, Hash(n
 
 int TXmlNameTable::Intern(std::u16string_view name, std::uint32_t hash) {
     if (name.empty()) return -1;
-    std::vector<int>& bucket = buckets_[hash % buckets_.size()];
-    for (int id : bucket)
-        if (names_[static_cast<size_t>(id)] == name) return id;
+    std::vector<Entry>& bucket = buckets_[hash % buckets_.size()];
+    for (const Entry& e : bucket)
+        if (e.Hash == hash && names_[static_cast<size_t>(e.Id)] == name) return e.Id;
     const int id = static_cast<int>(names_.size());
     names_.emplace_back(name);
-    bucket.push_back(id);
+    bucket.push_back({hash, id});
     return id;
 }
 
 int TXmlNameTable::Find(std::u16string_view name) const noexcept {
     if (name.empty()) return -1;
-    const std::vector<int>& bucket = buckets_[Hash(name) % buckets_.size()];
-    for (int id : bucket)
-        if (names_[static_cast<size_t>(id)] == name) return id;
+    const std::uint32_t hash = Hash(name);
+    for (const Entry& e : buckets_[hash % buckets_.size()])
+        if (e.Hash == hash && names_[static_cast<size_t>(e.Id)] == name) return e.Id;
     return -1;
+}
+
+std::vector<int> TXmlNameTable::Bucket(int index) const {
+    std::vector<int> ids;
+    for (const Entry& e : buckets_[static_cast<size_t>(index)]) ids.push_back(e.Id);
+    return ids;
 }
 
 const std::u16string& TXmlNameTable::Name(int id) const {
@@ -101,7 +120,7 @@ TXmlNodeList::~TXmlNodeList() {
         if (owner_ && items_[i]->parent_ == owner_) items_[i]->parent_ = nullptr;
         items_[i]->Release();
     }
-    delete[] items_;
+    XmlPoolFree(items_, static_cast<size_t>(capacity_) * sizeof(TXmlNode*));
 }
 
 XmlPtr<TXmlNode> TXmlNodeList::Item(int index) const {
@@ -117,9 +136,9 @@ int TXmlNodeList::IndexOf(const TXmlNode* node) const noexcept {
 
 void TXmlNodeList::Grow() {
     const int capacity = capacity_ + GrowStep(capacity_);
-    auto** items = new TXmlNode*[static_cast<size_t>(capacity)];
+    auto** items = static_cast<TXmlNode**>(XmlPoolAlloc(static_cast<size_t>(capacity) * sizeof(TXmlNode*)));
     std::copy(items_, items_ + count_, items);
-    delete[] items_;
+    XmlPoolFree(items_, static_cast<size_t>(capacity_) * sizeof(TXmlNode*));
     items_ = items;
     capacity_ = capacity;
 }
@@ -198,7 +217,7 @@ TXmlNode::~TXmlNode() {
         children_->owner_ = nullptr;
         children_->Release();
     }
-    delete[] attrs_;
+    FreeAttrs(attrs_, attrCapacity_);
     table_->Release();
 }
 
@@ -299,9 +318,9 @@ TXmlAttrData* TXmlNode::FindAttrId(int id) const noexcept {
 TXmlAttrData& TXmlNode::AddAttrId(int id) {
     if (attrCount_ == attrCapacity_) {
         const int capacity = attrCapacity_ + GrowStep(attrCapacity_);
-        auto* attrs = new TXmlAttrData[static_cast<size_t>(capacity)];
+        TXmlAttrData* attrs = NewAttrs(capacity);
         std::move(attrs_, attrs_ + attrCount_, attrs);
-        delete[] attrs_;
+        FreeAttrs(attrs_, attrCapacity_);
         attrs_ = attrs;
         attrCapacity_ = capacity;
     }

@@ -64,6 +64,10 @@ public:
     }
     int RefCount() const noexcept { return refCount_; }
 
+    // Model objects come from a small-block pool.
+    static void* operator new(std::size_t n);
+    static void operator delete(void* p, std::size_t n) noexcept;
+
 protected:
     virtual ~TXmlBase() = default;
 
@@ -92,11 +96,15 @@ public:
     const std::u16string& Name(int id) const;              // "" for -1 or an unknown id
     int Count() const noexcept { return static_cast<int>(names_.size()); }
     int BucketCount() const noexcept { return static_cast<int>(buckets_.size()); }
-    const std::vector<int>& Bucket(int index) const { return buckets_[static_cast<size_t>(index)]; }
+    std::vector<int> Bucket(int index) const;   // the ids in one bucket, in the order added
 
 private:
+    struct Entry {
+        std::uint32_t Hash;
+        int Id;
+    };
     std::deque<std::u16string> names_;   // a deque keeps references to names valid as it grows
-    std::vector<std::vector<int>> buckets_;
+    std::vector<std::vector<Entry>> buckets_;
 };
 
 // The process-wide table shared by documents made without an explicit one.
@@ -374,6 +382,9 @@ public:
     // Reading: errors raise EXmlError; nodes read before an error stay in the document.
     // Text opening with "< binary-xml >" is read as the binary form (narrowed to 8 bits).
     void LoadXML(std::u16string_view text);
+    // The same for 8-bit text: LoadXML(XmlFromUtf8(bytes)) without making the UTF-16 copy
+    // (UTF-8, or Windows-1252 when the bytes are not valid UTF-8).
+    void LoadUtf8XML(std::string_view bytes);
     // Bytes from the stream's position to its end: the binary form, UTF-16 little-endian text
     // (with a byte-order mark or opening "<" 0), or else one character per byte (Windows-1252).
     void Load(std::istream& stream);

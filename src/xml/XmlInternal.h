@@ -36,24 +36,24 @@ constexpr bool XmlIsLetter(std::uint32_t c) {
     return c >= 0xFF66 && c <= 0xFFDC;
 }
 
-constexpr std::array<std::uint8_t, 65536> XmlMakeCharClasses() {
-    std::array<std::uint8_t, 65536> t{};
-    for (std::uint32_t c = 0; c < 65536; ++c) {
+// ASCII by table; beyond it, names are rare enough for the range test.
+constexpr std::array<std::uint8_t, 128> XmlMakeAsciiClasses() {
+    std::array<std::uint8_t, 128> t{};
+    for (std::uint32_t c = 0; c < 128; ++c) {
         std::uint8_t v = 0;
         if (c <= 0x20) v |= kXmlSpace;
-        const bool letter = XmlIsLetter(c);
-        if (letter || c == '_') v |= kXmlNameStart | kXmlNameChar;
+        if (XmlIsLetter(c) || c == '_') v |= kXmlNameStart | kXmlNameChar;
         if ((c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':') v |= kXmlNameChar;
         t[c] = v;
     }
     return t;
 }
 
-inline constexpr std::array<std::uint8_t, 65536> kXmlCharClass = XmlMakeCharClasses();
+inline constexpr std::array<std::uint8_t, 128> kXmlAsciiClass = XmlMakeAsciiClasses();
 
 inline bool XmlIsSpace(char16_t c) noexcept { return c <= 0x20; }
-inline bool XmlIsNameStart(char16_t c) noexcept { return kXmlCharClass[c] & kXmlNameStart; }
-inline bool XmlIsNameChar(char16_t c) noexcept { return kXmlCharClass[c] & kXmlNameChar; }
+inline bool XmlIsNameStart(char16_t c) noexcept { return c < 128 ? (kXmlAsciiClass[c] & kXmlNameStart) != 0 : XmlIsLetter(c); }
+inline bool XmlIsNameChar(char16_t c) noexcept { return c < 128 ? (kXmlAsciiClass[c] & kXmlNameChar) != 0 : XmlIsLetter(c); }
 
 // The system's messages.
 namespace xmlmsg {
@@ -110,6 +110,12 @@ struct TXmlAccess {
     static const TXmlValue* ElementValue(const TXmlElement& e) { return e.value_; }
     static void SetElementValue(TXmlElement& e, TXmlValue v);
 };
+
+// The small-block pool (XmlPool.cpp): blocks up to kXmlPoolMaxBlock bytes; larger ones and every
+// block under AddressSanitizer go to the general allocator. Free with the size allocated.
+inline constexpr size_t kXmlPoolMaxBlock = 256;
+void* XmlPoolAlloc(size_t n);
+void XmlPoolFree(void* p, size_t n) noexcept;
 
 // Reader entry points (XmlReader.cpp).
 void XmlParseText(TXmlDocument& doc, std::u16string_view text);

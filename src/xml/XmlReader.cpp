@@ -1,5 +1,6 @@
 // The reader: a recursive-descent parser over a character source, building the node tree.
 // No DTD processing, no namespaces, no character-set detection beyond what Load documents.
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -139,6 +140,33 @@ private:
     int odd_ = -1;
     std::unique_ptr<char[]> bytes_{new char[kBufferSize]};
     std::unique_ptr<char16_t[]> chars_{new char16_t[kBufferSize]};
+};
+
+// UTF-8 bytes, already checked to be valid, decoded 32 Ki code units at a time: a large feed
+// never exists twice in memory.
+class TXmlUtf8Source {
+public:
+    static constexpr size_t kWindow = 32768;
+
+    explicit TXmlUtf8Source(std::string_view bytes) : bytes_(bytes) {}
+    void Begin(const char16_t*& p, const char16_t*& e) { p = e = chars_.get(); }
+    bool Refill(const char16_t*& p, const char16_t*& e) {
+        const size_t left = bytes_.size() - at_;
+        if (left == 0) return false;
+        size_t written = 0;
+        const size_t used = XmlDecodeUtf8(reinterpret_cast<const unsigned char*>(bytes_.data()) + at_,
+                                          std::min(left, kWindow), chars_.get(), written);
+        if (used == 0) return false;  // cannot happen on checked input; ends the text safely
+        at_ += used;
+        p = chars_.get();
+        e = p + written;
+        return true;
+    }
+
+private:
+    std::string_view bytes_;
+    size_t at_ = 0;
+    std::unique_ptr<char16_t[]> chars_{new char16_t[kWindow]};
 };
 
 template <class Source> class TXmlReader {
@@ -426,6 +454,20 @@ void TXmlDocument::LoadXML(std::u16string_view text) {
     }
     ResetContent();
     XmlParseText(*this, text);
+}
+
+void TXmlDocument::LoadUtf8XML(std::string_view bytes) {
+    if (bytes.substr(0, kXmlBinarySignature.size()) == kXmlBinarySignature) {
+        LoadBinary(bytes);
+        return;
+    }
+    if (!XmlIsUtf8(bytes)) {
+        LoadXML(XmlWidenAnsi(bytes));
+        return;
+    }
+    ResetContent();
+    TXmlUtf8Source src(bytes);
+    TXmlReader<TXmlUtf8Source>(*this, src).Run();
 }
 
 void TXmlDocument::Load(std::istream& stream) {

@@ -1,8 +1,10 @@
 #include "xml/XmlValue.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace tw {
 
@@ -172,38 +174,76 @@ std::string XmlToUtf8(std::u16string_view text) {
     return out;
 }
 
-std::u16string XmlFromUtf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
+size_t XmlDecodeUtf8(const unsigned char* s, size_t n, char16_t* out, size_t& written) {
+    // Decodes whole sequences only; returns the bytes consumed, stopping early (with
+    // written set) at an invalid or cut-off sequence.
+    size_t i = 0;
+    char16_t* o = out;
+    while (i < n) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out += b;
-            ++i;
+            // Runs of ASCII eight at a time.
+            while (i + 8 <= n) {
+                std::uint64_t w;
+                std::memcpy(&w, s + i, 8);
+                if (w & 0x8080808080808080ull) break;
+                for (int k = 0; k < 8; ++k) o[k] = s[i + k];
+                o += 8;
+                i += 8;
+            }
+            if (i < n && s[i] < 0x80) *o++ = s[i++];
             continue;
         }
         int len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
         if (b > 0xF4) len = 0;
+        if (len == 0 || i + static_cast<size_t>(len) > n) break;
         std::uint32_t c = len == 4 ? b & 0x07 : len == 3 ? b & 0x0F : b & 0x1F;
-        bool ok = len != 0 && i + len <= n;
+        bool ok = true;
         for (int k = 1; ok && k < len; ++k) {
             if ((s[i + k] & 0xC0) != 0x80) ok = false;
             c = (c << 6) | (s[i + k] & 0x3F);
         }
         if (ok && ((len == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (len == 4 && (c < 0x10000 || c > 0x10FFFF))))
             ok = false;
-        if (!ok) return XmlWidenAnsi(text);  // not UTF-8 at all: the single-byte code page
+        if (!ok) break;
         if (c >= 0x10000) {
             c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+            *o++ = static_cast<char16_t>(0xD800 + (c >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
         } else {
-            out += static_cast<char16_t>(c);
+            *o++ = static_cast<char16_t>(c);
         }
         i += static_cast<size_t>(len);
     }
+    written = static_cast<size_t>(o - out);
+    return i;
+}
+
+bool XmlIsUtf8(std::string_view text) {
+    char16_t buf[1024];
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    size_t at = 0;
+    while (at < text.size()) {
+        // At most 1020 bytes per step: their decoding never needs more than 1024 units.
+        const size_t chunk = std::min<size_t>(1020, text.size() - at);
+        size_t written = 0;
+        size_t used = XmlDecodeUtf8(s + at, chunk, buf, written);
+        if (used == 0) {
+            // A sequence cut by the chunk edge: decode it with the bytes that follow.
+            used = XmlDecodeUtf8(s + at, std::min<size_t>(4, text.size() - at), buf, written);
+            if (used == 0) return false;
+        }
+        at += used;
+    }
+    return true;
+}
+
+std::u16string XmlFromUtf8(std::string_view text) {
+    std::u16string out(text.size(), u'\0');
+    size_t written = 0;
+    const size_t used = XmlDecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size(), out.data(), written);
+    if (used != text.size()) return XmlWidenAnsi(text);  // not UTF-8 at all: the single-byte code page
+    out.resize(written);
     return out;
 }
 

@@ -89,6 +89,10 @@ private:
 // bytes map to the code points of the same number (as the system conversion does).
 std::string XmlToUtf8(std::u16string_view text);            // unpaired surrogates become U+FFFD
 std::u16string XmlFromUtf8(std::string_view text);          // invalid UTF-8: read as Windows-1252
+bool XmlIsUtf8(std::string_view text);
+// Decodes whole UTF-8 sequences from s (n bytes) into out (room for n units); returns the bytes
+// consumed, short of n at an invalid or cut-off sequence, and sets written to the units made.
+size_t XmlDecodeUtf8(const unsigned char* s, size_t n, char16_t* out, size_t& written);
 char16_t XmlWidenAnsi(unsigned char byte);
 std::u16string XmlWidenAnsi(std::string_view bytes);
 std::string XmlNarrowAnsi(std::u16string_view text);        // unmappable characters become '?'

@@ -84,7 +84,7 @@ TEST(XmlBinary, EveryValueTypeSurvives) {
         auto r = doc->DocumentElement();
         int i = 0;
         for (const auto& v : values) {
-            r->SetVarAttr(u"a" + XmlFromUtf8(std::to_string(i)), v);
+            r->SetVarAttr(XmlFromUtf8("a" + std::to_string(i)), v);
             r->AppendChild(doc->CreateTextNode(v));
             ++i;
         }

@@ -121,11 +121,11 @@ TEST(TXmlNode, AttributesGrowByTheRuleAndKeepOrder) {
     std::vector<int> capacities;
     int last = -1;
     for (int i = 0; i < 100; ++i) {
-        e->SetAttr(u"a" + XmlFromUtf8(std::to_string(i)), u"v");
+        e->SetAttr(XmlFromUtf8("a" + std::to_string(i)), u"v");
         if (e->AttrCapacity() != last) capacities.push_back(last = e->AttrCapacity());
     }
     EXPECT_EQ(capacities, (std::vector<int>{4, 8, 12, 28, 44, 60, 76, 95, 118}));
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(e->AttrName(i), u"a" + XmlFromUtf8(std::to_string(i)));
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(e->AttrName(i), XmlFromUtf8("a" + std::to_string(i)));
     e->SetAttr(u"a50", u"new");
     EXPECT_EQ(e->AttrCount(), 100);
     EXPECT_EQ(e->AttrName(50), u"a50");

@@ -259,13 +259,53 @@ TEST(XmlReader, NestingDeeperThanTheLimitFailsCleanly) {
 }
 
 TEST(XmlReader, LongTextsAreReadWhole) {
-    std::u16string body(300000, u'x');
-    body[1000] = u'&';
-    body.replace(1000, 1, u"&amp;");
-    auto doc = Parse(u"<t>" + body + u"</t>");
-    std::u16string expected = body;
-    expected.replace(1000, 5, u"&");
-    EXPECT_EQ(doc->DocumentElement()->Text(), expected);
+    const std::u16string head(1000, u'x'), tail(300000, u'y');
+    std::u16string text = u"<t>";
+    text += head;
+    text += u"&amp;";
+    text += tail;
+    text += u"</t>";
+    std::u16string expected = head;
+    expected += u'&';
+    expected += tail;
+    EXPECT_EQ(Parse(text)->DocumentElement()->Text(), expected);
+}
+
+// 8-bit text straight from bytes gives what widening it first gives.
+TEST(XmlReaderUtf8, MatchesLoadXMLOfTheWidenedText) {
+    std::string big = "<r>";
+    while (big.size() < 200000) big += "<t a='\xC3\xA9'>caf\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x8C\x8A &amp;</t>";
+    big += "</r>";
+    const std::string cases[] = {
+        "<t>caf\xC3\xA9</t>",
+        "<t>caf\xE9</t>",           // not UTF-8: the single-byte code page
+        "\xEF\xBB\xBF<?xml version='1.0'?><rss/>",
+        "",
+        "<a></b>",
+        big,
+    };
+    for (const std::string& bytes : cases) {
+        auto direct = CreateXmlDocument();
+        auto widened = CreateXmlDocument();
+        std::string e1, e2;
+        try {
+            direct->LoadUtf8XML(bytes);
+        } catch (const EXmlError& e) {
+            e1 = e.what();
+        }
+        try {
+            widened->LoadXML(XmlFromUtf8(bytes));
+        } catch (const EXmlError& e) {
+            e2 = e.what();
+        }
+        EXPECT_EQ(e1, e2);
+        EXPECT_EQ(U8(direct->XML()), U8(widened->XML())) << bytes.substr(0, 40);
+    }
+    auto doc = CreateXmlDocument();
+    doc->LoadUtf8XML(big);
+    auto items = doc->DocumentElement()->SelectNodes(u"t");
+    EXPECT_GT(items->Count(), 4000);
+    for (int i = 0; i < items->Count(); ++i) ASSERT_EQ(items->Item(i)->Text(), u"café — 🌊 &") << i;
 }
 
 // The stream source: one character per byte through the single-byte code page.

@@ -1,0 +1,348 @@
+// Parse-and-walk throughput of our reader beside pugixml, RapidXML, libxml2 (DOM) and expat
+// (SAX) on generated RSS documents of about 20 KB, 1 MB and 20 MB. Every parser reads every
+// item's title, link, description and enclosure attributes; the checksums must agree, so no
+// parser can skip work. Prints "BENCH xml parser=<name> size=<bytes> mbps=<number>" lines, the
+// ratios of ours to each peer, and the memory used per node.
+#include <expat.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <new>
+#include <pugixml.hpp>
+#include <rapidxml/rapidxml.hpp>
+#include <string>
+#include <vector>
+
+#include "xml/XmlDom.h"
+
+namespace {
+
+// ---- deterministic RSS ----
+
+struct Lcg {
+    std::uint64_t s = 0x9E3779B97F4A7C15ull;
+    std::uint32_t Next() {
+        s = s * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<std::uint32_t>(s >> 33);
+    }
+    int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint32_t>(n)); }
+};
+
+const char* kWords[] = {"harbour", "tide", "ferry", "storm", "council", "market", "quay", "lighthouse", "weather",
+                        "pilot", "cargo", "sailing", "beacon", "port", "coast", "island", "fishing", "bridge",
+                        "news", "report", "morning", "evening", "season", "record", "crew", "vessel"};
+
+std::string Words(Lcg& r, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        if (i) s += ' ';
+        s += kWords[r.Below(26)];
+    }
+    return s;
+}
+
+std::string MakeFeed(size_t target) {
+    Lcg r;
+    std::string s =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n  <channel>\n    <title>Bench Gazette</title>\n"
+        "    <link>https://bench.example.org/</link>\n    <description>Generated feed</description>\n";
+    for (int n = 0; s.size() < target; ++n) {
+        s += "    <item>\n      <title>" + Words(r, 4 + r.Below(6)) + " &amp; " + Words(r, 2) + "</title>\n";
+        s += "      <link>https://bench.example.org/" + std::to_string(n) + "?a=1&amp;b=2</link>\n";
+        if (r.Below(3) == 0)
+            s += "      <description><![CDATA[<p>" + Words(r, 30 + r.Below(40)) + "</p>]]></description>\n";
+        else
+            s += "      <description>" + Words(r, 30 + r.Below(40)) + " &#8212; " + Words(r, 10) + "</description>\n";
+        s += "      <dc:creator>" + Words(r, 2) + "</dc:creator>\n";
+        s += "      <guid isPermaLink=\"false\">item-" + std::to_string(n) + "</guid>\n";
+        s += "      <pubDate>Tue, 08 Dec 2026 14:05:00 +0000</pubDate>\n";
+        if (r.Below(2) == 0)
+            s += "      <enclosure url=\"https://cdn.example.org/m/" + std::to_string(n) + ".mp3\" length=\"" +
+                 std::to_string(100000 + r.Below(9000000)) + "\" type=\"audio/mpeg\"/>\n";
+        s += "    </item>\n";
+    }
+    s += "  </channel>\n</rss>\n";
+    return s;
+}
+
+// Sum of the lengths (in bytes of UTF-8 or code units of UTF-16: all generated text is ASCII
+// after references are replaced, except the em dash, counted as one) of everything read.
+struct Sum {
+    std::uint64_t items = 0, chars = 0;
+    bool operator==(const Sum&) const = default;
+};
+
+// ---- ours ----
+
+Sum WalkOurs(tw::TXmlDocument& doc) {
+    Sum sum;
+    auto root = doc.DocumentElement();
+    auto channel = root->SelectSingleNode(u"channel");
+    auto items = channel->SelectNodes(u"item");
+    for (int i = 0; i < items->Count(); ++i) {
+        auto item = items->Item(i);
+        ++sum.items;
+        sum.chars += item->GetChildText(u"title").size() + item->GetChildText(u"link").size() +
+                     item->GetChildText(u"description").size();
+        auto enclosures = item->SelectNodes(u"enclosure");
+        for (int k = 0; k < enclosures->Count(); ++k) {
+            auto e = enclosures->Item(k);
+            sum.chars += e->GetAttr(u"url").size() + e->GetAttr(u"length").size() + e->GetAttr(u"type").size();
+        }
+    }
+    return sum;
+}
+
+Sum RunOurs(const std::string& bytes) {
+    auto doc = tw::CreateXmlDocument();
+    doc->LoadUtf8XML(bytes);  // decoded window by window as it is read
+    return WalkOurs(*doc);
+}
+
+Sum RunOursWidened(const std::string& bytes) {
+    auto doc = tw::CreateXmlDocument();
+    doc->LoadXML(tw::XmlFromUtf8(bytes));  // the whole text widened to UTF-16 first
+    return WalkOurs(*doc);
+}
+
+// ---- pugixml ----
+
+size_t Utf8Chars(const char* s) {
+    size_t n = 0;
+    for (; *s; ++s) n += (static_cast<unsigned char>(*s) & 0xC0) != 0x80;
+    return n;
+}
+
+Sum RunPugi(const std::string& bytes) {
+    pugi::xml_document doc;
+    doc.load_buffer(bytes.data(), bytes.size());
+    Sum sum;
+    for (pugi::xml_node item : doc.child("rss").child("channel").children("item")) {
+        ++sum.items;
+        // Like Text(): every text and CDATA child.
+        for (const char* name : {"title", "link", "description"}) sum.chars += Utf8Chars(item.child(name).text().get());
+        for (pugi::xml_node e : item.children("enclosure"))
+            for (const char* a : {"url", "length", "type"}) sum.chars += Utf8Chars(e.attribute(a).value());
+    }
+    return sum;
+}
+
+// ---- RapidXML (needs a writable, terminated copy) ----
+
+Sum RunRapid(const std::string& bytes) {
+    std::vector<char> buf(bytes.begin(), bytes.end());
+    buf.push_back('\0');
+    rapidxml::xml_document<> doc;
+    doc.parse<0>(buf.data());
+    Sum sum;
+    auto* channel = doc.first_node("rss")->first_node("channel");
+    for (auto* item = channel->first_node("item"); item; item = item->next_sibling("item")) {
+        ++sum.items;
+        for (const char* name : {"title", "link", "description"}) {
+            auto* n = item->first_node(name);
+            if (!n) continue;
+            for (auto* t = n->first_node(); t; t = t->next_sibling())
+                if (t->type() == rapidxml::node_data || t->type() == rapidxml::node_cdata)
+                    for (size_t i = 0; i < t->value_size(); ++i) sum.chars += (t->value()[i] & 0xC0) != 0x80;
+        }
+        for (auto* e = item->first_node("enclosure"); e; e = e->next_sibling("enclosure"))
+            for (const char* a : {"url", "length", "type"})
+                if (auto* at = e->first_attribute(a)) sum.chars += at->value_size();
+    }
+    return sum;
+}
+
+// ---- libxml2 DOM ----
+
+xmlNode* Child(xmlNode* n, const char* name) {
+    for (xmlNode* c = n ? n->children : nullptr; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && std::strcmp(reinterpret_cast<const char*>(c->name), name) == 0) return c;
+    return nullptr;
+}
+
+Sum RunLibxml2(const std::string& bytes) {
+    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, XML_PARSE_NONET | XML_PARSE_HUGE);
+    Sum sum;
+    xmlNode* channel = Child(xmlDocGetRootElement(doc), "channel");
+    for (xmlNode* item = channel->children; item; item = item->next) {
+        if (item->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(item->name), "item") != 0) continue;
+        ++sum.items;
+        for (const char* name : {"title", "link", "description"}) {
+            if (xmlNode* n = Child(item, name)) {
+                xmlChar* t = xmlNodeGetContent(n);
+                sum.chars += Utf8Chars(reinterpret_cast<const char*>(t));
+                xmlFree(t);
+            }
+        }
+        for (xmlNode* e = item->children; e; e = e->next) {
+            if (e->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(e->name), "enclosure") != 0) continue;
+            for (const char* a : {"url", "length", "type"}) {
+                xmlChar* v = xmlGetProp(e, reinterpret_cast<const xmlChar*>(a));
+                if (v) sum.chars += Utf8Chars(reinterpret_cast<const char*>(v));
+                xmlFree(v);
+            }
+        }
+    }
+    xmlFreeDoc(doc);
+    return sum;
+}
+
+// ---- expat SAX ----
+
+struct SaxState {
+    Sum sum;
+    int depthInItem = 0;  // 0 outside an item, 1 in the item, 2 in one of its fields
+    bool collecting = false;
+};
+
+void XMLCALL SaxStart(void* ud, const XML_Char* name, const XML_Char** atts) {
+    auto* s = static_cast<SaxState*>(ud);
+    if (s->depthInItem == 0) {
+        if (std::strcmp(name, "item") == 0) {
+            s->depthInItem = 1;
+            ++s->sum.items;
+        }
+        return;
+    }
+    ++s->depthInItem;
+    if (s->depthInItem == 2) {
+        s->collecting = !std::strcmp(name, "title") || !std::strcmp(name, "link") || !std::strcmp(name, "description");
+        if (!std::strcmp(name, "enclosure"))
+            for (int i = 0; atts[i]; i += 2)
+                if (!std::strcmp(atts[i], "url") || !std::strcmp(atts[i], "length") || !std::strcmp(atts[i], "type"))
+                    s->sum.chars += Utf8Chars(atts[i + 1]);
+    }
+}
+
+void XMLCALL SaxEnd(void* ud, const XML_Char*) {
+    auto* s = static_cast<SaxState*>(ud);
+    if (s->depthInItem == 0) return;
+    if (--s->depthInItem == 1) s->collecting = false;
+}
+
+void XMLCALL SaxText(void* ud, const XML_Char* t, int len) {
+    auto* s = static_cast<SaxState*>(ud);
+    if (!s->collecting) return;
+    for (int i = 0; i < len; ++i) s->sum.chars += (static_cast<unsigned char>(t[i]) & 0xC0) != 0x80;
+}
+
+Sum RunExpat(const std::string& bytes) {
+    XML_Parser p = XML_ParserCreate("UTF-8");
+    SaxState state;
+    XML_SetUserData(p, &state);
+    XML_SetElementHandler(p, SaxStart, SaxEnd);
+    XML_SetCharacterDataHandler(p, SaxText);
+    XML_Parse(p, bytes.data(), static_cast<int>(bytes.size()), 1);
+    XML_ParserFree(p);
+    return state.sum;
+}
+
+// ---- memory per node: everything the allocator hands out while one 1 MB feed is read ----
+
+std::int64_t HeapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<std::int64_t>(m.uordblks + m.hblkhd);
+}
+
+size_t CountNodes(tw::TXmlNode* n) {
+    size_t c = 1;
+    for (int i = 0; i < n->ChildCount(); ++i) c += CountNodes(n->Child(i));
+    return c;
+}
+
+void MeasureMemory() {
+    const std::string feed = MakeFeed(1000 * 1000);
+    auto doc = tw::CreateXmlDocument();
+    doc->LoadXML(u"<warm-up/>");
+    const std::int64_t before = HeapInUse();
+    doc->LoadUtf8XML(feed);
+    const std::int64_t used = HeapInUse() - before;
+    const size_t nodes = CountNodes(doc.get()) - 1;
+    std::printf("MEMORY xml parser=tidewire nodes=%zu bytes=%lld bytes_per_node=%.1f input_bytes=%zu "
+                "sizeof_element=%zu sizeof_text=%zu\n",
+                nodes, static_cast<long long>(used), static_cast<double>(used) / static_cast<double>(nodes),
+                feed.size(), sizeof(tw::TXmlElement), sizeof(tw::TXmlText));
+    pugi::xml_document pdoc;
+    const std::int64_t pbefore = HeapInUse();
+    pdoc.load_buffer(feed.data(), feed.size());
+    const std::int64_t pused = HeapInUse() - pbefore;
+    std::printf("MEMORY xml parser=pugixml bytes=%lld bytes_per_node=%.1f (same node count)\n",
+                static_cast<long long>(pused), static_cast<double>(pused) / static_cast<double>(nodes));
+    xmlDoc* x = nullptr;
+    const std::int64_t xbefore = HeapInUse();
+    x = xmlReadMemory(feed.data(), static_cast<int>(feed.size()), nullptr, nullptr, XML_PARSE_NONET);
+    const std::int64_t xused = HeapInUse() - xbefore;
+    std::printf("MEMORY xml parser=libxml2-dom bytes=%lld bytes_per_node=%.1f (same node count)\n",
+                static_cast<long long>(xused), static_cast<double>(xused) / static_cast<double>(nodes));
+    xmlFreeDoc(x);
+}
+
+// ---- timing ----
+
+double SecondsPerRun(const std::function<Sum()>& run, Sum& result) {
+    using clock = std::chrono::steady_clock;
+    double best = 1e9, total = 0;
+    for (int i = 0; i < 200 && (i < 3 || total < 1.0); ++i) {
+        const auto t0 = clock::now();
+        result = run();
+        const double dt = std::chrono::duration<double>(clock::now() - t0).count();
+        best = std::min(best, dt);
+        total += dt;
+    }
+    return best;
+}
+
+}  // namespace
+
+int main() {
+    struct Peer {
+        const char* name;
+        Sum (*run)(const std::string&);
+    };
+    const Peer peers[] = {{"tidewire", RunOurs}, {"tidewire-loadxml", RunOursWidened}, {"pugixml", RunPugi}, {"rapidxml", RunRapid},
+                          {"libxml2-dom", RunLibxml2}, {"expat-sax", RunExpat}};
+    xmlInitParser();
+    MeasureMemory();  // first, while the pool is still empty
+    std::map<std::string, std::map<size_t, double>> mbps;
+    std::vector<size_t> sizes;
+    bool agree = true;
+    for (size_t target : {size_t{20} * 1000, size_t{1000} * 1000, size_t{20} * 1000 * 1000}) {
+        const std::string feed = MakeFeed(target);
+        sizes.push_back(feed.size());
+        Sum reference;
+        for (const Peer& peer : peers) {
+            Sum got;
+            const double s = SecondsPerRun([&] { return peer.run(feed); }, got);
+            if (peer.run == RunOurs) reference = got;
+            if (!(got == reference)) {
+                std::printf("MISMATCH %s size=%zu items=%llu chars=%llu (ours items=%llu chars=%llu)\n", peer.name,
+                            feed.size(), static_cast<unsigned long long>(got.items), static_cast<unsigned long long>(got.chars),
+                            static_cast<unsigned long long>(reference.items), static_cast<unsigned long long>(reference.chars));
+                agree = false;
+            }
+            const double rate = static_cast<double>(feed.size()) / s / 1e6;
+            mbps[peer.name][feed.size()] = rate;
+            std::printf("BENCH xml parser=%s size=%zu mbps=%.1f\n", peer.name, feed.size(), rate);
+            std::fflush(stdout);
+        }
+    }
+    for (const Peer& peer : peers) {
+        if (peer.run == RunOurs || peer.run == RunOursWidened) continue;
+        std::printf("RATIO xml tidewire/%s", peer.name);
+        for (size_t size : sizes) std::printf(" size=%zu time=%.2fx", size, mbps[peer.name][size] / mbps["tidewire"][size]);
+        std::printf("\n");
+    }
+
+    xmlCleanupParser();
+    return agree ? 0 : 1;
+}
