@@ -213,7 +213,8 @@ std::string URLToLocalName(std::string_view url, bool keepFolders) {
     ReplaceUnsafe(folder, true);
     std::string name = fileName;
     for (char& c : name)
-        if (c == '?' || c == '"' || c == '|' || c == '*' || c == '<' || c == '>' || static_cast<unsigned char>(c) < 0x20)
+        if (c == '?' || c == '"' || c == '|' || c == '*' || c == '<' || c == '>' || c == '/' ||
+            static_cast<unsigned char>(c) < 0x20)
             c = '_';
     return folder + separator + name;
 }

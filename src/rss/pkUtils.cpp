@@ -143,7 +143,9 @@ double ZoneOffsetToTime(std::string_view text) noexcept {
     const std::string_view zone = Trim(text).substr(0, 5);
     if (zone.empty() || (zone[0] != '+' && zone[0] != '-')) return 0;
     std::int32_t hours = 0, minutes = 0;
-    if (!TryTextToInt(zone.substr(1, 2), hours) || !TryTextToInt(zone.substr(3, 2), minutes)) return 0;
+    // A short text ("+05") has no minutes: the empty part fails the rule like any other.
+    auto part = [&](std::size_t pos) { return pos < zone.size() ? zone.substr(pos, 2) : std::string_view(); };
+    if (!TryTextToInt(part(1), hours) || !TryTextToInt(part(3), minutes)) return 0;
     TDateTime offset = 0;
     if (!TryEncodeTime(Word(hours), Word(minutes), 0, 0, offset)) return 0;
     return zone[0] == '-' ? -offset : offset;
