@@ -94,7 +94,7 @@ def main():
             time.sleep(0.3)
         if not e2e.check(shot is not None and e2e.bar_is_up(shot), "the bar appeared despite the damaged file"):
             return 1
-        time.sleep(1.0)
+        time.sleep(2.0)  # let the text come in from the right, past the faded edge
         raw1 = e2e.grab()
         time.sleep(0.3)
         raw2 = e2e.grab()

@@ -337,7 +337,7 @@ def main():
         if not check(shot is not None and bar_is_up(shot), "the bar appeared at the top of the screen"):
             return 1
         print("note  the bar was up %.1f s after the start" % (time.time() - started), flush=True)
-        time.sleep(1.0)  # let the text come in from the right
+        time.sleep(2.0)  # let the text come in from the right, past the faded edge
         t1, raw1 = time.time(), grab()
         time.sleep(0.3)
         t2, raw2 = time.time(), grab()
