@@ -328,10 +328,20 @@ bool LoopbackHttpServer::Answer(std::intptr_t socket, const HttpRequestRecord& r
             break;
     }
 
+    if (!route.requireAuthorization.empty() && request.Header("Authorization") != route.requireAuthorization) {
+        HttpRoute challenge = HttpRoute::Status(401, "<html><body>authorization required</body></html>");
+        challenge.headers.emplace_back("WWW-Authenticate", "Basic realm=\"" + route.authRealm + "\"");
+        return Answer(socket, request, challenge);
+    }
     int status = route.status;
     std::string_view body = route.body;
     std::vector<std::pair<std::string, std::string>> extra;
     long long first = 0, last = -1;
+    if (route.refuseRanges && ParseRange(request.Header("Range"), first, last) && first > 0) {
+        HttpRoute refused = HttpRoute::Status(416);
+        refused.headers.emplace_back("Content-Range", "bytes */" + std::to_string(route.body.size()));
+        return Answer(socket, request, refused);
+    }
     if (route.honourRange && ParseRange(request.Header("Range"), first, last)) {
         long long size = static_cast<long long>(route.body.size());
         if (first >= size) {

@@ -49,6 +49,11 @@ struct HttpRoute {
     int delayMs = 0;                                          // pause after reading the request
     bool honourRange = false;                                 // answer "Range: bytes=a-[b]" with 206 or 416
     long long endlessLength = 0;
+    bool refuseRanges = false;     // any Range that does not start at 0 gets a 416
+    // When set, a request whose Authorization header differs gets a 401 with
+    // `WWW-Authenticate: Basic realm="<authRealm>"` instead of this route's answer.
+    std::string requireAuthorization;
+    std::string authRealm = "Tidewire test";
 
     static HttpRoute Ok(std::string body, std::string contentType = "text/plain");
     static HttpRoute Status(int status, std::string body = {});

@@ -1,0 +1,239 @@
+#pragma once
+// The HTTP transfer component: fetches one URL at a time on a worker thread and delivers the body
+// into memory or into a file, raising header, progress, authentication and failure events on the
+// main thread (three low-level notifications run on the worker). A "file" URL is read from the
+// local file system through the same flow. No failure leaves the component as an exception:
+// every outcome is a fixed sequence of events (see docs/http.md).
+#include "controls/pkClasses.h"
+#include "net/pkHTTPLogic.h"
+#include "net/pkInternetApi.h"
+#include "net/pkThread.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+class TpkHTTPProxy : public TpkPersistent {
+public:
+    using TpkPersistent::TpkPersistent;
+    const char* ClassName() const override { return "TpkHTTPProxy"; }
+    // Copies another proxy group; null restores the defaults.
+    void Assign(const TpkPersistent* source) override;
+
+    TpkHTTPAccessType AccessType = atPreconfig;
+    std::string ProxyServer;
+    std::uint32_t ProxyPort = 8080;
+    std::string ProxyBypass = "127.0.0.1;";
+    std::string ProxyUsername;
+    std::string ProxyPassword;
+    // The server is kept with the owner's settings only for a named proxy.
+    bool ProxyServerStored() const { return AccessType == atUseProxy; }
+};
+
+struct TpkHTTPRange {
+    std::uint32_t StartRange = 0;
+    std::uint32_t EndRange = 0;
+};
+
+struct TpkHTTPTimeouts {  // milliseconds; 0 leaves the platform's value
+    std::uint32_t ConnectTimeout = 0;
+    std::uint32_t ReceiveTimeout = 0;
+    std::uint32_t SendTimeout = 0;
+};
+
+struct TpkOutputFileAttributes {
+    TpkFileAttributes Complete{atrArchive};
+    TpkFileAttributes Incomplete{atrArchive, atrTemporary};
+};
+
+enum TpkHTTPRequestMethod : unsigned { rmAutomatic, rmGet, rmPost };
+
+using TpkBufferSize = std::int32_t;
+
+using TpkNotifyEvent = std::function<void(TpkComponent& Sender)>;
+using TpkHTTPHeaderInfoEvent = std::function<void(
+    TpkComponent& Sender, int ErrorCode, const std::string& RawHeadersCRLF, const std::string& ContentType,
+    const std::string& ContentLanguage, const std::string& ContentEncoding, std::int32_t ContentLength,
+    const std::string& Location, double Date, double LastModified, double Expires, const std::string& ETag,
+    bool& ContinueDownload)>;
+using TpkHTTPProgressEvent = std::function<void(
+    TpkComponent& Sender, const std::string& ContentType, std::int32_t DataSize, std::int32_t BytesRead,
+    std::int32_t ElapsedTime, std::int32_t EstimatedTimeLeft, std::uint8_t PercentsDone, float TransferRate,
+    TpkStream* Stream)>;
+using TpkHTTPUploadProgressEvent = std::function<void(
+    TpkComponent& Sender, std::int32_t DataSize, std::int32_t BytesSent, std::int32_t ElapsedTime,
+    std::int32_t EstimatedTimeLeft, std::uint8_t PercentsDone, float TransferRate)>;
+using TpkHTTPDoneEvent = std::function<void(TpkComponent& Sender, const std::string& ContentType,
+                                            std::int32_t DataSize, TpkStream* Stream)>;
+using TpkHTTPConnLostEvent = std::function<void(TpkComponent& Sender, const std::string& ContentType,
+                                                std::int32_t FileSize, std::int32_t BytesRead, TpkStream* Stream)>;
+using TpkHTTPErrorEvent = std::function<void(TpkComponent& Sender, int ErrorCode, TpkStream* Stream)>;
+using TpkHTTPPasswordRequestEvent = std::function<void(TpkComponent& Sender, const std::string& Realm, bool& TryAgain)>;
+using TpkHTTPProxyAuthenticationEvent = std::function<void(TpkComponent& Sender, std::string& ProxyUsername,
+                                                           std::string& ProxyPassword, bool& TryAgain)>;
+using TpkHTTPBeforeSendRequestEvent = std::function<void(TpkComponent& Sender, TpkInetHandle Request)>;
+using TpkHTTPStatusEvent = std::function<void(TpkComponent& Sender, std::uint32_t StatusCode, const std::string& StatusText)>;
+using TpkHTTPRedirectEvent = std::function<void(TpkComponent& Sender, const std::string& NewURL)>;
+
+class TpkCustomHTTP : public TpkLoginComponent, private TpkInternetStatusSink {
+public:
+    // `internet` replaces the platform's operations (tests give a scripted fake).
+    explicit TpkCustomHTTP(TpkComponent* owner = nullptr, std::unique_ptr<TpkInternetApi> internet = nullptr);
+    ~TpkCustomHTTP() override;
+    const char* ClassName() const override { return "TpkCustomHTTP"; }
+
+    // Starts a transfer from offset 0; see Start.
+    bool Get(bool wait = false);
+    // False at once while a transfer is busy. Otherwise starts the worker (waiting for it when
+    // `wait`, or when WaitThread is set) and answers true, unless a wait timed out and the
+    // worker was terminated.
+    bool Start(std::uint32_t resumeOffset, std::uint32_t endOffset, bool wait);
+    // Continues a partial OutputFileName: from its size minus one buffer, whose bytes are
+    // checked against what the server sends first.
+    bool Resume();
+    // Only while the worker runs. Soft: the worker stops at its next check and raises OnAborted.
+    // Hard: the worker is killed at once, handles closed, state cleaned up, the output file
+    // deleted when `deleteFile`, and OnAborted raised directly.
+    void Abort() { Abort(false, false); }
+    void Abort(bool deleteFile, bool hard);
+    // The system is in the user-chosen offline state.
+    bool IsGlobalOffline();
+
+    bool Busy() const { return busy_; }
+    bool Running() const { return running_; }
+    int StatusCode() const { return status_; }
+    // The result stream: valid only while the transfer runs and during its events; null after.
+    TpkStream* ResultStream() const { return result_.get(); }
+
+    std::string URL;
+    std::string OutputFileName;
+    std::string Agent = "pkHTTP transfer component (Tidewire)";
+    std::string AcceptTypes = "text/html, */*";
+    std::string Referer;
+    std::vector<std::string> RequestHeaders;
+    std::string PostData;
+    TpkHTTPRequestMethod RequestMethod = rmAutomatic;
+    TpkHTTPProxy Proxy{this};
+    TpkHTTPRange Range;
+    TpkHTTPTimeouts Timeouts;
+    TpkBufferSize TransferBufferSize = 4096;  // a value below 1 reads as 4096
+    TpkOutputFileAttributes OutputFileAttributes;
+    TpkHTTPOptions Options = kDefaultHTTPOptions;
+    bool OpenOffline = false;
+    bool GoOnline = false;
+    void* LinkedItem = nullptr;
+    // A memory result larger than this ends the transfer as a lost connection, so a server
+    // that never stops sending cannot exhaust memory.
+    std::int64_t MaxMemorySize = 256ll * 1024 * 1024;
+
+    int ThreadPriority() const { return thread_->Priority(); }
+    void SetThreadPriority(int index) { thread_->SetPriority(index); }
+    bool WaitThread() const { return thread_->WaitThread; }
+    void SetWaitThread(bool value) { thread_->WaitThread = value; }
+    std::uint32_t WaitTimeout() const { return thread_->WaitTimeout; }
+    void SetWaitTimeout(std::uint32_t value) { thread_->WaitTimeout = value; }
+
+    TpkHTTPHeaderInfoEvent OnHeaderInfo;
+    TpkHTTPProgressEvent OnProgress;
+    TpkHTTPUploadProgressEvent OnUploadProgress;
+    TpkHTTPDoneEvent OnDone;
+    TpkHTTPConnLostEvent OnConnLost;
+    TpkNotifyEvent OnHostUnreachable;
+    TpkNotifyEvent OnUploadFailed;
+    TpkHTTPErrorEvent OnError;
+    TpkNotifyEvent OnFailed;
+    TpkNotifyEvent OnOutputFileError;
+    TpkNotifyEvent OnCancelled;
+    TpkNotifyEvent OnAborted;
+    TpkHTTPPasswordRequestEvent OnPasswordRequest;
+    TpkHTTPProxyAuthenticationEvent OnProxyAuthenticationRequest;
+    TpkHTTPBeforeSendRequestEvent OnBeforeSendRequest;  // worker thread
+    TpkHTTPStatusEvent OnStatus;                        // worker thread
+    TpkHTTPRedirectEvent OnRedirect;                    // worker thread
+    TpkThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+
+    // The internet operations in use.
+    TpkInternetApi& Internet() { return *internet_; }
+
+protected:
+    explicit TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet, TpkHTTPOptions options);
+
+private:
+    enum class Step { Next, End, Restart };
+
+    // Worker flow.
+    void Execute();
+    void Check();
+    void Raise(const std::function<void()>& handler);
+    Step RunNetwork();
+    Step ConnectAndOpenRequest();
+    Step AddHeaders(bool replace);
+    Step SendLoop();
+    Step ReadResponseHeaders();
+    Step OpenResult();
+    Step ReadBody();
+    Step RestartFromScratch();
+    bool WriteBlock(const char* data, std::uint32_t size);
+    void RaiseProgress();
+    void InternetStatus(std::uint32_t code, const std::string& info) override;
+
+    // Main thread.
+    void Complete();
+    void WorkerFailed();
+    void WaitTimedOut(bool& terminate);
+    void CloseHandles();
+    void CleanUp();
+    void RemoveOutputFile();
+
+    std::unique_ptr<TpkInternetApi> internet_;
+    std::unique_ptr<TpkCustomThread> thread_;
+
+    // Transfer state.
+    TpkInetHandle session_ = nullptr;
+    TpkInetHandle connection_ = nullptr;
+    TpkInetHandle request_ = nullptr;
+    std::unique_ptr<TpkStream> localFile_;
+    std::unique_ptr<TpkStream> result_;
+    std::vector<char> buffer_;
+    std::string verifyBlock_;     // bytes of the resume check still being gathered
+    std::uint32_t verifyLength_ = 0;
+    std::uint32_t resumeOffset_ = 0;
+    std::uint32_t endOffset_ = 0;
+    int status_ = -1;
+    std::string contentType_;
+    std::int32_t contentLength_ = 0;
+    std::int64_t bytesReceived_ = 0;
+    std::uint32_t bufferSize_ = 4096;
+    std::uint64_t startTick_ = 0;
+    int restarts_ = 0;
+    std::string scheme_, host_, path_, extra_, user_, password_;
+    std::uint16_t port_ = 0;
+    bool busy_ = false;
+    bool running_ = false;
+    bool writingToFile_ = false;
+    bool lastCallOk_ = false;
+    bool tryAgain_ = false;
+    bool continueDownload_ = true;
+    bool uploading_ = false;
+    bool deleteFileOnAbort_ = false;
+    bool success_ = false;
+    bool alreadyComplete_ = false;
+    bool overflowed_ = false;
+    bool failureReported_ = false;
+    float transferRate_ = -1.0f;
+};
+
+// The component the feed and the download queue use: the same transfer with the pragma
+// no-cache option set and the "need file" option left out.
+class TpkHTTPPragmaNoCache : public TpkCustomHTTP {
+public:
+    explicit TpkHTTPPragmaNoCache(TpkComponent* owner = nullptr, std::unique_ptr<TpkInternetApi> internet = nullptr)
+        : TpkCustomHTTP(owner, std::move(internet), kPragmaNoCacheHTTPOptions) {}
+    const char* ClassName() const override { return "TpkHTTPPragmaNoCache"; }
+};
+
+}  // namespace tw

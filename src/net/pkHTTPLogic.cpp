@@ -1,0 +1,223 @@
+#include "net/pkHTTPLogic.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+
+namespace tw {
+
+namespace {
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+struct OptionFlag {
+    TpkHTTPOption option;
+    std::uint32_t flag;
+};
+
+constexpr OptionFlag kOptionFlags[] = {
+    {hoReload, 0x80000000u},               // INTERNET_FLAG_RELOAD
+    {hoHyperlink, 0x00000400u},            // INTERNET_FLAG_HYPERLINK
+    {hoResynchronize, 0x00000800u},        // INTERNET_FLAG_RESYNCHRONIZE
+    {hoPragmaNoCache, 0x00000100u},        // INTERNET_FLAG_PRAGMA_NOCACHE
+    {hoNoCacheWrite, 0x04000000u},         // INTERNET_FLAG_NO_CACHE_WRITE
+    {hoCacheIfNetFail, 0x00010000u},       // INTERNET_FLAG_CACHE_IF_NET_FAIL
+    {hoIgnoreCertCNInvalid, 0x00001000u},  // INTERNET_FLAG_IGNORE_CERT_CN_INVALID
+    {hoIgnoreCertDateInvalid, 0x00002000u},// INTERNET_FLAG_IGNORE_CERT_DATE_INVALID
+    {hoIgnoreRedirectToHTTP, 0x00008000u}, // INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP
+    {hoIgnoreRedirectToHTTPS, 0x00004000u},// INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS
+    {hoKeepConnection, 0x00400000u},       // INTERNET_FLAG_KEEP_CONNECTION
+    {hoNoAuth, 0x00040000u},               // INTERNET_FLAG_NO_AUTH
+    {hoNoAutoRedirect, 0x00200000u},       // INTERNET_FLAG_NO_AUTO_REDIRECT
+    {hoNoCookies, 0x00080000u},            // INTERNET_FLAG_NO_COOKIES
+};
+
+constexpr std::uint32_t kFlagNeedFile = 0x00000010u;  // INTERNET_FLAG_NEED_FILE
+constexpr std::uint32_t kFlagSecure = 0x00800000u;    // INTERNET_FLAG_SECURE
+
+}  // namespace
+
+std::uint32_t OptionFlags(TpkHTTPOptions options, std::string_view scheme) {
+    std::uint32_t flags = 0;
+    for (const auto& entry : kOptionFlags)
+        if (options.Contains(entry.option)) flags |= entry.flag;
+    const bool https = EqualNoCase(scheme, "https");
+    if (options.Contains(hoNeedFile) && !https) flags |= kFlagNeedFile;
+    if (https) flags |= kFlagSecure;
+    return flags;
+}
+
+std::uint32_t SecurityFlagsFor(TpkHTTPOptions options) {
+    return options.Contains(hoIgnoreUnknownAuthority) ? 0x100u : 0u;  // SECURITY_FLAG_IGNORE_UNKNOWN_CA
+}
+
+std::uint32_t AccessTypeToOpenType(TpkHTTPAccessType type) {
+    switch (type) {
+        case atDirect: return 1;
+        case atUseProxy: return 3;
+        case atPreconfig: break;
+    }
+    return 0;
+}
+
+std::string ProxyNameFor(TpkHTTPAccessType type, const std::string& server, std::uint32_t port) {
+    if (type != atUseProxy) return {};
+    return server + ":" + std::to_string(port);
+}
+
+std::uint32_t FileAttributesToPlatform(TpkFileAttributes attributes) {
+    constexpr std::uint32_t bits[] = {0x20, 0x2, 0x1, 0x4, 0x100, 0x1000};
+    std::uint32_t result = 0;
+    for (unsigned m = atrArchive; m <= atrOffline; ++m)
+        if (attributes.Contains(static_cast<TpkFileAttribute>(m))) result |= bits[m];
+    return result == 0 ? 0x80u : result;  // FILE_ATTRIBUTE_NORMAL stands alone
+}
+
+std::string BuildRangeLine(std::uint32_t resumeOffset, std::uint32_t endOffset, std::uint32_t startRange,
+                           std::uint32_t endRange) {
+    std::uint32_t start = 0, end = 0;
+    if (resumeOffset != 0 || endOffset != 0) {
+        start = resumeOffset;
+        end = endOffset;
+    } else if (startRange != 0 || endRange != 0) {
+        start = startRange;
+        end = endRange;
+    } else {
+        return {};
+    }
+    std::string line = "RANGE: bytes=" + std::to_string(start) + "-";
+    if (end != 0) line += std::to_string(end);
+    return line + "\r\n";
+}
+
+std::string BuildRequestHeaders(const std::vector<std::string>& lines, const std::string& rangeLine) {
+    std::string text;
+    for (const auto& line : lines) {
+        std::string_view l = line;
+        while (!l.empty() && (l.back() == '\r' || l.back() == '\n')) l.remove_suffix(1);
+        if (l.empty()) continue;
+        text.append(l);
+        text += "\r\n";
+    }
+    return text + rangeLine;
+}
+
+std::string ExtractRealm(std::string_view challenge) {
+    auto pos = challenge.find("=\"");
+    if (pos == std::string_view::npos) return std::string(challenge);
+    std::string_view rest = challenge.substr(pos + 2);
+    if (!rest.empty()) rest.remove_suffix(1);
+    return std::string(rest);
+}
+
+std::int32_t ParseContentLength(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (text.empty()) return 0;
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return 0;
+        value = value * 10 + (c - '0');
+        if (value > std::numeric_limits<std::int32_t>::max()) return 0;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+std::uint32_t ResumeOffsetFor(std::uint64_t fileSize, std::uint32_t bufferSize) {
+    if (fileSize <= bufferSize) return 0;
+    std::uint64_t offset = fileSize - bufferSize;
+    // Offsets are 32-bit on the wire of this component; a larger file starts over.
+    return offset > std::numeric_limits<std::uint32_t>::max() ? 0 : static_cast<std::uint32_t>(offset);
+}
+
+const char* StatusText(std::uint32_t code) {
+    switch (code) {
+        case 10: return "Resolving name";
+        case 11: return "Name resolved";
+        case 20: return "Connecting to server";
+        case 21: return "Connected";
+        case 30: return "Sending Request";
+        case 31: return "Request sent";
+        case 40: return "Receiving response";
+        case 41: return "Response received";
+        case 42: return "CTL Response received";
+        case 43: return "Prefetch";
+        case 50: return "Closing connection";
+        case 51: return "Connection closed";
+        case 60: return "Handle created";
+        case 70: return "Handle closing";
+        case 100: return "Request complete";
+        case 110: return "Redirect";
+        case 120: return "Intermediate response";
+        case 200: return "State change";
+        default: return "Unknown status";
+    }
+}
+
+long long RoundHalfEven(double value) {
+    if (!std::isfinite(value)) return 0;
+    double clamped = std::clamp(value, -9.0e18, 9.0e18);
+    return static_cast<long long>(std::nearbyint(clamped));  // the default rounding mode is to even
+}
+
+TpkProgressFigures ComputeProgress(std::uint32_t resumeOffset, std::int64_t bytes, std::int32_t contentLength,
+                                   std::uint32_t elapsedMs) {
+    TpkProgressFigures f;
+    const std::int64_t length = contentLength > 0 ? contentLength : 0;
+    f.DataSize = static_cast<std::int32_t>(length + resumeOffset);
+    f.BytesRead = static_cast<std::int32_t>(bytes + resumeOffset);
+    const double divisor = static_cast<double>(length) + resumeOffset;
+    if (divisor > 0) {
+        long long pct = RoundHalfEven(100.0 * (static_cast<double>(resumeOffset) + static_cast<double>(bytes)) / divisor);
+        f.PercentsDone = static_cast<std::uint8_t>(std::clamp<long long>(pct, 0, 100));
+    }
+    f.ElapsedTime = static_cast<std::int32_t>(elapsedMs / 1000);
+    if (bytes > 0 && length > 0) {
+        long long total = RoundHalfEven(static_cast<double>(length) / static_cast<double>(bytes) * f.ElapsedTime);
+        f.EstimatedTimeLeft = static_cast<std::int32_t>(std::max<long long>(0, total - f.ElapsedTime));
+    }
+    double rate = static_cast<double>(bytes) / 1024.0;
+    if (f.ElapsedTime != 0) rate /= f.ElapsedTime;
+    f.TransferRate = static_cast<float>(rate);
+    return f;
+}
+
+bool TransferSucceeded(int status, std::int32_t contentLength, std::int64_t bytesReceived, bool hasResultStream) {
+    if (status != 200 && status != 206) return false;
+    if (contentLength > 0 && hasResultStream) return bytesReceived == contentLength;
+    return true;
+}
+
+TpkCompletionPlan PlanCompletion(bool continueDownload, bool success, bool hasResultStream, int status,
+                                 bool uploading, bool alreadyComplete) {
+    TpkCompletionPlan plan;
+    if (!continueDownload) {
+        plan.events.push_back(TpkHTTPEvent::Cancelled);
+        return plan;
+    }
+    if (success) {
+        if (!hasResultStream && !alreadyComplete) {
+            plan.events = {TpkHTTPEvent::Failed, TpkHTTPEvent::OutputFileError};
+        } else {
+            plan.events = {TpkHTTPEvent::Done};
+        }
+        return plan;
+    }
+    if (status == 200 || status == 206) {
+        plan.events.push_back(TpkHTTPEvent::ConnLost);
+    } else if (status == -1) {
+        plan.events.push_back(uploading ? TpkHTTPEvent::UploadFailed : TpkHTTPEvent::HostUnreachable);
+    } else {
+        plan.events.push_back(TpkHTTPEvent::Error);
+        plan.deleteOutputFile = true;
+    }
+    plan.events.push_back(TpkHTTPEvent::Failed);
+    return plan;
+}
+
+}  // namespace tw

@@ -1,0 +1,187 @@
+#include "net/pkThread.h"
+
+#include <utility>
+
+namespace tw {
+
+namespace {
+constexpr int kPriorities[7] = {-15, -2, -1, 0, 1, 2, 15};
+thread_local TpkEventThread* tCurrent = nullptr;
+
+// Marks the thread object whose work runs on this thread for the time of one procedure.
+class CurrentScope {
+public:
+    explicit CurrentScope(TpkEventThread* t) : previous_(tCurrent) { tCurrent = t; }
+    ~CurrentScope() { tCurrent = previous_; }
+    CurrentScope(const CurrentScope&) = delete;
+    CurrentScope& operator=(const CurrentScope&) = delete;
+
+private:
+    TpkEventThread* previous_;
+};
+}  // namespace
+
+TpkEventThread* TpkEventThread::Current() { return tCurrent; }
+
+int PriorityIndexToPlatform(int index) {
+    if (index < 0 || index > 6) return 0;
+    return kPriorities[index];
+}
+
+int PlatformToPriorityIndex(int value) {
+    for (int i = 0; i < 7; ++i)
+        if (kPriorities[i] == value) return i;
+    return 3;
+}
+
+// The thread procedure's body, the same on every platform; it runs on the worker.
+void TpkEventThread::RunThreadProcedure() {
+    if (terminated_) return;  // stopped before it ever ran: nothing runs, not even the terminate step
+    CurrentScope current(this);
+    running_ = true;
+    bool ended = false;  // the work asked to end at once
+    try {
+        if (owner_.OnExecute && !owner_.IsDestroying()) owner_.OnExecute(owner_);
+    } catch (const TpkThreadEnd&) {
+        ended = true;
+    } catch (...) {
+        if (!owner_.HandleExceptions) {
+            // Unguarded: the exception ends the thread; nothing else runs (and nothing unwinds
+            // out of the thread procedure, which would end the process).
+            running_ = false;
+            return;
+        }
+        std::exception_ptr error = std::current_exception();
+        if (owner_.OnException && !owner_.IsDestroying()) {
+            try {
+                Synchronize([this, error] { owner_.OnException(owner_, error); });
+            } catch (const TpkThreadEnd&) {
+                ended = true;
+            } catch (...) {
+            }
+        }
+    }
+    if (!ended && owner_.OnTerminate && !abandoned_) {
+        try {
+            Synchronize([this] {
+                if (!owner_.HandleExceptions) {
+                    owner_.OnTerminate(owner_);
+                    return;
+                }
+                try {
+                    owner_.OnTerminate(owner_);
+                } catch (...) {
+                    // Already on the main thread: the exception handler is called directly.
+                    if (owner_.OnException) {
+                        try {
+                            owner_.OnException(owner_, std::current_exception());
+                        } catch (...) {
+                        }
+                    }
+                }
+            });
+        } catch (...) {
+        }
+    }
+    running_ = false;
+}
+
+TpkCustomThread::TpkCustomThread(TpkComponent* owner) : TpkComponent(owner) {
+    thread_ = std::make_unique<TpkEventThread>(*this);
+}
+
+TpkCustomThread::~TpkCustomThread() {
+    Destroying();
+    if (thread_ && thread_->Running() && !thread_->Delivering()) thread_->Kill();
+    if (thread_ && thread_->Delivering()) {
+        // Destroyed from inside one of its own handlers: the worker ends when the handler returns.
+        thread_->Abandon();
+    }
+    thread_.reset();
+    ReleaseRetired(true);
+}
+
+void TpkCustomThread::Loaded() {
+    TpkComponent::Loaded();
+    SetSuspended(suspendedSetting_);
+}
+
+bool TpkCustomThread::Suspended() const { return thread_ ? thread_->Suspended() : suspendedSetting_; }
+
+void TpkCustomThread::SetSuspended(bool value) {
+    suspendedSetting_ = value;
+    if (IsLoading()) return;  // applied when loading ends
+    if (thread_) thread_->SetSuspended(value);
+}
+
+void TpkCustomThread::Suspend() {
+    if (thread_) thread_->SetSuspended(true);
+}
+
+void TpkCustomThread::SetPriority(int index) {
+    if (index < 0 || index > 6) index = 3;
+    priority_ = index;
+    if (thread_) thread_->SetPriority(index);
+}
+
+void TpkCustomThread::ReleaseRetired(bool all) {
+    for (auto it = retired_.begin(); it != retired_.end();) {
+        if ((*it)->Delivering() && !all) {
+            ++it;
+            continue;
+        }
+        it = retired_.erase(it);  // its destructor waits for the (ending) thread
+    }
+}
+
+void TpkCustomThread::ReplaceThread() {
+    ReleaseRetired(false);
+    if (thread_ && thread_->Delivering()) {
+        // Replaced from inside one of its own handlers: killing the worker would pull the
+        // handler's state out from under the main thread, so it is abandoned instead.
+        thread_->Abandon();
+        retired_.push_back(std::move(thread_));
+    } else if (thread_ && thread_->Running()) {
+        thread_->Kill();
+    }
+    auto fresh = std::make_unique<TpkEventThread>(*this);
+    fresh->SetPriority(priority_);
+    std::swap(thread_, fresh);
+    fresh.reset();  // the old object: its thread has ended or was killed
+}
+
+bool TpkCustomThread::Run() {
+    ReplaceThread();
+    thread_->Resume();
+    if (!WaitThread) return true;
+    return WaitForWorker();
+}
+
+void TpkCustomThread::Terminate(bool hard) {
+    if (!thread_) return;
+    if (hard) {
+        ReplaceThread();
+    } else {
+        thread_->Terminate();
+    }
+}
+
+// The worker synchronises through its own thread object: the component's current one may
+// already be a replacement made on the main thread.
+static TpkEventThread* WorkerObject(const TpkCustomThread& component, TpkEventThread* fallback) {
+    TpkEventThread* current = TpkEventThread::Current();
+    return current != nullptr && &current->OwnerComponent() == &component ? current : fallback;
+}
+
+void TpkCustomThread::Synchronize(const std::function<void()>& handler) {
+    if (Owner() != nullptr && Owner()->IsDestroying()) return;
+    if (IsDestroying()) return;
+    WorkerObject(*this, thread_.get())->Synchronize(handler);
+}
+
+bool TpkCustomThread::StopRequested() const {
+    TpkEventThread* t = WorkerObject(*this, thread_.get());
+    return t == nullptr || t->Terminated() || t->Abandoned();
+}
+
+}  // namespace tw

@@ -1,0 +1,61 @@
+// Native stand-in for the worker thread: there is no message loop here, so the work runs inline
+// on the thread that calls Run and synchronised handlers are called directly. The flow that runs
+// on it is the same portable code the Windows build runs on a real thread.
+#include "net/pkThread.h"
+
+#include <utility>
+
+namespace tw {
+
+TpkEventThread::TpkEventThread(TpkCustomThread& owner) : owner_(owner) {}
+
+TpkEventThread::~TpkEventThread() { terminated_ = true; }
+
+void TpkEventThread::AcquireWindow() {}
+void TpkEventThread::ReleaseWindow() {}
+
+void TpkEventThread::Resume() { SetSuspended(false); }
+
+void TpkEventThread::SetSuspended(bool value) {
+    if (value == suspended_) return;
+    suspended_ = value;
+    if (!value) RunThreadProcedure();
+}
+
+std::uint32_t TpkEventThread::WaitFor() { return ReturnValue; }
+
+int TpkEventThread::Priority() const { return priority_; }
+void TpkEventThread::SetPriority(int index) { priority_ = index; }
+
+void TpkEventThread::Kill() {
+    // Inline work cannot be killed; it is asked to stop and ends at its next check.
+    terminated_ = true;
+    running_ = false;
+}
+
+void TpkEventThread::Synchronize(const std::function<void()>& handler) {
+    if (abandoned_) throw TpkThreadEnd{};
+    pending_ = &handler;
+    pendingError_ = nullptr;
+    DeliverSynchronized();
+    pending_ = nullptr;
+    if (abandoned_) throw TpkThreadEnd{};
+    std::exception_ptr error = std::exchange(pendingError_, nullptr);
+    if (error && !owner_.HandleExceptions) std::rethrow_exception(error);
+}
+
+void TpkEventThread::DeliverSynchronized() {
+    if (pending_ == nullptr) return;
+    if (owner_.IsDestroying() || (owner_.Owner() != nullptr && owner_.Owner()->IsDestroying())) return;
+    delivering_ = true;
+    try {
+        (*pending_)();
+    } catch (...) {
+        pendingError_ = std::current_exception();
+    }
+    delivering_ = false;
+}
+
+bool TpkCustomThread::WaitForWorker() { return true; }  // the inline work has already ended
+
+}  // namespace tw
