@@ -1,24 +1,53 @@
 // LoadXML on arbitrary text. The first byte picks the mode: bit 0 preserves white space, bit 1
 // reads the rest as UTF-16 little-endian code units (else one character per byte, as a feed is
-// widened). A document that loads must write markup that loads again to the same markup.
+// widened), bit 2 also checks that LoadUtf8XML of the bytes matches LoadXML of them widened from
+// UTF-8. A document that loads must write markup that loads again to the same markup.
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "xml/XmlDom.h"
+
+namespace {
+// A table of its own per input: names from earlier inputs would pile up in the shared one.
+tw::XmlPtr<tw::TXmlDocument> FreshDocument() {
+    return tw::CreateXmlDocument("", "1.0", "", tw::XmlPtr<tw::TXmlNameTable>(new tw::TXmlNameTable()));
+}
+}  // namespace
+
+namespace {
+// Markup and error text after loading, for comparing two roads to the same document.
+std::u16string Outcome(tw::TXmlDocument& doc, const std::function<void()>& load) {
+    std::u16string error;
+    try {
+        load();
+    } catch (const tw::EXmlError& e) {
+        error = e.Message();
+    }
+    return doc.XML() + u"|" + error;
+}
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const std::uint8_t mode = data[0];
     ++data;
     --size;
+    if (mode & 4) {
+        const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+        auto a = FreshDocument();
+        auto b = FreshDocument();
+        if (Outcome(*a, [&] { a->LoadUtf8XML(bytes); }) != Outcome(*b, [&] { b->LoadXML(tw::XmlFromUtf8(bytes)); }))
+            std::abort();
+    }
     std::u16string text;
     if (mode & 2) {
         for (size_t i = 0; i + 1 < size; i += 2) text += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
     } else {
         text = tw::XmlWidenAnsi(std::string_view(reinterpret_cast<const char*>(data), size));
     }
-    auto doc = tw::CreateXmlDocument();
+    auto doc = FreshDocument();
     doc->SetPreserveWhiteSpace(mode & 1);
     bool loaded = true;
     try {
@@ -36,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
     const std::u16string first = doc->XML();
     if (!loaded) return 0;
-    auto again = tw::CreateXmlDocument();
+    auto again = FreshDocument();
     again->SetPreserveWhiteSpace(mode & 1);
     try {
         again->LoadXML(first);

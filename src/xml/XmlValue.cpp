@@ -220,20 +220,25 @@ size_t XmlDecodeUtf8(const unsigned char* s, size_t n, char16_t* out, size_t& wr
 }
 
 bool XmlIsUtf8(std::string_view text) {
-    char16_t buf[1024];
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    size_t at = 0;
-    while (at < text.size()) {
-        // At most 1020 bytes per step: their decoding never needs more than 1024 units.
-        const size_t chunk = std::min<size_t>(1020, text.size() - at);
-        size_t written = 0;
-        size_t used = XmlDecodeUtf8(s + at, chunk, buf, written);
-        if (used == 0) {
-            // A sequence cut by the chunk edge: decode it with the bytes that follow.
-            used = XmlDecodeUtf8(s + at, std::min<size_t>(4, text.size() - at), buf, written);
-            if (used == 0) return false;
+    const size_t n = text.size();
+    size_t i = 0;
+    while (i < n) {
+        if (s[i] < 0x80) {
+            while (i + 8 <= n) {  // runs of ASCII eight at a time
+                std::uint64_t w;
+                std::memcpy(&w, s + i, 8);
+                if (w & 0x8080808080808080ull) break;
+                i += 8;
+            }
+            if (i < n && s[i] < 0x80) ++i;
+            continue;
         }
-        at += used;
+        char16_t unit[4];  // four bytes never make more than four units
+        size_t written = 0;
+        const size_t used = XmlDecodeUtf8(s + i, std::min<size_t>(4, n - i), unit, written);
+        if (used == 0) return false;
+        i += used;
     }
     return true;
 }

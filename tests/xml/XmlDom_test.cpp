@@ -412,6 +412,33 @@ TEST(EXmlError, CarriesUtf16AndUtf8) {
     EXPECT_STREQ(e.what(), "Ожидается \"/\"");
 }
 
+TEST(XmlText, Utf8Validity) {
+    struct Case {
+        std::string bytes;
+        bool valid;
+    } cases[] = {
+        {"", true},
+        {"plain ascii text, longer than eight", true},
+        {"\xC3\xA9\xC3\xA9", true},
+        {"abcdefg\xE2\x80\x94hijklmnop", true},
+        {"\xF0\x9F\x8C\x8A", true},
+        {"\xC3", false},                 // cut short
+        {"abcdefgh\xE2\x80", false},
+        {"\xC0\x80", false},             // overlong
+        {"\xED\xA0\x80", false},         // surrogate
+        {"\xF4\x90\x80\x80", false},     // beyond U+10FFFF
+        {"caf\xE9 au lait", false},
+        {"\x80", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(XmlIsUtf8(c.bytes), c.valid) << c.bytes;
+        // Invalid text is read through the single-byte code page instead.
+        if (!c.valid) {
+            EXPECT_EQ(XmlFromUtf8(c.bytes), XmlWidenAnsi(c.bytes)) << c.bytes;
+        }
+    }
+}
+
 TEST(XmlText, Conversions) {
     EXPECT_EQ(XmlFromUtf8("caf\xC3\xA9 \xF0\x9F\x98\x80"), u"café \U0001F600");
     EXPECT_EQ(XmlFromUtf8("caf\xE9"), u"café");  // not UTF-8: the single-byte code page
