@@ -470,6 +470,12 @@ std::u16string TXmlNode::Text() const {
     // empty ones skipped, joined by one space.
     std::u16string out;
     if (!children_) return out;
+    if (children_->Count() == 1) {  // the usual element: one text child, no joining to do
+        TXmlNode* only = children_->At(0);
+        if (only->type_ == XML_TEXT_NODE || only->type_ == XML_CDATA_SECTION_NODE || only->type_ == XML_ELEMENT_NODE)
+            return only->Text();
+        return out;
+    }
     for (TXmlNode* c : *children_) {
         if (c->type_ != XML_ELEMENT_NODE && c->type_ != XML_TEXT_NODE && c->type_ != XML_CDATA_SECTION_NODE) continue;
         const std::u16string t = c->Text();

@@ -9,6 +9,12 @@
 namespace tw {
 namespace {
 
+std::u16string AttrNameOf(int i) {
+    std::u16string s = u"a";
+    s += XmlFromUtf8(std::to_string(i));
+    return s;
+}
+
 std::string U8(std::u16string_view s) { return XmlToUtf8(s); }
 
 template <class F> std::string MessageOf(F&& f) {
@@ -84,7 +90,7 @@ TEST(XmlBinary, EveryValueTypeSurvives) {
         auto r = doc->DocumentElement();
         int i = 0;
         for (const auto& v : values) {
-            r->SetVarAttr(XmlFromUtf8("a" + std::to_string(i)), v);
+            r->SetVarAttr(AttrNameOf(i), v);
             r->AppendChild(doc->CreateTextNode(v));
             ++i;
         }

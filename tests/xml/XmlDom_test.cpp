@@ -6,6 +6,12 @@
 namespace tw {
 namespace {
 
+std::u16string AttrNameOf(int i) {
+    std::u16string s = u"a";
+    s += XmlFromUtf8(std::to_string(i));
+    return s;
+}
+
 std::string U8(std::u16string_view s) { return XmlToUtf8(s); }
 
 template <class F> std::string MessageOf(F&& f) {
@@ -121,11 +127,11 @@ TEST(TXmlNode, AttributesGrowByTheRuleAndKeepOrder) {
     std::vector<int> capacities;
     int last = -1;
     for (int i = 0; i < 100; ++i) {
-        e->SetAttr(XmlFromUtf8("a" + std::to_string(i)), u"v");
+        e->SetAttr(AttrNameOf(i), u"v");
         if (e->AttrCapacity() != last) capacities.push_back(last = e->AttrCapacity());
     }
     EXPECT_EQ(capacities, (std::vector<int>{4, 8, 12, 28, 44, 60, 76, 95, 118}));
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(e->AttrName(i), XmlFromUtf8("a" + std::to_string(i)));
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(e->AttrName(i), AttrNameOf(i));
     e->SetAttr(u"a50", u"new");
     EXPECT_EQ(e->AttrCount(), 100);
     EXPECT_EQ(e->AttrName(50), u"a50");
