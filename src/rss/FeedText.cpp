@@ -96,6 +96,10 @@ std::u16string DecodeUtf8(std::string_view bytes, bool strayBytesAs1252) {
     out.reserve(bytes.size());
     size_t i = 0;
     while (i < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {  // ASCII runs are the bulk of a feed
+            out.push_back(static_cast<char16_t>(bytes[i++]));
+            continue;
+        }
         char32_t cp;
         const size_t len = Utf8Sequence(bytes, i, cp);
         if (len == 0) {
@@ -274,6 +278,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;

@@ -1,0 +1,107 @@
+// Loads generated feeds of about 1 MB and 20 MB from text into the feed model and, in the same
+// run, parses the same text with the XML reader alone. Prints for each size:
+//   BENCH feed size=<bytes> mbps=<feed MB/s> xml_mbps=<XML-only MB/s>
+//   BENCH feed_memory size=<bytes> peak_kb=<feed> xml_peak_kb=<XML only> speed_ratio=<feed/xml>
+// MB/s counts input bytes (10^6 per MB). Peak memory is the process's resident high-water mark
+// (Linux), reset before each measurement; 0 where the platform does not report it.
+#include "rss/FeedText.h"
+#include "rss/pkRSSFeed.h"
+#include "xml/XmlDom.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A feed shaped like a busy news site's: HTML in CDATA, entities, namespaced extensions,
+// enclosures and letters beyond ASCII.
+std::string GenerateFeed(size_t targetBytes) {
+    std::string s;
+    s.reserve(targetBytes + 4096);
+    s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+         "xmlns:content=\"http://purl.org/rss/1.0/modules/content/\" "
+         "xmlns:media=\"http://search.yahoo.com/mrss/\">\n<channel>\n"
+         "<title>Bench Harbour News</title>\n<link>https://bench.example/</link>\n"
+         "<description>Generated for measuring</description>\n<language>en</language>\n"
+         "<ttl>15</ttl>\n<skipHours><hour>1</hour><hour>2</hour></skipHours>\n";
+    for (int i = 0; s.size() < targetBytes; ++i) {
+        const std::string n = std::to_string(i);
+        s += "<item>\n<title>Headline " + n + ": caf\xC3\xA9 owners &amp; \xE2\x80\x9C" "fishermen\xE2\x80\x9D meet again</title>\n";
+        s += "<link>https://bench.example/news/" + n + "?utm_source=rss&amp;utm_medium=feed</link>\n";
+        s += "<description><![CDATA[<p><img src=\"https://img.bench.example/" + n +
+             ".jpg\" alt=\"\"/></p><p>Story number " + n +
+             " tells of the harbour, the boats and the weather. M\xC3\xBCller said it was <b>fine</b>.</p>]]></description>\n";
+        s += "<guid isPermaLink=\"false\">bench-" + n + "</guid>\n";
+        s += "<pubDate>Mon, 07 Dec 2026 18:04:11 GMT</pubDate>\n";
+        s += "<dc:creator>Reporter " + n + "</dc:creator>\n<category domain=\"https://bench.example/c\">Local</category>\n";
+        if (i % 4 == 0)
+            s += "<enclosure url=\"https://cdn.bench.example/" + n + ".mp3\" length=\"1234567\" type=\"audio/mpeg\"/>\n";
+        s += "<media:content url=\"https://img.bench.example/" + n + ".jpg\" medium=\"image\"/>\n</item>\n";
+    }
+    s += "</channel>\n</rss>\n";
+    return s;
+}
+
+void ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    if (clear) clear << "5";
+}
+
+long PeakKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return 0;
+}
+
+template <class Body>
+double BestMbps(size_t bytes, int rounds, Body body) {
+    double best = 0;
+    for (int r = 0; r < rounds; ++r) {
+        const auto start = Clock::now();
+        body();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        best = std::max(best, bytes / 1e6 / seconds);
+    }
+    return best;
+}
+
+}  // namespace
+
+int main() {
+    for (size_t target : {size_t(1) << 20, size_t(20) << 20}) {
+        const std::string text = GenerateFeed(target);
+        const int rounds = target > (size_t(4) << 20) ? 3 : 10;
+
+        // The XML parse alone, on the same text already decoded to UTF-16.
+        const std::u16string wide = tw::DecodeFeedText(text);
+        ResetPeak();
+        const double xmlMbps = BestMbps(text.size(), rounds, [&] {
+            auto doc = tw::CreateXmlDocument("", "1.0", "iso-8859-1");
+            doc->LoadXML(wide);
+        });
+        const long xmlPeak = PeakKb();
+
+        size_t items = 0;
+        ResetPeak();
+        const double feedMbps = BestMbps(text.size(), rounds, [&] {
+            tw::TpkRSSFeed feed;
+            if (!feed.LoadFromString(text)) std::fprintf(stderr, "load failed\n");
+            items = static_cast<size_t>(feed.FeedItems().Count());
+        });
+        const long feedPeak = PeakKb();
+
+        std::printf("BENCH feed size=%zu mbps=%.2f xml_mbps=%.2f\n", text.size(), feedMbps, xmlMbps);
+        std::printf("BENCH feed_memory size=%zu items=%zu peak_kb=%ld xml_peak_kb=%ld speed_ratio=%.3f\n",
+                    text.size(), items, feedPeak, xmlPeak, xmlMbps > 0 ? feedMbps / xmlMbps : 0.0);
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,31 @@
+// Feeds arbitrary bytes to TpkRSSFeed::LoadFromString, alone and merged into a loaded feed with
+// outdated items kept and strings trimmed. Any crash, leak, hang or escaping exception is a fault.
+#include "rss/pkRSSFeed.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    int events = 0;
+    {
+        tw::TpkRSSFeed feed;
+        feed.OnRSSLoaded = [&](tw::TpkComponent&) { ++events; };
+        feed.OnRSSLoadError = [&](tw::TpkComponent&) { ++events; };
+        feed.LoadFromString(text);
+    }
+    {
+        tw::TpkRSSFeed feed;
+        feed.KeepOutdatedItems = true;
+        feed.TrimStrings = true;
+        feed.LoadFromString(
+            "<rss><channel><item><title>kept</title><enclosure url=\"u\" length=\"1\"/></item>"
+            "<item><title>also</title></item></channel></rss>");
+        feed.LoadFromString(text);
+        (void)feed.EnclosureSize();
+    }
+    // Each load ends in exactly one of the two closing events.
+    if (events != 1) __builtin_trap();
+    return 0;
+}

@@ -1,0 +1,416 @@
+#include "rss/pkRSSFeed.h"
+
+#include "rss/FeedText.h"
+#include "rss/pkHTTPDownloadQueue.h"
+#include "rss/pkUtils.h"
+#include "xml/XmlDom.h"
+
+namespace tw {
+
+namespace {
+
+// The text of `node`'s first child element called `name`, or "" when there is none.
+std::string ChildText(const TXmlNode& node, std::u16string_view name) {
+    const TXmlElement* child = node.FindChild(name);
+    return child ? Utf16ToUtf8(child->Text()) : std::string();
+}
+
+std::string Attr(const TXmlNode& node, std::u16string_view name) { return Utf16ToUtf8(node.GetAttr(name)); }
+
+std::int32_t ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def) {
+    return TextToIntDef(ChildText(node, name), def);
+}
+
+bool HasChildren(const TXmlElement* element) { return element != nullptr && element->HasChildNodes(); }
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+TpkRSSFeed::TpkRSSFeed(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet)
+    : TpkComponent(owner),
+      elements_(std::make_unique<TpkRSSFeedElements>(this)),
+      items_(std::make_unique<TpkRSSFeedItemCollection>(this)),
+      http_(std::make_unique<TpkHTTPPragmaNoCache>(this, std::move(internet))) {
+    http_->Agent = kDefaultRSSFeedAgent;
+    ConnectHTTPEvents();
+}
+
+TpkRSSFeed::~TpkRSSFeed() {
+    Destroying();
+    http_.reset();
+    items_.reset();
+    elements_.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings kept in the HTTP component
+
+TThreadPriority TpkRSSFeed::ThreadPriority() const { return static_cast<TThreadPriority>(http_->ThreadPriority()); }
+void TpkRSSFeed::SetThreadPriority(TThreadPriority value) { http_->SetThreadPriority(static_cast<int>(value)); }
+const std::string& TpkRSSFeed::HTTPUsername() const { return http_->Username(); }
+void TpkRSSFeed::SetHTTPUsername(std::string value) { http_->SetUsername(std::move(value)); }
+const std::string& TpkRSSFeed::HTTPPassword() const { return http_->Password(); }
+void TpkRSSFeed::SetHTTPPassword(std::string value) { http_->SetPassword(std::move(value)); }
+
+void TpkRSSFeed::SetHTTPTransferBufferSize(TpkBufferSize value) {
+    // The type's range is 255 to 2147483647; anything smaller is taken as the smallest.
+    http_->TransferBufferSize = value < 255 ? 255 : value;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading
+
+bool TpkRSSFeed::LoadFromURL(bool wait) {
+    if (http_->Busy() || http_->URL.empty()) return false;
+    return http_->Get(wait);
+}
+
+bool TpkRSSFeed::LoadFromFile(const std::string& fileName) { return LoadFromString(ReadFileToString(fileName)); }
+
+bool TpkRSSFeed::LoadFromStream(TpkStream& stream, bool fromStart) {
+    return LoadFromString(ReadStreamToString(stream, fromStart));
+}
+
+bool TpkRSSFeed::LoadFromString(std::string_view text) {
+    switch (Parse(text)) {
+        case ParseResult::Loaded:
+            if (TrimStrings) TrimFeedStrings();
+            Raise(OnRSSLoaded);
+            return true;
+        case ParseResult::NotRSS:
+            Raise(OnRSSNotRSSError);
+            Raise(OnRSSLoadError);
+            return false;
+        case ParseResult::ParseError:
+            break;
+    }
+    Raise(OnRSSParseError);
+    Raise(OnRSSLoadError);
+    return false;
+}
+
+TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
+    try {
+        auto doc = CreateXmlDocument("", "1.0", "iso-8859-1");
+        doc->LoadXML(DecodeFeedText(text));
+        const XmlPtr<TXmlElement> root = doc->DocumentElement();
+        if (!root) return ParseResult::ParseError;  // an empty text, or one without any element
+        if (root->NodeName() != u"rss") return ParseResult::NotRSS;
+        std::string encoding;
+        if (doc->ChildCount() > 0 && doc->Child(0)->NodeName() == u"xml") encoding = Attr(*doc->Child(0), u"encoding");
+        return BuildModel(*root, std::move(encoding)) ? ParseResult::Loaded : ParseResult::ParseError;
+    } catch (const EXmlError&) {
+        return ParseResult::ParseError;
+    } catch (const std::exception&) {
+        return ParseResult::ParseError;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building the model
+
+bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding) {
+    try {
+        const bool merge = KeepOutdatedItems && FeedItems().Count() > 0;
+        if (merge) {
+            FeedCodePage.clear();
+            FeedElements().Assign(nullptr);
+        } else {
+            Clear();
+        }
+        FeedCodePage = std::move(encoding);
+        const std::string from = Attr(root, u"from");
+        if (!from.empty()) http_->URL = from;
+        LastUpdate = RFC822ToDateTime(Attr(root, u"time"));
+
+        const TXmlElement* channel = root.FindChild(u"channel");
+        if (!HasChildren(channel)) return true;
+        ReadChannel(*channel);
+
+        int insertAt = 0;
+        for (const TXmlNode* node : *const_cast<TXmlElement*>(channel)->ChildNodes()) {
+            if (node->NodeType() != XML_ELEMENT_NODE || node->NodeName() != u"item") continue;
+            if (merge) {
+                MergeItem(*node, insertAt);
+            } else {
+                ReadItem(*node, *FeedItems().Add(), true);
+            }
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TpkRSSFeed::ReadChannel(const TXmlElement& channel) {
+    TpkRSSFeedElements& e = FeedElements();
+    e.Title = ChildText(channel, u"title");
+    e.Link = ChildText(channel, u"link");
+    e.Description = ChildText(channel, u"description");
+    e.Language = ChildText(channel, u"language");
+    e.Copyright = ChildText(channel, u"copyright");
+    e.ManagingEditor = ChildText(channel, u"managingEditor");
+    e.WebMaster = ChildText(channel, u"webMaster");
+    e.PubDate = ChildText(channel, u"pubDate");
+    e.LastBuildDate = ChildText(channel, u"lastBuildDate");
+    if (const TXmlElement* category = channel.FindChild(u"category")) {
+        e.Category().Title = Utf16ToUtf8(category->Text());
+        e.Category().Domain = Attr(*category, u"domain");
+    }
+    e.Generator = ChildText(channel, u"generator");
+    e.Docs = ChildText(channel, u"docs");
+    if (const TXmlElement* cloud = channel.FindChild(u"cloud")) {
+        e.Cloud().Domain = Attr(*cloud, u"domain");
+        e.Cloud().Port = static_cast<std::uint16_t>(TextToIntDef(Attr(*cloud, u"port"), 0));
+        e.Cloud().Path = Attr(*cloud, u"path");
+        e.Cloud().RegisterProcedure = Attr(*cloud, u"registerProcedure");
+        e.Cloud().Protocol = Attr(*cloud, u"protocol");
+    }
+    e.TTL = static_cast<std::uint32_t>(ChildInt(channel, u"ttl", 0));
+    if (const TXmlElement* image = channel.FindChild(u"image"); HasChildren(image)) {
+        e.Image().URL = ChildText(*image, u"url");
+        e.Image().Title = ChildText(*image, u"title");
+        e.Image().Link = ChildText(*image, u"link");
+        e.Image().Description = ChildText(*image, u"description");
+        e.Image().Width = static_cast<std::uint16_t>(ChildInt(*image, u"width", 0));
+        e.Image().Height = static_cast<std::uint16_t>(ChildInt(*image, u"height", 0));
+    }
+    if (const TXmlElement* input = channel.FindChild(u"textInput"); HasChildren(input)) {
+        e.TextInput().Title = ChildText(*input, u"title");
+        e.TextInput().Description = ChildText(*input, u"description");
+        e.TextInput().Name = ChildText(*input, u"name");
+        e.TextInput().Link = ChildText(*input, u"link");
+    }
+    e.SkipHours = TpkRSSFeedSkipHoursSet{};
+    if (const TXmlElement* hours = channel.FindChild(u"skipHours"); HasChildren(hours)) {
+        for (const TXmlNode* hour : *const_cast<TXmlElement*>(hours)->ChildNodes()) {
+            if (hour->NodeType() != XML_ELEMENT_NODE || hour->NodeName() != u"hour") continue;
+            const std::int32_t h = TextToIntDef(Utf16ToUtf8(hour->Text()), -1);
+            if (h >= 0 && h <= 23) e.SkipHours.Include(static_cast<TpkRSSFeedSkipHours>(h));
+        }
+    }
+    e.SkipDays = TpkRSSFeedSkipDaysSet{};
+    if (const TXmlElement* days = channel.FindChild(u"skipDays"); HasChildren(days)) {
+        static const char* const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+        for (const TXmlNode* day : *const_cast<TXmlElement*>(days)->ChildNodes()) {
+            if (day->NodeType() != XML_ELEMENT_NODE || day->NodeName() != u"day") continue;
+            std::string name = Lower(Utf16ToUtf8(day->Text()));
+            if (name.size() > 5) name[0] = static_cast<char>(name[0] >= 'a' && name[0] <= 'z' ? name[0] - 'a' + 'A' : name[0]);
+            for (int d = 0; d < 7; ++d)
+                if (name == kDays[d]) e.SkipDays.Include(static_cast<TpkRSSFeedSkipDays>(d));
+        }
+    }
+}
+
+void TpkRSSFeed::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, bool offer) {
+    item.Title = ChildText(node, u"title");
+    item.Link = ChildText(node, u"link");
+    item.Description = ChildText(node, u"description");
+    item.Author = ChildText(node, u"author");
+    if (const TXmlElement* category = node.FindChild(u"category")) {
+        item.Category().Title = Utf16ToUtf8(category->Text());
+        item.Category().Domain = Attr(*category, u"domain");
+    }
+    item.Comments = ChildText(node, u"comments");
+    item.SetPubDate(ChildText(node, u"pubDate"));
+    if (const TXmlElement* guid = node.FindChild(u"guid")) {
+        item.Guid().URL = Utf16ToUtf8(guid->Text());
+        item.Guid().IsPermaLink = Lower(Attr(*guid, u"isPermaLink")) == "true";
+    }
+    if (const TXmlElement* source = node.FindChild(u"source")) {
+        item.Source().Title = Utf16ToUtf8(source->Text());
+        item.Source().URL = Attr(*source, u"url");
+    }
+    for (const TXmlNode* child : *const_cast<TXmlNode&>(node).ChildNodes()) {
+        if (child->NodeType() != XML_ELEMENT_NODE || child->NodeName() != u"enclosure") continue;
+        TpkRSSFeedItemEnclosure& enclosure = *item.Enclosure().Add();
+        enclosure.URL = Attr(*child, u"url");
+        enclosure.ContentLength = ParseSizeText(Attr(*child, u"length"));
+        enclosure.ContentType = Attr(*child, u"type");
+        if (offer) OfferEnclosure(enclosure);
+    }
+}
+
+void TpkRSSFeed::MergeItem(const TXmlNode& node, int& insertAt) {
+    TpkRSSFeedItem fresh;  // free-standing: no collection, no feed, so nothing is offered yet
+    std::exception_ptr failure;
+    try {
+        ReadItem(node, fresh, false);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // Whether or not reading finished, what was read is merged.
+    TpkRSSFeedItem* known = nullptr;
+    for (int i = 0; i < FeedItems().Count() && known == nullptr; ++i)
+        if (FeedItems().Items(i)->Title == fresh.Title) known = FeedItems().Items(i);
+    if (known == nullptr) {
+        TpkRSSFeedItem& added = *FeedItems().Insert(insertAt++);
+        added.CopyFrom(fresh, false);
+        for (int i = 0; i < added.Enclosure().Count(); ++i) OfferEnclosure(*added.Enclosure().Items(i));
+    } else {
+        known->CopyFrom(fresh, true);
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Content operations
+
+void TpkRSSFeed::Clear() {
+    FeedCodePage.clear();
+    FeedElements().Assign(nullptr);
+    FeedItems().Clear();
+}
+
+std::uint32_t TpkRSSFeed::EnclosureSize() const {
+    std::uint32_t sum = 0;
+    for (int i = 0; i < FeedItems().Count(); ++i) sum += FeedItems().Items(i)->EnclosureSize();
+    return sum;
+}
+
+void TpkRSSFeed::Assign(const TpkRSSFeed* source) {
+    if (source == nullptr) {
+        Clear();
+        KeepOutdatedItems = true;
+        TrimStrings = false;
+        LastUpdate = 0;
+        SetHTTPAgent(kDefaultRSSFeedAgent);
+        SetHTTPUsername("");
+        SetHTTPPassword("");
+        HTTPProxy().Assign(nullptr);
+        SetThreadPriority(tpNormal);
+        http_->URL.clear();
+        SetWaitThread(false);
+        SetWaitTimeout(0);
+        Tag = 0;
+        return;
+    }
+    if (source == this) return;
+    FeedCodePage = source->FeedCodePage;
+    FeedElements().Assign(&source->FeedElements());
+    FeedItems().Assign(&source->FeedItems());
+    KeepOutdatedItems = source->KeepOutdatedItems;
+    TrimStrings = source->TrimStrings;
+    LastUpdate = source->LastUpdate;
+    SetHTTPAgent(source->HTTPAgent());
+    SetHTTPUsername(source->HTTPUsername());
+    SetHTTPPassword(source->HTTPPassword());
+    HTTPProxy().Assign(&source->http_->Proxy);
+    SetThreadPriority(source->ThreadPriority());
+    http_->URL = source->http_->URL;
+    SetWaitThread(source->WaitThread());
+    SetWaitTimeout(source->WaitTimeout());
+    Tag = source->Tag;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Download queue
+
+void TpkRSSFeed::SetDownloadQueue(TpkHTTPDownloadQueue* queue) {
+    if (queue == queue_) return;
+    if (queue_) RemoveFreeNotification(queue_);
+    queue_ = queue;
+    if (queue_) FreeNotification(queue_);
+}
+
+void TpkRSSFeed::Notification(TpkComponent* component, TOperation operation) {
+    TpkComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove && component != nullptr && component == queue_) {
+        queue_ = nullptr;
+        DetachDownloads();
+    }
+}
+
+void TpkRSSFeed::DetachDownloads() {
+    for (int i = 0; i < FeedItems().Count(); ++i) {
+        TpkRSSFeedItem& item = *FeedItems().Items(i);
+        for (int k = 0; k < item.Enclosure().Count(); ++k) {
+            TpkRSSFeedItemEnclosure& enclosure = *item.Enclosure().Items(k);
+            if (auto* entry = dynamic_cast<TpkDownloadQueueItem*>(enclosure.DownloadItem)) {
+                enclosure.DownloadItem = nullptr;
+                entry->Queue().DeleteItem(entry);
+            }
+        }
+    }
+}
+
+void TpkRSSFeed::OfferEnclosure(TpkRSSFeedItemEnclosure& enclosure) {
+    auto* feed = dynamic_cast<TpkRSSFeed*>(enclosure.Feed());
+    if (feed == nullptr || feed->queue_ == nullptr) return;
+    if (feed->OnRSSEnclosureCanEnqueue) {
+        bool enqueue = true;
+        feed->OnRSSEnclosureCanEnqueue(*feed, enclosure, enqueue);
+        if (!enqueue) return;
+    }
+    TpkDownloadQueueItem* entry = feed->queue_->EnqueueURL(enclosure.URL);
+    enclosure.DownloadItem = entry;
+    if (entry != nullptr) {
+        entry->AddLink(&enclosure, [](TpkDownloadQueueItem&, void* data) {
+            static_cast<TpkRSSFeedItemEnclosure*>(data)->DownloadItem = nullptr;
+        }, &enclosure);
+        if (feed->OnRSSEnclosureQueued) feed->OnRSSEnclosureQueued(*feed, enclosure);
+    } else if (feed->OnRSSEnclosureAlreadyDownloaded) {
+        feed->OnRSSEnclosureAlreadyDownloaded(*feed, enclosure);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Trimming
+
+void TpkRSSFeed::TrimFeedStrings() { tw::TrimFeedStrings(FeedCodePage, FeedElements(), FeedItems()); }
+
+// ---------------------------------------------------------------------------------------------
+// HTTP events
+
+void TpkRSSFeed::ConnectHTTPEvents() {
+    TpkHTTPPragmaNoCache& http = *http_;
+    // Every event the feed uses is assigned whether or not the feed's own handler is, so the
+    // HTTP component always takes its paths for an assigned handler (header values gathered,
+    // the password step run on a 401).
+    http.OnDone = [this](TpkComponent&, const std::string&, std::int32_t, TpkStream* stream) {
+        TpkMemoryStream empty;
+        if (LoadFromStream(stream ? *stream : empty, false)) LastUpdate = NowDateTime();
+    };
+    http.OnFailed = [this](TpkComponent&) { Raise(OnRSSLoadError); };
+    http.OnConnLost = [this](TpkComponent&, const std::string& type, std::int32_t fileSize, std::int32_t bytesRead,
+                             TpkStream* stream) {
+        if (OnHTTPConnLost) OnHTTPConnLost(*this, type, fileSize, bytesRead, stream);
+    };
+    http.OnHostUnreachable = [this](TpkComponent&) { Raise(OnHTTPHostUnreachable); };
+    http.OnError = [this](TpkComponent&, int code, TpkStream* stream) {
+        if (OnHTTPError) OnHTTPError(*this, code, stream);
+    };
+    http.OnHeaderInfo = [this](TpkComponent&, int code, const std::string& raw, const std::string& type,
+                               const std::string& language, const std::string& encoding, std::int32_t length,
+                               const std::string& location, double date, double modified, double expires,
+                               const std::string& etag, bool& continueDownload) {
+        if (OnHTTPHeaderInfo)
+            OnHTTPHeaderInfo(*this, code, raw, type, language, encoding, length, location, date, modified, expires,
+                             etag, continueDownload);
+    };
+    http.OnProgress = [this](TpkComponent&, const std::string& type, std::int32_t dataSize, std::int32_t bytesRead,
+                             std::int32_t elapsed, std::int32_t left, std::uint8_t percents, float rate,
+                             TpkStream* stream) {
+        if (OnHTTPProgress) OnHTTPProgress(*this, type, dataSize, bytesRead, elapsed, left, percents, rate, stream);
+    };
+    http.OnPasswordRequest = [this](TpkComponent&, const std::string& realm, bool& tryAgain) {
+        if (OnHTTPPasswordRequest) OnHTTPPasswordRequest(*this, realm, tryAgain);
+    };
+    http.OnProxyAuthenticationRequest = [this](TpkComponent&, std::string& user, std::string& password,
+                                               bool& tryAgain) {
+        if (OnHTTPProxyAuthenticationRequest) OnHTTPProxyAuthenticationRequest(*this, user, password, tryAgain);
+    };
+    http.OnWaitTimeoutExpired = [this](TpkComponent&, bool& terminate) {
+        if (OnWaitTimeoutExpired) OnWaitTimeoutExpired(*this, terminate);
+    };
+}
+
+}  // namespace tw

@@ -1,0 +1,144 @@
+#pragma once
+// The feed component: turns a feed address, a file, a stream or a text into the content model,
+// reports the outcome through a fixed sequence of events, forwards its HTTP component's events
+// under its own name, and can hand its items' enclosures to a download queue.
+#include "controls/pkClasses.h"
+#include "net/pkHTTP.h"
+#include "rss/pkRSSFeedModel.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+class TpkHTTPDownloadQueue;
+class TpkDownloadQueueItem;
+class TXmlElement;
+class TXmlNode;
+
+enum TThreadPriority : int { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+using TpkRSSEnclosureCanEnqueueEvent =
+    std::function<void(TpkComponent& Sender, TpkRSSFeedItemEnclosure& Enclosure, bool& Enqueue)>;
+using TpkRSSEnclosureQueuedEvent = std::function<void(TpkComponent& Sender, TpkRSSFeedItemEnclosure& Enclosure)>;
+using TpkRSSEnclosureContentLengthUpdatedEvent =
+    std::function<void(TpkComponent& Sender, TpkRSSFeedItemEnclosure& Enclosure, std::int32_t RealContentLength)>;
+
+// "pkRSSFeedReader" and, in parentheses, the component's vendor.
+inline constexpr const char* kDefaultRSSFeedAgent = "pkRSSFeedReader (tidewire.invalid)";
+
+class TpkRSSFeed : public TpkComponent {
+public:
+    // `internet` replaces the platform's internet operations of the owned HTTP component (tests).
+    explicit TpkRSSFeed(TpkComponent* owner = nullptr, std::unique_ptr<TpkInternetApi> internet = nullptr);
+    ~TpkRSSFeed() override;
+    const char* ClassName() const override { return "TpkRSSFeed"; }
+
+    // ---- Loading. No parsing failure leaves these as an exception; an exception raised by an
+    // event handler passes through to the caller.
+
+    // False at once, raising nothing, while the HTTP component is busy or HTTP().URL is empty.
+    // Otherwise the HTTP component's Get(wait) and its result; the parse and the events follow
+    // on completion. An exception raised while starting the transfer propagates.
+    bool LoadFromURL(bool wait = false);
+    // The whole file (UTF-8 name); a missing or unreadable file is an empty text (parse error).
+    bool LoadFromFile(const std::string& fileName);
+    // The stream from position 0 (fromStart) or from its position, to its end.
+    bool LoadFromStream(TpkStream& stream, bool fromStart);
+    // Decodes the bytes (byte-order mark, declared encoding, else UTF-8 or Windows-1252), parses
+    // them and fills the model; raises the load events; true on success.
+    bool LoadFromString(std::string_view text);
+
+    // Empties FeedCodePage, resets FeedElements, clears FeedItems.
+    void Clear();
+    // Copies another feed's content and settings, or resets them all when `source` is null.
+    void Assign(const TpkRSSFeed* source);
+
+    // ---- Content.
+    std::string FeedCodePage;  // the declaration's encoding as written, "" when there is none
+    TpkRSSFeedElements& FeedElements() { return *elements_; }
+    const TpkRSSFeedElements& FeedElements() const { return *elements_; }
+    TpkRSSFeedItemCollection& FeedItems() { return *items_; }
+    const TpkRSSFeedItemCollection& FeedItems() const { return *items_; }
+    // Sum of the items' EnclosureSize, wrapping at 2^32.
+    std::uint32_t EnclosureSize() const;
+    double LastUpdate = 0;  // date-time of the last successful fetch; 0 = none
+
+    // Trims the fields the trimming pass covers (run after a parse when TrimStrings is set).
+    void TrimFeedStrings();
+
+    // ---- Settings.
+    bool KeepOutdatedItems = false;
+    bool TrimStrings = false;
+    TThreadPriority ThreadPriority() const;
+    void SetThreadPriority(TThreadPriority value);
+    const std::string& HTTPAgent() const { return http_->Agent; }
+    void SetHTTPAgent(std::string value) { http_->Agent = std::move(value); }
+    TpkHTTPProxy& HTTPProxy() { return http_->Proxy; }
+    const std::string& HTTPUsername() const;
+    void SetHTTPUsername(std::string value);
+    const std::string& HTTPPassword() const;
+    void SetHTTPPassword(std::string value);
+    TpkBufferSize HTTPTransferBufferSize() const { return http_->TransferBufferSize; }
+    void SetHTTPTransferBufferSize(TpkBufferSize value);
+    bool WaitThread() const { return http_->WaitThread(); }
+    void SetWaitThread(bool value) { http_->SetWaitThread(value); }
+    std::uint32_t WaitTimeout() const { return http_->WaitTimeout(); }
+    void SetWaitTimeout(std::uint32_t value) { http_->SetWaitTimeout(value); }
+
+    // The owned HTTP component; its URL is the feed's address.
+    TpkHTTPPragmaNoCache& HTTP() { return *http_; }
+
+    // ---- Download queue.
+    TpkHTTPDownloadQueue* DownloadQueue() const { return queue_; }
+    void SetDownloadQueue(TpkHTTPDownloadQueue* queue);
+    bool RemoveUnlinkedDownloads = true;
+    // Deletes from the queue every entry that serves one of this feed's enclosures.
+    void DetachDownloads();
+    // Hands one enclosure of an item of FeedItems to the queue (nothing without a queue).
+    void OfferEnclosure(TpkRSSFeedItemEnclosure& enclosure);
+
+    // ---- Events (Sender is always this feed).
+    TpkNotifyEvent OnRSSLoaded;
+    TpkNotifyEvent OnRSSLoadError;
+    TpkNotifyEvent OnRSSParseError;
+    TpkNotifyEvent OnRSSNotRSSError;
+    TpkRSSEnclosureCanEnqueueEvent OnRSSEnclosureCanEnqueue;
+    TpkRSSEnclosureQueuedEvent OnRSSEnclosureQueued;
+    TpkRSSEnclosureQueuedEvent OnRSSEnclosureAlreadyDownloaded;
+    TpkRSSEnclosureContentLengthUpdatedEvent OnRSSEnclosureContentLengthUpdated;
+    TpkHTTPHeaderInfoEvent OnHTTPHeaderInfo;
+    TpkHTTPConnLostEvent OnHTTPConnLost;
+    TpkHTTPErrorEvent OnHTTPError;
+    TpkHTTPPasswordRequestEvent OnHTTPPasswordRequest;
+    TpkHTTPProxyAuthenticationEvent OnHTTPProxyAuthenticationRequest;
+    TpkHTTPProgressEvent OnHTTPProgress;
+    TpkNotifyEvent OnHTTPHostUnreachable;
+    TpkThreadWaitTimeoutExpired OnWaitTimeoutExpired;
+
+protected:
+    void Notification(TpkComponent* component, TOperation operation) override;
+
+private:
+    enum class ParseResult { Loaded, NotRSS, ParseError };
+    ParseResult Parse(std::string_view text);
+    // Fills the model from the root element; false when anything inside failed.
+    bool BuildModel(const TXmlElement& root, std::string encoding);
+    void ReadChannel(const TXmlElement& channel);
+    void ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, bool offer);
+    void MergeItem(const TXmlNode& node, int& insertAt);
+    void ConnectHTTPEvents();
+    void Raise(const TpkNotifyEvent& event) {
+        if (event) event(*this);
+    }
+
+    std::unique_ptr<TpkRSSFeedElements> elements_;
+    std::unique_ptr<TpkRSSFeedItemCollection> items_;
+    std::unique_ptr<TpkHTTPPragmaNoCache> http_;
+    TpkHTTPDownloadQueue* queue_ = nullptr;
+};
+
+}  // namespace tw
