@@ -29,7 +29,9 @@ TEST(DateTime, EncodeDecodeRoundTripsOnBothSidesOfDayZero) {
         ASSERT_TRUE(TryEncodeDate(c.y, c.mo, c.d, date));
         ASSERT_TRUE(TryEncodeTime(c.h, c.mi, c.s, c.ms, time));
         const TDateTime value = ComposeDateTime(date, time);
-        if (!std::isnan(c.expected)) EXPECT_DOUBLE_EQ(value, c.expected) << c.y << "-" << c.mo << "-" << c.d;
+        if (!std::isnan(c.expected)) {
+            EXPECT_DOUBLE_EQ(value, c.expected) << c.y << "-" << c.mo << "-" << c.d;
+        }
         int y, mo, d, h, mi, s, ms;
         DecodeDateTime(value, y, mo, d, h, mi, s, ms);
         EXPECT_EQ((std::vector<int>{y, mo, d, h, mi, s, ms}), (std::vector<int>{c.y, c.mo, c.d, c.h, c.mi, c.s, c.ms}));
