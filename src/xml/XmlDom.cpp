@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "xml/XmlInternal.h"
@@ -12,6 +13,10 @@ namespace tw {
 namespace {
 
 bool g_defaultPreserveWhiteSpace = false;
+
+bool SameName(const std::u16string& a, std::u16string_view b) noexcept {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), b.size() * sizeof(char16_t)) == 0;
+}
 
 // Growth of attribute arrays and node lists: 4 at a time up to 8, 16 up to 64, then a quarter.
 int GrowStep(int capacity) {
@@ -72,7 +77,7 @@ int TXmlNameTable::Intern(std::u16string_view name, std::uint32_t hash) {
     if (name.empty()) return -1;
     std::vector<Entry>& bucket = buckets_[hash % buckets_.size()];
     for (const Entry& e : bucket)
-        if (e.Hash == hash && names_[static_cast<size_t>(e.Id)] == name) return e.Id;
+        if (e.Hash == hash && SameName(names_[static_cast<size_t>(e.Id)], name)) return e.Id;
     const int id = static_cast<int>(names_.size());
     names_.emplace_back(name);
     bucket.push_back({hash, id});
@@ -83,7 +88,7 @@ int TXmlNameTable::Find(std::u16string_view name) const noexcept {
     if (name.empty()) return -1;
     const std::uint32_t hash = Hash(name);
     for (const Entry& e : buckets_[hash % buckets_.size()])
-        if (e.Hash == hash && names_[static_cast<size_t>(e.Id)] == name) return e.Id;
+        if (e.Hash == hash && SameName(names_[static_cast<size_t>(e.Id)], name)) return e.Id;
     return -1;
 }
 

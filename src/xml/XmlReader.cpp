@@ -5,6 +5,9 @@
 #include <fstream>
 #include <memory>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "xml/XmlDom.h"
 #include "xml/XmlInternal.h"
@@ -169,6 +172,22 @@ private:
     std::unique_ptr<char16_t[]> chars_{new char16_t[kWindow]};
 };
 
+// The first of two characters at or after p (before e), or e: the text scan of the reader.
+inline const char16_t* XmlScanFor(const char16_t* p, const char16_t* e, char16_t a, char16_t b) {
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
+    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
+    while (e - p >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb)));
+        if (mask != 0) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+        p += 8;
+    }
+#endif
+    while (p != e && *p != a && *p != b) ++p;
+    return p;
+}
+
 template <class Source> class TXmlReader {
 public:
     TXmlReader(TXmlDocument& doc, Source& src)
@@ -248,7 +267,7 @@ private:
     void ReadText(TXmlNode& parent) {
         if (AtEnd()) return;
         const char16_t* s = p_;
-        while (p_ != e_ && *p_ != u'<' && *p_ != u'&') ++p_;
+        p_ = XmlScanFor(p_, e_, u'<', u'&');
         if (p_ != e_ && *p_ == u'<') {  // the usual case: no reference, all in this window
             AddText(parent, s, static_cast<size_t>(p_ - s));
             return;
@@ -262,7 +281,7 @@ private:
                 continue;
             }
             s = p_;
-            while (p_ != e_ && *p_ != u'<' && *p_ != u'&') ++p_;
+            p_ = XmlScanFor(p_, e_, u'<', u'&');
             t.Append(s, static_cast<size_t>(p_ - s));
         }
         const std::u16string_view v = t.View();
@@ -379,7 +398,7 @@ private:
         for (;;) {
             if (AtEnd()) XmlFail(xmlmsg::Expected(term));
             const char16_t* s = p_;
-            while (p_ != e_ && *p_ != last) ++p_;
+            p_ = XmlScanFor(p_, e_, last, last);
             if (p_ == e_) {
                 t.Append(s, static_cast<size_t>(p_ - s));
                 continue;

@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tw {
 
@@ -182,6 +185,18 @@ size_t XmlDecodeUtf8(const unsigned char* s, size_t n, char16_t* out, size_t& wr
     while (i < n) {
         const unsigned char b = s[i];
         if (b < 0x80) {
+#if defined(__SSE2__)
+            // Runs of ASCII sixteen at a time: zero-extend the bytes to code units.
+            const __m128i zero = _mm_setzero_si128();
+            while (i + 16 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+                if (_mm_movemask_epi8(v) != 0) break;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, zero));
+                o += 16;
+                i += 16;
+            }
+#endif
             // Runs of ASCII eight at a time.
             while (i + 8 <= n) {
                 std::uint64_t w;

@@ -271,6 +271,34 @@ TEST(XmlReader, LongTextsAreReadWhole) {
     EXPECT_EQ(Parse(text)->DocumentElement()->Text(), expected);
 }
 
+// The scans run over blocks of code units: a delimiter or a non-ASCII byte at any offset.
+TEST(XmlReader, DelimitersAtEveryOffsetOfABlock) {
+    for (size_t k = 0; k < 40; ++k) {
+        const std::u16string pad(k, u'x');
+        std::u16string text = u"<t>";
+        text += pad;
+        text += u"&amp;";
+        text += pad;
+        text += u"<![CDATA[";
+        text += pad;
+        text += u"]]></t>";
+        std::u16string expected = pad;
+        expected += u'&';
+        expected += pad;
+        if (k > 0) expected += u' ';
+        expected += pad;
+        EXPECT_EQ(U8(Parse(text)->DocumentElement()->Text()), U8(expected)) << k;
+
+        std::string bytes(k, 'x');
+        bytes += "\xC3\xA9";
+        bytes += std::string(k, 'y');
+        std::u16string wide(k, u'x');
+        wide += u'\u00E9';
+        wide += std::u16string(k, u'y');
+        EXPECT_EQ(XmlFromUtf8(bytes), wide) << k;
+    }
+}
+
 // 8-bit text straight from bytes gives what widening it first gives.
 TEST(XmlReaderUtf8, MatchesLoadXMLOfTheWidenedText) {
     std::string big = "<r>";
