@@ -1,0 +1,43 @@
+#include "app/FeedRotationFeed.h"
+
+#include <limits>
+
+namespace tw {
+
+std::uint64_t TRSSFeedTicker::ItemIdAt(int index) const {
+    const TpkRSSFeedItem* item = At(index);
+    int id = item ? feed_.FeedItems().IDOf(item) : -1;
+    // Ids are never negative for items in the collection; the caller only asks for valid positions.
+    return id < 0 ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(id);
+}
+
+int TRSSFeedTicker::IndexOfItemId(std::uint64_t id) const {
+    if (id > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return -1;
+    const TpkRSSFeedItem* item = feed_.FeedItems().FindItemID(static_cast<int>(id));
+    return item ? feed_.FeedItems().IndexOf(item) : -1;
+}
+
+std::string TRSSFeedTicker::ItemTitle(int index) const {
+    const TpkRSSFeedItem* item = At(index);
+    return item ? item->Title : std::string();
+}
+
+std::string TRSSFeedTicker::ItemLink(int index) const {
+    const TpkRSSFeedItem* item = At(index);
+    return item ? item->Link : std::string();
+}
+
+std::string TRSSFeedTicker::ItemDescription(int index) const {
+    const TpkRSSFeedItem* item = At(index);
+    return item ? item->Description : std::string();
+}
+
+void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& rotation) {
+    feed.OnRSSLoaded = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSLoaded(); };
+    feed.OnRSSLoadError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSLoadError(); };
+    feed.OnRSSParseError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSParseError(); };
+    feed.OnRSSNotRSSError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSNotRSSError(); };
+    feed.OnHTTPError = [&rotation](TpkComponent&, int, TpkStream*) { rotation.RSSHandlerHTTPError(); };
+}
+
+}  // namespace tw
