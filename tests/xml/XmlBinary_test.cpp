@@ -160,6 +160,12 @@ TEST(XmlBinary, DamagedInputRaisesTheReadMessages) {
     EXPECT_EQ(load(head + std::string("\x00\xFF\xFF\xFF\xFF\xFF", 6)), "Ошибка чтения данных.");
 }
 
+TEST(XmlBinary, ANodeKindWithoutARecordCannotBeWritten) {
+    auto doc = CreateXmlDocument("r");
+    doc->DocumentElement()->AppendChild(CreateXmlDocument());  // a document has no child record
+    EXPECT_EQ(MessageOf([&] { doc->BinaryXML(true); }), "Ошибка записи двоичного XML: некорректный тип узла");
+}
+
 TEST(XmlBinary, NestingIsLimitedLikeText) {
     auto doc = CreateXmlDocument();
     TXmlNode* at = doc.get();
