@@ -13,3 +13,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Test executables run through Wine; the wrapper expects the environment from scripts/with-wine.sh.
 get_filename_component(_tw_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${_tw_root}/scripts/wine-exec.sh")
+# Link every found library statically: the program must start on Windows with no DLLs beside it
+# (Debian's libz-mingw-w64-dev also ships an import library for zlib1.dll).
+set(ZLIB_USE_STATIC_LIBS ON)
