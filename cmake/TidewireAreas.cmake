@@ -2,6 +2,7 @@
 # its units are picked up by name, so adding a unit needs no CMake edit:
 #   <Unit>.cpp          portable, both builds
 #   <Unit>_win32.cpp    Windows build only
+#   <Unit>_native.cpp   native build only (the stand-in for what _win32.cpp does on Windows)
 # Tests under tests/<area>/ follow the same rule with a _test suffix:
 #   <Name>_test.cpp         both builds (natively, and under Wine)
 #   <Name>_native_test.cpp  native build only (e.g. it sets TZ)
