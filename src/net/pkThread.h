@@ -72,7 +72,9 @@ public:
     // Platform parts.
     void* Handle() const { return handle_; }
     std::uint32_t ThreadId() const { return threadId_; }
-    // Kills the thread at once; nothing runs on it afterwards. Returns when it has ended.
+    // Stops the thread for good: it is given up at once (it ends at its next check or
+    // synchronisation without running anything else), and killed if it is still blocked a
+    // quarter of a second later. Returns when it has ended.
     void Kill();
     void Resume();
     void RunThreadProcedure();  // the body of the thread procedure

@@ -28,7 +28,8 @@ int TpkEventThread::Priority() const { return priority_; }
 void TpkEventThread::SetPriority(int index) { priority_ = index; }
 
 void TpkEventThread::Kill() {
-    // Inline work cannot be killed; it is asked to stop and ends at its next check.
+    // Inline work cannot be killed; it is given up and ends at its next check.
+    abandoned_ = true;
     terminated_ = true;
     running_ = false;
 }

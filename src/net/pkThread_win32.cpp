@@ -12,6 +12,7 @@ namespace tw {
 namespace {
 
 constexpr UINT kSyncMessage = 0x8FFF;
+constexpr DWORD kKillGraceMs = 250;
 constexpr wchar_t kWindowClass[] = L"TpkThreadWindow";
 
 // The hidden window and its reference count, under the one lock of this unit.
@@ -143,7 +144,14 @@ void TpkEventThread::SetPriority(int index) {
 
 void TpkEventThread::Kill() {
     if (handle_ == nullptr) return;
-    if (TerminateThread(handle_, 1)) WaitForSingleObject(handle_, INFINITE);
+    // A thread killed while it holds a lock (the heap's, while it grows a buffer) would take that
+    // lock with it and hang the process at the next allocation. So the worker is first given up,
+    // which ends it at its next check or synchronisation, and only a worker that stays blocked
+    // (inside a system call, holding nothing of ours) is killed.
+    abandoned_ = true;
+    terminated_ = true;
+    if (WaitForSingleObject(handle_, kKillGraceMs) == WAIT_TIMEOUT && TerminateThread(handle_, 1))
+        WaitForSingleObject(handle_, INFINITE);
     running_ = false;
     suspended_ = false;
 }
