@@ -1,0 +1,330 @@
+// The transfer flow against a scripted fake of the internet operations. Natively the worker runs
+// inline, so each Get completes before it returns. These cases reach what a loopback server
+// cannot show: the exact flags, options and header calls, proxy authentication, failures of
+// single platform calls, and handlers that raise.
+#include "net/pkHTTP.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+
+namespace tw {
+namespace {
+
+struct FakeResponse {
+    int status = 200;
+    std::map<std::uint32_t, std::string> headers;  // query -> value
+    std::string body;
+};
+
+struct FakeLog {
+    std::string agent, proxy, bypass, verb, object, sentHeaders, sentBody;
+    std::uint32_t accessType = 99, openFlags = 99, requestFlags = 0;
+    std::vector<std::pair<std::uint32_t, std::string>> options;  // option -> value as text
+    std::vector<std::pair<std::string, std::uint32_t>> added;    // header text, flag
+    int sends = 0, closes = 0, opened = 0;
+};
+
+class FakeInternet : public TpkInternetApi {
+public:
+    FakeInternet(FakeLog& log, std::vector<FakeResponse> script) : log_(log), script_(std::move(script)) {}
+    bool failOpen = false, failSend = false;
+
+    TpkInetHandle Open(const std::string& agent, std::uint32_t type, const std::string& proxy, const std::string& bypass,
+                       std::uint32_t flags) override {
+        log_.agent = agent;
+        log_.accessType = type;
+        log_.proxy = proxy;
+        log_.bypass = bypass;
+        log_.openFlags = flags;
+        return failOpen ? nullptr : New();
+    }
+    bool InstallStatusCallback(TpkInetHandle, bool) override { return true; }
+    TpkInetHandle Connect(TpkInetHandle, const std::string&, std::uint16_t, const std::string&, const std::string&,
+                          TpkInternetStatusSink*) override {
+        return New();
+    }
+    TpkInetHandle OpenRequest(TpkInetHandle, const std::string& verb, const std::string& object, const std::string&,
+                              const std::string&, std::uint32_t flags) override {
+        log_.verb = verb;
+        log_.object = object;
+        log_.requestFlags = flags;
+        return New();
+    }
+    bool SetOptionNumber(TpkInetHandle, std::uint32_t option, std::uint32_t value) override {
+        log_.options.emplace_back(option, std::to_string(value));
+        return true;
+    }
+    bool SetOptionText(TpkInetHandle, std::uint32_t option, const std::string& value) override {
+        log_.options.emplace_back(option, value);
+        return true;
+    }
+    bool IsGlobalOffline() override { return false; }
+    bool GoOnline(const std::string&) override { return true; }
+    bool AddRequestHeaders(TpkInetHandle, const std::string& headers, std::uint32_t flags) override {
+        log_.added.emplace_back(headers, flags);
+        return true;
+    }
+    bool SendRequest(TpkInetHandle, const std::string& headers, const std::string& body) override {
+        if (failSend) return false;
+        log_.sentHeaders = headers;
+        log_.sentBody = body;
+        current_ = script_.at(std::min<std::size_t>(static_cast<std::size_t>(log_.sends), script_.size() - 1));
+        ++log_.sends;
+        pos_ = 0;
+        return true;
+    }
+    bool QueryInfo(TpkInetHandle, std::uint32_t query, std::string& value) override {
+        if (query == kQueryStatusCode) {
+            value = std::to_string(current_.status);
+            return true;
+        }
+        auto it = current_.headers.find(query);
+        if (it == current_.headers.end()) return false;
+        value = it->second;
+        return true;
+    }
+    bool Read(TpkInetHandle, char* buffer, std::uint32_t size, std::uint32_t& read) override {
+        read = static_cast<std::uint32_t>(std::min<std::size_t>(size, current_.body.size() - pos_));
+        std::copy_n(current_.body.data() + pos_, read, buffer);
+        pos_ += read;
+        return true;
+    }
+    void Close(TpkInetHandle h) override {
+        if (h != nullptr) ++log_.closes;
+    }
+    std::uint32_t LastError() override { return 0; }
+    std::unique_ptr<TpkStream> OpenLocalFile(const std::string&) override { return nullptr; }
+    bool ApplyFileAttributes(const std::string&, TpkFileAttributes) override { return true; }
+    bool RemoveFile(const std::string&) override { return true; }
+
+private:
+    TpkInetHandle New() {
+        ++log_.opened;
+        return reinterpret_cast<TpkInetHandle>(static_cast<std::uintptr_t>(0x1000 + log_.opened));
+    }
+    FakeLog& log_;
+    std::vector<FakeResponse> script_;
+    FakeResponse current_;
+    std::size_t pos_ = 0;
+};
+
+FakeResponse Ok(std::string body) {
+    FakeResponse r;
+    r.body = std::move(body);
+    r.headers[kQueryContentLength] = std::to_string(r.body.size());
+    r.headers[kQueryContentType] = "text/xml";
+    return r;
+}
+
+struct Flow {
+    FakeLog log;
+    FakeInternet* fake;
+    TpkCustomHTTP http;
+    std::vector<std::string> events;
+    std::string body;
+    explicit Flow(std::vector<FakeResponse> script)
+        : fake(new FakeInternet(log, std::move(script))),
+          http(nullptr, std::unique_ptr<TpkInternetApi>(fake)) {
+        http.URL = "http://feeds.example/rss?id=a b";
+        http.OnDone = [this](TpkComponent&, const std::string&, std::int32_t, TpkStream* s) {
+            events.push_back("Done");
+            body.assign(static_cast<std::size_t>(s->Size()), '\0');
+            s->Read(body.data(), body.size());
+        };
+        http.OnFailed = [this](TpkComponent&) { events.push_back("Failed"); };
+        http.OnHostUnreachable = [this](TpkComponent&) { events.push_back("HostUnreachable"); };
+        http.OnError = [this](TpkComponent&, int code, TpkStream*) { events.push_back("Error " + std::to_string(code)); };
+        http.OnConnLost = [this](TpkComponent&, const std::string&, std::int32_t, std::int32_t, TpkStream*) {
+            events.push_back("ConnLost");
+        };
+        http.OnAborted = [this](TpkComponent&) { events.push_back("Aborted"); };
+        http.OnCancelled = [this](TpkComponent&) { events.push_back("Cancelled"); };
+    }
+    std::string Option(std::uint32_t option) const {
+        for (auto it = log.options.rbegin(); it != log.options.rend(); ++it)
+            if (it->first == option) return it->second;
+        return "<unset>";
+    }
+};
+
+using Events = std::vector<std::string>;
+
+TEST(pkHTTPFlow, RequestShapeFromTheSettings) {
+    Flow f({Ok("<rss/>")});
+    f.http.Agent = "Tidewire";
+    f.http.Proxy.AccessType = atUseProxy;
+    f.http.Proxy.ProxyServer = "proxy.local";
+    f.http.Proxy.ProxyPort = 3128;
+    f.http.Proxy.ProxyUsername = "pu";
+    f.http.Proxy.ProxyPassword = "pp";
+    f.http.Timeouts = {1000, 2000, 3000};
+    f.http.Options.Include(hoIgnoreUnknownAuthority);
+    f.http.OpenOffline = true;
+    ASSERT_TRUE(f.http.Get(false));
+    EXPECT_EQ(f.events, (Events{"Done"}));
+    EXPECT_EQ(f.body, "<rss/>");
+    EXPECT_EQ(f.log.agent, "Tidewire");
+    EXPECT_EQ(f.log.accessType, 3u);
+    EXPECT_EQ(f.log.proxy, "proxy.local:3128");
+    EXPECT_EQ(f.log.bypass, "127.0.0.1;");
+    EXPECT_EQ(f.log.openFlags, kOpenFlagOffline);
+    EXPECT_EQ(f.log.verb, "GET");
+    EXPECT_EQ(f.log.object, "/rss?id=a%20b");
+    EXPECT_EQ(f.log.requestFlags, OptionFlags(f.http.Options, "http"));
+    EXPECT_EQ(f.Option(kOptionConnectTimeout), "1000");
+    EXPECT_EQ(f.Option(kOptionReceiveTimeout), "2000");
+    EXPECT_EQ(f.Option(kOptionSendTimeout), "3000");
+    EXPECT_EQ(f.Option(kOptionSecurityFlags), "256");
+    EXPECT_EQ(f.Option(kOptionProxyUsername), "pu");
+    EXPECT_EQ(f.Option(kOptionProxyPassword), "pp");
+    EXPECT_EQ(f.log.opened, f.log.closes);  // every handle closed
+}
+
+TEST(pkHTTPFlow, DirectAccessSetsNoProxyLoginAndNoZeroTimeouts) {
+    Flow f({Ok("x")});
+    f.http.Proxy.AccessType = atDirect;
+    f.http.Proxy.ProxyUsername = "pu";
+    f.http.Proxy.ProxyPassword = "pp";
+    ASSERT_TRUE(f.http.Get(false));
+    EXPECT_EQ(f.log.accessType, 1u);
+    EXPECT_EQ(f.log.proxy, "");
+    EXPECT_EQ(f.log.bypass, "");
+    EXPECT_TRUE(f.log.options.empty());
+}
+
+TEST(pkHTTPFlow, PostDataIsAFormPost) {
+    Flow f({Ok("ok")});
+    f.http.PostData = "a=1&b=2";
+    ASSERT_TRUE(f.http.Get(false));
+    EXPECT_EQ(f.log.verb, "POST");
+    EXPECT_EQ(f.log.sentHeaders, "Content-Type: application/x-www-form-urlencoded");
+    EXPECT_EQ(f.log.sentHeaders.size(), 47u);
+    EXPECT_EQ(f.log.sentBody, "a=1&b=2");
+}
+
+TEST(pkHTTPFlow, ProxyAuthenticationRetriesWithTheNewLogin) {
+    FakeResponse challenge;
+    challenge.status = 407;
+    Flow f({challenge, Ok("through")});
+    int asked = 0;
+    f.http.OnProxyAuthenticationRequest = [&](TpkComponent&, std::string& user, std::string& password, bool& again) {
+        ++asked;
+        user = "proxyuser";
+        password = "proxypass";
+        again = true;
+    };
+    ASSERT_TRUE(f.http.Get(false));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(f.log.sends, 2);
+    EXPECT_EQ(f.Option(kOptionProxyUsername), "proxyuser");
+    EXPECT_EQ(f.Option(kOptionProxyPassword), "proxypass");
+    EXPECT_EQ(f.http.Proxy.ProxyUsername, "proxyuser");
+    EXPECT_EQ(f.events, (Events{"Done"}));
+}
+
+TEST(pkHTTPFlow, PasswordRequestGetsTheRealmAndSetsTheLogin) {
+    FakeResponse challenge;
+    challenge.status = 401;
+    challenge.headers[kQueryWWWAuthenticate] = "Basic realm=\"Members\"";
+    Flow f({challenge, Ok("in")});
+    std::string realm;
+    f.http.OnPasswordRequest = [&](TpkComponent&, const std::string& r, bool& again) {
+        realm = r;
+        f.http.SetUsername("u");
+        f.http.SetPassword("p");
+        again = true;
+    };
+    ASSERT_TRUE(f.http.Get(false));
+    EXPECT_EQ(realm, "Members");
+    EXPECT_EQ(f.Option(kOptionUsername), "u");
+    EXPECT_EQ(f.Option(kOptionPassword), "p");
+    EXPECT_EQ(f.events, (Events{"Done"}));
+}
+
+TEST(pkHTTPFlow, RangeHeaderIsAddedThenReplacedAfter416) {
+    FakeResponse refused;
+    refused.status = 416;
+    FakeResponse whole = Ok(std::string(100, 'w'));
+    Flow f({refused, whole, whole});
+    ASSERT_TRUE(f.http.Start(50, 0, false));
+    ASSERT_GE(f.log.added.size(), 2u);
+    EXPECT_EQ(f.log.added[0], (std::pair<std::string, std::uint32_t>{"RANGE: bytes=50-\r\n", kAddRequestHeadersAdd}));
+    EXPECT_EQ(f.log.added[1], (std::pair<std::string, std::uint32_t>{"RANGE: bytes=0-\r\n", kAddRequestHeadersReplace}));
+    EXPECT_EQ(f.events, (Events{"Done"}));  // the length (100) is not the offset (50): fetched whole
+    EXPECT_EQ(f.body.size(), 100u);
+}
+
+TEST(pkHTTPFlow, FailuresOfSinglePlatformCalls) {
+    {
+        Flow f({Ok("x")});
+        f.fake->failOpen = true;
+        ASSERT_TRUE(f.http.Get(false));
+        EXPECT_EQ(f.events, (Events{"HostUnreachable", "Failed"}));
+    }
+    {
+        Flow f({Ok("x")});
+        f.fake->failSend = true;
+        ASSERT_TRUE(f.http.Get(false));
+        EXPECT_EQ(f.events, (Events{"HostUnreachable", "Failed"}));
+        EXPECT_EQ(f.log.opened, f.log.closes);
+    }
+    {
+        Flow f({Ok("x")});
+        f.http.URL = "http://bad host:99999/";
+        ASSERT_TRUE(f.http.Get(false));
+        EXPECT_EQ(f.events, (Events{"HostUnreachable", "Failed"}));
+        EXPECT_EQ(f.log.opened, 0);
+    }
+}
+
+TEST(pkHTTPFlow, SoftAbortFromProgressEndsWithAborted) {
+    Flow f({Ok(std::string(20000, 'p'))});
+    f.http.OnProgress = [&](TpkComponent&, const std::string&, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                            std::uint8_t, float, TpkStream*) { f.http.Abort(); };
+    ASSERT_TRUE(f.http.Get(false));
+    EXPECT_EQ(f.events, (Events{"Aborted"}));
+    EXPECT_FALSE(f.http.Busy());
+    EXPECT_EQ(f.log.opened, f.log.closes);
+}
+
+TEST(pkHTTPFlow, HandlerThatRaisesLeavesTheComponentReady) {
+    Flow f({Ok("a"), Ok("b")});
+    f.http.OnDone = [](TpkComponent&, const std::string&, std::int32_t, TpkStream*) { throw std::runtime_error("x"); };
+    ASSERT_TRUE(f.http.Get(false));
+    EXPECT_FALSE(f.http.Busy());
+    EXPECT_TRUE(f.http.Get(false));
+}
+
+TEST(pkHTTPFlow, HeaderInfoCountsTheResumeOffsetInTheLength) {
+    FakeResponse partial = Ok(std::string(30, 'z'));
+    partial.status = 206;
+    partial.headers[kQueryContentRange] = "bytes 70-99/100";
+    Flow f({partial});
+    std::int32_t length = -1;
+    f.http.OnHeaderInfo = [&](TpkComponent&, int, const std::string&, const std::string&, const std::string&,
+                              const std::string&, std::int32_t l, const std::string&, double, double, double,
+                              const std::string&, bool&) { length = l; };
+    std::int32_t dataSize = -1;
+    f.http.OnDone = [&](TpkComponent&, const std::string&, std::int32_t size, TpkStream*) { dataSize = size; };
+    ASSERT_TRUE(f.http.Start(70, 0, false));
+    EXPECT_EQ(length, 100);
+    EXPECT_EQ(dataSize, 100);
+}
+
+TEST(pkHTTPFlow, PragmaNoCacheOptions) {
+    TpkHTTPPragmaNoCache http;
+    EXPECT_EQ(http.Options, kPragmaNoCacheHTTPOptions);
+    TpkCustomHTTP plain;
+    EXPECT_EQ(plain.Options, kDefaultHTTPOptions);
+    plain.Proxy.AccessType = atUseProxy;
+    plain.Proxy.ProxyPort = 1;
+    plain.Proxy.Assign(nullptr);
+    EXPECT_EQ(plain.Proxy.AccessType, atPreconfig);
+    EXPECT_EQ(plain.Proxy.ProxyPort, 8080u);
+    EXPECT_EQ(plain.Proxy.ProxyBypass, "127.0.0.1;");
+}
+
+}  // namespace
+}  // namespace tw
