@@ -95,7 +95,8 @@ TpkComponent::~TpkComponent() {
     for (TpkComponent* partner : partners) {
         auto& theirs = partner->freeNotifies_;
         theirs.erase(std::remove(theirs.begin(), theirs.end(), this), theirs.end());
-        partner->Notification(this, TOperation::opRemove);
+        // A partner on its way out may have lost the members its Notification would touch.
+        if (!partner->IsDestroying()) partner->Notification(this, TOperation::opRemove);
     }
     // Owned components live on (their holder decides their lifetime) but lose their owner.
     for (TpkComponent* child : components_) {
@@ -176,7 +177,8 @@ void TpkComponent::RemoveComponent(TpkComponent* component) {
     if (it == components_.end()) return;
     components_.erase(it);
     component->owner_ = nullptr;
-    Notification(component, TOperation::opRemove);
+    // An owner tearing down its members is past caring, and its own members may be gone already.
+    if (!IsDestroying()) Notification(component, TOperation::opRemove);
 }
 
 // ---------------------------------------------------------------------------------------------

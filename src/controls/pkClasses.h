@@ -150,7 +150,8 @@ public:
 protected:
     virtual void Loaded() {}
     // Called on the owner when a component is added to or removed from it, and on every
-    // free-notification partner when a component is being destroyed.
+    // free-notification partner when a component is being destroyed; never on a component that
+    // is itself being destroyed.
     virtual void Notification(TpkComponent* component, TOperation operation) {
         (void)component;
         (void)operation;

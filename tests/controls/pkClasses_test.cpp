@@ -181,6 +181,30 @@ TEST(TpkComponent, FreeNotificationRunsBothWaysAndCanBeUndone) {
     EXPECT_TRUE(a.log.empty());
 }
 
+TEST(TpkComponent, NoNotificationReachesAComponentBeingDestroyed) {
+    // The holder's Notification reads a member declared before the children: by the time the
+    // children go, that member is gone, so a call would read freed memory.
+    struct Holder : TpkComponent {
+        std::unique_ptr<std::vector<std::string>> log = std::make_unique<std::vector<std::string>>();
+        TpkComponent first{this};
+        TpkComponent second{this};
+        ~Holder() override { Destroying(); log.reset(); }
+        void Notification(TpkComponent* c, TOperation op) override {
+            log->push_back(op == TOperation::opRemove ? "remove" : "insert");
+            (void)c;
+        }
+    };
+    auto holder = std::make_unique<Holder>();
+    Recorder partner;
+    holder->first.FreeNotification(&partner);
+    {
+        TpkComponent temporary(holder.get());
+    }
+    EXPECT_EQ(holder->log->back(), "remove");  // alive: told
+    holder.reset();  // would crash under the sanitizers if a notification reached the dead log
+    EXPECT_EQ(partner.log, std::vector<std::string>{"remove "});
+}
+
 TEST(TpkComponent, DestroyingIsSeenByMembersDuringTeardown) {
     struct Child : TpkComponent {
         using TpkComponent::TpkComponent;
