@@ -273,12 +273,12 @@ bool LoopbackHttpServer::ReadRequest(std::intptr_t socket, std::string& pending,
 bool LoopbackHttpServer::SendBody(std::intptr_t socket, std::string_view body, const HttpRoute& route) {
     if (route.chunkSize == 0) {
         if (route.chunkDelayMs > 0 && !Pause(route.chunkDelayMs)) return false;
-        return sock::SendAll(socket, body);
+        return sock::SendAll(socket, body, &stopping_);
     }
     while (!body.empty()) {
         if (route.chunkDelayMs > 0 && !Pause(route.chunkDelayMs)) return false;
         std::size_t n = std::min(route.chunkSize, body.size());
-        if (!sock::SendAll(socket, body.substr(0, n))) return false;
+        if (!sock::SendAll(socket, body.substr(0, n), &stopping_)) return false;
         body.remove_prefix(n);
     }
     return true;
@@ -305,7 +305,8 @@ bool LoopbackHttpServer::Answer(std::intptr_t socket, const HttpRequestRecord& r
         case HttpRoute::Kind::Garbage:
             static constexpr char kGarbage[] = "\x01\x02garbage\xff\xfe no http here\r\n\r\n\x7f";
             sock::SendAll(socket, route.body.empty() ? std::string_view(kGarbage, sizeof kGarbage - 1)
-                                                     : std::string_view(route.body));
+                                                     : std::string_view(route.body),
+                          &stopping_);
             sock::ShutdownSend(socket);
             return false;
         case HttpRoute::Kind::Raw:
@@ -316,11 +317,11 @@ bool LoopbackHttpServer::Answer(std::intptr_t socket, const HttpRequestRecord& r
             std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n";
             if (route.endlessLength > 0) head += "Content-Length: " + std::to_string(route.endlessLength) + "\r\n";
             head += "Connection: close\r\n\r\n";
-            if (!sock::SendAll(socket, head)) return false;
+            if (!sock::SendAll(socket, head, &stopping_)) return false;
             std::string block(64 * 1024, 'x');
             while (!stopping_.load()) {
                 if (route.chunkDelayMs > 0 && !Pause(route.chunkDelayMs)) break;
-                if (!sock::SendAll(socket, block)) break;
+                if (!sock::SendAll(socket, block, &stopping_)) break;
             }
             return false;
         }
@@ -370,7 +371,7 @@ bool LoopbackHttpServer::Answer(std::intptr_t socket, const HttpRequestRecord& r
     for (const auto& [n, v] : route.headers) head += n + ": " + v + "\r\n";
     if (closeAfter) head += "Connection: close\r\n";
     head += "\r\n";
-    if (!sock::SendAll(socket, head)) return false;
+    if (!sock::SendAll(socket, head, &stopping_)) return false;
     if (route.cutAfter != std::string::npos) body = body.substr(0, std::min(route.cutAfter, body.size()));
     if (!SendBody(socket, body, route)) return false;
     if (closeAfter) {

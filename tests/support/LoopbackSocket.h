@@ -2,6 +2,7 @@
 // The few socket calls the loopback test server needs, with one implementation over Winsock
 // (LoopbackSocket_win32.cpp) and one over POSIX sockets (LoopbackSocket_native.cpp).
 // Every socket is bound to 127.0.0.1 only.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -26,13 +27,15 @@ Socket Connect(std::uint16_t port);
 int WaitReadable(Socket s, int timeoutMs);
 
 // Accepts one pending connection (call after WaitReadable said so); kInvalid on failure.
+// The accepted socket does not block: SendAll waits for room in short steps instead.
 Socket Accept(Socket listener);
 
 // Receives up to `size` bytes: >0 bytes read, 0 the peer closed, -1 error.
 long Receive(Socket s, char* buffer, std::size_t size);
 
-// Sends all of `data`; false when the peer went away.
-bool SendAll(Socket s, std::string_view data);
+// Sends all of `data`; false when the peer went away or `stop` became true while the peer
+// was not reading (so a server thread never blocks for good in a send).
+bool SendAll(Socket s, std::string_view data, const std::atomic<bool>* stop = nullptr);
 
 // Sends a FIN after the last byte so the peer sees a clean end of stream.
 void ShutdownSend(Socket s);

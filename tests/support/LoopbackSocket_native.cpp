@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fcntl.h>
 
 namespace tw::test::sock {
 
@@ -54,7 +55,9 @@ int WaitReadable(Socket s, int timeoutMs) {
 
 Socket Accept(Socket listener) {
     int fd = ::accept(static_cast<int>(listener), nullptr, nullptr);
-    return fd < 0 ? kInvalid : fd;
+    if (fd < 0) return kInvalid;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return fd;
 }
 
 long Receive(Socket s, char* buffer, std::size_t size) {
@@ -62,11 +65,17 @@ long Receive(Socket s, char* buffer, std::size_t size) {
     return n < 0 ? -1 : static_cast<long>(n);
 }
 
-bool SendAll(Socket s, std::string_view data) {
+bool SendAll(Socket s, std::string_view data, const std::atomic<bool>* stop) {
     while (!data.empty()) {
         ssize_t n = ::send(static_cast<int>(s), data.data(), data.size(), MSG_NOSIGNAL);
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (stop != nullptr && stop->load()) return false;
+                pollfd p{static_cast<int>(s), POLLOUT, 0};
+                ::poll(&p, 1, 20);
+                continue;
+            }
             return false;
         }
         data.remove_prefix(static_cast<std::size_t>(n));

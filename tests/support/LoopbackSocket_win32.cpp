@@ -66,7 +66,10 @@ int WaitReadable(Socket s, int timeoutMs) {
 
 Socket Accept(Socket listener) {
     SOCKET s = ::accept(Raw(listener), nullptr, nullptr);
-    return s == INVALID_SOCKET ? kInvalid : static_cast<Socket>(s);
+    if (s == INVALID_SOCKET) return kInvalid;
+    u_long nonBlocking = 1;
+    ::ioctlsocket(s, FIONBIO, &nonBlocking);
+    return static_cast<Socket>(s);
 }
 
 long Receive(Socket s, char* buffer, std::size_t size) {
@@ -74,10 +77,19 @@ long Receive(Socket s, char* buffer, std::size_t size) {
     return n == SOCKET_ERROR ? -1 : n;
 }
 
-bool SendAll(Socket s, std::string_view data) {
+bool SendAll(Socket s, std::string_view data, const std::atomic<bool>* stop) {
     while (!data.empty()) {
         int chunk = data.size() > 65536 ? 65536 : static_cast<int>(data.size());
         int n = ::send(Raw(s), data.data(), chunk, 0);
+        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+            if (stop != nullptr && stop->load()) return false;
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(Raw(s), &set);
+            timeval tv{0, 20000};
+            ::select(0, nullptr, &set, nullptr, &tv);
+            continue;
+        }
         if (n == SOCKET_ERROR || n == 0) return false;
         data.remove_prefix(static_cast<std::size_t>(n));
     }
