@@ -170,7 +170,7 @@ TpkDownloadQueueItem* TpkHTTPDownloadQueue::EnqueueURL(const std::string& url) {
 
 TpkDownloadQueueItem* TpkHTTPDownloadQueue::Enqueue(const std::string& url, std::string target, std::uint8_t priority,
                                                     bool startNow, std::string tempTarget) {
-    FreeRetired();
+    FreeRemoved();
     if (TpkDownloadQueueItem* found = FindByURL(url)) {
         if (startNow) StartItem(*found);
         return found;
@@ -242,6 +242,7 @@ std::string TpkHTTPDownloadQueue::MakeTempTarget(const std::string& target) {
 
 bool TpkHTTPDownloadQueue::StartItem(TpkDownloadQueueItem& item) {
     if (item.removed_) return false;
+    FreeRemoved();
     if (!item.http_) {
         item.http_ = CreateHTTP ? CreateHTTP() : std::make_unique<TpkHTTPPragmaNoCache>();
         TpkHTTPPragmaNoCache& http = *item.http_;
@@ -321,7 +322,7 @@ void TpkHTTPDownloadQueue::Retire(std::unique_ptr<TpkDownloadQueueItem> item) {
     // Otherwise it goes here, with its HTTP component.
 }
 
-void TpkHTTPDownloadQueue::FreeRetired() {
+void TpkHTTPDownloadQueue::FreeRemoved() {
     std::erase_if(retired_, [](const std::unique_ptr<TpkDownloadQueueItem>& item) {
         return item->eventDepth_ == 0 && !item->starting_ && !(item->http_ && item->http_->Busy());
     });

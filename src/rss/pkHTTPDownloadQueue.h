@@ -169,6 +169,13 @@ public:
 
     int ActiveCount() const { return activeCount_; }
 
+    // Entries removed while their HTTP component was still raising an event or still busy wait
+    // here until it is idle. FreeRemoved frees those that are (every operation that adds or
+    // starts an entry calls it). Destroy the queue only when RemovedPending is 0 and no transfer
+    // runs: like the HTTP component itself, it cannot be freed under a worker that is mid-way.
+    void FreeRemoved();
+    int RemovedPending() const { return static_cast<int>(retired_.size()); }
+
     std::string DownloadFolder;
     bool ForceDirectories = true;
     TpkDownloadTempNames TempNames{this};
@@ -220,7 +227,6 @@ private:
     // component has returned from the event it is raising.
     void Remove(std::size_t index);
     void Retire(std::unique_ptr<TpkDownloadQueueItem> item);
-    void FreeRetired();
     void SaveState(bool trigger) const;
 
     std::vector<std::unique_ptr<TpkDownloadQueueItem>> items_;

@@ -341,10 +341,14 @@ TEST(TpkHTTPDownloadQueueTransfer, DeletingTheEntryInsideItsOwnEventIsSafe) {
     ASSERT_NE(item, nullptr);
     item->AddLink(&told, [&](TpkDownloadQueueItem&, void*) { told = true; }, nullptr);
     queue.StartItem(*item);
-    test::RssPumpUntil([&] { return told && queue.ActiveCount() == 0; });
+    EXPECT_TRUE(test::RssPumpUntil([&] { return told; }));
     EXPECT_EQ(queue.Count(), 0);
-    EXPECT_TRUE(told);
     EXPECT_EQ(queue.ActiveCount(), 0);
+    // The entry's component winds down (an abort under Windows) before the entry is freed.
+    EXPECT_TRUE(test::RssPumpUntil([&] {
+        queue.FreeRemoved();
+        return queue.RemovedPending() == 0;
+    }));
     TpkDownloadQueueItem* after = queue.EnqueueURL("http://h.example/after");
     EXPECT_NE(after, nullptr);
     EXPECT_EQ(queue.Items(0), after) << "the queue goes on working";
