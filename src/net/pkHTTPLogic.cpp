@@ -179,7 +179,9 @@ TpkProgressFigures ComputeProgress(std::uint32_t resumeOffset, std::int64_t byte
     f.ElapsedTime = static_cast<std::int32_t>(elapsedMs / 1000);
     if (bytes > 0 && length > 0) {
         long long total = RoundHalfEven(static_cast<double>(length) / static_cast<double>(bytes) * f.ElapsedTime);
-        f.EstimatedTimeLeft = static_cast<std::int32_t>(std::max<long long>(0, total - f.ElapsedTime));
+        // Held to the 32-bit range: a slow, long transfer would otherwise wrap to a negative time.
+        f.EstimatedTimeLeft = static_cast<std::int32_t>(
+            std::clamp<long long>(total - f.ElapsedTime, 0, std::numeric_limits<std::int32_t>::max()));
     }
     double rate = static_cast<double>(bytes) / 1024.0;
     if (f.ElapsedTime != 0) rate /= f.ElapsedTime;

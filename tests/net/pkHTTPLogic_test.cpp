@@ -145,6 +145,8 @@ TEST(pkHTTPLogic, ProgressGuards) {
     EXPECT_EQ(ComputeProgress(0, 0, 100, 5000).EstimatedTimeLeft, 0);  // nothing arrived yet
     EXPECT_EQ(ComputeProgress(0, 500, 100, 1000).PercentsDone, 100);    // more than announced
     EXPECT_EQ(ComputeProgress(0, 500, 0, 3000).EstimatedTimeLeft, 0);   // length unknown
+    // A few bytes after a long time: far beyond 32 bits of seconds, held at the largest value.
+    EXPECT_EQ(ComputeProgress(16, 32, 16426, 0xfffc1500u).EstimatedTimeLeft, 2147483647);
 }
 
 TEST(pkHTTPLogic, Success) {
