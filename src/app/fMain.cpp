@@ -1,6 +1,8 @@
 #include "app/fMain.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace tw {
 
@@ -25,26 +27,86 @@ TTickerFont TickerFontOf(const TFont& font) {
     return TTickerFont{font.Name, font.Size, font.Color, (font.Style & fsItalic) != 0, (font.Style & fsBold) != 0};
 }
 
-TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore)
-    : view_(view), ticker_(std::move(ticker)), openStore_(std::move(openStore)) {}
+bool IMainView::FileExists(const std::string& path) const {
+    if (path.empty()) return false;
+    std::error_code error;
+    const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+    return std::filesystem::is_regular_file(name, error);
+}
 
-TfrMain::~TfrMain() = default;
+TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore,
+                 std::unique_ptr<TNetDetect> detector)
+    : netDetect(std::move(detector)), view_(view), ticker_(std::move(ticker)), openStore_(std::move(openStore)) {
+    RSSHandler.SetHTTPAgent(std::string(kFeedHTTPAgent));
+    RSSHandler.SetWaitTimeout(kFeedWaitTimeout);
+    ConnectFeedEvents(RSSHandler, rotation);
+    ticker_->OnTextScrolled = [this](TScrollingText&) { rotation.lblTickerTextScrolled(); };
+    ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };
+    tmrReload.OnTimer = [this] { rotation.tmrReloadTimer(); };
+    if (netDetect) {
+        netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
+            rotation.netDetectConnectionStatusChanged(connected);
+        };
+    }
+}
 
-void TfrMain::FormCreate(const std::string& exeDirectory) {
+TfrMain::~TfrMain() {
+    // The detector and a transfer still under way report to the rotation, which goes before
+    // the feed component does.
+    netDetect.reset();
+    RSSHandler.OnRSSLoaded = nullptr;
+    RSSHandler.OnRSSLoadError = nullptr;
+    RSSHandler.OnRSSParseError = nullptr;
+    RSSHandler.OnRSSNotRSSError = nullptr;
+    RSSHandler.OnHTTPError = nullptr;
+}
+
+void TfrMain::TickerView::SetTitle(const std::string& caption, const std::string& hint) {
+    form_.TitleCaption = caption;
+    form_.TitleHint = hint;
+    form_.view_.BarChanged();
+}
+
+void TfrMain::TickerView::SetTickerText(const std::string& text) {
+    form_.ticker_->SetText(text);
+    form_.view_.TickerTextChanged(text);
+}
+
+void TfrMain::TickerView::SetTickerHint(const std::string& hint) { form_.ticker_->SetHint(hint); }
+
+void TfrMain::TickerView::RestartReloadTimer() {
+    // Off and on again: the whole period runs from now.
+    form_.tmrReload.Enabled = false;
+    form_.tmrReload.Enabled = true;
+    form_.view_.ReloadTimerChanged(form_.tmrReload);
+}
+
+void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std::string>& arguments) {
     FCreating = true;
     InitializeAppearance();
-    FFirstRun = true;
+    rotation.FFirstRun = true;
     LayoutTicker();
-    FLoading = false;
+    rotation.FLoading = false;
     FConfigFile = exeDirectory + std::string(kConfigFileName);
     DefaultFeedsList.Clear();
     CustomFeedsList.Clear();
     FDefaultUrl = std::string(DefaultFeedUrls[1]);
     FDefaultReloadMinutes = 5;
     LoadSettings();
+    rotation.FeedMenu = BuildFeedMenuEntries(DefaultFeedsList, CustomFeedsList);
+    // Through a modem the system's configured proxy would dial or wait: go out directly.
+    RSSHandler.HTTPProxy().AccessType = view_.ModemConnection() ? atDirect : atPreconfig;
     FCreating = false;
-    // The feed load that ends start-up needs the feed component, which the window does not
-    // have yet; the ticker keeps its initial text.
+    if (!arguments.empty() && view_.FileExists(arguments.front())) {
+        // A feed file opened from the shell: shown as it is, no network request.
+        RSSHandler.LoadFromFile(arguments.front());
+        return;
+    }
+    rotation.ReloadFeed();
+}
+
+void TfrMain::FormShow() {
+    if (netDetect) netDetect->SetEnabled(true);
 }
 
 void TfrMain::InitializeAppearance() {
@@ -79,13 +141,13 @@ void TfrMain::LayoutTicker() {
 void TfrMain::LoadSettings() {
     const auto store = openStore_(FConfigFile);
     const TAppSettings s = tw::LoadSettings(*store, FDefaultUrl, FDefaultReloadMinutes, DefaultFeedsList, CustomFeedsList);
-    FFirstRun = s.FirstRun;
-    FFeedUrl = s.Url;
+    rotation.FFirstRun = s.FirstRun;
+    RSSHandler.HTTP().URL = s.Url;
     FLastConfigPage = s.LastConfigPage;
     tmrReload.Interval = s.ReloadInterval;
     view_.ReloadTimerChanged(tmrReload);
-    FMaxShowingItems = s.MaxShowingItems;
-    FAutoUrlJump = s.AutoUrlJump;
+    rotation.FMaxShowingItems = s.MaxShowingItems;
+    rotation.FAutoUrlJump = s.AutoUrlJump;
     TFont font = ticker_->Font();
     const TFont stored = TickerFontFrom(s.TickerFont);
     font.Name = stored.Name;
@@ -101,8 +163,8 @@ void TfrMain::LoadSettings() {
 bool TfrMain::SaveSettings() {
     TAppSettings s;
     s.LastConfigPage = FLastConfigPage;
-    s.MaxShowingItems = FMaxShowingItems;
-    s.AutoUrlJump = FAutoUrlJump;
+    s.MaxShowingItems = rotation.FMaxShowingItems;
+    s.AutoUrlJump = rotation.FAutoUrlJump;
     s.TickerFont = TickerFontOf(ticker_->Font());
     s.TickerSpeed = ticker_->Speed();
     const auto store = openStore_(FConfigFile);
@@ -111,7 +173,7 @@ bool TfrMain::SaveSettings() {
 
 bool TfrMain::SaveFeedState() {
     const auto store = openStore_(FConfigFile);
-    return tw::SaveFeedState(*store, FFeedUrl, tmrReload.Interval, CustomFeedsList);
+    return tw::SaveFeedState(*store, RSSHandler.HTTP().URL, tmrReload.Interval, CustomFeedsList);
 }
 
 void TfrMain::FormDestroy() {

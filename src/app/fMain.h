@@ -4,18 +4,22 @@
 // start-up, layout and shutdown steps; the platform side (fMain_win32.cpp) supplies the real
 // window through IMainView and routes its messages here.
 //
-// Parts of the bar that later work adds (feed component, menus, tray icon, application bar,
-// network detection, DDE) are not here yet; the start-up steps that address them are left out,
-// and the ticker keeps showing its initial text.
+// The feed component `RSSHandler`, the feed rotation and the network detector are wired in here;
+// parts that later work adds (drawn menus, tray icon, application bar, DDE) are not here yet.
+#include "app/FeedRotation.h"
+#include "app/FeedRotationFeed.h"
 #include "config/AppSettings.h"
 #include "config/ProfileStore.h"
 #include "config/uRSSLinkItem.h"
 #include "controls/ScrollingText.h"
+#include "desktop/NetDetect.h"
+#include "rss/pkRSSFeed.h"
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw {
 
@@ -26,6 +30,8 @@ inline constexpr std::string_view kTickerInitialText = "Loading RSS...";
 inline constexpr std::string_view kStartHint = "Click here to browse RSS Feeds easily";
 inline constexpr std::string_view kPrevItemHint = "Previous RSS item";
 inline constexpr std::string_view kNextItemHint = "Next RSS Item";
+inline constexpr std::string_view kFeedHTTPAgent = "Tidewire";
+inline constexpr std::uint32_t kFeedWaitTimeout = 5000;
 
 // Height of the bar while it is not yet an application desktop bar.
 inline constexpr int kBarHeight = 25;
@@ -68,6 +74,19 @@ public:
     virtual void BringToForeground() = 0;
     // Ends the program: destroys the window (which runs FormDestroy) and leaves the message loop.
     virtual void Terminate() = 0;
+
+    // The scrolling text changed: the window keeps it as the ticker window's text, which is
+    // what a screen reader (and an end-to-end test) reads as its name.
+    virtual void TickerTextChanged(const std::string& /*text*/) {}
+    // aniIcon over the start image while a feed loads.
+    virtual void StartLoadingAnimation() {}
+    virtual void StopLoadingAnimation() {}
+    // Opens a web address in the user's browser.
+    virtual void OpenLink(const std::string& /*url*/) {}
+    // Whether the system reports a modem connection (the feed then goes out directly).
+    virtual bool ModemConnection() const { return false; }
+    // Whether `path` (UTF-8) names an existing file.
+    virtual bool FileExists(const std::string& path) const;
 };
 
 // Opens the settings file at a full UTF-8 path.
@@ -77,13 +96,20 @@ class TfrMain {
 public:
     // `ticker` is the scrolling text made by the platform (a child of the real window), already
     // loaded from the form's settings by MakeTicker's caller; see ConfigureTickerFromForm.
-    TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore);
+    // `detector` is the network detector made with the window's components (its initial check
+    // is already under way); null leaves the bar without connection checks.
+    TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore,
+            std::unique_ptr<TNetDetect> detector = nullptr);
     ~TfrMain();
     TfrMain(const TfrMain&) = delete;
     TfrMain& operator=(const TfrMain&) = delete;
 
-    // The start-up steps; exeDirectory ends with its separator.
-    void FormCreate(const std::string& exeDirectory);
+    // The start-up steps; exeDirectory ends with its separator. `arguments` are the command-line
+    // arguments after the program's name (UTF-8): a first one naming an existing file is loaded
+    // as the feed instead of the current address.
+    void FormCreate(const std::string& exeDirectory, const std::vector<std::string>& arguments = {});
+    // The window has been shown: connectivity polling starts.
+    void FormShow();
     // Writes the feed state to the settings file and empties the lists. Runs once.
     void FormDestroy();
     // The system asks whether the session may end: the program closes (saving its state) and
@@ -104,17 +130,45 @@ public:
     TReloadTimer tmrReload;
     TFeedsList DefaultFeedsList;
     TFeedsList CustomFeedsList;
+    std::string TitleHint;  // lblTitle's hint: "Go to: " and the channel link
+    TpkRSSFeed RSSHandler;
+
+private:
+    // The window's controls as the feed rotation drives them.
+    class TickerView final : public ITickerView {
+    public:
+        explicit TickerView(TfrMain& form) : form_(form) {}
+        void SetTitle(const std::string& caption, const std::string& hint) override;
+        void SetTickerText(const std::string& text) override;
+        void SetTickerHint(const std::string& hint) override;
+        void StartLoadingAnimation() override { form_.view_.StartLoadingAnimation(); }
+        void StopLoadingAnimation() override { form_.view_.StopLoadingAnimation(); }
+        void LayoutTicker() override { form_.LayoutTicker(); }
+        void RestartReloadTimer() override;
+        void OpenLink(const std::string& url) override { form_.view_.OpenLink(url); }
+        // The balloon comes with the tray icon; until then the first run shows nothing.
+        void ShowWelcomeBalloon(const std::string&, const std::string&) override {}
+
+    private:
+        TfrMain& form_;
+    };
+    TRSSFeedTicker feedPort_{RSSHandler};
+    TickerView tickerView_{*this};
+
+public:
+    TFeedRotation rotation{tickerView_, feedPort_};
+    std::unique_ptr<TNetDetect> netDetect;  // last: it goes first, before what it reports to
 
     const std::string& ConfigFile() const { return FConfigFile; }
     const std::string& DefaultUrl() const { return FDefaultUrl; }
-    // The current feed address; the feed component will hold it once it exists.
-    const std::string& FeedUrl() const { return FFeedUrl; }
-    bool FirstRun() const { return FFirstRun; }
+    // The current feed address, held by the feed component.
+    const std::string& FeedUrl() { return RSSHandler.HTTP().URL; }
+    bool FirstRun() const { return rotation.FFirstRun; }
     bool Creating() const { return FCreating; }
-    bool Loading() const { return FLoading; }
+    bool Loading() const { return rotation.FLoading; }
     int LastConfigPage() const { return FLastConfigPage; }
-    int MaxShowingItems() const { return FMaxShowingItems; }
-    bool AutoUrlJump() const { return FAutoUrlJump; }
+    int MaxShowingItems() const { return rotation.FMaxShowingItems; }
+    bool AutoUrlJump() const { return rotation.FAutoUrlJump; }
 
     // Writes everything the configuration dialog sets (after its OK).
     bool SaveSettings();
@@ -131,12 +185,7 @@ private:
     std::string FConfigFile;
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;
-    std::string FFeedUrl;
     int FLastConfigPage = 0;
-    int FMaxShowingItems = 0;
-    bool FAutoUrlJump = false;
-    bool FLoading = false;
-    bool FFirstRun = true;
     bool FCreating = false;
     bool settingsLoaded_ = false;
     bool destroyed_ = false;

@@ -1,6 +1,7 @@
 // The real main window of the ticker bar: a borderless, topmost tool window across the top of
 // the work area. It draws the tiled background, the title and the pictures itself, holds the
 // scrolling text as a child window, and hands every event to TfrMain.
+#include "app/LoadingAnimation_win32.h"
 #include "app/fMain.h"
 #include "controls/GdiHandles_win32.h"
 #include "controls/PngImages.h"
@@ -8,10 +9,14 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+#include <wininet.h>
 #include <windowsx.h>
 
+#include <cstdlib>
 #include <exception>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -41,6 +46,31 @@ std::string ExecutableDirectory() {
         path.resize(path.size() * 2);  // a long path was cut
     }
     return Narrow(path.substr(0, path.find_last_of(L"\\/") + 1));
+}
+
+// The command-line arguments after the program's name, in UTF-8.
+std::vector<std::string> CommandLineArguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) return arguments;
+    for (int i = 1; i < count; ++i) arguments.push_back(Narrow(argv[i]));
+    LocalFree(argv);
+    return arguments;
+}
+
+// The connection detector with its address and period; end-to-end tests point it at loopback
+// and shorten the period through TIDEWIRE_NETDETECT_URL and TIDEWIRE_NETDETECT_INTERVAL (ms).
+std::unique_ptr<TNetDetect> MakeNetDetect() {
+    std::string url(kDefaultNetDetectUrl);
+    if (const char* value = std::getenv("TIDEWIRE_NETDETECT_URL"); value && *value) url = value;
+    auto detector = std::make_unique<TNetDetect>(MakeSystemNetDetectHost(), url);
+    if (const char* value = std::getenv("TIDEWIRE_NETDETECT_INTERVAL"); value && *value) {
+        char* end = nullptr;
+        const long ms = std::strtol(value, &end, 10);
+        if (end && *end == '\0' && ms > 0 && ms <= 3600000) detector->SetInterval(static_cast<int>(ms));
+    }
+    return detector;
 }
 
 RECT WorkArea() {
@@ -86,6 +116,21 @@ public:
     void Terminate() override {
         if (hwnd_) DestroyWindow(hwnd_);
     }
+    void TickerTextChanged(const std::string& text) override {
+        if (form_) SetWindowTextW(static_cast<HWND>(form_->lblTicker().Handle()), gdi::Widen(text).c_str());
+    }
+    void StartLoadingAnimation() override { aniIcon_.Start(); }
+    void StopLoadingAnimation() override { aniIcon_.Stop(); }
+    void OpenLink(const std::string& url) override { OpenLinkInBrowser(url); }
+    bool ModemConnection() const override {
+        DWORD flags = 0;
+        return InternetGetConnectedState(&flags, 0) && (flags & INTERNET_CONNECTION_MODEM) != 0;
+    }
+    bool FileExists(const std::string& path) const override {
+        if (path.empty()) return false;
+        const DWORD attributes = GetFileAttributesW(gdi::Widen(path).c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
 
     // TMainWindow
     void* Handle() const override { return hwnd_; }
@@ -97,6 +142,7 @@ private:
     void OnPaint();
     void OnTimer(UINT_PTR id);
     void OnDestroy();
+    void OnClick(int x, int y);
     bool OnSetCursor();
     void CreateHints();
     void UpdateHintRects();
@@ -112,6 +158,7 @@ private:
     TPngImageList pngTrayIcons_{16, 16};
     TPixelImage tilePicture_;
     TTile imgBckg_;  // windowless: painted by OnPaint under the title and pictures
+    TLoadingAnimation aniIcon_;  // a child window: goes with the main window
     std::unique_ptr<TfrMain> form_;
 };
 
@@ -144,14 +191,19 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     imgBckg_.SetBounds(0, 0, area.right - area.left, kBarHeight);
     CreateHints();
 
+    // Over the start image while a feed loads; without it the bar works, only unanimated.
+    aniIcon_.Create(hwnd_, 5, 1, instance_);
+
     auto ticker = CreateScrollingText(hwnd_, 69, 12, 596, 11);
     if (!ticker) return false;
     ConfigureTickerFromForm(*ticker);
+    SetWindowTextW(static_cast<HWND>(ticker->Handle()), gdi::Widen(ticker->Text()).c_str());
     ticker->OnMouseMove = [this](TScrollingText&, unsigned, int, int) {
         if (form_) form_->lblTickerMouseMove();
     };
-    form_ = std::make_unique<TfrMain>(*this, std::move(ticker), CreateSystemProfileStore);
-    form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory);
+    // Made with the window's components: its initial check runs while the form is created.
+    form_ = std::make_unique<TfrMain>(*this, std::move(ticker), CreateSystemProfileStore, MakeNetDetect());
+    form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
     return true;
 }
 
@@ -240,6 +292,21 @@ void MainWindow::OnPaint() {
     BitBlt(paint.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
 
+void MainWindow::OnClick(int x, int y) {
+    if (!form_) return;
+    const POINT p{x, y};
+    RECT title = RectOf(form_->lblTitle);
+    const RECT prev = RectOf(form_->imgPrevRssItem);
+    const RECT next = RectOf(form_->imgNextRssItem);
+    if (PtInRect(&prev, p)) {
+        form_->rotation.imgPrevRssItemClick();
+    } else if (PtInRect(&next, p)) {
+        form_->rotation.imgNextRssItemClick();
+    } else if (PtInRect(&title, p)) {
+        form_->rotation.lblTitleClick();
+    }
+}
+
 void MainWindow::OnTimer(UINT_PTR id) {
     if (id == kReloadTimerId && form_ && form_->tmrReload.OnTimer) form_->tmrReload.OnTimer();
 }
@@ -273,6 +340,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;  // OnPaint covers every pixel
         case WM_TIMER: OnTimer(wp); return 0;
+        case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
         case WM_SETCURSOR:
             if (LOWORD(lp) == HTCLIENT && OnSetCursor()) return TRUE;
             break;
@@ -318,6 +386,7 @@ std::unique_ptr<TMainWindow> TMainWindow::Create(void* instance, const std::stri
         return nullptr;
     }
     window->Show();
+    if (TfrMain* form = window->Form()) form->FormShow();
     return window;
 }
 
