@@ -11,6 +11,14 @@
 namespace tw::test {
 namespace {
 
+// Natively every transfer fails inside the call; on Windows it runs on its own thread and its
+// result waits for a message loop that these tests never run.
+#ifdef _WIN32
+constexpr bool kFirstLoadStillRunning = true;
+#else
+constexpr bool kFirstLoadStillRunning = false;
+#endif
+
 class FakeView final : public IMainView {
 public:
     int workAreaWidth = 1024;
@@ -56,22 +64,28 @@ TEST_F(MainWindow, StartsWithDefaultsWhenThereIsNoSettingsFile) {
     EXPECT_EQ(form->ConfigFile(), Dir() + "app.config");
     EXPECT_EQ(form->FeedUrl(), DefaultFeedUrls[1]);
     EXPECT_EQ(form->DefaultUrl(), DefaultFeedUrls[1]);
-    EXPECT_FALSE(form->FirstRun()) << "the first finished load had the welcome balloon's turn";
     EXPECT_FALSE(form->Creating());
-    EXPECT_FALSE(form->Loading());
+    // Start-up ends with a load of the current address.
+    EXPECT_EQ(form->Loading(), kFirstLoadStillRunning);
+    if (kFirstLoadStillRunning) {
+        EXPECT_TRUE(form->FirstRun()) << "no load has finished yet";
+        EXPECT_EQ(form->TitleCaption, "Tidewire 1.1");
+        EXPECT_EQ(form->lblTicker().Text(), "Loading RSS...");
+    } else {
+        EXPECT_FALSE(form->FirstRun()) << "the first finished load had the welcome balloon's turn";
+        EXPECT_EQ(form->TitleCaption, "N/A");
+        EXPECT_EQ(form->lblTicker().Text(), kNoItemsText);
+    }
     EXPECT_EQ(form->DefaultFeedsList.Count(), 14u);
     EXPECT_TRUE(form->CustomFeedsList.Empty());
     EXPECT_EQ(form->tmrReload.Interval, 300000);
     EXPECT_TRUE(form->tmrReload.Enabled);
     ASSERT_FALSE(view.timers.empty());
     EXPECT_EQ(view.timers.back().Interval, 300000);
-    // Start-up ends with a load of the current address, which natively fails inside the call.
-    EXPECT_EQ(form->TitleCaption, "N/A");
 
     TScrollingText& ticker = form->lblTicker();
     EXPECT_EQ(ticker.Speed(), 25);
     EXPECT_EQ(ticker.PixelJump, 1);
-    EXPECT_EQ(ticker.Text(), kNoItemsText);
     EXPECT_TRUE(ticker.Visible());
     EXPECT_TRUE(ticker.Enabled());
     EXPECT_TRUE(ticker.ShowHint());
@@ -85,7 +99,9 @@ TEST_F(MainWindow, StartsWithDefaultsWhenThereIsNoSettingsFile) {
 TEST_F(MainWindow, LayoutTickerPlacesArrowsAndTickerAlongTheBar) {
     auto form = Make();
     form->FormCreate(Dir());
-    const int title = 3 * view.pixelsPerChar;  // "N/A": the first load fails natively
+    // "N/A" once the first load has failed (natively, inside the call), else "Tidewire 1.1".
+    const int title = int(form->TitleCaption.size()) * view.pixelsPerChar;
+    EXPECT_EQ(form->TitleCaption, kFirstLoadStillRunning ? "Tidewire 1.1" : "N/A");
     EXPECT_EQ(form->imgStart.Left, 5);
     EXPECT_EQ(form->imgStart.Top, 1);
     EXPECT_EQ(form->lblTitle.Width, title);

@@ -1,0 +1,65 @@
+// The main window's network loads, natively: there every transfer fails inside the call, so the
+// first load that ends start-up, the reload timer and a returning connection end at once.
+#include "app/WiredMainWindow.h"
+
+namespace tw::test {
+namespace {
+
+TEST_F(WiredMainWindow, StartUpEndsWithALoadOfTheCurrentAddress) {
+    WriteConfig("[Global]\r\nUrl=http://127.0.0.1:1/feed.xml\r\nMax_Showing_Items=2\r\nAuto_Url_Jump=1\r\n");
+    auto form = Make();
+    form->FormCreate(Dir());
+    // Natively no transfer reaches a network: the load fails inside the call and the bar shows
+    // the failure state instead of staying "loading".
+    EXPECT_EQ(form->FeedUrl(), "http://127.0.0.1:1/feed.xml");
+    EXPECT_FALSE(form->Loading());
+    EXPECT_EQ(view.animationStarts, 1);
+    EXPECT_EQ(view.animationStops, 1);
+    EXPECT_EQ(form->TitleCaption, "N/A");
+    EXPECT_EQ(form->lblTicker().Text(), kNoItemsText);
+    ASSERT_FALSE(view.tickerTexts.empty());
+    EXPECT_EQ(view.tickerTexts.back(), kNoItemsText);
+    // The settings reach the rotation.
+    EXPECT_EQ(form->rotation.FMaxShowingItems, 2);
+    EXPECT_TRUE(form->rotation.FAutoUrlJump);
+    EXPECT_EQ(form->MaxShowingItems(), 2);
+    EXPECT_FALSE(form->rotation.FeedMenu.empty());
+}
+
+TEST_F(WiredMainWindow, ACommandLineArgumentThatIsNoFileLoadsTheCurrentAddress) {
+    for (const std::string& argument : {std::string("/no/such/file.rss"), Dir(), std::string()}) {
+        RecordingView fresh;
+        view = fresh;
+        auto form = Make();
+        form->FormCreate(Dir(), {argument});
+        EXPECT_EQ(view.animationStarts, 1) << argument;
+        EXPECT_EQ(form->TitleCaption, "N/A") << argument;
+    }
+}
+
+TEST_F(WiredMainWindow, TheReloadTimerReloadsTheFeed) {
+    auto form = Make();
+    form->FormCreate(Dir(), {FeedFile()});
+    ASSERT_TRUE(form->tmrReload.OnTimer);
+    form->tmrReload.OnTimer();
+    EXPECT_EQ(view.animationStarts, 1);
+    EXPECT_EQ(form->TitleCaption, "N/A");  // the default address cannot be reached natively
+}
+
+TEST_F(WiredMainWindow, AReturningConnectionReloadsAFailedFeed) {
+    auto form = Make();
+    form->FormCreate(Dir());
+    form->FormShow();
+    TNetDetect& detector = *form->netDetect;
+    detector.CheckDone(hostLog.checks[0], false);  // initial: offline
+    const int starts = view.animationStarts;
+    const std::size_t timerChanges = view.timers.size();
+    detector.Tick();
+    detector.CheckDone(detector.LastCheckId(), true);  // back
+    EXPECT_EQ(view.animationStarts, starts + 1) << "the failed feed was not reloaded";
+    ASSERT_GT(view.timers.size(), timerChanges);
+    EXPECT_TRUE(view.timers.back().Enabled) << "the reload timer's period starts again";
+}
+
+}  // namespace
+}  // namespace tw::test
