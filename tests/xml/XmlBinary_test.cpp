@@ -5,26 +5,12 @@
 
 #include "support/TestPaths.h"
 #include "xml/XmlDom.h"
+#include "xml/XmlTestKit.h"
 
 namespace tw {
 namespace {
 
-std::u16string AttrNameOf(int i) {
-    std::u16string s = u"a";
-    s += XmlFromUtf8(std::to_string(i));
-    return s;
-}
-
-std::string U8(std::u16string_view s) { return XmlToUtf8(s); }
-
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const EXmlError& e) {
-        return U8(e.Message());
-    }
-    return "(no error)";
-}
+using namespace xmltest;
 
 XmlPtr<TXmlDocument> Sample() {
     XmlPtr<TXmlNameTable> table(new TXmlNameTable());

@@ -2,32 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "xml/XmlDom.h"
+#include "xml/XmlTestKit.h"
 
 namespace tw {
 namespace {
 
-std::u16string AttrNameOf(int i) {
-    std::u16string s = u"a";
-    s += XmlFromUtf8(std::to_string(i));
-    return s;
-}
-
-std::string U8(std::u16string_view s) { return XmlToUtf8(s); }
-
-template <class F> std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const EXmlError& e) {
-        return U8(e.Message());
-    }
-    return "(no error)";
-}
-
-XmlPtr<TXmlDocument> Parse(std::u16string_view text) {
-    auto doc = CreateXmlDocument();
-    doc->LoadXML(text);
-    return doc;
-}
+using namespace xmltest;
 
 TEST(TXmlNameTable, InternsTheFiveNamesFirst) {
     XmlPtr<TXmlNameTable> t(new TXmlNameTable(4096));

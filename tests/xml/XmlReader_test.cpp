@@ -5,16 +5,12 @@
 #include <string>
 
 #include "xml/XmlDom.h"
+#include "xml/XmlTestKit.h"
 
 namespace tw {
 namespace {
 
-XmlPtr<TXmlDocument> Parse(std::u16string_view text, bool preserve = false) {
-    auto doc = CreateXmlDocument();
-    doc->SetPreserveWhiteSpace(preserve);
-    doc->LoadXML(text);
-    return doc;
-}
+using namespace xmltest;
 
 std::u16string ErrorOf(std::u16string_view text) {
     auto doc = CreateXmlDocument();
@@ -25,8 +21,6 @@ std::u16string ErrorOf(std::u16string_view text) {
     }
     return u"(no error)";
 }
-
-std::string U8(std::u16string_view s) { return XmlToUtf8(s); }
 
 struct ErrorCase {
     const char16_t* input;

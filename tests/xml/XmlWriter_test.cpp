@@ -6,18 +6,12 @@
 
 #include "support/TestPaths.h"
 #include "xml/XmlDom.h"
+#include "xml/XmlTestKit.h"
 
 namespace tw {
 namespace {
 
-std::string U8(std::u16string_view s) { return XmlToUtf8(s); }
-
-XmlPtr<TXmlDocument> Parse(std::u16string_view text, bool preserve = false) {
-    auto doc = CreateXmlDocument();
-    doc->SetPreserveWhiteSpace(preserve);
-    doc->LoadXML(text);
-    return doc;
-}
+using namespace xmltest;
 
 TEST(XmlWriter, EscapesTextAndAttributes) {
     auto doc = CreateXmlDocument("r");
