@@ -20,7 +20,7 @@ std::string ReadSourceFile(std::string_view relative) {
 }
 
 // Encodes raw sample rows with libpng's writer, so every colour type and depth can be fed in.
-struct PngSpec {
+struct PngLayout {
     int width = 0, height = 0, bitDepth = 8, colorType = PNG_COLOR_TYPE_RGBA;
     bool interlaced = false;
     std::vector<std::vector<png_byte>> rows;  // packed samples as the format lays them out
@@ -34,7 +34,7 @@ void WriteToString(png_structp png, png_bytep data, png_size_t length) {
     static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
 }
 
-std::string Encode(PngSpec spec) {
+std::string Encode(PngLayout layout) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -44,18 +44,18 @@ std::string Encode(PngSpec spec) {
         return {};
     }
     png_set_write_fn(png, &out, WriteToString, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colorType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
-    if (!spec.trnsAlpha.empty())
-        png_set_tRNS(png, info, spec.trnsAlpha.data(), static_cast<int>(spec.trnsAlpha.size()), nullptr);
+    if (!layout.palette.empty()) png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
+    if (!layout.trnsAlpha.empty())
+        png_set_tRNS(png, info, layout.trnsAlpha.data(), static_cast<int>(layout.trnsAlpha.size()), nullptr);
     png_color_16 grayKey{};
-    grayKey.gray = spec.grayTrnsValue;
-    if (spec.grayTrns) png_set_tRNS(png, info, nullptr, 0, &grayKey);
+    grayKey.gray = layout.grayTrnsValue;
+    if (layout.grayTrns) png_set_tRNS(png, info, nullptr, 0, &grayKey);
     png_write_info(png, info);
     std::vector<png_bytep> rows;
-    for (auto& r : spec.rows) rows.push_back(r.data());
+    for (auto& r : layout.rows) rows.push_back(r.data());
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -65,43 +65,43 @@ std::string Encode(PngSpec spec) {
 TEST(DecodePng, EveryColourTypeBecomesBgraPixels) {
     struct Case {
         const char* name;
-        PngSpec spec;
+        PngLayout layout;
         std::vector<std::uint32_t> pixels;  // 0xAARRGGBB, row by row
     };
     std::vector<Case> cases;
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2; s.height = 1; s.colorType = PNG_COLOR_TYPE_RGBA;
         s.rows = {{0x11, 0x22, 0x33, 0x44, 0xAA, 0xBB, 0xCC, 0xFF}};
         cases.push_back({"rgba8", s, {0x44112233, 0xFFAABBCC}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2; s.height = 1; s.colorType = PNG_COLOR_TYPE_RGB;
         s.rows = {{0x11, 0x22, 0x33, 0xAA, 0xBB, 0xCC}};
         cases.push_back({"rgb8 gets opaque alpha", s, {0xFF112233, 0xFFAABBCC}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 1; s.height = 2; s.colorType = PNG_COLOR_TYPE_RGB; s.bitDepth = 16;
         s.rows = {{0x12, 0x00, 0x34, 0xFF, 0x56, 0x80}, {0xFF, 0xFF, 0x00, 0x00, 0x00, 0x01}};  // big-endian
         cases.push_back({"rgb16 reduced to 8", s, {0xFF123456, 0xFFFF0000}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 8; s.height = 1; s.colorType = PNG_COLOR_TYPE_GRAY; s.bitDepth = 1;
         s.rows = {{0xA5}};  // 1010 0101
         cases.push_back({"gray1", s, {0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF, 0xFF000000, 0xFF000000, 0xFFFFFFFF,
                                       0xFF000000, 0xFFFFFFFF}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2; s.height = 1; s.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
         s.rows = {{0x40, 0x80, 0xC0, 0x00}};
         cases.push_back({"gray+alpha", s, {0x80404040, 0x00C0C0C0}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 4; s.height = 1; s.colorType = PNG_COLOR_TYPE_PALETTE; s.bitDepth = 2;
         s.palette = {{0xFF, 0x00, 0x00}, {0x00, 0xFF, 0x00}, {0x00, 0x00, 0xFF}, {0x10, 0x20, 0x30}};
         s.trnsAlpha = {0x00, 0x80};
@@ -109,13 +109,13 @@ TEST(DecodePng, EveryColourTypeBecomesBgraPixels) {
         cases.push_back({"palette2 with tRNS", s, {0x00FF0000, 0x8000FF00, 0xFF0000FF, 0xFF102030}});
     }
     {
-        PngSpec s;
+        PngLayout s;
         s.width = 2; s.height = 1; s.colorType = PNG_COLOR_TYPE_GRAY; s.grayTrns = true; s.grayTrnsValue = 0x20;
         s.rows = {{0x20, 0x21}};
         cases.push_back({"gray with a transparent value", s, {0x00202020, 0xFF212121}});
     }
     {
-        PngSpec s;  // 9 x 9 Adam7: every pass carries pixels
+        PngLayout s;  // 9 x 9 Adam7: every pass carries pixels
         s.width = 9; s.height = 9; s.colorType = PNG_COLOR_TYPE_RGB; s.interlaced = true;
         std::vector<std::uint32_t> expected;
         for (int y = 0; y < 9; ++y) {
@@ -132,10 +132,10 @@ TEST(DecodePng, EveryColourTypeBecomesBgraPixels) {
         SCOPED_TRACE(c.name);
         TPixelImage image;
         std::string error;
-        ASSERT_TRUE(DecodePng(Encode(c.spec), image, &error)) << error;
-        ASSERT_EQ(image.Width(), c.spec.width);
-        ASSERT_EQ(image.Height(), c.spec.height);
-        for (int i = 0; i < c.spec.width * c.spec.height; ++i)
+        ASSERT_TRUE(DecodePng(Encode(c.layout), image, &error)) << error;
+        ASSERT_EQ(image.Width(), c.layout.width);
+        ASSERT_EQ(image.Height(), c.layout.height);
+        for (int i = 0; i < c.layout.width * c.layout.height; ++i)
             EXPECT_EQ(image.Data()[i], c.pixels[static_cast<std::size_t>(i)]) << std::hex << "pixel " << std::dec << i;
     }
 }
@@ -163,7 +163,7 @@ std::string Ihdr(std::uint32_t w, std::uint32_t h) {
 
 TEST(DecodePng, BrokenDataFailsCleanly) {
     const std::string sig("\x89PNG\r\n\x1a\n", 8);
-    PngSpec s;
+    PngLayout s;
     s.width = 4; s.height = 4; s.colorType = PNG_COLOR_TYPE_RGB;
     s.rows.assign(4, std::vector<png_byte>(12, 0x55));
     const std::string good = Encode(s);

@@ -49,17 +49,17 @@ std::string Phrase(int status) {
 bool ParseRange(std::string_view value, long long& first, long long& last) {
     std::string v = Trim(value);
     if (v.size() < 6 || !EqualNoCase(std::string_view(v).substr(0, 6), "bytes=")) return false;
-    std::string spec = v.substr(6);
-    auto dash = spec.find('-');
+    std::string bounds = v.substr(6);
+    auto dash = bounds.find('-');
     if (dash == std::string::npos || dash == 0) return false;
     char* end = nullptr;
-    first = std::strtoll(spec.c_str(), &end, 10);
-    if (end != spec.c_str() + dash || first < 0) return false;
-    if (dash + 1 == spec.size()) {
+    first = std::strtoll(bounds.c_str(), &end, 10);
+    if (end != bounds.c_str() + dash || first < 0) return false;
+    if (dash + 1 == bounds.size()) {
         last = -1;
         return true;
     }
-    last = std::strtoll(spec.c_str() + dash + 1, &end, 10);
+    last = std::strtoll(bounds.c_str() + dash + 1, &end, 10);
     return *end == '\0' && last >= first;
 }
 
