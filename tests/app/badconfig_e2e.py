@@ -9,7 +9,6 @@ its flag, and "Reload_Time" at the default 5 rather than -5.
 
 Run by ctest in the Windows build, inside scripts/with-wine.sh, like ticker_e2e.py.
 """
-import argparse
 import os
 import subprocess
 import sys
@@ -70,14 +69,9 @@ def read_config_lines(path):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--work", required=True)
-    args = parser.parse_args()
-    for var in ("DISPLAY", "WINEPREFIX"):
-        if not os.environ.get(var):
-            print("run inside scripts/with-wine.sh: %s is not set" % var)
-            return 2
+    args = e2e.parse_args()
+    if args is None:
+        return 2
     exe = e2e.prepare(os.path.abspath(args.exe), os.path.abspath(args.work))
     config_path = os.path.join(os.path.dirname(exe), "app.config")
     with open(config_path, "wb") as f:

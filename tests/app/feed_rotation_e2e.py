@@ -20,29 +20,19 @@ Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 feed_rotation_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
 Python standard library only.
 """
-import argparse
 import http.server
 import os
-import shutil
 import subprocess
 import sys
 import threading
 import time
 
-WINE = "/usr/lib/wine/wine64"
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import WINE, check, failures, parse_args, prepare, stop  # noqa: E402,F401
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 FAILED_TEXT = "Cannot retrieve feeds from the current address for this time!"
 LOADING_TEXT = "Loading RSS..."
-
-failures = []
-
-
-def check(condition, message):
-    print(("ok    " if condition else "FAIL  ") + message, flush=True)
-    if not condition:
-        failures.append(message)
-    return condition
-
 
 def rss(name, titles):
     items = "".join("<item><title>%s</title><link>http://127.0.0.1/%s/%d</link>"
@@ -167,15 +157,6 @@ def write_config(work, server, url, auto_jump):
         f.write("\n".join(lines) + "\n")
 
 
-def prepare(exe, work):
-    if os.path.isdir(work):
-        shutil.rmtree(work)
-    os.makedirs(work)
-    target = os.path.join(work, "Tidewire.exe")
-    shutil.copy2(exe, target)
-    return target
-
-
 def start(exe, server, args=()):
     env = dict(os.environ)
     env["TIDEWIRE_NETDETECT_URL"] = server.url("/check")
@@ -190,16 +171,6 @@ def start(exe, server, args=()):
                 break
         time.sleep(0.1)
     return process
-
-
-def stop(process):
-    subprocess.run([WINE, "taskkill", "/IM", "Tidewire.exe"], capture_output=True, timeout=60)
-    try:
-        return process.wait(timeout=30)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-        return None
 
 
 def screenshot(path):
@@ -299,14 +270,9 @@ def file_argument(exe, work, probe, server):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--work", required=True)
-    args = parser.parse_args()
-    for var in ("DISPLAY", "WINEPREFIX"):
-        if not os.environ.get(var):
-            print("run inside scripts/with-wine.sh: %s is not set" % var)
-            return 2
+    args = parse_args()
+    if args is None:
+        return 2
     work = os.path.abspath(args.work)
     exe = prepare(os.path.abspath(args.exe), work)
     probe = build_probe(work)

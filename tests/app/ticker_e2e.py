@@ -11,17 +11,17 @@ Run by ctest in the Windows build, inside scripts/with-wine.sh (DISPLAY and WINE
     python3 ticker_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
 Python standard library only; screenshots through xwd and convert.
 """
-import argparse
 import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
 import time
 import zlib
 
-WINE = "/usr/lib/wine/wine64"
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_support import WINE, check, failures, parse_args, prepare, stop  # noqa: E402,F401
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BAR_HEIGHT = 25
 # Rows of the 3 x 25 tile that have exact colours: the top, the darkest, the three bottom rows.
@@ -36,16 +36,6 @@ SAVE_SETTINGS_ONLY = {
     "default urls": {"disabled"},
     "custom urls": {"disabled"},
 }
-
-failures = []
-
-
-def check(condition, message):
-    print(("ok    " if condition else "FAIL  ") + message, flush=True)
-    if not condition:
-        failures.append(message)
-    return condition
-
 
 # ---- pictures -----------------------------------------------------------------------------
 
@@ -168,27 +158,8 @@ def builtin_default_url(index):
     return re.findall(r'"(http://[^"]*)"', block)[index]
 
 
-def prepare(exe, work):
-    if os.path.isdir(work):
-        shutil.rmtree(work)
-    os.makedirs(work)
-    target = os.path.join(work, "Tidewire.exe")
-    shutil.copy2(exe, target)
-    return target
-
-
 def bar_is_up(shot):
     return all(close(shot.at(x, 0), TILE_ROWS[0]) for x in range(0, shot.width, 7))
-
-
-def stop(process):
-    subprocess.run([WINE, "taskkill", "/IM", "Tidewire.exe"], capture_output=True, timeout=60)
-    try:
-        return process.wait(timeout=30)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-        return None
 
 
 def read_config(path):
@@ -313,14 +284,9 @@ def check_config(work):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--work", required=True)
-    args = parser.parse_args()
-    for var in ("DISPLAY", "WINEPREFIX"):
-        if not os.environ.get(var):
-            print("run inside scripts/with-wine.sh: %s is not set" % var)
-            return 2
+    args = parse_args()
+    if args is None:
+        return 2
     exe = prepare(os.path.abspath(args.exe), os.path.abspath(args.work))
     started = time.time()
     process = subprocess.Popen([WINE, exe], cwd=os.path.dirname(exe))
