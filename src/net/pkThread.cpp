@@ -184,4 +184,18 @@ bool TpkCustomThread::StopRequested() const {
     return t == nullptr || t->Terminated() || t->Abandoned();
 }
 
+// Runs the pending handler on the calling (main) thread unless its owner is being destroyed;
+// an exception is kept for the worker to decide about.
+void TpkEventThread::DeliverSynchronized() {
+    if (pending_ == nullptr) return;
+    if (owner_.IsDestroying() || (owner_.Owner() != nullptr && owner_.Owner()->IsDestroying())) return;
+    delivering_ = true;
+    try {
+        (*pending_)();
+    } catch (...) {
+        pendingError_ = std::current_exception();  // kept for the worker to decide about
+    }
+    delivering_ = false;
+}
+
 }  // namespace tw

@@ -45,18 +45,6 @@ void TpkEventThread::Synchronize(const std::function<void()>& handler) {
     if (error && !owner_.HandleExceptions) std::rethrow_exception(error);
 }
 
-void TpkEventThread::DeliverSynchronized() {
-    if (pending_ == nullptr) return;
-    if (owner_.IsDestroying() || (owner_.Owner() != nullptr && owner_.Owner()->IsDestroying())) return;
-    delivering_ = true;
-    try {
-        (*pending_)();
-    } catch (...) {
-        pendingError_ = std::current_exception();
-    }
-    delivering_ = false;
-}
-
 bool TpkCustomThread::WaitForWorker() { return true; }  // the inline work has already ended
 
 }  // namespace tw

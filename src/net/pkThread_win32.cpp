@@ -174,18 +174,6 @@ void TpkEventThread::Synchronize(const std::function<void()>& handler) {
     if (error && !owner_.HandleExceptions) std::rethrow_exception(error);
 }
 
-void TpkEventThread::DeliverSynchronized() {
-    if (pending_ == nullptr) return;
-    if (owner_.IsDestroying() || (owner_.Owner() != nullptr && owner_.Owner()->IsDestroying())) return;
-    delivering_ = true;
-    try {
-        (*pending_)();
-    } catch (...) {
-        pendingError_ = std::current_exception();  // kept for the worker to decide about
-    }
-    delivering_ = false;
-}
-
 bool TpkCustomThread::WaitForWorker() {
     TpkEventThread* waited = thread_.get();
     for (;;) {
