@@ -132,7 +132,7 @@ function(tw_add_area_tests area)
     if(WIN32)
       # One ctest entry per executable: each Wine start costs more than a native one.
       add_test(NAME ${area}_win32 COMMAND ${exe} --gtest_color=no)
-      set_tests_properties(${area}_win32 PROPERTIES TIMEOUT 600)
+      set_tests_properties(${area}_win32 PROPERTIES TIMEOUT 300)
     else()
       include(GoogleTest)
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)

@@ -51,6 +51,10 @@ make_prefix() {
   cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
   # Without a window manager, hiding an activated window stalls ~2 s unless Wine manages none.
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  # A crash would start the debugger, which waits forever with nobody to talk to; a debugger
+  # that exits at once lets the crashed program end with its exception code instead.
+  "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ \
+    /d 'cmd /c exit 1' /f >/dev/null 2>&1
   "$wineserver" -w
 }
 

@@ -78,7 +78,10 @@ TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi
 
 TpkCustomHTTP::~TpkCustomHTTP() {
     Destroying();
-    thread_.reset();  // a running worker is killed; handlers are skipped from here on
+    // The worker reaches this component's members until it ends, thread_ included, so it ends
+    // while they are all still there; handlers are skipped from here on.
+    thread_->EndWorker();
+    thread_.reset();
     CloseHandles();
     CleanUp();
 }

@@ -92,13 +92,19 @@ TpkCustomThread::TpkCustomThread(TpkComponent* owner) : TpkComponent(owner) {
 
 TpkCustomThread::~TpkCustomThread() {
     Destroying();
-    if (thread_ && thread_->Running() && !thread_->Delivering()) thread_->Kill();
-    if (thread_ && thread_->Delivering()) {
-        // Destroyed from inside one of its own handlers: the worker ends when the handler returns.
-        thread_->Abandon();
-    }
+    EndWorker();
     thread_.reset();
     ReleaseRetired(true);
+}
+
+void TpkCustomThread::EndWorker() {
+    if (!thread_) return;
+    if (thread_->Delivering()) {
+        // Called from inside one of its own handlers: the worker ends when the handler returns.
+        thread_->Abandon();
+    } else if (thread_->Running()) {
+        thread_->Kill();
+    }
 }
 
 void TpkCustomThread::Loaded() {

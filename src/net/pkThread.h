@@ -113,6 +113,9 @@ public:
     // From the worker: `handler` on the main thread; nothing while the owner is being destroyed.
     void Synchronize(const std::function<void()>& handler);
     void Suspend();
+    // Before the work's own state goes: kills a running worker and returns when it has ended
+    // (from inside one of its handlers, gives it up instead, to end when the handler returns).
+    void EndWorker();
     // For the work: whether the thread object it runs on was asked to stop (or given up).
     bool StopRequested() const;
 

@@ -280,5 +280,26 @@ TEST_F(HttpHostileTest, DestroyingTheComponentDuringATransfer) {
     ExpectStillWorks();
 }
 
+// A worker whose call returns while the component is being destroyed goes on to look for a stop
+// request; that must find the component's parts still there.
+TEST_F(HttpHostileTest, DestroyingTheComponentAsItsWorkerWakes) {
+    for (int delayMs : {20, 60, 120, 200}) {
+        HttpRoute slow = HttpRoute::Ok(std::string(64, 's'));
+        slow.delayMs = delayMs;
+        server.Set("/slow", slow);
+        auto* doomed = new TpkCustomHTTP();
+        HttpEventLog own;
+        own.Attach(*doomed);
+        doomed->URL = server.Url("/slow");
+        const std::size_t seen = server.Requests().size();
+        ASSERT_TRUE(doomed->Get(false));
+        ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() > seen; }, 5000)) << delayMs;
+        delete doomed;
+        PumpUntil([] { return false; }, 50);
+        EXPECT_TRUE(own.events.empty()) << delayMs;
+    }
+    ExpectStillWorks();
+}
+
 }  // namespace
 }  // namespace tw::test
