@@ -17,6 +17,8 @@ import subprocess
 import sys
 import time
 
+from wine_processes import processes
+
 WINE = "/usr/lib/wine/wine64"
 TICKS = os.sysconf("SC_CLK_TCK")
 
@@ -27,20 +29,6 @@ def cpu_seconds(pid):
     except OSError:
         return None
     return (int(fields[11]) + int(fields[12])) / float(TICKS)  # utime + stime
-
-
-def processes():
-    """(pid, argv, WINEPREFIX) of every process that can be read."""
-    for name in os.listdir("/proc"):
-        if not name.isdigit():
-            continue
-        try:
-            argv = open("/proc/%s/cmdline" % name, "rb").read().split(b"\0")
-            environ = open("/proc/%s/environ" % name, "rb").read().split(b"\0")
-        except OSError:
-            continue
-        prefix = next((e[len(b"WINEPREFIX="):].decode() for e in environ if e.startswith(b"WINEPREFIX=")), None)
-        yield int(name), [a.decode("utf-8", "replace") for a in argv if a], prefix
 
 
 def classify(display):

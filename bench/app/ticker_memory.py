@@ -22,6 +22,8 @@ import sys
 import threading
 import time
 
+from wine_processes import find_program
+
 WINE = "/usr/lib/wine/wine64"
 
 
@@ -50,20 +52,6 @@ def memory(pid):
     except OSError:
         return None
     return fields
-
-
-def find_program(prefix):
-    for name in os.listdir("/proc"):
-        if not name.isdigit():
-            continue
-        try:
-            argv = open("/proc/%s/cmdline" % name, "rb").read().split(b"\0")
-            environ = open("/proc/%s/environ" % name, "rb").read().split(b"\0")
-        except OSError:
-            continue
-        if argv and argv[0].endswith(b"Tidewire.exe") and ("WINEPREFIX=" + prefix).encode() in environ:
-            return int(name)
-    return None
 
 
 def main():

@@ -163,14 +163,7 @@ private:
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIconW(instance_, L"MAINICON");
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!gdi::RegisterWindowClass(kClassName, WndProc, 0, LoadIconW(instance_, L"MAINICON"))) return false;
 
     // Until the bar docks as an application desktop bar, it lies along the top of the work area.
     // A tool window gets no taskbar button.

@@ -1,6 +1,7 @@
 // The scrolling text as a child window: GDI text measuring and rendering into the strip, the
 // tick timer, and the one copy of each composed frame to the screen.
 #include "controls/GdiHandles_win32.h"
+#include "controls/MouseInput_win32.h"
 #include "controls/ScrollingText.h"
 
 #include <windowsx.h>
@@ -54,29 +55,10 @@ private:
     bool handCursor_ = false;
 };
 
-unsigned ShiftState(WPARAM wp) {
-    unsigned s = 0;
-    if (wp & MK_SHIFT) s |= ssShift;
-    if (wp & MK_CONTROL) s |= ssCtrl;
-    if (wp & MK_LBUTTON) s |= ssLeft;
-    if (wp & MK_RBUTTON) s |= ssRight;
-    if (wp & MK_MBUTTON) s |= ssMiddle;
-    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
-    return s;
-}
-
 }  // namespace
 
 static bool RegisterClassOnce() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = &ScrollingTextWindow::WndProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool registered = gdi::RegisterWindowClass(kClassName, &ScrollingTextWindow::WndProc);
     return registered;
 }
 
@@ -134,17 +116,17 @@ LRESULT ScrollingTextWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ERASEBKGND: return 1;  // every pixel comes from the frame
         case WM_LBUTTONDOWN:
             SetCapture(hwnd_);
-            owner_->MouseDown(mbLeft, ShiftState(wp), x, y);
+            owner_->MouseDown(mbLeft, MouseShiftState(wp), x, y);
             return 0;
         case WM_LBUTTONUP:
             if (GetCapture() == hwnd_) ReleaseCapture();
-            owner_->MouseUp(mbLeft, ShiftState(wp), x, y);
+            owner_->MouseUp(mbLeft, MouseShiftState(wp), x, y);
             return 0;
-        case WM_RBUTTONDOWN: owner_->MouseDown(mbRight, ShiftState(wp), x, y); return 0;
-        case WM_RBUTTONUP: owner_->MouseUp(mbRight, ShiftState(wp), x, y); return 0;
-        case WM_MBUTTONDOWN: owner_->MouseDown(mbMiddle, ShiftState(wp), x, y); return 0;
-        case WM_MBUTTONUP: owner_->MouseUp(mbMiddle, ShiftState(wp), x, y); return 0;
-        case WM_MOUSEMOVE: owner_->MouseMove(ShiftState(wp), x, y); return 0;
+        case WM_RBUTTONDOWN: owner_->MouseDown(mbRight, MouseShiftState(wp), x, y); return 0;
+        case WM_RBUTTONUP: owner_->MouseUp(mbRight, MouseShiftState(wp), x, y); return 0;
+        case WM_MBUTTONDOWN: owner_->MouseDown(mbMiddle, MouseShiftState(wp), x, y); return 0;
+        case WM_MBUTTONUP: owner_->MouseUp(mbMiddle, MouseShiftState(wp), x, y); return 0;
+        case WM_MOUSEMOVE: owner_->MouseMove(MouseShiftState(wp), x, y); return 0;
         case WM_SETCURSOR:
             if (handCursor_ && LOWORD(lp) == HTCLIENT) {
                 SetCursor(LoadCursorW(nullptr, IDC_HAND));

@@ -1,6 +1,7 @@
 // The tiled background as a child window at the bottom of its siblings, or painted by the
 // parent onto its own surface (PaintTo).
 #include "controls/GdiHandles_win32.h"
+#include "controls/MouseInput_win32.h"
 #include "controls/Tile.h"
 
 #include <windowsx.h>
@@ -25,16 +26,6 @@ void PaintTile(const TTile& tile, HDC dc, int x, int y) {
     BITMAPINFO bmi = gdi::TopDownBitmapInfo(image.Width(), image.Height());
     SetDIBitsToDevice(dc, x, y, image.Width(), image.Height(), 0, 0, 0, image.Height(), image.Data(), &bmi,
                       DIB_RGB_COLORS);
-}
-
-unsigned ShiftState(WPARAM wp) {
-    unsigned s = 0;
-    if (wp & MK_SHIFT) s |= ssShift;
-    if (wp & MK_CONTROL) s |= ssCtrl;
-    if (wp & MK_LBUTTON) s |= ssLeft;
-    if (wp & MK_RBUTTON) s |= ssRight;
-    if (wp & MK_MBUTTON) s |= ssMiddle;
-    return s;
 }
 
 class TileWindow final : public ITileHost {
@@ -76,30 +67,21 @@ private:
                 return 0;
             }
             case WM_ERASEBKGND: return 1;
-            case WM_LBUTTONDOWN: owner_->MouseDown(mbLeft, ShiftState(wp), x, y); return 0;
-            case WM_LBUTTONUP: owner_->MouseUp(mbLeft, ShiftState(wp), x, y); return 0;
+            case WM_LBUTTONDOWN: owner_->MouseDown(mbLeft, MouseShiftState(wp), x, y); return 0;
+            case WM_LBUTTONUP: owner_->MouseUp(mbLeft, MouseShiftState(wp), x, y); return 0;
             case WM_LBUTTONDBLCLK: owner_->DoubleClick(); return 0;
-            case WM_RBUTTONDOWN: owner_->MouseDown(mbRight, ShiftState(wp), x, y); return 0;
-            case WM_RBUTTONUP: owner_->MouseUp(mbRight, ShiftState(wp), x, y); return 0;
-            case WM_MBUTTONDOWN: owner_->MouseDown(mbMiddle, ShiftState(wp), x, y); return 0;
-            case WM_MBUTTONUP: owner_->MouseUp(mbMiddle, ShiftState(wp), x, y); return 0;
-            case WM_MOUSEMOVE: owner_->MouseMove(ShiftState(wp), x, y); return 0;
+            case WM_RBUTTONDOWN: owner_->MouseDown(mbRight, MouseShiftState(wp), x, y); return 0;
+            case WM_RBUTTONUP: owner_->MouseUp(mbRight, MouseShiftState(wp), x, y); return 0;
+            case WM_MBUTTONDOWN: owner_->MouseDown(mbMiddle, MouseShiftState(wp), x, y); return 0;
+            case WM_MBUTTONUP: owner_->MouseUp(mbMiddle, MouseShiftState(wp), x, y); return 0;
+            case WM_MOUSEMOVE: owner_->MouseMove(MouseShiftState(wp), x, y); return 0;
             default: return DefWindowProcW(hwnd_, msg, wp, lp);
         }
     }
 };
 
 bool RegisterTileClass() {
-    static const bool registered = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = &TileWindow::WndProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kClassName;
-        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
+    static const bool registered = gdi::RegisterWindowClass(kClassName, &TileWindow::WndProc, CS_DBLCLKS);
     return registered;
 }
 

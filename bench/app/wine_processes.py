@@ -1,0 +1,24 @@
+"""The processes of the machine as the ticker benchmarks see them, read from /proc."""
+import os
+
+
+def processes():
+    """(pid, argv, WINEPREFIX) of every process that can be read."""
+    for name in os.listdir("/proc"):
+        if not name.isdigit():
+            continue
+        try:
+            argv = open("/proc/%s/cmdline" % name, "rb").read().split(b"\0")
+            environ = open("/proc/%s/environ" % name, "rb").read().split(b"\0")
+        except OSError:
+            continue
+        prefix = next((e[len(b"WINEPREFIX="):].decode() for e in environ if e.startswith(b"WINEPREFIX=")), None)
+        yield int(name), [a.decode("utf-8", "replace") for a in argv if a], prefix
+
+
+def find_program(prefix, name="Tidewire.exe"):
+    """The pid of `name` running in the Wine prefix `prefix`, or None."""
+    for pid, argv, own_prefix in processes():
+        if argv and argv[0].endswith(name) and own_prefix == prefix:
+            return pid
+    return None
