@@ -99,7 +99,10 @@ bool TpkRSSFeed::LoadFromString(std::string_view text) {
 
 TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
     try {
-        auto doc = CreateXmlDocument("", "1.0", "iso-8859-1");
+        // A table of its own per load: the shared one keeps every name it ever saw, and a feed
+        // that invents new element names on each reload would grow it for the life of the program.
+        constexpr int kFeedNameBuckets = 256;
+        auto doc = CreateXmlDocument("", "1.0", "iso-8859-1", XmlPtr<TXmlNameTable>(new TXmlNameTable(kFeedNameBuckets)));
         doc->LoadXML(DecodeFeedText(text));
         const XmlPtr<TXmlElement> root = doc->DocumentElement();
         if (!root) return ParseResult::ParseError;  // an empty text, or one without any element

@@ -7,6 +7,7 @@
 #include "rss/pkHTTPDownloadQueue.h"
 #include "rss/pkUtils.h"
 #include "support/TestPaths.h"
+#include "xml/XmlDom.h"
 
 #include <gtest/gtest.h>
 
@@ -135,6 +136,21 @@ TEST(TpkRSSFeedStructure, AnotherLoadReplacesEverything) {
     EXPECT_EQ(feed.FeedElements().Title, "");
     EXPECT_EQ(feed.FeedElements().TTL, 0u);
     EXPECT_EQ(feed.FeedItems().Count(), 0);
+}
+
+TEST(TpkRSSFeedStructure, NamesOfEachLoadAreForgottenAfterIt) {
+    TpkRSSFeed feed;
+    const int before = XmlDefaultNameTable()->Count();
+    for (int load = 0; load < 50; ++load) {
+        std::string items;
+        for (int i = 0; i < 20; ++i) {
+            const std::string name = "x" + std::to_string(load) + "_" + std::to_string(i);
+            items += "<item><title>t</title><" + name + " " + name + "a=\"1\">v</" + name + "></item>";
+        }
+        ASSERT_TRUE(feed.LoadFromString(Rss("<title>c</title>" + items)));
+        EXPECT_EQ(feed.FeedItems().Count(), 20);
+    }
+    EXPECT_EQ(XmlDefaultNameTable()->Count(), before);
 }
 
 TEST(TpkRSSFeedStructure, ItemFieldsDoNotLeakFromOneItemToTheNext) {
