@@ -93,8 +93,17 @@ TpkCustomThread::TpkCustomThread(TpkComponent* owner) : TpkComponent(owner) {
 TpkCustomThread::~TpkCustomThread() {
     Destroying();
     EndWorker();
-    thread_.reset();
+    Dispose(std::move(thread_));
     ReleaseRetired(true);
+}
+
+// Frees a thread object, which waits for its worker, unless one of its handlers is running now:
+// that worker waits for the handler, so it is left to free the object itself as it ends.
+void TpkCustomThread::Dispose(std::unique_ptr<TpkEventThread> thread) {
+    if (thread && thread->Delivering()) {
+        thread->FreeWhenEnded();
+        thread.release();
+    }
 }
 
 void TpkCustomThread::EndWorker() {
@@ -136,7 +145,8 @@ void TpkCustomThread::ReleaseRetired(bool all) {
             ++it;
             continue;
         }
-        it = retired_.erase(it);  // its destructor waits for the (ending) thread
+        Dispose(std::move(*it));  // waits for the (ending) thread
+        it = retired_.erase(it);
     }
 }
 
@@ -158,9 +168,9 @@ void TpkCustomThread::ReplaceThread() {
 
 bool TpkCustomThread::Run() {
     ReplaceThread();
+    const bool wait = WaitThread;  // read first: inline work may end this component in Resume
     thread_->Resume();
-    if (!WaitThread) return true;
-    return WaitForWorker();
+    return !wait || WaitForWorker();
 }
 
 void TpkCustomThread::Terminate(bool hard) {

@@ -55,6 +55,10 @@ public:
     void Abandon() { abandoned_ = true; terminated_ = true; }
     // True on the main thread while a handler of this thread runs there.
     bool Delivering() const { return delivering_; }
+    // For a thread object whose component goes while one of its handlers runs: nobody can wait
+    // for the worker then (it waits for that handler), so the worker frees the object as it ends.
+    void FreeWhenEnded() { freeWhenEnded_ = true; }
+    bool FreedWhenEnded() const { return freeWhenEnded_; }
     bool Suspended() const { return suspended_; }
     void SetSuspended(bool value);
     // The thread's exit code once it ended. On the main thread sent messages keep being handled
@@ -93,6 +97,7 @@ private:
     std::atomic<bool> abandoned_{false};
     bool delivering_ = false;
     bool suspended_ = true;
+    bool freeWhenEnded_ = false;
     const std::function<void()>* pending_ = nullptr;
     std::exception_ptr pendingError_;
 };
@@ -145,6 +150,7 @@ private:
     bool WaitForWorker();  // the WaitThread loop of Run (platform)
 
     void ReleaseRetired(bool all);
+    static void Dispose(std::unique_ptr<TpkEventThread> thread);
 
     std::unique_ptr<TpkEventThread> thread_;
     // Thread objects replaced while one of their handlers was running on the main thread; they

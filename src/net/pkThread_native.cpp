@@ -19,7 +19,9 @@ void TpkEventThread::Resume() { SetSuspended(false); }
 void TpkEventThread::SetSuspended(bool value) {
     if (value == suspended_) return;
     suspended_ = value;
-    if (!value) RunThreadProcedure();
+    if (value) return;
+    RunThreadProcedure();
+    if (freeWhenEnded_) delete this;  // its component went during the (inline) work
 }
 
 std::uint32_t TpkEventThread::WaitFor() { return ReturnValue; }

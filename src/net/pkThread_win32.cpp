@@ -42,7 +42,9 @@ LRESULT CALLBACK ThreadWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 DWORD WINAPI ThreadProcedure(LPVOID parameter) {
     auto* thread = static_cast<TpkEventThread*>(parameter);
     thread->RunThreadProcedure();
-    return thread->ReturnValue;
+    const DWORD code = thread->ReturnValue;
+    if (thread->FreedWhenEnded()) delete thread;  // its component has gone
+    return code;
 }
 
 bool OnMainThread() { return GetCurrentThreadId() == Shared().mainThreadId; }
@@ -68,7 +70,9 @@ void TpkEventThread::ReleaseWindow() {
     ThreadWindow& s = Shared();
     EnterCriticalSection(&s.lock);
     if (--s.references == 0) {
-        if (s.window) DestroyWindow(s.window);
+        // Only the main thread can destroy its window; a worker freeing its own object asks it to.
+        if (s.window && OnMainThread()) DestroyWindow(s.window);
+        else if (s.window) PostMessageW(s.window, WM_CLOSE, 0, 0);
         s.window = nullptr;
         UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
         s.mainThreadId = 0;
@@ -85,7 +89,9 @@ TpkEventThread::TpkEventThread(TpkCustomThread& owner) : owner_(owner) {
 
 TpkEventThread::~TpkEventThread() {
     terminated_ = true;
-    if (handle_ != nullptr) {
+    if (handle_ != nullptr && GetCurrentThreadId() == threadId_) {
+        CloseHandle(handle_);  // freed by its own worker as it ends: nothing to wait for
+    } else if (handle_ != nullptr) {
         if (suspended_) {
             // Never started: let it run into the Terminated test and end.
             if (ResumeThread(handle_) == 1) {

@@ -278,5 +278,32 @@ TEST(TpkCustomThread, DestroyingARunningThreadKillsIt) {
     EXPECT_LT(GetTickCount() - before, 3000u);
 }
 
+TEST(TpkCustomThread, DestroyedFromItsOwnHandlers) {
+    // The worker waits for the handler to return, so the component must not wait for the worker.
+    for (bool fromTerminate : {true, false}) {
+        auto* t = new TpkCustomThread();
+        std::atomic<int> afterHandler{0};
+        bool destroyed = false;
+        auto destroy = [&] {
+            const DWORD before = GetTickCount();
+            delete t;
+            destroyed = true;
+            EXPECT_LT(GetTickCount() - before, 3000u) << fromTerminate;
+        };
+        if (fromTerminate) {
+            t->OnTerminate = [&](TpkCustomThread&) { destroy(); };
+        } else {
+            t->OnExecute = [&](TpkCustomThread& self) {
+                self.Synchronize(destroy);
+                ++afterHandler;  // given up: the worker ends inside Synchronize
+            };
+        }
+        t->Run();
+        ASSERT_TRUE(Pump([&] { return destroyed; }, 5000)) << fromTerminate;
+        Pump([] { return false; }, 200);
+        EXPECT_EQ(afterHandler.load(), 0) << fromTerminate;
+    }
+}
+
 }  // namespace
 }  // namespace tw
