@@ -2,11 +2,17 @@
 (so app.config lands in the scratch folder), closing it the way a user would, and the checks.
 """
 import argparse
+import http.server
 import os
 import shutil
 import subprocess
+import threading
+import time
 
 WINE = "/usr/lib/wine/wine64"
+HERE = os.path.dirname(os.path.abspath(__file__))
+# The ticker line when the current address gives no items.
+FAILED_TEXT = "Cannot retrieve feeds from the current address for this time!"
 
 failures = []
 
@@ -49,3 +55,106 @@ def stop(process):
         process.kill()
         process.wait()
         return None
+
+
+# ---- the loopback server ------------------------------------------------------------------
+
+class Server:
+    """A threaded HTTP server on 127.0.0.1 that can be stopped and started on the same port."""
+
+    def __init__(self, routes):
+        self.routes = routes  # path -> body bytes, served as text/xml; "/check" answers "ok"
+        self.log = []  # (time, path)
+        self.lock = threading.Lock()
+        self.port = 0
+        self.httpd = None
+        self.thread = None
+
+    def start(self):
+        owner = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                with owner.lock:
+                    owner.log.append((time.time(), self.path))
+                body = owner.routes.get(self.path, b"ok" if self.path == "/check" else None)
+                if body is None:
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "text/xml" if self.path != "/check" else "text/plain")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        http.server.ThreadingHTTPServer.allow_reuse_address = True
+        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), Handler)
+        self.port = self.httpd.server_address[1]
+        self.thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
+        self.thread.start()
+
+    def stop(self):
+        if self.httpd:
+            self.httpd.shutdown()
+            self.httpd.server_close()
+            self.thread.join(10)
+            self.httpd = None
+
+    def feed_requests(self, since=0.0):
+        with self.lock:
+            return [p for t, p in self.log if p in self.routes and t >= since]
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self.port, path)
+
+
+def build_probe(work):
+    probe = os.path.join(work, "probe.exe")
+    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-O1", "-static", "-municode", "-o", probe,
+                    os.path.join(HERE, "ticker_texts_probe.cpp")], check=True)
+    return probe
+
+
+def ticker_texts(probe):
+    """Window texts of the children of the program's main window."""
+    try:
+        out = subprocess.run([WINE, probe, "TfrMain"], capture_output=True, timeout=10).stdout
+    except subprocess.TimeoutExpired:
+        return []
+    texts = []
+    for line in out.decode("utf-8", "replace").splitlines():
+        head, _, text = line.partition("\t")
+        if head.startswith("1 ") or head.startswith("2 "):
+            texts.append(text)
+    return texts
+
+
+def wait_for(probe, predicate, seconds, seen=None):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        texts = ticker_texts(probe)
+        if seen is not None:
+            seen.update(t for t in texts if t)
+        if predicate(texts):
+            return texts
+        time.sleep(0.3)
+    return None
+
+
+def start(exe, server, args=()):
+    env = dict(os.environ)
+    env["TIDEWIRE_NETDETECT_URL"] = server.url("/check")
+    env["TIDEWIRE_NETDETECT_INTERVAL"] = "1000"
+    begun = time.time()
+    process = subprocess.Popen([WINE, exe] + list(args), cwd=os.path.dirname(exe), env=env)
+    # A probe started while the program is still starting can hang in Wine: wait for the
+    # program's first request (the connection check made while its window is created).
+    while time.time() < begun + 60 and process.poll() is None:
+        with server.lock:
+            if any(t >= begun for t, _ in server.log):
+                break
+        time.sleep(0.1)
+    return process

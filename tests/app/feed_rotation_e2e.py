@@ -20,18 +20,15 @@ Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 feed_rotation_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
 Python standard library only.
 """
-import http.server
 import os
 import subprocess
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import WINE, check, failures, parse_args, prepare, stop  # noqa: E402,F401
+from e2e_support import (FAILED_TEXT, WINE, Server, build_probe, check, failures, parse_args,  # noqa: E402,F401
+                         prepare, start, stop, ticker_texts, wait_for)
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-FAILED_TEXT = "Cannot retrieve feeds from the current address for this time!"
 LOADING_TEXT = "Loading RSS..."
 
 def rss(name, titles):
@@ -47,94 +44,6 @@ FEEDS = {
     "/feed1.xml": rss("Feed one", ["One alpha", "One beta", "One gamma"]),
     "/feed2.xml": rss("Feed two", ["Two alpha", "Two beta", "Two gamma"]),
 }
-
-
-# ---- the loopback server ------------------------------------------------------------------
-
-class Server:
-    """A threaded HTTP server on 127.0.0.1 that can be stopped and started on the same port."""
-
-    def __init__(self):
-        self.log = []  # (time, path)
-        self.lock = threading.Lock()
-        self.port = 0
-        self.httpd = None
-        self.thread = None
-
-    def start(self):
-        owner = self
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                with owner.lock:
-                    owner.log.append((time.time(), self.path))
-                body = FEEDS.get(self.path, b"ok" if self.path == "/check" else None)
-                if body is None:
-                    self.send_error(404)
-                    return
-                self.send_response(200)
-                self.send_header("Content-Type", "text/xml" if self.path != "/check" else "text/plain")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        http.server.ThreadingHTTPServer.allow_reuse_address = True
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), Handler)
-        self.port = self.httpd.server_address[1]
-        self.thread = threading.Thread(target=self.httpd.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
-        self.thread.start()
-
-    def stop(self):
-        if self.httpd:
-            self.httpd.shutdown()
-            self.httpd.server_close()
-            self.thread.join(10)
-            self.httpd = None
-
-    def feed_requests(self, since=0.0):
-        with self.lock:
-            return [p for t, p in self.log if p in FEEDS and t >= since]
-
-    def url(self, path):
-        return "http://127.0.0.1:%d%s" % (self.port, path)
-
-
-# ---- the program --------------------------------------------------------------------------
-
-def build_probe(work):
-    probe = os.path.join(work, "probe.exe")
-    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-O1", "-static", "-municode", "-o", probe,
-                    os.path.join(HERE, "ticker_texts_probe.cpp")], check=True)
-    return probe
-
-
-def ticker_texts(probe):
-    """Window texts of the children of the program's main window."""
-    try:
-        out = subprocess.run([WINE, probe, "TfrMain"], capture_output=True, timeout=10).stdout
-    except subprocess.TimeoutExpired:
-        return []
-    texts = []
-    for line in out.decode("utf-8", "replace").splitlines():
-        head, _, text = line.partition("\t")
-        if head.startswith("1 ") or head.startswith("2 "):
-            texts.append(text)
-    return texts
-
-
-def wait_for(probe, predicate, seconds, seen=None):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        texts = ticker_texts(probe)
-        if seen is not None:
-            seen.update(t for t in texts if t)
-        if predicate(texts):
-            return texts
-        time.sleep(0.3)
-    return None
 
 
 def write_config(work, server, url, auto_jump):
@@ -155,22 +64,6 @@ def write_config(work, server, url, auto_jump):
     ]
     with open(os.path.join(work, "app.config"), "w", encoding="ascii", newline="\r\n") as f:
         f.write("\n".join(lines) + "\n")
-
-
-def start(exe, server, args=()):
-    env = dict(os.environ)
-    env["TIDEWIRE_NETDETECT_URL"] = server.url("/check")
-    env["TIDEWIRE_NETDETECT_INTERVAL"] = "1000"
-    begun = time.time()
-    process = subprocess.Popen([WINE, exe] + list(args), cwd=os.path.dirname(exe), env=env)
-    # A probe started while the program is still starting can hang in Wine: wait for the
-    # program's first request (the connection check made while its window is created).
-    while time.time() < begun + 60 and process.poll() is None:
-        with server.lock:
-            if any(t >= begun for t, _ in server.log):
-                break
-        time.sleep(0.1)
-    return process
 
 
 def screenshot(path):
@@ -277,7 +170,7 @@ def main():
     exe = prepare(os.path.abspath(args.exe), work)
     probe = build_probe(work)
     ticker_texts(probe)  # the first Wine start in a fresh prefix is slow: not while the ticker runs
-    server = Server()
+    server = Server(FEEDS)
     server.start()
     try:
         rotation_failure_return(exe, work, probe, server)
