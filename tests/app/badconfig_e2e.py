@@ -109,9 +109,7 @@ def main():
     urls = [line.split("=", 1)[1] for line in lines if not line.lower().startswith("disabled")]
     e2e.check(urls == [u for u, _ in CUSTOM], "each custom feed is in the file once, in order (%s)" % urls)
     e2e.check(custom_entries(config) == CUSTOM, "the custom feeds keep their flags (%s)" % custom_entries(config))
-    total = len(e2e.failures)
-    print("%s: %d failed check(s)" % ("FAILED" if total else "PASSED", total))
-    return 1 if total else 0
+    return e2e.verdict()
 
 
 if __name__ == "__main__":

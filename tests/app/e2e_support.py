@@ -24,6 +24,13 @@ def check(condition, message):
     return condition
 
 
+def verdict():
+    """Prints the outcome of every check made so far; the exit code for it."""
+    total = len(failures)
+    print("%s: %d failed check(s)" % ("FAILED" if total else "PASSED", total))
+    return 1 if total else 0
+
+
 def parse_args():
     """--exe and --work, or None when not run inside scripts/with-wine.sh."""
     parser = argparse.ArgumentParser()

@@ -26,8 +26,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (FAILED_TEXT, WINE, Server, build_probe, check, failures, parse_args,  # noqa: E402,F401
-                         prepare, start, stop, ticker_texts, wait_for)
+from e2e_support import (FAILED_TEXT, WINE, Server, build_probe, check, parse_args,  # noqa: E402,F401
+                         prepare, start, stop, ticker_texts, wait_for, verdict)
 
 LOADING_TEXT = "Loading RSS..."
 
@@ -179,9 +179,7 @@ def main():
         file_argument(exe, work, probe, server)
     finally:
         server.stop()
-    total = len(failures)
-    print("%s: %d failed check(s)" % ("FAILED" if total else "PASSED", total))
-    return 1 if total else 0
+    return verdict()
 
 
 if __name__ == "__main__":

@@ -17,8 +17,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (FAILED_TEXT, Server, build_probe, check, failures, parse_args,  # noqa: E402
-                         prepare, start, stop, ticker_texts, wait_for)
+from e2e_support import (FAILED_TEXT, Server, build_probe, check, parse_args,  # noqa: E402
+                         prepare, start, stop, ticker_texts, wait_for, verdict)
 
 
 def rss(title, items):
@@ -108,9 +108,7 @@ def main():
             one_case(exe, work, probe, server, name, expected)
     finally:
         server.stop()
-    total = len(failures)
-    print("%s: %d failed check(s)" % ("FAILED" if total else "PASSED", total))
-    return 1 if total else 0
+    return verdict()
 
 
 if __name__ == "__main__":

@@ -20,7 +20,7 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import WINE, check, failures, parse_args, prepare, stop  # noqa: E402,F401
+from e2e_support import WINE, check, parse_args, prepare, stop, verdict  # noqa: E402,F401
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BAR_HEIGHT = 25
@@ -318,9 +318,7 @@ def main():
         code = stop(process)
     check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
     check_config(args.work)
-    total = len(failures)
-    print("%s: %d failed check(s)" % ("FAILED" if total else "PASSED", total))
-    return 1 if total else 0
+    return verdict()
 
 
 if __name__ == "__main__":
