@@ -29,20 +29,6 @@ constexpr std::string_view kDefaultUrls = "Default Urls";
 constexpr std::string_view kCustomUrls = "Custom Urls";
 constexpr std::string_view kDisabled = "Disabled";
 
-std::string_view Trim(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = s.find_last_not_of(" \t");
-    return s.substr(first, last - first + 1);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -71,7 +57,7 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
     std::size_t start = 0;
     while (start <= text.size()) {
         const auto comma = std::min(text.find(',', start), text.size());
-        const auto item = Trim(text.substr(start, comma - start));
+        const auto item = TrimProfileText(text.substr(start, comma - start));
         if (!item.empty()) out.emplace_back(item);
         start = comma + 1;
     }
@@ -92,7 +78,7 @@ std::string JoinIndexes(const std::vector<std::size_t>& indexes) {
     return out;
 }
 
-bool IsDisabledLine(std::string_view line) { return SameName(Trim(line.substr(0, line.find('='))), kDisabled); }
+bool IsDisabledLine(std::string_view line) { return SameProfileName(TrimProfileText(line.substr(0, line.find('='))), kDisabled); }
 
 bool ValidColor(std::uint32_t c) { return c <= 0x00FFFFFFu || (c >= 0xFF000000u && c <= 0xFF00001Eu); }
 
@@ -118,7 +104,7 @@ void LoadCustomFeeds(const IProfileStore& store, TFeedsList& feeds) {
         // A line without a value names no feed; it still counts as a position.
         if (eq == std::string_view::npos) continue;
         // Kept as it would be written back, so that a save and a new start give the same list.
-        const std::string address(Trim(OneLine(line.substr(eq + 1))));
+        const std::string address(TrimProfileText(OneLine(line.substr(eq + 1))));
         if (address.empty()) continue;
         // The index counts the "Disabled" line the program writes first, so a section written
         // by hand without it shifts every index by one.
@@ -152,8 +138,8 @@ bool CustomSectionInPlace(const std::vector<std::string>& lines, std::size_t fee
     std::size_t next = 0;
     for (const auto& line : lines) {
         if (IsDisabledLine(line)) continue;
-        const auto key = Trim(std::string_view(line).substr(0, line.find('=')));
-        if (line.find('=') == std::string::npos || !SameName(key, "Url_" + std::to_string(next))) return false;
+        const auto key = TrimProfileText(std::string_view(line).substr(0, line.find('=')));
+        if (line.find('=') == std::string::npos || !SameProfileName(key, "Url_" + std::to_string(next))) return false;
         ++next;
     }
     return next <= feedCount;
@@ -162,7 +148,7 @@ bool CustomSectionInPlace(const std::vector<std::string>& lines, std::size_t fee
 }  // namespace
 
 std::optional<std::int32_t> ParseSettingInt(std::string_view text) {
-    text = Trim(text);
+    text = TrimProfileText(text);
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
         negative = text.front() == '-';
@@ -196,7 +182,7 @@ TAppSettings LoadSettings(const IProfileStore& store, const std::string& default
     TAppSettings s;
     s.FirstRun = !store.Exists();
 
-    const std::string url(Trim(OneLine(store.ReadString(kGlobal, "Url", defaultUrl))));
+    const std::string url(TrimProfileText(OneLine(store.ReadString(kGlobal, "Url", defaultUrl))));
     s.Url = url.empty() ? defaultUrl : url;
     s.LastConfigPage = ReadInt(store, "Last_Config_Page", 0);
 

@@ -118,6 +118,19 @@ class Server:
         return "http://127.0.0.1:%d%s" % (self.port, path)
 
 
+def setup_with_probe():
+    """(work folder, program copy, probe) for a test that reads the ticker's window text, or None
+    when not run inside scripts/with-wine.sh."""
+    args = parse_args()
+    if args is None:
+        return None
+    work = os.path.abspath(args.work)
+    exe = prepare(os.path.abspath(args.exe), work)
+    probe = build_probe(work)
+    ticker_texts(probe)  # the first Wine start in a fresh prefix is slow: not while the ticker runs
+    return work, exe, probe
+
+
 def build_probe(work):
     probe = os.path.join(work, "probe.exe")
     subprocess.run(["x86_64-w64-mingw32-g++-posix", "-O1", "-static", "-municode", "-o", probe,

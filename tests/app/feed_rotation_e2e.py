@@ -26,8 +26,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (FAILED_TEXT, WINE, Server, build_probe, check, parse_args,  # noqa: E402,F401
-                         prepare, start, stop, ticker_texts, wait_for, verdict)
+from e2e_support import (FAILED_TEXT, WINE, Server, check, setup_with_probe, start, stop,  # noqa: E402,F401
+                         ticker_texts, verdict, wait_for)
 
 LOADING_TEXT = "Loading RSS..."
 
@@ -163,13 +163,10 @@ def file_argument(exe, work, probe, server):
 
 
 def main():
-    args = parse_args()
-    if args is None:
+    ready = setup_with_probe()
+    if ready is None:
         return 2
-    work = os.path.abspath(args.work)
-    exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_probe(work)
-    ticker_texts(probe)  # the first Wine start in a fresh prefix is slow: not while the ticker runs
+    work, exe, probe = ready
     server = Server(FEEDS)
     server.start()
     try:

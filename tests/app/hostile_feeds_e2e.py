@@ -17,8 +17,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (FAILED_TEXT, Server, build_probe, check, parse_args,  # noqa: E402
-                         prepare, start, stop, ticker_texts, wait_for, verdict)
+from e2e_support import (FAILED_TEXT, Server, check, setup_with_probe, start, stop,  # noqa: E402
+                         ticker_texts, verdict, wait_for)
 
 
 def rss(title, items):
@@ -94,13 +94,10 @@ def one_case(exe, work, probe, server, name, expected):
 
 
 def main():
-    args = parse_args()
-    if args is None:
+    ready = setup_with_probe()
+    if ready is None:
         return 2
-    work = os.path.abspath(args.work)
-    exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_probe(work)
-    ticker_texts(probe)  # the first Wine start in a fresh prefix is slow: not while the ticker runs
+    work, exe, probe = ready
     server = Server({"/" + name.replace(" ", "-") + ".xml": body for name, (body, _) in CASES.items()})
     server.start()
     try:
