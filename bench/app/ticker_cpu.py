@@ -17,9 +17,8 @@ import subprocess
 import sys
 import time
 
-from wine_processes import processes
+from wine_processes import WINE, close_program, processes
 
-WINE = "/usr/lib/wine/wine64"
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -99,12 +98,7 @@ def main():
                   % (name, used, elapsed, 100 * used / elapsed, groups[name]))
         print("BENCH ticker_cpu %-13s cpu %.2f s in %.1f s = %.1f%% of one core" % ("all", total, elapsed, 100 * total / elapsed))
     finally:
-        subprocess.run([WINE, "taskkill", "/IM", "Tidewire.exe"], capture_output=True, timeout=60)
-        try:
-            process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+        close_program(process)
     return 0
 
 

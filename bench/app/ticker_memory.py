@@ -22,9 +22,8 @@ import sys
 import threading
 import time
 
-from wine_processes import find_program
+from wine_processes import WINE, close_program, find_program
 
-WINE = "/usr/lib/wine/wine64"
 
 
 def big_feed(size=1000000):
@@ -137,12 +136,7 @@ def main():
             print("after %4d reloads (%4d requests, %6.1f s): VmRSS %7d kB  RssAnon %7d kB  VmData %7d kB"
                   % (mark, n, time.time() - started, m["VmRSS"], m["RssAnon"], m["VmData"]), flush=True)
     finally:
-        subprocess.run([WINE, "taskkill", "/IM", "Tidewire.exe"], capture_output=True, timeout=60)
-        try:
-            process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+        close_program(process)
         httpd.shutdown()
         httpd.server_close()
     if len(results) >= 2:

@@ -1,5 +1,8 @@
 """The processes of the machine as the ticker benchmarks see them, read from /proc."""
 import os
+import subprocess
+
+WINE = "/usr/lib/wine/wine64"
 
 
 def processes():
@@ -22,3 +25,13 @@ def find_program(prefix, name="Tidewire.exe"):
         if argv and argv[0].endswith(name) and own_prefix == prefix:
             return pid
     return None
+
+
+def close_program(process, name="Tidewire.exe"):
+    """Posts WM_CLOSE to the program (taskkill without /F) and waits; kills it if it stays."""
+    subprocess.run([WINE, "taskkill", "/IM", name], capture_output=True, timeout=60)
+    try:
+        process.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
