@@ -25,7 +25,15 @@ bool Pump(const std::function<bool()>& done, int ms) {
     return true;
 }
 
-HWND ThreadWindow() { return FindWindowExW(HWND_MESSAGE, nullptr, L"TpkThreadWindow", nullptr); }
+// This process's hidden window: test programs running beside this one have their own.
+HWND ThreadWindow() {
+    for (HWND w = nullptr; (w = FindWindowExW(HWND_MESSAGE, w, L"TpkThreadWindow", nullptr)) != nullptr;) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == GetCurrentProcessId()) return w;
+    }
+    return nullptr;
+}
 
 TEST(TpkCustomThread, HiddenWindowLivesFromFirstToLastThreadObject) {
     EXPECT_EQ(ThreadWindow(), nullptr);
