@@ -7,6 +7,7 @@
 
 #include "app/FeedRotationDoubles.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/MessagePump.h"
 
 namespace tw {
 namespace {
@@ -15,19 +16,7 @@ using test::HttpRoute;
 using test::RecordingTickerView;
 using Texts = std::vector<std::string>;
 
-bool PumpUntil(const std::function<bool()>& done, int ms = 10000) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
-    while (!done() && GetTickCount64() < end) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) break;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return done();
-}
+using test::PumpUntil;
 
 std::string Feed(const std::string& channel, int items) {
     std::string xml = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>" + channel +

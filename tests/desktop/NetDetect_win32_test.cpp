@@ -1,5 +1,6 @@
 #include "desktop/LoopbackListener_win32.h"
 #include "desktop/NetDetect.h"
+#include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -11,21 +12,7 @@
 namespace tw {
 namespace {
 
-// Runs the main thread's message loop until `done` holds or `ms` have passed.
-bool PumpUntil(const std::function<bool()>& done, int ms) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) break;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
-}
+using test::PumpUntil;
 
 void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
 

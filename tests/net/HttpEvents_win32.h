@@ -2,6 +2,7 @@
 // Records the events of an HTTP component in order, with the thread each ran on and the
 // figures the tests look at, and pumps the main thread's messages while a transfer runs.
 #include "net/pkHTTP.h"
+#include "support/MessagePump.h"
 
 #include <windows.h>
 
@@ -72,8 +73,5 @@ struct HttpEventLog {
         };
     }
 };
-
-// Pumps messages on this thread until `done` answers true or `ms` pass; answers `done()`.
-bool PumpUntil(const std::function<bool()>& done, int ms);
 
 }  // namespace tw::test

@@ -3,7 +3,7 @@
 // and run in both builds).
 #include "rss/pkHTTPDownloadQueue.h"
 
-#include "RssPump.h"
+#include "support/MessagePump.h"
 #include "rss/FeedText.h"
 #include "support/TestPaths.h"
 
@@ -295,7 +295,7 @@ TEST(TpkHTTPDownloadQueueTransfer, FileURLIsCopiedFromItsTemporaryNameAndTheEntr
     const std::string temp = item->TempTarget;
     rec.events.clear();
     EXPECT_TRUE(queue.StartItem(*item));
-    test::RssPumpUntil([&] { return queue.Count() == 0; });
+    test::PumpUntil([&] { return queue.Count() == 0; });
     ASSERT_EQ(queue.Count(), 0);
     EXPECT_TRUE(unlinked);
     EXPECT_EQ(ReadFile(target), std::string(10000, 'x') + "end");
@@ -315,7 +315,7 @@ TEST(TpkHTTPDownloadQueueTransfer, MissingSourceFailsAndTheEntryStays) {
     ASSERT_NE(item, nullptr);
     rec.events.clear();
     EXPECT_TRUE(queue.StartItem(*item));
-    test::RssPumpUntil([&] { return !rec.events.empty() && rec.events.back() == "failed"; });
+    test::PumpUntil([&] { return !rec.events.empty() && rec.events.back() == "failed"; });
     std::erase_if(rec.events, [](const std::string& e) { return e.rfind("active", 0) == 0; });
     EXPECT_EQ(queue.Count(), 1);
     EXPECT_EQ(item->StartCount, 1);
@@ -341,11 +341,11 @@ TEST(TpkHTTPDownloadQueueTransfer, DeletingTheEntryInsideItsOwnEventIsSafe) {
     ASSERT_NE(item, nullptr);
     item->AddLink(&told, [&](TpkDownloadQueueItem&, void*) { told = true; }, nullptr);
     queue.StartItem(*item);
-    EXPECT_TRUE(test::RssPumpUntil([&] { return told; }));
+    EXPECT_TRUE(test::PumpUntil([&] { return told; }));
     EXPECT_EQ(queue.Count(), 0);
     EXPECT_EQ(queue.ActiveCount(), 0);
     // The entry's component winds down (an abort under Windows) before the entry is freed.
-    EXPECT_TRUE(test::RssPumpUntil([&] {
+    EXPECT_TRUE(test::PumpUntil([&] {
         queue.FreeRemoved();
         return queue.RemovedPending() == 0;
     }));

@@ -1,7 +1,7 @@
 // Real queue downloads through WinInet against a loopback server.
 #include "rss/pkHTTPDownloadQueue.h"
 
-#include "RssPump.h"
+#include "support/MessagePump.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/TestPaths.h"
 
@@ -76,7 +76,7 @@ TEST(TpkHTTPDownloadQueueWin32, DownloadsIntoATemporaryNameInTheCurrentFolderThe
 
     ASSERT_TRUE(queue.StartItem(*item));
     EXPECT_EQ(queue.ActiveCount(), 1);
-    ASSERT_TRUE(test::RssPumpUntil([&] { return log.Ended(); }, 20000));
+    ASSERT_TRUE(test::PumpUntil([&] { return log.Ended(); }, 20000));
     EXPECT_EQ(log.events.front(), "length 200 100000");
     EXPECT_EQ(log.events[log.events.size() - 2], "done 100000");
     EXPECT_EQ(log.events.back(), "downloaded");
@@ -105,7 +105,7 @@ TEST(TpkHTTPDownloadQueueWin32, ARefusedStartChangesNothing) {
     EXPECT_EQ(queue.ActiveCount(), 1);
     EXPECT_EQ(log.active, (std::vector<int>{1})) << "nothing raised for a refused start";
     EXPECT_EQ(item->StartCount, 1);
-    ASSERT_TRUE(test::RssPumpUntil([&] { return log.Ended(); }, 20000));
+    ASSERT_TRUE(test::PumpUntil([&] { return log.Ended(); }, 20000));
     EXPECT_EQ(log.active, (std::vector<int>{1, 0}));
 }
 
@@ -145,7 +145,7 @@ TEST(TpkHTTPDownloadQueueWin32, APartialTargetIsResumed) {
     ASSERT_NE(item, nullptr) << "a partial file is queued, not reported as downloaded";
     EXPECT_EQ(item->Received, 25000);
     ASSERT_TRUE(queue.StartItem(*item));
-    ASSERT_TRUE(test::RssPumpUntil([&] { return log.Ended(); }, 20000));
+    ASSERT_TRUE(test::PumpUntil([&] { return log.Ended(); }, 20000));
     EXPECT_EQ(log.events.back(), "downloaded");
     EXPECT_EQ(ReadFile(target), body);
     const auto requests = server.Requests();
@@ -165,7 +165,7 @@ TEST(TpkHTTPDownloadQueueWin32, AnHTTPErrorLeavesTheEntryQueued) {
     log.Attach(queue);
     TpkDownloadQueueItem* item = queue.Enqueue(server.Url("/gone.mp3"), Utf8Path(dir / "gone.mp3"), 3, true, "");
     ASSERT_NE(item, nullptr);
-    ASSERT_TRUE(test::RssPumpUntil([&] { return log.Ended(); }, 20000));
+    ASSERT_TRUE(test::PumpUntil([&] { return log.Ended(); }, 20000));
     EXPECT_EQ(log.events[log.events.size() - 2], "error 404");
     EXPECT_EQ(log.events.back(), "failed");
     EXPECT_EQ(log.active, (std::vector<int>{1, 0}));

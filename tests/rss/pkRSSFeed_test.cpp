@@ -3,7 +3,7 @@
 // forwarding of the HTTP events, and the enclosures it offers to a download queue.
 #include "rss/pkRSSFeed.h"
 
-#include "RssPump.h"
+#include "support/MessagePump.h"
 #include "rss/pkHTTPDownloadQueue.h"
 #include "rss/pkUtils.h"
 #include "support/TestPaths.h"
@@ -636,7 +636,7 @@ TEST(TpkRSSFeedURL, FileURLLoadsAndAMissingOneFailsAsAnHTTPError) {
     FeedLog log(feed);
     feed.HTTP().URL = FileUrl(dir / "f.xml");
     ASSERT_TRUE(feed.LoadFromURL(true));
-    ASSERT_TRUE(test::RssPumpUntil([&] { return !log.events.empty() && !feed.HTTP().Busy(); }));
+    ASSERT_TRUE(test::PumpUntil([&] { return !log.events.empty() && !feed.HTTP().Busy(); }));
     EXPECT_EQ(log.events, (Events{"Loaded"}));
     EXPECT_EQ(feed.FeedElements().Title, "by url");
     EXPECT_NE(feed.LastUpdate, 0.0);
@@ -644,7 +644,7 @@ TEST(TpkRSSFeedURL, FileURLLoadsAndAMissingOneFailsAsAnHTTPError) {
     log.events.clear();
     feed.HTTP().URL = FileUrl(dir / "none.xml");
     ASSERT_TRUE(feed.LoadFromURL(true));
-    ASSERT_TRUE(test::RssPumpUntil([&] { return log.events.size() >= 2 && !feed.HTTP().Busy(); }));
+    ASSERT_TRUE(test::PumpUntil([&] { return log.events.size() >= 2 && !feed.HTTP().Busy(); }));
     EXPECT_EQ(log.events, (Events{"HTTPError 404", "LoadError"}));
 }
 

@@ -2,7 +2,7 @@
 // table that needs a network, waiting and its time-out, and what goes out on the wire.
 #include "rss/pkRSSFeed.h"
 
-#include "RssPump.h"
+#include "support/MessagePump.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ TEST(TpkRSSFeedWin32, LoadsAFeedAndSendsTheAgentAndNoCache) {
     feed.HTTP().URL = server.Url("/feed.xml");
     ASSERT_TRUE(feed.LoadFromURL());
     EXPECT_FALSE(feed.LoadFromURL()) << "a second load while the first runs is refused";
-    ASSERT_TRUE(test::RssPumpUntil([&] { return log.Ended() && !feed.HTTP().Busy(); }));
+    ASSERT_TRUE(test::PumpUntil([&] { return log.Ended() && !feed.HTTP().Busy(); }));
     EXPECT_EQ(log.events, (Events{"Loaded"}));
     EXPECT_EQ(feed.FeedElements().Title, "Loopback \xC3\x9C" "ber");
     ASSERT_EQ(feed.FeedItems().Count(), 2);
@@ -86,7 +86,7 @@ TEST(TpkRSSFeedWin32, FailureTable) {
         UrlLog log(feed);
         feed.HTTP().URL = c.url;
         ASSERT_TRUE(feed.LoadFromURL()) << c.what;
-        ASSERT_TRUE(test::RssPumpUntil([&] { return log.Ended() && !feed.HTTP().Busy(); }, 30000)) << c.what;
+        ASSERT_TRUE(test::PumpUntil([&] { return log.Ended() && !feed.HTTP().Busy(); }, 30000)) << c.what;
         EXPECT_EQ(log.events, c.events) << c.what;
         EXPECT_EQ(feed.LastUpdate, 0.0) << c.what;
     }
@@ -106,8 +106,8 @@ TEST(TpkRSSFeedWin32, ACancelledTransferEndsWithoutALoadEvent) {
     };
     feed.HTTP().URL = server.Url("/feed.xml");
     ASSERT_TRUE(feed.LoadFromURL());
-    ASSERT_TRUE(test::RssPumpUntil([&] { return asked && !feed.HTTP().Busy(); }));
-    test::RssPumpUntil([] { return false; }, 300);  // nothing may follow
+    ASSERT_TRUE(test::PumpUntil([&] { return asked && !feed.HTTP().Busy(); }));
+    test::PumpUntil([] { return false; }, 300);  // nothing may follow
     EXPECT_TRUE(log.events.empty());
     EXPECT_EQ(feed.FeedItems().Count(), 0);
 }
@@ -143,7 +143,7 @@ TEST(TpkRSSFeedWin32, WaitTimeoutTerminatesOrLetsTheTransferGoOn) {
         feed.HTTP().URL = server.Url("/slow.xml");
         EXPECT_EQ(feed.LoadFromURL(), !terminate);
         EXPECT_EQ(timeouts, 1);
-        test::RssPumpUntil([&] { return log.Ended(); }, terminate ? 2500 : 10000);
+        test::PumpUntil([&] { return log.Ended(); }, terminate ? 2500 : 10000);
         if (terminate) {
             EXPECT_TRUE(log.events.empty()) << "no load event after an abandoned transfer";
             EXPECT_FALSE(feed.HTTP().Busy());
