@@ -1,13 +1,14 @@
 // LoadXML on arbitrary text. The first byte picks the mode: bit 0 preserves white space, bit 1
 // reads the rest as UTF-16 little-endian code units (else one character per byte, as a feed is
 // widened), bit 2 also checks that LoadUtf8XML of the bytes matches LoadXML of them widened from
-// UTF-8. A document that loads must write markup that loads again to the same markup.
+// UTF-8 (or, for the binary form, which is bytes and not text, LoadXML of them widened one per byte). A document that loads must write markup that loads again to the same markup.
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "xml/XmlDom.h"
+#include "xml/XmlInternal.h"
 
 namespace {
 // A table of its own per input: names from earlier inputs would pile up in the shared one.
@@ -38,8 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         const std::string_view bytes(reinterpret_cast<const char*>(data), size);
         auto a = FreshDocument();
         auto b = FreshDocument();
-        if (Outcome(*a, [&] { a->LoadUtf8XML(bytes); }) != Outcome(*b, [&] { b->LoadXML(tw::XmlFromUtf8(bytes)); }))
-            std::abort();
+        const bool binary = bytes.substr(0, tw::kXmlBinarySignature.size()) == tw::kXmlBinarySignature;
+        const auto other = [&] {
+            b->LoadXML(binary ? tw::XmlWidenAnsi(bytes) : tw::XmlFromUtf8(bytes));
+        };
+        if (Outcome(*a, [&] { a->LoadUtf8XML(bytes); }) != Outcome(*b, other)) std::abort();
     }
     std::u16string text;
     if (mode & 2) {

@@ -383,7 +383,8 @@ public:
     // Text opening with "< binary-xml >" is read as the binary form (narrowed to 8 bits).
     void LoadXML(std::u16string_view text);
     // The same for 8-bit text: LoadXML(XmlFromUtf8(bytes)) without making the UTF-16 copy
-    // (UTF-8, or Windows-1252 when the bytes are not valid UTF-8).
+    // (UTF-8, or Windows-1252 when the bytes are not valid UTF-8). The binary form is bytes, not
+    // text: it is read as it stands, never decoded.
     void LoadUtf8XML(std::string_view bytes);
     // Bytes from the stream's position to its end: the binary form, UTF-16 little-endian text
     // (with a byte-order mark or opening "<" 0), or else one character per byte (Windows-1252).

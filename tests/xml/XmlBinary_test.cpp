@@ -46,6 +46,10 @@ TEST(XmlBinary, RoundTripsThroughStreamsStringsAndFiles) {
         auto viaText = CreateXmlDocument();
         viaText->LoadXML(XmlWidenAnsi(bytes));
         EXPECT_EQ(U8(viaText->XML()), expected);
+        // Its bytes are not UTF-8 text: the 8-bit reader takes them as they stand.
+        auto viaBytes = CreateXmlDocument();
+        viaBytes->LoadUtf8XML(bytes);
+        EXPECT_EQ(U8(viaBytes->XML()), expected);
     }
     test::TempDir dir;
     doc->SaveBinary(dir / "doc.bin");
