@@ -13,6 +13,7 @@
 #include <wininet.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <string>
@@ -79,6 +80,15 @@ RECT WorkArea() {
     return r;
 }
 
+// The ticker window's own text mirrors what it scrolls, for screen readers and automation. A
+// window text ends at its first NUL, and a feed may carry "&#0;" in a title: such characters
+// become spaces so that the rest of the title is not lost.
+void MirrorTickerText(void* ticker, const std::string& text) {
+    std::wstring wide = gdi::Widen(text);
+    std::replace(wide.begin(), wide.end(), L'\0', L' ');
+    SetWindowTextW(static_cast<HWND>(ticker), wide.c_str());
+}
+
 // The application-wide answer to an exception that reached a window procedure.
 void ReportUnhandled(std::exception_ptr error) {
     std::string text = "Unexpected error";
@@ -117,7 +127,7 @@ public:
         if (hwnd_) DestroyWindow(hwnd_);
     }
     void TickerTextChanged(const std::string& text) override {
-        if (form_) SetWindowTextW(static_cast<HWND>(form_->lblTicker().Handle()), gdi::Widen(text).c_str());
+        if (form_) MirrorTickerText(form_->lblTicker().Handle(), text);
     }
     void StartLoadingAnimation() override { aniIcon_.Start(); }
     void StopLoadingAnimation() override { aniIcon_.Stop(); }
@@ -190,7 +200,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     auto ticker = CreateScrollingText(hwnd_, 69, 12, 596, 11);
     if (!ticker) return false;
     ConfigureTickerFromForm(*ticker);
-    SetWindowTextW(static_cast<HWND>(ticker->Handle()), gdi::Widen(ticker->Text()).c_str());
+    MirrorTickerText(ticker->Handle(), ticker->Text());
     ticker->OnMouseMove = [this](TScrollingText&, unsigned, int, int) {
         if (form_) form_->lblTickerMouseMove();
     };
