@@ -132,6 +132,8 @@ TEST_F(HttpHostileTest, SoftAbortStopsAtTheNextCheck) {
     };
     ASSERT_TRUE(http.Get(false));
     ASSERT_TRUE(Wait());
+    // The worker's check cleans up (clearing Busy) before it hands OnAborted to this thread.
+    PumpUntil([&] { return !log.events.empty(); }, 5000);
     EXPECT_EQ(log.events, (Events{"Aborted"}));
 }
 
