@@ -4,20 +4,13 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "support/TestPaths.h"
 
 namespace tw {
 namespace {
 
-std::string ReadSourceFile(std::string_view relative) {
-    std::ifstream in(test::SourcePath(relative), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::ReadSourceFile;
 
 // Encodes raw sample rows with libpng's writer, so every colour type and depth can be fed in.
 struct PngLayout {

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "ScrollingTextTestKit_win32.h"
 #include "support/TestPaths.h"
@@ -16,12 +14,7 @@
 namespace tw {
 namespace {
 
-std::string ReadSourceFile(const std::string& relative) {
-    std::ifstream in(test::SourcePath(relative), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::ReadSourceFile;
 
 // A copy of this test program with the given RCDATA resources added, loaded as a data file.
 class ResourceModule {

@@ -5,18 +5,11 @@
 
 #include "support/TestPaths.h"
 
-#include <fstream>
-#include <sstream>
 
 namespace tw {
 namespace {
 
-std::string ReadSourceFile(std::string_view relative) {
-    std::ifstream in(test::SourcePath(relative), std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::ReadSourceFile;
 
 // A tile whose every pixel is different, so a misplaced copy shows.
 TPixelImage NumberedTile(int w, int h) {

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "ScrollingTextTestKit_win32.h"
 #include "support/TestPaths.h"
@@ -15,11 +13,8 @@ namespace tw {
 namespace {
 
 TPixelImage BarTile() {
-    std::ifstream in(test::SourcePath("resources/tile.png"), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
     TPixelImage tile;
-    EXPECT_TRUE(DecodePng(bytes.str(), tile));
+    EXPECT_TRUE(DecodePng(test::ReadSourceFile("resources/tile.png"), tile));
     return tile;
 }
 

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace tw::test {
 namespace {
@@ -21,13 +20,6 @@ std::string Pattern(std::size_t size, unsigned seed) {
     std::string s(size, '\0');
     for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>((i * 131 + seed * 7 + (i >> 8)) & 0xff);
     return s;
-}
-
-std::string ReadAll(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 void WriteAll(const std::filesystem::path& p, std::string_view bytes) {
@@ -79,7 +71,7 @@ TEST_F(HttpFileTest, DownloadIntoFileCarriesIncompleteAttributesUntilDone) {
     for (DWORD a : during) EXPECT_NE(a & FILE_ATTRIBUTE_HIDDEN, 0u);
     EXPECT_EQ(Attributes(target) & FILE_ATTRIBUTE_HIDDEN, 0u);
     EXPECT_NE(Attributes(target) & FILE_ATTRIBUTE_ARCHIVE, 0u);
-    EXPECT_EQ(ReadAll(target), body);
+    EXPECT_EQ(test::ReadWholeFile(target), body);
 }
 
 TEST_F(HttpFileTest, FailedDownloadKeepsThePartialFileIncomplete) {
@@ -92,7 +84,7 @@ TEST_F(HttpFileTest, FailedDownloadKeepsThePartialFileIncomplete) {
     http.OutputFileName = Utf8(target);
     ASSERT_TRUE(GetAndWait());
     EXPECT_EQ(log.events, (Events{"ConnLost", "Failed"}));
-    EXPECT_EQ(ReadAll(target), Pattern(30000, 2).substr(0, 10000));
+    EXPECT_EQ(test::ReadWholeFile(target), Pattern(30000, 2).substr(0, 10000));
     EXPECT_NE(Attributes(target) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
@@ -130,7 +122,7 @@ TEST_F(HttpFileTest, ResumeFromServerThatHonoursRangeVerifiesTheLastBlock) {
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].Header("Range"), "bytes=15904-");  // 20000 - 4096
     EXPECT_EQ(log.dataSize, 50000);
-    EXPECT_EQ(ReadAll(target), body);
+    EXPECT_EQ(test::ReadWholeFile(target), body);
     EXPECT_EQ(Attributes(target) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
@@ -149,7 +141,7 @@ TEST_F(HttpFileTest, ResumeAgainstChangedBytesStartsOver) {
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].Header("Range"), "bytes=7904-");
     EXPECT_EQ(requests[1].Header("Range"), "");  // the whole entity again
-    EXPECT_EQ(ReadAll(target), fresh);
+    EXPECT_EQ(test::ReadWholeFile(target), fresh);
 }
 
 TEST_F(HttpFileTest, ResumeWith416ForACompleteFile) {
@@ -169,14 +161,14 @@ TEST_F(HttpFileTest, ResumeWith416ForACompleteFile) {
     ASSERT_TRUE(Wait());
     EXPECT_EQ(log.events, (Events{"Done"}));
     EXPECT_EQ(log.dataSize, 20000);
-    EXPECT_EQ(ReadAll(target), body);
+    EXPECT_EQ(test::ReadWholeFile(target), body);
 
     // Resume asks from one block before the end: 416, the length differs, so it starts over.
     log = HttpEventLog{};
     log.Attach(http);
     ASSERT_TRUE(ResumeAndWait());
     EXPECT_EQ(log.events, (Events{"Done"}));
-    EXPECT_EQ(ReadAll(target), body);
+    EXPECT_EQ(test::ReadWholeFile(target), body);
 }
 
 TEST_F(HttpFileTest, FileUrlIntoMemory) {
@@ -205,7 +197,7 @@ TEST_F(HttpFileTest, FileUrlWithResumeOffset) {
     http.OutputFileName = Utf8(target);
     ASSERT_TRUE(ResumeAndWait());
     EXPECT_EQ(log.events, (Events{"Done"}));
-    EXPECT_EQ(ReadAll(target), body);
+    EXPECT_EQ(test::ReadWholeFile(target), body);
     EXPECT_EQ(log.dataSize, 40000);
 }
 

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,13 +25,6 @@ std::string Utf8Path(const fs::path& p) { return reinterpret_cast<const char*>(p
 void WriteFile(const fs::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary);
     out << bytes;
-}
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // "file:" URL of a local path, as the HTTP component reads it in both builds.
@@ -225,7 +217,7 @@ TEST(TpkHTTPDownloadQueueState, SavedDocumentHasEveryEntryInOrder) {
     b->StartCount = 2;
     const fs::path file = dir / "state.xml";
     ASSERT_TRUE(queue.SaveToFile(Utf8Path(file)));
-    const std::string bytes = ReadFile(file);
+    const std::string bytes = test::ReadWholeFile(file);
     ASSERT_EQ(bytes.size() % 2, 0u);
     std::u16string text;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
@@ -251,7 +243,7 @@ TEST(TpkHTTPDownloadQueueState, TriggersSaveAfterAddDeleteAndClear) {
     test::TempDir dir;
     const fs::path file = dir / "queue.xml";
     const auto entries = [&] {
-        const std::string bytes = ReadFile(file);
+        const std::string bytes = test::ReadWholeFile(file);
         int n = 0;
         for (size_t i = 0; (i = bytes.find(std::string("<\0d\0o\0w\0n\0l\0o\0a\0d\0 ", 20), i)) != std::string::npos; ++i) ++n;
         return n;
@@ -298,7 +290,7 @@ TEST(TpkHTTPDownloadQueueTransfer, FileURLIsCopiedFromItsTemporaryNameAndTheEntr
     test::PumpUntil([&] { return queue.Count() == 0; });
     ASSERT_EQ(queue.Count(), 0);
     EXPECT_TRUE(unlinked);
-    EXPECT_EQ(ReadFile(target), std::string(10000, 'x') + "end");
+    EXPECT_EQ(test::ReadWholeFile(target), std::string(10000, 'x') + "end");
     EXPECT_FALSE(fs::exists(PathFromUtf8(temp))) << "the temporary file is deleted";
     ASSERT_GE(rec.events.size(), 2u);
     EXPECT_EQ(rec.events[rec.events.size() - 2], "done 10003 10003");

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 namespace tw {
 namespace {
@@ -19,13 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Utf8Path(const fs::path& p) { return reinterpret_cast<const char*>(p.u8string().c_str()); }
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Body(size_t n) {
     std::string s;
@@ -81,7 +73,7 @@ TEST(TpkHTTPDownloadQueueWin32, DownloadsIntoATemporaryNameInTheCurrentFolderThe
     EXPECT_EQ(log.events[log.events.size() - 2], "done 100000");
     EXPECT_EQ(log.events.back(), "downloaded");
     EXPECT_EQ(log.active, (std::vector<int>{1, 0}));
-    EXPECT_EQ(ReadFile(target), body);
+    EXPECT_EQ(test::ReadWholeFile(target), body);
     EXPECT_FALSE(fs::exists(fs::current_path() / temp)) << "the temporary file was in the current folder and is gone";
     EXPECT_EQ(queue.Count(), 0);
     EXPECT_TRUE(unlinked);
@@ -147,7 +139,7 @@ TEST(TpkHTTPDownloadQueueWin32, APartialTargetIsResumed) {
     ASSERT_TRUE(queue.StartItem(*item));
     ASSERT_TRUE(test::PumpUntil([&] { return log.Ended(); }, 20000));
     EXPECT_EQ(log.events.back(), "downloaded");
-    EXPECT_EQ(ReadFile(target), body);
+    EXPECT_EQ(test::ReadWholeFile(target), body);
     const auto requests = server.Requests();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.back().Header("Range"), "bytes=" + std::to_string(25000 - 4096) + "-");

@@ -20,15 +20,21 @@ fs::path DataPath(std::string_view relative) {
     return SourcePath("tests/data") / fs::path(relative);
 }
 
-std::string ReadDataFile(std::string_view relative) {
-    std::ifstream in(DataPath(relative), std::ios::binary);
-    if (!in) {
-        ADD_FAILURE() << "cannot read test data " << relative;
-        return {};
-    }
+std::string ReadWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+std::string ReadSourceFile(std::string_view relative) { return ReadWholeFile(SourcePath(relative)); }
+
+std::string ReadDataFile(std::string_view relative) {
+    if (!fs::is_regular_file(DataPath(relative))) {
+        ADD_FAILURE() << "cannot read test data " << relative;
+        return {};
+    }
+    return ReadWholeFile(DataPath(relative));
 }
 
 TempDir::TempDir() {

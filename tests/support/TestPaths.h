@@ -12,6 +12,12 @@ std::filesystem::path SourcePath(std::string_view relative = {});
 // tests/data/<relative>.
 std::filesystem::path DataPath(std::string_view relative);
 
+// A whole file as bytes; "" when it cannot be read (some tests look for files that may be gone).
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+// A file of the source tree as bytes; "" when it cannot be read.
+std::string ReadSourceFile(std::string_view relative);
+
 // Reads a whole file as bytes; fails the current test (and returns "") when it cannot.
 std::string ReadDataFile(std::string_view relative);
 
