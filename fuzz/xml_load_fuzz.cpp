@@ -1,7 +1,8 @@
 // LoadXML on arbitrary text. The first byte picks the mode: bit 0 preserves white space, bit 1
 // reads the rest as UTF-16 little-endian code units (else one character per byte, as a feed is
 // widened), bit 2 also checks that LoadUtf8XML of the bytes matches LoadXML of them widened from
-// UTF-8 (or, for the binary form, which is bytes and not text, LoadXML of them widened one per byte). A document that loads must write markup that loads again to the same markup.
+// UTF-8 (the binary form is bytes, not text: widened one character per byte). A document that
+// loads must write markup that loads again to the same markup.
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -40,10 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         auto a = FreshDocument();
         auto b = FreshDocument();
         const bool binary = bytes.substr(0, tw::kXmlBinarySignature.size()) == tw::kXmlBinarySignature;
-        const auto other = [&] {
-            b->LoadXML(binary ? tw::XmlWidenAnsi(bytes) : tw::XmlFromUtf8(bytes));
-        };
-        if (Outcome(*a, [&] { a->LoadUtf8XML(bytes); }) != Outcome(*b, other)) std::abort();
+        const std::u16string widened = binary ? tw::XmlWidenAnsi(bytes) : tw::XmlFromUtf8(bytes);
+        if (Outcome(*a, [&] { a->LoadUtf8XML(bytes); }) != Outcome(*b, [&] { b->LoadXML(widened); })) std::abort();
     }
     std::u16string text;
     if (mode & 2) {
