@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "controls/GdiHandles_win32.h"
 #include "controls/Graphics.h"
 
 namespace tw::test {
@@ -72,13 +73,7 @@ inline TPixelImage CaptureClient(HWND hwnd) {
     TPixelImage image(w, h);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = w;
-    bmi.bmiHeader.biHeight = -h;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bmi = gdi::TopDownBitmapInfo(w, h);
     void* bits = nullptr;
     HBITMAP dib = CreateDIBSection(memory, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, dib);
