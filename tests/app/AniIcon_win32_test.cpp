@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/LoadingAnimation_win32.h"
+#include "support/MessagePump.h"
 #include "support/TestPaths.h"
 
 #include <cstring>
@@ -96,14 +97,6 @@ std::vector<COLORREF> Grab(HWND hwnd) {
     return out;
 }
 
-void PumpFor(DWORD ms) {
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        Pump();
-        Sleep(10);
-    }
-}
-
 TEST(TLoadingAnimation, PlaysWhileStartedAndHidesWhenStopped) {
     HWND parent = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 40, 100, 100, 27, nullptr,
                                   nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -115,9 +108,9 @@ TEST(TLoadingAnimation, PlaysWhileStartedAndHidesWhenStopped) {
         ani.Start();
         EXPECT_TRUE(ani.Playing());
         EXPECT_TRUE(IsWindowVisible(ani.Handle()));
-        PumpFor(150);
+        tw::test::PumpFor(150);
         std::vector<COLORREF> first = Grab(ani.Handle());
-        PumpFor(300);
+        tw::test::PumpFor(300);
         std::vector<COLORREF> later = Grab(ani.Handle());
         EXPECT_NE(first, later) << "the animation does not move";
         ani.Stop();

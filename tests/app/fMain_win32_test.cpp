@@ -2,6 +2,7 @@
 // the settings file when the session ends or the window is closed.
 #include "app/fMain.h"
 
+#include "support/MessagePump.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -16,20 +17,6 @@ namespace {
 std::string Utf8(const std::filesystem::path& p) {
     const auto u8 = p.u8string();
     return std::string(u8.begin(), u8.end());
-}
-
-// Lets the window paint and tick for a while.
-void Pump(int milliseconds) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
-    MSG msg;
-    while (GetTickCount() < end) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    }
 }
 
 bool QuitPosted() {
@@ -56,7 +43,7 @@ protected:
         window = TMainWindow::Create(GetModuleHandleW(nullptr), Utf8(dir.Path() / ""));
         ASSERT_NE(window, nullptr);
         hwnd = static_cast<HWND>(window->Handle());
-        Pump(300);
+        PumpFor(300);
     }
     void TearDown() override {
         window.reset();

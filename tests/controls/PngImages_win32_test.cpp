@@ -106,7 +106,7 @@ TEST(ProgramPictures, AMissingOrBrokenPictureIsNamedAndKeepsItsPlace) {
 
 TEST(ProgramPictures, DrawnWithAlphaOverWhatIsThere) {
     test::HostWindow host(0, 0, 60, 30);
-    test::Pump(100);
+    test::PumpFor(100);
     TPixelImage image(4, 1);
     image.SetPixel(0, 0, 0xFF0000FF);  // opaque blue
     image.SetPixel(1, 0, 0x00FFFFFF);  // clear
@@ -115,7 +115,7 @@ TEST(ProgramPictures, DrawnWithAlphaOverWhatIsThere) {
     HDC dc = GetDC(host.Get());
     DrawPngImage(dc, image, 10, 10);
     ReleaseDC(host.Get(), dc);
-    test::Pump(50);  // Wine hands a window's drawing to the display from its message loop
+    test::PumpFor(50);  // Wine hands a window's drawing to the display from its message loop
     const TPixelImage shot = test::CaptureClient(host.Get());
     EXPECT_EQ(test::CapturedColor(shot, 10, 10), 0xFF0000u);  // 0x00BBGGRR blue
     EXPECT_EQ(test::CapturedColor(shot, 11, 10), 0xFF00FFu);

@@ -1,12 +1,13 @@
 #pragma once
-// Helpers for the controls' window tests under Wine: a plain top-level host window, a message
-// pump, and a capture of what the screen shows.
+// Helpers for the controls' window tests under Wine: a plain top-level host window, the shared
+// message pump, and a capture of what the screen shows.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include "controls/GdiHandles_win32.h"
 #include "controls/Graphics.h"
+#include "support/MessagePump.h"
 
 namespace tw::test {
 
@@ -39,29 +40,6 @@ public:
 private:
     HWND hwnd_ = nullptr;
 };
-
-// Dispatches messages for `milliseconds`.
-inline void Pump(int milliseconds) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-    MSG msg;
-    for (;;) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 5)), QS_ALLINPUT);
-    }
-}
-
-// Pumps until `done()` or `milliseconds` have passed; returns done().
-template <class F>
-bool PumpUntil(F done, int milliseconds) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-    while (!done() && GetTickCount64() < end) Pump(5);
-    return done();
-}
 
 // The screen's pixels in the client area of `hwnd` (0xAARRGGBB, alpha undefined).
 inline TPixelImage CaptureClient(HWND hwnd) {

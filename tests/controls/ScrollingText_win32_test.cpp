@@ -33,7 +33,7 @@ protected:
         ticker->SetSpeed(10);
         ticker->PixelJump = 2;
         ticker->Loaded();
-        test::Pump(100);
+        test::PumpFor(100);
     }
 
     TPixelImage Shot() {
@@ -74,7 +74,7 @@ TEST_F(ScrollingTextWindow, TextMovesAndShowsGlyphsInTheFontColour) {
     ASSERT_TRUE(test::PumpUntil([&] { return ticker->Offset() <= -kWidth * 2 / 3; }, 20000));
     const int offset1 = ticker->Offset();
     const TPixelImage a = Shot();
-    test::Pump(300);
+    test::PumpFor(300);
     const int offset2 = ticker->Offset();
     const TPixelImage b = Shot();
     EXPECT_LT(offset2, offset1);
@@ -92,7 +92,7 @@ TEST_F(ScrollingTextWindow, EdgesFadeIntoTheGround) {
     ticker->SetOffset(-(kWidth - 30));  // the text's head 30 pixels from the left edge
     bool sawBlend = false, sawMiddleGlyph = false;
     for (int i = 0; i < 40 && !(sawBlend && sawMiddleGlyph); ++i) {
-        test::Pump(120);
+        test::PumpFor(120);
         const TPixelImage shot = Shot();
         ASSERT_EQ(CountColour(shot, 0xFF00FF), 0) << "no frame lets the host's background through";
         for (int y = 0; y < kHeight; ++y) {
@@ -120,18 +120,18 @@ TEST_F(ScrollingTextWindow, OnTextScrolledFiresAfterEachPass) {
 
 TEST_F(ScrollingTextWindow, SpeedZeroStandsStill) {
     ticker->SetSpeed(0);
-    test::Pump(50);
+    test::PumpFor(50);
     const int offset = ticker->Offset();
     const TPixelImage a = Shot();
-    test::Pump(400);
+    test::PumpFor(400);
     EXPECT_EQ(ticker->Offset(), offset);
     EXPECT_EQ(Shot(), a);
     // A paint request from the window system still draws the standing frame.
     InvalidateRect(static_cast<HWND>(ticker->Handle()), nullptr, FALSE);
-    test::Pump(100);
+    test::PumpFor(100);
     EXPECT_EQ(Shot(), a);
     ticker->SetSpeed(10);
-    test::Pump(300);
+    test::PumpFor(300);
     EXPECT_LT(ticker->Offset(), offset);
 }
 
@@ -140,18 +140,18 @@ TEST_F(ScrollingTextWindow, HiddenOrDisabledPauses) {
     ticker->SetVisible(false);
     EXPECT_FALSE(IsWindowVisible(hwnd));
     const int offset = ticker->Offset();
-    test::Pump(300);
+    test::PumpFor(300);
     EXPECT_EQ(ticker->Offset(), offset);
     EXPECT_EQ(CountColour(Shot(), 0xFF00FF), kWidth * kHeight) << "hidden: the host shows through";
 
     ticker->SetVisible(true);
     EXPECT_TRUE(IsWindowVisible(hwnd));
-    test::Pump(300);
+    test::PumpFor(300);
     const int moved = ticker->Offset();
     EXPECT_LT(moved, offset);
 
     ticker->SetEnabled(false);
-    test::Pump(300);
+    test::PumpFor(300);
     EXPECT_EQ(ticker->Offset(), moved);
     EXPECT_EQ(passes, 0);
 }
@@ -205,7 +205,7 @@ TEST_F(ScrollingTextWindow, AbsurdFontSizesNeitherHangNorCrash) {
         const ULONGLONG start = GetTickCount64();
         ticker->SetFont({"Tahoma", size, kFont, 0});
         ticker->Tick();
-        test::Pump(50);
+        test::PumpFor(50);
         EXPECT_LT(GetTickCount64() - start, 2000u);
         EXPECT_GE(ticker->StripWidth(), 2 * kWidth);
     }
@@ -214,7 +214,7 @@ TEST_F(ScrollingTextWindow, AbsurdFontSizesNeitherHangNorCrash) {
 TEST_F(ScrollingTextWindow, DestroyingTheControlRemovesItsWindow) {
     HWND hwnd = static_cast<HWND>(ticker->Handle());
     ticker.reset();
-    test::Pump(50);  // a timer message queued before must not reach the freed control
+    test::PumpFor(50);  // a timer message queued before must not reach the freed control
     EXPECT_FALSE(IsWindow(hwnd));
 }
 

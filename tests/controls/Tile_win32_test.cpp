@@ -29,7 +29,7 @@ TEST(TTileWindow, FillsTheBarWithTheTileUnderLaterControls) {
     ticker->SetBackgroundColor(0x40342B);
     ticker->SetText("");
     ticker->Loaded();
-    test::Pump(200);
+    test::PumpFor(200);
 
     const TPixelImage shot = test::CaptureClient(host.Get());
     const struct {
@@ -56,11 +56,11 @@ TEST(TTileWindow, WithoutATileShowsItsColourAndPaintsIntoAParentsDc) {
     TTile windowless;  // painted by the parent
     windowless.SetColor(0x9A9A9A);
     windowless.SetBounds(10, 5, 50, 20);
-    test::Pump(100);  // the host's own first paint comes before ours
+    test::PumpFor(100);  // the host's own first paint comes before ours
     HDC dc = GetDC(host.Get());
     windowless.PaintTo(dc);
     ReleaseDC(host.Get(), dc);
-    test::Pump(50);  // Wine hands a window's drawing to the display from its message loop
+    test::PumpFor(50);  // Wine hands a window's drawing to the display from its message loop
     const TPixelImage shot = test::CaptureClient(host.Get());
     EXPECT_EQ(test::CapturedColor(shot, 10, 5), 0x9A9A9Au);
     EXPECT_EQ(test::CapturedColor(shot, 59, 24), 0x9A9A9Au);

@@ -12,9 +12,8 @@
 namespace tw {
 namespace {
 
+using test::PumpFor;
 using test::PumpUntil;
-
-void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
 
 TEST(IsUrlReachable, AnsweringServerIsReachableWhateverItsStatus) {
     test::LoopbackListener ok;

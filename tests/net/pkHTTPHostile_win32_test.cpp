@@ -77,7 +77,7 @@ TEST_F(HttpHostileTest, StalledServerWithTerminateEndsTheStartWithoutEvents) {
     EXPECT_FALSE(http.Get(true));
     EXPECT_EQ(timeouts, 1);
     EXPECT_FALSE(http.Busy());
-    PumpUntil([] { return false; }, 300);
+    PumpFor(300);
     EXPECT_TRUE(log.events.empty());
     ExpectStillWorks();
 }
@@ -107,13 +107,13 @@ TEST_F(HttpHostileTest, ServerThatStallsForeverIsEndedByAHardAbort) {
     http.URL = server.Url("/stall");
     Ticker ticker(10);
     ASSERT_TRUE(http.Get(false));
-    PumpUntil([] { return false; }, 500);
+    PumpFor(500);
     EXPECT_TRUE(http.Busy());
     EXPECT_GT(Ticker::ticks, 10);  // the main thread kept running
     http.Abort(false, true);
     EXPECT_FALSE(http.Busy());
     EXPECT_EQ(log.events, (Events{"Aborted"}));
-    PumpUntil([] { return false; }, 200);
+    PumpFor(200);
     EXPECT_EQ(log.events, (Events{"Aborted"}));
     ExpectStillWorks();
 }
@@ -150,7 +150,7 @@ TEST_F(HttpHostileTest, HardAbortFromAProgressHandler) {
     };
     ASSERT_TRUE(http.Get(false));
     ASSERT_TRUE(Wait());
-    PumpUntil([] { return false; }, 200);
+    PumpFor(200);
     EXPECT_EQ(log.events, (Events{"Aborted"}));
     EXPECT_EQ(progress, 2);
     ExpectStillWorks();
@@ -249,7 +249,7 @@ TEST_F(HttpHostileTest, TwoHundredFailedTransfersLeaveNothingBehind) {
             if (std::getenv("TW_HTTP_TRACE")) std::printf("%d %s\n", i, http.URL.c_str());
         }
         PumpUntil([&] { return server.OpenConnections() == 0; }, 5000);
-        PumpUntil([] { return false; }, 200);  // lets the server join its finished threads
+        PumpFor(200);  // lets the server join its finished threads
     };
     run(15);  // WinInet and the heap settle first
     const Resources before = Measure();
@@ -275,9 +275,9 @@ TEST_F(HttpHostileTest, DestroyingTheComponentDuringATransfer) {
     own.Attach(*doomed);
     doomed->URL = server.Url("/stall");
     ASSERT_TRUE(doomed->Get(false));
-    PumpUntil([] { return false; }, 200);
+    PumpFor(200);
     delete doomed;
-    PumpUntil([] { return false; }, 100);
+    PumpFor(100);
     EXPECT_TRUE(own.events.empty());
     ExpectStillWorks();
 }
@@ -297,7 +297,7 @@ TEST_F(HttpHostileTest, DestroyingTheComponentAsItsWorkerWakes) {
         ASSERT_TRUE(doomed->Get(false));
         ASSERT_TRUE(PumpUntil([&] { return server.Requests().size() > seen; }, 5000)) << delayMs;
         delete doomed;
-        PumpUntil([] { return false; }, 50);
+        PumpFor(50);
         EXPECT_TRUE(own.events.empty()) << delayMs;
     }
     ExpectStillWorks();

@@ -30,7 +30,7 @@ TEST(TpkCustomThread, DestroyedFromItsOwnHandlers) {
         }
         EXPECT_TRUE(t->Run()) << fromTerminate;
         ASSERT_TRUE(test::PumpUntil([&] { return destroyed; }, 5000)) << fromTerminate;
-        test::PumpUntil([] { return false; }, 200);
+        test::PumpFor(200);
         EXPECT_EQ(afterHandler.load(), 0) << fromTerminate;
     }
 }

@@ -15,6 +15,7 @@
 namespace tw {
 namespace {
 
+using test::PumpFor;
 using test::PumpUntil;
 
 // This process's hidden window: test programs running beside this one have their own.
@@ -115,7 +116,7 @@ TEST(TpkCustomThread, TimeoutThatTerminatesReturnsFalseWithoutTerminateHandler) 
     t.WaitTimeout = 100;
     EXPECT_FALSE(t.Run());
     EXPECT_EQ(timeouts, 1);
-    PumpUntil([] { return false; }, 100);
+    PumpFor(100);
     EXPECT_FALSE(terminated);
     EXPECT_FALSE(t.Running());
 }
@@ -147,7 +148,7 @@ TEST(TpkCustomThread, SecondRunKillsTheFirstWorker) {
     EXPECT_TRUE(t.Run());
     ASSERT_TRUE(PumpUntil([&] { return terminated == 1; }, 5000));
     EXPECT_EQ(started.load(), 2);
-    PumpUntil([] { return false; }, 50);
+    PumpFor(50);
     EXPECT_EQ(terminated, 1);  // the killed worker never reached its terminate step
 }
 
