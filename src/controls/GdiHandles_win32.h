@@ -3,59 +3,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "base/UniqueHandle_win32.h"
+
 #include <string>
 #include <utility>
 
 namespace tw::gdi {
 
-template <class Traits>
-class UniqueHandle {
-public:
-    using Handle = typename Traits::Handle;
-    UniqueHandle() = default;
-    explicit UniqueHandle(Handle h) : h_(h) {}
-    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-        Reset(o.Release());
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { Reset(); }
-    Handle Get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    [[nodiscard]] Handle Release() { return std::exchange(h_, nullptr); }
-    void Reset(Handle h = nullptr) {
-        if (h == h_) return;
-        if (h_) Traits::Close(h_);
-        h_ = h;
-    }
-
-private:
-    Handle h_ = nullptr;
-};
-
-struct GdiObjectTraits {
-    using Handle = HGDIOBJ;
-    static void Close(Handle h) { DeleteObject(h); }
-};
-struct MemoryDcTraits {
-    using Handle = HDC;
-    static void Close(Handle h) { DeleteDC(h); }
-};
-struct WindowTraits {
-    using Handle = HWND;
-    static void Close(Handle h) { DestroyWindow(h); }
-};
-struct IconTraits {
-    using Handle = HICON;
-    static void Close(Handle h) { DestroyIcon(h); }
-};
-
-using GdiObject = UniqueHandle<GdiObjectTraits>;
-using MemoryDc = UniqueHandle<MemoryDcTraits>;
-using Window = UniqueHandle<WindowTraits>;
-using Icon = UniqueHandle<IconTraits>;
+using tw::GdiObject;
+using tw::Icon;
+using tw::MemoryDc;
+using Window = tw::OwnedWindow;
 
 // Selects an object into a DC for a scope and puts the previous one back.
 class SelectScope {

@@ -1,7 +1,7 @@
 #include "net/pkHTTP.h"
 
 #include "net/pkInetUtils.h"
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <algorithm>
 #include <chrono>

@@ -4,7 +4,7 @@
 // main thread (three low-level notifications run on the worker). A "file" URL is read from the
 // local file system through the same flow. No failure leaves the component as an exception:
 // every outcome is a fixed sequence of events (see docs/http.md).
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 #include "net/pkHTTPLogic.h"
 #include "net/pkInternetApi.h"
 #include "net/pkThread.h"

@@ -5,7 +5,7 @@
 // implements them over WinInet (pkInternetApi_win32.cpp); natively there is no internet API, so
 // the platform object fails every network call and reaches only the file system
 // (pkInternetApi_native.cpp). Tests give the component a scripted fake instead.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 #include "net/pkHTTPLogic.h"
 
 #include <cstdint>

@@ -8,7 +8,7 @@
 // a blocking message (0x8FFF) to one hidden window of class "TpkThreadWindow". Natively there is
 // no message loop: the work runs inline on the thread that calls Run, and Synchronize calls its
 // handler directly. That keeps the portable users (the HTTP flow, the feed) testable natively.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 #include <atomic>
 #include <cstdint>

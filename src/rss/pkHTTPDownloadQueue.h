@@ -3,7 +3,7 @@
 // its own, resumes partial files, moves a finished download from its temporary name to its
 // target and can record its entries in an XML state file. Entries are tied by links to the
 // objects they serve (the feed's enclosures); each link's callback runs when its entry goes.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 #include "net/pkHTTP.h"
 #include "rss/pkRSSFeedModel.h"
 

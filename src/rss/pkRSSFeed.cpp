@@ -2,7 +2,7 @@
 
 #include "rss/FeedText.h"
 #include "rss/pkHTTPDownloadQueue.h"
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 #include "xml/XmlDom.h"
 
 namespace tw {

@@ -2,7 +2,7 @@
 // The feed component: turns a feed address, a file, a stream or a text into the content model,
 // reports the outcome through a fixed sequence of events, forwards its HTTP component's events
 // under its own name, and can hand its items' enclosures to a download queue.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 #include "net/pkHTTP.h"
 #include "rss/pkRSSFeedModel.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 namespace tw {
 

@@ -5,7 +5,7 @@
 #include "support/LoopbackHttpServer.h"
 #include "support/TestPaths.h"
 
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "support/MessagePump.h"
 #include "rss/pkHTTPDownloadQueue.h"
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 #include "support/TestPaths.h"
 #include "xml/XmlDom.h"
 

@@ -1,5 +1,5 @@
 // The date reader under fixed local time zones, set through TZ.
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string>
 
-#include "rss/DateTables.h"
+#include "base/DateTables.h"
 
 namespace tw {
 namespace {

@@ -1,6 +1,6 @@
 // Native half of pkClasses: the POSIX file behind TpkFileStream. There is no registry here, so
 // the platform registry opener opens nothing and a registry saver saves and loads nothing.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Windows half of pkClasses: the registry behind the settings saver and the file behind
 // TpkFileStream.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 #include <windows.h>
 

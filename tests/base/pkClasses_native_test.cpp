@@ -1,6 +1,6 @@
 // The file stream's attribute option on POSIX: a file without its owner write bit gets it for
 // the opening and loses it again afterwards.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Windows half of pkUtils: the time-zone information, the clock and files shared for reading
 // and writing.
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <cmath>
 

@@ -2,12 +2,12 @@
 // Date and text routines the feed engine and the HTTP component share: the e-mail style date
 // reader with its zone routines, date-time arithmetic, and whole-file and whole-stream readers.
 // The integer-text rule (TextToIntDef, TextToInt, TryTextToInt) lives with the component base in
-// controls/pkClasses.h, the lowest layer, so that every caller uses the one conversion.
+// base/pkClasses.h, the lowest layer, so that every caller uses the one conversion.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 namespace tw {
 

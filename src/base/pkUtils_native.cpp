@@ -1,5 +1,5 @@
 // Native half of pkUtils: the C library's local offset, the clock and POSIX files.
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <ctime>
 #include <fcntl.h>

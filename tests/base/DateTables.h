@@ -1,6 +1,6 @@
 #pragma once
 // Date texts and the UTC moments they stand for, shared by the date tests of both builds.
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 namespace tw::test {
 

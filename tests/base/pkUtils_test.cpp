@@ -1,11 +1,11 @@
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "rss/DateTables.h"
+#include "base/DateTables.h"
 #include "support/TestPaths.h"
 
 namespace tw {

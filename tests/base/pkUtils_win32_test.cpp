@@ -3,7 +3,7 @@
 // is chosen from outside:
 //   TZ=AAA+7 TW_EXPECT_BIAS_MINUTES=420 scripts/with-wine.sh DIR wine64 rss_tests.exe
 // Without TW_EXPECT_BIAS_MINUTES the case is skipped.
-#include "rss/pkUtils.h"
+#include "base/pkUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "rss/DateTables.h"
+#include "base/DateTables.h"
 
 namespace tw {
 namespace {

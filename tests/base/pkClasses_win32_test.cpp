@@ -1,5 +1,5 @@
 // The saver against the real registry and the file stream against real file attributes.
-#include "controls/pkClasses.h"
+#include "base/pkClasses.h"
 
 #include <gtest/gtest.h>
 
