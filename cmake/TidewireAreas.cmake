@@ -11,6 +11,7 @@
 # Globbing is a deliberate choice: several people add units at once, and CONFIGURE_DEPENDS
 # re-runs the glob on every build.
 
+# Every system library a Windows test program may need; the areas link only their own.
 set(TW_WINDOWS_SYSTEM_LIBS
     wininet ws2_32 comctl32 comdlg32 shell32 shlwapi ole32 oleaut32 uuid advapi32
     user32 gdi32 msimg32 winmm vfw32 imm32 version)
@@ -83,7 +84,8 @@ function(tw_add_area area)
     target_link_libraries(tw_${area} ${kind} PNG::PNG)
   endif()
   if(WIN32)
-    target_link_libraries(tw_${area} ${kind} ${TW_WINDOWS_SYSTEM_LIBS})
+    # Each area names the system libraries its own _win32 units call (TW_SYSLIBS_<area>).
+    target_link_libraries(tw_${area} ${kind} ${TW_SYSLIBS_${area}})
   else()
     find_package(Threads REQUIRED)
     target_link_libraries(tw_${area} ${kind} Threads::Threads)
