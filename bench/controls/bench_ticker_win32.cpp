@@ -2,7 +2,7 @@
 // the screen, for a 1,900 x 11 ticker, with the parts timed apart; then the process's CPU share
 // while the ticker runs on its timer at the default speed (25 ms, 1 pixel) for 30 seconds.
 //     bench_ticker_win32 [SECONDS]
-#include "controls/ScrollingText.h"
+#include "controls/ScrollingText_win32.h"
 
 #include <windows.h>
 

@@ -1,8 +1,33 @@
-// Program entry: the application's main window, then its message loop.
-#include "app/fMain.h"
+// Program entry: the socket library for the program's life, the main window, its message loop.
+#include <winsock2.h>  // before <windows.h>, which the window's header brings
 
-#include <windows.h>
+#include "app/fMain_win32.h"
+
+namespace {
+
+// Holds Winsock 1.1 from start to exit. The program makes no socket call of its own, so a
+// library that does not start costs nothing more; only a started one is cleaned up.
+class SocketLibrary {
+public:
+    SocketLibrary() {
+        WSADATA data{};
+        started_ = WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    }
+    ~SocketLibrary() {
+        if (started_) WSACleanup();
+    }
+    SocketLibrary(const SocketLibrary&) = delete;
+    SocketLibrary& operator=(const SocketLibrary&) = delete;
+
+private:
+    bool started_ = false;
+};
+
+}  // namespace
 
 // The narrow entry point: mingw links wWinMain only with -municode. The program reads nothing
 // from the narrow command line.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) { return tw::RunMainWindow(instance); }
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const SocketLibrary sockets;
+    return tw::RunMainWindow(instance);
+}

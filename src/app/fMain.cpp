@@ -42,7 +42,6 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     ConnectFeedEvents(RSSHandler, rotation);
     ticker_->OnTextScrolled = [this](TScrollingText&) { rotation.lblTickerTextScrolled(); };
     ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };
-    tmrReload.OnTimer = [this] { rotation.tmrReloadTimer(); };
     if (netDetect) {
         netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
             rotation.netDetectConnectionStatusChanged(connected);
@@ -76,9 +75,9 @@ void TfrMain::TickerView::SetTickerHint(const std::string& hint) { form_.ticker_
 
 void TfrMain::TickerView::RestartReloadTimer() {
     // Off and on again: the whole period runs from now.
-    form_.tmrReload.Enabled = false;
-    form_.tmrReload.Enabled = true;
-    form_.view_.ReloadTimerChanged(form_.tmrReload);
+    form_.FReloadEnabled = false;
+    form_.FReloadEnabled = true;
+    form_.ApplyReloadTimer();
 }
 
 void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std::string>& arguments) {
@@ -112,12 +111,55 @@ void TfrMain::FormShow() {
 void TfrMain::InitializeAppearance() {
     imgStart.Left = 5;
     imgStart.Top = 1;
-    tmrReload.Interval = 300000;
-    tmrReload.Enabled = true;
+    FReloadInterval = 300000;
+    FReloadEnabled = true;
     TitleCaption = std::string(kBarCaption);
     lblTitle.Width = view_.MeasureTitle(TitleCaption);
-    view_.ReloadTimerChanged(tmrReload);
+    ApplyReloadTimer();
     view_.BarChanged();
+}
+
+void TfrMain::ApplyReloadTimer() {
+    // A negative period from a hand-edited file stops the timer like 0 does.
+    view_.SetReloadTimer(FReloadEnabled ? std::max(0, FReloadInterval) : 0);
+}
+
+void TfrMain::OnReloadTimer() {
+    if (FReloadEnabled) rotation.tmrReloadTimer();
+}
+
+TBarArea TfrMain::AreaAt(int x, int y) const {
+    const auto inside = [x, y](int left, int top, int width, int height) {
+        return x >= left && x < left + width && y >= top && y < top + height;
+    };
+    const auto in = [&](const TBarItem& item) { return inside(item.Left, item.Top, item.Width, item.Height); };
+    if (in(imgStart)) return TBarArea::StartImage;
+    if (in(lblTitle)) return TBarArea::Title;
+    if (in(imgPrevRssItem)) return TBarArea::PrevItem;
+    if (in(imgNextRssItem)) return TBarArea::NextItem;
+    const TScrollingText& t = *ticker_;
+    if (t.Visible() && inside(t.Left(), t.Top(), t.Width(), t.Height())) return TBarArea::Ticker;
+    return TBarArea::Background;
+}
+
+void TfrMain::ClickAt(int x, int y) {
+    switch (AreaAt(x, y)) {
+        case TBarArea::Title: rotation.lblTitleClick(); break;
+        case TBarArea::PrevItem: rotation.imgPrevRssItemClick(); break;
+        case TBarArea::NextItem: rotation.imgNextRssItemClick(); break;
+        case TBarArea::Ticker: rotation.lblTickerClick(); break;
+        case TBarArea::StartImage:  // the Quick Start Menu comes with the drawn menus
+        case TBarArea::Background: break;
+    }
+}
+
+TBarCursor TfrMain::CursorAt(int x, int y) const {
+    switch (AreaAt(x, y)) {
+        case TBarArea::StartImage:
+        case TBarArea::Title: return TBarCursor::crHandPoint;
+        case TBarArea::Ticker: return ticker_->HandCursor() ? TBarCursor::crHandPoint : TBarCursor::crDefault;
+        default: return TBarCursor::crDefault;
+    }
 }
 
 void TfrMain::LayoutTicker() {
@@ -144,8 +186,8 @@ void TfrMain::LoadSettings() {
     rotation.FFirstRun = s.FirstRun;
     RSSHandler.HTTP().URL = s.Url;
     FLastConfigPage = s.LastConfigPage;
-    tmrReload.Interval = s.ReloadInterval;
-    view_.ReloadTimerChanged(tmrReload);
+    FReloadInterval = s.ReloadInterval;
+    ApplyReloadTimer();
     rotation.FMaxShowingItems = s.MaxShowingItems;
     rotation.FAutoUrlJump = s.AutoUrlJump;
     TFont font = ticker_->Font();
@@ -173,7 +215,7 @@ bool TfrMain::SaveSettings() {
 
 bool TfrMain::SaveFeedState() {
     const auto store = openStore_(FConfigFile);
-    return tw::SaveFeedState(*store, RSSHandler.HTTP().URL, tmrReload.Interval, CustomFeedsList);
+    return tw::SaveFeedState(*store, RSSHandler.HTTP().URL, FReloadInterval, CustomFeedsList);
 }
 
 void TfrMain::FormDestroy() {

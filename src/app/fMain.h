@@ -40,6 +40,11 @@ inline constexpr TColor kTitleColor = 12578034;        // 0xBFECF2
 inline constexpr TColor kTickerBackground = 4207659;   // 0x40342B
 inline constexpr TColor kTickerFontColor = 15136255;   // 0xE6F5FF
 inline constexpr TColor kHintColor = 16772313;         // 0xFFECD9
+// The application's hint timing in ms: how long a hint stays, the wait before the first one, and
+// before the next while one is up.
+inline constexpr int kHintHidePause = 20000;
+inline constexpr int kHintPause = 200;
+inline constexpr int kHintShortPause = 40;
 
 // A picture or label of the bar that the window draws itself.
 struct TBarItem {
@@ -50,13 +55,18 @@ struct TBarItem {
     int Right() const { return Left + Width; }
 };
 
-// The reload timer `tmrReload`: the window runs it; OnTimer is the feed reload once the feed
-// component exists, and the tick does nothing while it is unassigned.
-struct TReloadTimer {
-    int Interval = 5000;   // ms, as the form has it before FormCreate
-    bool Enabled = false;
-    std::function<void()> OnTimer;
+// What the window draws of the bar and the title's hint, as the layout left them.
+struct TBarPicture {
+    std::string TitleCaption;
+    std::string TitleHint;  // "Go to: " and the channel link; empty after a failure
+    TBarItem Title, Start, PrevItem, NextItem;
 };
+
+// Which part of the bar a point of the window's client area falls in.
+enum class TBarArea { Background, StartImage, Title, PrevItem, NextItem, Ticker };
+
+// The mouse cursor a part of the bar shows.
+enum class TBarCursor { crDefault, crHandPoint };
 
 // What TfrMain needs of the real window.
 class IMainView {
@@ -66,9 +76,11 @@ public:
     virtual int WorkAreaWidth() const = 0;
     // Width of `caption` in the title label's font (the label sizes itself to its caption).
     virtual int MeasureTitle(const std::string& caption) const = 0;
-    // The title, pictures or timer changed: draw the bar again, apply the timer.
+    // The title, its hint or the pictures changed: draw the bar again, re-read the hints.
     virtual void BarChanged() = 0;
-    virtual void ReloadTimerChanged(const TReloadTimer& timer) = 0;
+    // Runs the reload timer `tmrReload` every `milliseconds`, the period starting now (also
+    // when it already ran); 0 stops it. Each tick is handed to TfrMain::OnReloadTimer.
+    virtual void SetReloadTimer(int milliseconds) = 0;
     // Whether the program's window is the foreground window; and making it so.
     virtual bool IsForeground() const = 0;
     virtual void BringToForeground() = 0;
@@ -120,6 +132,18 @@ public:
     // The mouse moved over the scrolling text.
     void lblTickerMouseMove();
 
+    // What the window hands in, in client coordinates of the bar.
+    // The part of the bar under (x, y); Background where no control lies.
+    TBarArea AreaAt(int x, int y) const;
+    // A left click at (x, y): the arrows step, the title and the ticker open their links.
+    void ClickAt(int x, int y);
+    // The cursor to show at (x, y): the hand over the start image, the title and the ticker.
+    TBarCursor CursorAt(int x, int y) const;
+    // The reload timer ticked.
+    void OnReloadTimer();
+    // What to draw and hint now.
+    TBarPicture Bar() const { return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem}; }
+
     // Components and state, as the window and the tests see them.
     TScrollingText& lblTicker() { return *ticker_; }
     TBarItem lblTitle{32, 5, 0, 13};
@@ -127,7 +151,6 @@ public:
     TBarItem imgStart{5, 1, 22, 22};
     TBarItem imgPrevRssItem{0, 4, 16, 16};
     TBarItem imgNextRssItem{0, 4, 16, 16};
-    TReloadTimer tmrReload;
     TFeedsList DefaultFeedsList;
     TFeedsList CustomFeedsList;
     std::string TitleHint;  // lblTitle's hint: "Go to: " and the channel link
@@ -169,6 +192,9 @@ public:
     int LastConfigPage() const { return FLastConfigPage; }
     int MaxShowingItems() const { return rotation.FMaxShowingItems; }
     bool AutoUrlJump() const { return rotation.FAutoUrlJump; }
+    // tmrReload: its period in ms and whether it runs (the window runs the real timer).
+    int ReloadInterval() const { return FReloadInterval; }
+    bool ReloadTimerEnabled() const { return FReloadEnabled; }
 
     // Writes everything the configuration dialog sets (after its OK).
     bool SaveSettings();
@@ -177,6 +203,8 @@ private:
     void InitializeAppearance();
     void LoadSettings();
     bool SaveFeedState();
+    // Hands tmrReload's state to the window.
+    void ApplyReloadTimer();
 
     IMainView& view_;
     std::unique_ptr<TScrollingText> ticker_;
@@ -186,6 +214,8 @@ private:
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;
     int FLastConfigPage = 0;
+    int FReloadInterval = 5000;  // ms, as the form has it before FormCreate
+    bool FReloadEnabled = false;
     bool FCreating = false;
     bool settingsLoaded_ = false;
     bool destroyed_ = false;
@@ -198,27 +228,5 @@ void ConfigureTickerFromForm(TScrollingText& ticker);
 // The ticker font as the settings describe it.
 TFont TickerFontFrom(const TTickerFont& font);
 TTickerFont TickerFontOf(const TFont& font);
-
-}  // namespace tw
-
-namespace tw {
-
-// Windows: the real main window of the bar.
-class TMainWindow {
-public:
-    virtual ~TMainWindow() = default;
-    // Creates the window (its own thread's), runs FormCreate with the settings file in
-    // `exeDirectory` (with its trailing separator; empty: the program's folder) and shows the
-    // bar. `instance` is the program's HINSTANCE. Null when the window cannot be made.
-    static std::unique_ptr<TMainWindow> Create(void* instance, const std::string& exeDirectory = {});
-    // The window (an HWND); null once it has been destroyed.
-    virtual void* Handle() const = 0;
-    // The window's logic; null once the window has been destroyed.
-    virtual TfrMain* Form() = 0;
-};
-
-// Windows: creates the main window and runs the message loop until the program ends. Returns
-// the process exit code.
-int RunMainWindow(void* instance);
 
 }  // namespace tw

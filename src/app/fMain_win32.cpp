@@ -1,11 +1,16 @@
 // The real main window of the ticker bar: a borderless, topmost tool window across the top of
 // the work area. It draws the tiled background, the title and the pictures itself, holds the
 // scrolling text as a child window, and hands every event to TfrMain.
+#include "app/fMain_win32.h"
+
 #include "app/LoadingAnimation_win32.h"
-#include "app/fMain.h"
+#include "base/Unhandled.h"
+#include "base/Win32Window_win32.h"
 #include "controls/GdiHandles_win32.h"
-#include "controls/PngImages.h"
-#include "controls/Tile.h"
+#include "controls/HintStyle_win32.h"
+#include "controls/PngImages_win32.h"
+#include "controls/ScrollingText_win32.h"
+#include "controls/Tile_win32.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -17,6 +22,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace tw {
@@ -25,6 +31,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TfrMain";
 constexpr UINT_PTR kReloadTimerId = 1;
+
+// The hints of the bar: the pictures' fixed texts and the title's "Go to: " link.
+enum HintId : UINT { kStartHintId = 1, kPrevHintId, kNextHintId, kTitleHintId };
 
 std::string Narrow(const std::wstring& s) {
     if (s.empty()) return {};
@@ -83,35 +92,31 @@ RECT WorkArea() {
 // The ticker window's own text mirrors what it scrolls, for screen readers and automation. A
 // window text ends at its first NUL, and a feed may carry "&#0;" in a title: such characters
 // become spaces so that the rest of the title is not lost.
-void MirrorTickerText(void* ticker, const std::string& text) {
+void MirrorTickerText(HWND ticker, const std::string& text) {
     std::wstring wide = gdi::Widen(text);
     std::replace(wide.begin(), wide.end(), L'\0', L' ');
-    SetWindowTextW(static_cast<HWND>(ticker), wide.c_str());
+    SetWindowTextW(ticker, wide.c_str());
 }
 
-// The application-wide answer to an exception that reached a window procedure.
-void ReportUnhandled(std::exception_ptr error) {
-    std::string text = "Unexpected error";
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        text = e.what();
-    } catch (...) {
-    }
-    MessageBoxW(nullptr, gdi::Widen(text).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(),
+// The program's answer to an exception that reached a window procedure: a message box.
+void ShowUnhandled(std::exception_ptr error) {
+    MessageBoxW(nullptr, gdi::Widen(UnhandledText(error)).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
-class MainWindow final : public IMainView, public TMainWindow {
+class MainWindow final : public IMainView, public TMainWindow, public Win32Window {
 public:
     explicit MainWindow(HINSTANCE instance) : instance_(instance) {}
     ~MainWindow() override {
-        if (hwnd_) DestroyWindow(hwnd_);  // runs FormDestroy
+        Destroy();  // runs FormDestroy
         form_.reset();
     }
 
     bool Create(const std::string& exeDirectory);
-    void Show() { ShowWindow(hwnd_, SW_SHOWNOACTIVATE); UpdateWindow(hwnd_); }
+    void Show() {
+        ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+        UpdateWindow(Handle());
+    }
 
     // IMainView
     int WorkAreaWidth() const override {
@@ -120,14 +125,12 @@ public:
     }
     int MeasureTitle(const std::string& caption) const override;
     void BarChanged() override;
-    void ReloadTimerChanged(const TReloadTimer& timer) override;
-    bool IsForeground() const override { return GetForegroundWindow() == hwnd_; }
-    void BringToForeground() override { SetForegroundWindow(hwnd_); }
-    void Terminate() override {
-        if (hwnd_) DestroyWindow(hwnd_);
-    }
+    void SetReloadTimer(int milliseconds) override;
+    bool IsForeground() const override { return GetForegroundWindow() == Handle(); }
+    void BringToForeground() override { SetForegroundWindow(Handle()); }
+    void Terminate() override { Destroy(); }
     void TickerTextChanged(const std::string& text) override {
-        if (form_) MirrorTickerText(form_->lblTicker().Handle(), text);
+        MirrorTickerText(tickerWindow_, text);
     }
     void StartLoadingAnimation() override { aniIcon_.Start(); }
     void StopLoadingAnimation() override { aniIcon_.Stop(); }
@@ -143,46 +146,49 @@ public:
     }
 
     // TMainWindow
-    void* Handle() const override { return hwnd_; }
+    HWND Handle() const override { return Win32Window::Handle(); }
     TfrMain* Form() override { return form_.get(); }
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnWindowGone() override { hints_ = nullptr; }
     void OnPaint();
     void OnTimer(UINT_PTR id);
     void OnDestroy();
     void OnClick(int x, int y);
-    bool OnSetCursor();
+    bool OnSetCursor(UINT hitTest);
+    LRESULT OnQueryEndSession();
     void CreateHints();
-    void UpdateHintRects();
+    void UpdateHints();
     static RECT RectOf(const TBarItem& item) {
         return RECT{item.Left, item.Top, item.Left + item.Width, item.Top + item.Height};
     }
 
     HINSTANCE instance_;
-    HWND hwnd_ = nullptr;
     HWND hints_ = nullptr;  // owned by the window, destroyed with it
+    std::wstring titleHint_;
     gdi::GdiObject titleFont_;
     TPngImageCollection pngImages_;
     TPngImageList pngTrayIcons_{16, 16};
     TPixelImage tilePicture_;
     TTile imgBckg_;  // windowless: painted by OnPaint under the title and pictures
     TLoadingAnimation aniIcon_;  // a child window: goes with the main window
+    HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
     std::unique_ptr<TfrMain> form_;
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
-    if (!gdi::RegisterWindowClass(kClassName, WndProc, 0, LoadIconW(instance_, L"MAINICON"))) return false;
-
     // Until the bar docks as an application desktop bar, it lies along the top of the work area.
     // A tool window gets no taskbar button.
     const RECT area = WorkArea();
-    hwnd_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName,
-                            gdi::Widen(std::string(kApplicationTitle)).c_str(), WS_POPUP | WS_CLIPCHILDREN,
-                            area.left, area.top, area.right - area.left, kBarHeight, nullptr, nullptr, instance_,
-                            this);
-    if (!hwnd_) return false;
+    if (!CreateFor(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP | WS_CLIPCHILDREN,
+                   gdi::Widen(std::string(kApplicationTitle)).c_str(), area.left, area.top, area.right - area.left,
+                   kBarHeight, nullptr, nullptr, 0, LoadCursorW(nullptr, IDC_ARROW),
+                   LoadIconW(instance_, L"MAINICON"))) {
+        return false;
+    }
+    // The application's hint timing and colour, for every hint of the program.
+    SetApplicationHintStyle(THintStyle{kHintHidePause, kHintPause, kHintShortPause, kHintColor});
 
     titleFont_.Reset(CreateFontW(-11, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
@@ -195,12 +201,13 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     CreateHints();
 
     // Over the start image while a feed loads; without it the bar works, only unanimated.
-    aniIcon_.Create(hwnd_, 5, 1, instance_);
+    aniIcon_.Create(Handle(), 5, 1, instance_);
 
-    auto ticker = CreateScrollingText(hwnd_, 69, 12, 596, 11);
+    auto ticker = CreateScrollingText(Handle(), 69, 12, 596, 11);
     if (!ticker) return false;
     ConfigureTickerFromForm(*ticker);
-    MirrorTickerText(ticker->Handle(), ticker->Text());
+    tickerWindow_ = WindowHandle(*ticker);
+    MirrorTickerText(tickerWindow_, ticker->Text());
     ticker->OnMouseMove = [this](TScrollingText&, unsigned, int, int) {
         if (form_) form_->lblTickerMouseMove();
     };
@@ -211,7 +218,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
 }
 
 int MainWindow::MeasureTitle(const std::string& caption) const {
-    gdi::WindowDc dc(hwnd_);
+    gdi::WindowDc dc(Handle());
     if (!dc.Get()) return 0;
     gdi::SelectScope font(dc.Get(), titleFont_.Get());
     const std::wstring text = gdi::Widen(caption);
@@ -221,119 +228,115 @@ int MainWindow::MeasureTitle(const std::string& caption) const {
 }
 
 void MainWindow::BarChanged() {
-    UpdateHintRects();
-    InvalidateRect(hwnd_, nullptr, FALSE);
+    UpdateHints();
+    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
-void MainWindow::ReloadTimerChanged(const TReloadTimer& timer) {
-    // An interval of 0 means a timer that never fires; SetTimer would take it as the shortest.
-    if (timer.Enabled && timer.Interval > 0) {
-        SetTimer(hwnd_, kReloadTimerId, static_cast<UINT>(timer.Interval), nullptr);
-    } else {
-        KillTimer(hwnd_, kReloadTimerId);
+void MainWindow::SetReloadTimer(int milliseconds) {
+    // 0 means a timer that never fires; SetTimer would take it as the shortest period.
+    if (milliseconds <= 0) {
+        KillTimer(Handle(), kReloadTimerId);
+        return;
+    }
+    // The same id replaces a running timer, so its period starts again from now.
+    if (SetTimer(Handle(), kReloadTimerId, static_cast<UINT>(milliseconds), nullptr) == 0) {
+        const DWORD error = GetLastError();
+        throw std::system_error(static_cast<int>(error), std::system_category(), "The reload timer cannot run");
     }
 }
 
 void MainWindow::CreateHints() {
     hints_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance_,
                              nullptr);
-    if (!hints_) return;
-    // The application's hint timing and colour.
-    SendMessageW(hints_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));
-    SendMessageW(hints_, TTM_SETDELAYTIME, TTDT_INITIAL, MAKELPARAM(200, 0));
-    SendMessageW(hints_, TTM_SETDELAYTIME, TTDT_RESHOW, MAKELPARAM(40, 0));
-    SendMessageW(hints_, TTM_SETTIPBKCOLOR, kHintColor, 0);
-    const std::string_view texts[] = {kStartHint, kPrevItemHint, kNextItemHint};
-    for (UINT id = 0; id < 3; ++id) {
-        std::wstring text = gdi::Widen(std::string(texts[id]));
+    if (!hints_) return;  // the bar works without its hints
+    ApplyHintStyle(hints_);
+    const std::string_view texts[] = {kStartHint, kPrevItemHint, kNextItemHint, {}};
+    for (UINT id = kStartHintId; id <= kTitleHintId; ++id) {
+        std::wstring text = gdi::Widen(std::string(texts[id - kStartHintId]));
         TOOLINFOW ti{};
         ti.cbSize = sizeof ti;
         ti.uFlags = TTF_SUBCLASS;
-        ti.hwnd = hwnd_;
-        ti.uId = id + 1;
+        ti.hwnd = Handle();
+        ti.uId = id;
         ti.lpszText = text.data();  // copied by the control
         SendMessageW(hints_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
 }
 
-void MainWindow::UpdateHintRects() {
+void MainWindow::UpdateHints() {
     if (!hints_ || !form_) return;
-    const TBarItem items[] = {form_->imgStart, form_->imgPrevRssItem, form_->imgNextRssItem};
-    for (UINT id = 0; id < 3; ++id) {
+    const TBarPicture bar = form_->Bar();
+    const TBarItem items[] = {bar.Start, bar.PrevItem, bar.NextItem, bar.Title};
+    for (UINT id = kStartHintId; id <= kTitleHintId; ++id) {
         TOOLINFOW ti{};
         ti.cbSize = sizeof ti;
-        ti.hwnd = hwnd_;
-        ti.uId = id + 1;
-        ti.rect = RectOf(items[id]);
+        ti.hwnd = Handle();
+        ti.uId = id;
+        ti.rect = RectOf(items[id - kStartHintId]);
         SendMessageW(hints_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
     }
+    // The title shows "Go to: " and the channel link; after a failure it has none.
+    titleHint_ = gdi::Widen(bar.TitleHint);
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = Handle();
+    ti.uId = kTitleHintId;
+    ti.lpszText = titleHint_.data();
+    SendMessageW(hints_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
 void MainWindow::OnPaint() {
-    gdi::PaintScope paint(hwnd_);
+    gdi::PaintScope paint(Handle());
     RECT client{};
-    GetClientRect(hwnd_, &client);
+    GetClientRect(Handle(), &client);
     if (!paint.Get() || client.right <= 0 || client.bottom <= 0) return;
     // Everything is composed off screen and shown in one copy.
     gdi::MemoryDc memory(CreateCompatibleDC(paint.Get()));
     gdi::GdiObject bitmap(CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
     if (!memory || !bitmap) return;
     gdi::SelectScope selectBitmap(memory.Get(), bitmap.Get());
-    imgBckg_.PaintTo(memory.Get());
+    PaintTileTo(imgBckg_, memory.Get());
     if (form_) {
         const TColor title = kTitleColor;
         gdi::SelectScope selectFont(memory.Get(), titleFont_.Get());
         SetBkMode(memory.Get(), TRANSPARENT);
         SetTextColor(memory.Get(), RGB(title & 0xFF, (title >> 8) & 0xFF, (title >> 16) & 0xFF));
-        const std::wstring caption = gdi::Widen(form_->TitleCaption);
-        TextOutW(memory.Get(), form_->lblTitle.Left, form_->lblTitle.Top, caption.c_str(), static_cast<int>(caption.size()));
-        DrawPngImage(memory.Get(), pngImages_.Items(0), form_->imgStart.Left, form_->imgStart.Top);
-        DrawPngImage(memory.Get(), pngImages_.Items(1), form_->imgPrevRssItem.Left, form_->imgPrevRssItem.Top);
-        DrawPngImage(memory.Get(), pngImages_.Items(2), form_->imgNextRssItem.Left, form_->imgNextRssItem.Top);
+        const TBarPicture bar = form_->Bar();
+        const std::wstring caption = gdi::Widen(bar.TitleCaption);
+        TextOutW(memory.Get(), bar.Title.Left, bar.Title.Top, caption.c_str(), static_cast<int>(caption.size()));
+        DrawPngImage(memory.Get(), pngImages_.Items(0), bar.Start.Left, bar.Start.Top);
+        DrawPngImage(memory.Get(), pngImages_.Items(1), bar.PrevItem.Left, bar.PrevItem.Top);
+        DrawPngImage(memory.Get(), pngImages_.Items(2), bar.NextItem.Left, bar.NextItem.Top);
     }
     BitBlt(paint.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
 
 void MainWindow::OnClick(int x, int y) {
-    if (!form_) return;
-    const POINT p{x, y};
-    RECT title = RectOf(form_->lblTitle);
-    const RECT prev = RectOf(form_->imgPrevRssItem);
-    const RECT next = RectOf(form_->imgNextRssItem);
-    if (PtInRect(&prev, p)) {
-        form_->rotation.imgPrevRssItemClick();
-    } else if (PtInRect(&next, p)) {
-        form_->rotation.imgNextRssItemClick();
-    } else if (PtInRect(&title, p)) {
-        form_->rotation.lblTitleClick();
-    }
+    if (form_) form_->ClickAt(x, y);
 }
 
 void MainWindow::OnTimer(UINT_PTR id) {
-    if (id == kReloadTimerId && form_ && form_->tmrReload.OnTimer) form_->tmrReload.OnTimer();
+    if (id == kReloadTimerId && form_) form_->OnReloadTimer();
 }
 
-bool MainWindow::OnSetCursor() {
-    if (!form_) return false;
+bool MainWindow::OnSetCursor(UINT hitTest) {
+    if (!form_ || hitTest != HTCLIENT) return false;
     POINT p{};
-    GetCursorPos(&p);
-    ScreenToClient(hwnd_, &p);
-    RECT title = RectOf(form_->lblTitle);
-    title.right = title.left + form_->lblTitle.Width;
-    const RECT start = RectOf(form_->imgStart);
-    if (PtInRect(&title, p) || PtInRect(&start, p)) {
-        SetCursor(LoadCursorW(nullptr, IDC_HAND));
-        return true;
-    }
-    return false;
+    if (!GetCursorPos(&p) || !ScreenToClient(Handle(), &p)) return false;
+    if (form_->CursorAt(p.x, p.y) != TBarCursor::crHandPoint) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    return true;
 }
+
+LRESULT MainWindow::OnQueryEndSession() { return form_ ? form_->QueryEndSession() : TRUE; }
 
 void MainWindow::OnDestroy() {
-    KillTimer(hwnd_, kReloadTimerId);
+    KillTimer(Handle(), kReloadTimerId);
     if (form_) {
         form_->FormDestroy();
         form_.reset();  // the scrolling text goes with its parent
+        tickerWindow_ = nullptr;
     }
     PostQuitMessage(0);
 }
@@ -344,56 +347,32 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ERASEBKGND: return 1;  // OnPaint covers every pixel
         case WM_TIMER: OnTimer(wp); return 0;
         case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
-        case WM_SETCURSOR:
-            if (LOWORD(lp) == HTCLIENT && OnSetCursor()) return TRUE;
-            break;
-        case WM_QUERYENDSESSION: return form_ ? form_->QueryEndSession() : TRUE;
+        case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
+        case WM_QUERYENDSESSION: return OnQueryEndSession();
         case WM_DESTROY: OnDestroy(); return 0;
+        default: return Default(msg, wp, lp);
     }
-    return DefWindowProcW(hwnd_, msg, wp, lp);
-}
-
-LRESULT CALLBACK MainWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);  // before WM_NCCREATE, after WM_NCDESTROY
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wp, lp);
-    } catch (...) {
-        ReportUnhandled(std::current_exception());  // never unwind through user32
-        result = DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        self->hints_ = nullptr;
-    }
-    return result;
 }
 
 }  // namespace
 
-std::unique_ptr<TMainWindow> TMainWindow::Create(void* instance, const std::string& exeDirectory) {
+std::unique_ptr<TMainWindow> TMainWindow::Create(HINSTANCE instance, const std::string& exeDirectory) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
-    auto window = std::make_unique<MainWindow>(static_cast<HINSTANCE>(instance));
+    auto window = std::make_unique<MainWindow>(instance);
     try {
         if (!window->Create(exeDirectory)) return nullptr;
+        window->Show();
+        if (TfrMain* form = window->Form()) form->FormShow();
     } catch (...) {
         ReportUnhandled(std::current_exception());
         return nullptr;
     }
-    window->Show();
-    if (TfrMain* form = window->Form()) form->FormShow();
     return window;
 }
 
-int RunMainWindow(void* instance) {
+int RunMainWindow(HINSTANCE instance) {
+    SetUnhandledHandler(ShowUnhandled);
     const auto window = TMainWindow::Create(instance);
     if (!window) return 1;
     MSG msg;

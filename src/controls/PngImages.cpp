@@ -144,22 +144,9 @@ bool TPngImageCollection::AddPng(const std::string& bytes, std::string* error) {
 
 void TPngImageCollection::Clear() { items_.clear(); }
 
-TPngImageList::~TPngImageList() { ReleaseHandle(); }
-
 bool TPngImageList::Add(TPixelImage image) {
     if (image.Width() != width_ || image.Height() != height_) return false;
-    ReleaseHandle();  // the platform list is remade with the new picture on next use
     return TPngImageCollection::Add(std::move(image));
-}
-
-void TPngImageList::Clear() {
-    ReleaseHandle();
-    TPngImageCollection::Clear();
-}
-
-void TPngImageList::ReleaseHandle() {
-    if (imageList_ && releaseImageList_) releaseImageList_(imageList_);
-    imageList_ = nullptr;
 }
 
 }  // namespace tw

@@ -1,16 +1,8 @@
 #pragma once
 // The program's pictures: PNG bytes decoded (libpng, zlib) into 32-bit pixels, the `pngImages`
 // collection (start image, previous and next arrows) and the `pngTrayIcons` list (the six
-// 16 x 16 tray-menu icons), loaded from the executable's RCDATA resources on Windows.
-//
-// In the main window (Windows build):
-//     tw::TPngImageCollection pngImages;
-//     tw::TPngImageList pngTrayIcons(16, 16);
-//     tw::TPixelImage tile;
-//     std::string error;
-//     if (!tw::LoadProgramPictures(nullptr, pngImages, pngTrayIcons, tile, &error)) { ... }
-//     tw::DrawPngImage(hdc, pngImages.Items(0), 5, 1);           // imgStart at (5, 1)
-//     HIMAGELIST il = (HIMAGELIST)pngTrayIcons.ImageListHandle(); // menu images, owned by the list
+// 16 x 16 tray-menu icons), loaded from the executable's RCDATA resources on Windows
+// (PngImages_win32.h: loading, drawing, icons and image lists).
 // Pixels are 0xAARRGGBB with straight (not premultiplied) alpha.
 #include "controls/Graphics.h"
 
@@ -67,38 +59,14 @@ protected:
 class TPngImageList : public TPngImageCollection {
 public:
     TPngImageList(int width, int height) : width_(width), height_(height) {}
-    ~TPngImageList() override;
     int Width() const { return width_; }
     int Height() const { return height_; }
     // Refuses (false) a picture of another size.
     bool Add(TPixelImage image) override;
-    void Clear() override;
-    // Windows: an image list (HIMAGELIST, 32-bit with alpha) holding the pictures, made on
-    // first use and owned by this object. Null elsewhere or when it cannot be made.
-    void* ImageListHandle();
 
 private:
-    void ReleaseHandle();
     int width_;
     int height_;
-    void* imageList_ = nullptr;
-    void (*releaseImageList_)(void*) = nullptr;  // set by whoever made imageList_
 };
-
-// Windows: the bytes of RCDATA resource `name` in `module` (an HMODULE; null = the program),
-// false when there is none.
-bool ReadResourceBytes(void* module, const char* name, std::string& bytes);
-
-// Windows: loads pngImages (PNG_START, PNG_PREV, PNG_NEXT), pngTrayIcons (PNG_TRAY0..5) and the
-// background tile (PNG_TILE) from `module` (null = the program). Loads every picture it can;
-// returns false and names the missing or broken ones in `error` when any failed.
-bool LoadProgramPictures(void* module, TPngImageCollection& pngImages, TPngImageList& pngTrayIcons,
-                         TPixelImage& tile, std::string* error = nullptr);
-
-// Windows: draws `image` with its alpha onto `hdc` (an HDC) with its top-left at (x, y).
-void DrawPngImage(void* hdc, const TPixelImage& image, int x, int y);
-
-// Windows: a 32-bit icon (HICON) of `image`; the caller destroys it. Null on failure.
-void* CreatePngIcon(const TPixelImage& image);
 
 }  // namespace tw

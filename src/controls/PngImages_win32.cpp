@@ -1,7 +1,8 @@
 // The program's pictures from the executable's RCDATA resources, and the ways the window
 // system shows them: alpha-blended drawing, icons and an image list.
+#include "controls/PngImages_win32.h"
+
 #include "controls/GdiHandles_win32.h"
-#include "controls/PngImages.h"
 
 #include <cstring>
 #include <vector>
@@ -20,8 +21,6 @@ gdi::GdiObject MakeDib(const TPixelImage& image) {
     return dib;
 }
 
-void DestroyImageList(void* list) { ImageList_Destroy(static_cast<HIMAGELIST>(list)); }
-
 bool LoadOne(HMODULE module, const char* name, TPixelImage& out, std::string& failures) {
     std::string bytes, why;
     if (!ReadResourceBytes(module, name, bytes)) why = "missing";
@@ -33,9 +32,9 @@ bool LoadOne(HMODULE module, const char* name, TPixelImage& out, std::string& fa
 
 }  // namespace
 
-bool ReadResourceBytes(void* module, const char* name, std::string& bytes) {
+bool ReadResourceBytes(HMODULE module, const char* name, std::string& bytes) {
     bytes.clear();
-    HMODULE mod = module ? static_cast<HMODULE>(module) : GetModuleHandleW(nullptr);
+    HMODULE mod = module ? module : GetModuleHandleW(nullptr);
     const std::wstring wide = gdi::Widen(name ? name : "");
     HRSRC info = FindResourceW(mod, wide.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
     if (!info) return false;
@@ -47,9 +46,9 @@ bool ReadResourceBytes(void* module, const char* name, std::string& bytes) {
     return true;
 }
 
-bool LoadProgramPictures(void* module, TPngImageCollection& pngImages, TPngImageList& pngTrayIcons,
+bool LoadProgramPictures(HMODULE module, TPngImageCollection& pngImages, TPngImageList& pngTrayIcons,
                          TPixelImage& tile, std::string* error) {
-    HMODULE mod = static_cast<HMODULE>(module);
+    HMODULE mod = module;
     std::string failures;
     pngImages.Clear();
     pngTrayIcons.Clear();
@@ -73,45 +72,39 @@ bool LoadProgramPictures(void* module, TPngImageCollection& pngImages, TPngImage
     return failures.empty();
 }
 
-void DrawPngImage(void* hdc, const TPixelImage& image, int x, int y) {
+void DrawPngImage(HDC hdc, const TPixelImage& image, int x, int y) {
     if (!hdc || image.Empty()) return;
     gdi::GdiObject dib = MakeDib(Premultiplied(image));
-    gdi::MemoryDc memory(CreateCompatibleDC(static_cast<HDC>(hdc)));
+    gdi::MemoryDc memory(CreateCompatibleDC(hdc));
     if (!dib || !memory) return;
     gdi::SelectScope select(memory.Get(), dib.Get());
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(static_cast<HDC>(hdc), x, y, image.Width(), image.Height(), memory.Get(), 0, 0, image.Width(),
+    AlphaBlend(hdc, x, y, image.Width(), image.Height(), memory.Get(), 0, 0, image.Width(),
                image.Height(), blend);
 }
 
-void* CreatePngIcon(const TPixelImage& image) {
-    if (image.Empty()) return nullptr;
+Icon CreatePngIcon(const TPixelImage& image) {
+    if (image.Empty()) return {};
     gdi::GdiObject color = MakeDib(image);  // icons take straight alpha
     // An all-zero mask: the colour bitmap's alpha decides. CreateBitmap leaves null bits undefined.
     const std::vector<unsigned char> zeros(static_cast<std::size_t>((image.Width() + 15) / 16 * 2) * image.Height(), 0);
     gdi::GdiObject mask(CreateBitmap(image.Width(), image.Height(), 1, 1, zeros.data()));
-    if (!color || !mask) return nullptr;
+    if (!color || !mask) return {};
     ICONINFO info{};
     info.fIcon = TRUE;
     info.hbmColor = static_cast<HBITMAP>(color.Get());
     info.hbmMask = static_cast<HBITMAP>(mask.Get());
-    return CreateIconIndirect(&info);  // copies both bitmaps
+    return Icon(CreateIconIndirect(&info));  // copies both bitmaps
 }
 
-void* TPngImageList::ImageListHandle() {
-    if (imageList_) return imageList_;
-    HIMAGELIST list = ImageList_Create(width_, height_, ILC_COLOR32 | ILC_MASK, Count(), 1);
-    if (!list) return nullptr;
-    for (const TPixelImage& image : items_) {
-        gdi::Icon icon(static_cast<HICON>(CreatePngIcon(image)));
-        if (!icon || ImageList_AddIcon(list, icon.Get()) < 0) {
-            ImageList_Destroy(list);
-            return nullptr;
-        }
+ImageList MakeImageList(const TPngImageList& list) {
+    ImageList images(ImageList_Create(list.Width(), list.Height(), ILC_COLOR32 | ILC_MASK, list.Count(), 1));
+    if (!images) return {};
+    for (int i = 0; i < list.Count(); ++i) {
+        const Icon icon = CreatePngIcon(list.Items(i));
+        if (!icon || ImageList_AddIcon(images.Get(), icon.Get()) < 0) return {};
     }
-    imageList_ = list;
-    releaseImageList_ = DestroyImageList;
-    return imageList_;
+    return images;
 }
 
 }  // namespace tw

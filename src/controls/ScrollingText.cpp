@@ -105,7 +105,6 @@ TScrollingText::~TScrollingText() {
     host_.reset();
 }
 
-void* TScrollingText::Handle() const { return host_ ? host_->NativeHandle() : nullptr; }
 
 TColor TScrollingText::Resolve(TColor c) const {
     return host_ ? host_->ResolveColor(c) & 0xFFFFFFu : ResolveColorClassic(c);

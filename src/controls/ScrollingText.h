@@ -11,7 +11,7 @@
 // the platform supplies text measuring and rendering, the timer and the copy to the screen
 // through IScrollingTextHost.
 //
-// Creating it as a child of the main window (Windows build):
+// Creating it as a child of the main window (Windows build, ScrollingText_win32.h):
 //     auto ticker = tw::CreateScrollingText(hwndMain, left, top, width, height);
 //     ticker->SetFont({"Tahoma", 8, 0xE6F5FF, 0});
 //     ticker->SetBackgroundColor(0x40342B);
@@ -93,7 +93,8 @@ public:
     virtual void RenderText(TPixelImage& strip, const TFont& font, const std::string& text, int x, int y,
                             TColor textColor, TColor background) = 0;
     virtual TColor ResolveColor(TColor c) = 0;
-    // Runs the tick timer every `milliseconds`; 0 stops it.
+    // Runs the tick timer every `milliseconds`; 0 stops it. Throws std::system_error when the
+    // system refuses the timer.
     virtual void SetTimerInterval(int milliseconds) = 0;
     // Shows a finished frame on the control's surface at (0, 0).
     virtual void Present(const TPixelImage& frame) = 0;
@@ -101,8 +102,6 @@ public:
     virtual void SetBounds(int left, int top, int width, int height) = 0;
     virtual void SetHint(const std::string& hint, bool showHint) = 0;
     virtual void SetHandCursor(bool hand) = 0;
-    // The platform's handle of the control (an HWND on Windows), or null.
-    virtual void* NativeHandle() const { return nullptr; }
 };
 
 class TScrollingText {
@@ -187,8 +186,6 @@ public:
     void ComposeFrame();
     // The platform side, or null.
     IScrollingTextHost* Host() const { return host_.get(); }
-    // Windows: the control's window handle (HWND), else null.
-    void* Handle() const;
 
 private:
     void Rebuild();
@@ -220,9 +217,5 @@ private:
     TPixelImage colorLayer_;
     TPixelImage frame_;
 };
-
-// Windows: creates the control as a child window of `parentWindow` (an HWND) at the given
-// bounds, with its tick timer running at Speed 50. Returns null when the window cannot be made.
-std::unique_ptr<TScrollingText> CreateScrollingText(void* parentWindow, int left, int top, int width, int height);
 
 }  // namespace tw

@@ -1,14 +1,18 @@
 // The scrolling text as a child window: GDI text measuring and rendering into the strip, the
 // tick timer, and the one copy of each composed frame to the screen.
+#include "controls/ScrollingText_win32.h"
+
+#include "base/Win32Window_win32.h"
 #include "controls/GdiHandles_win32.h"
+#include "controls/HintStyle_win32.h"
 #include "controls/MouseInput_win32.h"
-#include "controls/ScrollingText.h"
 
 #include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <system_error>
 
 namespace tw {
 
@@ -17,7 +21,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"TidewireScrollingText";
 constexpr UINT_PTR kTickTimer = 1;
 
-class ScrollingTextWindow final : public IScrollingTextHost {
+class ScrollingTextWindow final : public IScrollingTextHost, public Win32Window {
 public:
     static std::unique_ptr<ScrollingTextWindow> Make(HWND parent, int left, int top, int width, int height);
     ~ScrollingTextWindow() override;
@@ -34,18 +38,18 @@ public:
     void SetBounds(int left, int top, int width, int height) override;
     void SetHint(const std::string& hint, bool showHint) override;
     void SetHandCursor(bool hand) override { handCursor_ = hand; }
-    void* NativeHandle() const override { return hwnd_; }
-
-    // Messages before the object is attached (creation) and after it let go go to DefWindowProc.
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
 private:
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    // Until the control is attached, messages go to DefWindowProc.
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnTimer(UINT_PTR id);
+    void OnLeftDown(WPARAM wp, int x, int y);
+    void OnLeftUp(WPARAM wp, int x, int y);
+    bool OnSetCursor(UINT hitTest);
     void OnPaint();
     HFONT FontFor(const TFont& font);
     void Show(HDC dc, const TPixelImage& frame);
 
-    HWND hwnd_ = nullptr;
     TScrollingText* owner_ = nullptr;
     gdi::MemoryDc dc_;  // measuring and text rendering
     gdi::GdiObject font_;
@@ -57,89 +61,67 @@ private:
 
 }  // namespace
 
-static bool RegisterClassOnce() {
-    static const bool registered = gdi::RegisterWindowClass(kClassName, &ScrollingTextWindow::WndProc);
-    return registered;
-}
-
 std::unique_ptr<ScrollingTextWindow> ScrollingTextWindow::Make(HWND parent, int left, int top, int width,
                                                                int height) {
-    if (!RegisterClassOnce()) return nullptr;
     auto self = std::unique_ptr<ScrollingTextWindow>(new ScrollingTextWindow());
     self->dc_.Reset(CreateCompatibleDC(nullptr));
     if (!self->dc_) return nullptr;
-    HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, left, top, width,
-                                height, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = self->CreateFor(kClassName, 0, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, L"", left, top, width, height,
+                                parent);
     if (!hwnd) return nullptr;
     // New child windows go to the bottom of their siblings; the ticker belongs above the
     // background and the pictures.
     SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self.get()));
     return self;
 }
 
 ScrollingTextWindow::~ScrollingTextWindow() {
     tooltip_.Reset();
-    if (hwnd_) {
-        KillTimer(hwnd_, kTickTimer);
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);  // late messages go to DefWindowProc
-        DestroyWindow(hwnd_);
-        hwnd_ = nullptr;
-    }
-}
-
-LRESULT CALLBACK ScrollingTextWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<ScrollingTextWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self || !self->owner_) return DefWindowProcW(hwnd, msg, wp, lp);
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(msg, wp, lp);
-    } catch (...) {
-        // Never unwind through user32; a failing handler costs one message.
-        result = DefWindowProcW(hwnd, msg, wp, lp);
-    }
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-    }
-    return result;
+    if (Handle()) KillTimer(Handle(), kTickTimer);
+    Destroy();  // while this object still answers its window's last messages
 }
 
 LRESULT ScrollingTextWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (!owner_) return Default(msg, wp, lp);
     const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
     switch (msg) {
-        case WM_TIMER:
-            if (wp == kTickTimer) owner_->Tick();
-            return 0;
+        case WM_TIMER: OnTimer(wp); return 0;
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;  // every pixel comes from the frame
-        case WM_LBUTTONDOWN:
-            SetCapture(hwnd_);
-            owner_->MouseDown(mbLeft, MouseShiftState(wp), x, y);
-            return 0;
-        case WM_LBUTTONUP:
-            if (GetCapture() == hwnd_) ReleaseCapture();
-            owner_->MouseUp(mbLeft, MouseShiftState(wp), x, y);
-            return 0;
+        case WM_LBUTTONDOWN: OnLeftDown(wp, x, y); return 0;
+        case WM_LBUTTONUP: OnLeftUp(wp, x, y); return 0;
         case WM_RBUTTONDOWN: owner_->MouseDown(mbRight, MouseShiftState(wp), x, y); return 0;
         case WM_RBUTTONUP: owner_->MouseUp(mbRight, MouseShiftState(wp), x, y); return 0;
         case WM_MBUTTONDOWN: owner_->MouseDown(mbMiddle, MouseShiftState(wp), x, y); return 0;
         case WM_MBUTTONUP: owner_->MouseUp(mbMiddle, MouseShiftState(wp), x, y); return 0;
         case WM_MOUSEMOVE: owner_->MouseMove(MouseShiftState(wp), x, y); return 0;
-        case WM_SETCURSOR:
-            if (handCursor_ && LOWORD(lp) == HTCLIENT) {
-                SetCursor(LoadCursorW(nullptr, IDC_HAND));
-                return TRUE;
-            }
-            break;
-        default: break;
+        case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
+        default: return Default(msg, wp, lp);
     }
-    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void ScrollingTextWindow::OnTimer(UINT_PTR id) {
+    if (id == kTickTimer) owner_->Tick();
+}
+
+void ScrollingTextWindow::OnLeftDown(WPARAM wp, int x, int y) {
+    SetCapture(Handle());
+    owner_->MouseDown(mbLeft, MouseShiftState(wp), x, y);
+}
+
+void ScrollingTextWindow::OnLeftUp(WPARAM wp, int x, int y) {
+    if (GetCapture() == Handle()) ReleaseCapture();
+    owner_->MouseUp(mbLeft, MouseShiftState(wp), x, y);
+}
+
+bool ScrollingTextWindow::OnSetCursor(UINT hitTest) {
+    if (!handCursor_ || hitTest != HTCLIENT) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    return true;
 }
 
 void ScrollingTextWindow::OnPaint() {
-    gdi::PaintScope paint(hwnd_);
+    gdi::PaintScope paint(Handle());
     owner_->ComposeFrame();
     Show(paint.Get(), owner_->Frame());
 }
@@ -152,8 +134,8 @@ void ScrollingTextWindow::Show(HDC dc, const TPixelImage& frame) {
 }
 
 void ScrollingTextWindow::Present(const TPixelImage& frame) {
-    if (!hwnd_ || !IsWindowVisible(hwnd_)) return;
-    gdi::WindowDc dc(hwnd_);
+    if (!Handle() || !IsWindowVisible(Handle())) return;
+    gdi::WindowDc dc(Handle());
     Show(dc.Get(), frame);
 }
 
@@ -228,59 +210,72 @@ TColor ScrollingTextWindow::ResolveColor(TColor c) {
 }
 
 void ScrollingTextWindow::SetTimerInterval(int milliseconds) {
-    if (!hwnd_) return;
-    if (milliseconds > 0) SetTimer(hwnd_, kTickTimer, static_cast<UINT>(milliseconds), nullptr);
-    else KillTimer(hwnd_, kTickTimer);
+    if (!Handle()) return;
+    if (milliseconds <= 0) {
+        KillTimer(Handle(), kTickTimer);
+        return;
+    }
+    if (SetTimer(Handle(), kTickTimer, static_cast<UINT>(milliseconds), nullptr) == 0) {
+        const DWORD error = GetLastError();
+        throw std::system_error(static_cast<int>(error), std::system_category(), "The ticker's timer cannot run");
+    }
 }
 
 void ScrollingTextWindow::SetVisible(bool visible) {
-    if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+    if (Handle()) ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
 }
 
 void ScrollingTextWindow::SetBounds(int left, int top, int width, int height) {
-    if (hwnd_) SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (Handle()) SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (tooltip_) {
         TOOLINFOW ti{};
         ti.cbSize = sizeof(ti);
-        ti.hwnd = hwnd_;
+        ti.hwnd = Handle();
         ti.uId = 1;
-        GetClientRect(hwnd_, &ti.rect);
+        GetClientRect(Handle(), &ti.rect);
         SendMessageW(tooltip_.Get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
     }
 }
 
 void ScrollingTextWindow::SetHint(const std::string& hint, bool showHint) {
-    if (!hwnd_) return;
+    if (!Handle()) return;
     hintText_ = gdi::Widen(hint);
     if (!tooltip_) {
         if (!showHint || hint.empty()) return;
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
         InitCommonControlsEx(&icc);
         tooltip_.Reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
                                        GetModuleHandleW(nullptr), nullptr));
         if (!tooltip_) return;
         SendMessageW(tooltip_.Get(), TTM_SETMAXTIPWIDTH, 0, 400);  // long descriptions wrap
         TOOLINFOW ti{};
         ti.cbSize = sizeof(ti);
         ti.uFlags = TTF_SUBCLASS;
-        ti.hwnd = hwnd_;
+        ti.hwnd = Handle();
         ti.uId = 1;
         ti.lpszText = hintText_.data();
-        GetClientRect(hwnd_, &ti.rect);
+        GetClientRect(Handle(), &ti.rect);
         SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
+    // The application's hint timing and colour, which may have been set after the tooltip was made.
+    ApplyHintStyle(tooltip_.Get());
     TOOLINFOW ti{};
     ti.cbSize = sizeof(ti);
-    ti.hwnd = hwnd_;
+    ti.hwnd = Handle();
     ti.uId = 1;
     ti.lpszText = hintText_.data();
     SendMessageW(tooltip_.Get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
     SendMessageW(tooltip_.Get(), TTM_ACTIVATE, showHint && !hint.empty() ? TRUE : FALSE, 0);
 }
 
-std::unique_ptr<TScrollingText> CreateScrollingText(void* parentWindow, int left, int top, int width, int height) {
-    auto window = ScrollingTextWindow::Make(static_cast<HWND>(parentWindow), left, top, width, height);
+HWND WindowHandle(const TScrollingText& control) {
+    const auto* window = dynamic_cast<const ScrollingTextWindow*>(control.Host());
+    return window ? window->Handle() : nullptr;
+}
+
+std::unique_ptr<TScrollingText> CreateScrollingText(HWND parent, int left, int top, int width, int height) {
+    auto window = ScrollingTextWindow::Make(parent, left, top, width, height);
     if (!window) return nullptr;
     ScrollingTextWindow* host = window.get();
     auto control = std::make_unique<TScrollingText>(std::move(window));

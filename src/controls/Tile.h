@@ -5,7 +5,7 @@
 // it composes the whole W x H area off screen from copies of the tile (cut off at the right and
 // bottom edges) and shows it in one copy.
 //
-// Using it as the main window's background (Windows build), either way:
+// Using it as the main window's background (Windows build, Tile_win32.h), either way:
 //  - as a child window at the bottom of the z-order, under the other controls:
 //        auto bckg = tw::CreateTile(hwndMain, 0, 0, clientWidth, clientHeight);
 //        bckg->SetBitmap(&tileImage);                  // e.g. from LoadProgramPictures
@@ -16,7 +16,7 @@
 //    last, or raise later children with SetWindowPos(child, HWND_TOP, 0, 0, 0, 0,
 //    SWP_NOMOVE | SWP_NOSIZE). CreateScrollingText raises its own window.
 //  - windowless: keep a plain `tw::TTile` (no window), SetBounds it to the client area and call
-//    PaintTo(hdc) from the main window's WM_PAINT / WM_ERASEBKGND; labels drawn by the main
+//    PaintTileTo(tile, hdc) from the main window's WM_PAINT / WM_ERASEBKGND; labels drawn by the main
 //    window then sit on the tile. Forward mouse presses with MouseDown(...).
 #include "controls/Graphics.h"
 
@@ -36,7 +36,6 @@ public:
     virtual ~ITileHost() = default;
     virtual void Invalidate() = 0;
     virtual void SetBounds(int left, int top, int width, int height) = 0;
-    virtual void* NativeHandle() const = 0;
 };
 
 class TTile {
@@ -65,10 +64,8 @@ public:
     // (empty: the classic table).
     void Compose(TPixelImage& out, const TColorResolver& resolve = {}) const;
 
-    // Windows: paints the control onto the device context `hdc` (an HDC) at (Left, Top).
-    void PaintTo(void* hdc) const;
-    // Windows: the window handle (HWND) of a control made by CreateTile, else null.
-    void* Handle() const { return host_ ? host_->NativeHandle() : nullptr; }
+    // The platform side of a windowed tile, or null.
+    ITileHost* Host() const { return host_.get(); }
 
     void MouseDown(TMouseButton button, unsigned shift, int x, int y);
     void MouseUp(TMouseButton button, unsigned shift, int x, int y);
@@ -94,9 +91,5 @@ private:
     int repaintCount_ = 0;
     bool mouseDown_ = false;
 };
-
-// Windows: creates the control as a child window of `parentWindow` (an HWND), at the bottom
-// of the sibling order. Returns null when the window cannot be made.
-std::unique_ptr<TTile> CreateTile(void* parentWindow, int left, int top, int width, int height);
 
 }  // namespace tw

@@ -23,7 +23,7 @@ public:
     // and finished checks to it on the main thread (TNetDetect::Tick, TNetDetect::CheckDone).
     virtual void Bind(TNetDetect& detector) = 0;
     // Runs the repeating timer every intervalMs while enabled, restarting the period; stops it
-    // otherwise.
+    // otherwise. Throws std::system_error when the system refuses the timer.
     virtual void SetTimer(bool enabled, int intervalMs) = 0;
     // Starts one check of `url` on a thread of its own, with the connect time-out; when it ends,
     // the host calls detector.CheckDone(checkId, reachable) on the main thread. Checks may end

@@ -1,9 +1,12 @@
 #include "desktop/NetDetect.h"
 
+#include "base/Win32Window_win32.h"
+
 #include <windows.h>
 #include <wininet.h>
 
 #include <atomic>
+#include <system_error>
 #include <thread>
 
 namespace tw {
@@ -37,7 +40,7 @@ struct InternetHandle {
     InternetHandle& operator=(const InternetHandle&) = delete;
 };
 
-class SystemNetDetectHost final : public INetDetectHost {
+class SystemNetDetectHost final : public INetDetectHost, public Win32Window {
 public:
     SystemNetDetectHost();
     ~SystemNetDetectHost() override;
@@ -47,65 +50,50 @@ public:
     void StartCheck(std::uint64_t checkId, const std::string& url, int timeoutMs) override;
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnTimer(UINT_PTR id);
     void OnCheckDone(std::uint64_t tag, bool reachable);
 
-    HWND hwnd_ = nullptr;
     TNetDetect* detector_ = nullptr;
     std::uint64_t tagBase_ = 0;  // process-wide tag of this host's check 0
 };
 
-ATOM RegisterHostClass() {
-    static ATOM atom = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = DefWindowProcW;  // replaced per window once `this` is stored
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kWindowClass;
-        return RegisterClassExW(&wc);
-    }();
-    return atom;
-}
-
 SystemNetDetectHost::SystemNetDetectHost() {
     // Reserve a block of tags; a host never starts more than 2^32 checks.
     tagBase_ = g_nextReportTag.fetch_add(1ull << 32);
-    if (!RegisterHostClass()) return;
     // A message-only window: it receives the timer and the posted reports on the thread that
-    // created it, which is the main thread.
-    hwnd_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd_) return;
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SystemNetDetectHost::WndProc));
+    // created it, which is the main thread. Without it every check reads as not connected.
+    CreateFor(kWindowClass, 0, 0, L"", 0, 0, 0, 0, HWND_MESSAGE);
 }
 
 SystemNetDetectHost::~SystemNetDetectHost() {
-    if (!hwnd_) return;
-    KillTimer(hwnd_, kPollTimerId);
+    if (!Handle()) return;
+    KillTimer(Handle(), kPollTimerId);
     // Reports already posted die with the window; threads still running find it gone and
     // drop theirs (PostMessage fails).
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);
+    Destroy();
 }
 
 void SystemNetDetectHost::SetTimer(bool enabled, int intervalMs) {
-    if (!hwnd_) return;
+    if (!Handle()) return;
     if (enabled) {
         // SetTimer with the same id replaces the running timer, restarting its period.
-        ::SetTimer(hwnd_, kPollTimerId, static_cast<UINT>(intervalMs), nullptr);
+        if (::SetTimer(Handle(), kPollTimerId, static_cast<UINT>(intervalMs), nullptr) == 0) {
+            const DWORD error = GetLastError();
+            throw std::system_error(static_cast<int>(error), std::system_category(), "The connection check cannot poll");
+        }
     } else {
-        KillTimer(hwnd_, kPollTimerId);
+        KillTimer(Handle(), kPollTimerId);
     }
 }
 
 void SystemNetDetectHost::StartCheck(std::uint64_t checkId, const std::string& url, int timeoutMs) {
-    if (!hwnd_) {
+    if (!Handle()) {
         // No window to report through: the check cannot run, which reads as not connected.
         if (detector_) detector_->CheckDone(checkId, false);
         return;
     }
-    HWND target = hwnd_;
+    HWND target = Handle();
     std::uint64_t tag = tagBase_ + checkId;
     try {
         std::thread([target, tag, url, timeoutMs] {
@@ -122,22 +110,16 @@ void SystemNetDetectHost::OnCheckDone(std::uint64_t tag, bool reachable) {
     detector_->CheckDone(tag - tagBase_, reachable);
 }
 
-LRESULT CALLBACK SystemNetDetectHost::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<SystemNetDetectHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (!self || !self->detector_) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {
-        if (msg == WM_TIMER && wp == kPollTimerId) {
-            self->detector_->Tick();
-            return 0;
-        }
-        if (msg == kCheckDoneMessage) {
-            self->OnCheckDone(static_cast<std::uint64_t>(wp), lp != 0);
-            return 0;
-        }
-    } catch (...) {
-        // Never unwind through user32; an event handler's failure is dropped here.
+void SystemNetDetectHost::OnTimer(UINT_PTR id) {
+    if (detector_ && id == kPollTimerId) detector_->Tick();
+}
+
+LRESULT SystemNetDetectHost::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_TIMER: OnTimer(wp); return 0;
+        case kCheckDoneMessage: OnCheckDone(static_cast<std::uint64_t>(wp), lp != 0); return 0;
+        default: return Default(msg, wp, lp);
     }
-    return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace

@@ -19,12 +19,12 @@ public:
     int animationStarts = 0;
     int animationStops = 0;
     bool modem = false;
-    std::vector<TReloadTimer> timers;
+    std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
 
     int WorkAreaWidth() const override { return 1024; }
     int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * 7; }
     void BarChanged() override {}
-    void ReloadTimerChanged(const TReloadTimer& t) override { timers.push_back(t); }
+    void SetReloadTimer(int ms) override { reloadTimers.push_back(ms); }
     bool IsForeground() const override { return true; }
     void BringToForeground() override {}
     void Terminate() override {}

@@ -40,8 +40,7 @@ TEST_F(WiredMainWindow, ACommandLineArgumentThatIsNoFileLoadsTheCurrentAddress) 
 TEST_F(WiredMainWindow, TheReloadTimerReloadsTheFeed) {
     auto form = Make();
     form->FormCreate(Dir(), {FeedFile()});
-    ASSERT_TRUE(form->tmrReload.OnTimer);
-    form->tmrReload.OnTimer();
+    form->OnReloadTimer();
     EXPECT_EQ(view.animationStarts, 1);
     EXPECT_EQ(form->TitleCaption, "N/A");  // the default address cannot be reached natively
 }
@@ -53,12 +52,12 @@ TEST_F(WiredMainWindow, AReturningConnectionReloadsAFailedFeed) {
     TNetDetect& detector = *form->netDetect;
     detector.CheckDone(hostLog.checks[0], false);  // initial: offline
     const int starts = view.animationStarts;
-    const std::size_t timerChanges = view.timers.size();
+    const std::size_t timerChanges = view.reloadTimers.size();
     detector.Tick();
     detector.CheckDone(detector.LastCheckId(), true);  // back
     EXPECT_EQ(view.animationStarts, starts + 1) << "the failed feed was not reloaded";
-    ASSERT_GT(view.timers.size(), timerChanges);
-    EXPECT_TRUE(view.timers.back().Enabled) << "the reload timer's period starts again";
+    ASSERT_GT(view.reloadTimers.size(), timerChanges);
+    EXPECT_EQ(view.reloadTimers.back(), 300000) << "the reload timer's period starts again";
 }
 
 }  // namespace

@@ -27,12 +27,12 @@ public:
     int barChanges = 0;
     int broughtToFront = 0;
     int terminated = 0;
-    std::vector<TReloadTimer> timers;
+    std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
 
     int WorkAreaWidth() const override { return workAreaWidth; }
     int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * pixelsPerChar; }
     void BarChanged() override { ++barChanges; }
-    void ReloadTimerChanged(const TReloadTimer& t) override { timers.push_back(t); }
+    void SetReloadTimer(int ms) override { reloadTimers.push_back(ms); }
     bool IsForeground() const override { return foreground; }
     void BringToForeground() override { ++broughtToFront; }
     void Terminate() override { ++terminated; }
@@ -78,10 +78,10 @@ TEST_F(MainWindow, StartsWithDefaultsWhenThereIsNoSettingsFile) {
     }
     EXPECT_EQ(form->DefaultFeedsList.Count(), 14u);
     EXPECT_TRUE(form->CustomFeedsList.Empty());
-    EXPECT_EQ(form->tmrReload.Interval, 300000);
-    EXPECT_TRUE(form->tmrReload.Enabled);
-    ASSERT_FALSE(view.timers.empty());
-    EXPECT_EQ(view.timers.back().Interval, 300000);
+    EXPECT_EQ(form->ReloadInterval(), 300000);
+    EXPECT_TRUE(form->ReloadTimerEnabled());
+    ASSERT_FALSE(view.reloadTimers.empty());
+    EXPECT_EQ(view.reloadTimers.back(), 300000);
 
     TScrollingText& ticker = form->lblTicker();
     EXPECT_EQ(ticker.Speed(), 25);
@@ -209,8 +209,8 @@ TEST_F(MainWindow, StoredStateSurvivesARun) {
     auto form = Make();
     form->FormCreate(Dir());
     EXPECT_EQ(form->FeedUrl(), "http://mine/");
-    EXPECT_EQ(form->tmrReload.Interval, 0);
-    EXPECT_EQ(view.timers.back().Interval, 0);
+    EXPECT_EQ(form->ReloadInterval(), 0);
+    EXPECT_EQ(view.reloadTimers.back(), 0) << "a period of 0 stops the timer";
     ASSERT_EQ(form->CustomFeedsList.Count(), 2u);
     EXPECT_FALSE(form->CustomFeedsList.Objects(0).LinkEnabled);
     form->FormDestroy();

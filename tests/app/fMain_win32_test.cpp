@@ -1,6 +1,7 @@
 // The real main window under Windows: where the bar lies, how it looks, and what it leaves in
 // the settings file when the session ends or the window is closed.
-#include "app/fMain.h"
+#include "app/fMain_win32.h"
+#include "controls/ScrollingText_win32.h"
 
 #include "support/MessagePump.h"
 #include "support/TestPaths.h"
@@ -8,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fstream>
+#include <map>
+#include <utility>
 
 namespace tw::test {
 namespace {
@@ -37,12 +41,50 @@ COLORREF ScreenPixel(int x, int y) {
     return c;
 }
 
+// What one tooltip window of this thread holds: its timing, colour and tools.
+struct HintWindow {
+    int hidePause = 0, pause = 0, shortPause = 0;
+    COLORREF color = 0;
+    std::map<std::pair<HWND, UINT_PTR>, std::wstring> texts;  // by (window, tool id)
+};
+
+std::vector<HintWindow> HintWindowsOfThisThread() {
+    std::vector<HWND> tips;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM lp) -> BOOL {
+            wchar_t cls[64] = {};
+            GetClassNameW(w, cls, 64);
+            if (lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tips));
+    std::vector<HintWindow> result;
+    for (HWND tip : tips) {
+        HintWindow h;
+        h.hidePause = static_cast<int>(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_AUTOPOP, 0));
+        h.pause = static_cast<int>(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_INITIAL, 0));
+        h.shortPause = static_cast<int>(SendMessageW(tip, TTM_GETDELAYTIME, TTDT_RESHOW, 0));
+        h.color = static_cast<COLORREF>(SendMessageW(tip, TTM_GETTIPBKCOLOR, 0, 0));
+        const int count = static_cast<int>(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[512] = {};
+            TOOLINFOW ti{};
+            ti.cbSize = sizeof ti;
+            ti.lpszText = text;
+            if (SendMessageW(tip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&ti))) h.texts[{ti.hwnd, ti.uId}] = text;
+        }
+        result.push_back(std::move(h));
+    }
+    return result;
+}
+
 class MainWindowOnWindows : public ::testing::Test {
 protected:
     void SetUp() override {
         window = TMainWindow::Create(GetModuleHandleW(nullptr), Utf8(dir.Path() / ""));
         ASSERT_NE(window, nullptr);
-        hwnd = static_cast<HWND>(window->Handle());
+        hwnd = window->Handle();
         PumpFor(300);
     }
     void TearDown() override {
@@ -78,7 +120,7 @@ TEST_F(MainWindowOnWindows, LiesAlongTheTopOfTheWorkAreaWithoutATaskbarButton) {
 TEST_F(MainWindowOnWindows, TheScrollingTextIsAChildWhereTheLayoutPutsIt) {
     TfrMain* form = window->Form();
     ASSERT_NE(form, nullptr);
-    HWND ticker = static_cast<HWND>(form->lblTicker().Handle());
+    HWND ticker = WindowHandle(form->lblTicker());
     ASSERT_NE(ticker, nullptr);
     EXPECT_EQ(GetParent(ticker), hwnd);
     RECT r{};
@@ -107,6 +149,35 @@ TEST_F(MainWindowOnWindows, WithoutItsPicturesTheBarShowsTheWindowColour) {
     EXPECT_EQ(ScreenPixel(r.left + form->lblTicker().Left(), r.top + 20), RGB(0x2B, 0x34, 0x40));
 }
 
+TEST_F(MainWindowOnWindows, HintsShowTheirTextsWithTheApplicationsTimingAndColour) {
+    TfrMain* form = window->Form();
+    // The first load goes to a closed port of this machine; once it has failed, a feed file.
+    form->RSSHandler.HTTP().URL = "http://127.0.0.1:1/feed.xml";
+    form->rotation.ReloadFeed();
+    ASSERT_TRUE(PumpUntil([&] { return !form->Loading(); }));
+    form->RSSHandler.LoadFromFile(DataPath("app/texts.rss").string());
+    PumpFor(100);
+    ASSERT_EQ(form->TitleCaption, "Cartoons & More");
+
+    const HWND ticker = WindowHandle(form->lblTicker());
+    std::map<std::pair<HWND, UINT_PTR>, std::wstring> texts;
+    const auto hints = HintWindowsOfThisThread();
+    ASSERT_EQ(hints.size(), 2u) << "the bar's and the ticker's";
+    for (const HintWindow& h : hints) {
+        EXPECT_EQ(h.hidePause, 20000);
+        EXPECT_EQ(h.pause, 200);
+        EXPECT_EQ(h.shortPause, 40);
+        EXPECT_EQ(h.color, 0xFFECD9u);
+        texts.insert(h.texts.begin(), h.texts.end());
+    }
+    const auto text = [&](HWND w, UINT_PTR id) { return texts[std::make_pair(w, id)]; };
+    EXPECT_EQ(text(hwnd, 1), L"Click here to browse RSS Feeds easily");
+    EXPECT_EQ(text(hwnd, 2), L"Previous RSS item");
+    EXPECT_EQ(text(hwnd, 3), L"Next RSS Item");
+    EXPECT_EQ(text(hwnd, 4), L"Go to: http://cartoons.example/");
+    EXPECT_EQ(text(ticker, 1), L"Line one\r\nLine two\r\n\r\nClick to read this article from the source");
+}
+
 TEST_F(MainWindowOnWindows, EndOfSessionClosesTheProgramAndSavesTheFeedState) {
     EXPECT_TRUE(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0));
     EXPECT_FALSE(IsWindow(hwnd));
@@ -128,7 +199,7 @@ TEST_F(MainWindowOnWindows, ClosingKeepsTheUsersSettings) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->Form()->lblTicker().Speed(), 10);
     EXPECT_EQ(window->Form()->lblTicker().PixelJump, 2);
-    SendMessageW(static_cast<HWND>(window->Handle()), WM_CLOSE, 0, 0);
+    SendMessageW(window->Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(window->Handle(), nullptr);
     EXPECT_EQ(Setting(file, L"Global", L"Url"), L"http://mine/");
     EXPECT_EQ(Setting(file, L"Global", L"Reload_Time"), L"20");

@@ -1,5 +1,5 @@
 // The program's pictures read from RCDATA resources of a real module under Wine.
-#include "controls/PngImages.h"
+#include "controls/PngImages_win32.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -77,10 +77,13 @@ TEST(ProgramPictures, LoadFromResourcesInCollectionOrder) {
     EXPECT_EQ(tile.Width(), 3);
     EXPECT_EQ(tile.Height(), 25);
 
-    HIMAGELIST list = static_cast<HIMAGELIST>(pngTrayIcons.ImageListHandle());
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(list), 6);
-    EXPECT_EQ(pngTrayIcons.ImageListHandle(), list) << "made once, owned by the list";
+    const ImageList list = MakeImageList(pngTrayIcons);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(ImageList_GetImageCount(list.Get()), 6);
+    int cx = 0, cy = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(list.Get(), &cx, &cy));
+    EXPECT_EQ(cx, 16);
+    EXPECT_EQ(cy, 16);
 }
 
 TEST(ProgramPictures, AMissingOrBrokenPictureIsNamedAndKeepsItsPlace) {
@@ -124,17 +127,16 @@ TEST(ProgramPictures, DrawnWithAlphaOverWhatIsThere) {
     EXPECT_NEAR(static_cast<int>((half >> 8) & 0xFF), 0x80, 2);
     EXPECT_EQ(test::CapturedColor(shot, 13, 10), 0x00FF00u);
 
-    HICON icon = static_cast<HICON>(CreatePngIcon(image));
-    ASSERT_NE(icon, nullptr);
+    const Icon icon = CreatePngIcon(image);
+    ASSERT_TRUE(icon);
     ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(icon, &info));
+    ASSERT_TRUE(GetIconInfo(icon.Get(), &info));
     BITMAP bm{};
     GetObjectW(info.hbmColor, sizeof(bm), &bm);
     EXPECT_EQ(bm.bmWidth, 4);
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
-    DestroyIcon(icon);
-    EXPECT_EQ(CreatePngIcon(TPixelImage()), nullptr);
+    EXPECT_FALSE(CreatePngIcon(TPixelImage()));
 }
 
 TEST(ProgramPictures, TheApplicationIconHasItsThreeSizes) {

@@ -1,9 +1,12 @@
 // The scrolling text as a real child window under Wine: pixels from the screen, real timers.
-#include "controls/ScrollingText.h"
+#include "controls/ScrollingText_win32.h"
+
+#include "base/Unhandled.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -57,7 +60,7 @@ protected:
 };
 
 TEST_F(ScrollingTextWindow, IsAChildWindowWhereItWasPut) {
-    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    HWND hwnd = WindowHandle(*ticker);
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(GetParent(hwnd), host.Get());
     RECT rc{};
@@ -127,7 +130,7 @@ TEST_F(ScrollingTextWindow, SpeedZeroStandsStill) {
     EXPECT_EQ(ticker->Offset(), offset);
     EXPECT_EQ(Shot(), a);
     // A paint request from the window system still draws the standing frame.
-    InvalidateRect(static_cast<HWND>(ticker->Handle()), nullptr, FALSE);
+    InvalidateRect(WindowHandle(*ticker), nullptr, FALSE);
     test::PumpFor(100);
     EXPECT_EQ(Shot(), a);
     ticker->SetSpeed(10);
@@ -136,7 +139,7 @@ TEST_F(ScrollingTextWindow, SpeedZeroStandsStill) {
 }
 
 TEST_F(ScrollingTextWindow, HiddenOrDisabledPauses) {
-    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    HWND hwnd = WindowHandle(*ticker);
     ticker->SetVisible(false);
     EXPECT_FALSE(IsWindowVisible(hwnd));
     const int offset = ticker->Offset();
@@ -159,14 +162,31 @@ TEST_F(ScrollingTextWindow, HiddenOrDisabledPauses) {
 TEST_F(ScrollingTextWindow, ClickArrivesThroughTheWindow) {
     int clicks = 0;
     ticker->OnClick = [&](TScrollingText&) { ++clicks; };
-    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    HWND hwnd = WindowHandle(*ticker);
     SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
     SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(12, 5));
     EXPECT_EQ(clicks, 1);
 }
 
+TEST_F(ScrollingTextWindow, AFailingHandlerReachesTheApplicationsHandler) {
+    std::vector<std::string> reported;
+    SetUnhandledHandler([&](std::exception_ptr e) { reported.push_back(UnhandledText(e)); });
+    ticker->OnClick = [](TScrollingText&) { throw std::runtime_error("the click handler failed"); };
+    const int before = UnhandledCount();
+    HWND hwnd = WindowHandle(*ticker);
+    SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+    SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(12, 5));
+    SetUnhandledHandler(nullptr);
+    EXPECT_EQ(UnhandledCount(), before + 1);
+    EXPECT_EQ(reported, std::vector<std::string>{"the click handler failed"});
+    ticker->OnClick = nullptr;
+    const int offset = ticker->Offset();
+    test::PumpFor(100);
+    EXPECT_NE(ticker->Offset(), offset) << "the control goes on scrolling";
+}
+
 TEST_F(ScrollingTextWindow, HintAndHandCursor) {
-    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    HWND hwnd = WindowHandle(*ticker);
     ticker->SetShowHint(true);
     ticker->SetHint("The item's description");
     struct Found {
@@ -212,7 +232,7 @@ TEST_F(ScrollingTextWindow, AbsurdFontSizesNeitherHangNorCrash) {
 }
 
 TEST_F(ScrollingTextWindow, DestroyingTheControlRemovesItsWindow) {
-    HWND hwnd = static_cast<HWND>(ticker->Handle());
+    HWND hwnd = WindowHandle(*ticker);
     ticker.reset();
     test::PumpFor(50);  // a timer message queued before must not reach the freed control
     EXPECT_FALSE(IsWindow(hwnd));

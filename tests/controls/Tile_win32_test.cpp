@@ -1,7 +1,7 @@
 // The tiled background under Wine: as a child window under the ticker, and painted by a parent.
-#include "controls/PngImages.h"
-#include "controls/ScrollingText.h"
-#include "controls/Tile.h"
+#include "controls/PngImages_win32.h"
+#include "controls/ScrollingText_win32.h"
+#include "controls/Tile_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ TEST(TTileWindow, FillsTheBarWithTheTileUnderLaterControls) {
     bckg->OnMouseDown = [&](TTile&, TMouseButton b, unsigned, int x, int y) {
         if (b == mbRight && x == 30 && y == 4) ++rightClicks;
     };
-    SendMessageW(static_cast<HWND>(bckg->Handle()), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 4));
+    SendMessageW(WindowHandle(*bckg), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 4));
     EXPECT_EQ(rightClicks, 1);
 }
 
@@ -58,7 +58,7 @@ TEST(TTileWindow, WithoutATileShowsItsColourAndPaintsIntoAParentsDc) {
     windowless.SetBounds(10, 5, 50, 20);
     test::PumpFor(100);  // the host's own first paint comes before ours
     HDC dc = GetDC(host.Get());
-    windowless.PaintTo(dc);
+    PaintTileTo(windowless, dc);
     ReleaseDC(host.Get(), dc);
     test::PumpFor(50);  // Wine hands a window's drawing to the display from its message loop
     const TPixelImage shot = test::CaptureClient(host.Get());

@@ -1,0 +1,81 @@
+// What the window hands to TfrMain: clicks and cursor positions on the bar, found by the part of
+// the bar they fall in, and the reload timer it runs for TfrMain.
+#include "app/WiredMainWindow.h"
+
+namespace tw::test {
+namespace {
+
+// The stand-in measures 7 pixels a character: the title "Cartoons & More" spans 32..136, the
+// previous arrow 142..157, the ticker 158..1002 (rows 12..22), the next arrow 1003..1018; the
+// start image covers 5..26 x 1..22.
+TEST_F(WiredMainWindow, ClicksAndCursorsFollowThePartOfTheBarUnderThePoint) {
+    enum Effect { Nothing, OpensChannel, OpensItem, StepsBack, StepsOn };
+    const struct {
+        int x, y;
+        TBarCursor cursor;
+        Effect effect;
+    } cases[] = {
+        {10, 10, TBarCursor::crHandPoint, Nothing},  // start image: its menu is not built yet
+        {4, 10, TBarCursor::crDefault, Nothing},     // background left of the start image
+        {26, 22, TBarCursor::crHandPoint, Nothing},  // last pixel of the start image
+        {27, 10, TBarCursor::crDefault, Nothing},
+        {32, 5, TBarCursor::crHandPoint, OpensChannel},
+        {136, 17, TBarCursor::crHandPoint, OpensChannel},
+        {40, 18, TBarCursor::crDefault, Nothing},  // under the title
+        {137, 10, TBarCursor::crDefault, Nothing},
+        {142, 4, TBarCursor::crDefault, StepsBack},
+        {157, 19, TBarCursor::crDefault, StepsBack},
+        {158, 12, TBarCursor::crHandPoint, OpensItem},
+        {1002, 22, TBarCursor::crHandPoint, OpensItem},
+        {500, 11, TBarCursor::crDefault, Nothing},  // above the ticker
+        {500, 23, TBarCursor::crDefault, Nothing},
+        {1003, 10, TBarCursor::crDefault, StepsOn},
+        {1019, 10, TBarCursor::crDefault, Nothing},
+        {-1, 10, TBarCursor::crDefault, Nothing},
+    };
+    for (const auto& c : cases) {
+        view = RecordingView();
+        auto form = Make();
+        form->FormCreate(Dir(), {FeedFile()});
+        ASSERT_EQ(form->lblTitle.Width, 105);
+        EXPECT_EQ(form->CursorAt(c.x, c.y), c.cursor) << c.x << "," << c.y;
+        form->ClickAt(c.x, c.y);
+        std::vector<std::string> links;
+        std::string text = "1/3    Tom & Jerry";
+        if (c.effect == OpensChannel) links = {"http://cartoons.example/"};
+        if (c.effect == OpensItem) links = {"http://cartoons.example/tom"};
+        if (c.effect == StepsBack) text = "3/3    Don\xE2\x80\x99t forget";
+        if (c.effect == StepsOn) text = "2/3    It\xE2\x80\x99s a cat show";
+        EXPECT_EQ(view.links, links) << c.x << "," << c.y;
+        EXPECT_EQ(view.tickerTexts.back(), text) << c.x << "," << c.y;
+    }
+}
+
+TEST_F(WiredMainWindow, AHiddenTickerTakesNoClicks) {
+    auto form = Make();
+    form->FormCreate(Dir(), {FeedFile()});
+    form->lblTicker().SetVisible(false);
+    EXPECT_EQ(form->AreaAt(500, 15), TBarArea::Background);
+    form->ClickAt(500, 15);
+    EXPECT_TRUE(view.links.empty());
+}
+
+TEST_F(WiredMainWindow, TheWindowRunsTheReloadTimerWithThePeriodTheSettingsGive) {
+    WriteConfig("[Global]\r\nReload_Time=20\r\n");
+    auto form = Make();
+    form->FormCreate(Dir(), {FeedFile()});
+    // The form's 5 minutes first, then the stored 20.
+    EXPECT_EQ(view.reloadTimers, (std::vector<int>{300000, 1200000}));
+
+    // A feed picked from a menu starts the whole period again.
+    form->rotation.FeedMenuItemClick("http://127.0.0.1:1/other.xml");
+    EXPECT_EQ(view.reloadTimers, (std::vector<int>{300000, 1200000, 1200000}));
+
+    const int starts = view.animationStarts;
+    form->OnReloadTimer();
+    EXPECT_EQ(view.animationStarts, starts + 1) << "a tick reloads the feed";
+    EXPECT_EQ(view.reloadTimers.size(), 3u) << "the timer's own tick does not restart it";
+}
+
+}  // namespace
+}  // namespace tw::test
