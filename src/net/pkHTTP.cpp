@@ -33,6 +33,53 @@ std::string LocalPathOf(const std::string& path) {
 // Memory set aside in advance for a body of known length; larger bodies grow as they arrive.
 constexpr std::int64_t kMaxPreallocation = 64ll * 1024 * 1024;
 
+// Thrown by a check once the transfer's deadline has passed; the flow ends as a failure.
+struct DeadlinePassed {};
+
+// The memory result. It grows by doubling like any buffer but never past `limit`, so the cap
+// the component enforces is also the most memory the body takes; a write past it writes nothing.
+class BoundedMemoryStream : public TpkStream {
+public:
+    explicit BoundedMemoryStream(std::int64_t limit) : limit_(limit > 0 ? static_cast<std::size_t>(limit) : 0) {}
+    void Reserve(std::size_t bytes) { data_.reserve(std::min(bytes, limit_)); }
+    std::size_t Read(void* buffer, std::size_t count) override {
+        if (pos_ >= data_.size() || count == 0) return 0;
+        const std::size_t n = std::min(count, data_.size() - pos_);
+        std::memcpy(buffer, data_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    std::size_t Write(const void* buffer, std::size_t count) override {
+        if (count == 0 || pos_ + count > limit_) return 0;
+        Grow(pos_ + count);
+        std::memcpy(data_.data() + pos_, buffer, count);
+        pos_ += count;
+        return count;
+    }
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
+        std::int64_t base = 0;
+        if (origin == TSeekOrigin::soCurrent) base = static_cast<std::int64_t>(pos_);
+        if (origin == TSeekOrigin::soEnd) base = static_cast<std::int64_t>(data_.size());
+        pos_ = static_cast<std::size_t>(std::max<std::int64_t>(base + offset, 0));
+        return static_cast<std::int64_t>(pos_);
+    }
+    void SetSize(std::int64_t size) override {
+        Grow(std::min(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)), limit_));
+        data_.resize(std::min(static_cast<std::size_t>(std::max<std::int64_t>(size, 0)), limit_));
+        pos_ = std::min(pos_, data_.size());
+    }
+
+private:
+    void Grow(std::size_t size) {
+        // vector::reserve takes exactly what it is asked; its own growth could double past the limit.
+        if (size > data_.capacity()) data_.reserve(std::min(std::max(size, data_.capacity() * 2), limit_));
+        if (size > data_.size()) data_.resize(size);
+    }
+    std::vector<char> data_;
+    std::size_t pos_ = 0;
+    std::size_t limit_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -67,8 +114,12 @@ TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi
     : TpkCustomHTTP(owner, std::move(internet), kDefaultHTTPOptions) {}
 
 TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet, TpkHTTPOptions options)
-    : TpkLoginComponent(owner), Options(options), internet_(std::move(internet)) {
-    if (!internet_) internet_ = CreatePlatformInternet();
+    : TpkLoginComponent(owner),
+      Options(options),
+      internet_(internet ? std::move(internet) : CreatePlatformInternet()),
+      session_(*internet_),
+      connection_(*internet_),
+      request_(*internet_) {
     thread_ = std::make_unique<TpkCustomThread>(this);
     thread_->OnExecute = [this](TpkCustomThread&) { Execute(); };
     thread_->OnTerminate = [this](TpkCustomThread&) { Complete(); };
@@ -79,7 +130,9 @@ TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi
 TpkCustomHTTP::~TpkCustomHTTP() {
     Destroying();
     // The worker reaches this component's members until it ends, thread_ included, so it ends
-    // while they are all still there; handlers are skipped from here on.
+    // while they are all still there; handlers are skipped from here on. Closing the handles
+    // first lets a call blocked on them return.
+    UnblockTransfer();
     thread_->EndWorker();
     thread_.reset();
     CloseHandles();
@@ -95,6 +148,7 @@ bool TpkCustomHTTP::Start(std::uint32_t resumeOffset, std::uint32_t endOffset, b
     if (busy_) return false;
     busy_ = true;
     running_ = true;
+    TakeSettings();
     transferRate_ = -1.0f;
     resumeOffset_ = resumeOffset;
     endOffset_ = endOffset;
@@ -104,6 +158,34 @@ bool TpkCustomHTTP::Start(std::uint32_t resumeOffset, std::uint32_t endOffset, b
     const bool result = thread_->Run();
     if (thread_) thread_->WaitThread = savedWait;
     return result;
+}
+
+void TpkCustomHTTP::TakeSettings() {
+    job_.URL = URL;
+    job_.OutputFileName = OutputFileName;
+    job_.Agent = Agent;
+    job_.AcceptTypes = AcceptTypes;
+    job_.Referer = Referer;
+    job_.PostData = PostData;
+    job_.Username = Username();
+    job_.Password = Password();
+    job_.RequestHeaders = RequestHeaders;
+    job_.RequestMethod = RequestMethod;
+    job_.AccessType = Proxy.AccessType;
+    job_.ProxyServer = Proxy.ProxyServer;
+    job_.ProxyBypass = Proxy.ProxyBypass;
+    job_.ProxyUsername = Proxy.ProxyUsername;
+    job_.ProxyPassword = Proxy.ProxyPassword;
+    job_.ProxyPort = Proxy.ProxyPort;
+    job_.Range = Range;
+    job_.Timeouts = Timeouts;
+    job_.BufferSize = TransferBufferSize > 0 ? static_cast<std::uint32_t>(TransferBufferSize) : 4096u;
+    job_.OutputFileAttributes = OutputFileAttributes;
+    job_.Options = Options;
+    job_.OpenOffline = OpenOffline;
+    job_.GoOnline = GoOnline;
+    job_.MaxMemorySize = MaxMemorySize;
+    job_.TransferDeadline = TransferDeadline;
 }
 
 bool TpkCustomHTTP::Resume() {
@@ -122,6 +204,7 @@ void TpkCustomHTTP::Abort(bool deleteFile, bool hard) {
         thread_->Terminate(false);
         return;
     }
+    UnblockTransfer();
     thread_->Terminate(true);
     const bool removeFile = deleteFile && writingToFile_;
     CloseHandles();
@@ -144,44 +227,66 @@ void TpkCustomHTTP::Raise(const std::function<void()>& handler) {
 }
 
 void TpkCustomHTTP::Check() {
-    if (!thread_->StopRequested()) return;
-    TpkEventThread* current = TpkEventThread::Current();
-    if (current != nullptr && current->Abandoned()) throw TpkThreadEnd{};  // cleaned up by the main thread
-    const bool removeFile = deleteFileOnAbort_ && writingToFile_;
-    CloseHandles();
-    CleanUp();
-    if (removeFile) RemoveOutputFile();
-    if (OnAborted) thread_->Synchronize([this] { OnAborted(*this); });
-    throw TpkThreadEnd{};
+    if (thread_->StopRequested()) {
+        TpkEventThread* current = TpkEventThread::Current();
+        if (current != nullptr && current->Abandoned()) throw TpkThreadEnd{};  // cleaned up by the main thread
+        // A soft abort: the main thread closes and cleans up while this thread waits, then it ends.
+        thread_->Synchronize([this] { FinishSoftAbort(); });
+        throw TpkThreadEnd{};
+    }
+    if (deadlineTick_ != 0 && NowMs() >= deadlineTick_) throw DeadlinePassed{};
+}
+
+// Sets the address asked next (the URL, or a redirect's target). False when it cannot be split.
+bool TpkCustomHTTP::TakeTarget(const std::string& url) {
+    TpkURLParts parts;
+    if (!SplitURL(url, parts)) return false;
+    currentURL_ = url;
+    scheme_ = parts.Scheme;
+    host_ = parts.Host;
+    port_ = parts.Port;
+    path_ = parts.Path;
+    extra_ = EscapeURLPart(parts.Extra);
+    user_ = parts.UserName.empty() ? job_.Username : parts.UserName;
+    password_ = parts.Password.empty() ? job_.Password : parts.Password;
+    return true;
 }
 
 void TpkCustomHTTP::Execute() {
+    startTick_ = NowMs();
+    deadlineTick_ = job_.TransferDeadline != 0 ? startTick_ + job_.TransferDeadline : 0;
+    deadlinePassed_ = false;
+    try {
+        Transfer();
+    } catch (const DeadlinePassed&) {
+        deadlinePassed_ = true;
+    }
+    success_ = !deadlinePassed_ && !overflowed_ && reachedEnd_ &&
+               TransferSucceeded(status_, contentLength_, bytesReceived_, result_ != nullptr);
+}
+
+void TpkCustomHTTP::Transfer() {
+    reachedEnd_ = false;
     uploading_ = false;
     status_ = -1;
     contentType_.clear();
     contentLength_ = 0;
     bytesReceived_ = 0;
-    bufferSize_ = TransferBufferSize > 0 ? static_cast<std::uint32_t>(TransferBufferSize) : 4096u;
-    startTick_ = NowMs();
+    bufferSize_ = job_.BufferSize;
     continueDownload_ = true;
     success_ = false;
     alreadyComplete_ = false;
     overflowed_ = false;
     failureReported_ = false;
     writingToFile_ = false;
+    createdOutputFile_ = false;
+    redirectedToGet_ = false;
     restarts_ = 0;
+    redirects_ = 0;
     verifyBlock_.clear();
     verifyLength_ = 0;
 
-    TpkURLParts parts;
-    if (!SplitURL(URL, parts)) return;  // no status: reported as an unreachable host
-    scheme_ = parts.Scheme;
-    host_ = parts.Host;
-    port_ = parts.Port;
-    path_ = parts.Path;
-    extra_ = EscapeURLPart(parts.Extra);
-    user_ = parts.UserName.empty() ? Username() : parts.UserName;
-    password_ = parts.Password.empty() ? Password() : parts.Password;
+    if (!TakeTarget(job_.URL)) return;  // no status: reported as an unreachable host
     Check();
 
     if (EqualNoCase(scheme_, "file")) {
@@ -195,8 +300,8 @@ void TpkCustomHTTP::Execute() {
             std::int64_t start = 0;
             if (resumeOffset_ != 0) {
                 start = localFile_->Seek(resumeOffset_, TSeekOrigin::soBeginning);
-            } else if (Range.StartRange != 0) {
-                start = localFile_->Seek(Range.StartRange, TSeekOrigin::soBeginning);
+            } else if (job_.Range.StartRange != 0) {
+                start = localFile_->Seek(job_.Range.StartRange, TSeekOrigin::soBeginning);
             }
             // The length of what is read, as a server's 206 would announce it; the whole file's
             // size here would make every resumed or ranged read look cut short.
@@ -209,21 +314,23 @@ void TpkCustomHTTP::Execute() {
     } else {
         RunNetwork();
     }
-    success_ = !overflowed_ && TransferSucceeded(status_, contentLength_, bytesReceived_, result_ != nullptr);
+    reachedEnd_ = true;
 }
 
 TpkCustomHTTP::Step TpkCustomHTTP::RunNetwork() {
-    const std::string proxy = ProxyNameFor(Proxy.AccessType, Proxy.ProxyServer, Proxy.ProxyPort);
-    const std::string bypass = Proxy.AccessType == atUseProxy ? Proxy.ProxyBypass : std::string();
-    session_ = internet_->Open(Agent, AccessTypeToOpenType(Proxy.AccessType), proxy, bypass,
-                               OpenOffline ? kOpenFlagOffline : 0u);
-    if (session_ == nullptr) return Step::End;
-    internet_->InstallStatusCallback(session_, true);
+    const std::string proxy = ProxyNameFor(job_.AccessType, job_.ProxyServer, job_.ProxyPort);
+    const std::string bypass = job_.AccessType == atUseProxy ? job_.ProxyBypass : std::string();
+    session_.Reset(internet_->Open(job_.Agent, AccessTypeToOpenType(job_.AccessType), proxy, bypass,
+                                   job_.OpenOffline ? kOpenFlagOffline : 0u));
+    if (!session_) return Step::End;
+    internet_->InstallStatusCallback(session_.Get(), true);
 
     for (;;) {
         Step step = ConnectAndOpenRequest();
         if (step == Step::Next) step = AddHeaders(false);
         if (step == Step::Next) step = SendLoop();
+        if (step == Step::Next) step = FollowRedirect();
+        if (step == Step::Redirect) continue;
         if (step == Step::Next) step = ReadResponseHeaders();
         if (step == Step::Next) step = OpenResult();
         if (step == Step::Next) step = ReadBody();
@@ -235,35 +342,53 @@ TpkCustomHTTP::Step TpkCustomHTTP::RunNetwork() {
     }
 }
 
+// A time-out no longer than what is left of the deadline (0 = the platform's own, no deadline).
+std::uint32_t TpkCustomHTTP::Limited(std::uint32_t timeout) const {
+    if (deadlineTick_ == 0) return timeout;
+    const std::uint64_t now = NowMs();
+    const std::uint32_t left = now >= deadlineTick_ ? 1u : static_cast<std::uint32_t>(deadlineTick_ - now);
+    return timeout == 0 ? left : std::min(timeout, left);
+}
+
+bool TpkCustomHTTP::SendsPost() const {
+    if (redirectedToGet_) return false;
+    return job_.RequestMethod == rmPost || (job_.RequestMethod == rmAutomatic && !job_.PostData.empty());
+}
+
 TpkCustomHTTP::Step TpkCustomHTTP::ConnectAndOpenRequest() {
     Check();
-    connection_ = internet_->Connect(session_, host_, port_, user_, password_, this);
-    if (connection_ == nullptr) return Step::End;
+    connection_.Reset(internet_->Connect(session_.Get(), host_, port_, user_, password_, this));
+    if (!connection_) return Step::End;
     Check();
-    const bool post = RequestMethod == rmPost || (RequestMethod == rmAutomatic && !PostData.empty());
-    request_ = internet_->OpenRequest(connection_, post ? "POST" : "GET", path_ + extra_, Referer, AcceptTypes,
-                                      OptionFlags(Options, scheme_));
-    if (request_ == nullptr) return Step::End;
+    // Redirects are followed by FollowRedirect, where they can be counted; the platform's own
+    // following happens inside one send and knows no bound.
+    request_.Reset(internet_->OpenRequest(connection_.Get(), SendsPost() ? "POST" : "GET", path_ + extra_,
+                                          job_.Referer, job_.AcceptTypes,
+                                          OptionFlags(job_.Options, scheme_) | kRequestFlagNoAutoRedirect));
+    if (!request_) return Step::End;
     Check();
-    if (Proxy.AccessType != atDirect && !Proxy.ProxyUsername.empty() && !Proxy.ProxyPassword.empty()) {
-        internet_->SetOptionText(request_, kOptionProxyUsername, Proxy.ProxyUsername);
-        internet_->SetOptionText(request_, kOptionProxyPassword, Proxy.ProxyPassword);
+    const TpkInetHandle request = request_.Get();
+    if (job_.AccessType != atDirect && !job_.ProxyUsername.empty() && !job_.ProxyPassword.empty()) {
+        internet_->SetOptionText(request, kOptionProxyUsername, job_.ProxyUsername);
+        internet_->SetOptionText(request, kOptionProxyPassword, job_.ProxyPassword);
     }
-    if (Timeouts.ConnectTimeout != 0) internet_->SetOptionNumber(request_, kOptionConnectTimeout, Timeouts.ConnectTimeout);
-    if (Timeouts.ReceiveTimeout != 0) internet_->SetOptionNumber(request_, kOptionReceiveTimeout, Timeouts.ReceiveTimeout);
-    if (Timeouts.SendTimeout != 0) internet_->SetOptionNumber(request_, kOptionSendTimeout, Timeouts.SendTimeout);
-    if (std::uint32_t security = SecurityFlagsFor(Options)) internet_->SetOptionNumber(request_, kOptionSecurityFlags, security);
-    if (GoOnline && internet_->IsGlobalOffline()) internet_->GoOnline(URL);
-    if (OnBeforeSendRequest) OnBeforeSendRequest(*this, request_);
+    // With a deadline a stalled server ends the blocked call by the time the deadline passes
+    // (under Wine the receive time-out is what ends a send that waits for an answer).
+    if (std::uint32_t t = Limited(job_.Timeouts.ConnectTimeout)) internet_->SetOptionNumber(request, kOptionConnectTimeout, t);
+    if (std::uint32_t t = Limited(job_.Timeouts.ReceiveTimeout)) internet_->SetOptionNumber(request, kOptionReceiveTimeout, t);
+    if (std::uint32_t t = Limited(job_.Timeouts.SendTimeout)) internet_->SetOptionNumber(request, kOptionSendTimeout, t);
+    if (std::uint32_t security = SecurityFlagsFor(job_.Options)) internet_->SetOptionNumber(request, kOptionSecurityFlags, security);
+    if (job_.GoOnline && internet_->IsGlobalOffline()) internet_->GoOnline(currentURL_);
+    if (OnBeforeSendRequest) OnBeforeSendRequest(*this, request);
     return Step::Next;
 }
 
 TpkCustomHTTP::Step TpkCustomHTTP::AddHeaders(bool replace) {
-    const std::string range = BuildRangeLine(resumeOffset_, endOffset_, Range.StartRange, Range.EndRange);
-    const std::string headers = BuildRequestHeaders(RequestHeaders, range);
+    const std::string range = BuildRangeLine(resumeOffset_, endOffset_, job_.Range.StartRange, job_.Range.EndRange);
+    const std::string headers = BuildRequestHeaders(job_.RequestHeaders, range);
     if (headers.empty()) return Step::Next;
     const std::uint32_t flag = replace || status_ == 416 ? kAddRequestHeadersReplace : kAddRequestHeadersAdd;
-    return internet_->AddRequestHeaders(request_, headers, flag) ? Step::Next : Step::End;
+    return internet_->AddRequestHeaders(request_.Get(), headers, flag) ? Step::Next : Step::End;
 }
 
 TpkCustomHTTP::Step TpkCustomHTTP::SendLoop() {
@@ -271,25 +396,25 @@ TpkCustomHTTP::Step TpkCustomHTTP::SendLoop() {
     for (;;) {
         Check();
         tryAgain_ = false;
-        const bool post = RequestMethod == rmPost || (RequestMethod == rmAutomatic && !PostData.empty());
-        const bool sent = post ? internet_->SendRequest(request_, kFormHeader, PostData)
-                               : internet_->SendRequest(request_, std::string(), std::string());
+        const TpkInetHandle request = request_.Get();
+        const bool sent = SendsPost() ? internet_->SendRequest(request, kFormHeader, job_.PostData)
+                                      : internet_->SendRequest(request, std::string(), std::string());
         if (!sent) return Step::End;  // status stays -1
         Check();
         std::string statusText;
-        lastCallOk_ = internet_->QueryInfo(request_, kQueryStatusCode, statusText);
+        lastCallOk_ = internet_->QueryInfo(request, kQueryStatusCode, statusText);
         status_ = lastCallOk_ ? ParseContentLength(statusText) : -1;
         if (status_ == 0) status_ = -1;
         uploading_ = false;
 
         if (status_ == 416 && resumeOffset_ != 0) {
             // Is the file already whole? Ask for everything and compare the length.
-            internet_->AddRequestHeaders(request_, "RANGE: bytes=0-\r\n", kAddRequestHeadersReplace);
+            internet_->AddRequestHeaders(request, "RANGE: bytes=0-\r\n", kAddRequestHeadersReplace);
             std::string length;
-            if (internet_->SendRequest(request_, std::string(), std::string())) {
+            if (internet_->SendRequest(request, std::string(), std::string())) {
                 std::string again;
-                int second = internet_->QueryInfo(request_, kQueryStatusCode, again) ? ParseContentLength(again) : -1;
-                if ((second == 200 || second == 206) && internet_->QueryInfo(request_, kQueryContentLength, length) &&
+                int second = internet_->QueryInfo(request, kQueryStatusCode, again) ? ParseContentLength(again) : -1;
+                if ((second == 200 || second == 206) && internet_->QueryInfo(request, kQueryContentLength, length) &&
                     ParseContentLength(length) == static_cast<std::int32_t>(resumeOffset_)) {
                     status_ = second;
                     alreadyComplete_ = true;
@@ -298,44 +423,74 @@ TpkCustomHTTP::Step TpkCustomHTTP::SendLoop() {
             }
             status_ = -1;
             resumeOffset_ = 0;
-            internet_->Close(request_);
-            request_ = nullptr;
-            internet_->Close(connection_);
-            connection_ = nullptr;
+            request_.Reset();
+            connection_.Reset();
             return Step::Restart;
         }
         if (status_ == 401 && OnPasswordRequest) {
             std::string challenge;
-            contentType_ = internet_->QueryInfo(request_, kQueryWWWAuthenticate, challenge) ? ExtractRealm(challenge)
-                                                                                          : std::string();
-            Raise([this] { OnPasswordRequest(*this, contentType_, tryAgain_); });
-            internet_->SetOptionText(request_, kOptionUsername, Username());
-            internet_->SetOptionText(request_, kOptionPassword, Password());
+            contentType_ = internet_->QueryInfo(request, kQueryWWWAuthenticate, challenge) ? ExtractRealm(challenge)
+                                                                                         : std::string();
+            // The login the handler sets is read on the main thread, where it is set.
+            Raise([this] {
+                OnPasswordRequest(*this, contentType_, tryAgain_);
+                job_.Username = Username();
+                job_.Password = Password();
+            });
+            internet_->SetOptionText(request, kOptionUsername, job_.Username);
+            internet_->SetOptionText(request, kOptionPassword, job_.Password);
         } else if (status_ == 407 && OnProxyAuthenticationRequest) {
-            Raise([this] { OnProxyAuthenticationRequest(*this, Proxy.ProxyUsername, Proxy.ProxyPassword, tryAgain_); });
-            internet_->SetOptionText(request_, kOptionProxyUsername, Proxy.ProxyUsername);
-            internet_->SetOptionText(request_, kOptionProxyPassword, Proxy.ProxyPassword);
+            Raise([this] {
+                OnProxyAuthenticationRequest(*this, job_.ProxyUsername, job_.ProxyPassword, tryAgain_);
+                Proxy.ProxyUsername = job_.ProxyUsername;  // the answer is kept for later transfers
+                Proxy.ProxyPassword = job_.ProxyPassword;
+            });
+            internet_->SetOptionText(request, kOptionProxyUsername, job_.ProxyUsername);
+            internet_->SetOptionText(request, kOptionProxyPassword, job_.ProxyPassword);
         }
         if (!tryAgain_) return Step::Next;
     }
 }
 
+// A redirect answer: the request goes again to the address its Location names, at most
+// kMaxRedirects times; after that (or without a usable Location) the answer is the result.
+TpkCustomHTTP::Step TpkCustomHTTP::FollowRedirect() {
+    if (!IsRedirectStatus(status_) || job_.Options.Contains(hoNoAutoRedirect) || redirects_ >= kMaxRedirects)
+        return Step::Next;
+    std::string location;
+    if (!internet_->QueryInfo(request_.Get(), kQueryLocation, location)) return Step::Next;
+    const std::string target = ResolveLocation(currentURL_, location);
+    TpkURLParts parts;
+    if (target.empty() || !SplitURL(target, parts) || EqualNoCase(parts.Scheme, "file")) return Step::Next;
+    ++redirects_;
+    // As browsers do: a 303, and a 301 or 302 after a POST, continue as a GET.
+    if (status_ != 307 && status_ != 308) redirectedToGet_ = true;
+    InternetStatus(110, target);
+    Check();
+    request_.Reset();
+    connection_.Reset();
+    TakeTarget(target);
+    status_ = -1;
+    return Step::Redirect;
+}
+
 TpkCustomHTTP::Step TpkCustomHTTP::ReadResponseHeaders() {
     Check();
+    const TpkInetHandle request = request_.Get();
     std::string value;
-    if (internet_->QueryInfo(request_, kQueryContentType, value)) contentType_ = value;
-    lastCallOk_ = internet_->QueryInfo(request_, kQueryContentLength, value);
+    if (internet_->QueryInfo(request, kQueryContentType, value)) contentType_ = value;
+    lastCallOk_ = internet_->QueryInfo(request, kQueryContentLength, value);
     contentLength_ = lastCallOk_ ? ParseContentLength(value) : 0;
-    if (!internet_->QueryInfo(request_, kQueryContentRange, value)) resumeOffset_ = 0;  // the whole entity came
+    if (!internet_->QueryInfo(request, kQueryContentRange, value)) resumeOffset_ = 0;  // the whole entity came
     if (!OnHeaderInfo) return Step::Next;
 
-    auto text = [this](std::uint32_t query) {
+    auto text = [&](std::uint32_t query) {
         std::string v;
-        return internet_->QueryInfo(request_, query, v) ? v : std::string();
+        return internet_->QueryInfo(request, query, v) ? v : std::string();
     };
     auto date = [&](std::uint32_t query) {
         std::string v;
-        return internet_->QueryInfo(request_, query, v) ? RFC822ToDateTime(v) : 0.0;
+        return internet_->QueryInfo(request, query, v) ? RFC822ToDateTime(v) : 0.0;
     };
     const std::string raw = text(kQueryRawHeadersCRLF);
     const std::string language = text(kQueryContentLanguage);
@@ -363,21 +518,21 @@ TpkCustomHTTP::Step TpkCustomHTTP::RestartFromScratch() {
     verifyBlock_.clear();
     verifyLength_ = 0;
     bytesReceived_ = 0;
-    internet_->Close(request_);
-    request_ = nullptr;
-    internet_->Close(connection_);
-    connection_ = nullptr;
+    request_.Reset();
+    connection_.Reset();
     return Step::Restart;
 }
 
 TpkCustomHTTP::Step TpkCustomHTTP::OpenResult() {
     Check();
     const bool network = localFile_ == nullptr && !EqualNoCase(scheme_, "file");
-    if ((status_ == 200 || status_ == 206) && !OutputFileName.empty()) {
+    if ((status_ == 200 || status_ == 206) && !job_.OutputFileName.empty()) {
         try {
+            const bool existed = resumeOffset_ != 0 && internet_->OpenLocalFile(job_.OutputFileName) != nullptr;
             auto file = std::make_unique<TpkFileStream>(
-                OutputFileName, resumeOffset_ == 0 ? TpkFileStreamMode::fsmCreate : TpkFileStreamMode::fsmOpenOrCreate,
-                true);
+                job_.OutputFileName,
+                resumeOffset_ == 0 ? TpkFileStreamMode::fsmCreate : TpkFileStreamMode::fsmOpenOrCreate, true);
+            if (!existed) createdOutputFile_ = true;
             if (resumeOffset_ != 0) {
                 const std::int64_t size = file->Size();
                 if (size < resumeOffset_) {
@@ -394,8 +549,8 @@ TpkCustomHTTP::Step TpkCustomHTTP::OpenResult() {
                     std::min<std::int64_t>(bufferSize_, size - static_cast<std::int64_t>(resumeOffset_)));
             }
             result_ = std::move(file);
-            if (!(OutputFileAttributes.Incomplete == TpkFileAttributes{atrArchive}))
-                internet_->ApplyFileAttributes(OutputFileName, OutputFileAttributes.Incomplete);
+            if (!(job_.OutputFileAttributes.Incomplete == TpkFileAttributes{atrArchive}))
+                internet_->ApplyFileAttributes(job_.OutputFileName, job_.OutputFileAttributes.Incomplete);
             writingToFile_ = true;
             return Step::Next;
         } catch (const EpkFileCreateError&) {
@@ -403,11 +558,12 @@ TpkCustomHTTP::Step TpkCustomHTTP::OpenResult() {
             // A local source falls back to memory.
         }
     }
-    auto memory = std::make_unique<TpkMemoryStream>();
+    // One block beyond the cap is taken in, so a body larger than the cap is told apart from
+    // one that fills it exactly.
+    auto memory = std::make_unique<BoundedMemoryStream>(job_.MaxMemorySize + bufferSize_);
     if (lastCallOk_ && contentLength_ > 0) {
-        // Set the room aside without changing the size: a short body must not come out padded.
-        memory->SetSize(std::min<std::int64_t>(contentLength_, kMaxPreallocation));
-        memory->SetSize(0);
+        // Room set aside without changing the size: a short body must not come out padded.
+        memory->Reserve(static_cast<std::size_t>(std::min<std::int64_t>(contentLength_, kMaxPreallocation)));
     }
     result_ = std::move(memory);
     return Step::Next;
@@ -455,11 +611,19 @@ TpkCustomHTTP::Step TpkCustomHTTP::ReadBody() {
         std::uint32_t got = 0;
         if (localFile_) {
             got = static_cast<std::uint32_t>(localFile_->Read(buffer_.data(), bufferSize_));
-        } else if (!internet_->Read(request_, buffer_.data(), bufferSize_, got)) {
-            break;
+        } else {
+            // Only what has arrived: a whole-buffer read of a trickling body would wait for its
+            // whole buffer, past any deadline.
+            std::uint32_t ready = 0;
+            if (!internet_->QueryDataAvailable(request_.Get(), ready) || ready == 0) break;
+            if (!internet_->Read(request_.Get(), buffer_.data(), std::min(ready, bufferSize_), got)) break;
         }
         if (got == 0) break;
         bytesReceived_ += got;
+        if (!writingToFile_ && result_->Size() + got > job_.MaxMemorySize) {
+            overflowed_ = true;  // ended as a lost connection; the block is not kept
+            break;
+        }
         if (!WriteBlock(buffer_.data(), got)) {
             buffer_.clear();
             if (localFile_) {  // a local source is read again from its start
@@ -473,10 +637,6 @@ TpkCustomHTTP::Step TpkCustomHTTP::ReadBody() {
                 return ReadBody();
             }
             return RestartFromScratch();
-        }
-        if (!writingToFile_ && result_->Size() > MaxMemorySize) {
-            overflowed_ = true;
-            break;
         }
         RaiseProgress();
     }
@@ -499,16 +659,27 @@ void TpkCustomHTTP::InternetStatus(std::uint32_t code, const std::string& info) 
 // ---------------------------------------------------------------------------------------------
 // Completion and clean-up (main thread)
 
+void TpkCustomHTTP::UnblockTransfer() {
+    // Child handles keep the callback they were made with; each is told to stop, so closing
+    // (often on the main thread) reports nothing. Each handle is taken first, so the worker
+    // closing it at the same moment cannot close it twice.
+    for (UniqueInetHandle* handle : {&request_, &connection_, &session_}) {
+        UniqueInetHandle taken(*internet_, handle->Release());
+        if (taken) internet_->InstallStatusCallback(taken.Get(), false);
+    }
+}
+
 void TpkCustomHTTP::CloseHandles() {
     localFile_.reset();
-    // Child handles keep the callback they were made with; each is told to stop, so closing
-    // (often on the main thread) reports nothing.
-    for (TpkInetHandle h : {request_, connection_, session_})
-        if (h != nullptr) internet_->InstallStatusCallback(h, false);
-    if (request_ != nullptr) internet_->Close(request_);
-    if (connection_ != nullptr) internet_->Close(connection_);
-    if (session_ != nullptr) internet_->Close(session_);
-    request_ = connection_ = session_ = nullptr;
+    UnblockTransfer();
+}
+
+void TpkCustomHTTP::FinishSoftAbort() {
+    const bool removeFile = deleteFileOnAbort_ && writingToFile_;
+    CloseHandles();
+    CleanUp();
+    if (removeFile) RemoveOutputFile();
+    if (OnAborted) OnAborted(*this);
 }
 
 void TpkCustomHTTP::CleanUp() {
@@ -517,14 +688,14 @@ void TpkCustomHTTP::CleanUp() {
     verifyBlock_.clear();
     const bool hadFile = writingToFile_;
     result_.reset();
-    if (hadFile) internet_->ApplyFileAttributes(OutputFileName, OutputFileAttributes.Incomplete);
+    if (hadFile) internet_->ApplyFileAttributes(job_.OutputFileName, job_.OutputFileAttributes.Incomplete);
     writingToFile_ = false;
     running_ = false;
     busy_ = false;
 }
 
 void TpkCustomHTTP::RemoveOutputFile() {
-    if (!OutputFileName.empty()) internet_->RemoveFile(OutputFileName);
+    if (!job_.OutputFileName.empty()) internet_->RemoveFile(job_.OutputFileName);
 }
 
 void TpkCustomHTTP::WorkerFailed() {
@@ -542,7 +713,8 @@ void TpkCustomHTTP::Complete() {
         if (!failureReported_) {
             const TpkCompletionPlan plan =
                 PlanCompletion(continueDownload_, success_, result_ != nullptr, status_, uploading_, alreadyComplete_);
-            deleteFile = plan.deleteOutputFile;
+            // A file this transfer did not make (a partial download it was to resume) stays.
+            deleteFile = plan.deleteOutputFile && createdOutputFile_;
             TpkStream* stream = writingToFile_ ? nullptr : result_.get();
             const std::int32_t dataSize = static_cast<std::int32_t>(bytesReceived_ + resumeOffset_);
             for (TpkHTTPEvent event : plan.events) {
@@ -551,9 +723,9 @@ void TpkCustomHTTP::Complete() {
                         if (writingToFile_ || alreadyComplete_) {
                             result_.reset();  // closing the file
                             writingToFile_ = false;
-                            internet_->ApplyFileAttributes(OutputFileName, OutputFileAttributes.Incomplete);
-                            if (!(OutputFileAttributes.Complete == OutputFileAttributes.Incomplete))
-                                internet_->ApplyFileAttributes(OutputFileName, OutputFileAttributes.Complete);
+                            const TpkOutputFileAttributes& a = job_.OutputFileAttributes;
+                            internet_->ApplyFileAttributes(job_.OutputFileName, a.Incomplete);
+                            if (!(a.Complete == a.Incomplete)) internet_->ApplyFileAttributes(job_.OutputFileName, a.Complete);
                         }
                         if (OnDone) OnDone(*this, contentType_, alreadyComplete_ ? static_cast<std::int32_t>(resumeOffset_) : dataSize, stream);
                         break;
@@ -596,6 +768,7 @@ void TpkCustomHTTP::WaitTimedOut(bool& terminate) {
     terminate = true;
     if (OnWaitTimeoutExpired) OnWaitTimeoutExpired(*this, terminate);
     if (!terminate) return;
+    UnblockTransfer();
     thread_->Terminate(true);  // the worker goes first: it may be using what is closed next
     CloseHandles();
     CleanUp();

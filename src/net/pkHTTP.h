@@ -9,6 +9,7 @@
 #include "net/pkInternetApi.h"
 #include "net/pkThread.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -95,8 +96,9 @@ public:
     // Continues a partial OutputFileName: from its size minus one buffer, whose bytes are
     // checked against what the server sends first.
     bool Resume();
-    // Only while the worker runs. Soft: the worker stops at its next check and raises OnAborted.
-    // Hard: the worker is killed at once, handles closed, state cleaned up, the output file
+    // Only while the worker runs. Soft: the worker stops at its next check and the main thread
+    // closes, cleans up and raises OnAborted. Hard: the internet handles are closed (so a call
+    // blocked on them returns), the worker is ended at once, state cleaned up, the output file
     // deleted when `deleteFile`, and OnAborted raised directly.
     void Abort() { Abort(false, false); }
     void Abort(bool deleteFile, bool hard);
@@ -109,6 +111,8 @@ public:
     // The result stream: valid only while the transfer runs and during its events; null after.
     TpkStream* ResultStream() const { return result_.get(); }
 
+    // The settings below are copied when a transfer starts; changing them meanwhile affects
+    // only the next transfer.
     std::string URL;
     std::string OutputFileName;
     std::string Agent = "pkHTTP transfer component (Tidewire)";
@@ -129,6 +133,10 @@ public:
     // A memory result larger than this ends the transfer as a lost connection, so a server
     // that never stops sending cannot exhaust memory.
     std::int64_t MaxMemorySize = 256ll * 1024 * 1024;
+    // Milliseconds one transfer may take from its start to its last byte; 0 = no limit. When
+    // it passes, the transfer ends as a failure decided by its status (OnHostUnreachable before
+    // an answer, OnConnLost during a 200 body, ...), then OnFailed, as if the server had gone.
+    std::uint32_t TransferDeadline = 0;
 
     int ThreadPriority() const { return thread_->Priority(); }
     void SetThreadPriority(int index) { thread_->SetPriority(index); }
@@ -163,10 +171,32 @@ protected:
     explicit TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet, TpkHTTPOptions options);
 
 private:
-    enum class Step { Next, End, Restart };
+    enum class Step { Next, End, Restart, Redirect };
+
+    // What one transfer uses of the settings, copied on the main thread when it starts; the
+    // worker reads nothing else of them.
+    struct Job {
+        std::string URL, OutputFileName, Agent, AcceptTypes, Referer, PostData, Username, Password;
+        std::vector<std::string> RequestHeaders;
+        TpkHTTPRequestMethod RequestMethod = rmAutomatic;
+        TpkHTTPAccessType AccessType = atPreconfig;
+        std::string ProxyServer, ProxyBypass, ProxyUsername, ProxyPassword;
+        std::uint32_t ProxyPort = 0;
+        TpkHTTPRange Range;
+        TpkHTTPTimeouts Timeouts;
+        std::uint32_t BufferSize = 4096;
+        TpkOutputFileAttributes OutputFileAttributes;
+        TpkHTTPOptions Options;
+        bool OpenOffline = false;
+        bool GoOnline = false;
+        std::int64_t MaxMemorySize = 0;
+        std::uint32_t TransferDeadline = 0;
+    };
+    void TakeSettings();
 
     // Worker flow.
     void Execute();
+    void Transfer();
     void Check();
     void Raise(const std::function<void()>& handler);
     Step RunNetwork();
@@ -177,6 +207,10 @@ private:
     Step OpenResult();
     Step ReadBody();
     Step RestartFromScratch();
+    Step FollowRedirect();
+    bool TakeTarget(const std::string& url);
+    std::uint32_t Limited(std::uint32_t timeout) const;
+    bool SendsPost() const;
     bool WriteBlock(const char* data, std::uint32_t size);
     void RaiseProgress();
     void InternetStatus(std::uint32_t code, const std::string& info) override;
@@ -185,6 +219,9 @@ private:
     void Complete();
     void WorkerFailed();
     void WaitTimedOut(bool& terminate);
+    void FinishSoftAbort();
+    // Closes the internet handles; safe while the worker runs (a call blocked on them returns).
+    void UnblockTransfer();
     void CloseHandles();
     void CleanUp();
     void RemoveOutputFile();
@@ -192,10 +229,12 @@ private:
     std::unique_ptr<TpkInternetApi> internet_;
     std::unique_ptr<TpkCustomThread> thread_;
 
-    // Transfer state.
-    TpkInetHandle session_ = nullptr;
-    TpkInetHandle connection_ = nullptr;
-    TpkInetHandle request_ = nullptr;
+    // Transfer state. Between Start and completion only the worker touches it, except for the
+    // handles, which the main thread may close to end a blocked call.
+    Job job_;
+    UniqueInetHandle session_;
+    UniqueInetHandle connection_;
+    UniqueInetHandle request_;
     std::unique_ptr<TpkStream> localFile_;
     std::unique_ptr<TpkStream> result_;
     std::vector<char> buffer_;
@@ -210,16 +249,23 @@ private:
     std::uint32_t bufferSize_ = 4096;
     std::uint64_t startTick_ = 0;
     int restarts_ = 0;
+    int redirects_ = 0;
+    std::uint64_t deadlineTick_ = 0;  // 0 = none
+    std::string currentURL_;          // the address asked now (after redirects)
     std::string scheme_, host_, path_, extra_, user_, password_;
     std::uint16_t port_ = 0;
-    bool busy_ = false;
-    bool running_ = false;
+    std::atomic<bool> busy_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<bool> deleteFileOnAbort_{false};
     bool writingToFile_ = false;
+    bool createdOutputFile_ = false;  // only a file this transfer made is deleted after an error
+    bool redirectedToGet_ = false;
+    bool deadlinePassed_ = false;
+    bool reachedEnd_ = false;
     bool lastCallOk_ = false;
     bool tryAgain_ = false;
     bool continueDownload_ = true;
     bool uploading_ = false;
-    bool deleteFileOnAbort_ = false;
     bool success_ = false;
     bool alreadyComplete_ = false;
     bool overflowed_ = false;

@@ -222,4 +222,35 @@ TpkCompletionPlan PlanCompletion(bool continueDownload, bool success, bool hasRe
     return plan;
 }
 
+bool IsRedirectStatus(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string ResolveLocation(std::string_view base, std::string_view location) {
+    while (!location.empty() && (location.front() == ' ' || location.front() == '\t')) location.remove_prefix(1);
+    while (!location.empty() && (location.back() == ' ' || location.back() == '\t')) location.remove_suffix(1);
+    if (location.empty()) return {};
+    const std::size_t colon = location.find(':');
+    const std::size_t firstSlash = location.find('/');
+    if (colon != std::string_view::npos && colon > 0 && (firstSlash == std::string_view::npos || colon < firstSlash) &&
+        std::all_of(location.begin(), location.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+        }))
+        return std::string(location);  // it names its own scheme
+    const std::size_t schemeEnd = base.find("://");
+    const std::size_t authorityStart = schemeEnd == std::string_view::npos ? 0 : schemeEnd + 3;
+    const std::string_view scheme = schemeEnd == std::string_view::npos ? std::string_view("http") : base.substr(0, schemeEnd);
+    if (location.substr(0, 2) == "//") return std::string(scheme) + ":" + std::string(location);
+    std::size_t pathStart = base.find_first_of("/?#", authorityStart);
+    if (pathStart == std::string_view::npos) pathStart = base.size();
+    std::string origin = std::string(scheme) + "://" + std::string(base.substr(authorityStart, pathStart - authorityStart));
+    if (location.front() == '/') return origin + std::string(location);
+    std::string_view path = base.substr(pathStart);
+    path = path.substr(0, path.find_first_of("?#"));
+    const std::size_t lastSlash = path.rfind('/');
+    const std::string_view dir = lastSlash == std::string_view::npos ? std::string_view("/") : path.substr(0, lastSlash + 1);
+    if (location.front() == '?') return origin + std::string(path.empty() ? "/" : path) + std::string(location);
+    return origin + std::string(dir) + std::string(location);
+}
+
 }  // namespace tw

@@ -138,4 +138,17 @@ TpkCompletionPlan PlanCompletion(bool continueDownload, bool success, bool hasRe
 // request cannot keep the worker busy for ever.
 inline constexpr int kMaxTransferRestarts = 3;
 
+// How many redirects one transfer follows. The answer after the last one is the transfer's
+// result (a redirect status then ends as OnError), so a redirect loop costs at most 11 requests.
+inline constexpr int kMaxRedirects = 10;
+
+// 301, 302, 303, 307 and 308: the statuses whose Location is followed.
+bool IsRedirectStatus(int status);
+
+// The absolute URL a Location value names, seen from the URL `base` it came from: an absolute
+// URL as it is, "//host/p" with the base's scheme, "/p" on the base's scheme and authority, and
+// anything else beside the last "/" of the base's path (its query and fragment dropped). Empty
+// when `location` is empty.
+std::string ResolveLocation(std::string_view base, std::string_view location);
+
 }  // namespace tw

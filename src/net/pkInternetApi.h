@@ -8,6 +8,7 @@
 #include "base/pkClasses.h"
 #include "net/pkHTTPLogic.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,7 @@ enum : std::uint32_t {
 inline constexpr std::uint32_t kAddRequestHeadersAdd = 0x20000000u;      // HTTP_ADDREQ_FLAG_ADD
 inline constexpr std::uint32_t kAddRequestHeadersReplace = 0x80000000u;  // HTTP_ADDREQ_FLAG_REPLACE
 inline constexpr std::uint32_t kOpenFlagOffline = 0x01000000u;           // INTERNET_FLAG_OFFLINE
+inline constexpr std::uint32_t kRequestFlagNoAutoRedirect = 0x00200000u;  // INTERNET_FLAG_NO_AUTO_REDIRECT
 
 class TpkInternetApi {
 public:
@@ -82,6 +84,13 @@ public:
     virtual bool QueryInfo(TpkInetHandle request, std::uint32_t query, std::string& value) = 0;
     // Up to `size` bytes of the body; false on failure, `read` 0 at the end.
     virtual bool Read(TpkInetHandle request, char* buffer, std::uint32_t size, std::uint32_t& read) = 0;
+    // How many body bytes Read can give without waiting for more: waits until there is at least
+    // one, and answers 0 at the end; false on failure. (A read of a whole buffer waits until the
+    // buffer is full.) The default knows nothing and lets Read ask for a whole buffer.
+    virtual bool QueryDataAvailable(TpkInetHandle, std::uint32_t& bytes) {
+        bytes = 0xffffffffu;
+        return true;
+    }
     virtual void Close(TpkInetHandle handle) = 0;
     virtual std::uint32_t LastError() = 0;
 
@@ -93,5 +102,38 @@ public:
 
 // The platform's internet operations.
 std::unique_ptr<TpkInternetApi> CreatePlatformInternet();
+
+// Owns one handle made by a TpkInternetApi and closes it through that API when it goes or is
+// reset. The handle is held atomically: the main thread may close it to end a call the worker
+// is blocked in while the worker still holds it, and whichever side takes it first closes it,
+// once. Moving is not safe while another thread may close it.
+class UniqueInetHandle {
+public:
+    explicit UniqueInetHandle(TpkInternetApi& api, TpkInetHandle h = nullptr) : api_(&api), h_(h) {}
+    UniqueInetHandle(UniqueInetHandle&& o) noexcept : api_(o.api_), h_(o.Release()) {}
+    UniqueInetHandle& operator=(UniqueInetHandle&& o) noexcept {
+        if (this != &o) {
+            Reset();
+            api_ = o.api_;
+            h_ = o.Release();
+        }
+        return *this;
+    }
+    UniqueInetHandle(const UniqueInetHandle&) = delete;
+    UniqueInetHandle& operator=(const UniqueInetHandle&) = delete;
+    ~UniqueInetHandle() { Reset(); }
+
+    TpkInetHandle Get() const { return h_.load(); }
+    explicit operator bool() const { return Get() != nullptr; }
+    [[nodiscard]] TpkInetHandle Release() { return h_.exchange(nullptr); }
+    // Closes the handle held (if any) and takes `h`.
+    void Reset(TpkInetHandle h = nullptr) {
+        if (TpkInetHandle old = h_.exchange(h); old != nullptr && old != h) api_->Close(old);
+    }
+
+private:
+    TpkInternetApi* api_;
+    std::atomic<TpkInetHandle> h_;
+};
 
 }  // namespace tw

@@ -149,6 +149,12 @@ public:
         read = ok ? got : 0;
         return ok;
     }
+    bool QueryDataAvailable(TpkInetHandle request, std::uint32_t& bytes) override {
+        DWORD n = 0;
+        const bool ok = Keep(InternetQueryDataAvailable(static_cast<HINTERNET>(request), &n, 0, 0));
+        bytes = ok ? n : 0;
+        return ok;
+    }
     void Close(TpkInetHandle handle) override {
         if (handle != nullptr) InternetCloseHandle(static_cast<HINTERNET>(handle));
     }

@@ -88,16 +88,39 @@ TEST_F(HttpFileTest, FailedDownloadKeepsThePartialFileIncomplete) {
     EXPECT_NE(Attributes(target) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
 
-TEST_F(HttpFileTest, HttpErrorDeletesThePartialFile) {
-    const auto target = dir / "gone.bin";
+// An error status is answered before any file is opened: a file already there is not this
+// transfer's to delete, whether it is fetched anew or resumed (a passing 5xx used to lose the
+// partial download).
+TEST_F(HttpFileTest, HttpErrorKeepsAFileThisTransferDidNotMake) {
+    const auto target = dir / "kept.bin";
     WriteAll(target, "partial");
-    server.Set("/gone.bin", HttpRoute::Status(500, "broken"));
-    http.URL = server.Url("/gone.bin");
+    server.Set("/kept.bin", HttpRoute::Status(500, "broken"));
+    http.URL = server.Url("/kept.bin");
     http.OutputFileName = Utf8(target);
     ASSERT_TRUE(GetAndWait());
     EXPECT_EQ(log.events, (Events{"Error 500", "Failed"}));
     EXPECT_EQ(log.body, "broken");
-    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_EQ(test::ReadWholeFile(target), "partial");
+}
+
+TEST_F(HttpFileTest, TemporaryServerErrorDuringResumeKeepsThePartialDownload) {
+    const std::string whole = Pattern(40000, 5);
+    const auto target = dir / "resume.bin";
+    WriteAll(target, whole.substr(0, 25000));
+    server.Set("/resume.bin", HttpRoute::Status(503, "busy"));
+    http.URL = server.Url("/resume.bin");
+    http.OutputFileName = Utf8(target);
+    ASSERT_TRUE(ResumeAndWait());
+    EXPECT_EQ(log.events, (Events{"Error 503", "Failed"}));
+    EXPECT_EQ(test::ReadWholeFile(target), whole.substr(0, 25000));
+
+    HttpRoute back = HttpRoute::Ok(whole);
+    back.honourRange = true;
+    server.Set("/resume.bin", back);
+    log.events.clear();
+    ASSERT_TRUE(ResumeAndWait());
+    EXPECT_EQ(log.events, (Events{"Done"}));
+    EXPECT_EQ(test::ReadWholeFile(target), whole);
 }
 
 TEST_F(HttpFileTest, OutputFileThatCannotBeCreated) {

@@ -172,7 +172,7 @@ TEST(pkHTTPFlow, RequestShapeFromTheSettings) {
     EXPECT_EQ(f.log.openFlags, kOpenFlagOffline);
     EXPECT_EQ(f.log.verb, "GET");
     EXPECT_EQ(f.log.object, "/rss?id=a%20b");
-    EXPECT_EQ(f.log.requestFlags, OptionFlags(f.http.Options, "http"));
+    EXPECT_EQ(f.log.requestFlags, OptionFlags(f.http.Options, "http") | kRequestFlagNoAutoRedirect);
     EXPECT_EQ(f.Option(kOptionConnectTimeout), "1000");
     EXPECT_EQ(f.Option(kOptionReceiveTimeout), "2000");
     EXPECT_EQ(f.Option(kOptionSendTimeout), "3000");

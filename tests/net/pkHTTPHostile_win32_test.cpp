@@ -164,6 +164,68 @@ TEST_F(HttpHostileTest, EndlessBodyIsCappedInMemory) {
     ASSERT_TRUE(Wait(60000));
     EXPECT_EQ(log.events, (Events{"ConnLost", "Failed"}));
     EXPECT_GT(log.bytesRead, 2 * 1024 * 1024);
+    EXPECT_LE(log.body.size(), 2u * 1024 * 1024);  // the block past the cap is not kept
+}
+
+// A whole-transfer deadline ends what no single time-out ends: a server that never answers and
+// one that trickles its body. The failure is the one of a server gone at that point.
+TEST_F(HttpHostileTest, DeadlineEndsStalledAndTricklingServers) {
+    HttpRoute trickle = HttpRoute::Ok(std::string(100000, 't'));
+    trickle.chunkSize = 1;
+    trickle.chunkDelayMs = 200;
+    server.Set("/trickle", trickle);
+    server.Set("/stall", HttpRoute::Of(HttpRoute::Kind::Stall));
+    struct Case { const char* path; Events events; };
+    const Case cases[] = {{"/stall", {"HostUnreachable", "Failed"}}, {"/trickle", {"ConnLost", "Failed"}}};
+    http.TransferDeadline = 1500;
+    for (const auto& c : cases) {
+        log.events.clear();
+        http.URL = server.Url(c.path);
+        const DWORD begun = GetTickCount();
+        ASSERT_TRUE(http.Get(false));
+        ASSERT_TRUE(Wait(15000)) << c.path;
+        const DWORD took = GetTickCount() - begun;
+        EXPECT_EQ(log.events, c.events) << c.path;
+        EXPECT_GE(took, 1400u) << c.path;
+        EXPECT_LT(took, 5000u) << c.path;
+    }
+    http.TransferDeadline = 0;
+    ExpectStillWorks();
+}
+
+TEST_F(HttpHostileTest, RedirectLoopCostsAtMostElevenRequests) {
+    HttpRoute loop = HttpRoute::Status(302, "again");
+    loop.headers.emplace_back("Location", "/loop");
+    server.Set("/loop", loop);
+    int redirects = 0;
+    http.OnRedirect = [&](TpkComponent&, const std::string&) { ++redirects; };
+    http.URL = server.Url("/loop");
+    ASSERT_TRUE(http.Get(false));
+    ASSERT_TRUE(Wait(20000));
+    EXPECT_EQ(log.events, (Events{"Error 302", "Failed"}));
+    EXPECT_EQ(server.RequestCount("/loop"), 11u);
+    EXPECT_EQ(redirects, 10);
+}
+
+// The settings are the transfer's from its start: handlers may prepare the next one.
+TEST_F(HttpHostileTest, SettingsChangedDuringATransferApplyToTheNextOne) {
+    HttpRoute slow = HttpRoute::Ok(std::string(50000, 's'));
+    slow.chunkSize = 5000;
+    slow.chunkDelayMs = 10;
+    server.Set("/slow", slow);
+    server.Set("/next", HttpRoute::Ok("next"));
+    http.URL = server.Url("/slow");
+    http.OnProgress = [&](TpkComponent&, const std::string&, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                          std::uint8_t, float, TpkStream*) {
+        http.URL = server.Url("/next");
+        http.MaxMemorySize = 10;
+        http.TransferBufferSize = 1;
+    };
+    ASSERT_TRUE(http.Get(false));
+    ASSERT_TRUE(Wait());
+    EXPECT_EQ(log.events, (Events{"Done"}));
+    EXPECT_EQ(log.body, std::string(50000, 's'));
+    EXPECT_EQ(server.RequestCount("/next"), 0u);
 }
 
 TEST_F(HttpHostileTest, EndlessBodyIsEndedByAHardAbort) {

@@ -181,5 +181,27 @@ TEST(pkHTTPLogic, CompletionPlans) {
     }
 }
 
+TEST(pkHTTPLogic, RedirectTargets) {
+    struct Case { const char* base; const char* location; const char* target; };
+    const Case cases[] = {
+        {"http://a.example/feeds/rss.xml", "http://b.example:81/x?y", "http://b.example:81/x?y"},
+        {"http://a.example/feeds/rss.xml", "HTTPS://b.example/", "HTTPS://b.example/"},
+        {"https://a.example/feeds/rss.xml", "//b.example/x", "https://b.example/x"},
+        {"http://a.example:8080/feeds/rss.xml?id=1", "/other", "http://a.example:8080/other"},
+        {"http://a.example/feeds/rss.xml?id=1/2", "next.xml", "http://a.example/feeds/next.xml"},
+        {"http://a.example/feeds/", "../up", "http://a.example/feeds/../up"},
+        {"http://a.example", "loop", "http://a.example/loop"},
+        {"http://a.example?q", "/p", "http://a.example/p"},
+        {"http://a.example/f.xml", "?page=2", "http://a.example/f.xml?page=2"},
+        {"http://a.example/f.xml", "  /spaced  ", "http://a.example/spaced"},
+        {"http://a.example/f.xml", "a:b/c", "a:b/c"},           // a scheme of its own
+        {"http://a.example/dir/f.xml", "x/a:b", "http://a.example/dir/x/a:b"},  // a colon after a slash
+        {"http://a.example/f.xml", "", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResolveLocation(c.base, c.location), c.target) << c.base << " + " << c.location;
+    for (int status : {301, 302, 303, 307, 308}) EXPECT_TRUE(IsRedirectStatus(status)) << status;
+    for (int status : {200, 300, 304, 305, 306, 309, -1}) EXPECT_FALSE(IsRedirectStatus(status)) << status;
+}
+
 }  // namespace
 }  // namespace tw
