@@ -1,6 +1,7 @@
 // Any feed title or description: cleaning it for the ticker ends, never reads out of bounds,
 // and never grows the text beyond what its line breaks can add.
 #include "app/uUtil.h"
+#include "base/TextConvert.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string item = tw::CleanItemText(text);
     std::string title = tw::CleanChannelTitle(text);
     // The result is well-formed UTF-8 whatever came in.
-    if (tw::uutil::NarrowToUtf8(tw::uutil::WidenUtf8(item)) != item) __builtin_trap();
-    if (tw::uutil::NarrowToUtf8(tw::uutil::WidenUtf8(title)) != title) __builtin_trap();
+    if (tw::Utf16ToUtf8(tw::Utf8ToUtf16(item)) != item) __builtin_trap();
+    if (tw::Utf16ToUtf8(tw::Utf8ToUtf16(title)) != title) __builtin_trap();
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "app/uUtil.h"
 
-#include "xml/XmlValue.h"
+#include "base/TextConvert.h"
 
 #include <cstdint>
 #include <optional>
@@ -27,18 +27,20 @@ bool TagMeansLineBreak(std::string_view body) {
            StartsWithUpper(body, "HR /") || StartsWithUpper(body, "BR");
 }
 
-// Copies text, turning the first "|" into a line break while one is still owed.
-void CopyText(std::string_view text, bool& pipeOwed, std::string& out) {
-    if (pipeOwed) {
-        size_t bar = text.find('|');
-        if (bar != std::string_view::npos) {
-            out.append(text.substr(0, bar));
-            out.append(kLineBreak);
-            text.remove_prefix(bar + 1);
-            pipeOwed = false;
-        }
+// Copies text, turning its first "|" into a line break while any replacement is still owed.
+void CopyText(std::string_view text, int& pipesOwed, std::string& out) {
+    for (size_t bar; pipesOwed > 0 && (bar = text.find('|')) != std::string_view::npos; --pipesOwed) {
+        out.append(text.substr(0, bar));
+        out.append(kLineBreak);
+        text.remove_prefix(bar + 1);
     }
     out.append(text);
+}
+
+// A tag is removed with the "|" inside it, and those count as replaced.
+void DropPipesOfTag(std::string_view tag, int& pipesOwed) {
+    for (size_t bar = tag.find('|'); pipesOwed > 0 && bar != std::string_view::npos; bar = tag.find('|', bar + 1))
+        --pipesOwed;
 }
 
 }  // namespace
@@ -46,28 +48,29 @@ void CopyText(std::string_view text, bool& pipeOwed, std::string& out) {
 std::string StripMarkup(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    // Each piece that starts after a stray ">" is cleaned as a text of its own, and a text's
-    // first "|" is a line break: so every piece owes one "|" replacement.
-    bool pipeOwed = true;
+    // The text's first "|" is a line break, and so is the first "|" of each rest that starts after
+    // a stray ">" -- counted after the replacements made before it. Every "|" already passed was
+    // replaced, so each such rest owes one more replacement of the pipes still ahead.
+    int pipesOwed = 1;
     size_t pos = 0;
     size_t nextLt = text.find('<');
     size_t nextGt = text.find('>');
     while (pos < text.size()) {
         if (nextLt == std::string_view::npos || nextGt == std::string_view::npos) {
             // No tag left, or a "<" never closed: keep the rest as it stands.
-            CopyText(text.substr(pos), pipeOwed, out);
+            CopyText(text.substr(pos), pipesOwed, out);
             break;
         }
         if (nextGt < nextLt) {
-            CopyText(text.substr(pos, nextGt + 1 - pos), pipeOwed, out);
+            CopyText(text.substr(pos, nextGt + 1 - pos), pipesOwed, out);
             pos = nextGt + 1;
             nextGt = text.find('>', pos);
-            pipeOwed = true;
+            ++pipesOwed;
             continue;
         }
-        CopyText(text.substr(pos, nextLt - pos), pipeOwed, out);
+        CopyText(text.substr(pos, nextLt - pos), pipesOwed, out);
         std::string_view tag = text.substr(nextLt, nextGt + 1 - nextLt);
-        if (pipeOwed && tag.find('|') != std::string_view::npos) pipeOwed = false;  // removed with its tag
+        DropPipesOfTag(tag, pipesOwed);
         if (TagMeansLineBreak(tag.substr(1, tag.size() - 2))) out.append(kLineBreak);
         pos = nextGt + 1;
         nextLt = text.find('<', pos);
@@ -79,10 +82,7 @@ std::string StripMarkup(std::string_view text) {
 namespace {
 
 int DigitValue(char16_t c, int radix) {
-    int v = -1;
-    if (c >= u'0' && c <= u'9') v = c - u'0';
-    else if (c >= u'a' && c <= u'f') v = c - u'a' + 10;
-    else if (c >= u'A' && c <= u'F') v = c - u'A' + 10;
+    const int v = HexDigitValue(c);
     return v < radix ? v : -1;
 }
 
@@ -172,54 +172,15 @@ std::string TrimBlanks(std::string_view text) {
     return std::string(text.substr(first, last - first));
 }
 
-std::u16string WidenUtf8(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        uint32_t cp;
-        size_t extra;
-        if (c < 0x80) { cp = c; extra = 0; }
-        else if (c >= 0xC2 && c <= 0xDF) { cp = c & 0x1F; extra = 1; }
-        else if (c >= 0xE0 && c <= 0xEF) { cp = c & 0x0F; extra = 2; }
-        else if (c >= 0xF0 && c <= 0xF4) { cp = c & 0x07; extra = 3; }
-        else { out.push_back(kReplacement); ++i; continue; }
-        size_t j = 1;
-        for (; j <= extra && i + j < text.size(); ++j) {
-            unsigned char cc = static_cast<unsigned char>(text[i + j]);
-            if ((cc & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        bool overlong = (extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000);
-        if (j <= extra || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(kReplacement);
-            i += j;  // resume at the byte that broke the sequence
-            continue;
-        }
-        if (cp < 0x10000) {
-            out.push_back(static_cast<char16_t>(cp));
-        } else {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        }
-        i += extra + 1;
-    }
-    return out;
-}
-
-std::string NarrowToUtf8(std::u16string_view text) { return XmlToUtf8(text); }
-
 }  // namespace uutil
 
 std::string CleanItemText(std::string_view text) {
     std::string stripped = uutil::TrimBlanks(StripMarkup(text));
-    return uutil::NarrowToUtf8(DecodeCharRefs(uutil::WidenUtf8(stripped)));
+    return Utf16ToUtf8(DecodeCharRefs(Utf8ToUtf16(stripped)));
 }
 
 std::string CleanChannelTitle(std::string_view text) {
-    return uutil::NarrowToUtf8(DecodeCharRefs(uutil::WidenUtf8(uutil::TrimBlanks(text))));
+    return Utf16ToUtf8(DecodeCharRefs(Utf8ToUtf16(uutil::TrimBlanks(text))));
 }
 
 }  // namespace tw

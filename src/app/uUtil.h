@@ -8,8 +8,9 @@ namespace tw {
 
 // Removes markup from 8-bit (UTF-8) text. The first "|" becomes CR LF; a tag whose name starts
 // with "/P", "HR/", "HR /" or "BR" (any case) becomes CR LF, every other tag vanishes. A ">"
-// standing before the first "<" is kept as text and the rest is cleaned on its own (its first
-// "|" becomes CR LF too). A "<" that no ">" ever follows is kept with the rest of the text as it
+// standing before the first "<" is kept as text and the rest is cleaned on its own: its first
+// "|" left after the replacements made so far becomes CR LF too, so "a>b|c|d<e>" gives
+// "a>b", CR LF, "c", CR LF, "d". A "<" that no ">" ever follows is kept with the rest of the text as it
 // stands, so no text is lost and the routine always ends. Runs in linear time.
 std::string StripMarkup(std::string_view text);
 
@@ -28,10 +29,6 @@ namespace uutil {
 // Removes leading and trailing blanks and control characters (every byte up to and including
 // the space).
 std::string TrimBlanks(std::string_view text);
-
-// UTF-8 to UTF-16 and back; malformed input sequences become U+FFFD.
-std::u16string WidenUtf8(std::string_view text);
-std::string NarrowToUtf8(std::u16string_view text);
 
 }  // namespace uutil
 

@@ -1,5 +1,7 @@
 #include "base/pkClasses.h"
 
+#include "base/TextConvert.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -21,17 +23,6 @@ EpkFileCreateError::EpkFileCreateError(std::string fileName, const std::string& 
 // ---------------------------------------------------------------------------------------------
 // Integer-text rule
 
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
-
 bool TryTextToInt(std::string_view text, std::int32_t& value) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
@@ -51,7 +42,7 @@ bool TryTextToInt(std::string_view text, std::int32_t& value) {
     if (i >= text.size()) return false;  // no digits at all
     std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        int digit = hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        int digit = hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (digit < 0) return false;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
         // Both limits are far below 2^64 / 16, so the next step cannot wrap.

@@ -1,5 +1,7 @@
 #include "config/AppSettings.h"
 
+#include "base/pkClasses.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -28,13 +30,6 @@ constexpr std::string_view kGlobal = "Global";
 constexpr std::string_view kDefaultUrls = "Default Urls";
 constexpr std::string_view kCustomUrls = "Custom Urls";
 constexpr std::string_view kDisabled = "Disabled";
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 int ReadInt(const IProfileStore& store, std::string_view key, int fallback) {
     const std::string text = store.ReadString(kGlobal, key, "");
@@ -148,33 +143,17 @@ bool CustomSectionInPlace(const std::vector<std::string>& lines, std::size_t fee
 }  // namespace
 
 std::optional<std::int32_t> ParseSettingInt(std::string_view text) {
+    // The base rule, with what the file's documented form adds and takes away: blanks around are
+    // allowed (profile readers trim them), a bare "x" prefix is not, and at most eight hex digits.
     text = TrimProfileText(text);
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    std::uint64_t value = 0;
-    if (text.starts_with('$') || text.starts_with("0x") || text.starts_with("0X")) {
-        text.remove_prefix(text.front() == '$' ? 1 : 2);
-        if (text.empty() || text.size() > 8) return std::nullopt;
-        for (char c : text) {
-            const int d = HexDigit(c);
-            if (d < 0) return std::nullopt;
-            value = value * 16 + static_cast<unsigned>(d);
-        }
-        auto bits = static_cast<std::uint32_t>(value);
-        if (negative) bits = 0u - bits;
-        return static_cast<std::int32_t>(bits);
-    }
-    if (text.empty() || text.size() > 11) return std::nullopt;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    const std::int64_t signedValue = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
-    if (signedValue < INT32_MIN || signedValue > INT32_MAX) return std::nullopt;
-    return static_cast<std::int32_t>(signedValue);
+    std::string_view body = text;
+    if (body.starts_with('+') || body.starts_with('-')) body.remove_prefix(1);
+    if (body.starts_with('x') || body.starts_with('X')) return std::nullopt;
+    const size_t prefix = body.starts_with('$') ? 1 : body.starts_with("0x") || body.starts_with("0X") ? 2 : 0;
+    if (prefix != 0 && body.size() - prefix > 8) return std::nullopt;
+    std::int32_t value = 0;
+    if (!TryTextToInt(text, value)) return std::nullopt;
+    return value;
 }
 
 TAppSettings LoadSettings(const IProfileStore& store, const std::string& defaultUrl, int defaultReloadMinutes,

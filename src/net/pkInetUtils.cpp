@@ -1,17 +1,12 @@
 #include "net/pkInetUtils.h"
 
+#include "base/TextConvert.h"
+
 #include <algorithm>
 
 namespace tw {
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // %xx to the byte it stands for; a malformed escape, and %00, stay as written.
 std::string Unescape(std::string_view text) {
@@ -19,7 +14,7 @@ std::string Unescape(std::string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size()) {
-            int hi = HexValue(text[i + 1]), lo = HexValue(text[i + 2]);
+            int hi = HexDigitValue(text[i + 1]), lo = HexDigitValue(text[i + 2]);
             if (hi >= 0 && lo >= 0 && (hi | lo) != 0) {
                 out.push_back(static_cast<char>(hi * 16 + lo));
                 i += 2;

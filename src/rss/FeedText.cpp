@@ -1,6 +1,6 @@
 #include "rss/FeedText.h"
 
-#include "xml/XmlValue.h"
+#include "base/TextConvert.h"
 
 #include <array>
 #include <cstdint>
@@ -10,13 +10,6 @@ namespace tw {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
-
-// Windows-1252 from 0x80 to 0x9F; the five unassigned bytes keep their own code (as browsers do).
-constexpr std::array<char16_t, 32> kWin1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Windows-1251 from 0x80 to 0xBF; 0xC0 to 0xFF are U+0410 to U+044F in order.
 constexpr std::array<char16_t, 64> kWin1251High = {
@@ -28,10 +21,6 @@ constexpr std::array<char16_t, 64> kWin1251High = {
     0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
     0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
     0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
-
-char16_t Win1252(unsigned char b) {
-    return (b >= 0x80 && b <= 0x9F) ? kWin1252High[b - 0x80] : char16_t(b);
-}
 
 char16_t Win1251(unsigned char b) {
     if (b < 0x80) return b;
@@ -51,68 +40,6 @@ char16_t Iso8859_15(unsigned char b) {
         case 0xBE: return 0x0178;
         default: return b;
     }
-}
-
-// Length of the well-formed UTF-8 sequence at bytes[i] and its code point; 0 when malformed.
-size_t Utf8Sequence(std::string_view bytes, size_t i, char32_t& cp) {
-    const auto at = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
-    const unsigned char b0 = at(i);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    size_t len;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2, min = 0x80, cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3, min = 0x800, cp = b0 & 0x0F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4, min = 0x10000, cp = b0 & 0x07;
-    } else {
-        return 0;
-    }
-    if (bytes.size() - i < len) return 0;
-    for (size_t k = 1; k < len; ++k) {
-        const unsigned char b = at(i + k);
-        if ((b & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
-}
-
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
-// Decodes UTF-8; a malformed byte becomes U+FFFD, or its Windows-1252 letter when asked.
-std::u16string DecodeUtf8(std::string_view bytes, bool strayBytesAs1252) {
-    std::u16string out;
-    out.reserve(bytes.size());
-    size_t i = 0;
-    while (i < bytes.size()) {
-        if (static_cast<unsigned char>(bytes[i]) < 0x80) {  // ASCII runs are the bulk of a feed
-            out.push_back(static_cast<char16_t>(bytes[i++]));
-            continue;
-        }
-        char32_t cp;
-        const size_t len = Utf8Sequence(bytes, i, cp);
-        if (len == 0) {
-            out.push_back(strayBytesAs1252 ? Win1252(static_cast<unsigned char>(bytes[i])) : kReplacement);
-            ++i;
-        } else {
-            AppendCodePoint(out, cp);
-            i += len;
-        }
-    }
-    return out;
 }
 
 std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
@@ -240,43 +167,23 @@ TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes) {
 
 std::u16string DecodeAs(std::string_view bytes, TFeedCharset charset) {
     switch (charset) {
-        case TFeedCharset::fcUtf8: return DecodeUtf8(bytes, false);
+        case TFeedCharset::fcUtf8: return Utf8ToUtf16(bytes);
         case TFeedCharset::fcUtf16LE: return DecodeUtf16(bytes, false);
         case TFeedCharset::fcUtf16BE: return DecodeUtf16(bytes, true);
-        case TFeedCharset::fcWindows1252: return DecodeSingleByte(bytes, Win1252);
+        case TFeedCharset::fcWindows1252: return Windows1252ToUtf16(bytes);
         case TFeedCharset::fcIso8859_15: return DecodeSingleByte(bytes, Iso8859_15);
         case TFeedCharset::fcWindows1251: return DecodeSingleByte(bytes, Win1251);
     }
-    return DecodeUtf8(bytes, false);
+    return Utf8ToUtf16(bytes);
 }
 
 std::u16string DecodeFeedText(std::string_view bytes) {
     const TFeedCharsetChoice choice = ChooseFeedCharset(bytes);
     const std::string_view body = bytes.substr(choice.MarkLength);
     if (choice.Charset == TFeedCharset::fcUtf8 && (choice.Declared || choice.FromByteOrderMark)) {
-        return DecodeUtf8(body, true);
+        return Utf8ToUtf16(body, TInvalidUtf8::iuByteAsWindows1252);
     }
     return DecodeAs(body, choice.Charset);
 }
-
-bool IsValidUtf8(std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        // ASCII runs are the bulk of every feed; skip them without decoding.
-        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        char32_t cp;
-        const size_t len = Utf8Sequence(bytes, i, cp);
-        if (len == 0) return false;
-        i += len;
-    }
-    return true;
-}
-
-std::string Utf16ToUtf8(std::u16string_view text) { return XmlToUtf8(text); }
-
-std::u16string Utf8ToUtf16(std::string_view text) { return DecodeUtf8(text, false); }
 
 }  // namespace tw

@@ -1,6 +1,8 @@
 #pragma once
 // Turning the bytes of a feed into the UTF-16 text the XML reader takes, and back to the
 // UTF-8 strings of the feed model.
+#include "base/TextConvert.h"  // the UTF-8 and UTF-16 conversions feed callers use
+
 #include <string>
 #include <string_view>
 
@@ -42,15 +44,5 @@ std::u16string DecodeFeedText(std::string_view bytes);
 
 // Decodes with a given charset (no byte-order mark handling).
 std::u16string DecodeAs(std::string_view bytes, TFeedCharset charset);
-
-// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
-// U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);
-
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view text);
-
-// UTF-8 to UTF-16; each malformed byte becomes U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view text);
 
 }  // namespace tw

@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/TextConvert.h"
 #include "xml/XmlDom.h"
 #include "xml/XmlInternal.h"
 
@@ -289,13 +290,6 @@ private:
         tokens_.Finish();
     }
 
-    static int HexDigit(char16_t c) {
-        if (c >= u'0' && c <= u'9') return c - u'0';
-        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-        return -1;
-    }
-
     // After "&": appends the character the reference stands for.
     void ReadReference(TXmlToken& t) {
         if (AtEnd()) XmlFail(xmlmsg::kRefExpected);
@@ -306,7 +300,7 @@ private:
             bool any = false;
             if (*p_ == u'x') {
                 ++p_;
-                for (int d; !AtEnd() && (d = HexDigit(*p_)) >= 0; ++p_, any = true) v = v * 16 + static_cast<std::uint32_t>(d);
+                for (int d; !AtEnd() && (d = HexDigitValue(*p_)) >= 0; ++p_, any = true) v = v * 16 + static_cast<std::uint32_t>(d);
                 if (!any) XmlFail(xmlmsg::kHexExpected);
             } else {
                 for (; !AtEnd() && *p_ >= u'0' && *p_ <= u'9'; ++p_, any = true) v = v * 10 + (*p_ - u'0');

@@ -1,6 +1,8 @@
 #pragma once
 // The variant-like value the XML model stores in text nodes, element values and attributes, the
 // one exception type of the XML layer, and the text conversions the layer needs.
+#include "base/TextConvert.h"
+
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -84,18 +86,20 @@ private:
     Storage v_;
 };
 
-// Text conversions. The 8-bit strings of the program are UTF-8; the single-byte code page of the
-// stream reader and of the binary form's narrow strings is Windows-1252, whose five unassigned
-// bytes map to the code points of the same number (as the system conversion does).
-std::string XmlToUtf8(std::u16string_view text);            // unpaired surrogates become U+FFFD
-std::u16string XmlFromUtf8(std::string_view text);          // invalid UTF-8: read as Windows-1252
-bool XmlIsUtf8(std::string_view text);
-// Decodes whole UTF-8 sequences from s (n bytes) into out (room for n units); returns the bytes
-// consumed, short of n at an invalid or cut-off sequence, and sets written to the units made.
-size_t XmlDecodeUtf8(const unsigned char* s, size_t n, char16_t* out, size_t& written);
-char16_t XmlWidenAnsi(unsigned char byte);
-std::u16string XmlWidenAnsi(std::string_view bytes);
-std::string XmlNarrowAnsi(std::u16string_view text);        // unmappable characters become '?'
+// Text conversions under the XML layer's names; base/TextConvert.h holds the rules (invalid UTF-8
+// read as Windows-1252 as a whole here, unpaired surrogates to U+FFFD, '?' for what
+// Windows-1252 cannot hold).
+inline std::string XmlToUtf8(std::u16string_view text) { return Utf16ToUtf8(text); }
+inline std::u16string XmlFromUtf8(std::string_view text) {
+    return Utf8ToUtf16(text, TInvalidUtf8::iuTextAsWindows1252);
+}
+inline bool XmlIsUtf8(std::string_view text) { return IsValidUtf8(text); }
+inline size_t XmlDecodeUtf8(const unsigned char* s, size_t n, char16_t* out, size_t& written) {
+    return DecodeUtf8Run(s, n, out, written);
+}
+inline char16_t XmlWidenAnsi(unsigned char byte) { return Windows1252ToUtf16(byte); }
+inline std::u16string XmlWidenAnsi(std::string_view bytes) { return Windows1252ToUtf16(bytes); }
+inline std::string XmlNarrowAnsi(std::u16string_view text) { return Utf16ToWindows1252(text); }
 
 // Date-time helpers for the text form ("%.4d-%.2d-%.2dT%.2d-%.2d-%.2d").
 std::u16string XmlDateTimeToText(double days);

@@ -1,4 +1,5 @@
 #include "app/uUtil.h"
+#include "base/TextConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         StripCase{"a|b|c", "a\r\nb|c"},
         StripCase{"<i|x>a|b", "a|b"},  // the first bar went with its tag
         StripCase{"a|b>c|d<x>e|f", "a\r\nb>c\r\nde|f"},
-        StripCase{"a>b|c", "a>b\r\nc"}));
+        StripCase{"a>b|c", "a>b\r\nc"},
+        StripCase{"a>b|c|d<e>", "a>b\r\nc\r\nd"}));  // the whole text's bar, then the rest's
 
 INSTANTIATE_TEST_SUITE_P(
     StrayAndUnclosed, StripMarkupTable,
@@ -76,7 +78,7 @@ class DecodeCharRefsTable : public ::testing::TestWithParam<DecodeCase> {};
 TEST_P(DecodeCharRefsTable, GivesExpectedText) {
     std::u16string got = DecodeCharRefs(GetParam().input);
     EXPECT_TRUE(got == GetParam().expected)
-        << "input: " << uutil::NarrowToUtf8(GetParam().input) << " got: " << uutil::NarrowToUtf8(got);
+        << "input: " << Utf16ToUtf8(GetParam().input) << " got: " << Utf16ToUtf8(got);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,14 +140,10 @@ TEST(CleanChannelTitle, TrimsAndDecodesButKeepsMarkup) {
     EXPECT_EQ(CleanChannelTitle("\r\n  News &#38; <b>Views</b> \x01"), "News & <b>Views</b>");
 }
 
-TEST(Utf8, MalformedBytesBecomeReplacementAndRoundTripOtherwise) {
-    EXPECT_TRUE(uutil::WidenUtf8("a\xFF" "b") == u"a\uFFFDb");
-    EXPECT_TRUE(uutil::WidenUtf8("a\xE2\x80") == u"a\uFFFD");
-    EXPECT_TRUE(uutil::WidenUtf8("\xC0\xAF") == u"\uFFFD\uFFFD");  // overlong
-    EXPECT_TRUE(uutil::WidenUtf8("\xED\xA0\x80") == u"\uFFFD");    // encoded surrogate
-    std::string mixed = "A\xC3\xA9\xE2\x80\x99\xF0\x9F\x98\x80";
-    EXPECT_EQ(uutil::NarrowToUtf8(uutil::WidenUtf8(mixed)), mixed);
-    EXPECT_EQ(uutil::NarrowToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
+TEST(CleanItemText, MalformedBytesBecomeReplacementAndRoundTripOtherwise) {
+    EXPECT_EQ(CleanItemText("a\xFF" "b&#33;"), "a\xEF\xBF\xBD" "b!");
+    const std::string mixed = "A\xC3\xA9\xE2\x80\x99\xF0\x9F\x98\x80";
+    EXPECT_EQ(CleanItemText(mixed), mixed);
 }
 
 }  // namespace

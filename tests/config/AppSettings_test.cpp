@@ -1,6 +1,8 @@
 // The settings file: the documented rules and the bounds for values no dialog would write, run
 // over each profile store of the build.
 #include "config/AppSettings.h"
+
+#include "base/pkClasses.h"
 #include "config/IniProfileStore.h"
 
 #include "SettingsStoreCases.h"
@@ -340,6 +342,24 @@ TEST(ParseSettingInt, AcceptsOnlyWholeIntegers) {
         {"1 2", std::nullopt}, {"$123456789", std::nullopt}, {"0x1G", std::nullopt}, {"1.5", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseSettingInt(c.text), c.value) << '"' << c.text << '"';
+}
+
+// The settings file reads integers by the program's one integer rule, except where its documented
+// form differs: blanks around, no bare "x" prefix, at most eight hexadecimal digits.
+TEST(ParseSettingInt, DiffersFromTheIntegerRuleOnlyWhereTheFileFormSays) {
+    const struct {
+        const char* text;
+        std::optional<std::int32_t> setting;
+        std::int32_t rule;  // TextToIntDef with -77
+    } cases[] = {
+        {" 42\t", 42, -77},          {"\t-$10", -16, -77},      {"x10", std::nullopt, 16},
+        {"-X10", std::nullopt, -16}, {"$000000001", std::nullopt, 1}, {"0x000000001", std::nullopt, 1},
+        {"0042", 42, 42},             {"$0000000F", 15, 15},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseSettingInt(c.text), c.setting) << '"' << c.text << '"';
+        EXPECT_EQ(TextToIntDef(c.text, -77), c.rule) << '"' << c.text << '"';
+    }
 }
 
 }  // namespace
