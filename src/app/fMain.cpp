@@ -1,6 +1,7 @@
 #include "app/fMain.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -39,6 +40,9 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     : netDetect(std::move(detector)), view_(view), ticker_(std::move(ticker)), openStore_(std::move(openStore)) {
     RSSHandler.SetHTTPAgent(std::string(kFeedHTTPAgent));
     RSSHandler.SetWaitTimeout(kFeedWaitTimeout);
+    // No feed load keeps the bar waiting or swells the process (the hook shortens it for tests).
+    RSSHandler.HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
+    RSSHandler.HTTP().MaxMemorySize = kFeedMaxMemorySize;
     ConnectFeedEvents(RSSHandler, rotation);
     ticker_->OnTextScrolled = [this](TScrollingText&) { rotation.lblTickerTextScrolled(); };
     ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };

@@ -5,6 +5,8 @@
 #include "base/pkUtils.h"
 #include "xml/XmlDom.h"
 
+#include <cstring>
+
 namespace tw {
 
 namespace {
@@ -58,6 +60,19 @@ TpkRSSFeed::~TpkRSSFeed() {
     http_.reset();
     items_.reset();
     elements_.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The ticker's limits
+
+std::uint32_t FeedTransferDeadline(const char* text) {
+    if (text == nullptr || *text == '\0' || std::strlen(text) > 6) return kFeedTransferDeadline;
+    std::uint32_t value = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9') return kFeedTransferDeadline;
+        value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+    }
+    return value >= 100 && value <= 600000 ? value : kFeedTransferDeadline;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -30,6 +30,14 @@ using TpkRSSEnclosureContentLengthUpdatedEvent =
 // "pkRSSFeedReader" and, in parentheses, the component's vendor.
 inline constexpr const char* kDefaultRSSFeedAgent = "pkRSSFeedReader (tidewire.invalid)";
 
+// What the ticker allows one feed load: the whole transfer within 60 s, the body within 16 MB
+// (the HTTP component's own defaults, no deadline and 256 MB, serve other callers).
+inline constexpr std::uint32_t kFeedTransferDeadline = 60000;
+inline constexpr std::int64_t kFeedMaxMemorySize = 16ll * 1024 * 1024;
+// The deadline in milliseconds given by `text` (a test hook's value): whole decimal numbers from
+// 100 to 600000; anything else, or no text, gives kFeedTransferDeadline.
+std::uint32_t FeedTransferDeadline(const char* text);
+
 class TpkRSSFeed : public TpkComponent {
 public:
     // `internet` replaces the platform's internet operations of the owned HTTP component (tests).

@@ -788,5 +788,15 @@ TEST(TpkRSSFeedQueue, FeedGoingAwayRemovesItsEntries) {
     EXPECT_EQ(queue.Count(), 0);
 }
 
+TEST(TpkRSSFeed, FeedTransferDeadlineFromTheTestHook) {
+    struct Case { const char* text; std::uint32_t ms; };
+    const Case cases[] = {
+        {nullptr, kFeedTransferDeadline}, {"", kFeedTransferDeadline}, {"8000", 8000},   {"100", 100},
+        {"600000", 600000},               {"99", kFeedTransferDeadline}, {"600001", kFeedTransferDeadline},
+        {"-5", kFeedTransferDeadline},    {"5s", kFeedTransferDeadline}, {"99999999999", kFeedTransferDeadline},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FeedTransferDeadline(c.text), c.ms) << (c.text ? c.text : "null");
+}
+
 }  // namespace
 }  // namespace tw
