@@ -82,18 +82,4 @@ inline BITMAPINFO TopDownBitmapInfo(int width, int height) {
     return bmi;
 }
 
-// Registers a window class of this module with the arrow cursor; true when the class exists
-// afterwards, also when an earlier call registered it.
-inline bool RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style = 0, HICON icon = nullptr) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = style;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = icon;
-    wc.lpszClassName = name;
-    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 }  // namespace tw::gdi
