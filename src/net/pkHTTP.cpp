@@ -132,6 +132,7 @@ TpkCustomHTTP::~TpkCustomHTTP() {
     // The worker reaches this component's members until it ends, thread_ included, so it ends
     // while they are all still there; handlers are skipped from here on. Closing the handles
     // first lets a call blocked on them return.
+    if (thread_->Running()) thread_->Thread().Abandon();
     UnblockTransfer();
     thread_->EndWorker();
     thread_.reset();
@@ -204,8 +205,7 @@ void TpkCustomHTTP::Abort(bool deleteFile, bool hard) {
         thread_->Terminate(false);
         return;
     }
-    UnblockTransfer();
-    thread_->Terminate(true);
+    GiveUpWorker();
     const bool removeFile = deleteFile && writingToFile_;
     CloseHandles();
     CleanUp();
@@ -669,6 +669,14 @@ void TpkCustomHTTP::UnblockTransfer() {
     }
 }
 
+void TpkCustomHTTP::GiveUpWorker() {
+    // Given up first: once its handles are closed its calls fail, and a worker not yet given up
+    // would take that for the end of the body and report the transfer done.
+    if (thread_->Running()) thread_->Thread().Abandon();
+    UnblockTransfer();
+    thread_->Terminate(true);
+}
+
 void TpkCustomHTTP::CloseHandles() {
     localFile_.reset();
     UnblockTransfer();
@@ -768,8 +776,7 @@ void TpkCustomHTTP::WaitTimedOut(bool& terminate) {
     terminate = true;
     if (OnWaitTimeoutExpired) OnWaitTimeoutExpired(*this, terminate);
     if (!terminate) return;
-    UnblockTransfer();
-    thread_->Terminate(true);  // the worker goes first: it may be using what is closed next
+    GiveUpWorker();  // the worker goes first: it may be using what is closed next
     CloseHandles();
     CleanUp();
 }

@@ -222,6 +222,8 @@ private:
     void FinishSoftAbort();
     // Closes the internet handles; safe while the worker runs (a call blocked on them returns).
     void UnblockTransfer();
+    // Ends a running worker at once (hard abort, a wait that timed out), raising nothing more.
+    void GiveUpWorker();
     void CloseHandles();
     void CleanUp();
     void RemoveOutputFile();
