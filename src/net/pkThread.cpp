@@ -1,5 +1,7 @@
 #include "net/pkThread.h"
 
+#include "base/Unhandled.h"
+
 #include <utility>
 
 namespace tw {
@@ -34,56 +36,82 @@ int PlatformToPriorityIndex(int value) {
     return 3;
 }
 
-// The thread procedure's body, the same on every platform; it runs on the worker.
+// The thread procedure's body, the same on every platform; it runs on the worker and reaches
+// the component only through the handlers copied when it started.
 void TpkEventThread::RunThreadProcedure() {
     if (terminated_) return;  // stopped before it ever ran: nothing runs, not even the terminate step
     CurrentScope current(this);
     running_ = true;
     bool ended = false;  // the work asked to end at once
     try {
-        if (owner_.OnExecute && !owner_.IsDestroying()) owner_.OnExecute(owner_);
+        if (execute_) execute_(owner_);
     } catch (const TpkThreadEnd&) {
         ended = true;
     } catch (...) {
-        if (!owner_.HandleExceptions) {
+        if (!handleExceptions_) {
             // Unguarded: the exception ends the thread; nothing else runs (and nothing unwinds
             // out of the thread procedure, which would end the process).
             running_ = false;
             return;
         }
         std::exception_ptr error = std::current_exception();
-        if (owner_.OnException && !owner_.IsDestroying()) {
+        if (onException_) {
             try {
-                Synchronize([this, error] { owner_.OnException(owner_, error); });
+                // Not delivered when the component is going (looked at on the main thread).
+                Synchronize([this, error] { onException_(owner_, error); });
             } catch (const TpkThreadEnd&) {
                 ended = true;
             } catch (...) {
             }
         }
     }
-    if (!ended && owner_.OnTerminate && !abandoned_) {
+    if (!ended && onTerminate_ && !abandoned_) {
         try {
-            Synchronize([this] {
-                if (!owner_.HandleExceptions) {
-                    owner_.OnTerminate(owner_);
-                    return;
-                }
-                try {
-                    owner_.OnTerminate(owner_);
-                } catch (...) {
-                    // Already on the main thread: the exception handler is called directly.
-                    if (owner_.OnException) {
-                        try {
-                            owner_.OnException(owner_, std::current_exception());
-                        } catch (...) {
-                        }
-                    }
-                }
-            });
+            Synchronize([this] { RunTerminateStep(); });
         } catch (...) {
         }
     }
     running_ = false;
+}
+
+// On the main thread: the terminate handler, guarded as the component asked.
+void TpkEventThread::RunTerminateStep() {
+    if (!handleExceptions_) {
+        onTerminate_(owner_);
+        return;
+    }
+    try {
+        onTerminate_(owner_);
+    } catch (...) {
+        // Already on the main thread: the exception handler is called directly.
+        if (onException_) {
+            try {
+                onException_(owner_, std::current_exception());
+            } catch (...) {
+            }
+        }
+    }
+}
+
+void TpkEventThread::TakeHandlers() {
+    execute_ = owner_.OnExecute;
+    onException_ = owner_.OnException;
+    onTerminate_ = owner_.OnTerminate;
+    handleExceptions_ = owner_.HandleExceptions;
+}
+
+void TpkEventThread::Unblock() {
+    if (!owner_.OnUnblock) return;
+    try {
+        owner_.OnUnblock();
+    } catch (...) {
+        ReportUnhandled(std::current_exception());  // the worker is still to be ended
+    }
+}
+
+// A worker that was started and has not ended, whether or not its work has begun yet.
+static bool Live(const TpkEventThread& thread) {
+    return thread.Running() || (!thread.Suspended() && !thread.Ended());
 }
 
 TpkCustomThread::TpkCustomThread(TpkComponent* owner) : TpkComponent(owner) {
@@ -111,7 +139,7 @@ void TpkCustomThread::EndWorker() {
     if (thread_->Delivering()) {
         // Called from inside one of its own handlers: the worker ends when the handler returns.
         thread_->Abandon();
-    } else if (thread_->Running()) {
+    } else if (Live(*thread_)) {
         thread_->Kill();
     }
 }
@@ -157,7 +185,7 @@ void TpkCustomThread::ReplaceThread() {
         // handler's state out from under the main thread, so it is abandoned instead.
         thread_->Abandon();
         retired_.push_back(std::move(thread_));
-    } else if (thread_ && thread_->Running()) {
+    } else if (thread_ && Live(*thread_)) {
         thread_->Kill();
     }
     auto fresh = std::make_unique<TpkEventThread>(*this);
@@ -189,9 +217,9 @@ static TpkEventThread* WorkerObject(const TpkCustomThread& component, TpkEventTh
     return current != nullptr && &current->OwnerComponent() == &component ? current : fallback;
 }
 
+// Whether the component or its owner is going is looked at on the main thread, in the delivery:
+// the worker never reads the component's state.
 void TpkCustomThread::Synchronize(const std::function<void()>& handler) {
-    if (Owner() != nullptr && Owner()->IsDestroying()) return;
-    if (IsDestroying()) return;
     WorkerObject(*this, thread_.get())->Synchronize(handler);
 }
 
@@ -200,10 +228,13 @@ bool TpkCustomThread::StopRequested() const {
     return t == nullptr || t->Terminated() || t->Abandoned();
 }
 
-// Runs the pending handler on the calling (main) thread unless its owner is being destroyed;
-// an exception is kept for the worker to decide about.
+// Runs the pending handler on the calling (main) thread unless its worker was given up or its
+// owner is being destroyed; an exception is kept for the worker to decide about.
 void TpkEventThread::DeliverSynchronized() {
     if (pending_ == nullptr) return;
+    // A worker given up while its handler waited here gets nothing more run for it: the main
+    // thread may be inside the very call that gave it up (a hard abort, a second Run).
+    if (abandoned_) return;
     if (owner_.IsDestroying() || (owner_.Owner() != nullptr && owner_.Owner()->IsDestroying())) return;
     delivering_ = true;
     try {

@@ -4,10 +4,13 @@
 // running, and replaces it when it has to be stopped by force. Handlers handed to Synchronize run
 // on the main thread while the worker waits for them.
 //
-// The Windows build runs the work on an operating-system thread and brings notifications back by
-// a blocking message (0x8FFF) to one hidden window of class "TpkThreadWindow". Natively there is
-// no message loop: the work runs inline on the thread that calls Run, and Synchronize calls its
-// handler directly. That keeps the portable users (the HTTP flow, the feed) testable natively.
+// Every build runs the work on a thread of its own. Windows brings notifications back by a
+// blocking message (0x8FFF) to one hidden window of class "TpkThreadWindow"; the native build
+// queues them on TpkMainThreadQueue, which the main thread empties whenever it waits.
+//
+// What the two threads share: the flags below are atomic; the handlers and HandleExceptions are
+// copied into the thread object when it starts, so the worker never reads the component; whether
+// the component is going is looked at on the main thread, when a handler is delivered.
 #include "base/pkClasses.h"
 
 #include <atomic>
@@ -61,45 +64,57 @@ public:
     bool FreedWhenEnded() const { return freeWhenEnded_; }
     bool Suspended() const { return suspended_; }
     void SetSuspended(bool value);
-    // The thread's exit code once it ended. On the main thread sent messages keep being handled
-    // meanwhile, so a worker blocked in Synchronize can finish.
+    // The thread's exit code once it ended. On the main thread synchronised handlers keep being
+    // delivered meanwhile, so a worker blocked in Synchronize can finish.
     std::uint32_t WaitFor();
     int Priority() const;
     void SetPriority(int index);
 
-    std::uint32_t ReturnValue = 0;
+    std::atomic<std::uint32_t> ReturnValue{0};
 
     // The thread object whose work runs on the calling thread, or null.
     static TpkEventThread* Current();
     TpkCustomThread& OwnerComponent() const { return owner_; }
+    // Workers killed by the operating system since the process started (see Kill).
+    static int KillCount();
 
     // Platform parts.
-    void* Handle() const { return handle_; }
-    std::uint32_t ThreadId() const { return threadId_; }
-    // Stops the thread for good: it is given up at once (it ends at its next check or
-    // synchronisation without running anything else), and killed if it is still blocked a
-    // quarter of a second later. Returns when it has ended.
+    struct Platform;  // the operating-system thread, per build
+    void* Handle() const;  // the operating-system thread (Windows); null natively
+    bool Ended() const;    // its thread has run and returned
+    // Stops the thread for good, from the main thread: the worker is given up (it ends at its
+    // next check or synchronisation without running anything else), the component's OnUnblock
+    // makes a blocked platform call return, and the worker is waited for, handlers delivered
+    // meanwhile. Only on Windows, and only after a grace period, is a worker that is still
+    // blocked killed (counted by KillCount). Returns when it has ended.
     void Kill();
     void Resume();
     void RunThreadProcedure();  // the body of the thread procedure
-    void DeliverSynchronized();  // called by the hidden window on the main thread
+    void DeliverSynchronized();  // called on the main thread by the hidden window or the queue
 
 private:
-    void AcquireWindow();
-    void ReleaseWindow();
+    void TakeHandlers();  // copies the component's handlers for the worker (main thread)
+    void Unblock();       // the component's OnUnblock, guarded (main thread)
+    void RunTerminateStep();
 
     TpkCustomThread& owner_;
-    void* handle_ = nullptr;
-    std::uint32_t threadId_ = 0;
+    std::unique_ptr<Platform> platform_;
     int priority_ = 3;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> running_{false};
     std::atomic<bool> abandoned_{false};
-    bool delivering_ = false;
-    bool suspended_ = true;
-    bool freeWhenEnded_ = false;
+    std::atomic<bool> delivering_{false};
+    std::atomic<bool> suspended_{true};
+    std::atomic<bool> freeWhenEnded_{false};
+    // Handed over by the worker before it waits for the main thread, read there; the hand-over
+    // itself orders the two sides.
     const std::function<void()>* pending_ = nullptr;
     std::exception_ptr pendingError_;
+    // The component's handlers as they were when the thread started.
+    TpkThreadExecuteEvent execute_;
+    TpkThreadExceptionEvent onException_;
+    TpkThreadNotifyEvent onTerminate_;
+    bool handleExceptions_ = true;
 };
 
 class TpkCustomThread : public TpkComponent {
@@ -141,6 +156,10 @@ public:
     TpkThreadExceptionEvent OnException;  // on the main thread
     TpkThreadNotifyEvent OnTerminate;     // on the main thread
     TpkThreadWaitTimeoutExpired OnWaitTimeoutExpired;  // on the main thread, inside the wait
+    // On the main thread when a running worker is given up by force (Kill, EndWorker, hard
+    // Terminate), before it is waited for: the work closes what its worker may be blocked in
+    // (the HTTP component its internet handles), so the worker returns and ends by itself.
+    std::function<void()> OnUnblock;
 
 protected:
     void Loaded() override;

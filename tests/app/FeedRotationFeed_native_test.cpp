@@ -1,10 +1,11 @@
 // Feed rotation on the real feed component where network loads fail at once (there is no
-// internet here): the paths of a load whose result comes before LoadFromURL returns.
+// internet here): the failure comes from the worker, and the test pumps until it has arrived.
 #include "app/FeedRotationFeed.h"
 
 #include <gtest/gtest.h>
 
 #include "app/FeedRotationDoubles.h"
+#include "support/MessagePump.h"
 
 namespace tw {
 namespace {
@@ -20,6 +21,8 @@ std::string TwoItems() {
 class RealFeedOffline : public ::testing::Test {
 protected:
     RealFeedOffline() : port_(feed_), rotation_(view_, port_) { ConnectFeedEvents(feed_, rotation_); }
+    // Lets the transfer under way end and its events arrive.
+    void Settle() { ASSERT_TRUE(test::PumpUntil([&] { return !feed_.HTTP().Busy(); })); }
     RecordingTickerView view_;
     TpkRSSFeed feed_;
     TRSSFeedTicker port_;
@@ -30,6 +33,7 @@ TEST_F(RealFeedOffline, FailedReloadIsNotLeftLoading) {
     feed_.HTTP().URL = "http://127.0.0.1:1/feed.xml";
     ASSERT_TRUE(feed_.LoadFromString(TwoItems()));
     rotation_.tmrReloadTimer();
+    Settle();
     EXPECT_FALSE(rotation_.FLoading);
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.titleCaption, "N/A");
@@ -40,9 +44,11 @@ TEST_F(RealFeedOffline, FailedReloadIsNotLeftLoading) {
 TEST_F(RealFeedOffline, ReturningConnectionReloadsTheFailedFeed) {
     feed_.HTTP().URL = "http://127.0.0.1:1/feed.xml";
     rotation_.ReloadFeed();
+    Settle();
     ASSERT_EQ(view_.titleCaption, "N/A");
     int starts = view_.animationStarts;
     rotation_.netDetectConnectionStatusChanged(true);
+    Settle();
     EXPECT_EQ(view_.animationStarts, starts + 1);
     EXPECT_EQ(view_.timerRestarts, 1);
     EXPECT_FALSE(rotation_.FLoading);
@@ -59,10 +65,12 @@ TEST_F(RealFeedOffline, AutoJumpFromTheLastMenuFeedTakesTheFirst) {
     ASSERT_TRUE(feed_.LoadFromString(TwoItems()));
     EXPECT_EQ(view_.tickerText, "1/1    First");
     rotation_.lblTickerTextScrolled();
+    Settle();
     EXPECT_EQ(feed_.HTTP().URL, "http://127.0.0.1:1/a.xml");
     EXPECT_EQ(view_.animationStarts, 1);
     EXPECT_EQ(view_.titleCaption, "N/A");  // the jump's load failed here; no jump away from it
     rotation_.lblTickerTextScrolled();
+    Settle();
     EXPECT_EQ(feed_.HTTP().URL, "http://127.0.0.1:1/a.xml");
     EXPECT_EQ(view_.animationStarts, 1);
 }

@@ -1,8 +1,9 @@
-// The transfer flow against a scripted fake of the internet operations. Natively the worker runs
-// inline, so each Get completes before it returns. These cases reach what a loopback server
-// cannot show: the exact flags, options and header calls, proxy authentication, failures of
-// single platform calls, and handlers that raise.
+// The transfer flow against a scripted fake of the internet operations. Each transfer waits for
+// its worker (the wait delivers its events), so the events are all in when Get returns. These
+// cases reach what a loopback server cannot show: the exact flags, options and header calls,
+// proxy authentication, failures of single platform calls, and handlers that raise.
 #include "net/pkHTTP.h"
+#include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
 
@@ -162,7 +163,7 @@ TEST(pkHTTPFlow, RequestShapeFromTheSettings) {
     f.http.Timeouts = {1000, 2000, 3000};
     f.http.Options.Include(hoIgnoreUnknownAuthority);
     f.http.OpenOffline = true;
-    ASSERT_TRUE(f.http.Get(false));
+    ASSERT_TRUE(f.http.Get(true));
     EXPECT_EQ(f.events, (Events{"Done"}));
     EXPECT_EQ(f.body, "<rss/>");
     EXPECT_EQ(f.log.agent, "Tidewire");
@@ -187,7 +188,7 @@ TEST(pkHTTPFlow, DirectAccessSetsNoProxyLoginAndNoZeroTimeouts) {
     f.http.Proxy.AccessType = atDirect;
     f.http.Proxy.ProxyUsername = "pu";
     f.http.Proxy.ProxyPassword = "pp";
-    ASSERT_TRUE(f.http.Get(false));
+    ASSERT_TRUE(f.http.Get(true));
     EXPECT_EQ(f.log.accessType, 1u);
     EXPECT_EQ(f.log.proxy, "");
     EXPECT_EQ(f.log.bypass, "");
@@ -197,7 +198,7 @@ TEST(pkHTTPFlow, DirectAccessSetsNoProxyLoginAndNoZeroTimeouts) {
 TEST(pkHTTPFlow, PostDataIsAFormPost) {
     Flow f({Ok("ok")});
     f.http.PostData = "a=1&b=2";
-    ASSERT_TRUE(f.http.Get(false));
+    ASSERT_TRUE(f.http.Get(true));
     EXPECT_EQ(f.log.verb, "POST");
     EXPECT_EQ(f.log.sentHeaders, "Content-Type: application/x-www-form-urlencoded");
     EXPECT_EQ(f.log.sentHeaders.size(), 47u);
@@ -215,7 +216,7 @@ TEST(pkHTTPFlow, ProxyAuthenticationRetriesWithTheNewLogin) {
         password = "proxypass";
         again = true;
     };
-    ASSERT_TRUE(f.http.Get(false));
+    ASSERT_TRUE(f.http.Get(true));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(f.log.sends, 2);
     EXPECT_EQ(f.Option(kOptionProxyUsername), "proxyuser");
@@ -236,7 +237,7 @@ TEST(pkHTTPFlow, PasswordRequestGetsTheRealmAndSetsTheLogin) {
         f.http.SetPassword("p");
         again = true;
     };
-    ASSERT_TRUE(f.http.Get(false));
+    ASSERT_TRUE(f.http.Get(true));
     EXPECT_EQ(realm, "Members");
     EXPECT_EQ(f.Option(kOptionUsername), "u");
     EXPECT_EQ(f.Option(kOptionPassword), "p");
@@ -248,7 +249,7 @@ TEST(pkHTTPFlow, RangeHeaderIsAddedThenReplacedAfter416) {
     refused.status = 416;
     FakeResponse whole = Ok(std::string(100, 'w'));
     Flow f({refused, whole, whole});
-    ASSERT_TRUE(f.http.Start(50, 0, false));
+    ASSERT_TRUE(f.http.Start(50, 0, true));
     ASSERT_GE(f.log.added.size(), 2u);
     EXPECT_EQ(f.log.added[0], (std::pair<std::string, std::uint32_t>{"RANGE: bytes=50-\r\n", kAddRequestHeadersAdd}));
     EXPECT_EQ(f.log.added[1], (std::pair<std::string, std::uint32_t>{"RANGE: bytes=0-\r\n", kAddRequestHeadersReplace}));
@@ -260,20 +261,20 @@ TEST(pkHTTPFlow, FailuresOfSinglePlatformCalls) {
     {
         Flow f({Ok("x")});
         f.fake->failOpen = true;
-        ASSERT_TRUE(f.http.Get(false));
+        ASSERT_TRUE(f.http.Get(true));
         EXPECT_EQ(f.events, (Events{"HostUnreachable", "Failed"}));
     }
     {
         Flow f({Ok("x")});
         f.fake->failSend = true;
-        ASSERT_TRUE(f.http.Get(false));
+        ASSERT_TRUE(f.http.Get(true));
         EXPECT_EQ(f.events, (Events{"HostUnreachable", "Failed"}));
         EXPECT_EQ(f.log.opened, f.log.closes);
     }
     {
         Flow f({Ok("x")});
         f.http.URL = "http://bad host:99999/";
-        ASSERT_TRUE(f.http.Get(false));
+        ASSERT_TRUE(f.http.Get(true));
         EXPECT_EQ(f.events, (Events{"HostUnreachable", "Failed"}));
         EXPECT_EQ(f.log.opened, 0);
     }
@@ -283,7 +284,7 @@ TEST(pkHTTPFlow, SoftAbortFromProgressEndsWithAborted) {
     Flow f({Ok(std::string(20000, 'p'))});
     f.http.OnProgress = [&](TpkComponent&, const std::string&, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                             std::uint8_t, float, TpkStream*) { f.http.Abort(); };
-    ASSERT_TRUE(f.http.Get(false));
+    ASSERT_TRUE(f.http.Get(true));
     EXPECT_EQ(f.events, (Events{"Aborted"}));
     EXPECT_FALSE(f.http.Busy());
     EXPECT_EQ(f.log.opened, f.log.closes);
@@ -292,9 +293,28 @@ TEST(pkHTTPFlow, SoftAbortFromProgressEndsWithAborted) {
 TEST(pkHTTPFlow, HandlerThatRaisesLeavesTheComponentReady) {
     Flow f({Ok("a"), Ok("b")});
     f.http.OnDone = [](TpkComponent&, const std::string&, std::int32_t, TpkStream*) { throw std::runtime_error("x"); };
-    ASSERT_TRUE(f.http.Get(false));
+    ASSERT_TRUE(f.http.Get(true));
     EXPECT_FALSE(f.http.Busy());
-    EXPECT_TRUE(f.http.Get(false));
+    EXPECT_TRUE(f.http.Get(true));
+}
+
+// The ticker moves on to the next feed by rewriting URL on the main thread, maybe while a load
+// is under way: that load still fetches the address it was started with.
+TEST(pkHTTPFlow, AddressRewrittenDuringATransferLeavesItAlone) {
+    for (bool fromHandler : {false, true}) {
+        Flow f({Ok(std::string(20000, 'a'))});
+        if (fromHandler) {
+            f.http.OnProgress = [&](TpkComponent&, const std::string&, std::int32_t, std::int32_t, std::int32_t,
+                                    std::int32_t, std::uint8_t, float, TpkStream*) { f.http.URL = "http://b.example/x"; };
+        }
+        ASSERT_TRUE(f.http.Get(false));
+        if (!fromHandler) f.http.URL = "http://b.example/x";  // while the worker starts
+        ASSERT_TRUE(test::PumpUntil([&] { return !f.http.Busy(); })) << fromHandler;
+        EXPECT_EQ(f.log.object, "/rss?id=a%20b") << fromHandler;
+        EXPECT_EQ(f.log.sends, 1) << fromHandler;
+        EXPECT_EQ(f.events, (Events{"Done"})) << fromHandler;
+        EXPECT_EQ(f.body.size(), 20000u) << fromHandler;
+    }
 }
 
 TEST(pkHTTPFlow, HeaderInfoCountsTheResumeOffsetInTheLength) {
@@ -308,7 +328,7 @@ TEST(pkHTTPFlow, HeaderInfoCountsTheResumeOffsetInTheLength) {
                               const std::string&, bool&) { length = l; };
     std::int32_t dataSize = -1;
     f.http.OnDone = [&](TpkComponent&, const std::string&, std::int32_t size, TpkStream*) { dataSize = size; };
-    ASSERT_TRUE(f.http.Start(70, 0, false));
+    ASSERT_TRUE(f.http.Start(70, 0, true));
     EXPECT_EQ(length, 100);
     EXPECT_EQ(dataSize, 100);
 }

@@ -1,6 +1,7 @@
 // Worker threads on Windows: the hidden window, synchronisation onto the main thread, Run with
 // and without waiting, time-outs, hard replacement, exceptions, priorities and destruction.
 #include "net/pkThread.h"
+#include "base/UniqueHandle_win32.h"
 #include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +19,35 @@ namespace {
 
 using test::PumpFor;
 using test::PumpUntil;
+
+// Kills made on purpose by the test of the last resort; any other kill is a fault.
+int gDeliberateKills = 0;
+
+// Prints the kill count after each run of the suite (with --gtest_repeat, after each round).
+class KillReport : public ::testing::Environment {
+public:
+    void SetUp() override { before_ = TpkEventThread::KillCount(); }
+    void TearDown() override {
+        std::printf("thread kills in this round: %d (%d of them on purpose)\n", TpkEventThread::KillCount() - before_,
+                    gDeliberateKills - deliberateBefore_);
+        deliberateBefore_ = gDeliberateKills;
+    }
+
+private:
+    int before_ = 0;
+    int deliberateBefore_ = 0;
+};
+[[maybe_unused]] auto* const kKillReport = ::testing::AddGlobalTestEnvironment(new KillReport);
+
+// A worker blocked as in a platform call, until the component's OnUnblock lets it go (as closing
+// the internet handles makes a blocked WinInet call return).
+struct Blocker {
+    KernelHandle release{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    void Block() { WaitForSingleObject(release.Get(), INFINITE); }
+    void WireTo(TpkCustomThread& t) {
+        t.OnUnblock = [this] { SetEvent(release.Get()); };
+    }
+};
 
 // This process's hidden window: test programs running beside this one have their own.
 HWND ThreadWindow() {
@@ -103,10 +134,13 @@ TEST(TpkCustomThread, WaitTimeoutRestartsWithEveryMessage) {
 }
 
 TEST(TpkCustomThread, TimeoutThatTerminatesReturnsFalseWithoutTerminateHandler) {
+    Blocker blocker;  // outlives the thread component
     TpkCustomThread t;
+    blocker.WireTo(t);
+    const int kills = TpkEventThread::KillCount();
     int timeouts = 0;
     bool terminated = false;
-    t.OnExecute = [](TpkCustomThread&) { Sleep(INFINITE); };
+    t.OnExecute = [&](TpkCustomThread&) { blocker.Block(); };
     t.OnTerminate = [&](TpkCustomThread&) { terminated = true; };
     t.OnWaitTimeoutExpired = [&](TpkComponent&, bool& terminate) {
         ++timeouts;
@@ -119,6 +153,7 @@ TEST(TpkCustomThread, TimeoutThatTerminatesReturnsFalseWithoutTerminateHandler) 
     PumpFor(100);
     EXPECT_FALSE(terminated);
     EXPECT_FALSE(t.Running());
+    EXPECT_EQ(TpkEventThread::KillCount(), kills);  // unblocked, not killed
 }
 
 TEST(TpkCustomThread, TimeoutLeftRunningReturnsTrueAndFinishesLater) {
@@ -135,11 +170,13 @@ TEST(TpkCustomThread, TimeoutLeftRunningReturnsTrueAndFinishesLater) {
 }
 
 TEST(TpkCustomThread, SecondRunKillsTheFirstWorker) {
+    Blocker blocker;  // outlives the thread component
     TpkCustomThread t;
+    blocker.WireTo(t);
     std::atomic<int> started{0};
     int terminated = 0;
     t.OnExecute = [&](TpkCustomThread&) {
-        if (++started == 1) Sleep(INFINITE);
+        if (++started == 1) blocker.Block();
     };
     t.OnTerminate = [&](TpkCustomThread&) { ++terminated; };
     EXPECT_TRUE(t.Run());
@@ -149,7 +186,7 @@ TEST(TpkCustomThread, SecondRunKillsTheFirstWorker) {
     ASSERT_TRUE(PumpUntil([&] { return terminated == 1; }, 5000));
     EXPECT_EQ(started.load(), 2);
     PumpFor(50);
-    EXPECT_EQ(terminated, 1);  // the killed worker never reached its terminate step
+    EXPECT_EQ(terminated, 1);  // the given-up worker never reached its terminate step
 }
 
 TEST(TpkCustomThread, ExceptionsReportedOnTheMainThreadWhenHandled) {
@@ -265,18 +302,45 @@ TEST(TpkCustomThread, RunFromItsOwnTerminateHandlerIsSafe) {
     EXPECT_TRUE(PumpUntil([&] { return runs == 2 && !t.Running(); }, 5000));
 }
 
-TEST(TpkCustomThread, DestroyingARunningThreadKillsIt) {
+TEST(TpkCustomThread, DestroyingARunningThreadEndsIt) {
     auto* t = new TpkCustomThread();
+    Blocker blocker;
+    blocker.WireTo(*t);
+    const int kills = TpkEventThread::KillCount();
     std::atomic<bool> started{false};
     t->OnExecute = [&](TpkCustomThread&) {
         started = true;
-        Sleep(INFINITE);
+        blocker.Block();
     };
     t->Run();
     ASSERT_TRUE(PumpUntil([&] { return started.load(); }, 5000));
     const DWORD before = GetTickCount();
     delete t;
-    EXPECT_LT(GetTickCount() - before, 3000u);
+    EXPECT_LT(GetTickCount() - before, 1000u);
+    EXPECT_EQ(TpkEventThread::KillCount(), kills);
+}
+
+// The last resort: a worker that nothing unblocks is killed after the grace period, and counted.
+TEST(TpkCustomThread, AStuckWorkerIsKilledAfterTheGracePeriod) {
+    auto* t = new TpkCustomThread();
+    std::atomic<bool> started{false};
+    bool givenUpFirst = false;
+    t->OnExecute = [&](TpkCustomThread&) {
+        started = true;
+        Sleep(INFINITE);
+    };
+    t->OnUnblock = [&] { givenUpFirst = t->Thread().Abandoned(); };
+    const int kills = TpkEventThread::KillCount();
+    t->Run();
+    ASSERT_TRUE(PumpUntil([&] { return started.load(); }, 5000));
+    const DWORD before = GetTickCount();
+    delete t;
+    const DWORD took = GetTickCount() - before;
+    ++gDeliberateKills;
+    EXPECT_TRUE(givenUpFirst);
+    EXPECT_GE(took, 2500u);
+    EXPECT_LT(took, 6000u);
+    EXPECT_EQ(TpkEventThread::KillCount(), kills + 1);
 }
 
 }  // namespace

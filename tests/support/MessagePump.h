@@ -1,7 +1,6 @@
 #pragma once
-// Lets the main thread handle messages while a worker runs: under Windows workers hand their
-// events to the main thread through its message queue. Natively the work runs inline, so this
-// only waits.
+// Lets the main thread handle what workers hand it while they run: under Windows their messages
+// to the hidden thread window, natively the handlers queued on TpkMainThreadQueue.
 #include <functional>
 
 namespace tw::test {
