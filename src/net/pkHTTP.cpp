@@ -125,15 +125,15 @@ TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi
     thread_->OnTerminate = [this](TpkCustomThread&) { Complete(); };
     thread_->OnException = [this](TpkCustomThread&, std::exception_ptr) { WorkerFailed(); };
     thread_->OnWaitTimeoutExpired = [this](TpkComponent&, bool& terminate) { WaitTimedOut(terminate); };
+    // A worker given up by force (hard abort, a wait that timed out, destruction) may be blocked
+    // in an internet call: closing the handles lets that call return.
+    thread_->OnUnblock = [this] { UnblockTransfer(); };
 }
 
 TpkCustomHTTP::~TpkCustomHTTP() {
     Destroying();
     // The worker reaches this component's members until it ends, thread_ included, so it ends
-    // while they are all still there; handlers are skipped from here on. Closing the handles
-    // first lets a call blocked on them return.
-    if (thread_->Running()) thread_->Thread().Abandon();
-    UnblockTransfer();
+    // while they are all still there; handlers are skipped from here on.
     thread_->EndWorker();
     thread_.reset();
     CloseHandles();
@@ -205,7 +205,7 @@ void TpkCustomHTTP::Abort(bool deleteFile, bool hard) {
         thread_->Terminate(false);
         return;
     }
-    GiveUpWorker();
+    thread_->Terminate(true);  // given up, its handles closed (OnUnblock), waited for
     const bool removeFile = deleteFile && writingToFile_;
     CloseHandles();
     CleanUp();
@@ -669,14 +669,6 @@ void TpkCustomHTTP::UnblockTransfer() {
     }
 }
 
-void TpkCustomHTTP::GiveUpWorker() {
-    // Given up first: once its handles are closed its calls fail, and a worker not yet given up
-    // would take that for the end of the body and report the transfer done.
-    if (thread_->Running()) thread_->Thread().Abandon();
-    UnblockTransfer();
-    thread_->Terminate(true);
-}
-
 void TpkCustomHTTP::CloseHandles() {
     localFile_.reset();
     UnblockTransfer();
@@ -776,7 +768,7 @@ void TpkCustomHTTP::WaitTimedOut(bool& terminate) {
     terminate = true;
     if (OnWaitTimeoutExpired) OnWaitTimeoutExpired(*this, terminate);
     if (!terminate) return;
-    GiveUpWorker();  // the worker goes first: it may be using what is closed next
+    thread_->Terminate(true);  // the worker goes first: it may be using what is closed next
     CloseHandles();
     CleanUp();
 }

@@ -221,9 +221,9 @@ private:
     void WaitTimedOut(bool& terminate);
     void FinishSoftAbort();
     // Closes the internet handles; safe while the worker runs (a call blocked on them returns).
+    // Called (as OnUnblock) only once the worker has been given up: a worker still live would
+    // take its failing read for the end of the body and report the transfer done.
     void UnblockTransfer();
-    // Ends a running worker at once (hard abort, a wait that timed out), raising nothing more.
-    void GiveUpWorker();
     void CloseHandles();
     void CleanUp();
     void RemoveOutputFile();
