@@ -1,5 +1,7 @@
 #include "app/LoadingAnimation_win32.h"
 
+#include "base/TextConvert_win32.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -47,10 +49,8 @@ void TLoadingAnimation::Stop() {
 }
 
 void OpenLinkInBrowser(const std::string& url) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, url.data(), static_cast<int>(url.size()), nullptr, 0);
-    if (n <= 0) return;
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, url.data(), static_cast<int>(url.size()), wide.data(), n);
+    const std::wstring wide = ToWide(url);
+    if (wide.empty()) return;
     ShellExecuteW(GetDesktopWindow(), L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

@@ -4,7 +4,9 @@
 #include "app/fMain_win32.h"
 
 #include "app/LoadingAnimation_win32.h"
+#include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
+#include "base/UniqueHandle_win32.h"
 #include "base/Win32Window_win32.h"
 #include "controls/GdiHandles_win32.h"
 #include "controls/HintStyle_win32.h"
@@ -35,14 +37,6 @@ constexpr UINT_PTR kReloadTimerId = 1;
 // The hints of the bar: the pictures' fixed texts and the title's "Go to: " link.
 enum HintId : UINT { kStartHintId = 1, kPrevHintId, kNextHintId, kTitleHintId };
 
-std::string Narrow(const std::wstring& s) {
-    if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 // The folder of the running program, with its trailing separator.
 std::string ExecutableDirectory() {
     std::wstring path(MAX_PATH, L'\0');
@@ -55,7 +49,7 @@ std::string ExecutableDirectory() {
         }
         path.resize(path.size() * 2);  // a long path was cut
     }
-    return Narrow(path.substr(0, path.find_last_of(L"\\/") + 1));
+    return FromWide(path.substr(0, path.find_last_of(L"\\/") + 1));
 }
 
 // The command-line arguments after the program's name, in UTF-8.
@@ -64,8 +58,8 @@ std::vector<std::string> CommandLineArguments() {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!argv) return arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(Narrow(argv[i]));
-    LocalFree(argv);
+    const LocalMemory owner(argv);  // one block holds the array and its strings
+    for (int i = 1; i < count; ++i) arguments.push_back(FromWide(argv[i]));
     return arguments;
 }
 

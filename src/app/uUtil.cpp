@@ -10,7 +10,6 @@ namespace tw {
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
-constexpr char16_t kReplacement = 0xFFFD;
 
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -119,17 +118,9 @@ std::optional<CharRef> ReadCharRefNumber(std::u16string_view window, char16_t fo
     return CharRef{negative ? -value : value, i};
 }
 
+// NUL and negative numbers name no character either.
 void AppendCodePoint(int64_t value, std::u16string& out) {
-    bool valid = value > 0 && value <= 0x10FFFF && !(value >= 0xD800 && value <= 0xDFFF);
-    if (!valid) {
-        out.push_back(kReplacement);
-    } else if (value < 0x10000) {
-        out.push_back(static_cast<char16_t>(value));
-    } else {
-        int64_t v = value - 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
-    }
+    AppendUtf16(out, value > 0 && value <= 0x10FFFF ? static_cast<char32_t>(value) : char32_t{0xFFFD});
 }
 
 }  // namespace

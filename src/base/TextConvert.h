@@ -33,6 +33,10 @@ bool IsValidUtf8(std::string_view text);
 // made. For readers that decode a window at a time.
 size_t DecodeUtf8Run(const unsigned char* s, size_t n, char16_t* out, size_t& written);
 
+// Appends one code point as UTF-16 (a surrogate pair past U+FFFF); a surrogate or a value past
+// U+10FFFF appends U+FFFD.
+void AppendUtf16(std::u16string& out, char32_t cp);
+
 // Windows-1252 to UTF-16; the five unassigned bytes of 0x80..0x9F map to the code points of the
 // same number, as the system conversion does.
 char16_t Windows1252ToUtf16(unsigned char byte);

@@ -2,38 +2,26 @@
 // TpkFileStream.
 #include "base/pkClasses.h"
 
+#include "base/TextConvert_win32.h"
+#include "base/UniqueHandle_win32.h"
+
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace tw {
 
 namespace {
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
-
-std::string Narrow(const wchar_t* wide, int length) {
-    if (length <= 0) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), n, nullptr, nullptr);
-    return utf8;
-}
-
 std::string SystemErrorText(DWORD code) {
     wchar_t* buffer = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const LocalMemory owner(buffer);
     std::string text;
     if (n != 0 && buffer) {
-        text = Narrow(buffer, static_cast<int>(n));
-        LocalFree(buffer);
+        text = FromWide(std::wstring_view(buffer, n));
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
     }
     if (text.empty()) text = "System error " + std::to_string(code);
@@ -42,48 +30,46 @@ std::string SystemErrorText(DWORD code) {
 
 std::string ExpandFileName(const std::wstring& name) {
     DWORD n = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return Narrow(name.c_str(), static_cast<int>(name.size()));
+    if (n == 0) return FromWide(name);
     std::wstring full(n, L'\0');
-    DWORD written = GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
+    const DWORD written = GetFullPathNameW(name.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n) return FromWide(name);  // failed, or the answer grew meanwhile
     full.resize(written);
-    return Narrow(full.c_str(), static_cast<int>(full.size()));
+    return FromWide(full);
 }
 
 // ---- registry
 
 class RegistryKeyStore : public TpkSettingsStore {
 public:
-    explicit RegistryKeyStore(HKEY key) : key_(key) {}
-    ~RegistryKeyStore() override { RegCloseKey(key_); }
-    RegistryKeyStore(const RegistryKeyStore&) = delete;
-    RegistryKeyStore& operator=(const RegistryKeyStore&) = delete;
+    explicit RegistryKeyStore(RegistryKey key) : key_(std::move(key)) {}
 
     bool ValueExists(const std::string& name) override {
-        return RegQueryValueExW(key_, Widen(name).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+        return RegQueryValueExW(key_.Get(), ToWide(name).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     }
     std::string ReadString(const std::string& name, const std::string& def) override {
-        const std::wstring wname = Widen(name);
+        const std::wstring wname = ToWide(name);
         DWORD type = 0, bytes = 0;
-        if (RegQueryValueExW(key_, wname.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return def;
+        if (RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return def;
         if (type != REG_SZ && type != REG_EXPAND_SZ) return def;
         std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
         DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-        if (RegQueryValueExW(key_, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+        if (RegQueryValueExW(key_.Get(), wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
             ERROR_SUCCESS)
             return def;
         value.resize(size / sizeof(wchar_t));
         while (!value.empty() && value.back() == L'\0') value.pop_back();  // stored with or without its NUL
-        return Narrow(value.c_str(), static_cast<int>(value.size()));
+        return FromWide(value);
     }
     void WriteString(const std::string& name, const std::string& value) override {
-        const std::wstring wvalue = Widen(value);
-        LONG rc = RegSetValueExW(key_, Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wvalue.c_str()),
+        const std::wstring wvalue = ToWide(value);
+        LONG rc = RegSetValueExW(key_.Get(), ToWide(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wvalue.c_str()),
                                  static_cast<DWORD>((wvalue.size() + 1) * sizeof(wchar_t)));
         if (rc != ERROR_SUCCESS) throw EpkComponentError(SystemErrorText(static_cast<DWORD>(rc)));
     }
     std::int32_t ReadInteger(const std::string& name, std::int32_t def) override {
         DWORD type = 0, value = 0, size = sizeof(value);
-        if (RegQueryValueExW(key_, Widen(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+        if (RegQueryValueExW(key_.Get(), ToWide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
                 ERROR_SUCCESS ||
             type != REG_DWORD || size != sizeof(value))
             return def;
@@ -91,13 +77,13 @@ public:
     }
     void WriteInteger(const std::string& name, std::int32_t value) override {
         DWORD data = static_cast<DWORD>(value);
-        LONG rc = RegSetValueExW(key_, Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+        LONG rc = RegSetValueExW(key_.Get(), ToWide(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
                                  sizeof(data));
         if (rc != ERROR_SUCCESS) throw EpkComponentError(SystemErrorText(static_cast<DWORD>(rc)));
     }
 
 private:
-    HKEY key_;
+    RegistryKey key_;
 };
 
 class Win32RegistryOpener : public TpkRegistryOpener {
@@ -107,12 +93,12 @@ public:
         HKEY opened = nullptr;
         LONG rc;
         if (create)
-            rc = RegCreateKeyExW(root, Widen(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+            rc = RegCreateKeyExW(root, ToWide(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
                                  nullptr, &opened, nullptr);
         else
-            rc = RegOpenKeyExW(root, Widen(key).c_str(), 0, KEY_READ, &opened);
+            rc = RegOpenKeyExW(root, ToWide(key).c_str(), 0, KEY_READ, &opened);
         if (rc != ERROR_SUCCESS) return nullptr;
-        return std::make_unique<RegistryKeyStore>(opened);
+        return std::make_unique<RegistryKeyStore>(RegistryKey(opened));
     }
 };
 
@@ -123,12 +109,12 @@ std::unique_ptr<TpkRegistryOpener> CreatePlatformRegistryOpener() { return std::
 // ---- file stream
 
 struct TpkFileStream::Impl {
-    HANDLE handle = INVALID_HANDLE_VALUE;
+    FileHandle handle;
 };
 
 TpkFileStream::TpkFileStream(const std::string& fileName, TpkFileStreamMode mode, bool fixAttributes)
     : fileName_(fileName), impl_(std::make_unique<Impl>()) {
-    const std::wstring wide = Widen(fileName);
+    const std::wstring wide = ToWide(fileName);
     DWORD oldAttributes = INVALID_FILE_ATTRIBUTES;
     if (fixAttributes) {
         DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -138,16 +124,14 @@ TpkFileStream::TpkFileStream(const std::string& fileName, TpkFileStreamMode mode
             oldAttributes = attributes;
     }
     const DWORD disposition = mode == TpkFileStreamMode::fsmCreate ? CREATE_ALWAYS : OPEN_ALWAYS;
-    impl_->handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    impl_->handle.Reset(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     const DWORD error = GetLastError();
     if (oldAttributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesW(wide.c_str(), oldAttributes);
-    if (impl_->handle == INVALID_HANDLE_VALUE) throw EpkFileCreateError(ExpandFileName(wide), SystemErrorText(error));
+    if (!impl_->handle) throw EpkFileCreateError(ExpandFileName(wide), SystemErrorText(error));
 }
 
-TpkFileStream::~TpkFileStream() {
-    if (impl_ && impl_->handle != INVALID_HANDLE_VALUE) CloseHandle(impl_->handle);
-}
+TpkFileStream::~TpkFileStream() = default;
 
 std::size_t TpkFileStream::Read(void* buffer, std::size_t count) {
     std::size_t total = 0;
@@ -155,7 +139,7 @@ std::size_t TpkFileStream::Read(void* buffer, std::size_t count) {
     while (total < count) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
         DWORD read = 0;
-        if (!ReadFile(impl_->handle, bytes + total, chunk, &read, nullptr) || read == 0) break;
+        if (!ReadFile(impl_->handle.Get(), bytes + total, chunk, &read, nullptr) || read == 0) break;
         total += read;
     }
     return total;
@@ -167,7 +151,7 @@ std::size_t TpkFileStream::Write(const void* buffer, std::size_t count) {
     while (total < count) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(impl_->handle, bytes + total, chunk, &written, nullptr) || written == 0) break;
+        if (!WriteFile(impl_->handle.Get(), bytes + total, chunk, &written, nullptr) || written == 0) break;
         total += written;
     }
     return total;
@@ -179,10 +163,10 @@ std::int64_t TpkFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
     distance.QuadPart = offset;
     LARGE_INTEGER result;
     result.QuadPart = 0;
-    if (!SetFilePointerEx(impl_->handle, distance, &result, method)) {
+    if (!SetFilePointerEx(impl_->handle.Get(), distance, &result, method)) {
         // A negative target is refused by the system; the position clamps at 0 instead.
         distance.QuadPart = 0;
-        SetFilePointerEx(impl_->handle, distance, &result, FILE_BEGIN);
+        SetFilePointerEx(impl_->handle.Get(), distance, &result, FILE_BEGIN);
     }
     return result.QuadPart;
 }
@@ -190,7 +174,7 @@ std::int64_t TpkFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
 void TpkFileStream::SetSize(std::int64_t size) {
     const std::int64_t position = Position();
     Seek(size, TSeekOrigin::soBeginning);
-    if (!SetEndOfFile(impl_->handle)) throw EpkStreamError("Stream write error: " + SystemErrorText(GetLastError()));
+    if (!SetEndOfFile(impl_->handle.Get())) throw EpkStreamError("Stream write error: " + SystemErrorText(GetLastError()));
     if (position < size) Seek(position, TSeekOrigin::soBeginning);
 }
 

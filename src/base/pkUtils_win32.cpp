@@ -2,21 +2,12 @@
 // and writing.
 #include "base/pkUtils.h"
 
+#include "base/TextConvert_win32.h"
+#include "base/UniqueHandle_win32.h"
+
 #include <windows.h>
 
 namespace tw {
-
-namespace {
-
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
-
-}  // namespace
 
 double LocalTimeZoneBias() {
     TIME_ZONE_INFORMATION info{};
@@ -36,23 +27,22 @@ TDateTime NowDateTime() {
 }
 
 std::string ReadFileToString(const std::string& fileName) {
-    HANDLE file = CreateFileW(Widen(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
+    const FileHandle file(CreateFileW(ToWide(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
     std::string bytes;
     DWORD high = 0;
-    const DWORD low = GetFileSize(file, &high);
+    const DWORD low = GetFileSize(file.Get(), &high);
     // A file of 4 GiB or more cannot be taken in one read; its low 32 bits would give a silently
     // truncated text, so it reads as unreadable.
     if (!(low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) && high == 0) {
         bytes.resize(low);
         DWORD read = 0;
-        if (low == 0 || ReadFile(file, bytes.data(), low, &read, nullptr))
+        if (low == 0 || ReadFile(file.Get(), bytes.data(), low, &read, nullptr))
             bytes.resize(read);
         else
             bytes.clear();
     }
-    CloseHandle(file);
     return bytes;
 }
 

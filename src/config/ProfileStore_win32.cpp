@@ -2,31 +2,18 @@
 // script survive).
 #include "config/ProfileStore.h"
 
+#include "base/TextConvert_win32.h"
+#include "base/UniqueHandle_win32.h"
+
 #include <windows.h>
 
 namespace tw {
 
 namespace {
 
-std::wstring Widen(std::string_view s) {
-    if (s.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-    return out;
-}
-
-std::string Narrow(std::wstring_view s) {
-    if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 class SystemProfileStore final : public IProfileStore {
 public:
-    explicit SystemProfileStore(const std::string& path) : path_(Widen(path)) {}
+    explicit SystemProfileStore(const std::string& path) : path_(ToWide(path)) {}
 
     bool Exists() const override {
         const DWORD attributes = GetFileAttributesW(path_.c_str());
@@ -34,19 +21,19 @@ public:
     }
 
     std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const override {
-        const std::wstring s = Widen(section), k = Widen(key), f = Widen(fallback);
+        const std::wstring s = ToWide(section), k = ToWide(key), f = ToWide(fallback);
         std::wstring buffer(256, L'\0');
         for (;;) {
             const DWORD n = GetPrivateProfileStringW(s.c_str(), k.c_str(), f.c_str(), buffer.data(),
                                                      static_cast<DWORD>(buffer.size()), path_.c_str());
             // A value that fills the buffer may have been cut: the call answers size - 1 then.
-            if (n + 1 < buffer.size()) return Narrow(std::wstring_view(buffer.data(), n));
+            if (n + 1 < buffer.size()) return FromWide(std::wstring_view(buffer.data(), n));
             buffer.resize(buffer.size() * 2);
         }
     }
 
     std::vector<std::string> ReadSection(std::string_view section) const override {
-        const std::wstring s = Widen(section);
+        const std::wstring s = ToWide(section);
         std::wstring buffer(4096, L'\0');
         DWORD n = 0;
         for (;;) {
@@ -60,7 +47,7 @@ public:
         while (start < n) {
             const std::size_t end = buffer.find(L'\0', start);
             if (end == std::wstring::npos || end == start || end > n) break;
-            lines.push_back(Narrow(std::wstring_view(buffer).substr(start, end - start)));
+            lines.push_back(FromWide(std::wstring_view(buffer).substr(start, end - start)));
             start = end + 1;
         }
         return lines;
@@ -68,13 +55,13 @@ public:
 
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) override {
         if (!CreateIfMissing()) return false;
-        return WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(value).c_str(),
+        return WritePrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(), ToWide(value).c_str(),
                                           path_.c_str()) != FALSE;
     }
 
     bool EraseSection(std::string_view section) override {
         if (!Exists()) return true;
-        return WritePrivateProfileStringW(Widen(section).c_str(), nullptr, nullptr, path_.c_str()) != FALSE;
+        return WritePrivateProfileStringW(ToWide(section).c_str(), nullptr, nullptr, path_.c_str()) != FALSE;
     }
 
 private:
@@ -83,12 +70,12 @@ private:
     // UTF-16 with its byte-order mark.
     bool CreateIfMissing() const {
         if (Exists()) return true;
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+        const FileHandle file(
+            CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return GetLastError() == ERROR_FILE_EXISTS;
         static const unsigned char bom[2] = {0xFF, 0xFE};
         DWORD written = 0;
-        const BOOL ok = WriteFile(file, bom, sizeof bom, &written, nullptr);
-        CloseHandle(file);
+        const BOOL ok = WriteFile(file.Get(), bom, sizeof bom, &written, nullptr);
         return ok && written == sizeof bom;
     }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "base/TextConvert_win32.h"
 #include "base/UniqueHandle_win32.h"
 
 #include <string>
@@ -61,14 +62,7 @@ private:
     HDC dc_ = nullptr;
 };
 
-inline std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-    return wide;
-}
+inline std::wstring Widen(const std::string& utf8) { return ToWide(utf8); }
 
 // A top-down 32-bit bitmap header for `width` x `height` pixels.
 inline BITMAPINFO TopDownBitmapInfo(int width, int height) {

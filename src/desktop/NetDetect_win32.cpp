@@ -1,5 +1,7 @@
 #include "desktop/NetDetect.h"
 
+#include "base/TextConvert_win32.h"
+#include "base/UniqueHandle_win32.h"
 #include "base/Win32Window_win32.h"
 
 #include <windows.h>
@@ -20,25 +22,6 @@ std::atomic<std::uint64_t> g_nextReportTag{1};
 constexpr UINT kCheckDoneMessage = WM_APP + 0x4E1;
 constexpr UINT_PTR kPollTimerId = 1;
 constexpr wchar_t kWindowClass[] = L"TidewireNetDetectHost";
-
-std::wstring ToWide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-struct InternetHandle {
-    HINTERNET h = nullptr;
-    explicit InternetHandle(HINTERNET handle) : h(handle) {}
-    ~InternetHandle() {
-        if (h) InternetCloseHandle(h);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-};
 
 class SystemNetDetectHost final : public INetDetectHost, public Win32Window {
 public:
@@ -130,17 +113,17 @@ bool IsUrlReachable(const std::string& url, int timeoutMs) {
                        ? INTERNET_OPEN_TYPE_DIRECT
                        : INTERNET_OPEN_TYPE_PRECONFIG;
     InternetHandle session(InternetOpenW(L"NetDetect v2.1", access, nullptr, nullptr, 0));
-    if (!session.h) return false;
+    if (!session) return false;
     DWORD timeout = static_cast<DWORD>(timeoutMs);
-    InternetSetOptionW(session.h, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionW(session.Get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     std::wstring wideUrl = ToWide(url);
     if (wideUrl.empty()) return false;
     constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                  INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT;
     static_assert(kOpenFlags == 0x84600000);
-    InternetHandle page(InternetOpenUrlW(session.h, wideUrl.c_str(), nullptr, 0, kOpenFlags, 0));
+    InternetHandle page(InternetOpenUrlW(session.Get(), wideUrl.c_str(), nullptr, 0, kOpenFlags, 0));
     // Nothing is read: a handle means the address answered.
-    return page.h != nullptr;
+    return static_cast<bool>(page);
 }
 
 std::unique_ptr<INetDetectHost> MakeSystemNetDetectHost() { return std::make_unique<SystemNetDetectHost>(); }
