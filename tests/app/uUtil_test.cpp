@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
+#include <vector>
 
 namespace tw {
 namespace {
@@ -59,6 +61,43 @@ INSTANTIATE_TEST_SUITE_P(
         StripCase{"<", "<"},
         StripCase{"a>b<c", "a>b<c"},
         StripCase{"caf\xC3\xA9<br>ol\xC3\xA9", "caf\xC3\xA9\r\nol\xC3\xA9"}));
+
+// The cleaning as the ticker's rule states it, step by step and in quadratic time: the first
+// "|" of the text, then tag by tag, and a ">" before the first "<" splits off a rest that is
+// cleaned from the start. An unclosed "<" keeps the rest, as StripMarkup chooses.
+std::string StripMarkupByTheRule(std::string s) {
+    if (size_t bar = s.find('|'); bar != std::string::npos) s.replace(bar, 1, "\r\n");
+    for (;;) {
+        const size_t p = s.find('<'), q = s.find('>');
+        if (p == std::string::npos || q == std::string::npos) return s;
+        if (q < p) return s.substr(0, q + 1) + StripMarkupByTheRule(s.substr(q + 1));
+        std::string body = s.substr(p + 1, q - p - 1);
+        for (char& c : body) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        const bool lineBreak = body.starts_with("/P") || body.starts_with("HR/") || body.starts_with("HR /") ||
+                               body.starts_with("BR");
+        s.replace(p, q - p + 1, lineBreak ? "\r\n" : "");
+    }
+}
+
+TEST(StripMarkup, AgreesWithTheRuleOnEveryShortText) {
+    const std::string letters = "<>|bhr/p ";
+    std::string text;
+    int mismatches = 0;
+    // Every text of up to six of these characters, as odometer readings.
+    for (size_t length = 1; length <= 6; ++length) {
+        std::vector<size_t> digit(length, 0);
+        for (;;) {
+            text.clear();
+            for (size_t d : digit) text += letters[d];
+            if (StripMarkup(text) != StripMarkupByTheRule(text) && ++mismatches <= 5)
+                ADD_FAILURE() << '"' << text << "\" gives \"" << StripMarkup(text) << '"';
+            size_t k = 0;
+            while (k < length && ++digit[k] == letters.size()) digit[k++] = 0;
+            if (k == length) break;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
 
 TEST(StripMarkup, LongTextOfUnclosedBracketsEnds) {
     std::string text(200000, '<');
