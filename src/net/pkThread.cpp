@@ -196,7 +196,7 @@ void TpkCustomThread::ReplaceThread() {
 
 bool TpkCustomThread::Run() {
     ReplaceThread();
-    const bool wait = WaitThread;  // read first: inline work may end this component in Resume
+    const bool wait = WaitThread;  // read first: a handler run meanwhile may end this component
     thread_->Resume();
     return !wait || WaitForWorker();
 }

@@ -120,21 +120,21 @@ private:
 class TpkCustomThread : public TpkComponent {
 public:
     explicit TpkCustomThread(TpkComponent* owner = nullptr);
-    ~TpkCustomThread() override;  // a running worker is killed
+    ~TpkCustomThread() override;  // a running worker is given up and ended (see Kill)
     const char* ClassName() const override { return "TpkCustomThread"; }
 
     // Replaces the thread object by a fresh suspended one, resumes it and, with WaitThread, waits
     // (handling messages) until it ends. True when it was started and, if waited for, finished or
     // was left running; false when a wait timed out and OnWaitTimeoutExpired chose to terminate.
     bool Run();
-    // Soft: sets the thread object's Terminated flag. Hard: kills a running worker and puts a
-    // fresh suspended thread object in its place.
+    // Soft: sets the thread object's Terminated flag. Hard: ends a running worker (see Kill) and
+    // puts a fresh suspended thread object in its place.
     void Terminate(bool hard);
     // From the worker: `handler` on the main thread; nothing while the owner is being destroyed.
     void Synchronize(const std::function<void()>& handler);
     void Suspend();
-    // Before the work's own state goes: kills a running worker and returns when it has ended
-    // (from inside one of its handlers, gives it up instead, to end when the handler returns).
+    // Before the work's own state goes: ends a running worker (see Kill) and returns when it has
+    // ended (from inside one of its handlers, gives it up instead, to end when the handler returns).
     void EndWorker();
     // For the work: whether the thread object it runs on was asked to stop (or given up).
     bool StopRequested() const;

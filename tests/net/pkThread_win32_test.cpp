@@ -23,19 +23,12 @@ using test::PumpUntil;
 // Kills made on purpose by the test of the last resort; any other kill is a fault.
 int gDeliberateKills = 0;
 
-// Prints the kill count after each run of the suite (with --gtest_repeat, after each round).
+// Prints the kills since the start when the tests end (once, also with --gtest_repeat).
 class KillReport : public ::testing::Environment {
 public:
-    void SetUp() override { before_ = TpkEventThread::KillCount(); }
     void TearDown() override {
-        std::printf("thread kills in this round: %d (%d of them on purpose)\n", TpkEventThread::KillCount() - before_,
-                    gDeliberateKills - deliberateBefore_);
-        deliberateBefore_ = gDeliberateKills;
+        std::printf("thread kills: %d (%d of them on purpose)\n", TpkEventThread::KillCount(), gDeliberateKills);
     }
-
-private:
-    int before_ = 0;
-    int deliberateBefore_ = 0;
 };
 [[maybe_unused]] auto* const kKillReport = ::testing::AddGlobalTestEnvironment(new KillReport);
 
