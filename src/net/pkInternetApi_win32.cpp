@@ -1,6 +1,9 @@
 // The internet operations over WinInet, and the file operations over the Windows file API.
 #include "net/pkInternetApi.h"
 
+#include "base/TextConvert_win32.h"
+#include "base/UniqueHandle_win32.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -9,22 +12,6 @@
 namespace tw {
 
 namespace {
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string Narrow(const wchar_t* text, std::size_t length) {
-    if (length == 0) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 // A null pointer for an empty text, as the API wants for "none".
 const wchar_t* OrNull(const std::wstring& s) { return s.empty() ? nullptr : s.c_str(); }
@@ -49,13 +36,10 @@ void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID 
 
 class FileReader : public TpkStream {
 public:
-    explicit FileReader(HANDLE h) : h_(h) {}
-    ~FileReader() override { CloseHandle(h_); }
-    FileReader(const FileReader&) = delete;
-    FileReader& operator=(const FileReader&) = delete;
+    explicit FileReader(FileHandle h) : h_(std::move(h)) {}
     std::size_t Read(void* buffer, std::size_t count) override {
         DWORD got = 0;
-        if (!ReadFile(h_, buffer, static_cast<DWORD>(count > 0x40000000 ? 0x40000000 : count), &got, nullptr)) return 0;
+        if (!ReadFile(h_.Get(), buffer, static_cast<DWORD>(count > 0x40000000 ? 0x40000000 : count), &got, nullptr)) return 0;
         return got;
     }
     std::size_t Write(const void*, std::size_t) override { return 0; }
@@ -63,23 +47,23 @@ public:
         LARGE_INTEGER move, now{};
         move.QuadPart = offset;
         DWORD how = origin == TSeekOrigin::soBeginning ? FILE_BEGIN : origin == TSeekOrigin::soCurrent ? FILE_CURRENT : FILE_END;
-        if (!SetFilePointerEx(h_, move, &now, how)) {
+        if (!SetFilePointerEx(h_.Get(), move, &now, how)) {
             LARGE_INTEGER zero{};
-            SetFilePointerEx(h_, zero, &now, FILE_CURRENT);
+            SetFilePointerEx(h_.Get(), zero, &now, FILE_CURRENT);
         }
         return now.QuadPart;
     }
     void SetSize(std::int64_t) override {}
 
 private:
-    HANDLE h_;
+    FileHandle h_;
 };
 
 class WinInetInternet : public TpkInternetApi {
 public:
     TpkInetHandle Open(const std::string& agent, std::uint32_t accessType, const std::string& proxy,
                        const std::string& bypass, std::uint32_t flags) override {
-        std::wstring a = Wide(agent), p = Wide(proxy), b = Wide(bypass);
+        std::wstring a = ToWide(agent), p = ToWide(proxy), b = ToWide(bypass);
         return Keep(InternetOpenW(a.c_str(), accessType, OrNull(p), OrNull(b), flags));
     }
     bool InstallStatusCallback(TpkInetHandle session, bool install) override {
@@ -89,13 +73,13 @@ public:
     }
     TpkInetHandle Connect(TpkInetHandle session, const std::string& host, std::uint16_t port, const std::string& user,
                           const std::string& password, TpkInternetStatusSink* sink) override {
-        std::wstring h = Wide(host), u = Wide(user), pw = Wide(password);
+        std::wstring h = ToWide(host), u = ToWide(user), pw = ToWide(password);
         return Keep(InternetConnectW(static_cast<HINTERNET>(session), h.c_str(), port, OrNull(u), OrNull(pw),
                                      INTERNET_SERVICE_HTTP, 0, reinterpret_cast<DWORD_PTR>(sink)));
     }
     TpkInetHandle OpenRequest(TpkInetHandle connection, const std::string& verb, const std::string& object,
                               const std::string& referer, const std::string& acceptType, std::uint32_t flags) override {
-        std::wstring v = Wide(verb), o = Wide(object), r = Wide(referer), a = Wide(acceptType);
+        std::wstring v = ToWide(verb), o = ToWide(object), r = ToWide(referer), a = ToWide(acceptType);
         const wchar_t* accept[] = {a.c_str(), nullptr};
         // The request gets the connection's context too: WinInet reports nothing for a handle
         // whose context is 0, and a redirect is reported on the request.
@@ -110,7 +94,7 @@ public:
         return Keep(InternetSetOptionW(static_cast<HINTERNET>(handle), option, &v, sizeof v));
     }
     bool SetOptionText(TpkInetHandle handle, std::uint32_t option, const std::string& value) override {
-        std::wstring w = Wide(value);
+        std::wstring w = ToWide(value);
         return Keep(InternetSetOptionW(static_cast<HINTERNET>(handle), option, const_cast<wchar_t*>(w.c_str()),
                                        static_cast<DWORD>(w.size())));
     }
@@ -121,15 +105,15 @@ public:
         return (info.dwConnectedState & INTERNET_STATE_DISCONNECTED_BY_USER) != 0;
     }
     bool GoOnline(const std::string& url) override {
-        std::wstring u = Wide(url);
+        std::wstring u = ToWide(url);
         return Keep(InternetGoOnlineW(const_cast<wchar_t*>(u.c_str()), GetDesktopWindow(), 0));
     }
     bool AddRequestHeaders(TpkInetHandle request, const std::string& headers, std::uint32_t flags) override {
-        std::wstring h = Wide(headers);
+        std::wstring h = ToWide(headers);
         return Keep(HttpAddRequestHeadersW(static_cast<HINTERNET>(request), h.c_str(), static_cast<DWORD>(h.size()), flags));
     }
     bool SendRequest(TpkInetHandle request, const std::string& headers, const std::string& body) override {
-        std::wstring h = Wide(headers);
+        std::wstring h = ToWide(headers);
         return Keep(HttpSendRequestW(static_cast<HINTERNET>(request), OrNull(h), static_cast<DWORD>(h.size()),
                                      body.empty() ? nullptr : const_cast<char*>(body.data()),
                                      static_cast<DWORD>(body.size())));
@@ -140,7 +124,7 @@ public:
         DWORD size = sizeof buffer - sizeof(wchar_t);
         DWORD index = 0;
         if (!Keep(HttpQueryInfoW(static_cast<HINTERNET>(request), query, buffer, &size, &index))) return false;
-        value = Narrow(buffer, size / sizeof(wchar_t));
+        value = FromWide(std::wstring_view(buffer, size / sizeof(wchar_t)));
         return true;
     }
     bool Read(TpkInetHandle request, char* buffer, std::uint32_t size, std::uint32_t& read) override {
@@ -161,21 +145,21 @@ public:
     std::uint32_t LastError() override { return error_; }
 
     std::unique_ptr<TpkStream> OpenLocalFile(const std::string& path) override {
-        std::wstring p = Wide(path);
-        HANDLE h = CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
+        std::wstring p = ToWide(path);
+        FileHandle h(CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h) {
             error_ = GetLastError();
             return nullptr;
         }
-        return std::make_unique<FileReader>(h);
+        return std::make_unique<FileReader>(std::move(h));
     }
     bool ApplyFileAttributes(const std::string& path, TpkFileAttributes attributes) override {
-        std::wstring p = Wide(path);
+        std::wstring p = ToWide(path);
         return Keep(SetFileAttributesW(p.c_str(), FileAttributesToPlatform(attributes)));
     }
     bool RemoveFile(const std::string& path) override {
-        std::wstring p = Wide(path);
+        std::wstring p = ToWide(path);
         // A read-only file cannot be deleted; the component's own output file may be one.
         SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
         return Keep(DeleteFileW(p.c_str()));
