@@ -19,6 +19,7 @@ TEST_F(WiredMainWindow, StartUpEndsWithALoadOfTheCurrentAddress) {
     // the failure state instead of staying "loading".
     EXPECT_EQ(form->FeedUrl(), "http://127.0.0.1:1/feed.xml");
     EXPECT_FALSE(form->Loading());
+    EXPECT_FALSE(form->FirstRun()) << "the first finished load had the welcome balloon's turn";
     EXPECT_EQ(view.animationStarts, 1);
     EXPECT_EQ(view.animationStops, 1);
     EXPECT_EQ(form->TitleCaption, "N/A");
