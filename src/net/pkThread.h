@@ -80,7 +80,7 @@ public:
 
     // Platform parts.
     struct Platform;  // the operating-system thread, per build
-    void* Handle() const;  // the operating-system thread (Windows); null natively
+    Platform& PlatformPart() const { return *platform_; }
     bool Ended() const;    // its thread has run and returned
     // Stops the thread for good, from the main thread: the worker is given up (it ends at its
     // next check or synchronisation without running anything else), the component's OnUnblock

@@ -46,8 +46,6 @@ TpkEventThread::~TpkEventThread() {
     Queue().Release();
 }
 
-void* TpkEventThread::Handle() const { return nullptr; }
-
 bool TpkEventThread::Ended() const { return platform_->ended; }
 
 void TpkEventThread::Resume() { SetSuspended(false); }

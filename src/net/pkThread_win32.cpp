@@ -150,8 +150,6 @@ TpkEventThread::~TpkEventThread() {
     ReleaseWindow();
 }
 
-void* TpkEventThread::Handle() const { return platform_->handle.Get(); }
-
 bool TpkEventThread::Ended() const {
     HANDLE h = platform_->handle.Get();
     return h == nullptr || WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
@@ -232,7 +230,7 @@ bool TpkCustomThread::WaitForWorker() {
     TpkEventThread* waited = thread_.get();
     for (;;) {
         if (thread_.get() != waited) return true;  // replaced by a handler meanwhile
-        HANDLE h = waited->Handle();
+        HANDLE h = waited->PlatformPart().handle.Get();
         DWORD timeout = WaitTimeout == 0 ? INFINITE : WaitTimeout;
         DWORD r = MsgWaitForMultipleObjectsEx(1, &h, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (r == WAIT_OBJECT_0) return true;
