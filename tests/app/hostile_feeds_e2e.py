@@ -18,7 +18,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (FAILED_TEXT, Server, check, setup_with_probe, start, stop,  # noqa: E402
-                         ticker_texts, verdict, wait_for)
+                         ticker_texts, verdict, wait_for, write_single_feed_config)
 
 
 def rss(title, items):
@@ -58,14 +58,6 @@ CASES = {
 }
 
 
-def write_config(work, url):
-    lines = ["[Global]", "Url=" + url, "Reload_Time=0", "Ticker_Speed=10", "First_Run=0",
-             "[Default Urls]", "Disabled=" + ",".join(str(n) for n in range(14)),
-             "[Custom Urls]", "Disabled=", "Url_0=" + url]
-    with open(os.path.join(work, "app.config"), "w", encoding="ascii", newline="\r\n") as f:
-        f.write("\n".join(lines) + "\n")
-
-
 def shows(expected):
     if expected == "failed":
         return lambda texts: FAILED_TEXT in texts
@@ -75,7 +67,7 @@ def shows(expected):
 def one_case(exe, work, probe, server, name, expected):
     path = "/" + name.replace(" ", "-") + ".xml"
     url = server.url(path)
-    write_config(work, url)
+    write_single_feed_config(work, url)
     begun = time.time()
     process = start(exe, server)
     try:

@@ -20,7 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (FAILED_TEXT, check, setup_with_probe, start, stop,  # noqa: E402
-                         ticker_texts, verdict, wait_for)
+                         ticker_texts, verdict, wait_for, write_single_feed_config)
 
 DEADLINE_MS = 6000
 PATHS = ("/stall", "/trickle", "/loop", "/endless")
@@ -102,14 +102,6 @@ class HostileServer:
             return [t for t, p in self.log if p == path and t >= since]
 
 
-def write_config(work, url):
-    lines = ["[Global]", "Url=" + url, "Reload_Time=0", "Ticker_Speed=10", "First_Run=0",
-             "[Default Urls]", "Disabled=" + ",".join(str(n) for n in range(14)),
-             "[Custom Urls]", "Disabled=", "Url_0=" + url]
-    with open(os.path.join(work, "app.config"), "w", encoding="ascii", newline="\r\n") as f:
-        f.write("\n".join(lines) + "\n")
-
-
 def peak_resident_mb(pid):
     """The process's peak resident set (VmHWM) in MB; Wine runs the program in this process."""
     try:
@@ -126,7 +118,7 @@ def peak_resident_mb(pid):
 
 
 def one_case(exe, work, probe, server, path):
-    write_config(work, server.url(path))
+    write_single_feed_config(work, server.url(path))
     begun = time.time()
     process = start(exe, server)
     try:

@@ -62,7 +62,9 @@ TEST(TpkCustomThread, AWorkerGivenUpIsUnblockedAndWaitedFor) {
         ASSERT_TRUE(test::PumpUntil([&] { return started.load(); }, 5000)) << way;
         if (way == destroyed) t.reset();
         if (way == hardTerminated) t->Terminate(true);
-        if (way == runAgain) ASSERT_TRUE(t->Run());
+        if (way == runAgain) {
+            ASSERT_TRUE(t->Run());
+        }
         EXPECT_EQ(unblocks, 1) << way;  // once, before the wait that returned
         EXPECT_TRUE(givenUpFirst) << way;
         test::PumpFor(50);
