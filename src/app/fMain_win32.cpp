@@ -24,7 +24,6 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace tw {
@@ -226,18 +225,7 @@ void MainWindow::BarChanged() {
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
-void MainWindow::SetReloadTimer(int milliseconds) {
-    // 0 means a timer that never fires; SetTimer would take it as the shortest period.
-    if (milliseconds <= 0) {
-        KillTimer(Handle(), kReloadTimerId);
-        return;
-    }
-    // The same id replaces a running timer, so its period starts again from now.
-    if (SetTimer(Handle(), kReloadTimerId, static_cast<UINT>(milliseconds), nullptr) == 0) {
-        const DWORD error = GetLastError();
-        throw std::system_error(static_cast<int>(error), std::system_category(), "The reload timer cannot run");
-    }
-}
+void MainWindow::SetReloadTimer(int milliseconds) { RunTimer(kReloadTimerId, milliseconds, "The reload timer"); }
 
 void MainWindow::CreateHints() {
     hints_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,

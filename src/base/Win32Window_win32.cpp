@@ -2,6 +2,9 @@
 
 #include "base/Unhandled.h"
 
+#include <string>
+#include <system_error>
+
 namespace tw {
 
 Win32Window::~Win32Window() { Destroy(); }
@@ -31,6 +34,19 @@ HWND Win32Window::CreateFor(const wchar_t* className, DWORD exStyle, DWORD style
     wc.lpszClassName = className;
     if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
     return CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent, menu, instance, this);
+}
+
+void Win32Window::RunTimer(UINT_PTR id, int milliseconds, const char* what) {
+    if (hwnd_ == nullptr) return;
+    // SetTimer would take 0 as the shortest period, not as "never".
+    if (milliseconds <= 0) {
+        KillTimer(hwnd_, id);
+        return;
+    }
+    if (SetTimer(hwnd_, id, static_cast<UINT>(milliseconds), nullptr) == 0) {
+        const DWORD error = GetLastError();
+        throw std::system_error(static_cast<int>(error), std::system_category(), std::string(what) + " cannot run");
+    }
 }
 
 LRESULT Win32Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }

@@ -24,6 +24,9 @@ public:
                    HCURSOR cursor = LoadCursorW(nullptr, IDC_ARROW), HICON icon = nullptr);
     // DestroyWindow of a window still held; nothing when there is none.
     void Destroy();
+    // Runs timer `id` every `milliseconds` (again from now when it runs already), or stops it for
+    // 0 or less; nothing without a window. A timer the system refuses raises, naming `what`.
+    void RunTimer(UINT_PTR id, int milliseconds, const char* what);
 
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
-#include <system_error>
 
 namespace tw {
 
@@ -209,17 +208,7 @@ TColor ScrollingTextWindow::ResolveColor(TColor c) {
     return c & 0xFFFFFF;
 }
 
-void ScrollingTextWindow::SetTimerInterval(int milliseconds) {
-    if (!Handle()) return;
-    if (milliseconds <= 0) {
-        KillTimer(Handle(), kTickTimer);
-        return;
-    }
-    if (SetTimer(Handle(), kTickTimer, static_cast<UINT>(milliseconds), nullptr) == 0) {
-        const DWORD error = GetLastError();
-        throw std::system_error(static_cast<int>(error), std::system_category(), "The ticker's timer cannot run");
-    }
-}
+void ScrollingTextWindow::SetTimerInterval(int milliseconds) { RunTimer(kTickTimer, milliseconds, "The ticker's timer"); }
 
 void ScrollingTextWindow::SetVisible(bool visible) {
     if (Handle()) ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);

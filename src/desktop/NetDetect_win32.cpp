@@ -8,6 +8,7 @@
 #include <wininet.h>
 
 #include <atomic>
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
@@ -58,16 +59,8 @@ SystemNetDetectHost::~SystemNetDetectHost() {
 }
 
 void SystemNetDetectHost::SetTimer(bool enabled, int intervalMs) {
-    if (!Handle()) return;
-    if (enabled) {
-        // SetTimer with the same id replaces the running timer, restarting its period.
-        if (::SetTimer(Handle(), kPollTimerId, static_cast<UINT>(intervalMs), nullptr) == 0) {
-            const DWORD error = GetLastError();
-            throw std::system_error(static_cast<int>(error), std::system_category(), "The connection check cannot poll");
-        }
-    } else {
-        KillTimer(Handle(), kPollTimerId);
-    }
+    // A non-positive interval would stop the polling; the detector's interval is positive.
+    RunTimer(kPollTimerId, enabled ? std::max(intervalMs, 1) : 0, "The connection check's timer");
 }
 
 void SystemNetDetectHost::StartCheck(std::uint64_t checkId, const std::string& url, int timeoutMs) {
