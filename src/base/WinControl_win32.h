@@ -1,0 +1,25 @@
+#pragma once
+// A window of the program seen as a windowed control, so that form hooks can sit on it. The
+// function answers the window's current handle (making the window when it has none).
+#include "base/FormHooks.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <utility>
+
+namespace tw {
+
+class TpkWindowControl : public TpkWinControl {
+public:
+    explicit TpkWindowControl(std::function<HWND()> handle, bool isForm = true)
+        : handle_(std::move(handle)), isForm_(isForm) {}
+    TWindowId WindowHandle() override { return reinterpret_cast<TWindowId>(handle_()); }
+    bool IsForm() const override { return isForm_; }
+
+private:
+    std::function<HWND()> handle_;
+    bool isForm_;
+};
+
+}  // namespace tw
