@@ -234,6 +234,9 @@ public:
     virtual void WriteString(const std::string& name, const std::string& value) = 0;
     virtual std::int32_t ReadInteger(const std::string& name, std::int32_t def) = 0;
     virtual void WriteInteger(const std::string& name, std::int32_t value) = 0;
+    // A one-byte value: the registry keeps it as binary data, other stores as an integer.
+    virtual std::int32_t ReadByte(const std::string& name, std::int32_t def) { return ReadInteger(name, def); }
+    virtual void WriteByte(const std::string& name, std::uint8_t value) { WriteInteger(name, value); }
     bool ReadBool(const std::string& name, bool def) { return ReadInteger(name, def ? 1 : 0) != 0; }
     void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }
 };

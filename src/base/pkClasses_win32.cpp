@@ -81,6 +81,18 @@ public:
                                  sizeof(data));
         if (rc != ERROR_SUCCESS) throw EpkComponentError(SystemErrorText(static_cast<DWORD>(rc)));
     }
+    std::int32_t ReadByte(const std::string& name, std::int32_t def) override {
+        DWORD type = 0, size = 1;
+        BYTE value = 0;
+        if (RegQueryValueExW(key_.Get(), ToWide(name).c_str(), nullptr, &type, &value, &size) != ERROR_SUCCESS ||
+            type != REG_BINARY || size != 1)
+            return def;
+        return value;
+    }
+    void WriteByte(const std::string& name, std::uint8_t value) override {
+        LONG rc = RegSetValueExW(key_.Get(), ToWide(name).c_str(), 0, REG_BINARY, &value, 1);
+        if (rc != ERROR_SUCCESS) throw EpkComponentError(SystemErrorText(static_cast<DWORD>(rc)));
+    }
 
 private:
     RegistryKey key_;

@@ -1,0 +1,254 @@
+// The application bar's answers to the messages of its form, of its utility window's neighbours
+// and of the application window: the move and size loop, hit testing, activation, the shell's
+// notifications and the ways out (destruction, end of session).
+#include "controls/pkAppBar.h"
+
+#include <algorithm>
+
+namespace tw {
+
+namespace {
+
+template <class T>
+T* Record(const TMessage& message) {
+    return reinterpret_cast<T*>(message.LParam);
+}
+
+}  // namespace
+
+void TpkAppBar::BeforeFormMessage(TMessage& message, bool& handled) {
+    TpkCustomAppHookComponent::BeforeFormMessage(message, handled);  // the application hook
+    switch (message.Msg) {
+    case kWmShowWindow: Platform().PostTo(HookedWindow(), kAppBarReapplyMessage, 0, 0); return;
+    case kAppBarReapplyMessage: HandleReapply(); handled = true; return;
+    case kAppBarCallbackMessage: HandleShellNotification(message.WParam, message.LParam); handled = true; return;
+    case kAlwaysOnTopMessage: topmostWanted_ = message.WParam != 0; return;
+    case wmWindowPosChanging:
+        // Settled: only the bar's own placement and the user's move loop move the window.
+        if (settled_ && !selfMoving_ && message.LParam != 0) {
+            Record<TAppBarWindowPos>(message)->Flags |= kSwpNoMove | kSwpNoSize;
+            message.Result = 0;
+            handled = true;
+        }
+        return;
+    case wmEnterSizeMove: HandleEnterSizeMove(); return;
+    case wmMoving:
+        if (message.LParam != 0) HandleMoving(*Record<TRect>(message));
+        return;
+    case wmCaptureChanged: HandleCaptureChanged(); return;
+    case wmExitSizeMove: HandleExitSizeMove(); return;
+    case wmSizing:
+        if (message.LParam != 0) HandleSizing(static_cast<int>(message.WParam), *Record<TRect>(message));
+        return;
+    case wmNcLButtonDblClk:
+        handled = true;
+        if (OnDblClick) {
+            OnDblClick(*this);
+        } else {
+            SetPlacement(LastDockingPlace);
+        }
+        return;
+    case kWmDestroy:
+    case kWmQueryEndSession: HandleClosing(); return;
+    default: return;
+    }
+}
+
+void TpkAppBar::AfterFormMessage(TMessage& message) {
+    switch (message.Msg) {
+    case wmWindowPosChanged:
+        if (registered_) Shell(abmWindowPosChanged);
+        return;
+    case wmActivate: HandleActivate((message.WParam & 0xFFFF) != 0); return;
+    case wmNcHitTest: HandleNcHitTest(message); return;
+    case wmNcLButtonUp:
+        if (OnClick) OnClick(*this);
+        return;
+    case wmGetMinMaxInfo:
+        if (message.LParam != 0) HandleGetMinMaxInfo(*Record<TAppBarMinMaxInfo>(message));
+        return;
+    default: return;
+    }
+}
+
+void TpkAppBar::BeforeAppMessage(TMessage& message, bool& handled) {
+    switch (message.Msg) {
+    case kWmDestroy:
+    case kWmQueryEndSession: Unregister(); return;
+    case wmSysCommand:
+        // A docked main form stays on screen: minimising it would leave its strip empty.
+        if ((message.WParam & 0xFFF0) == kScMinimize && IsDockedEdge(placement_) &&
+            abPlatform_.MainForm() == HookedWindow()) {
+            message.Result = 0;
+            handled = true;
+        }
+        return;
+    default: return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The move loop
+
+void TpkAppBar::HandleEnterSizeMove() {
+    dragPlacement_ = Placement();
+    settled_ = false;
+}
+
+void TpkAppBar::HandleMoving(TRect& q) {
+    const TAppBarPoint mouse = abPlatform_.MessagePos();
+    int candidate;
+    if (abPlatform_.KeyDown(vkControl) && HasEdge(AllowedEdges, bpFloat)) {
+        candidate = bpFloat;
+    } else {
+        candidate = ChooseEdge(mouse.X, mouse.Y, AllowedEdges, Placement(), Screen());
+    }
+    if (dragPlacement_ != bpFloat && candidate == bpFloat) {
+        // Just undocked: the floating size, hanging from the mouse by its caption.
+        const int w = floatRect_.Width(), h = floatRect_.Height();
+        q.Left = mouse.X - w / 2;
+        q.Top = mouse.Y - abPlatform_.Metric(smCySmIcon) / 2;
+        q.Right = q.Left + w;
+        q.Bottom = q.Top + h;
+    }
+    const int before = Placement();
+    dragPlacement_ = candidate;
+    if (IsDockedEdge(candidate)) q = DockedRectFor(candidate);
+    AdjustStyles(candidate, true);
+    movingRect_ = q;
+    moving_ = true;
+    if (candidate != before && OnDockMove) OnDockMove(*this, candidate);
+}
+
+void TpkAppBar::HandleCaptureChanged() {
+    if (!moving_) return;
+    moving_ = false;
+    if (Placement() == bpFloat) floatRect_ = movingRect_;
+    SetPlacement(dragPlacement_);
+}
+
+void TpkAppBar::HandleExitSizeMove() {
+    const int d = dragPlacement_;
+    dragPlacement_ = kNoPlacement;
+    // An end without a beginning is no drag: placing at "no placement" would unregister the bar.
+    if (d == kNoPlacement) return;
+    const TRect wr = abPlatform_.WindowRect(HookedWindow());
+    if (d == placement_) {
+        if (d == bpTop || d == bpBottom) docking_->height_ = static_cast<std::uint16_t>(std::clamp(wr.Height(), 0, 0xFFFF));
+        if (IsVerticalEdge(d)) docking_->width_ = static_cast<std::uint16_t>(std::clamp(wr.Width(), 0, 0xFFFF));
+    }
+    if (d == bpFloat) {
+        if (placement_ == bpFloat) {
+            floatRect_ = wr;
+        } else {
+            // Just undocked: keep where it is; a docked size spanning the screen is no floating size.
+            const TRect work = abPlatform_.WorkArea();
+            const bool spans = wr.Width() >= work.Width() || wr.Height() >= work.Height();
+            const int w = spans ? floatRect_.Width() : wr.Width();
+            const int h = spans ? floatRect_.Height() : wr.Height();
+            floatRect_ = {wr.Left, wr.Top, wr.Left + w, wr.Top + h};
+        }
+    }
+    SetPlacement(d);
+    if (saver_->Options() & saveOnMoveResize) saver_->Save();
+    if (OnExitSizeMove) OnExitSizeMove(*this);
+}
+
+void TpkAppBar::HandleSizing(int edge, TRect& q) {
+    if (!sizing_->Enabled()) return;
+    const bool docked = IsDockedEdge(Placement());
+    q = SnapSizing(q, edge, sizing_->HorizontalIncrement, sizing_->VerticalIncrement,
+                   docked ? docking_->MinWidth : 0, docked ? docking_->MinHeight : 0);
+}
+
+void TpkAppBar::HandleGetMinMaxInfo(TAppBarMinMaxInfo& info) {
+    const TAppBarScreen s = Screen();
+    const TAppBarTrackLimits t =
+        TrackLimits(Placement(), docking_->Sizes(), floatRestrictions_->Limits(), s.Width, s.Height);
+    if (t.MinWidth) info.MinTrackSize.X = *t.MinWidth;
+    if (t.MinHeight) info.MinTrackSize.Y = *t.MinHeight;
+    if (t.MaxWidth) info.MaxTrackSize.X = *t.MaxWidth;
+    if (t.MaxHeight) info.MaxTrackSize.Y = *t.MaxHeight;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Other messages
+
+void TpkAppBar::HandleNcHitTest(TMessage& message) {
+    if (AutoHiding() && !shown_) {
+        HideShow(true);
+        message.Result = htClient;
+        return;
+    }
+    const TWindowId window = HookedWindow();
+    TAppBarHitContext c;
+    c.Placement = Placement();
+    c.Registered = registered_;
+    c.X = static_cast<std::int16_t>(message.LParam & 0xFFFF);  // signed: screens left of the primary one
+    c.Y = static_cast<std::int16_t>((message.LParam >> 16) & 0xFFFF);
+    const bool swapped = abPlatform_.Metric(smSwapButton) != 0;
+    c.PrimaryButtonDown = abPlatform_.AsyncKeyDown(swapped ? vkRButton : vkLButton);
+    c.ChildUnderPoint = c.PrimaryButtonDown && message.Result == htClient && abPlatform_.ChildAt(window, c.X, c.Y);
+    c.SizingEnabled = sizing_->Enabled();
+    c.HorizontalIncrement = sizing_->HorizontalIncrement;
+    c.VerticalIncrement = sizing_->VerticalIncrement;
+    c.PopupStyle = (Style() & kWsPopup) != 0;
+    c.ClientOnScreen = abPlatform_.ClientRectOnScreen(window);
+    message.Result = AppBarHitTest(static_cast<int>(message.Result), c);
+}
+
+void TpkAppBar::HandleActivate(bool active) {
+    if (active) {
+        if (OnActivate) OnActivate(*this);
+    } else {
+        HideShow(false);
+        if (OnDeactivate) OnDeactivate(*this);
+    }
+    if (registered_) Shell(abmActivate);
+    UpdateTaskIcon();
+}
+
+void TpkAppBar::HandleShellNotification(std::uintptr_t code, std::intptr_t lParam) {
+    switch (code) {
+    case abnPosChanged:
+        if (placement_ != bpFloat && !autoHide_) Replace();
+        if (OnOtherAppBarPosChanged) OnOtherAppBarPosChanged(*this);
+        return;
+    case abnFullScreenApp:
+        if (abPlatform_.ForegroundWindow() == HookedWindow()) return;
+        fullScreenApp_ = lParam != 0;
+        SetZOrder(fullScreenApp_ ? TZOrder::Bottom : topmostWanted_ ? TZOrder::Topmost : TZOrder::NoTopmost);
+        if (OnFullScreenApp) OnFullScreenApp(*this, fullScreenApp_);
+        Replace();
+        return;
+    case abnWindowArrange:
+        if (OnWindowArrange) OnWindowArrange(*this, lParam != 0);
+        return;
+    default: return;  // state changes need nothing
+    }
+}
+
+void TpkAppBar::HandleReapply() {
+    if (IsDockedEdge(placement_)) {
+        if (abPlatform_.IsVisible(HookedWindow()) && !autoHide_) {
+            TRect r = DockedRectFor(placement_);
+            ReserveStrip(placement_, r);
+        } else {
+            ReleaseStrip();
+        }
+    }
+    if (registered_) Shell(abmActivate);
+}
+
+void TpkAppBar::HandleClosing() {
+    // The strip is given back even when saving fails.
+    try {
+        if (saver_->Options() & saveOnClose) saver_->Save();
+    } catch (...) {
+        Unregister();
+        throw;
+    }
+    Unregister();
+}
+
+}  // namespace tw

@@ -1,0 +1,155 @@
+// The application bar on a real window with Wine's shell: it reserves its strip at the top, other
+// bars are placed below it, it leaves no ghost when its window goes, and its settings round-trip
+// through the registry.
+#include "controls/pkAppBar.h"
+
+#include "base/ApplicationWindow_win32.h"
+#include "base/WinControl_win32.h"
+#include "support/MessagePump.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tw {
+namespace {
+
+constexpr wchar_t kTestRoot[] = L"Software\\Tidewire-test";
+
+class BarForm : public Win32Window {
+public:
+    HWND Make() {
+        // Made once: after the test destroys it, a rehook must not bring it back.
+        if (!made_) CreateFor(L"TidewireAppBarTestForm", 0, WS_POPUP, L"bar", 100, 100, 300, 60, nullptr);
+        made_ = true;
+        return Handle();
+    }
+
+private:
+    bool made_ = false;
+};
+
+// Another application bar, registered straight with the shell.
+class OtherBar {
+public:
+    OtherBar() {
+        window_ = CreateWindowExW(0, L"STATIC", L"other bar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+        APPBARDATA abd = Data();
+        registered_ = SHAppBarMessage(ABM_NEW, &abd) != 0;
+    }
+    ~OtherBar() {
+        APPBARDATA abd = Data();
+        if (registered_) SHAppBarMessage(ABM_REMOVE, &abd);
+        DestroyWindow(window_);
+    }
+    bool Registered() const { return registered_; }
+    // The rectangle the shell grants a bar asking for the whole top edge.
+    RECT QueryTop() {
+        APPBARDATA abd = Data();
+        abd.uEdge = ABE_TOP;
+        abd.rc = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        SHAppBarMessage(ABM_QUERYPOS, &abd);
+        return abd.rc;
+    }
+
+private:
+    APPBARDATA Data() const {
+        APPBARDATA abd{};
+        abd.cbSize = sizeof(abd);
+        abd.hWnd = window_;
+        abd.uCallbackMessage = WM_APP + 1;
+        return abd;
+    }
+    HWND window_ = nullptr;
+    bool registered_ = false;
+};
+
+class TpkAppBarWin32 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(TApplicationWindow::Instance().Create(L"appbar test"));
+        bar = std::make_unique<TpkAppBar>(&control);
+        // As the main window sets it up, before its form is shown.
+        bar->AllowedEdges = EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat);
+        bar->Docking().MaxHeight = 32;
+        bar->Docking().SetHeight(25);
+        bar->SetPlacement(bpTop);
+        ShowWindow(form.Handle(), SW_SHOWNOACTIVATE);
+        test::PumpFor(300);  // the posted move-loop end and the re-apply after showing
+    }
+    void TearDown() override {
+        bar.reset();
+        form.Destroy();
+        test::PumpFor(50);
+    }
+    RECT WindowRect() {
+        RECT rc{};
+        GetWindowRect(form.Handle(), &rc);
+        return rc;
+    }
+
+    BarForm form;
+    TpkWindowControl control{[this] { return form.Make(); }};
+    std::unique_ptr<TpkAppBar> bar;
+};
+
+TEST_F(TpkAppBarWin32, DocksAtTheTopReservesItsStripAndLeavesNoGhost) {
+    ASSERT_TRUE(bar->Registered());
+    const RECT rc = WindowRect();
+    EXPECT_EQ(rc.top, 0);
+    EXPECT_EQ(rc.left, 0);
+    EXPECT_EQ(rc.bottom - rc.top, 25);
+    EXPECT_EQ(rc.right - rc.left, GetSystemMetrics(SM_CXSCREEN));
+
+    OtherBar other;
+    ASSERT_TRUE(other.Registered());
+    EXPECT_EQ(other.QueryTop().top, 25);
+
+    form.Destroy();  // WM_DESTROY: the bar gives its strip back
+    EXPECT_FALSE(bar->Registered());
+    EXPECT_EQ(other.QueryTop().top, 0);
+}
+
+TEST_F(TpkAppBarWin32, SettingsRoundTripThroughTheRegistry) {
+    TpkAppBarRegistrySaver& saver = bar->RegistrySaver();
+    saver.SetRegKey("Software\\Tidewire-test\\AppBar");
+    saver.RestoreProperties |= rpAllowedEdges;
+    saver.SetEnabled(true);
+    bar->Sizing().VerticalIncrement = 3;
+    bar->Sliding().SlideTime = 150;
+    bar->SetFloatRect({30, 40, 330, 100});
+    saver.Save();
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tidewire-test\\AppBar", 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD type = 0, size = 4;
+    BYTE edges[4] = {};
+    EXPECT_EQ(RegQueryValueExW(key, L"Allowed Edges", nullptr, &type, edges, &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(edges[0], EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat));
+
+    bar->Sizing().VerticalIncrement = 1;
+    bar->Sliding().SlideTime = 200;
+    bar->SetFloatRect({0, 0, 10, 10});
+    bar->AllowedEdges = kAllAppBarEdges;
+    bar->SetPlacement(bpBottom);
+    saver.Load();
+    EXPECT_EQ(bar->Sizing().VerticalIncrement, 3);
+    EXPECT_EQ(bar->Sliding().SlideTime, 150);
+    EXPECT_EQ(bar->FloatRect(), (TRect{30, 40, 330, 100}));
+    EXPECT_EQ(bar->AllowedEdges, EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat));
+    EXPECT_EQ(bar->Placement(), bpTop);
+    EXPECT_EQ(WindowRect().top, 0);
+
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tidewire-test\\AppBar"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, kTestRoot), ERROR_SUCCESS);
+}
+
+}  // namespace
+}  // namespace tw
