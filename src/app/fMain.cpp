@@ -166,6 +166,17 @@ TBarCursor TfrMain::CursorAt(int x, int y) const {
     }
 }
 
+void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
+
+void TfrMain::AttachResChanger(std::unique_ptr<TResChange> watcher) {
+    ResChanger = std::move(watcher);
+    if (ResChanger) {
+        ResChanger->OnResChanged = [this](const TDisplayResolution& oldRes, const TDisplayResolution& newRes) {
+            ResChangerResChanged(oldRes, newRes);
+        };
+    }
+}
+
 void TfrMain::LayoutTicker() {
     TScrollingText& ticker = *ticker_;
     ticker.SetVisible(false);

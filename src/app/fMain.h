@@ -13,6 +13,7 @@
 #include "config/uRSSLinkItem.h"
 #include "controls/ScrollingText.h"
 #include "desktop/NetDetect.h"
+#include "desktop/ResChange.h"
 #include "rss/pkRSSFeed.h"
 
 #include <functional>
@@ -131,6 +132,10 @@ public:
     void LayoutTicker();
     // The mouse moved over the scrolling text.
     void lblTickerMouseMove();
+    // The display mode changed: the bar is laid out again for the new width.
+    void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
+    // Takes the display watcher made with the window and listens to it.
+    void AttachResChanger(std::unique_ptr<TResChange> watcher);
 
     // What the window hands in, in client coordinates of the bar.
     // The part of the bar under (x, y); Background where no control lies.
@@ -180,6 +185,7 @@ private:
 
 public:
     TFeedRotation rotation{tickerView_, feedPort_};
+    std::unique_ptr<TResChange> ResChanger;
     std::unique_ptr<TNetDetect> netDetect;  // last: it goes first, before what it reports to
 
     const std::string& ConfigFile() const { return FConfigFile; }

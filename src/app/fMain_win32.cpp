@@ -4,6 +4,7 @@
 #include "app/fMain_win32.h"
 
 #include "app/LoadingAnimation_win32.h"
+#include "base/ApplicationWindow_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
@@ -13,6 +14,7 @@
 #include "controls/PngImages_win32.h"
 #include "controls/ScrollingText_win32.h"
 #include "controls/Tile_win32.h"
+#include "desktop/ResChange_win32.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -174,12 +176,16 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     // Until the bar docks as an application desktop bar, it lies along the top of the work area.
     // A tool window gets no taskbar button.
     const RECT area = WorkArea();
+    // The application window owns the bar and carries the program's taskbar button.
+    TApplicationWindow& application = TApplicationWindow::Instance();
+    if (!application.Create(gdi::Widen(std::string(kApplicationTitle)))) return false;
     if (!CreateFor(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP | WS_CLIPCHILDREN,
                    gdi::Widen(std::string(kApplicationTitle)).c_str(), area.left, area.top, area.right - area.left,
-                   kBarHeight, nullptr, nullptr, 0, LoadCursorW(nullptr, IDC_ARROW),
+                   kBarHeight, application.Handle(), nullptr, 0, LoadCursorW(nullptr, IDC_ARROW),
                    LoadIconW(instance_, L"MAINICON"))) {
         return false;
     }
+    application.SetMainForm(Handle());
     // The application's hint timing and colour, for every hint of the program.
     SetApplicationHintStyle(THintStyle{kHintHidePause, kHintPause, kHintShortPause, kHintColor});
 
@@ -206,6 +212,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     };
     // Made with the window's components: its initial check runs while the form is created.
     form_ = std::make_unique<TfrMain>(*this, std::move(ticker), CreateSystemProfileStore, MakeNetDetect());
+    form_->AttachResChanger(std::make_unique<TResChange>(nullptr, SystemDisplay()));
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
     return true;
 }
