@@ -67,5 +67,17 @@ TEST(THintBalloonWindow, ClosesAfterItsDurationAndScrollsATextTooLong) {
     EXPECT_TRUE(test::PumpUntil([&] { return !IsWindow(balloon); }, 3000));
 }
 
+TEST(THintBalloonWindow, ClosesWhenItLosesActivation) {
+    test::HostWindow other(600, 500, 40, 40);
+    THintBalloonControl hint;
+    hint.AnimationType = batNone;
+    const HWND balloon = hint.ShowBalloon(1, "Error", 0, nullptr, 400, 400, 200, "Cannot retrieve feeds");
+    ASSERT_NE(balloon, nullptr);
+    test::PumpFor(50);
+    ASSERT_EQ(GetActiveWindow(), balloon);
+    SetActiveWindow(other.Get());
+    EXPECT_TRUE(test::PumpUntil([&] { return !IsWindow(balloon); }, 2000));
+}
+
 }  // namespace
 }  // namespace tw

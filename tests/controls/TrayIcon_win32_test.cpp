@@ -2,6 +2,8 @@
 // keys its background out.
 #include "controls/TrayIcon_win32.h"
 
+#include "base/ApplicationWindow_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
@@ -68,6 +70,51 @@ TEST(TTrayIconWindow, RightButtonDownCallbackPopsTheMenuUpBeforeTheEvent) {
     EXPECT_EQ(menusSeen, 1);
     EXPECT_EQ(menusAtEvent, 1) << "the event comes after the menu has closed";
     DestroyMenu(menu);
+}
+
+TEST(TTrayIconWindow, ComesBackWhenTheTaskbarIsCreatedAgain) {
+    auto tray = CreateTrayIcon();
+    ASSERT_NE(tray, nullptr);
+    const HWND window = TrayWindowHandle(*tray);
+    tray->SetShowIcon(tyAllways);
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &data));  // as a restarted Explorer has no icons
+    SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(ShellHasIcon(window));
+}
+
+TEST(TTrayIconWindow, FollowsTheApplicationsMinimiseRestoreAndTaskbarButton) {
+    auto& app = TApplicationWindow::Instance();
+    ASSERT_TRUE(app.Create(L"tray test"));
+    auto tray = CreateTrayIcon();
+    ASSERT_NE(tray, nullptr);
+    const HWND window = TrayWindowHandle(*tray);
+    app.Minimize();  // ShowIcon is tyOnMinimized
+    EXPECT_TRUE(ShellHasIcon(window));
+
+    bool restoredFirst = false;
+    int clicks = 0;
+    tray->OnMouseLeftDblClick = [&](TTrayIcon&) {
+        restoredFirst = !app.Minimized();
+        ++clicks;
+    };
+    PostMessageW(window, kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+    test::PumpUntil([&] { return clicks > 0; }, 3000);
+    EXPECT_TRUE(restoredFirst);
+    EXPECT_FALSE(tray->Added());
+    EXPECT_FALSE(ShellHasIcon(window));
+
+    tray->SetShowTaskEntry(tyAllways);
+    EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(app.Handle()) != FALSE; }, 2000));
+    tray->SetShowTaskEntry(tyNever);
+    EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(app.Handle()) == FALSE; }, 2000));
+
+    tray.reset();
+    app.Minimize();  // the handlers left behind must not reach the freed icon
+    app.Restore();
 }
 
 TEST(TTrayIconWindow, TextIconShowsTheTextOnATransparentGround) {
