@@ -390,42 +390,35 @@ TEST_F(TpkAppBarTest, SaverRoundTripsEveryValueThroughAnIniFile) {
     EXPECT_EQ(shell.rects[Window()], (TRect{0, 743, 1024, 768}));
 }
 
-// A registry key in memory.
+// A registry key in memory: the values live in the test, each opening is a view on them.
+using Values = std::map<std::string, std::int32_t>;
 class MemoryKey : public TpkSettingsStore {
 public:
-    std::map<std::string, std::int32_t> values;
-    bool ValueExists(const std::string& n) override { return values.count(n) != 0; }
+    explicit MemoryKey(Values& values) : v_(values) {}
+    bool ValueExists(const std::string& n) override { return v_.count(n) != 0; }
     std::string ReadString(const std::string&, const std::string& def) override { return def; }
     void WriteString(const std::string&, const std::string&) override {}
-    std::int32_t ReadInteger(const std::string& n, std::int32_t def) override {
-        return values.count(n) ? values[n] : def;
-    }
-    void WriteInteger(const std::string& n, std::int32_t v) override { values[n] = v; }
+    std::int32_t ReadInteger(const std::string& n, std::int32_t def) override { return v_.count(n) ? v_[n] : def; }
+    void WriteInteger(const std::string& n, std::int32_t v) override { v_[n] = v; }
+
+private:
+    Values& v_;
 };
 class MemoryOpener : public TpkRegistryOpener {
 public:
-    explicit MemoryOpener(MemoryKey& key) : key_(key) {}
+    explicit MemoryOpener(Values& values) : v_(values) {}
     std::unique_ptr<TpkSettingsStore> Open(TpkRegLocation, const std::string&, bool) override {
-        struct Ref : TpkSettingsStore {
-            MemoryKey& k;
-            explicit Ref(MemoryKey& key) : k(key) {}
-            bool ValueExists(const std::string& n) override { return k.ValueExists(n); }
-            std::string ReadString(const std::string& n, const std::string& d) override { return k.ReadString(n, d); }
-            void WriteString(const std::string& n, const std::string& v) override { k.WriteString(n, v); }
-            std::int32_t ReadInteger(const std::string& n, std::int32_t d) override { return k.ReadInteger(n, d); }
-            void WriteInteger(const std::string& n, std::int32_t v) override { k.WriteInteger(n, v); }
-        };
-        return std::make_unique<Ref>(key_);
+        return std::make_unique<MemoryKey>(v_);
     }
 
 private:
-    MemoryKey& key_;
+    Values& v_;
 };
 
 TEST_F(TpkAppBarTest, DamagedRecordsNeverPutTheBarOffScreenOrAtAForbiddenEdge) {
     struct Case {
         const char* what;
-        std::map<std::string, std::int32_t> changes;
+        Values changes;
         const char* missing;  // a value taken out of the record
         TRect floatRect;
         int placement;
@@ -446,15 +439,15 @@ TEST_F(TpkAppBarTest, DamagedRecordsNeverPutTheBarOffScreenOrAtAForbiddenEdge) {
     for (const Case& c : cases) {
         shell.rects[Window()] = {100, 100, 400, 160};
         auto bar = TickerBar();
-        MemoryKey key;
+        Values key;
         TpkAppBarRegistrySaver& s = bar->RegistrySaver();
         s.SetRegistryOpener(std::make_unique<MemoryOpener>(key));
         s.RestoreProperties |= rpAllowedEdges;
         s.SetEnabled(true);
         s.Save();
-        ASSERT_EQ(key.values.size(), 23u);  // no float restrictions by default
-        for (const auto& [name, value] : c.changes) key.values[name] = value;
-        key.values.erase(c.missing);
+        ASSERT_EQ(key.size(), 23u);  // no float restrictions by default
+        for (const auto& [name, value] : c.changes) key[name] = value;
+        key.erase(c.missing);
         s.Load();
         EXPECT_EQ(bar->FloatRect(), c.floatRect) << c.what;
         EXPECT_EQ(bar->Placement(), c.placement) << c.what;
