@@ -133,8 +133,11 @@ public:
     bool NoPrefix = false;
     // Raised after the menu has closed on this entry.
     std::function<void(TBarMenuItem& sender)> OnClick;
+    // Calls a copy of the handler: a handler that frees the menu (Close) must not free itself
+    // while it runs.
     void Click() {
-        if (OnClick) OnClick(*this);
+        const auto handler = OnClick;
+        if (handler) handler(*this);
     }
 
     bool IsSeparator() const { return caption_ == "-"; }

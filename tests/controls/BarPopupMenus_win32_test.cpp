@@ -1,0 +1,200 @@
+// The bar popup menu under Wine: real menus opened and closed from a timer inside the menu loop,
+// measures on a real DC, and drawing into a memory DC.
+#include "controls/BarPopupMenus_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "controls/GdiHandles_win32.h"
+
+namespace tw {
+namespace {
+
+std::function<void()> g_pending;
+
+void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    auto action = std::move(g_pending);
+    g_pending = nullptr;
+    if (action) action();
+}
+
+// Runs `action` once, `ms` from now, from the message loop that is running then (the menu's).
+void AfterDelay(int ms, std::function<void()> action) {
+    g_pending = std::move(action);
+    ASSERT_NE(SetTimer(nullptr, 0, static_cast<UINT>(ms), RunPending), 0u);
+}
+
+// The tray menu's settings.
+void SetUpLikeTheTrayMenu(TBarPopupMenu& menu) {
+    menu.MenuStyle = msWindowsXP;
+    menu.UseSystemFont = false;
+    menu.MenuFont = TFont{"Arial", 8, clWindowText, 0};
+    menu.Bar.Width = 18;
+    menu.Bar.GradientStart = 10127994;
+    menu.Bar.GradientEnd = 3813932;
+    menu.Bar.GradientStyle = gsHorizontal;
+    menu.Bar.BarCaption.Caption = "Tidewire 1.1";
+    menu.Separators.SeparatorStyle = ssCaption;
+    menu.Separators.GradientStyle = gsVertical;
+    menu.Separators.GradientStart = clSilver;
+    menu.Separators.GradientEnd = clGray;
+    menu.Separators.UseSystemFont = false;
+    menu.Separators.Font = TFont{"Arial", 8, clWhite, fsBold};
+    menu.Loaded();
+}
+
+TEST(TBarPopupMenuWindow, KeepsItsSideBarWhileSizeAndCaptionStand) {
+    TBarPopupMenu menu;
+    SetUpLikeTheTrayMenu(menu);
+    menu.Items().Add("Hide ticker");
+    menu.Items().Add("-");
+    menu.Items().Add("Close");
+    for (int showing = 1; showing <= 2; ++showing) {
+        const int slices = menu.BarSliceCount();
+        AfterDelay(400, [] { EndMenu(); });
+        EXPECT_FALSE(menu.Popup(200, 200)) << "dismissed";
+        EXPECT_GE(menu.BarSliceCount(), slices + 3) << "showing " << showing << " drew every entry's slice";
+    }
+    EXPECT_EQ(menu.BarBuildCount(), 1);
+
+    menu.Bar.BarCaption.Caption = "Tidewire";
+    AfterDelay(400, [] { EndMenu(); });
+    menu.Popup(200, 200);
+    EXPECT_EQ(menu.BarBuildCount(), 2) << "a new caption makes it again";
+}
+
+TEST(TBarPopupMenuWindow, ArrowKeysPassOverSeparatorsAndEnterClicks) {
+    TBarPopupMenu menu;
+    SetUpLikeTheTrayMenu(menu);
+    std::string clicked;
+    const auto record = [&](TBarMenuItem& item) { clicked += item.Caption() + ";"; };
+    menu.Items().Add("First").OnClick = record;
+    menu.Items().Add("-").SetHint("Custom RSS Links");
+    menu.Items().Add("-");
+    menu.Items().Add("Second").OnClick = record;
+    AfterDelay(400, [&] {
+        for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(menu.OwnerWindow(), WM_KEYDOWN, key, 0);
+    });
+    EXPECT_TRUE(menu.Popup(200, 200));
+    EXPECT_EQ(clicked, "Second;");
+
+    // Hot keys: "&" in an address shown as it is marks none.
+    TBarMenuItem& address = menu.Items().Add("http://127.0.0.1/?a=1&b=2");
+    address.NoPrefix = true;
+    address.OnClick = record;
+    menu.Items().Add("&Help").OnClick = record;
+    clicked.clear();
+    AfterDelay(400, [&] {
+        for (WPARAM key : {'b', 'h'}) PostMessageW(menu.OwnerWindow(), WM_CHAR, key, 0);
+    });
+    EXPECT_TRUE(menu.Popup(200, 200));
+    EXPECT_EQ(clicked, "&Help;");
+}
+
+TEST(TBarPopupMenuWindow, OpensAwayFromTheBar) {
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    const struct {
+        TpkAppBarPlacement dock;
+        RECT bar;
+    } cases[] = {{bpTop, {work.left, work.top, work.right, work.top + 25}},
+                 {bpBottom, {work.left, work.bottom - 25, work.right, work.bottom}},
+                 {bpFloat, {work.left + 50, work.bottom - 60, work.left + 600, work.bottom - 35}}};
+    for (const auto& c : cases) {
+        TBarPopupMenu menu;
+        SetUpLikeTheTrayMenu(menu);
+        for (const char* caption : {"One", "Two", "Three", "Four"}) menu.Items().Add(caption);
+        RECT shown{};
+        AfterDelay(400, [&] {
+            HWND popup = FindWindowW(L"#32768", nullptr);
+            if (popup) GetWindowRect(popup, &shown);
+            EndMenu();
+        });
+        menu.PopupBesideBar(c.bar.left + 5, c.bar, c.dock, work);
+        ASSERT_GT(shown.bottom, shown.top) << c.dock;
+        EXPECT_TRUE(shown.top >= c.bar.bottom || shown.bottom <= c.bar.top) << c.dock << ": " << shown.top << ".."
+                                                                            << shown.bottom;
+        if (c.dock == bpBottom || c.dock == bpFloat) EXPECT_LE(shown.bottom, c.bar.top) << c.dock;
+        EXPECT_GE(shown.top, work.top);
+        EXPECT_LE(shown.bottom, work.bottom);
+    }
+}
+
+LOGFONTW Arial8() {
+    gdi::WindowDc screen(nullptr);
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(8, GetDeviceCaps(screen.Get(), LOGPIXELSY), 72);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(lf.lfFaceName, L"Arial");
+    return lf;
+}
+
+TEST(TBarPopupMenuWindow, MeasuresOnARealDc) {
+    TBarPopupMenu menu;
+    SetUpLikeTheTrayMenu(menu);
+    TBarMenuItem& config = menu.Items().Add("Configuration...");
+    TBarMenuItem& feeds = menu.Items().Add("RSS Feeds");
+    TBarMenuItem& inside = feeds.Add("Configuration...");
+    TBarMenuItem& separator = menu.Items().Add("-");
+
+    gdi::WindowDc screen(nullptr);
+    const LOGFONTW lf = Arial8();
+    GdiObject font(CreateFontIndirectW(&lf));
+    SIZE text{};
+    {
+        gdi::SelectScope use(screen.Get(), font.Get());
+        ASSERT_TRUE(GetTextExtentPoint32W(screen.Get(), L"Configuration...", 16, &text));
+    }
+    int height = std::max<int>(text.cy + 6, 16);
+    height += height % 2;
+    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), config), (TItemSize{text.cx + kItemFixedRoom + 18 + 1, height}));
+    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), inside), (TItemSize{text.cx + kItemFixedRoom, height}));
+    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), separator).Height, 9);
+    separator.SetHint("Default RSS Links");
+    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), separator).Height, 14);
+}
+
+TEST(TBarPopupMenuWindow, DrawsTheBarSliceAndAFadedCaptionSeparatorIntoAMemoryDc) {
+    TBarPopupMenu menu;
+    SetUpLikeTheTrayMenu(menu);
+    menu.Bar.Width = 26;
+    menu.Bar.BarCaption.Caption = "Quick Start Menu";
+    menu.Separators.Fade = true;
+    menu.Separators.FadeWidth = 72;
+    menu.Separators.FadeColor = 0x00FF00;
+    TBarMenuItem& separator = menu.Items().Add("-");
+    separator.SetHint("Default RSS Links");
+    TBarMenuItem& feed = menu.Items().Add("http://127.0.0.1/feed?a=1&b=2");
+    feed.NoPrefix = true;
+
+    gdi::WindowDc screen(nullptr);
+    const int feedHeight = menu.MeasureItemOn(screen.Get(), feed).Height;
+    constexpr int kWidth = 240, kHeight = 60;
+    MemoryDc dc(CreateCompatibleDC(nullptr));
+    BITMAPINFO bmi = gdi::TopDownBitmapInfo(kWidth, kHeight);
+    void* bits = nullptr;
+    GdiObject bitmap(CreateDIBSection(dc.Get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_TRUE(bitmap && bits);
+    gdi::SelectScope select(dc.Get(), bitmap.Get());
+    menu.DrawItemOn(dc.Get(), separator, {0, 0, kWidth, 14}, 0);
+    menu.DrawItemOn(dc.Get(), feed, {0, 14, kWidth, 14 + feedHeight}, ODS_SELECTED);
+    GdiFlush();
+    const auto pixel = [&](int x, int y) {
+        return PixelToColor(static_cast<const std::uint32_t*>(bits)[y * kWidth + x] & 0xFFFFFF);
+    };
+    for (int y : {0, 7, 13, 14, 13 + feedHeight}) {
+        EXPECT_EQ(pixel(0, y), 10127994u) << "bar's first column, row " << y;
+        EXPECT_EQ(pixel(25, y), 3813932u) << "bar's last column, row " << y;
+    }
+    EXPECT_EQ(pixel(26, 7), GetSysColor(COLOR_MENU) & 0xFFFFFF) << "the space beside the bar";
+    EXPECT_EQ(pixel(27, 0), clSilver) << "separator gradient starts";
+    EXPECT_EQ(pixel(kWidth - 1, 0), 0x00FF00u) << "separator fades at the right";
+    EXPECT_EQ(pixel(kWidth - 1, 13), 0x00FF00u);
+    EXPECT_EQ(menu.BarBuildCount(), 1);
+}
+
+}  // namespace
+}  // namespace tw
