@@ -7,6 +7,18 @@
 
 namespace tw {
 
+void ConfigureAppBarFromForm(TpkAppBar& bar) {
+    bar.BeginLoading();
+    bar.AllowedEdges = EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat);
+    bar.Docking().SetHeight(26);
+    bar.Docking().MaxHeight = 32;
+    bar.LastDockingPlace = bpFloat;
+    bar.SetTaskIcon(sbHideAlways);
+    bar.SetTitleBar(sbHideAlways);
+    bar.SetPlacement(bpTop);
+    bar.EndLoading();
+}
+
 void ConfigureTickerFromForm(TScrollingText& ticker) {
     // Where the form puts it at design size; LayoutTicker moves it to its real place.
     ticker.SetBounds(69, 12, 596, 11);
@@ -113,6 +125,10 @@ void TfrMain::FormShow() {
 }
 
 void TfrMain::InitializeAppearance() {
+    if (appBar) {
+        appBar->SetPlacement(bpTop);
+        appBar->Docking().SetHeight(kBarHeight);
+    }
     imgStart.Left = 5;
     imgStart.Top = 1;
     FReloadInterval = 300000;
@@ -175,6 +191,11 @@ void TfrMain::AttachResChanger(std::unique_ptr<TResChange> watcher) {
             ResChangerResChanged(oldRes, newRes);
         };
     }
+}
+
+void TfrMain::AttachAppBar(std::unique_ptr<TpkAppBar> bar) {
+    appBar = std::move(bar);
+    if (appBar) ConfigureAppBarFromForm(*appBar);
 }
 
 void TfrMain::LayoutTicker() {

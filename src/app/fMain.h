@@ -12,6 +12,7 @@
 #include "config/ProfileStore.h"
 #include "config/uRSSLinkItem.h"
 #include "controls/ScrollingText.h"
+#include "controls/pkAppBar.h"
 #include "desktop/NetDetect.h"
 #include "desktop/ResChange.h"
 #include "rss/pkRSSFeed.h"
@@ -34,7 +35,7 @@ inline constexpr std::string_view kNextItemHint = "Next RSS Item";
 inline constexpr std::string_view kFeedHTTPAgent = "Tidewire";
 inline constexpr std::uint32_t kFeedWaitTimeout = 5000;
 
-// Height of the bar while it is not yet an application desktop bar.
+// Height of the bar docked at its edge.
 inline constexpr int kBarHeight = 25;
 inline constexpr TColor kWindowColor = 10132122;       // 0x9A9A9A
 inline constexpr TColor kTitleColor = 12578034;        // 0xBFECF2
@@ -136,6 +137,8 @@ public:
     void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
     // Takes the display watcher made with the window and listens to it.
     void AttachResChanger(std::unique_ptr<TResChange> watcher);
+    // Takes the application bar made on the window, configured as the form file has it.
+    void AttachAppBar(std::unique_ptr<TpkAppBar> bar);
 
     // What the window hands in, in client coordinates of the bar.
     // The part of the bar under (x, y); Background where no control lies.
@@ -186,6 +189,7 @@ private:
 public:
     TFeedRotation rotation{tickerView_, feedPort_};
     std::unique_ptr<TResChange> ResChanger;
+    std::unique_ptr<TpkAppBar> appBar;
     std::unique_ptr<TNetDetect> netDetect;  // last: it goes first, before what it reports to
 
     const std::string& ConfigFile() const { return FConfigFile; }
@@ -230,6 +234,10 @@ private:
 // Gives a freshly made scrolling text the settings the form file holds for `lblTicker`, then
 // finishes its loading (first rebuild, start offset).
 void ConfigureTickerFromForm(TScrollingText& ticker);
+
+// Gives a freshly made application bar the settings the form file holds for `appBar`: docked at
+// the top or bottom or floating, no caption and no taskbar button.
+void ConfigureAppBarFromForm(TpkAppBar& bar);
 
 // The ticker font as the settings describe it.
 TFont TickerFontFrom(const TTickerFont& font);

@@ -5,6 +5,7 @@
 
 #include "app/LoadingAnimation_win32.h"
 #include "base/ApplicationWindow_win32.h"
+#include "base/WinControl_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
@@ -149,6 +150,8 @@ private:
     void OnWindowGone() override { hints_ = nullptr; }
     void OnPaint();
     void OnTimer(UINT_PTR id);
+    void OnSize(int width, int height);
+    bool OnBackgroundPress(UINT msg, LPARAM lp);
     void OnDestroy();
     void OnClick(int x, int y);
     bool OnSetCursor(UINT hitTest);
@@ -160,6 +163,8 @@ private:
     }
 
     HINSTANCE instance_;
+    // The window as the application bar's owner sees it.
+    TpkWindowControl formControl_{[this] { return Win32Window::Handle(); }};
     HWND hints_ = nullptr;  // owned by the window, destroyed with it
     std::wstring titleHint_;
     gdi::GdiObject titleFont_;
@@ -179,9 +184,11 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     // The application window owns the bar and carries the program's taskbar button.
     TApplicationWindow& application = TApplicationWindow::Instance();
     if (!application.Create(gdi::Widen(std::string(kApplicationTitle)))) return false;
+    // Made hidden where the bar floats until it is docked: across the middle of the work area.
+    const int floatTop = area.top + (area.bottom - area.top - kBarHeight) / 2;
     if (!CreateFor(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP | WS_CLIPCHILDREN,
-                   gdi::Widen(std::string(kApplicationTitle)).c_str(), area.left, area.top, area.right - area.left,
-                   kBarHeight, application.Handle(), nullptr, 0, LoadCursorW(nullptr, IDC_ARROW),
+                   gdi::Widen(std::string(kApplicationTitle)).c_str(), area.left, floatTop, area.right - area.left,
+                   kBarHeight, application.Handle(), nullptr, CS_DBLCLKS, LoadCursorW(nullptr, IDC_ARROW),
                    LoadIconW(instance_, L"MAINICON"))) {
         return false;
     }
@@ -213,6 +220,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     // Made with the window's components: its initial check runs while the form is created.
     form_ = std::make_unique<TfrMain>(*this, std::move(ticker), CreateSystemProfileStore, MakeNetDetect());
     form_->AttachResChanger(std::make_unique<TResChange>(nullptr, SystemDisplay()));
+    form_->AttachAppBar(std::make_unique<TpkAppBar>(&formControl_));
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
     return true;
 }
@@ -305,6 +313,25 @@ void MainWindow::OnClick(int x, int y) {
     if (form_) form_->ClickAt(x, y);
 }
 
+// A press on an empty spot of the bar acts on its caption, which it has none of: it drags the bar
+// (the application bar docks or floats it at the end) and a double-click toggles docking. The bar
+// also answers hit tests under a pressed button as its caption, but the system may test before it
+// records the press; this makes the press itself count.
+bool MainWindow::OnBackgroundPress(UINT msg, LPARAM lp) {
+    if (!form_ || form_->AreaAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)) != TBarArea::Background) return false;
+    POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ClientToScreen(Handle(), &p);
+    const UINT nonClient = msg == WM_LBUTTONDBLCLK ? WM_NCLBUTTONDBLCLK : WM_NCLBUTTONDOWN;
+    SendMessageW(Handle(), nonClient, HTCAPTION, MAKELPARAM(p.x, p.y));
+    return true;
+}
+
+// The bar is docked, dragged or floated: the background follows its size.
+void MainWindow::OnSize(int width, int height) {
+    imgBckg_.SetBounds(0, 0, width, height);
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
 void MainWindow::OnTimer(UINT_PTR id) {
     if (id == kReloadTimerId && form_) form_->OnReloadTimer();
 }
@@ -335,7 +362,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;  // OnPaint covers every pixel
         case WM_TIMER: OnTimer(wp); return 0;
+        case WM_SIZE: OnSize(LOWORD(lp), HIWORD(lp)); return 0;
         case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
         case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
         case WM_QUERYENDSESSION: return OnQueryEndSession();
         case WM_DESTROY: OnDestroy(); return 0;
