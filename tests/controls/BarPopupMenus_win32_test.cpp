@@ -20,11 +20,25 @@ void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {
     if (action) action();
 }
 
-// Runs `action` once, `ms` from now, from the message loop that is running then (the menu's).
-void AfterDelay(int ms, std::function<void()> action) {
-    g_pending = std::move(action);
-    ASSERT_NE(SetTimer(nullptr, 0, static_cast<UINT>(ms), RunPending), 0u);
-}
+// Runs an action once, some time from now, from the message loop that is running then (the
+// menu's); dropped with the object if it has not run, so it never reaches a later test.
+class Delayed {
+public:
+    Delayed(int ms, std::function<void()> action) {
+        g_pending = std::move(action);
+        id_ = SetTimer(nullptr, 0, static_cast<UINT>(ms), RunPending);
+        EXPECT_NE(id_, 0u);
+    }
+    ~Delayed() {
+        KillTimer(nullptr, id_);
+        g_pending = nullptr;
+    }
+    Delayed(const Delayed&) = delete;
+    Delayed& operator=(const Delayed&) = delete;
+
+private:
+    UINT_PTR id_ = 0;
+};
 
 // The tray menu's settings.
 void SetUpLikeTheTrayMenu(TBarPopupMenu& menu) {
@@ -53,14 +67,14 @@ TEST(TBarPopupMenuWindow, KeepsItsSideBarWhileSizeAndCaptionStand) {
     menu.Items().Add("Close");
     for (int showing = 1; showing <= 2; ++showing) {
         const int slices = menu.BarSliceCount();
-        AfterDelay(400, [] { EndMenu(); });
+        Delayed close(400, [] { EndMenu(); });
         EXPECT_FALSE(menu.Popup(200, 200)) << "dismissed";
         EXPECT_GE(menu.BarSliceCount(), slices + 3) << "showing " << showing << " drew every entry's slice";
     }
     EXPECT_EQ(menu.BarBuildCount(), 1);
 
     menu.Bar.BarCaption.Caption = "Tidewire";
-    AfterDelay(400, [] { EndMenu(); });
+    Delayed closeAgain(400, [] { EndMenu(); });
     menu.Popup(200, 200);
     EXPECT_EQ(menu.BarBuildCount(), 2) << "a new caption makes it again";
 }
@@ -74,7 +88,7 @@ TEST(TBarPopupMenuWindow, ArrowKeysPassOverSeparatorsAndEnterClicks) {
     menu.Items().Add("-").SetHint("Custom RSS Links");
     menu.Items().Add("-");
     menu.Items().Add("Second").OnClick = record;
-    AfterDelay(400, [&] {
+    Delayed arrows(400, [&] {
         for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageW(menu.OwnerWindow(), WM_KEYDOWN, key, 0);
     });
     EXPECT_TRUE(menu.Popup(200, 200));
@@ -86,7 +100,7 @@ TEST(TBarPopupMenuWindow, ArrowKeysPassOverSeparatorsAndEnterClicks) {
     address.OnClick = record;
     menu.Items().Add("&Help").OnClick = record;
     clicked.clear();
-    AfterDelay(400, [&] {
+    Delayed hotKeys(400, [&] {
         for (WPARAM key : {'b', 'h'}) PostMessageW(menu.OwnerWindow(), WM_CHAR, key, 0);
     });
     EXPECT_TRUE(menu.Popup(200, 200));
@@ -107,7 +121,7 @@ TEST(TBarPopupMenuWindow, OpensAwayFromTheBar) {
         SetUpLikeTheTrayMenu(menu);
         for (const char* caption : {"One", "Two", "Three", "Four"}) menu.Items().Add(caption);
         RECT shown{};
-        AfterDelay(400, [&] {
+        Delayed look(400, [&] {
             HWND popup = FindWindowW(L"#32768", nullptr);
             if (popup) GetWindowRect(popup, &shown);
             EndMenu();
