@@ -91,11 +91,7 @@ void TBarMenuItem::Changed(bool affectsBar) {
 
 // --- the menu ---
 
-TCustomBarPopupMenu::TCustomBarPopupMenu() {
-    root_.menu_ = this;
-    MenuFont = TFont{"MS Sans Serif", 8, clWindowText, 0};
-    Separators.Font = TFont{"Arial", 8, clWhite, fsBold};
-}
+TCustomBarPopupMenu::TCustomBarPopupMenu() { root_.menu_ = this; }
 
 TCustomBarPopupMenu::~TCustomBarPopupMenu() {
     // The entries go before the menu they would report to.

@@ -239,12 +239,14 @@ public:
             menu_.ClearBarStale();
             return;
         }
-        bar_ = MakeBarImage(width, height);
+        bar_.reset();
+        std::unique_ptr<BarImage> image = MakeBarImage(width, height);
+        if (!image) return;
+        ++barBuilds_;
+        PaintBar(*image);  // a handler that throws leaves no half-drawn bar behind
+        bar_ = std::move(image);
         barKey_ = menu_.Bar;
         menu_.ClearBarStale();
-        if (!bar_) return;
-        ++barBuilds_;
-        PaintBar(*bar_);
     }
 
     static std::unique_ptr<BarImage> MakeBarImage(int width, int height) {
