@@ -210,5 +210,47 @@ TEST(TBarPopupMenuWindow, DrawsTheBarSliceAndAFadedCaptionSeparatorIntoAMemoryDc
     EXPECT_EQ(menu.BarBuildCount(), 1);
 }
 
+TEST(TBarPopupMenuWindow, DrawEventsChooseTheBarsParts) {
+    const struct {
+        const char* what;
+        bool defaultDraw;
+        TBarParts remove;
+        TColor firstColumn;  // what the handler's own red fill leaves or the gradient covers
+        const char* events;
+    } cases[] = {
+        {"default drawing", true, 0, 10127994, "before;advanced;after;"},
+        {"gradient dropped", true, bpGradient, 0x0000FF, "before;advanced;after;"},
+        {"no default drawing", false, 0, 0x0000FF, "before;after;"},
+    };
+    for (const auto& c : cases) {
+        TBarPopupMenu menu;
+        SetUpLikeTheTrayMenu(menu);
+        TBarMenuItem& item = menu.Items().Add("Close");
+        std::string events;
+        menu.OnBeforeDrawBar = [&](TBarPopupMenu&, HDC canvas, const RECT& rect, bool& defaultDraw) {
+            events += "before;";
+            GdiObject red(CreateSolidBrush(RGB(0xFF, 0, 0)));
+            FillRect(canvas, &rect, static_cast<HBRUSH>(red.Get()));
+            defaultDraw = c.defaultDraw;
+        };
+        menu.OnAdvancedBeforeDrawBar = [&](TBarPopupMenu&, HDC, const RECT&, TBarParts& parts) {
+            events += "advanced;";
+            parts &= ~c.remove;
+        };
+        menu.OnAfterDrawBar = [&](TBarPopupMenu&, HDC, const RECT&) { events += "after;"; };
+
+        MemoryDc dc(CreateCompatibleDC(nullptr));
+        BITMAPINFO bmi = gdi::TopDownBitmapInfo(100, 30);
+        void* bits = nullptr;
+        GdiObject bitmap(CreateDIBSection(dc.Get(), &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        ASSERT_TRUE(bitmap && bits);
+        gdi::SelectScope select(dc.Get(), bitmap.Get());
+        menu.DrawItemOn(dc.Get(), item, {0, 0, 100, 16}, 0);
+        GdiFlush();
+        EXPECT_EQ(PixelToColor(static_cast<const std::uint32_t*>(bits)[100 * 2] & 0xFFFFFF), c.firstColumn) << c.what;
+        EXPECT_EQ(events, c.events) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace tw
