@@ -134,8 +134,9 @@ void TpkAppBar::HandleExitSizeMove() {
     if (d == kNoPlacement) return;
     const TRect wr = abPlatform_.WindowRect(HookedWindow());
     if (d == placement_) {
-        if (d == bpTop || d == bpBottom) docking_->height_ = static_cast<std::uint16_t>(std::clamp(wr.Height(), 0, 0xFFFF));
-        if (IsVerticalEdge(d)) docking_->width_ = static_cast<std::uint16_t>(std::clamp(wr.Width(), 0, 0xFFFF));
+        auto size16 = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 0xFFFF)); };
+        if (d == bpTop || d == bpBottom) docking_->height_ = size16(wr.Height());
+        if (IsVerticalEdge(d)) docking_->width_ = size16(wr.Width());
     }
     if (d == bpFloat) {
         if (placement_ == bpFloat) {

@@ -14,8 +14,12 @@ namespace {
 class RecordReader {
 public:
     RecordReader(TpkSettingsStore& store, bool stopAtMissing) : store_(store), stop_(stopAtMissing) {}
-    std::optional<std::int32_t> Int(const char* name) { return Present(name) ? std::optional(store_.ReadInteger(name, 0)) : std::nullopt; }
-    std::optional<std::int32_t> Byte(const char* name) { return Present(name) ? std::optional(store_.ReadByte(name, -1)) : std::nullopt; }
+    std::optional<std::int32_t> Int(const char* name) {
+        return Present(name) ? std::optional(store_.ReadInteger(name, 0)) : std::nullopt;
+    }
+    std::optional<std::int32_t> Byte(const char* name) {
+        return Present(name) ? std::optional(store_.ReadByte(name, -1)) : std::nullopt;
+    }
 
 private:
     bool Present(const char* name) {
@@ -137,7 +141,8 @@ void TpkAppBarRegistrySaver::Read(TpkSettingsStore& s, bool stopAtMissing) {
     }
 
     // An edge set with no placement in it would leave the bar nowhere to go.
-    if (edges && (*edges & kAllAppBarEdges) != 0) bar_.AllowedEdges = static_cast<TpkAppBarEdges>(*edges & kAllAppBarEdges);
+    if (edges && (*edges & kAllAppBarEdges) != 0)
+        bar_.AllowedEdges = static_cast<TpkAppBarEdges>(*edges & kAllAppBarEdges);
 
     TAppBarPlatform& platform = AppBarPlatform();
     const TWindowId window = bar_.HookedWindow();

@@ -19,7 +19,8 @@ static_assert(sizeof(TAppBarPoint) == sizeof(POINT) && offsetof(TAppBarPoint, Y)
 static_assert(sizeof(TAppBarMinMaxInfo) == sizeof(MINMAXINFO) &&
               offsetof(TAppBarMinMaxInfo, MinTrackSize) == offsetof(MINMAXINFO, ptMinTrackSize) &&
               offsetof(TAppBarMinMaxInfo, MaxTrackSize) == offsetof(MINMAXINFO, ptMaxTrackSize));
-static_assert(sizeof(TAppBarWindowPos) == sizeof(WINDOWPOS) && offsetof(TAppBarWindowPos, X) == offsetof(WINDOWPOS, x) &&
+static_assert(sizeof(TAppBarWindowPos) == sizeof(WINDOWPOS) &&
+              offsetof(TAppBarWindowPos, X) == offsetof(WINDOWPOS, x) &&
               offsetof(TAppBarWindowPos, Cy) == offsetof(WINDOWPOS, cy) &&
               offsetof(TAppBarWindowPos, Flags) == offsetof(WINDOWPOS, flags));
 // And the numbers are the system's.
@@ -31,7 +32,8 @@ static_assert(abnStateChange == ABN_STATECHANGE && abnPosChanged == ABN_POSCHANG
 static_assert(ABE_LEFT == bpLeft && ABE_TOP == bpTop && ABE_RIGHT == bpRight && ABE_BOTTOM == bpBottom);
 static_assert(wmActivate == WM_ACTIVATE && wmGetMinMaxInfo == WM_GETMINMAXINFO &&
               wmWindowPosChanging == WM_WINDOWPOSCHANGING && wmWindowPosChanged == WM_WINDOWPOSCHANGED &&
-              wmNcHitTest == WM_NCHITTEST && wmNcLButtonUp == WM_NCLBUTTONUP && wmNcLButtonDblClk == WM_NCLBUTTONDBLCLK &&
+              wmNcHitTest == WM_NCHITTEST && wmNcLButtonUp == WM_NCLBUTTONUP &&
+              wmNcLButtonDblClk == WM_NCLBUTTONDBLCLK &&
               wmSysCommand == WM_SYSCOMMAND && wmSizing == WM_SIZING && wmCaptureChanged == WM_CAPTURECHANGED &&
               wmMoving == WM_MOVING && wmEnterSizeMove == WM_ENTERSIZEMOVE && wmExitSizeMove == WM_EXITSIZEMOVE &&
               kScMinimize == SC_MINIMIZE && kWmTimer == WM_TIMER);

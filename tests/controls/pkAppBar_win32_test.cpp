@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace tw {
 namespace {
@@ -68,6 +71,42 @@ private:
     bool registered_ = false;
 };
 
+// The user's mouse, from another thread so the test's own thread can run the system's move loop.
+class Mouse {
+public:
+    Mouse& MoveTo(int x, int y) { return Add(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y); }
+    Mouse& Press() { return Add(MOUSEEVENTF_LEFTDOWN, -1, -1); }
+    Mouse& Release() { return Add(MOUSEEVENTF_LEFTUP, -1, -1); }
+    // Sends the steps 150 ms apart, about a hand's pace (the bar reads the button's state when the
+    // press is handled), while `pump` runs; answers what `pump` answered.
+    bool Play(const std::function<bool()>& pump) {
+        std::thread player([steps = steps_] {
+            for (INPUT input : steps) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                SendInput(1, &input, sizeof(input));
+            }
+        });
+        const bool result = pump();
+        player.join();
+        steps_.clear();
+        return result;
+    }
+
+private:
+    Mouse& Add(DWORD flags, int x, int y) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flags;
+        if (x >= 0) {
+            input.mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+            input.mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        }
+        steps_.push_back(input);
+        return *this;
+    }
+    std::vector<INPUT> steps_;
+};
+
 class TpkAppBarWin32 : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -112,6 +151,26 @@ TEST_F(TpkAppBarWin32, DocksAtTheTopReservesItsStripAndLeavesNoGhost) {
     form.Destroy();  // WM_DESTROY: the bar gives its strip back
     EXPECT_FALSE(bar->Registered());
     EXPECT_EQ(other.QueryTop().top, 0);
+}
+
+TEST_F(TpkAppBarWin32, TheUsersDoubleClickAndDragMoveTheBar) {
+    // A double-click on an empty spot of the docked bar floats it.
+    Mouse mouse;
+    mouse.MoveTo(300, 12).Press().Release().Press().Release();
+    EXPECT_TRUE(mouse.Play([&] { return test::PumpUntil([&] { return bar->Placement() == bpFloat; }, 3000); }));
+    EXPECT_EQ(WindowRect().top, 100);
+    EXPECT_EQ(WindowRect().bottom - WindowRect().top, 60);
+
+    // Dragged by an empty spot to the bottom of the screen, it docks there.
+    mouse.MoveTo(250, 130).Press();
+    for (int y = 200; y <= 760; y += 80) mouse.MoveTo(400, y);
+    mouse.MoveTo(500, 760).Release();
+    EXPECT_TRUE(mouse.Play([&] {
+        return test::PumpUntil([&] { return bar->Placement() == bpBottom && bar->PlacementSettled(); }, 4000);
+    }));
+    const RECT rc = WindowRect();
+    EXPECT_EQ(rc.bottom, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(rc.bottom - rc.top, 25);
 }
 
 TEST_F(TpkAppBarWin32, SettingsRoundTripThroughTheRegistry) {
