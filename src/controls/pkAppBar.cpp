@@ -251,7 +251,9 @@ void TpkAppBar::SlideTo(const TRect& target) {
     const TWindowId window = HookedWindow();
     const TRect from = abPlatform_.WindowRect(window);
     const int slideTime = sliding_->SlideTime;
-    if (sliding_->Enabled() && slideTime > 0 && from != target && abPlatform_.FullWindowDrag()) {
+    // A hidden form (while the program starts) is moved at once: nobody would see the slide wait.
+    if (sliding_->Enabled() && slideTime > 0 && from != target && abPlatform_.FullWindowDrag() &&
+        abPlatform_.IsVisible(window)) {
         const std::uint32_t t0 = abPlatform_.TickCount();
         for (;;) {
             const std::uint32_t elapsed = abPlatform_.TickCount() - t0;  // wraps as the tick count does

@@ -331,6 +331,10 @@ TEST_F(TpkAppBarTest, SlideFramesStayWithinTheSlideTime) {
         if (i > 0) EXPECT_GT(shell.frames[i].Top, shell.frames[i - 1].Top);
     }
     EXPECT_EQ(shell.frames.back(), to);
+    shell.visible = false;  // a hidden form just moves
+    shell.frames.clear();
+    bar->SetPlacement(bpTop);
+    EXPECT_EQ(shell.frames, (std::vector<TRect>{{0, 0, 1024, 25}}));
 }
 
 // ---------------------------------------------------------------------------------------------
