@@ -15,7 +15,10 @@
 #include "controls/PngImages_win32.h"
 #include "controls/ScrollingText_win32.h"
 #include "controls/Tile_win32.h"
+#include "desktop/DDEHandler_win32.h"
 #include "desktop/ResChange_win32.h"
+#include "desktop/pkOnlyOne_win32.h"
+#include "desktop/uFileAssociations_win32.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -140,6 +143,9 @@ public:
         const DWORD attributes = GetFileAttributesW(gdi::Widen(path).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
+    void ShowMessage(const std::string& text) override {
+        MessageBoxW(Handle(), gdi::Widen(text).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(), MB_OK);
+    }
 
     // TMainWindow
     HWND Handle() const override { return Win32Window::Handle(); }
@@ -152,6 +158,7 @@ private:
     void OnTimer(UINT_PTR id);
     void OnSize(int width, int height);
     bool OnBackgroundPress(UINT msg, LPARAM lp);
+    bool DrawnControlAt(int screenX, int screenY) const;
     void OnDestroy();
     void OnClick(int x, int y);
     bool OnSetCursor(UINT hitTest);
@@ -164,7 +171,8 @@ private:
 
     HINSTANCE instance_;
     // The window as the application bar's owner sees it.
-    TpkWindowControl formControl_{[this] { return Win32Window::Handle(); }};
+    TpkWindowControl formControl_{[this] { return Win32Window::Handle(); }, true,
+                                  [this](int x, int y) { return DrawnControlAt(x, y); }};
     HWND hints_ = nullptr;  // owned by the window, destroyed with it
     std::wstring titleHint_;
     gdi::GdiObject titleFont_;
@@ -221,6 +229,12 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     form_ = std::make_unique<TfrMain>(*this, std::move(ticker), CreateSystemProfileStore, MakeNetDetect());
     form_->AttachResChanger(std::make_unique<TResChange>(nullptr, SystemDisplay()));
     form_->AttachAppBar(std::make_unique<TpkAppBar>(&formControl_));
+    if (TDDEServer* dde = ProcessDDEServer(); dde && dde->Active()) form_->DDEHandler = &dde->Handler();
+    form_->DDEAvailable = DDEAvailable();
+    // Decides once the form's parts exist, before FormCreate: a second instance brings the first
+    // to the front and ends when its message loop starts.
+    form_->oneOnly = CreateOnlyOne(nullptr, std::string(kApplicationTitle), [this] { return Win32Window::Handle(); });
+    form_->oneOnly->Loaded();
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
     return true;
 }
@@ -326,6 +340,13 @@ bool MainWindow::OnBackgroundPress(UINT msg, LPARAM lp) {
     return true;
 }
 
+// The pictures and the title are drawn by the window: pressing them clicks, never drags.
+bool MainWindow::DrawnControlAt(int screenX, int screenY) const {
+    POINT p{screenX, screenY};
+    if (!form_ || !ScreenToClient(Handle(), &p)) return false;
+    return form_->AreaAt(p.x, p.y) != TBarArea::Background;
+}
+
 // The bar is docked, dragged or floated: the background follows its size.
 void MainWindow::OnSize(int width, int height) {
     imgBckg_.SetBounds(0, 0, width, height);
@@ -381,6 +402,9 @@ std::unique_ptr<TMainWindow> TMainWindow::Create(HINSTANCE instance, const std::
     auto window = std::make_unique<MainWindow>(instance);
     try {
         if (!window->Create(exeDirectory)) return nullptr;
+        // A second instance that hands over is never shown: it ends as its message loop starts.
+        if (TfrMain* form = window->Form(); form && form->oneOnly && form->oneOnly->TerminationRequested())
+            return window;
         window->Show();
         if (TfrMain* form = window->Form()) form->FormShow();
     } catch (...) {

@@ -174,6 +174,11 @@ TpkWinControl* TpkFormHookComponent::OwnerForm() const {
     return control != nullptr && control->IsForm() ? control : nullptr;
 }
 
+bool TpkFormHookComponent::GraphicControlAt(int screenX, int screenY) const {
+    auto* control = dynamic_cast<TpkWinControl*>(HookedControl());
+    return control != nullptr && control->GraphicControlAt(screenX, screenY);
+}
+
 void TpkFormHookComponent::RefreshFrame() { platform_.RefreshFrame(hookedWindow_); }
 void TpkFormHookComponent::SetZOrder(TZOrder where) { platform_.SetZOrder(hookedWindow_, where); }
 std::uint32_t TpkFormHookComponent::Style() const { return platform_.GetStyle(hookedWindow_, false); }

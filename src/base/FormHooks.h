@@ -43,6 +43,13 @@ public:
     // The control's window, created now when it has none (0 when it cannot be created).
     virtual TWindowId WindowHandle() = 0;
     virtual bool IsForm() const { return false; }
+    // Whether a control the window draws itself (no window of its own) lies under the screen
+    // point: a click there is the control's, not the window's.
+    virtual bool GraphicControlAt(int screenX, int screenY) {
+        (void)screenX;
+        (void)screenY;
+        return false;
+    }
 };
 
 class TpkFormHookComponent;
@@ -108,6 +115,8 @@ public:
     void SetHookedControl(TpkComponent* control) override;
     // The hooked control when it is a form, else null.
     TpkWinControl* OwnerForm() const;
+    // Whether one of the hooked control's drawn controls lies under the screen point.
+    bool GraphicControlAt(int screenX, int screenY) const;
 
     TWindowId HookedWindow() const { return hookedWindow_; }
     bool IsHooked() const { return hooked_; }

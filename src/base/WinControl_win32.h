@@ -12,14 +12,17 @@ namespace tw {
 
 class TpkWindowControl : public TpkWinControl {
 public:
-    explicit TpkWindowControl(std::function<HWND()> handle, bool isForm = true)
-        : handle_(std::move(handle)), isForm_(isForm) {}
+    using TControlAt = std::function<bool(int screenX, int screenY)>;
+    explicit TpkWindowControl(std::function<HWND()> handle, bool isForm = true, TControlAt controlAt = {})
+        : handle_(std::move(handle)), isForm_(isForm), controlAt_(std::move(controlAt)) {}
     TWindowId WindowHandle() override { return reinterpret_cast<TWindowId>(handle_()); }
     bool IsForm() const override { return isForm_; }
+    bool GraphicControlAt(int screenX, int screenY) override { return controlAt_ && controlAt_(screenX, screenY); }
 
 private:
     std::function<HWND()> handle_;
     bool isForm_;
+    TControlAt controlAt_;
 };
 
 }  // namespace tw

@@ -189,7 +189,8 @@ void TpkAppBar::HandleNcHitTest(TMessage& message) {
     c.Y = static_cast<std::int16_t>((message.LParam >> 16) & 0xFFFF);
     const bool swapped = abPlatform_.Metric(smSwapButton) != 0;
     c.PrimaryButtonDown = abPlatform_.AsyncKeyDown(swapped ? vkRButton : vkLButton);
-    c.ChildUnderPoint = c.PrimaryButtonDown && message.Result == htClient && abPlatform_.ChildAt(window, c.X, c.Y);
+    c.ChildUnderPoint = c.PrimaryButtonDown && message.Result == htClient &&
+                        (abPlatform_.ChildAt(window, c.X, c.Y) || GraphicControlAt(c.X, c.Y));
     c.SizingEnabled = sizing_->Enabled();
     c.HorizontalIncrement = sizing_->HorizontalIncrement;
     c.VerticalIncrement = sizing_->VerticalIncrement;

@@ -258,6 +258,10 @@ TEST_F(TpkAppBarTest, EmptySpotUnderThePressedButtonIsTheCaption) {
     EXPECT_EQ(Send(wmNcHitTest, 0, point), htClient);
     shell.buttonDown = true;
     EXPECT_EQ(Send(wmNcHitTest, 0, point), htCaption);
+    // A picture the form draws itself is no empty spot: pressing it clicks.
+    form.drawnControlAt = [](int x, int) { return x < 30; };
+    EXPECT_EQ(Send(wmNcHitTest, 0, (5 << 16) | 20), htClient);
+    EXPECT_EQ(Send(wmNcHitTest, 0, point), htCaption);
 }
 
 TEST_F(TpkAppBarTest, EveryWayOutGivesTheStripBackOnce) {

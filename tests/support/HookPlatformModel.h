@@ -193,6 +193,9 @@ public:
         return window_;
     }
     bool IsForm() const override { return true; }
+    bool GraphicControlAt(int x, int y) override { return drawnControlAt && drawnControlAt(x, y); }
+    // Where the form draws controls of its own (screen coordinates).
+    std::function<bool(int x, int y)> drawnControlAt;
     TWindowId Window() const { return window_; }
     // Destroys the window; the next WindowHandle() makes a new one.
     void RecreateWindow() {
