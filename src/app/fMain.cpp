@@ -238,6 +238,17 @@ void TfrMain::LoadSettings() {
     settingsLoaded_ = true;
 }
 
+void TfrMain::SetReloadInterval(int milliseconds) {
+    if (milliseconds == FReloadInterval) return;
+    FReloadInterval = milliseconds;
+    ApplyReloadTimer();  // the period starts anew
+}
+
+void TfrMain::BuildFeedMenus() {
+    rotation.FeedMenu = BuildFeedMenuEntries(DefaultFeedsList, CustomFeedsList);
+    view_.FeedListsChanged();
+}
+
 bool TfrMain::SaveSettings() {
     TAppSettings s;
     s.LastConfigPage = FLastConfigPage;

@@ -101,6 +101,9 @@ public:
     virtual bool ModemConnection() const { return false; }
     // Whether `path` (UTF-8) names an existing file.
     virtual bool FileExists(const std::string& path) const;
+    // The feed lists changed and BuildFeedMenus rebuilt the menus' entries: the drawn menus
+    // follow them.
+    virtual void FeedListsChanged() {}
 };
 
 // Opens the settings file at a full UTF-8 path.
@@ -206,6 +209,12 @@ public:
     int ReloadInterval() const { return FReloadInterval; }
     bool ReloadTimerEnabled() const { return FReloadEnabled; }
 
+    // What the configuration dialog's OK sets: the page it closed on; the reload period in ms,
+    // which restarts the timer only when it differs from the current one; the feed menus
+    // rebuilt from the two lists.
+    void SetLastConfigPage(int page) { FLastConfigPage = page; }
+    void SetReloadInterval(int milliseconds);
+    void BuildFeedMenus();
     // Writes everything the configuration dialog sets (after its OK).
     bool SaveSettings();
 

@@ -1,0 +1,270 @@
+#include "app/fConfig.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tw {
+
+const std::array<TConfigPageInfo, kConfigPageCount> ConfigPages{{
+    {"RSS Settings", -1, 0, "Preferences regarding RSS feeds retrieval"},
+    {"Default Links", cpRSSSettings, -1, "Only checked items will be available in the Quick Start Menu"},
+    {"Custom Links", cpRSSSettings, -1, "Only checked items will be available in the Quick Start Menu"},
+    {"General Settings", -1, 1, "General settings about the application's behaviour"},
+    {"Appearance", cpGeneral, -1, "Options to change the look and feel of the ticker bar"},
+}};
+
+namespace {
+
+constexpr int kMaxReloadPosition = 11;
+constexpr int kReloadStepMs = 300000;  // one track bar step: 5 minutes
+constexpr int kMinMaxItems = 1;
+constexpr int kMaxMaxItems = 99;
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+// Letter case is ignored for ASCII letters only: the byte sequences of other scripts are
+// compared as they are.
+bool SameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
+}
+
+bool BeginsWithHttp(std::string_view address) {
+    return address.size() >= 4 && SameText(address.substr(0, 4), "HTTP");
+}
+
+std::string MinutesHint(int minutes) { return std::to_string(minutes) + " minutes"; }
+
+}  // namespace
+
+std::string TrimmedLink(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
+}
+
+int ReloadPositionOf(int intervalMs) {
+    return std::clamp(intervalMs / kReloadStepMs - 1, 0, kMaxReloadPosition);
+}
+
+TfrConfig::TfrConfig(IConfigView& view) : view_(view) {
+    tbReloadTimeChange(ReloadPosition);
+    FormCreate();
+}
+
+void TfrConfig::FormCreate() {
+    FEditMode = emNone;
+    UpdateLinkButtons();
+}
+
+void TfrConfig::tvConfigClick(int page) {
+    FEditMode = emNone;
+    UpdateLinkButtons();
+    SelectedPage = (page >= 0 && page < kConfigPageCount) ? page : cpRSSSettings;
+    UpdateHintText();
+}
+
+void TfrConfig::UpdateHintText() {
+    if (SelectedPage >= 0 && SelectedPage < kConfigPageCount) HintText = ConfigPages[SelectedPage].StatusText;
+}
+
+void TfrConfig::tbReloadTimeChange(int position) {
+    ReloadPosition = std::clamp(position, 0, kMaxReloadPosition);
+    ReloadHint = MinutesHint(ReloadPosition * 5 + 5);
+}
+
+void TfrConfig::tbTickerSpeedChange(int position) {
+    SpeedPosition = std::clamp(position, 0, int(TickerSpeeds.size()) - 1);
+}
+
+void TfrConfig::cbMaxRSSItemsClick(bool checked) {
+    MaxItemsChecked = checked;
+    MaxItemsEnabled = checked;
+}
+
+void TfrConfig::txtMaxRSSItemsChange(int value) { MaxItems = std::clamp(value, kMinMaxItems, kMaxMaxItems); }
+
+void TfrConfig::lbRSSDefLinksClick(int line) {
+    DefaultSelected = (line >= 0 && line < int(DefaultLinks.size())) ? line : -1;
+    if (DefaultSelected >= 0) DefaultHint = DefaultLinks[DefaultSelected].Address;
+}
+
+void TfrConfig::lbCustRSSLinksClick(int line) {
+    FEditMode = emNone;
+    CustomSelected = (line >= 0 && line < int(CustomLinks.size())) ? line : -1;
+    UpdateLinkButtons();
+    if (CustomSelected >= 0) {
+        CustomHint = CustomLinks[CustomSelected].Address;
+        CurrentLinkText = CustomHint;
+    }
+}
+
+void TfrConfig::UpdateLinkButtons() {
+    Buttons = TLinkButtons{};
+    if (CustomSelected < 0) {
+        CurrentLinkText.clear();
+        if (FEditMode == emAdd) {
+            Buttons.Edit = true;
+            Buttons.EditImage = liDone;
+            Buttons.EditHint = kDoneHint;
+            Buttons.Add = false;
+            Buttons.EditBox = true;
+        }
+        return;
+    }
+    Buttons.Up = Buttons.Down = Buttons.Remove = Buttons.Edit = true;
+    if (FEditMode == emEdit) {
+        Buttons.EditImage = liDone;
+        Buttons.EditHint = kDoneHint;
+        Buttons.Add = false;
+        Buttons.EditBox = true;
+    }
+}
+
+void TfrConfig::btnUpClick() {
+    if (CustomSelected <= 0 || CustomSelected >= int(CustomLinks.size())) return;
+    std::swap(CustomLinks[CustomSelected], CustomLinks[CustomSelected - 1]);
+    --CustomSelected;
+}
+
+void TfrConfig::btnDownClick() {
+    if (CustomSelected < 0 || CustomSelected + 1 >= int(CustomLinks.size())) return;
+    std::swap(CustomLinks[CustomSelected], CustomLinks[CustomSelected + 1]);
+    ++CustomSelected;
+}
+
+void TfrConfig::btnRemRSSLinkClick() {
+    if (CustomSelected < 0 || CustomSelected >= int(CustomLinks.size())) return;
+    CustomLinks.erase(CustomLinks.begin() + CustomSelected);
+    CustomSelected = -1;
+    // An edit of the removed line has nothing left to change.
+    if (FEditMode == emEdit) FEditMode = emNone;
+    UpdateLinkButtons();
+}
+
+void TfrConfig::btnAddRSSLinkClick() {
+    FEditMode = emAdd;
+    CustomSelected = -1;
+    UpdateLinkButtons();
+    CurrentLinkText = std::string(kNewLinkText);
+    view_.FocusLinkEdit();
+}
+
+bool TfrConfig::CheckLink(const std::string& address, int skip) {
+    if (!BeginsWithHttp(address)) {
+        view_.ShowError(kInvalidUrlMessage);
+        return false;
+    }
+    for (int i = 0; i < int(CustomLinks.size()); ++i) {
+        if (i != skip && SameText(CustomLinks[i].Address, address)) {
+            view_.ShowError(kDuplicateUrlMessage);
+            return false;
+        }
+    }
+    return true;
+}
+
+void TfrConfig::btnEditRSSLinkClick() {
+    switch (FEditMode) {
+        case emNone:
+            FEditMode = emEdit;
+            UpdateLinkButtons();
+            return;
+        case emEdit: {
+            if (CustomSelected < 0) {
+                FEditMode = emNone;
+                UpdateLinkButtons();
+                return;
+            }
+            // Blanks around a pasted address are no part of it; a refused address stays in the
+            // box as typed, so the user can correct it.
+            const std::string address = TrimmedLink(CurrentLinkText);
+            if (!CheckLink(address, CustomSelected)) return;
+            CustomLinks[CustomSelected].Address = address;
+            CustomHint = address;
+            FEditMode = emNone;
+            UpdateLinkButtons();
+            CurrentLinkText = address;
+            return;
+        }
+        case emAdd: {
+            const std::string address = TrimmedLink(CurrentLinkText);
+            if (!CheckLink(address, -1)) return;
+            CustomLinks.push_back({address, true});
+            CustomSelected = int(CustomLinks.size()) - 1;
+            CustomHint = address;
+            FEditMode = emNone;
+            UpdateLinkButtons();
+            CurrentLinkText = address;
+            return;
+        }
+    }
+}
+
+void TfrConfig::ChooseTickerFont(const TFont& chosen) {
+    const TColor color = SampleFont.Color;
+    SampleFont = chosen;
+    SampleFont.Style = chosen.Style & (fsBold | fsItalic);  // the dialog offers no effects
+    // The dialog offers no colour: the ticker keeps its own (also a hand-edited one).
+    SampleFont.Color = color;
+}
+
+void TfrConfig::btnDefaultTickerFontClick() { SampleFont = TFont{"Tahoma", 8, kTickerFontColor, 0}; }
+
+void OpenConfig(TfrConfig& dialog, TfrMain& main, const IRunAtLogon& runAtLogon) {
+    dialog.tvConfigClick(main.LastConfigPage());
+
+    const int interval = main.ReloadInterval();
+    dialog.tbReloadTimeChange(ReloadPositionOf(interval));
+    dialog.ReloadPositionAtOpen = dialog.ReloadPosition;
+    dialog.ReloadOutOfRange = interval < kReloadStepMs || interval > (kMaxReloadPosition + 1) * kReloadStepMs;
+    // The hand-edited period itself, until the user moves the track bar.
+    if (dialog.ReloadOutOfRange) dialog.ReloadHint = MinutesHint(interval / 60000);
+
+    const int maxItems = main.MaxShowingItems();
+    dialog.cbMaxRSSItemsClick(maxItems > 0);
+    if (maxItems > 0) dialog.txtMaxRSSItemsChange(maxItems);
+    dialog.AutoUrlJump = main.AutoUrlJump();
+
+    const auto fill = [](std::vector<TConfigLink>& lines, const TFeedsList& feeds) {
+        lines.clear();
+        for (std::size_t i = 0; i < feeds.Count(); ++i) lines.push_back({feeds.Strings(i), feeds.Objects(i).LinkEnabled});
+    };
+    fill(dialog.DefaultLinks, main.DefaultFeedsList);
+    fill(dialog.CustomLinks, main.CustomFeedsList);
+
+    dialog.StartUp = dialog.StartUpAtOpen = runAtLogon.Enabled();
+    dialog.SampleFont = main.lblTicker().Font();
+
+    const auto speed = std::find(TickerSpeeds.begin(), TickerSpeeds.end(), main.lblTicker().Speed());
+    dialog.SpeedPosition = speed == TickerSpeeds.end() ? DefaultTickerSpeedIndex : int(speed - TickerSpeeds.begin());
+}
+
+bool ApplyConfig(const TfrConfig& dialog, TfrMain& main, IRunAtLogon& runAtLogon) {
+    main.SetLastConfigPage(dialog.SelectedPage);
+    // A hand-edited period outside the track bar's range is kept unless the user moved the bar.
+    if (!dialog.ReloadOutOfRange || dialog.ReloadPosition != dialog.ReloadPositionAtOpen)
+        main.SetReloadInterval(dialog.ReloadPosition * kReloadStepMs + kReloadStepMs);
+    main.rotation.FMaxShowingItems = dialog.MaxItemsChecked ? dialog.MaxItems : 0;
+    main.rotation.FAutoUrlJump = dialog.AutoUrlJump;
+
+    const std::size_t defaults = std::min(main.DefaultFeedsList.Count(), dialog.DefaultLinks.size());
+    for (std::size_t i = 0; i < defaults; ++i) main.DefaultFeedsList.Objects(i).LinkEnabled = dialog.DefaultLinks[i].Checked;
+    main.CustomFeedsList.Clear();
+    for (const TConfigLink& link : dialog.CustomLinks) main.CustomFeedsList.Add(link.Address, link.Checked);
+    main.BuildFeedMenus();
+
+    bool written = true;
+    if (dialog.StartUp != dialog.StartUpAtOpen) written = runAtLogon.SetEnabled(dialog.StartUp);
+
+    TScrollingText& ticker = main.lblTicker();
+    ticker.SetFont(dialog.SampleFont);
+    const int speed = std::clamp(dialog.SpeedPosition, 0, int(TickerSpeeds.size()) - 1);
+    ticker.SetSpeed(TickerSpeeds[speed]);
+    ticker.PixelJump = speed == int(TickerSpeeds.size()) - 1 ? 2 : 1;
+
+    return main.SaveSettings() && written;
+}
+
+}  // namespace tw
