@@ -2,6 +2,8 @@
 #include <winsock2.h>  // before <windows.h>, which the window's header brings
 
 #include "app/fMain_win32.h"
+#include "desktop/DDEHandler_win32.h"
+#include "desktop/uFileAssociations_win32.h"
 
 namespace {
 
@@ -29,5 +31,9 @@ private:
 // from the narrow command line.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const SocketLibrary sockets;
+    // Before the main window: the shell's open commands find the service once it is registered,
+    // and the association step decides whether the window listens to them.
+    tw::TDDEServer dde(tw::DDEServiceName(tw::RunningExecutablePath()));
+    tw::CheckRssAssociationAtStart(tw::DDEServiceName(tw::RunningExecutablePath()), dde.Handler().TopicName());
     return tw::RunMainWindow(instance);
 }

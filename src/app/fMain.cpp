@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 namespace tw {
@@ -100,6 +101,7 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
     FCreating = true;
     InitializeAppearance();
     rotation.FFirstRun = true;
+    AttachDDEHandler();
     LayoutTicker();
     rotation.FLoading = false;
     FConfigFile = exeDirectory + std::string(kConfigFileName);
@@ -108,7 +110,7 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
     FDefaultUrl = std::string(DefaultFeedUrls[1]);
     FDefaultReloadMinutes = 5;
     LoadSettings();
-    rotation.FeedMenu = BuildFeedMenuEntries(DefaultFeedsList, CustomFeedsList);
+    BuildFeedMenus();
     // Through a modem the system's configured proxy would dial or wait: go out directly.
     RSSHandler.HTTPProxy().AccessType = view_.ModemConnection() ? atDirect : atPreconfig;
     FCreating = false;
@@ -118,6 +120,28 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
         return;
     }
     rotation.ReloadFeed();
+}
+
+void TfrMain::AttachDDEHandler() {
+    if (!DDEAvailable) return;
+    try {
+        if (DDEHandler == nullptr) throw std::runtime_error("no DDE server");
+        // Delivers at once what arrived before the window existed.
+        DDEHandler->SetExecuteHandler(
+            [this](TDDEHandler& sender, const std::vector<std::string>& commands) { DDEExecuteCommands(sender, commands); });
+    } catch (...) {
+        view_.ShowMessage(std::string(kDDEAttachError));
+    }
+}
+
+void TfrMain::DDEExecuteCommands(TDDEHandler&, const std::vector<std::string>& commands) {
+    for (const std::string& command : commands) {
+        const auto path = OpenCommandPath(command);
+        if (!path) continue;
+        // Not read whole: the feed reports it as it does an unreadable file.
+        if (OpenedFileTooLarge(*path)) RSSHandler.LoadFromString({});
+        else RSSHandler.LoadFromFile(*path);
+    }
 }
 
 void TfrMain::FormShow() {
@@ -168,7 +192,7 @@ void TfrMain::ClickAt(int x, int y) {
         case TBarArea::PrevItem: rotation.imgPrevRssItemClick(); break;
         case TBarArea::NextItem: rotation.imgNextRssItemClick(); break;
         case TBarArea::Ticker: rotation.lblTickerClick(); break;
-        case TBarArea::StartImage:  // the Quick Start Menu comes with the drawn menus
+        case TBarArea::StartImage: view_.PopupQuickStartMenu(); break;
         case TBarArea::Background: break;
     }
 }

@@ -13,8 +13,10 @@
 #include "config/uRSSLinkItem.h"
 #include "controls/ScrollingText.h"
 #include "controls/pkAppBar.h"
+#include "desktop/DDEHandler.h"
 #include "desktop/NetDetect.h"
 #include "desktop/ResChange.h"
+#include "desktop/pkOnlyOne.h"
 #include "rss/pkRSSFeed.h"
 
 #include <functional>
@@ -34,6 +36,7 @@ inline constexpr std::string_view kPrevItemHint = "Previous RSS item";
 inline constexpr std::string_view kNextItemHint = "Next RSS Item";
 inline constexpr std::string_view kFeedHTTPAgent = "Tidewire";
 inline constexpr std::uint32_t kFeedWaitTimeout = 5000;
+inline constexpr std::string_view kDDEAttachError = "Error attaching DDEServerExecuteMacro!";
 
 // Height of the bar docked at its edge.
 inline constexpr int kBarHeight = 25;
@@ -101,9 +104,15 @@ public:
     virtual bool ModemConnection() const { return false; }
     // Whether `path` (UTF-8) names an existing file.
     virtual bool FileExists(const std::string& path) const;
+    // Shows `text` in a message box and waits until it is closed.
+    virtual void ShowMessage(const std::string& /*text*/) {}
     // The feed lists changed and BuildFeedMenus rebuilt the menus' entries: the drawn menus
     // follow them.
     virtual void FeedListsChanged() {}
+    // The start image was clicked: the Quick Start Menu opens below (or above) the bar.
+    virtual void PopupQuickStartMenu() {}
+    // The first run's balloon, pointing at the start image.
+    virtual void ShowWelcomeBalloon(const std::string& /*title*/, const std::string& /*text*/) {}
 };
 
 // Opens the settings file at a full UTF-8 path.
@@ -142,6 +151,13 @@ public:
     void AttachResChanger(std::unique_ptr<TResChange> watcher);
     // Takes the application bar made on the window, configured as the form file has it.
     void AttachAppBar(std::unique_ptr<TpkAppBar> bar);
+    // The DDE execute handler: loads the file of each "[Open("<path>")]" command in order as the
+    // feed; other commands are ignored, a file too large for a feed gives the failure texts.
+    void DDEExecuteCommands(TDDEHandler& sender, const std::vector<std::string>& commands);
+    // The process's DDE command handler and whether commands can reach it (the file association
+    // step at start); FormCreate attaches DDEExecuteCommands when both are there.
+    TDDEHandler* DDEHandler = nullptr;
+    bool DDEAvailable = false;
 
     // What the window hands in, in client coordinates of the bar.
     // The part of the bar under (x, y); Background where no control lies.
@@ -180,8 +196,9 @@ private:
         void LayoutTicker() override { form_.LayoutTicker(); }
         void RestartReloadTimer() override;
         void OpenLink(const std::string& url) override { form_.view_.OpenLink(url); }
-        // The balloon comes with the tray icon; until then the first run shows nothing.
-        void ShowWelcomeBalloon(const std::string&, const std::string&) override {}
+        void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
+            form_.view_.ShowWelcomeBalloon(title, text);
+        }
 
     private:
         TfrMain& form_;
@@ -191,6 +208,7 @@ private:
 
 public:
     TFeedRotation rotation{tickerView_, feedPort_};
+    std::unique_ptr<TpkOnlyOne> oneOnly;
     std::unique_ptr<TResChange> ResChanger;
     std::unique_ptr<TpkAppBar> appBar;
     std::unique_ptr<TNetDetect> netDetect;  // last: it goes first, before what it reports to
@@ -220,6 +238,7 @@ public:
 
 private:
     void InitializeAppearance();
+    void AttachDDEHandler();
     void LoadSettings();
     bool SaveFeedState();
     // Hands tmrReload's state to the window.
