@@ -20,6 +20,8 @@ public:
     int animationStops = 0;
     bool modem = false;
     std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
+    int quickStartMenus = 0;
+    std::vector<std::string> balloons;  // title and text of each balloon shown
 
     int WorkAreaWidth() const override { return 1024; }
     int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * 7; }
@@ -33,6 +35,10 @@ public:
     void StopLoadingAnimation() override { ++animationStops; }
     void OpenLink(const std::string& url) override { links.push_back(url); }
     bool ModemConnection() const override { return modem; }
+    void PopupQuickStartMenu() override { ++quickStartMenus; }
+    void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
+        balloons.push_back(title + "|" + text);
+    }
 };
 
 struct HostLog {

@@ -9,15 +9,15 @@ namespace {
 // previous arrow 142..157, the ticker 158..1002 (rows 12..22), the next arrow 1003..1018; the
 // start image covers 5..26 x 1..22.
 TEST_F(WiredMainWindow, ClicksAndCursorsFollowThePartOfTheBarUnderThePoint) {
-    enum Effect { Nothing, OpensChannel, OpensItem, StepsBack, StepsOn };
+    enum Effect { Nothing, OpensChannel, OpensItem, StepsBack, StepsOn, OpensMenu };
     const struct {
         int x, y;
         TBarCursor cursor;
         Effect effect;
     } cases[] = {
-        {10, 10, TBarCursor::crHandPoint, Nothing},  // start image: its menu is not built yet
+        {10, 10, TBarCursor::crHandPoint, OpensMenu},  // start image: the Quick Start Menu
         {4, 10, TBarCursor::crDefault, Nothing},     // background left of the start image
-        {26, 22, TBarCursor::crHandPoint, Nothing},  // last pixel of the start image
+        {26, 22, TBarCursor::crHandPoint, OpensMenu},  // last pixel of the start image
         {27, 10, TBarCursor::crDefault, Nothing},
         {32, 5, TBarCursor::crHandPoint, OpensChannel},
         {136, 17, TBarCursor::crHandPoint, OpensChannel},
@@ -47,7 +47,22 @@ TEST_F(WiredMainWindow, ClicksAndCursorsFollowThePartOfTheBarUnderThePoint) {
         if (c.effect == StepsBack) text = "3/3    Don\xE2\x80\x99t forget";
         if (c.effect == StepsOn) text = "2/3    It\xE2\x80\x99s a cat show";
         EXPECT_EQ(view.links, links) << c.x << "," << c.y;
+        EXPECT_EQ(view.quickStartMenus, c.effect == OpensMenu ? 1 : 0) << c.x << "," << c.y;
         EXPECT_EQ(view.tickerTexts.back(), text) << c.x << "," << c.y;
+    }
+}
+
+TEST_F(WiredMainWindow, OnlyTheFirstRunPointsTheBalloonAtTheStartImageAndOnlyOnce) {
+    const std::string welcome =
+        "Quick Start Menu!|Click here to start browsing through the rss feeds. You can configure this list from "
+        "tray's menu.";
+    for (bool firstRun : {true, false}) {
+        view = RecordingView();
+        if (!firstRun) WriteConfig("[Global]\r\nReload_Time=20\r\n");
+        auto form = Make();
+        form->FormCreate(Dir(), {FeedFile()});
+        form->rotation.FeedMenuItemClick(FeedFile());
+        EXPECT_EQ(view.balloons, firstRun ? std::vector<std::string>{welcome} : std::vector<std::string>{});
     }
 }
 
