@@ -4,6 +4,7 @@
 #include "app/fMain_win32.h"
 
 #include "app/LoadingAnimation_win32.h"
+#include "app/MainMenus_win32.h"
 #include "base/ApplicationWindow_win32.h"
 #include "base/WinControl_win32.h"
 #include "base/TextConvert_win32.h"
@@ -143,6 +144,15 @@ public:
         const DWORD attributes = GetFileAttributesW(gdi::Widen(path).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
+    void FeedListsChanged() override {
+        if (menus_) menus_->FeedListsChanged();
+    }
+    void PopupQuickStartMenu() override {
+        if (menus_) menus_->PopupQuickStartMenu();
+    }
+    void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
+        if (menus_) menus_->ShowWelcomeBalloon(title, text);
+    }
     void ShowMessage(const std::string& text) override {
         MessageBoxW(Handle(), gdi::Widen(text).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(), MB_OK);
     }
@@ -158,6 +168,8 @@ private:
     void OnTimer(UINT_PTR id);
     void OnSize(int width, int height);
     bool OnBackgroundPress(UINT msg, LPARAM lp);
+    bool OnBackgroundRightPress(LPARAM lp);
+    void MakeMenus();
     bool DrawnControlAt(int screenX, int screenY) const;
     void OnDestroy();
     void OnClick(int x, int y);
@@ -183,6 +195,7 @@ private:
     TLoadingAnimation aniIcon_;  // a child window: goes with the main window
     HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
     std::unique_ptr<TfrMain> form_;
+    std::unique_ptr<TBarMenus> menus_;  // before the form's start-up, which builds the feed menus
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
@@ -235,8 +248,18 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     // to the front and ends when its message loop starts.
     form_->oneOnly = CreateOnlyOne(nullptr, std::string(kApplicationTitle), [this] { return Win32Window::Handle(); });
     form_->oneOnly->Loaded();
+    MakeMenus();
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
     return true;
+}
+
+void MainWindow::MakeMenus() {
+    TBarMenus::THost host;
+    host.Window = [this] { return Win32Window::Handle(); };
+    host.Form = [this] { return form_.get(); };
+    host.Close = [this] { Terminate(); };
+    host.TrayImages = &pngTrayIcons_;
+    menus_ = std::make_unique<TBarMenus>(std::move(host));
 }
 
 int MainWindow::MeasureTitle(const std::string& caption) const {
@@ -340,6 +363,15 @@ bool MainWindow::OnBackgroundPress(UINT msg, LPARAM lp) {
     return true;
 }
 
+// A right press on the background opens the tray menu beside the bar, at the press.
+bool MainWindow::OnBackgroundRightPress(LPARAM lp) {
+    if (!form_ || !menus_ || form_->AreaAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)) != TBarArea::Background) return false;
+    POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ClientToScreen(Handle(), &p);
+    menus_->PopupTrayMenuAt(p.x);
+    return true;
+}
+
 // The pictures and the title are drawn by the window: pressing them clicks, never drags.
 bool MainWindow::DrawnControlAt(int screenX, int screenY) const {
     POINT p{screenX, screenY};
@@ -387,6 +419,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
+        case WM_RBUTTONDOWN: return OnBackgroundRightPress(lp) ? 0 : Default(msg, wp, lp);
         case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
         case WM_QUERYENDSESSION: return OnQueryEndSession();
         case WM_DESTROY: OnDestroy(); return 0;

@@ -18,27 +18,12 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (HERE, WINE, Server, check, parse_args, prepare, start, stop,  # noqa: E402
-                         verdict, write_single_feed_config)
+from e2e_support import (WINE, Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
+                         screenshot, start, stop, verdict, write_single_feed_config, xdotool)
 
 SCREEN_W, SCREEN_H = 1024, 768
 BAR_H = 25
 EMPTY_X, EMPTY_Y = 520, 3  # above the scrolling text: the bar's background
-
-
-def build_probe(work):
-    probe = os.path.join(work, "appbar_probe.exe")
-    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O1", "-static", "-municode", "-o", probe,
-                    os.path.join(HERE, "appbar_probe.cpp")], check=True)
-    return probe
-
-
-def probe_lines(probe, *args):
-    try:
-        out = subprocess.run([WINE, probe] + [str(a) for a in args], capture_output=True, timeout=60).stdout
-    except subprocess.TimeoutExpired:
-        return []
-    return [tuple(int(v) for v in line.split()) for line in out.decode().splitlines() if line.strip()]
 
 
 def bar_rect(probe):
@@ -55,10 +40,6 @@ def wait_rect(probe, predicate, seconds=10):
             return rect
         time.sleep(0.3)
     return rect
-
-
-def xdotool(*args):
-    subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
 
 
 def drag(from_xy, to_xy):
@@ -83,18 +64,13 @@ def double_click(xy):
     xdotool("click", "--repeat", 2, "--delay", 80, 1)
 
 
-def screenshot(path):
-    xwd = subprocess.run(["xwd", "-root", "-silent"], check=True, capture_output=True).stdout
-    subprocess.run(["convert", "xwd:-", path], input=xwd, check=True)
-
-
 def main():
     args = parse_args()
     if args is None:
         return 2
     work = os.path.abspath(args.work)
     exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_probe(work)
+    probe = build_bar_probe(work)
     check(probe_lines(probe, "query", 1)[:1] == [(0, 0, SCREEN_W, 30)], "before the ticker, the top strip is free")
 
     server = Server({"/feed.xml": b"<rss><channel><title>Dock</title><item><title>Docked item</title>"

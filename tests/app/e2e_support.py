@@ -187,3 +187,29 @@ def write_single_feed_config(work, url):
              "[Custom Urls]", "Disabled=", "Url_0=" + url]
     with open(os.path.join(work, "app.config"), "w", encoding="ascii", newline="\r\n") as f:
         f.write("\n".join(lines) + "\n")
+
+
+def build_bar_probe(work):
+    """bar_probe.exe: the bar's rectangle, top-level windows by class, the shell's bar queries."""
+    probe = os.path.join(work, "bar_probe.exe")
+    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O1", "-static", "-municode", "-o", probe,
+                    os.path.join(HERE, "bar_probe.cpp")], check=True)
+    return probe
+
+
+def probe_lines(probe, *args):
+    """The probe's output lines as tuples of integers."""
+    try:
+        out = subprocess.run([WINE, probe] + [str(a) for a in args], capture_output=True, timeout=60).stdout
+    except subprocess.TimeoutExpired:
+        return []
+    return [tuple(int(v) for v in line.split()) for line in out.decode().splitlines() if line.strip()]
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+
+
+def screenshot(path):
+    xwd = subprocess.run(["xwd", "-root", "-silent"], check=True, capture_output=True).stdout
+    subprocess.run(["convert", "xwd:-", path], input=xwd, check=True)

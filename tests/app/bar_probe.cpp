@@ -1,6 +1,7 @@
-// Looks at the ticker bar as the shell and another program see it. Built by the docking
-// end-to-end script with the cross compiler and run in the same Wine prefix as the program:
+// Looks at the ticker bar as the shell and another program see it. Built by end-to-end scripts
+// with the cross compiler and run in the same Wine prefix as the program:
 //   probe rect            the bar window's rectangle: "L T R B"
+//   probe windows CLASS   every top-level window of CLASS: "VISIBLE L T R B" (menus are "#32768")
 //   probe query EDGE      registers a bar of its own, asks the shell where one on EDGE (0 left,
 //                         1 top, 2 right, 3 bottom) may lie, prints "L T R B", unregisters
 //   probe stack SECONDS   docks a 30-pixel bar of its own at the top for SECONDS, prints its
@@ -63,6 +64,16 @@ int wmain(int argc, wchar_t** argv) {
         RECT r{};
         if (!Ticker() || !GetWindowRect(Ticker(), &r)) return 1;
         PrintRect(r);
+        return 0;
+    }
+    if (command == L"windows" && argc > 2) {
+        for (HWND w = FindWindowExW(nullptr, nullptr, argv[2], nullptr); w;
+             w = FindWindowExW(nullptr, w, argv[2], nullptr)) {
+            RECT r{};
+            GetWindowRect(w, &r);
+            std::printf("%d ", IsWindowVisible(w) ? 1 : 0);
+            PrintRect(r);
+        }
         return 0;
     }
     if (command == L"depth") {

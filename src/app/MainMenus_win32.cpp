@@ -1,0 +1,93 @@
+#include "app/MainMenus_win32.h"
+
+#include "app/LoadingAnimation_win32.h"
+#include "app/fMain.h"
+#include "base/TextConvert_win32.h"
+
+namespace tw {
+
+namespace {
+
+RECT WorkAreaRect() {
+    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
+    return r;
+}
+
+}  // namespace
+
+TBarMenus::TBarMenus(THost host) : host_(std::move(host)) {
+    ConfigureQuickStartMenu(pmRSS_);
+    TTrayMenuCommands commands;
+    commands.HideShow = [this] { HideShow(); };
+    commands.Configuration = host_.Configuration;
+    commands.About = [] { OpenLinkInBrowser(std::string(kAboutUrl)); };
+    commands.Help = [this] {
+        MessageBoxW(host_.Window(), ToWide(kHelpMessage).c_str(), ToWide(kApplicationTitle).c_str(), MB_OK);
+    };
+    commands.Close = host_.Close;
+    trayEntries_ = BuildTrayMenu(pmTray_, commands);
+    pmTray_.Images = host_.TrayImages;
+    pmTray_.Bar.BarCaption.Caption = std::string(kBarCaption);
+
+    hintStart_.AnimationSpeed = 200;
+
+    sysTray_ = CreateTrayIcon();
+    if (!sysTray_) return;  // the bar works without its icon; the right click still opens the menu
+    sysTray_->Action = {paRightDown, paLeftDblClick};
+    sysTray_->SetPopupMenu(&trayPopup_);
+    sysTray_->OnMouseLeftDblClick = [this](TTrayIcon&) { ShowBar(); };
+    sysTray_->SetHint(std::string(kApplicationTitle));
+    sysTray_->SetShowTaskEntry(tyNever);
+    sysTray_->SetShowIcon(tyAllways);
+}
+
+void TBarMenus::FeedListsChanged() {
+    TfrMain* form = host_.Form();
+    if (!form) return;
+    auto choose = [this](const std::string& url) {
+        if (TfrMain* f = host_.Form()) f->rotation.FeedMenuItemClick(url);
+    };
+    BuildFeedMenu(pmRSS_, form->rotation.FeedMenu, choose);
+    BuildFeedMenu(*trayEntries_.RSSFeeds, form->rotation.FeedMenu, choose);
+}
+
+void TBarMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
+    RECT bar{};
+    GetWindowRect(host_.Window(), &bar);
+    TfrMain* form = host_.Form();
+    const int placement = form && form->appBar ? form->appBar->Placement() : bpFloat;
+    const auto dock = IsDockedEdge(placement) ? static_cast<TpkAppBarPlacement>(placement) : bpFloat;
+    menu.PopupBesideBar(x, bar, dock, WorkAreaRect());
+}
+
+void TBarMenus::PopupQuickStartMenu() {
+    RECT bar{};
+    GetWindowRect(host_.Window(), &bar);
+    PopupBesideBar(pmRSS_, bar.left);
+}
+
+void TBarMenus::PopupTrayMenuAt(int x) { PopupBesideBar(pmTray_, x); }
+
+void TBarMenus::HideShow() {
+    const bool visible = IsWindowVisible(host_.Window()) != FALSE;
+    ShowHideEntryFor(*trayEntries_.HideShow, !visible);
+    ShowWindow(host_.Window(), visible ? SW_HIDE : SW_SHOWNOACTIVATE);
+}
+
+void TBarMenus::ShowBar() {
+    ShowHideEntryFor(*trayEntries_.HideShow, true);
+    ShowWindow(host_.Window(), SW_SHOWNOACTIVATE);
+}
+
+void TBarMenus::ShowWelcomeBalloon(const std::string& title, const std::string& text) {
+    TfrMain* form = host_.Form();
+    if (!form) return;
+    const TBarItem start = form->imgStart;
+    POINT corner{start.Left, start.Top};
+    ClientToScreen(host_.Window(), &corner);
+    const RECT anchor{corner.x, corner.y, corner.x + start.Width, corner.y + start.Height};
+    hintStart_.ShowBalloonAt(0, title, 0, anchor, 300, text);
+}
+
+}  // namespace tw

@@ -1,0 +1,69 @@
+#pragma once
+// The bar's menus, tray icon and welcome balloon on Windows: the drawn Quick Start Menu and tray
+// menu, the notification-area icon that opens the tray menu, and the balloon at the start image.
+// The main window holds one and hands it the calls of the form.
+#include "app/MainMenus.h"
+#include "controls/BarPopupMenus_win32.h"
+#include "controls/HintBalloon_win32.h"
+#include "controls/TrayIcon_win32.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+
+namespace tw {
+
+class TfrMain;
+
+class TBarMenus {
+public:
+    // What the menus need of the main window.
+    struct THost {
+        std::function<HWND()> Window;
+        std::function<TfrMain*()> Form;
+        std::function<void()> Configuration;  // "Configuration..."
+        std::function<void()> Close;          // "Close": ends the program
+        const TPngImageList* TrayImages = nullptr;
+    };
+    explicit TBarMenus(THost host);
+    TBarMenus(const TBarMenus&) = delete;
+    TBarMenus& operator=(const TBarMenus&) = delete;
+
+    // Rebuilds both feed menus from the form's entry list.
+    void FeedListsChanged();
+    // Below the bar docked at the top, above it at the bottom, inside the screen when floating.
+    void PopupQuickStartMenu();
+    // A right click on the bar's background at screen column `x`.
+    void PopupTrayMenuAt(int x);
+    void ShowWelcomeBalloon(const std::string& title, const std::string& text);
+
+    TBarPopupMenu& QuickStartMenu() { return pmRSS_; }
+    TBarPopupMenu& TrayMenu() { return pmTray_; }
+    TTrayIcon* TrayIcon() { return sysTray_.get(); }
+
+private:
+    // Pops the tray menu up where the icon was clicked.
+    class TrayPopup final : public ITrayPopupMenu {
+    public:
+        explicit TrayPopup(TBarPopupMenu& menu) : menu_(menu) {}
+        void Popup(int x, int y, TTrayIcon&) override { menu_.Popup(x, y); }
+
+    private:
+        TBarPopupMenu& menu_;
+    };
+
+    void PopupBesideBar(TBarPopupMenu& menu, int x);
+    void HideShow();
+    void ShowBar();
+
+    THost host_;
+    TBarPopupMenu pmRSS_;
+    TBarPopupMenu pmTray_;
+    TTrayMenuEntries trayEntries_;
+    TrayPopup trayPopup_{pmTray_};
+    std::unique_ptr<TTrayIcon> sysTray_;  // after what it opens: it goes first
+    THintBalloonControl hintStart_;
+};
+
+}  // namespace tw
