@@ -67,6 +67,8 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
 }
 
 TfrMain::~TfrMain() {
+    // The DDE handler outlives the window: a command arriving later waits instead of reaching it.
+    if (DDEHandler) DDEHandler->SetExecuteHandler(nullptr);
     // The detector and a transfer still under way report to the rotation, which goes before
     // the feed component does.
     netDetect.reset();

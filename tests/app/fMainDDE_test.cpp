@@ -59,6 +59,16 @@ TEST_F(DDEMainWindow, OtherCommandsAreIgnoredAndUnreadableFilesFail) {
     EXPECT_NE(form->lblTicker().Text().find(kFailed), std::string::npos);
 }
 
+TEST_F(DDEMainWindow, ACommandAfterTheWindowIsGoneWaits) {
+    auto form = Make();
+    form->DDEHandler = &handler;
+    form->DDEAvailable = true;
+    form->FormCreate(Dir(), {FeedFile()});
+    form.reset();
+    handler.ExecuteMacro({Feed("one.rss", "First")});
+    EXPECT_EQ(handler.PendingCommands().size(), 1u);
+}
+
 TEST_F(DDEMainWindow, WithoutTheAssociationCommandsWaitUndelivered) {
     auto form = Make();
     form->DDEHandler = &handler;
