@@ -1,10 +1,7 @@
 #include "desktop/DDEHandler.h"
 
-#include "support/TestPaths.h"
-
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -102,21 +99,6 @@ TEST(DDECommandText, ServiceNameIsTheFileNameUpToItsFirstDot) {
     EXPECT_EQ(DDEServiceName(R"(C:\Apps\Tidewire.exe)"), "Tidewire");
     EXPECT_EQ(DDEServiceName("/opt/x/Tide.wire.exe"), "Tide");
     EXPECT_EQ(DDEServiceName(R"(C:\v1.2\Ticker)"), "Ticker");
-}
-
-TEST(DDECommandText, OnlyAFileBeyondTheFeedLimitIsTooLarge) {
-    const test::TempDir dir;
-    const std::string small = (dir / "small.rss").string();
-    std::ofstream(small) << "<rss/>";
-    EXPECT_FALSE(OpenedFileTooLarge(small));
-    EXPECT_FALSE(OpenedFileTooLarge((dir / "missing.rss").string()));
-    const std::string large = (dir / "large.bin").string();
-    {
-        std::ofstream out(large, std::ios::binary);
-        out.seekp(static_cast<std::streamoff>(kMaxOpenedFeedBytes));
-        out.put('x');
-    }
-    EXPECT_TRUE(OpenedFileTooLarge(large));
 }
 
 }  // namespace

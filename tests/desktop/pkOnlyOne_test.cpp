@@ -17,7 +17,6 @@ struct World {
     std::map<std::string, std::uintptr_t> records;
     std::vector<std::pair<std::uintptr_t, std::uint32_t>> sent;
     bool failMutex = false;
-    bool refuseRecords = false;
 };
 
 class FakePlatform final : public IOnlyOnePlatform {
@@ -36,7 +35,6 @@ public:
         return it == world_.records.end() ? 0 : it->second;
     }
     bool WriteRecord(const std::string& title, std::uintptr_t window) override {
-        if (world_.refuseRecords) return false;
         world_.records[title] = window;
         return true;
     }
@@ -168,16 +166,6 @@ TEST_F(TpkOnlyOneTest, AMutexThatCannotBeMadeCountsAsTakenAndNoRecordIsNoWindow)
     EXPECT_TRUE(guard->AlreadyExists());
     EXPECT_EQ(world.sent, (std::vector<std::pair<std::uintptr_t, std::uint32_t>>{{0, WM_SWITCH_TO_FIRST}}));
     EXPECT_TRUE(guard->TerminationRequested());
-}
-
-TEST_F(TpkOnlyOneTest, ARefusedRecordIsNotRemovedLater) {
-    world.refuseRecords = true;
-    auto first = Guard(100);
-    first->Loaded();
-    world.refuseRecords = false;
-    world.records["Tidewire v1.1"] = 100;  // written by someone else with the same value
-    first.reset();
-    EXPECT_EQ(world.records.count("Tidewire v1.1"), 1u);
 }
 
 }  // namespace
