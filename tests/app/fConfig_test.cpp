@@ -23,8 +23,9 @@ public:
 // One step of the user on the Custom Links page.
 enum class Act { Select, Type, Add, Edit, Up, Down, Remove, Page };
 struct Step {
+    Step(Act a, int l = -1, std::string t = {}) : act(a), line(l), text(std::move(t)) {}
     Act act;
-    int line = -1;
+    int line;
     std::string text;
 };
 

@@ -1,0 +1,158 @@
+// The configuration dialog's window and the Run key under Windows: the real controls driven
+// through their messages, OK and Cancel, the value under the current user's Run key.
+#include "app/fConfig_win32.h"
+#include "base/TextConvert_win32.h"
+#include "config/IniProfileStore.h"
+
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+namespace tw::test {
+namespace {
+
+class QuietView final : public IMainView {
+public:
+    int WorkAreaWidth() const override { return 1024; }
+    int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * 7; }
+    void BarChanged() override {}
+    void SetReloadTimer(int) override {}
+    bool IsForeground() const override { return true; }
+    void BringToForeground() override {}
+    void Terminate() override {}
+};
+
+class FakeRunKey final : public IRunAtLogon {
+public:
+    bool value = false;
+    bool Enabled() const override { return value; }
+    bool SetEnabled(bool enabled) override { return value = enabled, true; }
+};
+
+std::wstring Text(HWND w) {
+    wchar_t buffer[4096] = {};
+    GetWindowTextW(w, buffer, 4096);
+    return buffer;
+}
+
+std::wstring ListLine(HWND list, int line) {
+    wchar_t buffer[4096] = {};
+    ListView_GetItemText(list, line, 0, buffer, 4096);
+    return buffer;
+}
+
+void SelectPage(HWND dialog, int page) {
+    const HWND tree = GetDlgItem(dialog, idConfigTree);
+    HTREEITEM node = TreeView_GetRoot(tree);
+    for (int i = 0; i < page; ++i) node = TreeView_GetNextVisible(tree, node);
+    TreeView_SelectItem(tree, node);
+}
+
+// The control's own visibility (the dialog itself may not be on screen yet).
+bool Shown(HWND dialog, int id) { return (GetWindowLongW(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0; }
+
+void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+class ConfigWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto ticker = std::make_unique<TScrollingText>();
+        ConfigureTickerFromForm(*ticker);
+        main = std::make_unique<TfrMain>(view, std::move(ticker), [](const std::string& path) {
+            return std::unique_ptr<IProfileStore>(new IniProfileStore(std::filesystem::u8path(path)));
+        });
+        const auto u8 = (dir.Path() / "").u8string();
+        main->FormCreate(std::string(u8.begin(), u8.end()));
+    }
+
+    TempDir dir;
+    QuietView view;
+    FakeRunKey runKey;
+    std::unique_ptr<TfrMain> main;
+};
+
+TEST_F(ConfigWindow, ShowsEveryPageAndAddsATrimmedNonAsciiLinkOnOk) {
+    const std::string address = "http://\xC3\xBC" "ber.example/feed";  // "über"
+    std::vector<std::wstring> statusTexts;
+    bool checked = false;
+    const bool ok = ShowConfigDialog(nullptr, *main, runKey, [&](HWND dialog) {
+        EXPECT_EQ(Text(dialog), L"Configuration");
+        RECT client{};
+        GetClientRect(dialog, &client);
+        EXPECT_EQ(client.right, 543);
+        EXPECT_EQ(client.bottom, 352);
+        EXPECT_EQ(TreeView_GetCount(GetDlgItem(dialog, idConfigTree)), 5u);
+        for (int page = 0; page < kConfigPageCount; ++page) {
+            SelectPage(dialog, page);
+            wchar_t status[256] = {};
+            SendMessageW(GetDlgItem(dialog, idStatusBar), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+            statusTexts.push_back(status);
+        }
+        EXPECT_TRUE(Shown(dialog, idTickerSpeed));
+        EXPECT_FALSE(Shown(dialog, idReloadTime));
+        SelectPage(dialog, cpCustomLinks);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, idCurrentLink)));
+        Click(dialog, idLinkAdd);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, idCurrentLink)));
+        EXPECT_EQ(Text(GetDlgItem(dialog, idCurrentLink)), L"http://");
+        EXPECT_EQ(Text(GetDlgItem(dialog, idLinkEdit)), L"Done");
+        SetWindowTextW(GetDlgItem(dialog, idCurrentLink), (L"  " + ToWide(address) + L" ").c_str());
+        Click(dialog, idLinkEdit);
+        const HWND list = GetDlgItem(dialog, idCustomLinks);
+        EXPECT_EQ(ListView_GetItemCount(list), 1);
+        EXPECT_EQ(ListLine(list, 0), ToWide(address));
+        EXPECT_TRUE(ListView_GetCheckState(list, 0));
+        Click(dialog, idStartUp);  // hidden controls still take a click message
+        checked = true;
+        Click(dialog, IDOK);
+    });
+    ASSERT_TRUE(checked);
+    EXPECT_TRUE(ok);
+    std::vector<std::wstring> expected;
+    for (const TConfigPageInfo& page : ConfigPages) expected.push_back(ToWide(page.StatusText));
+    EXPECT_EQ(statusTexts, expected);
+    ASSERT_EQ(main->CustomFeedsList.Count(), 1u);
+    EXPECT_EQ(main->CustomFeedsList.Strings(0), address);
+    EXPECT_EQ(main->LastConfigPage(), cpCustomLinks);
+    EXPECT_TRUE(runKey.value);
+    EXPECT_EQ(IniProfileStore(dir / "app.config").ReadString("Custom Urls", "Url_0", ""), address);
+}
+
+TEST_F(ConfigWindow, CancelAndEscapeKeepEverything) {
+    for (const int close : {IDCANCEL, 0}) {
+        const bool ok = ShowConfigDialog(nullptr, *main, runKey, [&](HWND dialog) {
+            SelectPage(dialog, cpRSSSettings);
+            SendMessageW(GetDlgItem(dialog, idReloadTime), TBM_SETPOS, TRUE, 11);
+            Click(dialog, idMaxItemsCheck);
+            Click(dialog, idStartUp);
+            if (close) Click(dialog, close);
+            else PostMessageW(dialog, WM_CLOSE, 0, 0);
+        });
+        EXPECT_FALSE(ok);
+    }
+    EXPECT_EQ(main->ReloadInterval(), 300000);
+    EXPECT_EQ(main->MaxShowingItems(), 0);
+    EXPECT_FALSE(runKey.value);
+    EXPECT_FALSE(std::filesystem::exists(dir / "app.config"));
+}
+
+TEST(TRegistryRunAtLogon, WritesAndDeletesTheRunValue) {
+    TRegistryRunAtLogon key(L"\"C:\\Program Files\\Tidewire\\Tidewire.exe\"");
+    ASSERT_TRUE(key.SetEnabled(true));
+    EXPECT_TRUE(key.Enabled());
+    wchar_t value[512] = {};
+    DWORD size = sizeof(value);
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"[Tidewire]",
+                           RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(value, L"\"C:\\Program Files\\Tidewire\\Tidewire.exe\"");
+    ASSERT_TRUE(key.SetEnabled(false));
+    EXPECT_FALSE(key.Enabled());
+    EXPECT_TRUE(key.SetEnabled(false)) << "deleting a missing value is no failure";
+}
+
+}  // namespace
+}  // namespace tw::test
