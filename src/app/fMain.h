@@ -4,8 +4,8 @@
 // start-up, layout and shutdown steps; the platform side (fMain_win32.cpp) supplies the real
 // window through IMainView and routes its messages here.
 //
-// The feed component `RSSHandler`, the feed rotation and the network detector are wired in here;
-// parts that later work adds (drawn menus, tray icon, application bar, DDE) are not here yet.
+// The feed component `RSSHandler`, the feed rotation, the network detector, the DDE command
+// handler and the single-instance guard are wired in here.
 #include "app/FeedRotation.h"
 #include "app/FeedRotationFeed.h"
 #include "config/AppSettings.h"
