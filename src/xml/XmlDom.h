@@ -435,6 +435,8 @@ void SetXmlDefaultPreserveWhiteSpace(bool preserve) noexcept;
 
 // How deep elements may nest in a document read from text or from the binary form.
 inline constexpr int kXmlMaxDepth = 1024;
+// How many code units the internal entities of one document may expand to in total.
+inline constexpr size_t kXmlMaxEntityExpansion = size_t{8} << 20;
 
 // True when the text is a plain name as SelectNodes accepts it.
 bool IsXmlPlainName(std::u16string_view name) noexcept;

@@ -77,6 +77,8 @@ inline constexpr std::u16string_view kDataRead = u"Ошибка чтения д�
 // Ours, in the same style: nesting beyond kXmlMaxDepth, and a node put inside itself.
 inline constexpr std::u16string_view kTooDeep = u"Превышена допустимая глубина вложенности элементов";
 inline constexpr std::u16string_view kInsertIntoSelf = u"Узел не может быть вставлен внутрь самого себя";
+// Ours: declared entities expanded beyond kXmlMaxEntityExpansion code units in one document.
+inline constexpr std::u16string_view kTooMuchExpansion = u"Превышен допустимый объём подстановки сущностей";
 
 inline std::u16string Expected(std::u16string_view what) {
     std::u16string s(u"Ожидается \"");
@@ -116,6 +118,39 @@ struct TXmlAccess {
 inline constexpr size_t kXmlPoolMaxBlock = 256;
 void* XmlPoolAlloc(size_t n);
 void XmlPoolFree(void* p, size_t n) noexcept;
+
+// Characters XML does not allow in a document (XmlEntities.cpp). Raw ones in text, attribute
+// values, comments, CDATA and instructions become U+FFFD instead of failing the whole feed.
+inline constexpr char16_t kXmlReplacement = 0xFFFD;
+inline bool XmlIsForbiddenControl(char16_t c) noexcept { return c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D; }
+inline bool XmlIsHighSurrogate(std::uint32_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
+inline bool XmlIsLowSurrogate(std::uint32_t c) noexcept { return c >= 0xDC00 && c <= 0xDFFF; }
+// The code units a character reference to v stands for: 1, or 2 (a surrogate pair) beyond the
+// BMP; 0 when v is 0, a surrogate or above U+10FFFF. Other characters XML forbids give U+FFFD.
+inline int XmlCharRefUnits(std::uint32_t v, char16_t* out) noexcept {
+    if (v == 0 || (v >= 0xD800 && v <= 0xDFFF) || v > 0x10FFFF) return 0;
+    if (v >= 0x10000) {
+        v -= 0x10000;
+        out[0] = static_cast<char16_t>(0xD800 + (v >> 10));
+        out[1] = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
+        return 2;
+    }
+    const auto c = static_cast<char16_t>(v);
+    out[0] = XmlIsForbiddenControl(c) || c >= 0xFFFE ? kXmlReplacement : c;
+    return 1;
+}
+// Replaces forbidden controls, U+FFFE, U+FFFF and unpaired surrogates by U+FFFD, in place.
+void XmlScrub(std::u16string& text) noexcept;
+
+// The public identifier of the RSS 0.91 document type, which declares the HTML Latin-1 entities.
+inline constexpr std::u16string_view kXmlRss091PublicId = u"-//Netscape Communications//DTD RSS 0.91//EN";
+// The character an HTML Latin-1 entity name ("eacute", "nbsp") stands for, or 0 when the name
+// is not one of them.
+char16_t XmlLatin1Entity(std::u16string_view name) noexcept;
+// The replacement text of an internal entity's literal value, when it is plain text: characters
+// and character references only. False for values holding markup, entity or parameter-entity
+// references, or a malformed or invalid character reference: such declarations are skipped.
+bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out);
 
 // Reader entry points (XmlReader.cpp).
 void XmlParseText(TXmlDocument& doc, std::u16string_view text);

@@ -1,9 +1,12 @@
 // The reader: a recursive-descent parser over a character source, building the node tree.
-// No DTD processing, no namespaces, no character-set detection beyond what Load documents.
+// Of a document type declaration only the internal entities with plain-text values are kept
+// (and the RSS 0.91 public identifier, whose document type names the HTML Latin-1 entities); no
+// namespaces, no character-set detection beyond what Load documents.
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -189,6 +192,38 @@ inline const char16_t* XmlScanFor(const char16_t* p, const char16_t* e, char16_t
     return p;
 }
 
+// Text code units the scan stops at besides "<" and "&": controls other than tab, LF and CR,
+// and everything from U+D7FF up (surrogates, U+FFFE, U+FFFF, and some harmless neighbours).
+inline bool XmlIsTextOdd(char16_t c) noexcept { return XmlIsForbiddenControl(c) || c >= 0xD7FF; }
+
+// The first "<", "&" or odd code unit at or after p (before e), or e: the text scan.
+inline const char16_t* XmlScanText(const char16_t* p, const char16_t* e) {
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi16(u'<'), amp = _mm_set1_epi16(u'&');
+    const __m128i tab = _mm_set1_epi16(9), lf = _mm_set1_epi16(10), cr = _mm_set1_epi16(13);
+    // Adding 0x2801 maps U+D7FF..U+FFFF to 0..0x27FF and U+0000..U+001F to 0x2801..0x2820:
+    // one unsigned "at most 0x2820" test finds both ranges.
+    const __m128i shift = _mm_set1_epi16(0x2801), top = _mm_set1_epi16(0x2820), zero = _mm_setzero_si128();
+    while (e - p >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i odd = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_add_epi16(v, shift), top), zero);
+        const __m128i ws = _mm_or_si128(_mm_cmpeq_epi16(v, tab), _mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr)));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, lt), _mm_cmpeq_epi16(v, amp)), _mm_andnot_si128(ws, odd));
+        const int mask = _mm_movemask_epi8(hit);
+        if (mask != 0) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+        p += 8;
+    }
+#endif
+    while (p != e && *p != u'<' && *p != u'&' && !XmlIsTextOdd(*p)) ++p;
+    return p;
+}
+
+inline bool XmlAllSpace(const char16_t* s, size_t n) noexcept {
+    for (size_t i = 0; i < n; ++i)
+        if (!XmlIsSpace(s[i])) return false;
+    return true;
+}
+
 template <class Source> class TXmlReader {
 public:
     TXmlReader(TXmlDocument& doc, Source& src)
@@ -257,75 +292,118 @@ private:
 
     void AddText(TXmlNode& parent, const char16_t* s, size_t n) {
         if (n == 0) return;
-        if (!preserve_) {
-            size_t i = 0;
-            while (i < n && XmlIsSpace(s[i])) ++i;
-            if (i == n) return;
-        }
+        if (!preserve_ && XmlAllSpace(s, n)) return;
         TXmlAccess::AppendNew(parent, new TXmlText(table_, TXmlValue(std::u16string(s, n))));
     }
 
     void ReadText(TXmlNode& parent) {
         if (AtEnd()) return;
         const char16_t* s = p_;
-        p_ = XmlScanFor(p_, e_, u'<', u'&');
+        p_ = XmlScanText(p_, e_);
         if (p_ != e_ && *p_ == u'<') {  // the usual case: no reference, all in this window
             AddText(parent, s, static_cast<size_t>(p_ - s));
             return;
         }
+        // Blank text is dropped as before: a forbidden control replaced by U+FFFD counts as the
+        // white space it used to be taken for.
         TXmlToken& t = tokens_.Start();
-        t.Append(s, static_cast<size_t>(p_ - s));
+        bool solid = false;
+        auto appendRun = [&](const char16_t* from) {
+            const size_t n = static_cast<size_t>(p_ - from);
+            t.Append(from, n);
+            solid = solid || !XmlAllSpace(from, n);
+        };
+        appendRun(s);
         while (!AtEnd() && *p_ != u'<') {
             if (*p_ == u'&') {
                 ++p_;
-                ReadReference(t);
-                continue;
+                solid = ReadReference(t) || solid;
+            } else if (XmlIsTextOdd(*p_)) {
+                solid = ReadOddChar(t) || solid;
+            } else {
+                s = p_;
+                p_ = XmlScanText(p_, e_);
+                appendRun(s);
             }
-            s = p_;
-            p_ = XmlScanFor(p_, e_, u'<', u'&');
-            t.Append(s, static_cast<size_t>(p_ - s));
         }
         const std::u16string_view v = t.View();
-        AddText(parent, v.data(), v.size());
+        if (!v.empty() && (preserve_ || solid)) TXmlAccess::AppendNew(parent, new TXmlText(table_, TXmlValue(std::u16string(v))));
         tokens_.Finish();
     }
 
-    // After "&": appends the character the reference stands for.
-    void ReadReference(TXmlToken& t) {
+    // At an odd code unit: appends it, or U+FFFD for a character XML forbids. False for a
+    // replaced control (blank before), true otherwise.
+    bool ReadOddChar(TXmlToken& t) {
+        const char16_t c = *p_++;
+        if (XmlIsForbiddenControl(c)) {
+            t.Append(kXmlReplacement);
+            return false;
+        }
+        if (XmlIsHighSurrogate(c) && !AtEnd() && XmlIsLowSurrogate(*p_)) {  // the pair may straddle two windows
+            t.Append(c);
+            t.Append(*p_++);
+        } else {
+            t.Append(c >= 0xD800 && (c <= 0xDFFF || c >= 0xFFFE) ? kXmlReplacement : c);
+        }
+        return true;
+    }
+
+    // After "&": appends what the reference stands for. True when that is not blank.
+    bool ReadReference(TXmlToken& t) {
         if (AtEnd()) XmlFail(xmlmsg::kRefExpected);
         if (*p_ == u'#') {
             ++p_;
             if (AtEnd()) XmlFail(xmlmsg::kNumberExpected);
-            std::uint32_t v = 0;  // wraps; only the low 16 bits are kept
+            std::uint32_t v = 0;  // saturates above U+10FFFF, which is refused below
             bool any = false;
             if (*p_ == u'x') {
                 ++p_;
-                for (int d; !AtEnd() && (d = HexDigitValue(*p_)) >= 0; ++p_, any = true) v = v * 16 + static_cast<std::uint32_t>(d);
+                for (int d; !AtEnd() && (d = HexDigitValue(*p_)) >= 0; ++p_, any = true)
+                    v = std::min<std::uint32_t>(v * 16 + static_cast<std::uint32_t>(d), 0x110000);
                 if (!any) XmlFail(xmlmsg::kHexExpected);
             } else {
-                for (; !AtEnd() && *p_ >= u'0' && *p_ <= u'9'; ++p_, any = true) v = v * 10 + (*p_ - u'0');
+                for (; !AtEnd() && *p_ >= u'0' && *p_ <= u'9'; ++p_, any = true)
+                    v = std::min<std::uint32_t>(v * 10 + static_cast<std::uint32_t>(*p_ - u'0'), 0x110000);
                 if (!any) XmlFail(xmlmsg::kNumberExpected);
             }
             RequireChar(u';');
-            t.Append(static_cast<char16_t>(v & 0xFFFF));
-            return;
+            char16_t units[2];
+            const int n = XmlCharRefUnits(v, units);
+            if (n == 0) XmlFail(xmlmsg::kNumberExpected);
+            t.Append(units, static_cast<size_t>(n));
+            return v > 0x20;  // a replaced control counts as the blank it used to be
         }
         if (!XmlIsNameStart(*p_)) XmlFail(xmlmsg::kNameStart);
         std::u16string name;
         while (!AtEnd() && XmlIsNameChar(*p_)) name += *p_++;
         RequireChar(u';');
-        if (name == u"amp")
-            t.Append(u'&');
-        else if (name == u"lt")
-            t.Append(u'<');
-        else if (name == u"gt")
-            t.Append(u'>');
-        else if (name == u"quot")
-            t.Append(u'"');
-        else if (name == u"apos")
-            t.Append(u'\'');
-        else
-            XmlFail(xmlmsg::kBadRefName);
+        if (const char16_t c = PredefinedEntity(name)) {
+            t.Append(c);
+            return true;
+        }
+        if (const auto it = entities_.find(name); it != entities_.end()) {
+            const std::u16string& value = it->second;
+            expanded_ += value.size();
+            if (expanded_ > kXmlMaxEntityExpansion) XmlFail(xmlmsg::kTooMuchExpansion);
+            t.Append(value.data(), value.size());
+            return !XmlAllSpace(value.data(), value.size());
+        }
+        if (latin1_) {
+            if (const char16_t c = XmlLatin1Entity(name)) {
+                t.Append(c);
+                return true;
+            }
+        }
+        XmlFail(xmlmsg::kBadRefName);
+    }
+
+    static char16_t PredefinedEntity(std::u16string_view name) noexcept {
+        if (name == u"amp") return u'&';
+        if (name == u"lt") return u'<';
+        if (name == u"gt") return u'>';
+        if (name == u"quot") return u'"';
+        if (name == u"apos") return u'\'';
+        return 0;
     }
 
     void ReadAttributes(TXmlNode& node) {
@@ -353,8 +431,12 @@ private:
                     ReadReference(t);
                     continue;
                 }
+                if (XmlIsTextOdd(c)) {
+                    ReadOddChar(t);
+                    continue;
+                }
                 const char16_t* s = p_;
-                while (p_ != e_ && *p_ != q && *p_ != u'<' && *p_ != u'&') ++p_;
+                while (p_ != e_ && *p_ != q && *p_ != u'<' && *p_ != u'&' && !XmlIsTextOdd(*p_)) ++p_;
                 t.Append(s, static_cast<size_t>(p_ - s));
             }
             TXmlAccess::AttrSlot(node, id).Value = TXmlValue(t.View());
@@ -403,6 +485,7 @@ private:
         }
         std::u16string text(t.View().substr(0, t.View().size() - term.size()));
         tokens_.Finish();
+        XmlScrub(text);
         return text;
     }
 
@@ -429,12 +512,96 @@ private:
         TXmlAccess::AppendNew(parent, new TXmlCDATASection(table_, ReadUntil(u"]]>")));
     }
 
-    // Nothing of a document type declaration is kept; an internal subset holding ">" ends early.
+    // Nothing of a document type declaration becomes a node. Quoted literals and the internal
+    // subset are skipped whole, so a ">" or "<rss>" inside them does not end the declaration.
     void SkipDoctype() {
         RequireStr(u"DOCTYPE");
         for (;;) {
             if (AtEnd()) XmlFail(xmlmsg::Expected(u">"));
-            if (*p_++ == u'>') return;
+            const char16_t c = *p_++;
+            if (c == u'>') return;
+            if (c == u'"' || c == u'\'') {
+                if (ReadQuoted(c) == kXmlRss091PublicId) latin1_ = true;
+            } else if (c == u'[') {
+                ReadInternalSubset();
+            }
+        }
+    }
+
+    // After an opening quote: the literal up to the matching quote, which is consumed.
+    std::u16string ReadQuoted(char16_t q) {
+        TXmlToken& t = tokens_.Start();
+        for (;;) {
+            if (AtEnd()) XmlFail(xmlmsg::Expected(std::u16string_view(&q, 1)));
+            const char16_t* s = p_;
+            while (p_ != e_ && *p_ != q) ++p_;
+            t.Append(s, static_cast<size_t>(p_ - s));
+            if (p_ != e_) break;
+        }
+        ++p_;
+        std::u16string text(t.View());
+        tokens_.Finish();
+        return text;
+    }
+
+    // After "[": declarations, comments, instructions and parameter-entity references up to the
+    // closing "]". Internal general entities are kept; every other declaration is skipped.
+    void ReadInternalSubset() {
+        for (;;) {
+            if (AtEnd()) XmlFail(xmlmsg::Expected(u"]"));
+            const char16_t c = *p_++;
+            if (c == u']') return;
+            if (c == u'"' || c == u'\'') {
+                ReadQuoted(c);
+                continue;
+            }
+            if (c != u'<' || AtEnd()) continue;
+            if (*p_ == u'?') {
+                ReadUntil(u"?>");
+                continue;
+            }
+            if (*p_ != u'!') continue;
+            ++p_;
+            if (!AtEnd() && *p_ == u'-') {
+                RequireStr(u"--");
+                ReadUntil(u"-->");
+                continue;
+            }
+            if (ReadKeyword() == u"ENTITY") ReadEntityDeclaration();
+            SkipDeclaration();
+        }
+    }
+
+    std::u16string ReadKeyword() {
+        std::u16string word;
+        while (!AtEnd() && XmlIsNameChar(*p_) && word.size() < 16) word += *p_++;
+        return word;
+    }
+
+    // After "<!ENTITY": keeps a general entity with a quoted plain-text value; the first
+    // declaration of a name wins and the five predefined names stay as they are. Stops before
+    // the declaration's closing ">".
+    void ReadEntityDeclaration() {
+        SkipSpace();
+        if (AtEnd() || !XmlIsNameStart(*p_)) return;  // a parameter entity, or not a name
+        std::u16string name;
+        while (!AtEnd() && XmlIsNameChar(*p_)) name += *p_++;
+        SkipSpace();
+        if (AtEnd() || (*p_ != u'"' && *p_ != u'\'')) return;  // an external entity
+        const char16_t q = *p_++;
+        const std::u16string literal = ReadQuoted(q);
+        std::u16string value;
+        if (PredefinedEntity(name) == 0 && !entities_.contains(name) && XmlPlainEntityValue(literal, value))
+            entities_.emplace(std::move(name), std::move(value));
+    }
+
+    // Up to and including the ">" that ends a declaration, quoted literals skipped whole.
+    void SkipDeclaration() {
+        for (;;) {
+            if (AtEnd()) XmlFail(xmlmsg::Expected(u">"));
+            const char16_t c = *p_++;
+            if (c == u'>') return;
+            if (c == u'"' || c == u'\'') ReadQuoted(c);
         }
     }
 
@@ -445,6 +612,9 @@ private:
     const char16_t* p_ = nullptr;
     const char16_t* e_ = nullptr;
     TXmlTokenStack tokens_;
+    std::unordered_map<std::u16string, std::u16string> entities_;
+    size_t expanded_ = 0;  // code units of declared entities expanded so far
+    bool latin1_ = false;  // the RSS 0.91 document type: HTML Latin-1 entity names are known
 };
 
 }  // namespace
