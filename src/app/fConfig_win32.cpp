@@ -100,13 +100,15 @@ public:
     void ShowError(std::string_view text) override {
         MessageBoxW(hwnd_, W(text).c_str(), W(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
     }
-    void FocusLinkEdit() override { SetFocus(Item(idCurrentLink)); }
+    void FocusLinkEdit() override { Focus(idCurrentLink); }
 
 private:
     static INT_PTR CALLBACK DlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp);
 
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+    // Through the dialog manager, which also moves the default button's frame.
+    void Focus(int id) const { SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
     HWND Make(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id = -1,
               int page = -1, DWORD exStyle = 0);
     void CreateControls();
@@ -496,10 +498,9 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
     RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
     RenderLinkButtons();
     if (id == idLinkAdd || (id == idLinkEdit && before == emNone)) {
-        SetFocus(Item(idCurrentLink));
-        SendMessageW(Item(idCurrentLink), EM_SETSEL, 0, -1);
+        Focus(idCurrentLink);  // selects its text, so typing replaces it
     } else if (id == idLinkEdit && model_.FEditMode == emNone) {
-        SetFocus(Item(idCustomLinks));  // the edit box has just been disabled
+        Focus(idCustomLinks);  // the edit box has just been disabled
     }
 }
 
