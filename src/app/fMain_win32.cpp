@@ -248,7 +248,8 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     // to the front and ends when its message loop starts.
     form_->oneOnly = CreateOnlyOne(nullptr, std::string(kApplicationTitle), [this] { return Win32Window::Handle(); });
     form_->oneOnly->Loaded();
-    MakeMenus();
+    // A second instance ends as soon as its loop starts: no tray icon of its own comes and goes.
+    if (!form_->oneOnly->TerminationRequested()) MakeMenus();
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
     return true;
 }
