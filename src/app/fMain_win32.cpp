@@ -5,6 +5,7 @@
 
 #include "app/LoadingAnimation_win32.h"
 #include "app/MainMenus_win32.h"
+#include "app/fConfig_win32.h"
 #include "base/ApplicationWindow_win32.h"
 #include "base/WinControl_win32.h"
 #include "base/TextConvert_win32.h"
@@ -258,6 +259,9 @@ void MainWindow::MakeMenus() {
     TBarMenus::THost host;
     host.Window = [this] { return Win32Window::Handle(); };
     host.Form = [this] { return form_.get(); };
+    host.Configuration = [this] {
+        if (form_) mnuConfigurationClick(Handle(), *form_);
+    };
     host.Close = [this] { Terminate(); };
     host.TrayImages = &pngTrayIcons_;
     menus_ = std::make_unique<TBarMenus>(std::move(host));
