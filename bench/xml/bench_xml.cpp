@@ -1,8 +1,11 @@
 // Parse-and-walk throughput of our reader beside pugixml, RapidXML, libxml2 (DOM) and expat
-// (SAX) on generated RSS documents of about 20 KB, 1 MB and 20 MB. Every parser reads every
-// item's title, link, description and enclosure attributes; the checksums must agree, so no
-// parser can skip work. Prints "BENCH xml parser=<name> size=<bytes> mbps=<number>" lines, the
-// ratios of ours to each peer, and the memory used per node.
+// (SAX) on generated RSS documents: the realistic mix (escaped HTML in descriptions, numeric
+// references, some 5-10 % non-ASCII text) at about 20 KB, 1 MB and 20 MB in UTF-8 and at 1 MB in
+// ISO-8859-1 and Windows-1252, and the older all-ASCII corpus at 1 MB so that runs before the mix
+// stay comparable. Every parser reads every item's title, link, description and enclosure
+// attributes; the checksums must agree, so no parser can skip work. Prints "BENCH xml
+// corpus=<name> parser=<name> size=<bytes> mbps=<number>" lines, the ratios of ours to each
+// peer, and the memory used per node.
 #include <expat.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -50,6 +53,8 @@ std::string Words(Lcg& r, int n) {
     return s;
 }
 
+// The older corpus: ASCII words, one "&amp;" per title, an em dash reference in two of three
+// descriptions, the rest in CDATA.
 std::string MakeFeed(size_t target) {
     Lcg r;
     std::string s =
@@ -75,14 +80,122 @@ std::string MakeFeed(size_t target) {
     return s;
 }
 
-// Sum of the lengths (in bytes of UTF-8 or code units of UTF-16: all generated text is ASCII
-// after references are replaced, except the em dash, counted as one) of everything read.
+// ---- the realistic mix ----
+
+enum class Charset { Utf8, Latin1, Windows1252 };
+
+// Words with non-ASCII letters, about every other word: each set stays within what its
+// character set can hold.
+const char* kLatin1Words[] = {"caf\u00e9", "Z\u00fcrich", "\u00c5lesund", "na\u00efve", "cr\u00e8me", "G\u00f6teborg",
+                              "se\u00f1al", "fa\u00e7ade", "Troms\u00f8", "\u00fcber", "d\u00e9j\u00e0", "M\u00e1laga"};
+const char* kCp1252Words[] = {"\u201cquoted\u201d", "\u20ac12", "2026\u20132027", "caf\u00e9", "Z\u00fcrich", "na\u00efve"};
+const char* kWideWords[] = {"Gda\u0144sk", "\u041c\u043e\u0441\u043a\u0432\u0430", "\u6771\u4eac", "\u2014", "\u201cquoted\u201d",
+                            "\U0001F30A", "caf\u00e9", "Z\u00fcrich", "\u00c5lesund", "na\u00efve"};
+
+std::string MixedWords(Lcg& r, int n, Charset cs) {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        if (i) s += ' ';
+        if (r.Below(2) != 0) {
+            s += kWords[r.Below(26)];
+        } else if (cs == Charset::Latin1) {
+            s += kLatin1Words[r.Below(12)];
+        } else if (cs == Charset::Windows1252) {
+            s += kCp1252Words[r.Below(6)];
+        } else {
+            s += kWideWords[r.Below(10)];
+        }
+    }
+    return s;
+}
+
+// Description markup as feeds carry it: HTML escaped into the text.
+std::string EscapedHtml(Lcg& r, int n, Charset cs) {
+    return "&lt;p&gt;" + MixedWords(r, n, cs) + " &lt;a href=&quot;https://bench.example.org/more?id=" +
+           std::to_string(r.Below(100000)) + "&amp;amp;ref=rss&quot;&gt;" + MixedWords(r, 3, cs) +
+           "&lt;/a&gt;&lt;/p&gt;&lt;br/&gt;&lt;img src=&quot;https://cdn.example.org/i.jpg&quot; alt=&quot;&quot;/&gt;";
+}
+
+// UTF-8 to one byte per character; every character used is in the set.
+std::string Narrow(const std::string& utf8, Charset cs) {
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        std::uint32_t c = b;
+        int n = 1;
+        if (b >= 0xE0) {
+            c = ((b & 0x0Fu) << 12) | ((utf8[i + 1] & 0x3Fu) << 6) | (utf8[i + 2] & 0x3Fu);
+            n = 3;
+        } else if (b >= 0xC0) {
+            c = ((b & 0x1Fu) << 6) | (utf8[i + 1] & 0x3Fu);
+            n = 2;
+        }
+        i += static_cast<size_t>(n);
+        if (cs == Charset::Windows1252) {
+            if (c == 0x201C) c = 0x93;
+            if (c == 0x201D) c = 0x94;
+            if (c == 0x2013) c = 0x96;
+            if (c == 0x20AC) c = 0x80;
+        }
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+std::string MakeMixedFeed(size_t target, Charset cs) {
+    Lcg r;
+    const char* name = cs == Charset::Utf8 ? "utf-8" : cs == Charset::Latin1 ? "iso-8859-1" : "windows-1252";
+    std::string s = std::string("<?xml version=\"1.0\" encoding=\"") + name +
+                    "\"?>\n<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n  <channel>\n"
+                    "    <title>Bench Gazette &#8211; " + MixedWords(r, 3, cs) + "</title>\n"
+                    "    <link>https://bench.example.org/</link>\n    <description>Generated feed</description>\n";
+    for (int n = 0; s.size() < target; ++n) {
+        std::string item = "    <item>\n      <title>" + MixedWords(r, 4 + r.Below(6), cs) + " &#8217;" + MixedWords(r, 1, cs) +
+                           "&#x2019; &amp; " + MixedWords(r, 2, cs) + "</title>\n";
+        item += "      <link>https://bench.example.org/" + std::to_string(n) + "?a=1&amp;b=2</link>\n";
+        if (r.Below(4) == 0)
+            item += "      <description><![CDATA[<p>" + MixedWords(r, 30 + r.Below(40), cs) + "</p>]]></description>\n";
+        else
+            item += "      <description>" + EscapedHtml(r, 30 + r.Below(40), cs) + " &#8212; " + MixedWords(r, 10, cs) +
+                    "</description>\n";
+        item += "      <dc:creator>" + MixedWords(r, 2, cs) + "</dc:creator>\n";
+        item += "      <guid isPermaLink=\"false\">item-" + std::to_string(n) + "</guid>\n";
+        item += "      <pubDate>Tue, 08 Dec 2026 14:05:00 +0000</pubDate>\n";
+        if (r.Below(2) == 0)
+            item += "      <enclosure url=\"https://cdn.example.org/m/" + std::to_string(n) + ".mp3\" length=\"" +
+                    std::to_string(100000 + r.Below(9000000)) + "\" type=\"audio/mpeg\"/>\n";
+        item += "    </item>\n";
+        s += item;
+    }
+    s += "  </channel>\n</rss>\n";
+    return cs == Charset::Utf8 ? s : Narrow(s, cs);
+}
+
+// The share of characters outside ASCII, for the CORPUS line.
+double NonAsciiShare(const std::string& bytes, Charset cs) {
+    size_t chars = 0, wide = 0;
+    for (unsigned char b : bytes) {
+        if (cs == Charset::Utf8 && (b & 0xC0) == 0x80) continue;
+        ++chars;
+        wide += b >= 0x80;
+    }
+    return static_cast<double>(wide) / static_cast<double>(chars);
+}
+
+// Sum of the number of characters (code points) of everything read.
 struct Sum {
     std::uint64_t items = 0, chars = 0;
     bool operator==(const Sum&) const = default;
 };
 
 // ---- ours ----
+
+// Code points: a surrogate pair counts once, as one UTF-8 sequence does for the peers.
+size_t Chars(const std::u16string& s) {
+    size_t n = s.size();
+    for (char16_t c : s) n -= c >= 0xDC00 && c <= 0xDFFF;
+    return n;
+}
 
 Sum WalkOurs(tw::TXmlDocument& doc) {
     Sum sum;
@@ -92,8 +205,8 @@ Sum WalkOurs(tw::TXmlDocument& doc) {
     for (int i = 0; i < items->Count(); ++i) {
         auto item = items->Item(i);
         ++sum.items;
-        sum.chars += item->GetChildText(u"title").size() + item->GetChildText(u"link").size() +
-                     item->GetChildText(u"description").size();
+        sum.chars += Chars(item->GetChildText(u"title")) + Chars(item->GetChildText(u"link")) +
+                     Chars(item->GetChildText(u"description"));
         auto enclosures = item->SelectNodes(u"enclosure");
         for (int k = 0; k < enclosures->Count(); ++k) {
             auto e = enclosures->Item(k);
@@ -237,7 +350,7 @@ void XMLCALL SaxText(void* ud, const XML_Char* t, int len) {
 }
 
 Sum RunExpat(const std::string& bytes) {
-    XML_Parser p = XML_ParserCreate("UTF-8");
+    XML_Parser p = XML_ParserCreate(nullptr);  // as the declaration says
     SaxState state;
     XML_SetUserData(p, &state);
     XML_SetElementHandler(p, SaxStart, SaxEnd);
@@ -308,38 +421,63 @@ int main() {
     struct Peer {
         const char* name;
         Sum (*run)(const std::string&);
+        bool latin1, cp1252;  // reads a document declared in that character set
     };
-    const Peer peers[] = {{"tidewire", RunOurs}, {"tidewire-loadxml", RunOursWidened}, {"pugixml", RunPugi}, {"rapidxml", RunRapid},
-                          {"libxml2-dom", RunLibxml2}, {"expat-sax", RunExpat}};
+    // RapidXML decodes no character set and counts 8-bit text by UTF-8 rules; pugixml and expat
+    // know ISO-8859-1 but not Windows-1252.
+    const Peer peers[] = {{"tidewire", RunOurs, true, true},      {"tidewire-loadxml", RunOursWidened, true, true},
+                          {"pugixml", RunPugi, true, false},      {"rapidxml", RunRapid, false, false},
+                          {"libxml2-dom", RunLibxml2, true, true}, {"expat-sax", RunExpat, true, false}};
+    struct Corpus {
+        std::string name;
+        std::string bytes;
+        Charset charset;
+    };
+    std::vector<Corpus> corpora;
+    corpora.push_back({"ascii", MakeFeed(size_t{1000} * 1000), Charset::Utf8});  // the corpus of earlier runs
+    for (size_t target : {size_t{20} * 1000, size_t{1000} * 1000, size_t{20} * 1000 * 1000})
+        corpora.push_back({"mixed", MakeMixedFeed(target, Charset::Utf8), Charset::Utf8});
+    corpora.push_back({"mixed-latin1", MakeMixedFeed(size_t{1000} * 1000, Charset::Latin1), Charset::Latin1});
+    corpora.push_back({"mixed-cp1252", MakeMixedFeed(size_t{1000} * 1000, Charset::Windows1252), Charset::Windows1252});
+
     xmlInitParser();
     MeasureMemory();  // first, while the pool is still empty
-    std::map<std::string, std::map<size_t, double>> mbps;
-    std::vector<size_t> sizes;
+    std::map<std::string, std::map<std::string, double>> mbps;  // parser -> row -> MB/s
+    std::vector<std::string> rows;
     bool agree = true;
-    for (size_t target : {size_t{20} * 1000, size_t{1000} * 1000, size_t{20} * 1000 * 1000}) {
-        const std::string feed = MakeFeed(target);
-        sizes.push_back(feed.size());
+    for (const Corpus& corpus : corpora) {
+        const std::string& feed = corpus.bytes;
+        const std::string row = corpus.name + "/" + std::to_string(feed.size());
+        rows.push_back(row);
+        std::printf("CORPUS xml corpus=%s size=%zu non_ascii=%.1f%%\n", corpus.name.c_str(), feed.size(),
+                    100.0 * NonAsciiShare(feed, corpus.charset));
         Sum reference;
         for (const Peer& peer : peers) {
+            if ((corpus.charset == Charset::Latin1 && !peer.latin1) || (corpus.charset == Charset::Windows1252 && !peer.cp1252)) {
+                std::printf("SKIP xml corpus=%s parser=%s (does not read this character set)\n", corpus.name.c_str(), peer.name);
+                continue;
+            }
             Sum got;
             const double s = SecondsPerRun([&] { return peer.run(feed); }, got);
             if (peer.run == RunOurs) reference = got;
             if (!(got == reference)) {
-                std::printf("MISMATCH %s size=%zu items=%llu chars=%llu (ours items=%llu chars=%llu)\n", peer.name,
-                            feed.size(), static_cast<unsigned long long>(got.items), static_cast<unsigned long long>(got.chars),
-                            static_cast<unsigned long long>(reference.items), static_cast<unsigned long long>(reference.chars));
+                std::printf("MISMATCH %s corpus=%s size=%zu items=%llu chars=%llu (ours items=%llu chars=%llu)\n", peer.name,
+                            corpus.name.c_str(), feed.size(), static_cast<unsigned long long>(got.items),
+                            static_cast<unsigned long long>(got.chars), static_cast<unsigned long long>(reference.items),
+                            static_cast<unsigned long long>(reference.chars));
                 agree = false;
             }
             const double rate = static_cast<double>(feed.size()) / s / 1e6;
-            mbps[peer.name][feed.size()] = rate;
-            std::printf("BENCH xml parser=%s size=%zu mbps=%.1f\n", peer.name, feed.size(), rate);
+            mbps[peer.name][row] = rate;
+            std::printf("BENCH xml corpus=%s parser=%s size=%zu mbps=%.1f\n", corpus.name.c_str(), peer.name, feed.size(), rate);
             std::fflush(stdout);
         }
     }
     for (const Peer& peer : peers) {
         if (peer.run == RunOurs || peer.run == RunOursWidened) continue;
         std::printf("RATIO xml tidewire/%s", peer.name);
-        for (size_t size : sizes) std::printf(" size=%zu time=%.2fx", size, mbps[peer.name][size] / mbps["tidewire"][size]);
+        for (const std::string& row : rows)
+            if (mbps[peer.name].contains(row)) std::printf(" %s time=%.2fx", row.c_str(), mbps[peer.name][row] / mbps["tidewire"][row]);
         std::printf("\n");
     }
 
