@@ -8,6 +8,8 @@
 #include "controls/GdiHandles_win32.h"
 #include "controls/PngImages_win32.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
@@ -93,6 +95,24 @@ struct BarImage {
 };
 
 std::uint32_t g_menuSerial = 0;
+
+BOOL CALLBACK LeaveTooltip(HWND window, LPARAM owner) {
+    wchar_t name[32] = {};
+    if (!GetClassNameW(window, name, 32) || _wcsicmp(name, TOOLTIPS_CLASSW) != 0) return TRUE;
+    MSG leave{};
+    leave.hwnd = reinterpret_cast<HWND>(owner);  // a window with no tools: the pointer is on none
+    leave.message = WM_MOUSEMOVE;
+    SendMessageW(window, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&leave));
+    return TRUE;
+}
+
+// The pointer belongs to the menu from now on, so this thread's tooltips are told it has left
+// their tools. Else a hint whose delay began as the pointer reached what opened the menu (the
+// start image) shows up over the menu's first rows, and under Wine stays there as a black strip
+// that neither paints.
+void LeaveThreadTooltips(HWND menuOwner) {
+    EnumThreadWindows(GetCurrentThreadId(), LeaveTooltip, reinterpret_cast<LPARAM>(menuOwner));
+}
 
 }  // namespace
 
@@ -577,6 +597,7 @@ bool TBarPopupMenu::Track(int x, int y, UINT flags, const RECT* exclude) {
     DWORD foregroundProcess = 0;
     GetWindowThreadProcessId(GetForegroundWindow(), &foregroundProcess);
     if (foregroundProcess != GetCurrentProcessId()) SetForegroundWindow(owner);
+    LeaveThreadTooltips(owner);
     TPMPARAMS params{};
     params.cbSize = sizeof params;
     if (exclude) params.rcExclude = *exclude;

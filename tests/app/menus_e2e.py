@@ -15,6 +15,7 @@ Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 menus_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
 """
 import os
+import subprocess
 import sys
 import time
 
@@ -51,6 +52,13 @@ def open_menu(probe, how):
 
 def right_click(xy):
     return lambda: xdotool("mousemove", *xy, "click", 3)
+
+
+def pixel(path, x, y):
+    """(r, g, b) of one pixel of a screenshot."""
+    out = subprocess.run(["convert", path, "-format", "%%[hex:u.p{%d,%d}]" % (x, y), "info:"],
+                         check=True, capture_output=True, text=True).stdout.strip()
+    return tuple(int(out[i:i + 2], 16) for i in (0, 2, 4))
 
 
 def write_config(work, server):
@@ -114,7 +122,15 @@ def second_run(work, exe, probe, server):
         menus = open_menu(probe, lambda: xdotool("mousemove", *START_IMAGE, "click", 1))
         check(len(menus) == 1 and menus[0][1] >= BAR_H,
               "the start image opens the Quick Start Menu below the bar: %s" % menus)
-        screenshot(os.path.join(work, "quick-start-menu.png"))
+        time.sleep(1.5)  # longer than the start image's hint delay: no hint may come up over the menu
+        shot = os.path.join(work, "quick-start-menu.png")
+        screenshot(shot)
+        if menus:
+            left, top = menus[0][0], menus[0][1]
+            bar, caption = pixel(shot, left + 5, top + 10), pixel(shot, left + 40, top + 6)
+            check(bar[2] > bar[0] > 0x50 and len(set(caption)) == 1 and 0x80 <= caption[0] <= 0xC0,
+                  "the first row shows the side bar and the \"Custom RSS Links\" caption's gray: %s %s"
+                  % (bar, caption))
         since = time.time()
         xdotool("key", "Down", "Down", "Return")
         deadline = time.time() + 15

@@ -2,6 +2,7 @@
 // measures on a real DC, and drawing into a memory DC.
 #include "controls/BarPopupMenus_win32.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -133,6 +134,62 @@ TEST(TBarPopupMenuWindow, OpensAwayFromTheBar) {
         if (c.dock == bpBottom || c.dock == bpFloat) EXPECT_LE(shown.bottom, c.bar.top) << c.dock;
         EXPECT_GE(shown.top, work.top);
         EXPECT_LE(shown.bottom, work.bottom);
+    }
+}
+
+// The ticker's start image with its hint, as the pointer reaches it: the hint's delay is running.
+struct BarWithPendingHint {
+    HWND bar = nullptr, hints = nullptr;
+    BarWithPendingHint() {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = L"TestHintedBar";
+        RegisterClassW(&wc);
+        bar = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, L"TestHintedBar", L"", WS_POPUP | WS_VISIBLE, 0, 0, 400,
+                              25, nullptr, nullptr, nullptr, nullptr);
+        hints = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
+                                0, bar, nullptr, nullptr, nullptr);
+        TOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_SUBCLASS;
+        tool.hwnd = bar;
+        tool.uId = 1;
+        tool.rect = {0, 0, 30, 25};
+        std::wstring text = L"Click here to browse RSS Feeds easily";
+        tool.lpszText = text.data();
+        SendMessageW(hints, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        SetCursorPos(10, 10);
+        SendMessageW(bar, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    }
+    ~BarWithPendingHint() { DestroyWindow(bar); }  // the hints go with the window that owns them
+};
+
+// Regression: the Quick Start Menu opened from the start image had its first rows covered by the
+// image's hint, which came up once its delay ran out (under Wine a black strip over the side bar
+// and the "Custom RSS Links" caption).
+TEST(TBarPopupMenuWindow, AHintPendingAtTheOpenerStaysAwayFromTheMenu) {
+    for (const char* firstHint : {"Custom RSS Links", ""}) {
+        ASSERT_TRUE(SetCursorPos(600, 600));
+        BarWithPendingHint opener;
+        ASSERT_TRUE(opener.hints);
+        TBarPopupMenu menu;
+        SetUpLikeTheTrayMenu(menu);
+        menu.Bar.Width = 26;
+        menu.Items().Add("-").SetHint(firstHint);
+        menu.Items().Add("http://127.0.0.1/a.xml").NoPrefix = true;
+        menu.Items().Add("-").SetHint("Default RSS Links");
+        bool hintShown = true, menuShown = false;
+        Delayed look(3 * GetDoubleClickTime(), [&] {  // the hint's delay is the double-click time
+            hintShown = IsWindowVisible(opener.hints) != FALSE;
+            menuShown = FindWindowW(L"#32768", nullptr) != nullptr;
+            EndMenu();
+        });
+        menu.Popup(0, 25);
+        EXPECT_TRUE(menuShown) << "first separator \"" << firstHint << "\"";
+        EXPECT_FALSE(hintShown) << "first separator \"" << firstHint << "\"";
+        EXPECT_GE(menu.BarSliceCount(), 3) << "every entry drew its slice of the bar";
     }
 }
 
