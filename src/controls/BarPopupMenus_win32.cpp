@@ -96,6 +96,26 @@ struct BarImage {
 
 std::uint32_t g_menuSerial = 0;
 
+struct TMenuMargins {
+    int Top = 0, Bottom = 0;
+};
+
+// The rows between the menu window's edges and its entries (`itemsTop`..`itemsBottom` in `dc`'s
+// coordinates) less the system's one-pixel frame line: Wine draws a frame and two blank rows
+// inside the popup's client area. None for a DC of no window (a memory DC), and none where the
+// gap is wider than a margin (the scroll arrows of a menu taller than the screen).
+TMenuMargins MenuMarginsOn(HDC dc, int itemsTop, int itemsBottom) {
+    constexpr int kFrame = 1, kMaxMargin = 4;
+    HWND window = WindowFromDC(dc);
+    RECT client{};
+    POINT dcOrigin{}, clientOrigin{0, 0};
+    if (!window || !GetClientRect(window, &client) || !GetDCOrgEx(dc, &dcOrigin) || !ClientToScreen(window, &clientOrigin))
+        return {};
+    const int clientTop = clientOrigin.y - dcOrigin.y, clientBottom = clientTop + client.bottom;
+    const auto margin = [](int gap) { return gap > kFrame && gap - kFrame <= kMaxMargin ? gap - kFrame : 0; };
+    return {margin(itemsTop - clientTop), margin(clientBottom - itemsBottom)};
+}
+
 BOOL CALLBACK LeaveTooltip(HWND window, LPARAM owner) {
     wchar_t name[32] = {};
     if (!GetClassNameW(window, name, 32) || _wcsicmp(name, TOOLTIPS_CLASSW) != 0) return TRUE;
@@ -133,6 +153,8 @@ public:
     unsigned layoutVersion_ = ~0u;
     std::unique_ptr<BarImage> bar_;
     TMenuSideBar barKey_;
+    TMenuMargins margins_;
+    int barTop_ = 0;     // the system's rows above and below the entries that the bar covers too
     int barBuilds_ = 0;
     int barSlices_ = 0;
 
@@ -254,8 +276,9 @@ public:
     }
 
     void EnsureBar() {
-        const int width = std::max(menu_.Bar.Width, 0), height = layout_.Height;
-        if (bar_ && bar_->width == width && bar_->height == height && barKey_ == menu_.Bar) {
+        const int width = std::max(menu_.Bar.Width, 0);
+        const int height = layout_.Height + margins_.Top + margins_.Bottom;
+        if (bar_ && bar_->width == width && bar_->height == height && barTop_ == margins_.Top && barKey_ == menu_.Bar) {
             menu_.ClearBarStale();
             return;
         }
@@ -266,6 +289,7 @@ public:
         PaintBar(*image);  // a handler that throws leaves no half-drawn bar behind
         bar_ = std::move(image);
         barKey_ = menu_.Bar;
+        barTop_ = margins_.Top;
         menu_.ClearBarStale();
     }
 
@@ -359,14 +383,28 @@ public:
         }
         FillRect(dc, &space, GetSysColorBrush(COLOR_MENU));
         EnsureLayout();
-        EnsureBar();
         const TBarMenuItem& root = menu_.Items();
         int index = 0;
         while (index < root.Count() && &root.Items(index) != &item) ++index;
-        if (!bar_ || index >= static_cast<int>(layout_.Tops.size()) || layout_.Tops[index] < 0) return face;
+        if (index >= static_cast<int>(layout_.Tops.size()) || layout_.Tops[index] < 0) return face;
+        const int top = layout_.Tops[index];
+        margins_ = MenuMarginsOn(dc, rect.top - top, rect.top - top + layout_.Height);
+        EnsureBar();
+        if (!bar_) return face;
         const int x = bar.Side == sLeft ? rect.left : rect.right - bar.Width;
-        const int rows = std::min<int>(rect.bottom - rect.top, bar_->height - layout_.Tops[index]);
-        BitBlt(dc, x, rect.top, bar.Width, rows, bar_->dc.Get(), 0, layout_.Tops[index], SRCCOPY);
+        const int rows = std::min<int>(rect.bottom - rect.top, layout_.Height - top);
+        BitBlt(dc, x, rect.top, bar.Width, rows, bar_->dc.Get(), 0, margins_.Top + top, SRCCOPY);
+        // The margins lie outside the entry, where the system clips its drawing.
+        const bool first = top == 0, last = top + rows >= layout_.Height;
+        if ((first && margins_.Top > 0) || (last && margins_.Bottom > 0)) {
+            const int saved = SaveDC(dc);
+            SelectClipRgn(dc, nullptr);
+            if (first) BitBlt(dc, x, rect.top - margins_.Top, bar.Width, margins_.Top, bar_->dc.Get(), 0, 0, SRCCOPY);
+            if (last)
+                BitBlt(dc, x, rect.top + rows, bar.Width, margins_.Bottom, bar_->dc.Get(), 0,
+                       margins_.Top + layout_.Height, SRCCOPY);
+            RestoreDC(dc, saved);
+        }
         ++barSlices_;
         return face;
     }

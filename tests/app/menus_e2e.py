@@ -126,11 +126,14 @@ def second_run(work, exe, probe, server):
         shot = os.path.join(work, "quick-start-menu.png")
         screenshot(shot)
         if menus:
-            left, top = menus[0][0], menus[0][1]
+            left, top, bottom = menus[0][0], menus[0][1], menus[0][3]
             bar, caption = pixel(shot, left + 5, top + 10), pixel(shot, left + 40, top + 6)
             check(bar[2] > bar[0] > 0x50 and len(set(caption)) == 1 and 0x80 <= caption[0] <= 0xC0,
                   "the first row shows the side bar and the \"Custom RSS Links\" caption's gray: %s %s"
                   % (bar, caption))
+            # Wine leaves blank rows inside the menu's frame line above and below the entries.
+            ends = [pixel(shot, left + 5, y) for y in (top + 1, bottom - 2)]
+            check(ends == [bar, bar], "the side bar runs from the frame's top to its bottom: %s" % ends)
         since = time.time()
         xdotool("key", "Down", "Down", "Return")
         deadline = time.time() + 15
