@@ -151,14 +151,8 @@ struct BarWithPendingHint {
                               25, nullptr, nullptr, nullptr, nullptr);
         hints = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0,
                                 0, bar, nullptr, nullptr, nullptr);
-        TOOLINFOW tool{};
-        tool.cbSize = sizeof tool;
-        tool.uFlags = TTF_SUBCLASS;
-        tool.hwnd = bar;
-        tool.uId = 1;
-        tool.rect = {0, 0, 30, 25};
-        std::wstring text = L"Click here to browse RSS Feeds easily";
-        tool.lpszText = text.data();
+        wchar_t text[] = L"Click here to browse RSS Feeds easily";
+        TOOLINFOW tool{sizeof tool, TTF_SUBCLASS, bar, 1, {0, 0, 30, 25}, nullptr, text, 0, nullptr};
         SendMessageW(hints, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
         SetCursorPos(10, 10);
         SendMessageW(bar, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
@@ -168,8 +162,9 @@ struct BarWithPendingHint {
 
 // Regression: the Quick Start Menu opened from the start image had its first rows covered by the
 // image's hint, which came up once its delay ran out (under Wine a black strip over the side bar
-// and the "Custom RSS Links" caption).
-TEST(TBarPopupMenuWindow, AHintPendingAtTheOpenerStaysAwayFromTheMenu) {
+// and the "Custom RSS Links" caption); and the bar stopped short of the blank rows Wine leaves
+// inside the menu's frame line.
+TEST(TBarPopupMenuWindow, TheFirstRowsShowTheBarAndNoPendingHint) {
     for (const char* firstHint : {"Custom RSS Links", ""}) {
         ASSERT_TRUE(SetCursorPos(600, 600));
         BarWithPendingHint opener;
@@ -180,16 +175,33 @@ TEST(TBarPopupMenuWindow, AHintPendingAtTheOpenerStaysAwayFromTheMenu) {
         menu.Items().Add("-").SetHint(firstHint);
         menu.Items().Add("http://127.0.0.1/a.xml").NoPrefix = true;
         menu.Items().Add("-").SetHint("Default RSS Links");
-        bool hintShown = true, menuShown = false;
-        Delayed look(3 * GetDoubleClickTime(), [&] {  // the hint's delay is the double-click time
+        bool hintShown = true;
+        COLORREF barTop = 0, barFirst = 0, caption = 0;
+        Delayed look(3 * GetDoubleClickTime(), [&] {  // a hint waits the double-click time
             hintShown = IsWindowVisible(opener.hints) != FALSE;
-            menuShown = FindWindowW(L"#32768", nullptr) != nullptr;
+            HWND popup = FindWindowW(L"#32768", nullptr);
+            RECT window{}, first{};
+            if (popup && GetWindowRect(popup, &window) && GetMenuItemRect(nullptr, menu.Handle(), 0, &first)) {
+                OffsetRect(&first, -window.left, -window.top);
+                HDC dc = GetDC(popup);
+                barTop = GetPixel(dc, first.left + 2, 1);  // the row under the frame line
+                barFirst = GetPixel(dc, first.left + 2, first.top + 1);
+                caption = GetPixel(dc, first.left + 40, first.top + 6);
+                ReleaseDC(popup, dc);
+            }
             EndMenu();
         });
         menu.Popup(0, 25);
-        EXPECT_TRUE(menuShown) << "first separator \"" << firstHint << "\"";
-        EXPECT_FALSE(hintShown) << "first separator \"" << firstHint << "\"";
-        EXPECT_GE(menu.BarSliceCount(), 3) << "every entry drew its slice of the bar";
+        const std::string what = std::string("first separator \"") + firstHint + "\"";
+        EXPECT_FALSE(hintShown) << what;
+        // Between the bar's gradient ends 0x9A8A7A and 0x3A322C, and blue-gray like them.
+        EXPECT_TRUE(GetBValue(barFirst) > GetRValue(barFirst) && GetRValue(barFirst) > 0x2C &&
+                    GetRValue(barFirst) < 0x7A)
+            << what << ": the bar's third column " << std::hex << barFirst;
+        EXPECT_EQ(barTop, barFirst) << what << ": the bar reaches the frame line";
+        const bool gray = GetRValue(caption) == GetGValue(caption) && GetGValue(caption) == GetBValue(caption) &&
+                          GetRValue(caption) > 0x80 && GetRValue(caption) < 0xC0;
+        if (*firstHint) EXPECT_TRUE(gray) << what << ": the caption's gradient " << std::hex << caption;
     }
 }
 
