@@ -82,6 +82,8 @@ std::vector<WORD> DialogTemplate() {
     return t;
 }
 
+constexpr std::string_view kSaveFailedMessage = "The settings could not all be saved.";
+
 class ConfigDialog final : public IConfigView {
 public:
     ConfigDialog(TfrMain& main, IRunAtLogon& runAtLogon, const std::function<void(HWND)>& onShown)
@@ -92,9 +94,12 @@ public:
         const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(t.data()),
                                                        owner, &ConfigDialog::DlgProc, reinterpret_cast<LPARAM>(this));
         if (result != IDOK) return false;
-        ApplyConfig(model_, main_, runAtLogon_);
+        // The values are in use either way; the user learns that they will not outlive the run.
+        if (!ApplyConfig(model_, main_, runAtLogon_))
+            MessageBoxW(owner, W(kSaveFailedMessage).c_str(), W(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
         return true;
     }
+    HWND Window() const { return hwnd_; }
 
     // IConfigView
     void ShowError(std::string_view text) override {
@@ -598,7 +603,18 @@ bool ShowConfigDialog(HWND owner, TfrMain& main, IRunAtLogon& runAtLogon, const 
         return InitCommonControlsEx(&icc) != FALSE;
     }();
     (void)controlsReady;
+    // The tray icon stays usable while the dialog is up (only its owner is disabled): a second
+    // dialog would apply its stale copy over the first one's OK.
+    static ConfigDialog* showing = nullptr;
+    if (showing) {
+        if (showing->Window()) SetForegroundWindow(showing->Window());
+        return false;
+    }
     ConfigDialog dialog(main, runAtLogon, onShown);
+    showing = &dialog;
+    struct Done {
+        ~Done() { showing = nullptr; }
+    } done;
     return dialog.Show(owner);
 }
 

@@ -38,8 +38,9 @@ private:
 };
 
 // Shows the dialog for `main` modally, owned by `owner`, and applies it on OK (OpenConfig before,
-// ApplyConfig after). Returns true when it closed with OK. `onShown` runs once the dialog and its
-// controls exist (tests drive it from there).
+// ApplyConfig after; a failed write is reported in an error box). Returns true when it closed
+// with OK; false at once, bringing the open one forward, while a dialog is already showing.
+// `onShown` runs once the dialog and its controls exist (tests drive it from there).
 bool ShowConfigDialog(HWND owner, TfrMain& main, IRunAtLogon& runAtLogon,
                       const std::function<void(HWND dialog)>& onShown = {});
 

@@ -85,6 +85,7 @@ TEST_F(ConfigWindow, ShowsEveryPageAndAddsATrimmedNonAsciiLinkOnOk) {
         EXPECT_EQ(client.right, 543);
         EXPECT_EQ(client.bottom, 352);
         EXPECT_EQ(TreeView_GetCount(GetDlgItem(dialog, idConfigTree)), 5u);
+        EXPECT_FALSE(ShowConfigDialog(nullptr, *main, runKey)) << "one dialog at a time";
         for (int page = 0; page < kConfigPageCount; ++page) {
             SelectPage(dialog, page);
             wchar_t status[256] = {};
