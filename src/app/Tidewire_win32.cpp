@@ -2,6 +2,7 @@
 #include <winsock2.h>  // before <windows.h>, which the window's header brings
 
 #include "app/fMain_win32.h"
+#include "base/ProgramPath_win32.h"
 #include "desktop/DDEHandler_win32.h"
 #include "desktop/uFileAssociations_win32.h"
 

@@ -7,6 +7,7 @@
 #include "app/MainMenus_win32.h"
 #include "app/fConfig_win32.h"
 #include "base/ApplicationWindow_win32.h"
+#include "base/ProgramPath_win32.h"
 #include "base/WinControl_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
@@ -46,16 +47,7 @@ enum HintId : UINT { kStartHintId = 1, kPrevHintId, kNextHintId, kTitleHintId };
 
 // The folder of the running program, with its trailing separator.
 std::string ExecutableDirectory() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);  // a long path was cut
-    }
+    const std::wstring path = RunningExecutableWidePath();
     return FromWide(path.substr(0, path.find_last_of(L"\\/") + 1));
 }
 

@@ -69,17 +69,4 @@ HDDEDATA TDDEServer::Execute(HDDEDATA data) {
 
 TDDEServer* ProcessDDEServer() { return g_server; }
 
-std::string RunningExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return FromWide(path);
-        }
-        path.resize(path.size() * 2);  // a long path was cut
-    }
-}
-
 }  // namespace tw

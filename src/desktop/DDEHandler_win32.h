@@ -43,7 +43,4 @@ private:
 // The process's server while one exists, else null.
 TDDEServer* ProcessDDEServer();
 
-// The running executable's full path (UTF-8).
-std::string RunningExecutablePath();
-
 }  // namespace tw

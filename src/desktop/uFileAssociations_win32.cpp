@@ -1,5 +1,6 @@
 #include "desktop/uFileAssociations_win32.h"
 
+#include "base/ProgramPath_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/UniqueHandle_win32.h"
 #include "desktop/DDEHandler_win32.h"
