@@ -4,6 +4,7 @@
 // selected and hidden otherwise, so Tab and the access keys reach only the visible page.
 #include "app/fConfig_win32.h"
 
+#include "base/ProgramPath_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
@@ -552,17 +553,8 @@ void ConfigDialog::OnScroll(HWND bar) {
 TRegistryRunAtLogon::TRegistryRunAtLogon(std::wstring command) : command_(std::move(command)) {}
 
 std::wstring TRegistryRunAtLogon::RunningProgramCommand() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return L"\"" + path + L"\"";
+    const std::wstring path = RunningExecutableWidePath();
+    return path.empty() ? path : L"\"" + path + L"\"";
 }
 
 bool TRegistryRunAtLogon::Enabled() const {

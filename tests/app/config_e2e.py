@@ -85,8 +85,10 @@ def quick_start_height(probe):
 
 
 def run_value():
+    """The "[Tidewire]" line of the Run key as `reg query` prints it, or "" when there is none."""
     out = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", "[Tidewire]"], capture_output=True, timeout=60)
-    return out.returncode == 0 and b"[Tidewire]" in out.stdout
+    lines = [l for l in out.stdout.decode("utf-8", "replace").splitlines() if "[Tidewire]" in l]
+    return lines[0].strip() if out.returncode == 0 and lines else ""
 
 
 def config_text(work):
@@ -147,7 +149,9 @@ def main():
                 text = config_text(work)
                 check(("Url_0=" + address + "\r\n") in text, "app.config holds the trimmed address")
                 check("Last_Config_Page=3" in text, "app.config holds the page the dialog closed on")
-                check(run_value(), "the Run key holds \"[Tidewire]\"")
+                value = run_value()
+                check(value.endswith('\\Tidewire.exe"') and 'REG_SZ    "' in value,
+                      "the Run key holds \"[Tidewire]\" with the program's quoted path: %s" % value)
                 after = quick_start_height(probe)
                 check(after > before, "the Quick Start Menu grew by the custom feed: %d -> %d" % (before, after))
 
