@@ -18,8 +18,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
-                         screenshot, start, stop, verdict, write_single_feed_config, xdotool)
+from e2e_support import (WINE, Server, check, probe_lines, screenshot, setup_bar_probe, start, stop,  # noqa: E402
+                         verdict, write_single_feed_config, xdotool)
 
 SCREEN_W, SCREEN_H = 1024, 768
 BAR_H = 25
@@ -65,12 +65,10 @@ def double_click(xy):
 
 
 def main():
-    args = parse_args()
-    if args is None:
+    setup = setup_bar_probe()
+    if setup is None:
         return 2
-    work = os.path.abspath(args.work)
-    exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_bar_probe(work)
+    work, exe, probe = setup
     check(probe_lines(probe, "query", 1)[:1] == [(0, 0, SCREEN_W, 30)], "before the ticker, the top strip is free")
 
     server = Server({"/feed.xml": b"<rss><channel><title>Dock</title><item><title>Docked item</title>"

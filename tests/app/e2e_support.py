@@ -213,3 +213,31 @@ def xdotool(*args):
 def screenshot(path):
     xwd = subprocess.run(["xwd", "-root", "-silent"], check=True, capture_output=True).stdout
     subprocess.run(["convert", "xwd:-", path], input=xwd, check=True)
+
+
+def visible(probe, window_class):
+    """Rectangles of the visible top-level windows of a class ("#32768" for menus)."""
+    return [r[1:] for r in probe_lines(probe, "windows", window_class) if r and r[0] == 1]
+
+
+def wait_visible(probe, window_class, want, seconds=10):
+    """The visible windows of the class once `want(list)` holds (or the last seen)."""
+    deadline = time.time() + seconds
+    found = visible(probe, window_class)
+    while not want(found) and time.time() < deadline:
+        time.sleep(0.3)
+        found = visible(probe, window_class)
+    return found
+
+
+def setup_bar_probe():
+    """(work folder, program copy, bar probe) for a test that looks at the bar's windows, or None
+    when not run inside scripts/with-wine.sh."""
+    args = parse_args()
+    if args is None:
+        return None
+    work = os.path.abspath(args.work)
+    exe = prepare(os.path.abspath(args.exe), work)
+    probe = build_bar_probe(work)
+    probe_lines(probe, "rect")  # the first Wine start in a fresh prefix is slow: not while the bar runs
+    return work, exe, probe

@@ -20,8 +20,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
-                         screenshot, start, stop, verdict, xdotool)
+from e2e_support import (Server, check, screenshot, setup_bar_probe, start, stop, verdict,  # noqa: E402
+                         visible, wait_visible, xdotool)
 
 TRAY_ICON = (12, 31)      # the first icon of the plain tray window Wine shows without a desktop
 BACKGROUND = (520, 3)     # above the scrolling text
@@ -29,20 +29,6 @@ START_IMAGE = (16, 12)
 BAR_H = 25
 FEED = (b"<rss><channel><title>Menus</title><item><title>One</title><link>http://example.com/1</link>"
         b"</item></channel></rss>")
-
-
-def visible(probe, window_class):
-    return [r[1:] for r in probe_lines(probe, "windows", window_class) if r and r[0] == 1]
-
-
-def wait_visible(probe, window_class, want, seconds=10):
-    """The visible windows of the class once `want(list)` holds (or the last seen)."""
-    deadline = time.time() + seconds
-    found = visible(probe, window_class)
-    while not want(found) and time.time() < deadline:
-        time.sleep(0.3)
-        found = visible(probe, window_class)
-    return found
 
 
 def open_menu(probe, how):
@@ -146,13 +132,10 @@ def second_run(work, exe, probe, server):
 
 
 def main():
-    args = parse_args()
-    if args is None:
+    setup = setup_bar_probe()
+    if setup is None:
         return 2
-    work = os.path.abspath(args.work)
-    exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_bar_probe(work)
-    probe_lines(probe, "rect")  # the first Wine start in a fresh prefix is slow: not while the bar runs
+    work, exe, probe = setup
     server = Server({"/a.xml": FEED, "/b.xml": FEED})
     server.start()
     try:

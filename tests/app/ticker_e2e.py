@@ -20,8 +20,7 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, build_bar_probe, check, parse_args, prepare, probe_lines, stop,  # noqa: E402,F401
-                         verdict, xdotool)
+from e2e_support import WINE, check, setup_bar_probe, stop, verdict, wait_visible, xdotool  # noqa: E402,F401
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BAR_HEIGHT = 25
@@ -286,33 +285,27 @@ def check_config(work):
 
 def close_welcome_balloon(probe):
     """The first run's balloon covers a corner of the bar: a click closes it, as a user would."""
-    deadline = time.time() + 20
-    while time.time() < deadline:
-        balloons = [r[1:] for r in probe_lines(probe, "windows", "TidewireHintBalloon") if r and r[0] == 1]
-        if balloons:
-            left, top, right, bottom = balloons[0]
-            xdotool("mousemove", (left + right) // 2, (top + bottom) // 2, "click", 1)
-            time.sleep(1.0)
-            return check(not any(r[0] for r in probe_lines(probe, "windows", "TidewireHintBalloon")),
-                         "the first run's welcome balloon closes on a click")
-        time.sleep(0.3)
-    return check(False, "the first run shows the welcome balloon")
+    balloons = wait_visible(probe, "TidewireHintBalloon", lambda w: len(w) > 0, 20)
+    if not check(len(balloons) == 1, "the first run shows the welcome balloon"):
+        return False
+    left, top, right, bottom = balloons[0]
+    xdotool("mousemove", (left + right) // 2, (top + bottom) // 2, "click", 1)
+    return check(wait_visible(probe, "TidewireHintBalloon", lambda w: not w) == [],
+                 "the first run's welcome balloon closes on a click")
 
 
 def main():
-    args = parse_args()
-    if args is None:
+    setup = setup_bar_probe()
+    if setup is None:
         return 2
-    exe = prepare(os.path.abspath(args.exe), os.path.abspath(args.work))
-    probe = build_bar_probe(os.path.abspath(args.work))
-    probe_lines(probe, "rect")  # the first Wine start in a fresh prefix is slow: not while the bar runs
+    work, exe, probe = setup
     started = time.time()
     process = subprocess.Popen([WINE, exe], cwd=os.path.dirname(exe))
     try:
         deadline = started + 60
         shot = None
         while time.time() < deadline:
-            shot = screenshot(os.path.join(args.work, "wait.ppm"))
+            shot = screenshot(os.path.join(work, "wait.ppm"))
             if bar_is_up(shot):
                 break
             if process.poll() is not None:
@@ -328,8 +321,8 @@ def main():
         time.sleep(0.3)
         t2, raw2 = time.time(), grab()
         print("note  frames taken %d ms apart" % round((t2 - t1) * 1000), flush=True)
-        first = decode(raw1, os.path.join(args.work, "first.ppm"))
-        second = decode(raw2, os.path.join(args.work, "second.ppm"))
+        first = decode(raw1, os.path.join(work, "first.ppm"))
+        second = decode(raw2, os.path.join(work, "second.ppm"))
         check_bar(first)
         ticker = check_layout(first)
         if ticker:
@@ -337,7 +330,7 @@ def main():
     finally:
         code = stop(process)
     check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
-    check_config(args.work)
+    check_config(work)
     return verdict()
 
 
