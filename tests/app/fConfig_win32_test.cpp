@@ -140,6 +140,55 @@ TEST_F(ConfigWindow, CancelAndEscapeKeepEverything) {
     EXPECT_FALSE(std::filesystem::exists(dir / "app.config"));
 }
 
+// The texts of the message boxes the dialog puts up, each closed with OK as soon as a thread
+// timer finds it.
+struct MessageBoxes {
+    static inline HWND owner = nullptr;
+    static inline std::vector<std::wstring> texts;
+    static void CALLBACK Look(HWND, UINT, UINT_PTR, DWORD) {
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND w, LPARAM) -> BOOL {
+                if (w == owner || GetWindow(w, GW_OWNER) != owner || !IsWindowVisible(w)) return TRUE;
+                EnumChildWindows(
+                    w,
+                    [](HWND c, LPARAM) -> BOOL {
+                        wchar_t cls[32] = {};
+                        GetClassNameW(c, cls, 32);
+                        if (lstrcmpiW(cls, L"Static") == 0 && !Text(c).empty()) texts.push_back(Text(c));
+                        return TRUE;
+                    },
+                    0);
+                PostMessageW(w, WM_COMMAND, IDOK, 0);
+                return TRUE;
+            },
+            0);
+    }
+};
+
+TEST_F(ConfigWindow, RefusedAddressesGetAnErrorBoxAndKeepTheEditOpen) {
+    MessageBoxes::texts.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, &MessageBoxes::Look);
+    ShowConfigDialog(nullptr, *main, runKey, [&](HWND dialog) {
+        MessageBoxes::owner = dialog;
+        SelectPage(dialog, cpCustomLinks);
+        for (const wchar_t* address : {L"ftp://x.example/", L"", L"http://a.example/", L"HTTP://A.example/"}) {
+            if (IsWindowEnabled(GetDlgItem(dialog, idLinkAdd))) Click(dialog, idLinkAdd);
+            SetWindowTextW(GetDlgItem(dialog, idCurrentLink), address);
+            Click(dialog, idLinkEdit);
+        }
+        EXPECT_EQ(ListView_GetItemCount(GetDlgItem(dialog, idCustomLinks)), 1);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, idCurrentLink)));
+        EXPECT_EQ(Text(GetDlgItem(dialog, idCurrentLink)), L"HTTP://A.example/");
+        Click(dialog, IDCANCEL);
+    });
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(MessageBoxes::texts, (std::vector<std::wstring>{L"Invalid url! Please check again!",
+                                                              L"Invalid url! Please check again!",
+                                                              L"This rss address already exists!"}));
+    EXPECT_TRUE(main->CustomFeedsList.Empty());
+}
+
 TEST(TRegistryRunAtLogon, WritesAndDeletesTheRunValue) {
     TRegistryRunAtLogon key(L"\"C:\\Program Files\\Tidewire\\Tidewire.exe\"");
     ASSERT_TRUE(key.SetEnabled(true));
