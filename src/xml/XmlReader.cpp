@@ -176,45 +176,33 @@ private:
     std::unique_ptr<char16_t[]> chars_{new char16_t[kWindow]};
 };
 
-// The first of two characters at or after p (before e), or e: the text scan of the reader.
-inline const char16_t* XmlScanFor(const char16_t* p, const char16_t* e, char16_t a, char16_t b) {
-#if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
-    while (e - p >= 8) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(v, va), _mm_cmpeq_epi16(v, vb)));
-        if (mask != 0) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
-        p += 8;
-    }
-#endif
-    while (p != e && *p != a && *p != b) ++p;
-    return p;
-}
-
 // Text code units the scan stops at besides "<" and "&": controls other than tab, LF and CR,
 // and everything from U+D7FF up (surrogates, U+FFFE, U+FFFF, and some harmless neighbours).
 inline bool XmlIsTextOdd(char16_t c) noexcept { return XmlIsForbiddenControl(c) || c >= 0xD7FF; }
 
-// The first "<", "&" or odd code unit at or after p (before e), or e: the text scan.
-inline const char16_t* XmlScanText(const char16_t* p, const char16_t* e) {
+// The first a, b or odd code unit at or after p (before e), or e: the text scan. Kept inline in
+// the reader's loops by force: it is the hottest code of a parse.
+[[gnu::always_inline]] inline const char16_t* XmlScanText(const char16_t* p, const char16_t* e, char16_t a = u'<',
+                                                          char16_t b = u'&') {
 #if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi16(u'<'), amp = _mm_set1_epi16(u'&');
-    const __m128i tab = _mm_set1_epi16(9), lf = _mm_set1_epi16(10), cr = _mm_set1_epi16(13);
-    // Adding 0x2801 maps U+D7FF..U+FFFF to 0..0x27FF and U+0000..U+001F to 0x2801..0x2820:
-    // one unsigned "at most 0x2820" test finds both ranges.
-    const __m128i shift = _mm_set1_epi16(0x2801), top = _mm_set1_epi16(0x2820), zero = _mm_setzero_si128();
+    const __m128i lt = _mm_set1_epi16(static_cast<short>(a)), amp = _mm_set1_epi16(static_cast<short>(b));
+    // Adding 0xA801 maps U+D7FF..U+FFFF to signed -0x8000..-0x5800 and U+0000..U+001F to
+    // -0x57FF..-0x57E0: one signed "below -0x57DF" test finds both ranges.
+    const __m128i shift = _mm_set1_epi16(static_cast<short>(0xA801)), limit = _mm_set1_epi16(static_cast<short>(0xA821));
     while (e - p >= 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i odd = _mm_cmpeq_epi16(_mm_subs_epu16(_mm_add_epi16(v, shift), top), zero);
-        const __m128i ws = _mm_or_si128(_mm_cmpeq_epi16(v, tab), _mm_or_si128(_mm_cmpeq_epi16(v, lf), _mm_cmpeq_epi16(v, cr)));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, lt), _mm_cmpeq_epi16(v, amp)), _mm_andnot_si128(ws, odd));
-        const int mask = _mm_movemask_epi8(hit);
-        if (mask != 0) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+        const __m128i delim = _mm_or_si128(_mm_cmpeq_epi16(v, lt), _mm_cmpeq_epi16(v, amp));
+        const __m128i odd = _mm_cmplt_epi16(_mm_add_epi16(v, shift), limit);
+        // Tab, LF and CR are found too; they are common and fine, so they are passed over here.
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(delim, odd))); mask != 0; mask &= mask - 1) {
+            const char16_t* q = p + (__builtin_ctz(mask) >> 1);
+            mask &= mask - 1;  // the other byte of this code unit
+            if (*q != u'\n' && *q != u'\t' && *q != u'\r') return q;
+        }
         p += 8;
     }
 #endif
-    while (p != e && *p != u'<' && *p != u'&' && !XmlIsTextOdd(*p)) ++p;
+    while (p != e && *p != a && *p != b && !XmlIsTextOdd(*p)) ++p;
     return p;
 }
 
@@ -235,13 +223,13 @@ public:
     void Run() { ParseContent(doc_, 0); }
 
 private:
-    bool AtEnd() { return p_ == e_ && !src_.Refill(p_, e_); }
+    [[gnu::always_inline]] bool AtEnd() { return p_ == e_ && !src_.Refill(p_, e_); }
 
-    void RequireChar(char16_t c) {
+    [[gnu::always_inline]] void RequireChar(char16_t c) {
         if (AtEnd() || *p_ != c) XmlFail(xmlmsg::Expected(std::u16string_view(&c, 1)));
         ++p_;
     }
-    void RequireStr(std::u16string_view s) {
+    [[gnu::always_inline]] void RequireStr(std::u16string_view s) {
         for (char16_t c : s) {
             if (AtEnd() || *p_ != c) XmlFail(xmlmsg::Expected(s));
             ++p_;
@@ -333,7 +321,7 @@ private:
 
     // At an odd code unit: appends it, or U+FFFD for a character XML forbids. False for a
     // replaced control (blank before), true otherwise.
-    bool ReadOddChar(TXmlToken& t) {
+    [[gnu::noinline]] bool ReadOddChar(TXmlToken& t) {
         const char16_t c = *p_++;
         if (XmlIsForbiddenControl(c)) {
             t.Append(kXmlReplacement);
@@ -471,21 +459,24 @@ private:
     std::u16string ReadUntil(std::u16string_view term) {
         TXmlToken& t = tokens_.Start();
         const char16_t last = term.back();
+        bool odd = false;  // a character that may need replacing was seen
         for (;;) {
             if (AtEnd()) XmlFail(xmlmsg::Expected(term));
             const char16_t* s = p_;
-            p_ = XmlScanFor(p_, e_, last, last);
+            p_ = XmlScanText(p_, e_, last, last);
             if (p_ == e_) {
                 t.Append(s, static_cast<size_t>(p_ - s));
                 continue;
             }
+            const bool atLast = *p_ == last;
+            odd = odd || !atLast;
             ++p_;
             t.Append(s, static_cast<size_t>(p_ - s));
-            if (t.EndsWith(term)) break;
+            if (atLast && t.EndsWith(term)) break;
         }
         std::u16string text(t.View().substr(0, t.View().size() - term.size()));
         tokens_.Finish();
-        XmlScrub(text);
+        if (odd) XmlScrub(text);
         return text;
     }
 
@@ -514,7 +505,7 @@ private:
 
     // Nothing of a document type declaration becomes a node. Quoted literals and the internal
     // subset are skipped whole, so a ">" or "<rss>" inside them does not end the declaration.
-    void SkipDoctype() {
+    [[gnu::noinline]] void SkipDoctype() {
         RequireStr(u"DOCTYPE");
         for (;;) {
             if (AtEnd()) XmlFail(xmlmsg::Expected(u">"));
