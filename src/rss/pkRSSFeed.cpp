@@ -5,7 +5,9 @@
 #include "base/pkUtils.h"
 #include "xml/XmlDom.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace tw {
 
@@ -40,6 +42,37 @@ std::string Lower(std::string s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return s;
 }
+
+// The value of the first `name:` line of a raw header block (name in any case), blanks
+// trimmed; "" when there is none.
+std::string HeaderValue(std::string_view raw, std::string_view name) {
+    while (!raw.empty()) {
+        const size_t end = raw.find('\n');
+        std::string_view line = raw.substr(0, end);
+        raw = end == std::string_view::npos ? std::string_view() : raw.substr(end + 1);
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos || colon != name.size() || Lower(std::string(line.substr(0, colon))) != Lower(std::string(name)))
+            continue;
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+        while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r')) value.remove_suffix(1);
+        return std::string(value);
+    }
+    return {};
+}
+
+// A validator is sent back as a header line: one holding a line break or a control character
+// could add headers of the server's choosing, and an overlong one is no honest validator.
+std::string SafeValidator(std::string value) {
+    constexpr size_t kMaxValidator = 1024;
+    if (value.size() > kMaxValidator) return {};
+    for (char c : value)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return {};
+    return value;
+}
+
+// Addresses whose validators are kept at most; past it the oldest knowledge is simply dropped.
+constexpr size_t kMaxKeptValidators = 256;
 
 }  // namespace
 
@@ -95,7 +128,55 @@ void TpkRSSFeed::SetHTTPTransferBufferSize(TpkBufferSize value) {
 
 bool TpkRSSFeed::LoadFromURL(bool wait) {
     if (http_->Busy() || http_->URL.empty()) return false;
+    AddValidators();
     return http_->Get(wait);
+}
+
+void TpkRSSFeed::AddValidators() {
+    // The lines of the previous load go first: another address, or the setting turned off,
+    // must not send them again.
+    std::vector<std::string>& headers = http_->RequestHeaders;
+    for (const std::string& line : validatorHeaders_)
+        if (auto it = std::find(headers.begin(), headers.end(), line); it != headers.end()) headers.erase(it);
+    validatorHeaders_.clear();
+    requestURL_ = http_->URL;
+    answered_ = {};
+    notModified_ = false;
+    sentValidators_ = false;
+    // A 304 only says "what you had is current": what we had is the model while it still holds
+    // this address's items (a file load or cleared items end that), else the kept answer.
+    modelIsCurrent_ = contentURL_ == requestURL_ && FeedItems().Count() > 0;
+    if (!ConditionalGet) return;
+    const auto found = validators_.find(requestURL_);
+    if (found == validators_.end() || (!modelIsCurrent_ && found->second.Body.empty())) return;
+    if (!found->second.ETag.empty()) validatorHeaders_.push_back("If-None-Match: " + found->second.ETag);
+    if (!found->second.LastModified.empty())
+        validatorHeaders_.push_back("If-Modified-Since: " + found->second.LastModified);
+    headers.insert(headers.end(), validatorHeaders_.begin(), validatorHeaders_.end());
+    sentValidators_ = !validatorHeaders_.empty();
+}
+
+void TpkRSSFeed::KeepValidators(std::string body) {
+    if (!ConditionalGet) return;
+    contentURL_ = requestURL_;
+    validators_.erase(requestURL_);
+    if (answered_.ETag.empty() && answered_.LastModified.empty()) return;
+    // The kept answers together stay within what one load may bring; older ones make room.
+    size_t kept = body.size();
+    for (const auto& [url, v] : validators_) kept += v.Body.size();
+    if (kept > static_cast<size_t>(kFeedMaxMemorySize) || validators_.size() >= kMaxKeptValidators) validators_.clear();
+    if (body.size() > static_cast<size_t>(kFeedMaxMemorySize)) return;
+    answered_.Body = std::move(body);
+    validators_[requestURL_] = std::move(answered_);
+}
+
+void TpkRSSFeed::LoadKeptAnswer() {
+    const auto found = validators_.find(requestURL_);
+    const std::string body = found == validators_.end() ? std::string() : found->second.Body;
+    if (LoadFromString(body)) {
+        LastUpdate = NowDateTime();
+        contentURL_ = requestURL_;
+    }
 }
 
 bool TpkRSSFeed::LoadFromFile(const std::string& fileName) { return LoadFromString(ReadFileToString(fileName)); }
@@ -105,6 +186,7 @@ bool TpkRSSFeed::LoadFromStream(TpkStream& stream, bool fromStart) {
 }
 
 bool TpkRSSFeed::LoadFromString(std::string_view text) {
+    contentURL_.clear();  // whatever comes of it, the model no longer holds an address's answer
     switch (Parse(text)) {
         case ParseResult::Loaded:
             if (TrimStrings) TrimFeedStrings();
@@ -293,6 +375,7 @@ void TpkRSSFeed::MergeItem(const TXmlNode& node, int& insertAt) {
 // Content operations
 
 void TpkRSSFeed::Clear() {
+    contentURL_.clear();
     FeedCodePage.clear();
     FeedElements().Assign(nullptr);
     FeedItems().Clear();
@@ -309,6 +392,7 @@ void TpkRSSFeed::Assign(const TpkRSSFeed* source) {
         Clear();
         KeepOutdatedItems = true;
         TrimStrings = false;
+        ConditionalGet = false;
         LastUpdate = 0;
         SetHTTPAgent(kDefaultRSSFeedAgent);
         SetHTTPUsername("");
@@ -322,11 +406,13 @@ void TpkRSSFeed::Assign(const TpkRSSFeed* source) {
         return;
     }
     if (source == this) return;
+    contentURL_.clear();
     FeedCodePage = source->FeedCodePage;
     FeedElements().Assign(&source->FeedElements());
     FeedItems().Assign(&source->FeedItems());
     KeepOutdatedItems = source->KeepOutdatedItems;
     TrimStrings = source->TrimStrings;
+    ConditionalGet = source->ConditionalGet;
     LastUpdate = source->LastUpdate;
     SetHTTPAgent(source->HTTPAgent());
     SetHTTPUsername(source->HTTPUsername());
@@ -404,22 +490,43 @@ void TpkRSSFeed::ConnectHTTPEvents() {
     // HTTP component always takes its paths for an assigned handler (header values gathered,
     // the password step run on a 401).
     http.OnDone = [this](TpkComponent&, const std::string&, std::int32_t, TpkStream* stream) {
-        TpkMemoryStream empty;
-        if (LoadFromStream(stream ? *stream : empty, false)) LastUpdate = NowDateTime();
+        std::string body = stream ? ReadStreamToString(*stream, false) : std::string();
+        if (LoadFromString(body)) {
+            LastUpdate = NowDateTime();
+            KeepValidators(std::move(body));
+        }
     };
-    http.OnFailed = [this](TpkComponent&) { Raise(OnRSSLoadError); };
+    http.OnFailed = [this](TpkComponent&) {
+        if (std::exchange(notModified_, false)) {
+            if (!modelIsCurrent_) return LoadKeptAnswer();
+            LastUpdate = NowDateTime();
+            Raise(OnRSSNotModified);
+            return;
+        }
+        Raise(OnRSSLoadError);
+    };
     http.OnConnLost = [this](TpkComponent&, const std::string& type, std::int32_t fileSize, std::int32_t bytesRead,
                              TpkStream* stream) {
         if (OnHTTPConnLost) OnHTTPConnLost(*this, type, fileSize, bytesRead, stream);
     };
     http.OnHostUnreachable = [this](TpkComponent&) { Raise(OnHTTPHostUnreachable); };
     http.OnError = [this](TpkComponent&, int code, TpkStream* stream) {
+        // Answered to the validators we sent: not a failure, and any body it carried is ignored.
+        // A 304 to a request without them stays the HTTP error it is, as there is nothing to keep.
+        if (code == 304 && sentValidators_) {
+            notModified_ = true;
+            return;
+        }
         if (OnHTTPError) OnHTTPError(*this, code, stream);
     };
     http.OnHeaderInfo = [this](TpkComponent&, int code, const std::string& raw, const std::string& type,
                                const std::string& language, const std::string& encoding, std::int32_t length,
                                const std::string& location, double date, double modified, double expires,
                                const std::string& etag, bool& continueDownload) {
+        if (ConditionalGet) {
+            answered_.ETag = SafeValidator(etag);
+            answered_.LastModified = SafeValidator(HeaderValue(raw, "Last-Modified"));
+        }
         if (OnHTTPHeaderInfo)
             OnHTTPHeaderInfo(*this, code, raw, type, language, encoding, length, location, date, modified, expires,
                              etag, continueDownload);

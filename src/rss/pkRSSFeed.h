@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw {
 
@@ -81,6 +83,11 @@ public:
     // ---- Settings.
     bool KeepOutdatedItems = false;
     bool TrimStrings = false;
+    // Polite reloads: the ETag and Last-Modified of each address's last good answer, and that
+    // answer, are kept for the program's run and sent back as If-None-Match / If-Modified-Since.
+    // A 304 then raises OnRSSNotModified and keeps the model when it still holds that address's
+    // items, or loads the kept answer again (another feed was shown meanwhile).
+    bool ConditionalGet = false;
     TThreadPriority ThreadPriority() const;
     void SetThreadPriority(TThreadPriority value);
     const std::string& HTTPAgent() const { return http_->Agent; }
@@ -114,6 +121,7 @@ public:
     TpkNotifyEvent OnRSSLoadError;
     TpkNotifyEvent OnRSSParseError;
     TpkNotifyEvent OnRSSNotRSSError;
+    TpkNotifyEvent OnRSSNotModified;  // a conditional load was answered 304; nothing changed
     TpkRSSEnclosureCanEnqueueEvent OnRSSEnclosureCanEnqueue;
     TpkRSSEnclosureQueuedEvent OnRSSEnclosureQueued;
     TpkRSSEnclosureQueuedEvent OnRSSEnclosureAlreadyDownloaded;
@@ -147,6 +155,22 @@ private:
     std::unique_ptr<TpkRSSFeedItemCollection> items_;
     std::unique_ptr<TpkHTTPPragmaNoCache> http_;
     TpkHTTPDownloadQueue* queue_ = nullptr;
+
+    struct Validators {
+        std::string ETag, LastModified;  // header values as the server sent them
+        std::string Body;                // the answer they stand for
+    };
+    void AddValidators();
+    void KeepValidators(std::string body);
+    void LoadKeptAnswer();
+    std::map<std::string, Validators> validators_;  // by requested address
+    std::vector<std::string> validatorHeaders_;     // the lines AddValidators put in RequestHeaders
+    std::string contentURL_;   // the address whose answer the model holds ("" = none or not known)
+    std::string requestURL_;   // the address of the running load
+    Validators answered_;      // validators of the running load's answer
+    bool sentValidators_ = false;
+    bool modelIsCurrent_ = false;  // the running load may keep the model on a 304
+    bool notModified_ = false;
 };
 
 }  // namespace tw
