@@ -70,9 +70,16 @@ void TBarMenus::PopupQuickStartMenu() {
 void TBarMenus::PopupTrayMenuAt(int x) { PopupBesideBar(pmTray_, x); }
 
 void TBarMenus::HideShow() {
-    const bool visible = IsWindowVisible(host_.Window()) != FALSE;
-    ShowHideEntryFor(*trayEntries_.HideShow, !visible);
-    ShowWindow(host_.Window(), visible ? SW_HIDE : SW_SHOWNOACTIVATE);
+    if (IsWindowVisible(host_.Window())) {
+        HideBar();
+    } else {
+        ShowBar();
+    }
+}
+
+void TBarMenus::HideBar() {
+    ShowHideEntryFor(*trayEntries_.HideShow, false);
+    ShowWindow(host_.Window(), SW_HIDE);
 }
 
 void TBarMenus::ShowBar() {

@@ -37,6 +37,9 @@ public:
     // A right click on the bar's background at screen column `x`.
     void PopupTrayMenuAt(int x);
     void ShowWelcomeBalloon(const std::string& title, const std::string& text);
+    // Hide or show the bar, with the tray menu's entry following.
+    void HideBar();
+    void ShowBar();
 
     TBarPopupMenu& QuickStartMenu() { return pmRSS_; }
     TBarPopupMenu& TrayMenu() { return pmTray_; }
@@ -55,7 +58,6 @@ private:
 
     void PopupBesideBar(TBarPopupMenu& menu, int x);
     void HideShow();
-    void ShowBar();
 
     THost host_;
     TBarPopupMenu pmRSS_;

@@ -59,6 +59,8 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     ConnectFeedEvents(RSSHandler, rotation);
     ticker_->OnTextScrolled = [this](TScrollingText&) { rotation.lblTickerTextScrolled(); };
     ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };
+    // The text waits while the pointer rests on it, so a title can be read and clicked.
+    ticker_->PauseOnHover = true;
     if (netDetect) {
         netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
             rotation.netDetectConnectionStatusChanged(connected);
@@ -196,6 +198,15 @@ void TfrMain::ClickAt(int x, int y) {
         case TBarArea::Ticker: rotation.lblTickerClick(); break;
         case TBarArea::StartImage: view_.PopupQuickStartMenu(); break;
         case TBarArea::Background: break;
+    }
+}
+
+void TfrMain::KeyPressed(TBarKey key) {
+    switch (key) {
+        case TBarKey::Left: rotation.imgPrevRssItemClick(); break;
+        case TBarKey::Right: rotation.imgNextRssItemClick(); break;
+        case TBarKey::Enter: rotation.lblTickerClick(); break;
+        case TBarKey::Escape: view_.HideBar(); break;
     }
 }
 

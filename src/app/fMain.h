@@ -70,6 +70,9 @@ struct TBarPicture {
 // Which part of the bar a point of the window's client area falls in.
 enum class TBarArea { Background, StartImage, Title, PrevItem, NextItem, Ticker };
 
+// Keys the bar answers while it has the focus.
+enum class TBarKey { Left, Right, Enter, Escape };
+
 // The mouse cursor a part of the bar shows.
 enum class TBarCursor { crDefault, crHandPoint };
 
@@ -111,6 +114,8 @@ public:
     virtual void FeedListsChanged() {}
     // The start image was clicked: the Quick Start Menu opens below (or above) the bar.
     virtual void PopupQuickStartMenu() {}
+    // Hides the bar as the tray menu's "Hide ticker" does.
+    virtual void HideBar() {}
     // The first run's balloon, pointing at the start image.
     virtual void ShowWelcomeBalloon(const std::string& /*title*/, const std::string& /*text*/) {}
 };
@@ -168,6 +173,9 @@ public:
     TBarCursor CursorAt(int x, int y) const;
     // The reload timer ticked.
     void OnReloadTimer();
+    // A key while the bar has the focus: the arrows step items, Enter opens the current item, Esc
+    // hides the bar.
+    void KeyPressed(TBarKey key);
     // What to draw and hint now.
     TBarPicture Bar() const { return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem}; }
 

@@ -143,6 +143,9 @@ public:
     void PopupQuickStartMenu() override {
         if (menus_) menus_->PopupQuickStartMenu();
     }
+    void HideBar() override {
+        if (menus_) menus_->HideBar();
+    }
     void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
         if (menus_) menus_->ShowWelcomeBalloon(title, text);
     }
@@ -162,6 +165,7 @@ private:
     void OnSize(int width, int height);
     bool OnBackgroundPress(UINT msg, LPARAM lp);
     bool OnBackgroundRightPress(LPARAM lp);
+    bool OnKeyDown(WPARAM key);
     void MakeMenus();
     bool DrawnControlAt(int screenX, int screenY) const;
     void OnDestroy();
@@ -360,6 +364,17 @@ bool MainWindow::OnBackgroundPress(UINT msg, LPARAM lp) {
     return true;
 }
 
+bool MainWindow::OnKeyDown(WPARAM key) {
+    if (!form_) return false;
+    switch (key) {
+        case VK_LEFT: form_->KeyPressed(TBarKey::Left); return true;
+        case VK_RIGHT: form_->KeyPressed(TBarKey::Right); return true;
+        case VK_RETURN: form_->KeyPressed(TBarKey::Enter); return true;
+        case VK_ESCAPE: form_->KeyPressed(TBarKey::Escape); return true;
+        default: return false;
+    }
+}
+
 // A right press on the background opens the tray menu beside the bar, at the press.
 bool MainWindow::OnBackgroundRightPress(LPARAM lp) {
     if (!form_ || !menus_ || form_->AreaAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)) != TBarArea::Background) return false;
@@ -417,6 +432,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
         case WM_RBUTTONDOWN: return OnBackgroundRightPress(lp) ? 0 : Default(msg, wp, lp);
+        case WM_KEYDOWN: return OnKeyDown(wp) ? 0 : Default(msg, wp, lp);
         case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
         case WM_QUERYENDSESSION: return OnQueryEndSession();
         case WM_DESTROY: OnDestroy(); return 0;

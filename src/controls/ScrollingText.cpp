@@ -253,7 +253,7 @@ void TScrollingText::Paint() {
 }
 
 void TScrollingText::Tick() {
-    if (!enabled_ || !loaded_) return;
+    if (!enabled_ || !loaded_ || (PauseOnHover && hovered_)) return;
     if (StepOffset(offset_, textDirection_, PixelJump, width_, stripWidth_) && OnTextScrolled)
         OnTextScrolled(*this);
     Paint();
@@ -272,7 +272,13 @@ void TScrollingText::MouseUp(TMouseButton button, unsigned shift, int x, int y) 
 }
 
 void TScrollingText::MouseMove(unsigned shift, int x, int y) {
+    if (!hovered_) {
+        hovered_ = true;
+        if (host_) host_->TrackMouseLeave();
+    }
     if (OnMouseMove) OnMouseMove(*this, shift, x, y);
 }
+
+void TScrollingText::MouseLeave() { hovered_ = false; }
 
 }  // namespace tw

@@ -102,6 +102,8 @@ public:
     virtual void SetBounds(int left, int top, int width, int height) = 0;
     virtual void SetHint(const std::string& hint, bool showHint) = 0;
     virtual void SetHandCursor(bool hand) = 0;
+    // Asks for one MouseLeave call when the pointer next leaves the control.
+    virtual void TrackMouseLeave() {}
 };
 
 class TScrollingText {
@@ -134,6 +136,10 @@ public:
     void SetEnabled(bool enabled) { enabled_ = enabled; }
 
     int PixelJump = 1;  // pixels per tick, read on the next tick
+    // Off by default: while the pointer is over the control the text stands still, and it goes on
+    // from where it stood when the pointer leaves.
+    bool PauseOnHover = false;
+    bool Hovered() const { return hovered_; }
     bool ParentFont = true;
 
     int Left() const { return left_; }
@@ -164,6 +170,7 @@ public:
     void MouseDown(TMouseButton button, unsigned shift, int x, int y);
     void MouseUp(TMouseButton button, unsigned shift, int x, int y);
     void MouseMove(unsigned shift, int x, int y);
+    void MouseLeave();
 
     std::function<void(TScrollingText& sender)> OnTextScrolled;
     std::function<void(TScrollingText& sender)> OnClick;
@@ -207,6 +214,7 @@ private:
     bool handCursor_ = false;
     bool loaded_ = false;
     bool mouseDown_ = false;
+    bool hovered_ = false;
 
     int offset_ = -50;
     TColor keyColor_ = kStripKeyColor;

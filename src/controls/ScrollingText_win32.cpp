@@ -37,6 +37,10 @@ public:
     void SetBounds(int left, int top, int width, int height) override;
     void SetHint(const std::string& hint, bool showHint) override;
     void SetHandCursor(bool hand) override { handCursor_ = hand; }
+    void TrackMouseLeave() override {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
+        TrackMouseEvent(&track);
+    }
 
 private:
     // Until the control is attached, messages go to DefWindowProc.
@@ -94,6 +98,7 @@ LRESULT ScrollingTextWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_MBUTTONDOWN: owner_->MouseDown(mbMiddle, MouseShiftState(wp), x, y); return 0;
         case WM_MBUTTONUP: owner_->MouseUp(mbMiddle, MouseShiftState(wp), x, y); return 0;
         case WM_MOUSEMOVE: owner_->MouseMove(MouseShiftState(wp), x, y); return 0;
+        case WM_MOUSELEAVE: owner_->MouseLeave(); return 0;
         case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
         default: return Default(msg, wp, lp);
     }

@@ -21,6 +21,7 @@ public:
     bool modem = false;
     std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
     int quickStartMenus = 0;
+    int barHides = 0;
     std::vector<std::string> balloons;  // title and text of each balloon shown
 
     int WorkAreaWidth() const override { return 1024; }
@@ -36,6 +37,7 @@ public:
     void OpenLink(const std::string& url) override { links.push_back(url); }
     bool ModemConnection() const override { return modem; }
     void PopupQuickStartMenu() override { ++quickStartMenus; }
+    void HideBar() override { ++barHides; }
     void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
         balloons.push_back(title + "|" + text);
     }

@@ -66,6 +66,29 @@ TEST_F(WiredMainWindow, OnlyTheFirstRunPointsTheBalloonAtTheStartImageAndOnlyOnc
     }
 }
 
+TEST_F(WiredMainWindow, KeysStepOpenAndHide) {
+    const struct {
+        TBarKey key;
+        const char* text;  // the ticker line after the key
+        bool opens, hides;
+    } cases[] = {
+        {TBarKey::Right, "2/3    It\xE2\x80\x99s a cat show", false, false},
+        {TBarKey::Left, "3/3    Don\xE2\x80\x99t forget", false, false},
+        {TBarKey::Enter, "1/3    Tom & Jerry", true, false},
+        {TBarKey::Escape, "1/3    Tom & Jerry", false, true},
+    };
+    for (const auto& c : cases) {
+        view = RecordingView();
+        auto form = Make();
+        form->FormCreate(Dir(), {FeedFile()});
+        form->KeyPressed(c.key);
+        EXPECT_EQ(view.tickerTexts.back(), c.text);
+        EXPECT_EQ(view.links, c.opens ? std::vector<std::string>{"http://cartoons.example/tom"}
+                                      : std::vector<std::string>{});
+        EXPECT_EQ(view.barHides, c.hides ? 1 : 0);
+    }
+}
+
 TEST_F(WiredMainWindow, AHiddenTickerTakesNoClicks) {
     auto form = Make();
     form->FormCreate(Dir(), {FeedFile()});

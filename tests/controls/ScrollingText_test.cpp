@@ -169,6 +169,21 @@ TEST(TScrollingText, DisabledOrHiddenTicksNeitherMoveNorFire) {
     EXPECT_EQ(t.log.visibility, (std::vector<bool>{false, true}));
 }
 
+TEST(TScrollingText, HoverPausesOnlyWhenAskedAndResumesWhereItStood) {
+    for (bool pause : {false, true}) {
+        Ticker t(20, 11, "", tdRightToLeft);
+        t.control.PauseOnHover = pause;
+        t.control.Tick();
+        const int offset = t.control.Offset();
+        t.control.MouseMove(0, 5, 5);
+        for (int i = 0; i < 10; ++i) t.control.Tick();
+        EXPECT_EQ(t.control.Offset(), pause ? offset : offset - 10) << pause;
+        t.control.MouseLeave();
+        t.control.Tick();
+        EXPECT_EQ(t.control.Offset(), pause ? offset - 1 : offset - 11) << pause;
+    }
+}
+
 TEST(TScrollingText, SpeedSetsTheTimerAndZeroStopsIt) {
     Ticker t(100, 11, "abc", tdRightToLeft);
     t.control.SetSpeed(25);
