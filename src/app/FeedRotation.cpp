@@ -121,7 +121,10 @@ void TFeedRotation::NextItem() {
     int i = CurrentItemIndex() + 1;
     if (i > ShowingItemsCount() - 1) {
         if (FAutoUrlJump && SelectNextFeedUrl()) {
-            // The old text keeps scrolling until the new feed has loaded.
+            // The old text keeps scrolling until the new feed has loaded. Past the last item
+            // comes the first: a reload that keeps the items (the same feed, unchanged) must
+            // not leave the ticker on the last one, jumping again after every pass.
+            FCurrentItem = feed_.ItemIdAt(0);
             ReloadFeed();
             return;
         }

@@ -99,6 +99,8 @@ public:
 
     // Handlers of the feed component's events.
     void RSSHandlerRSSLoaded();
+    // The feed is unchanged since its last load: items, current item and title stay.
+    void RSSHandlerRSSNotModified() { FeedLoadFinished(); }
     void RSSHandlerRSSLoadError() { FeedFailed(); }
     void RSSHandlerRSSParseError() { FeedFailed(); }
     void RSSHandlerRSSNotRSSError() { FeedFailed(); }

@@ -34,6 +34,7 @@ std::string TRSSFeedTicker::ItemDescription(int index) const {
 
 void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& rotation) {
     feed.OnRSSLoaded = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSLoaded(); };
+    feed.OnRSSNotModified = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSNotModified(); };
     feed.OnRSSLoadError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSLoadError(); };
     feed.OnRSSParseError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSParseError(); };
     feed.OnRSSNotRSSError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSNotRSSError(); };

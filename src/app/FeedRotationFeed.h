@@ -29,7 +29,7 @@ private:
     TpkRSSFeed& feed_;
 };
 
-// Routes OnRSSLoaded, OnRSSLoadError, OnRSSParseError, OnRSSNotRSSError and OnHTTPError of
+// Routes OnRSSLoaded, OnRSSNotModified, OnRSSLoadError, OnRSSParseError, OnRSSNotRSSError and OnHTTPError of
 // `feed` to the rotation's handlers (replacing whatever handlers were assigned to them).
 void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& rotation);
 

@@ -56,6 +56,7 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     // No feed load keeps the bar waiting or swells the process (the hook shortens it for tests).
     RSSHandler.HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
     RSSHandler.HTTP().MaxMemorySize = kFeedMaxMemorySize;
+    RSSHandler.ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
     ConnectFeedEvents(RSSHandler, rotation);
     ticker_->OnTextScrolled = [this](TScrollingText&) { rotation.lblTickerTextScrolled(); };
     ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };
@@ -75,6 +76,7 @@ TfrMain::~TfrMain() {
     // the feed component does.
     netDetect.reset();
     RSSHandler.OnRSSLoaded = nullptr;
+    RSSHandler.OnRSSNotModified = nullptr;
     RSSHandler.OnRSSLoadError = nullptr;
     RSSHandler.OnRSSParseError = nullptr;
     RSSHandler.OnRSSNotRSSError = nullptr;

@@ -337,6 +337,28 @@ TEST_F(FeedRotationTest, TimerReloadsTheCurrentAddressWithoutRestarting) {
     EXPECT_EQ(view_.timerRestarts, 0);
 }
 
+TEST_F(FeedRotationTest, UnchangedFeedKeepsItsItemAndTitleOrWrapsAfterAJump) {
+    feed_.channelTitle = "Daily";
+    LoadItems(3);
+    Scroll(1);
+    rotation_.tmrReloadTimer();
+    rotation_.RSSHandlerRSSNotModified();
+    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(view_.animating);
+    EXPECT_EQ(view_.titleCaption, "Daily");
+    EXPECT_EQ(view_.tickerText, "2/3    Item 2");
+
+    TFeedsList defaults, custom;
+    custom.Add("http://127.0.0.1/feed1", true);
+    rotation_.FeedMenu = BuildFeedMenuEntries(defaults, custom);
+    rotation_.FAutoUrlJump = true;  // the only feed: the jump after the last item reloads it
+    Scroll(1);
+    rotation_.lblTickerTextScrolled();
+    ASSERT_TRUE(rotation_.FLoading);
+    rotation_.RSSHandlerRSSNotModified();
+    EXPECT_EQ(view_.tickerText, "1/3    Item 1");
+}
+
 TEST_F(FeedRotationTest, LoadThatCannotStartShowsNotAvailable) {
     LoadItems(2);
     feed_.startResult = ScriptedFeed::StartResult::Throws;
