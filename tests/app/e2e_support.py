@@ -72,6 +72,12 @@ class Server:
     def __init__(self, routes):
         self.routes = routes  # path -> body bytes, served as text/xml; "/check" answers "ok"
         self.log = []  # (time, path)
+        # path -> ETag sent with that body; a request whose If-None-Match equals it gets a 304
+        # unless honour_validators is False. Each answered feed request: (time, path, the
+        # request's If-None-Match, status).
+        self.etags = {}
+        self.honour_validators = True
+        self.answers = []
         self.lock = threading.Lock()
         self.port = 0
         self.httpd = None
@@ -88,7 +94,20 @@ class Server:
                 if body is None:
                     self.send_error(404)
                     return
+                with owner.lock:
+                    etag = owner.etags.get(self.path)
+                    asked = self.headers.get("If-None-Match")
+                    unchanged = owner.honour_validators and etag is not None and asked == etag
+                    if self.path in owner.routes:
+                        owner.answers.append((time.time(), self.path, asked, 304 if unchanged else 200))
+                if unchanged:
+                    self.send_response(304)
+                    self.send_header("ETag", etag)
+                    self.end_headers()
+                    return
                 self.send_response(200)
+                if etag is not None:
+                    self.send_header("ETag", etag)
                 self.send_header("Content-Type", "text/xml" if self.path != "/check" else "text/plain")
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
