@@ -20,8 +20,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
-                         screenshot, start, stop, verdict, xdotool)
+from e2e_support import (WINE, Server, check, screenshot, setup_bar_probe, start, stop, verdict,  # noqa: E402
+                         wait_visible, xdotool)
 
 TRAY_ICON = (12, 31)
 START_IMAGE = (16, 12)
@@ -30,19 +30,6 @@ RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 FEED = (b"<rss><channel><title>Config</title><item><title>One</title><link>http://example.com/1</link>"
         b"</item></channel></rss>")
 PAGES = ["rss-settings", "default-links", "custom-links", "general", "appearance"]
-
-
-def visible(probe, window_class):
-    return [r[1:] for r in probe_lines(probe, "windows", window_class) if r and r[0] == 1]
-
-
-def wait_visible(probe, window_class, want, seconds=10):
-    deadline = time.time() + seconds
-    found = visible(probe, window_class)
-    while not want(found) and time.time() < deadline:
-        time.sleep(0.3)
-        found = visible(probe, window_class)
-    return found
 
 
 def keys(*names):
@@ -126,13 +113,10 @@ def add_link_and_run_at_logon(work, probe, address):
 
 
 def main():
-    args = parse_args()
-    if args is None:
+    setup = setup_bar_probe()
+    if setup is None:
         return 2
-    work = os.path.abspath(args.work)
-    exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_bar_probe(work)
-    probe_lines(probe, "rect")  # the first Wine start in a fresh prefix is slow: not while the bar runs
+    work, exe, probe = setup
     server = Server({"/a.xml": FEED, "/c.xml": FEED})
     server.start()
     address = server.url("/c.xml")

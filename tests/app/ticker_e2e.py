@@ -20,7 +20,8 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import WINE, check, setup_bar_probe, stop, verdict, wait_visible, xdotool  # noqa: E402,F401
+from e2e_support import (WINE, check, parse_args, prepare, setup_bar_probe, stop, verdict,  # noqa: E402,F401
+                         wait_visible, xdotool)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BAR_HEIGHT = 25
