@@ -137,17 +137,22 @@ class Server:
         return "http://127.0.0.1:%d%s" % (self.port, path)
 
 
-def setup_with_probe():
-    """(work folder, program copy, probe) for a test that reads the ticker's window text, or None
-    when not run inside scripts/with-wine.sh."""
+def _setup(build, warm):
+    """(work folder, program copy, probe made by `build`), or None outside scripts/with-wine.sh. The
+    first Wine start in a fresh prefix is slow: `warm` runs the probe once before the program."""
     args = parse_args()
     if args is None:
         return None
     work = os.path.abspath(args.work)
     exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_probe(work)
-    ticker_texts(probe)  # the first Wine start in a fresh prefix is slow: not while the ticker runs
+    probe = build(work)
+    warm(probe)
     return work, exe, probe
+
+
+def setup_with_probe():
+    """For a test that reads the ticker's window text."""
+    return _setup(build_probe, ticker_texts)
 
 
 def build_probe(work):
@@ -250,13 +255,5 @@ def wait_visible(probe, window_class, want, seconds=10):
 
 
 def setup_bar_probe():
-    """(work folder, program copy, bar probe) for a test that looks at the bar's windows, or None
-    when not run inside scripts/with-wine.sh."""
-    args = parse_args()
-    if args is None:
-        return None
-    work = os.path.abspath(args.work)
-    exe = prepare(os.path.abspath(args.exe), work)
-    probe = build_bar_probe(work)
-    probe_lines(probe, "rect")  # the first Wine start in a fresh prefix is slow: not while the bar runs
-    return work, exe, probe
+    """For a test that looks at the bar's windows."""
+    return _setup(build_bar_probe, lambda probe: probe_lines(probe, "rect"))
