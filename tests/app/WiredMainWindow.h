@@ -22,6 +22,7 @@ public:
     std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
     int quickStartMenus = 0;
     int barHides = 0;
+    int menuRebuilds = 0;  // FeedListsChanged calls
     std::vector<std::string> balloons;  // title and text of each balloon shown
 
     int WorkAreaWidth() const override { return 1024; }
@@ -38,6 +39,7 @@ public:
     bool ModemConnection() const override { return modem; }
     void PopupQuickStartMenu() override { ++quickStartMenus; }
     void HideBar() override { ++barHides; }
+    void FeedListsChanged() override { ++menuRebuilds; }
     void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
         balloons.push_back(title + "|" + text);
     }

@@ -1,6 +1,7 @@
 // The configuration dialog's logic: the link editing state machine, and what opening and OK
 // carry between the main window, the Run key and the settings file.
 #include "app/fConfig.h"
+#include "app/WiredMainWindow.h"
 #include "config/IniProfileStore.h"
 
 #include "support/TestPaths.h"
@@ -129,20 +130,6 @@ TEST(TfrConfig, PagesTrackBarsAndFont) {
     EXPECT_EQ(dialog.SampleFont, (TFont{"Tahoma", 8, 15136255, 0}));
 }
 
-class NullView final : public IMainView {
-public:
-    std::vector<int> reloadTimers;
-    int menuRebuilds = 0;
-    int WorkAreaWidth() const override { return 1024; }
-    int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * 7; }
-    void BarChanged() override {}
-    void SetReloadTimer(int ms) override { reloadTimers.push_back(ms); }
-    bool IsForeground() const override { return true; }
-    void BringToForeground() override {}
-    void Terminate() override {}
-    void FeedListsChanged() override { ++menuRebuilds; }
-};
-
 class RunKey final : public IRunAtLogon {
 public:
     bool value = false;
@@ -182,7 +169,7 @@ protected:
     }
 
     TempDir dir;
-    NullView view;
+    RecordingView view;
     RunKey runKey;
     MessageLog log;
     TfrConfig dialog{log};
