@@ -460,7 +460,9 @@ TEST_F(TpkAppBarTest, DamagedRecordsNeverPutTheBarOffScreenOrAtAForbiddenEdge) {
         EXPECT_EQ(bar->FloatRect(), c.floatRect) << c.what;
         EXPECT_EQ(bar->Placement(), c.placement) << c.what;
         EXPECT_EQ(bar->AllowedEdges, EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat)) << c.what;
-        if (c.placement == bpFloat) EXPECT_EQ(shell.rects[Window()], c.floatRect) << c.what;
+        if (c.placement == bpFloat) {
+            EXPECT_EQ(shell.rects[Window()], c.floatRect) << c.what;
+        }
     }
     EXPECT_EQ(UnhandledCount(), unhandled);
 }
