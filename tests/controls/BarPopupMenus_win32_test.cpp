@@ -131,7 +131,9 @@ TEST(TBarPopupMenuWindow, OpensAwayFromTheBar) {
         ASSERT_GT(shown.bottom, shown.top) << c.dock;
         EXPECT_TRUE(shown.top >= c.bar.bottom || shown.bottom <= c.bar.top) << c.dock << ": " << shown.top << ".."
                                                                             << shown.bottom;
-        if (c.dock == bpBottom || c.dock == bpFloat) EXPECT_LE(shown.bottom, c.bar.top) << c.dock;
+        if (c.dock == bpBottom || c.dock == bpFloat) {
+            EXPECT_LE(shown.bottom, c.bar.top) << c.dock;
+        }
         EXPECT_GE(shown.top, work.top);
         EXPECT_LE(shown.bottom, work.bottom);
     }
@@ -201,7 +203,9 @@ TEST(TBarPopupMenuWindow, TheFirstRowsShowTheBarAndNoPendingHint) {
         EXPECT_EQ(barTop, barFirst) << what << ": the bar reaches the frame line";
         const bool gray = GetRValue(caption) == GetGValue(caption) && GetGValue(caption) == GetBValue(caption) &&
                           GetRValue(caption) > 0x80 && GetRValue(caption) < 0xC0;
-        if (*firstHint) EXPECT_TRUE(gray) << what << ": the caption's gradient " << std::hex << caption;
+        if (*firstHint) {
+            EXPECT_TRUE(gray) << what << ": the caption's gradient " << std::hex << caption;
+        }
     }
 }
 

@@ -273,7 +273,9 @@ TEST_F(TpkAppBarTest, EveryWayOutGivesTheStripBackOnce) {
         if (way == FormDestroyed) Send(kWmDestroy);
         if (way == EndOfSession) Send(kWmQueryEndSession);
         if (way == ApplicationDestroyed) model.Dispatch(model.ApplicationWindow(), kWmDestroy);
-        if (way != Destruction) EXPECT_FALSE(bar->Registered()) << way;
+        if (way != Destruction) {
+            EXPECT_FALSE(bar->Registered()) << way;
+        }
         bar.reset();
         EXPECT_EQ(shell.Count(abmRemove), 1) << way;
         EXPECT_EQ(shell.Count(abmNew), 1) << way;
@@ -332,7 +334,9 @@ TEST_F(TpkAppBarTest, SlideFramesStayWithinTheSlideTime) {
     for (std::size_t i = 0; i + 1 < shell.frames.size(); ++i) {
         EXPECT_GT(shell.frames[i].Top, 0);
         EXPECT_LT(shell.frames[i].Top, to.Top);
-        if (i > 0) EXPECT_GT(shell.frames[i].Top, shell.frames[i - 1].Top);
+        if (i > 0) {
+            EXPECT_GT(shell.frames[i].Top, shell.frames[i - 1].Top);
+        }
     }
     EXPECT_EQ(shell.frames.back(), to);
     shell.visible = false;  // a hidden form just moves
