@@ -22,12 +22,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TidewireBarMenuOwner";
 
-TColor ResolveSystem(TColor c) {
-    if (IsSystemColor(c)) return GetSysColor(static_cast<int>(c & 0xFF)) & 0xFFFFFF;
-    return c & 0xFFFFFF;
-}
 
-COLORREF Ref(TColor c) { return static_cast<COLORREF>(ResolveSystem(c)); }
+COLORREF Ref(TColor c) { return static_cast<COLORREF>(gdi::ResolveSystemColor(c)); }
 
 int ScreenPixelsPerInch() {
     gdi::WindowDc screen(nullptr);
@@ -328,7 +324,7 @@ public:
         const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
         TPixelImage pixels(image.width, image.height);
         std::memcpy(pixels.Data(), image.bits, count * sizeof(std::uint32_t));
-        ComposeSideBar(pixels, menu_.Bar, image.height, parts, ResolveSystem);
+        ComposeSideBar(pixels, menu_.Bar, image.height, parts, gdi::ResolveSystemColor);
         std::memcpy(image.bits, pixels.Data(), count * sizeof(std::uint32_t));
     }
 
@@ -436,7 +432,7 @@ public:
     void DrawCaptionSeparator(HDC dc, const TBarMenuItem& item, const RECT& face) {
         const int width = face.right - face.left, height = face.bottom - face.top;
         TPixelImage pixels;
-        ComposeSeparator(pixels, menu_.Separators, width, height, ResolveSystem);
+        ComposeSeparator(pixels, menu_.Separators, width, height, gdi::ResolveSystemColor);
         if (!pixels.Empty()) {
             BITMAPINFO bmi = gdi::TopDownBitmapInfo(width, height);
             SetDIBitsToDevice(dc, face.left, face.top, width, height, 0, 0, 0, height, pixels.Data(), &bmi,

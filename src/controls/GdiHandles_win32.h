@@ -5,11 +5,18 @@
 
 #include "base/TextConvert_win32.h"
 #include "base/UniqueHandle_win32.h"
+#include "controls/Graphics.h"
 
 #include <string>
 #include <utility>
 
 namespace tw::gdi {
+
+// A colour as RGB (0x00BBGGRR): a system colour is read from the system now.
+inline TColor ResolveSystemColor(TColor c) {
+    if (IsSystemColor(c)) return GetSysColor(static_cast<int>(c & 0xFF)) & 0xFFFFFF;
+    return c & 0xFFFFFF;
+}
 
 using tw::GdiObject;
 using tw::Icon;

@@ -208,10 +208,7 @@ void ScrollingTextWindow::RenderText(TPixelImage& strip, const TFont& font, cons
     std::memcpy(strip.Data(), bits, bytes);
 }
 
-TColor ScrollingTextWindow::ResolveColor(TColor c) {
-    if (IsSystemColor(c)) return GetSysColor(static_cast<int>(c & 0xFF)) & 0xFFFFFF;
-    return c & 0xFFFFFF;
-}
+TColor ScrollingTextWindow::ResolveColor(TColor c) { return gdi::ResolveSystemColor(c); }
 
 void ScrollingTextWindow::SetTimerInterval(int milliseconds) { RunTimer(kTickTimer, milliseconds, "The ticker's timer"); }
 

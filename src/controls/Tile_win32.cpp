@@ -14,16 +14,12 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TidewireTile";
 
-TColor ResolveSystem(TColor c) {
-    if (IsSystemColor(c)) return GetSysColor(static_cast<int>(c & 0xFF)) & 0xFFFFFF;
-    return c & 0xFFFFFF;
-}
 
 // Composes off screen and shows the whole area in one copy.
 void PaintTile(const TTile& tile, HDC dc, int x, int y) {
     if (!dc) return;
     TPixelImage image;
-    tile.Compose(image, ResolveSystem);
+    tile.Compose(image, gdi::ResolveSystemColor);
     if (image.Empty()) return;
     BITMAPINFO bmi = gdi::TopDownBitmapInfo(image.Width(), image.Height());
     SetDIBitsToDevice(dc, x, y, image.Width(), image.Height(), 0, 0, 0, image.Height(), image.Data(), &bmi,

@@ -21,10 +21,6 @@ constexpr int kIconSize = 16;
 HICON AsIcon(TIconHandle h) { return reinterpret_cast<HICON>(h); }
 TIconHandle AsHandle(HICON h) { return reinterpret_cast<TIconHandle>(h); }
 
-TColor ResolveColor(TColor c) {
-    if (IsSystemColor(c)) return GetSysColor(static_cast<int>(c & 0xFF)) & 0xFFFFFF;
-    return c & 0xFFFFFF;
-}
 
 // A 16 x 16 icon whose mask hides every pixel.
 Icon MakeBlankIcon() {
@@ -57,7 +53,7 @@ Icon DrawTextIcon(const TTrayIconLabel& label) {
     GdiObject bitmap(CreateCompatibleBitmap(screen.Get(), kIconSize, kIconSize));
     GdiObject font(MakeFont(label.Font, screen.Get()));
     if (!dc || !bitmap || !font) return Icon();
-    const TColor textColor = ResolveColor(label.Font.Color);
+    const TColor textColor = gdi::ResolveSystemColor(label.Font.Color);
     const TColor mask = TrayMaskColor(textColor);
     {
         gdi::SelectScope selectBitmap(dc.Get(), bitmap.Get());
