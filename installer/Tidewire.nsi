@@ -167,6 +167,13 @@ Section "-un.${APP}"
     DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
   ${EndIf}
 
+  ; The single-instance record: a ticker removes its own value when it ends (a crashed one does
+  ; not); the key is shared by name with other programs, so it goes only when empty.
+  DeleteRegValue HKCU "Software\Classes\TpkOnlyOne" "${APP} v${VERSION}"
+  DeleteRegValue HKLM "Software\Classes\TpkOnlyOne" "${APP} v${VERSION}"
+  DeleteRegKey /ifempty HKCU "Software\Classes\TpkOnlyOne"
+  DeleteRegKey /ifempty HKLM "Software\Classes\TpkOnlyOne"
+
   StrCpy $3 0
   !insertmacro RemoveAssociation HKCU
   !insertmacro RemoveAssociation HKLM

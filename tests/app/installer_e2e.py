@@ -139,6 +139,7 @@ def main():
         subprocess.run([WINE, "regedit", "/S", run_file], timeout=60)
         check(reg_value(RUN_KEY, "[Tidewire]") is not None, "run at logon is set, as the dialog would")
 
+        check(reg_key_exists(r"HKCR\TpkOnlyOne"), "the running ticker has its single-instance record")
         uninstaller = os.path.join(folder, "Uninstall.exe")
         subprocess.run([WINE, uninstaller, "/S"], timeout=120)
         # The uninstaller runs on from a copy of itself; it is done once it has deleted the original.
@@ -148,6 +149,7 @@ def main():
         check(reg_value(UNINSTALL_KEY, "DisplayName") is None, "no uninstall entry")
         check(reg_value(RUN_KEY, "[Tidewire]") is None, "no Run value")
         check(not reg_key_exists(r"HKCR\rssfile") and reg_value(r"HKCR\.rss") is None, "no .rss association")
+        check(not reg_key_exists(r"HKCR\TpkOnlyOne"), "no single-instance record")
         check(not glob.glob(os.path.join(prefix, "drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start Menu/"
                                                   "Programs/Tidewire.lnk")), "no Start-menu entry")
         free = probe_lines(probe, "query", 1)
