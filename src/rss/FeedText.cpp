@@ -99,6 +99,20 @@ bool CharsetOfName(std::string_view name, TFeedCharset& charset) {
     return true;
 }
 
+// The charset the server named, when it is one we read and the bytes' shape does not
+// contradict it. A bare "UTF-16" takes its byte order from the shape.
+bool CharsetOfTransportName(std::string_view name, TFeedCharset shape, TFeedCharset& charset) {
+    if (name.empty()) return false;
+    const std::string c = Canonical(name);
+    const bool utf16Shape = shape != TFeedCharset::fcUtf8;
+    if (c == "utf16" || c == "utf16le" || c == "utf16be") {
+        if (!utf16Shape) return false;
+        charset = c == "utf16le" ? TFeedCharset::fcUtf16LE : c == "utf16be" ? TFeedCharset::fcUtf16BE : shape;
+        return charset == shape;
+    }
+    return !utf16Shape && CharsetOfName(name, charset);
+}
+
 }  // namespace
 
 std::string DeclaredEncodingOf(std::string_view bytes) {
@@ -129,32 +143,43 @@ std::string DeclaredEncodingOf(std::string_view bytes) {
     return {};
 }
 
-TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes) {
+TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes, std::string_view transportCharset) {
     TFeedCharsetChoice choice;
     const auto byteAt = [&](size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : -1; };
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         choice.Charset = TFeedCharset::fcUtf8;
-        choice.FromByteOrderMark = true;
         choice.MarkLength = 3;
     } else if (byteAt(0) == 0xFF && byteAt(1) == 0xFE) {
         choice.Charset = TFeedCharset::fcUtf16LE;
-        choice.FromByteOrderMark = true;
         choice.MarkLength = 2;
     } else if (byteAt(0) == 0xFE && byteAt(1) == 0xFF) {
         choice.Charset = TFeedCharset::fcUtf16BE;
-        choice.FromByteOrderMark = true;
         choice.MarkLength = 2;
-    } else if (byteAt(0) == '<' && byteAt(1) == 0) {
-        choice.Charset = TFeedCharset::fcUtf16LE;  // UTF-16 without a mark: "<" then a zero byte
-    } else if (byteAt(0) == 0 && byteAt(1) == '<') {
-        choice.Charset = TFeedCharset::fcUtf16BE;
     }
-    if (choice.FromByteOrderMark || choice.Charset != TFeedCharset::fcUtf8) {
-        // A mark outranks the declaration; a UTF-16 text's declaration is read after decoding.
+    if (choice.MarkLength > 0) {
+        // A mark outranks everything; a UTF-16 text's declaration is read after decoding.
+        choice.FromByteOrderMark = true;
         if (choice.Charset == TFeedCharset::fcUtf8) choice.DeclaredName = DeclaredEncodingOf(bytes);
         return choice;
     }
-    choice.DeclaredName = DeclaredEncodingOf(bytes);
+    // UTF-16 without a mark shows as "<" next to a zero byte; no ASCII-compatible text does.
+    const TFeedCharset shape = (byteAt(0) == '<' && byteAt(1) == 0)   ? TFeedCharset::fcUtf16LE
+                               : (byteAt(0) == 0 && byteAt(1) == '<') ? TFeedCharset::fcUtf16BE
+                                                                      : TFeedCharset::fcUtf8;
+    const bool utf16Shape = shape != TFeedCharset::fcUtf8;
+    if (!utf16Shape) choice.DeclaredName = DeclaredEncodingOf(bytes);
+    // The server's word comes before the document's, unless the bytes plainly contradict it:
+    // a UTF-16 name on ASCII-compatible bytes, or an ASCII-compatible name on UTF-16 bytes.
+    TFeedCharset sent;
+    if (CharsetOfTransportName(transportCharset, shape, sent)) {
+        choice.Charset = sent;
+        choice.FromTransport = true;
+        return choice;
+    }
+    if (utf16Shape) {
+        choice.Charset = shape;
+        return choice;
+    }
     TFeedCharset declared;
     if (!choice.DeclaredName.empty() && CharsetOfName(choice.DeclaredName, declared)) {
         choice.Charset = declared;
@@ -177,13 +202,31 @@ std::u16string DecodeAs(std::string_view bytes, TFeedCharset charset) {
     return Utf8ToUtf16(bytes);
 }
 
-std::u16string DecodeFeedText(std::string_view bytes) {
-    const TFeedCharsetChoice choice = ChooseFeedCharset(bytes);
+namespace {
+
+// True when the choice takes the text as UTF-8 on someone's word (a mark, the server, the
+// declaration), so stray bytes that are not UTF-8 are mislabelled Latin letters.
+bool Utf8ByWord(const TFeedCharsetChoice& choice) {
+    return choice.Charset == TFeedCharset::fcUtf8 && (choice.Declared || choice.FromByteOrderMark || choice.FromTransport);
+}
+
+}  // namespace
+
+std::u16string DecodeFeedText(std::string_view bytes, std::string_view transportCharset) {
+    const TFeedCharsetChoice choice = ChooseFeedCharset(bytes, transportCharset);
     const std::string_view body = bytes.substr(choice.MarkLength);
-    if (choice.Charset == TFeedCharset::fcUtf8 && (choice.Declared || choice.FromByteOrderMark)) {
-        return Utf8ToUtf16(body, TInvalidUtf8::iuByteAsWindows1252);
-    }
+    if (Utf8ByWord(choice)) return Utf8ToUtf16(body, TInvalidUtf8::iuByteAsWindows1252);
     return DecodeAs(body, choice.Charset);
+}
+
+std::string DecodeFeedTextToUtf8(std::string_view bytes, std::string_view transportCharset) {
+    const TFeedCharsetChoice choice = ChooseFeedCharset(bytes, transportCharset);
+    const std::string_view body = bytes.substr(choice.MarkLength);
+    if (choice.Charset == TFeedCharset::fcUtf8) {
+        if (IsValidUtf8(body)) return std::string(body);
+        return Utf16ToUtf8(Utf8ToUtf16(body, Utf8ByWord(choice) ? TInvalidUtf8::iuByteAsWindows1252 : TInvalidUtf8::iuReplaceByte));
+    }
+    return Utf16ToUtf8(DecodeAs(body, choice.Charset));
 }
 
 }  // namespace tw

@@ -24,6 +24,7 @@ struct TFeedCharsetChoice {
     bool FromByteOrderMark = false;  // a byte-order mark decided; it is not part of the text
     size_t MarkLength = 0;           // bytes taken by that mark
     bool Declared = false;           // the XML declaration's encoding decided
+    bool FromTransport = false;      // the charset the server sent decided
     std::string DeclaredName;        // the declaration's encoding as written, "" when none
 };
 
@@ -33,14 +34,20 @@ struct TFeedCharsetChoice {
 std::string DeclaredEncodingOf(std::string_view bytes);
 
 // Decides how to read the bytes: a byte-order mark first (UTF-8, UTF-16LE, UTF-16BE), then the
-// shape of UTF-16 without a mark ("<" next to a zero byte), then the declared encoding when it
-// names one we know, else UTF-8 when the bytes are valid UTF-8, else Windows-1252.
-TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes);
+// charset the server sent (`transportCharset`, the Content-Type's charset parameter) when it
+// names one we read, then the shape of UTF-16 without a mark ("<" next to a zero byte), then the
+// declared encoding when it names one we read, else UTF-8 when the bytes are valid UTF-8, else
+// Windows-1252.
+TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes, std::string_view transportCharset = {});
 
 // Decodes feed bytes to UTF-16 by ChooseFeedCharset, without the byte-order mark. Never fails:
-// malformed sequences become U+FFFD, except that a text declared UTF-8 but holding stray bytes
+// malformed sequences become U+FFFD, except that a text taken as UTF-8 but holding stray bytes
 // that are not UTF-8 reads each such byte as Windows-1252 (a mislabelled Latin letter is kept).
-std::u16string DecodeFeedText(std::string_view bytes);
+std::u16string DecodeFeedText(std::string_view bytes, std::string_view transportCharset = {});
+
+// The same decoding, to UTF-8 without the byte-order mark. Text taken as UTF-8 that is valid
+// comes back byte for byte; otherwise as DecodeFeedText. Never fails.
+std::string DecodeFeedTextToUtf8(std::string_view bytes, std::string_view transportCharset = {});
 
 // Decodes with a given charset (no byte-order mark handling).
 std::u16string DecodeAs(std::string_view bytes, TFeedCharset charset);

@@ -22,6 +22,7 @@ class FeedTextDecode : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(FeedTextDecode, GivesTheLettersThePublisherMeant) {
     EXPECT_EQ(Decoded(GetParam().bytes), GetParam().expected) << GetParam().what;
+    EXPECT_EQ(DecodeFeedTextToUtf8(GetParam().bytes), GetParam().expected) << GetParam().what << " (to UTF-8)";
 }
 
 const std::string kDeclUtf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
