@@ -297,6 +297,75 @@ TXmlElement* TXmlNode::FindChild(std::u16string_view name) const noexcept {
     return nullptr;
 }
 
+namespace {
+
+// Names the loader asks for are short; longer ones take the general path.
+constexpr size_t kShortName = 64;
+
+// UTF-16 of a UTF-8 name in buf when it is short ASCII, else in long.
+std::u16string_view WidenName(std::string_view name, char16_t (&buf)[kShortName], std::u16string& wide) {
+    if (name.size() <= kShortName) {
+        bool ascii = true;
+        for (size_t i = 0; i < name.size(); ++i) {
+            ascii = ascii && static_cast<unsigned char>(name[i]) < 0x80;
+            buf[i] = static_cast<unsigned char>(name[i]);
+        }
+        if (ascii) return {buf, name.size()};
+    }
+    wide = XmlFromUtf8(name);
+    return wide;
+}
+
+}  // namespace
+
+TXmlElement* TXmlNode::FindChildUtf8(std::string_view name) const {
+    char16_t buf[kShortName];
+    std::u16string wide;
+    return FindChild(WidenName(name, buf, wide));
+}
+
+bool TXmlNode::NameIs(std::string_view name) const {
+    char16_t buf[kShortName];
+    std::u16string wide;
+    return NodeName() == WidenName(name, buf, wide);
+}
+
+std::string TXmlNode::TextUtf8() const {
+    switch (type_) {
+        case XML_TEXT_NODE: {
+            const auto& t = static_cast<const TXmlText&>(*this);
+            if (t.arena_ && !t.value_) return std::string(t.utf8_, t.utf8Size_);
+            return XmlToUtf8(t.Text());
+        }
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE: {
+            const auto& c = static_cast<const TXmlCharacterData&>(*this);
+            if (!c.arena_) return XmlToUtf8(c.Text());
+            std::string_view v(c.utf8_, c.utf8Size_);
+            if (!PreserveWhiteSpace()) {
+                while (!v.empty() && static_cast<unsigned char>(v.front()) <= 0x20) v.remove_prefix(1);
+                while (!v.empty() && static_cast<unsigned char>(v.back()) <= 0x20) v.remove_suffix(1);
+            }
+            return std::string(v);
+        }
+        case XML_ELEMENT_NODE:
+        case XML_DOCUMENT_NODE: break;
+        default: return XmlToUtf8(Text());
+    }
+    if (!HasChildNodes()) return type_ == XML_ELEMENT_NODE ? XmlToUtf8(static_cast<const TXmlElement&>(*this).Text()) : std::string();
+    // As Text(): element, text and CDATA children, empty ones skipped, joined by one space.
+    std::string out;
+    for (TXmlNode* c : *children_) {
+        if (c->type_ != XML_ELEMENT_NODE && c->type_ != XML_TEXT_NODE && c->type_ != XML_CDATA_SECTION_NODE) continue;
+        if (children_->Count() == 1) return c->TextUtf8();
+        const std::string t = c->TextUtf8();
+        if (t.empty()) continue;
+        if (!out.empty()) out += ' ';
+        out += t;
+    }
+    return out;
+}
+
 XmlPtr<TXmlNodeList> TXmlNode::SelectNodes(std::u16string_view name) const {
     CheckPlainName(name);
     XmlPtr<TXmlNodeList> list(new TXmlNodeList());
@@ -555,9 +624,58 @@ TXmlNode* TXmlElement::CloneSelf() const {
     return e;
 }
 
-TXmlNode* TXmlText::CloneSelf() const { return new TXmlText(&NameTable(), value_); }
+TXmlText::TXmlText(TXmlNameTable* table, TXmlValue value)
+    : TXmlNode(XML_TEXT_NODE, table, TXmlNameTable::kTextId), value_(new TXmlValue(std::move(value))) {}
 
-std::u16string TXmlCharacterData::Text() const { return PreserveWhiteSpace() ? data_ : Trimmed(data_); }
+TXmlText::TXmlText(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size)
+    : TXmlNode(XML_TEXT_NODE, table, TXmlNameTable::kTextId), arena_(arena), utf8_(utf8), utf8Size_(size) {
+    arena_->AddRef();
+}
+
+TXmlText::~TXmlText() {
+    delete value_;
+    if (arena_) arena_->Release();
+}
+
+const TXmlValue& TXmlText::Value() const {
+    if (!value_) value_ = new TXmlValue(XmlFromUtf8({utf8_, utf8Size_}));
+    return *value_;
+}
+
+void TXmlText::SetValue(TXmlValue value) {
+    if (value_)
+        *value_ = std::move(value);
+    else
+        value_ = new TXmlValue(std::move(value));
+    if (arena_) std::exchange(arena_, nullptr)->Release();
+    utf8_ = nullptr;
+    utf8Size_ = 0;
+}
+
+TXmlNode* TXmlText::CloneSelf() const {
+    if (arena_ && !value_) return new TXmlText(&NameTable(), arena_, utf8_, utf8Size_);  // shares the bytes
+    return new TXmlText(&NameTable(), Value());
+}
+
+TXmlCharacterData::~TXmlCharacterData() { DropArena(); }
+
+void TXmlCharacterData::DropArena() noexcept {
+    if (arena_) std::exchange(arena_, nullptr)->Release();
+    utf8_ = nullptr;
+    utf8Size_ = 0;
+}
+
+const std::u16string& TXmlCharacterData::Data() const {
+    if (arena_ && data_.empty()) data_ = XmlFromUtf8({utf8_, utf8Size_});
+    return data_;
+}
+
+void TXmlCharacterData::SetData(std::u16string data) {
+    data_ = std::move(data);
+    DropArena();
+}
+
+std::u16string TXmlCharacterData::Text() const { return PreserveWhiteSpace() ? Data() : Trimmed(Data()); }
 
 TXmlNode* TXmlCDATASection::CloneSelf() const { return new TXmlCDATASection(&NameTable(), Data()); }
 TXmlNode* TXmlComment::CloneSelf() const { return new TXmlComment(&NameTable(), Data()); }
@@ -631,6 +749,31 @@ XmlPtr<TXmlDocument> CreateXmlDocument(std::string_view rootName, std::string_vi
 }
 
 // ---- privileged helpers ----
+
+char* TXmlArena::Extra(size_t n) {
+    constexpr size_t kBlock = 16 * 1024;
+    if (n > blockLeft_) {
+        const size_t size = std::max(n, kBlock);
+        blocks_.push_back(std::make_unique<char[]>(size));
+        blockAt_ = blocks_.back().get();
+        blockLeft_ = size;
+    }
+    char* at = blockAt_;
+    blockAt_ += n;
+    blockLeft_ -= n;
+    return at;
+}
+
+TXmlCDATASection* TXmlAccess::NewCDATA(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size) {
+    auto* c = new TXmlCDATASection(table, {});
+    if (size > 0) {
+        c->arena_ = arena;
+        arena->AddRef();
+        c->utf8_ = utf8;
+        c->utf8Size_ = size;
+    }
+    return c;
+}
 
 void TXmlAccess::SetTable(TXmlDocument& doc, TXmlNameTable* table) {
     table->AddRef();

@@ -118,6 +118,7 @@ class TXmlCDATASection;
 class TXmlComment;
 class TXmlProcessingInstruction;
 class TXmlDocument;
+class TXmlArena;
 struct TXmlAccess;
 
 // Node type codes.
@@ -200,6 +201,10 @@ public:
     XmlPtr<TXmlNodeList> SelectNodes(std::u16string_view name) const;
     XmlPtr<TXmlNode> SelectSingleNode(std::u16string_view name) const;
     TXmlElement* FindChild(std::u16string_view name) const noexcept;  // no name check; borrowed
+    // The same by a UTF-8 name (what the feed loader asks with); borrowed.
+    TXmlElement* FindChildUtf8(std::string_view name) const;
+    // True when the node's name is this UTF-8 text.
+    bool NameIs(std::string_view name) const;
 
     // Attributes, in insertion order; setting an existing name replaces its value in place.
     int AttrCount() const noexcept { return attrCount_; }
@@ -237,6 +242,8 @@ public:
                                         std::u16string_view value) const;
 
     virtual std::u16string Text() const;
+    // Text() in UTF-8, read straight from the document's bytes where the text still lies there.
+    std::string TextUtf8() const;
     // Markup of this node (and its subtree).
     std::u16string XML() const;
     // A copy on the same name table with no parent; deep copies the subtree too.
@@ -291,35 +298,52 @@ private:
     TXmlValue* value_ = nullptr;  // owned; absent until set
 };
 
+// A text read from markup lies in its document's arena as UTF-8 bytes until Value() is first
+// asked for, which converts it once; a value set later is owned by the node.
 class TXmlText : public TXmlNode {
 public:
-    TXmlText(TXmlNameTable* table, TXmlValue value)
-        : TXmlNode(XML_TEXT_NODE, table, TXmlNameTable::kTextId), value_(std::move(value)) {}
-    const TXmlValue& Value() const noexcept { return value_; }
-    void SetValue(TXmlValue value) { value_ = std::move(value); }
-    std::u16string Text() const override { return value_.ToText(); }
+    TXmlText(TXmlNameTable* table, TXmlValue value);
+    const TXmlValue& Value() const;
+    void SetValue(TXmlValue value);
+    std::u16string Text() const override { return Value().ToText(); }
 
 protected:
+    ~TXmlText() override;
     TXmlNode* CloneSelf() const override;
 
 private:
     friend struct TXmlAccess;
-    TXmlValue value_;
+    friend class TXmlNode;
+    TXmlText(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size);
+
+    TXmlArena* arena_ = nullptr;  // counted; holds utf8_
+    const char* utf8_ = nullptr;
+    size_t utf8Size_ = 0;
+    mutable TXmlValue* value_ = nullptr;  // owned; made on first use for an arena text
 };
 
+// CDATA read from markup lies in the document's arena as UTF-8 until Data() is first asked for.
 class TXmlCharacterData : public TXmlNode {
 public:
-    const std::u16string& Data() const noexcept { return data_; }
-    void SetData(std::u16string data) { data_ = std::move(data); }
+    const std::u16string& Data() const;
+    void SetData(std::u16string data);
     // The stored text, trimmed of characters up to U+0020 unless white space is preserved.
     std::u16string Text() const override;
 
 protected:
     TXmlCharacterData(int type, TXmlNameTable* table, int nameId, std::u16string data)
         : TXmlNode(type, table, nameId), data_(std::move(data)) {}
+    ~TXmlCharacterData() override;
 
 private:
-    std::u16string data_;
+    friend struct TXmlAccess;
+    friend class TXmlNode;
+    void DropArena() noexcept;
+
+    mutable std::u16string data_;  // for an arena text: empty until converted
+    TXmlArena* arena_ = nullptr;   // counted; holds utf8_
+    const char* utf8_ = nullptr;
+    size_t utf8Size_ = 0;
 };
 
 class TXmlCDATASection : public TXmlCharacterData {
@@ -386,6 +410,9 @@ public:
     // (UTF-8, or Windows-1252 when the bytes are not valid UTF-8). The binary form is bytes, not
     // text: it is read as it stands, never decoded.
     void LoadUtf8XML(std::string_view bytes);
+    // The bytes read as UTF-8 as they stand. False, with the document emptied, when they are not
+    // valid UTF-8, so that the caller chooses how to read them instead; XML errors raise.
+    bool TryLoadUtf8XML(std::string_view bytes);
     // Bytes from the stream's position to its end: the binary form, UTF-16 little-endian text
     // (with a byte-order mark or opening "<" 0), or else one character per byte (Windows-1252).
     void Load(std::istream& stream);

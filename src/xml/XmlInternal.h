@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "xml/XmlDom.h"
 
@@ -98,6 +100,26 @@ inline std::u16string Quoted(std::u16string_view format, std::u16string_view a) 
 
 [[noreturn]] inline void XmlFail(std::u16string_view message) { throw EXmlError(std::u16string(message)); }
 
+// The bytes of one document read from markup: the input, copied once and then decoded in place
+// (a reference never takes more bytes than it stands for), plus side blocks for the few texts
+// that grow (a declared entity, a control replaced by U+FFFD). Counted: the reader and every
+// text or CDATA node whose bytes lie here hold it, so nodes may outlive their document.
+class TXmlArena : public TXmlBase {
+public:
+    explicit TXmlArena(std::string bytes) : bytes_(std::move(bytes)) {}
+    char* Data() noexcept { return bytes_.data(); }
+    size_t Size() const noexcept { return bytes_.size(); }
+    // Room for n bytes that stays put for the arena's life.
+    char* Extra(size_t n);
+
+private:
+    ~TXmlArena() override = default;
+    std::string bytes_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    size_t blockLeft_ = 0;
+    char* blockAt_ = nullptr;
+};
+
 // Privileged access for the reader and the binary form, which build trees without the checks
 // the public operations make.
 struct TXmlAccess {
@@ -111,6 +133,10 @@ struct TXmlAccess {
     }
     static const TXmlValue* ElementValue(const TXmlElement& e) { return e.value_; }
     static void SetElementValue(TXmlElement& e, TXmlValue v);
+    static TXmlText* NewText(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size) {
+        return new TXmlText(table, arena, utf8, size);
+    }
+    static TXmlCDATASection* NewCDATA(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size);
 };
 
 // The small-block pool (XmlPool.cpp): blocks up to kXmlPoolMaxBlock bytes; larger ones and every
@@ -152,10 +178,10 @@ char16_t XmlLatin1Entity(std::u16string_view name) noexcept;
 // references, or a malformed or invalid character reference: such declarations are skipped.
 bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out);
 
-// Reader entry points (XmlReader.cpp).
-void XmlParseText(TXmlDocument& doc, std::u16string_view text);
-// prefix: bytes already taken from the stream (the signature check).
-void XmlParseStream(TXmlDocument& doc, std::istream& stream, std::string_view prefix);
+// The reader (XmlReader.cpp): parses the arena's bytes as UTF-8 into the document, which the
+// caller has emptied. False when the bytes turn out not to be UTF-8 (the document then holds
+// whatever was read); XML errors raise EXmlError.
+bool XmlParseUtf8(TXmlDocument& doc, TXmlArena& arena);
 
 // Writer (XmlWriter.cpp).
 void XmlWriteMarkup(const TXmlNode& node, std::u16string& out);

@@ -1,12 +1,14 @@
-// The reader: a recursive-descent parser over a character source, building the node tree.
-// Of a document type declaration only the internal entities with plain-text values are kept
-// (and the RSS 0.91 public identifier, whose document type names the HTML Latin-1 entities); no
-// namespaces, no character-set detection beyond what Load documents.
+// The reader: a recursive-descent parser over UTF-8 bytes held in the document's arena, building
+// the node tree. The bytes are scanned once; the UTF-8 check is part of that scan, texts stay
+// where they lie (references decoded in place) and become UTF-16 only when the model is asked for
+// them. Of a document type declaration only the internal entities with plain-text values are
+// kept (and the RSS 0.91 public identifier, whose document type names the HTML Latin-1
+// entities); no namespaces, no character-set detection beyond what Load documents.
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -20,237 +22,258 @@ namespace tw {
 
 namespace {
 
-// A reusable text buffer. It starts with room for 32 code units and grows at least to double its
-// size: growing by exactly what one appended character needs would copy a long text once per
-// character.
-class TXmlToken {
-public:
-    TXmlToken() : buf_(new char16_t[32]), cap_(32) {}
-    void Clear() noexcept { len_ = 0; }
-    void Append(char16_t c) {
-        if (len_ == cap_) Reserve(len_ + 1);
-        buf_[len_++] = c;
+// Raised inside the reader when the bytes are not UTF-8; never leaves this file.
+struct TNotUtf8 {};
+
+using uchar = unsigned char;
+
+// The length of the well-formed UTF-8 sequence at p (its lead byte at least 0x80) and its code
+// point; 0 when it is malformed, overlong, a surrogate, past U+10FFFF or cut off at e.
+inline int Utf8Sequence(const uchar* p, const uchar* e, std::uint32_t& cp) noexcept {
+    const uchar b = p[0];
+    auto cont = [&](int i) { return p + i < e && (p[i] & 0xC0) == 0x80; };
+    if (b >= 0xC2 && b <= 0xDF) {
+        if (!cont(1)) return 0;
+        cp = (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+        return 2;
     }
-    void Append(const char16_t* s, size_t n) {
-        if (n == 0) return;
-        if (len_ + n > cap_) Reserve(len_ + n);
-        std::memcpy(buf_.get() + len_, s, n * sizeof(char16_t));
-        len_ += n;
+    if (b >= 0xE0 && b <= 0xEF) {
+        if (!cont(1) || !cont(2)) return 0;
+        cp = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+        return cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) ? 3 : 0;
     }
-    std::u16string_view View() const noexcept { return {buf_.get(), len_}; }
-    bool EndsWith(std::u16string_view s) const noexcept { return View().ends_with(s); }
-
-private:
-    void Reserve(size_t need) {
-        const size_t cap = std::max(need, cap_ * 2);
-        std::unique_ptr<char16_t[]> b(new char16_t[cap]);
-        std::memcpy(b.get(), buf_.get(), len_ * sizeof(char16_t));
-        buf_ = std::move(b);
-        cap_ = cap;
+    if (b >= 0xF0 && b <= 0xF4) {
+        if (!cont(1) || !cont(2) || !cont(3)) return 0;
+        cp = (b & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+        return cp >= 0x10000 && cp <= 0x10FFFF ? 4 : 0;
     }
-    std::unique_ptr<char16_t[]> buf_;
-    size_t len_ = 0;
-    size_t cap_;
-};
+    return 0;
+}
 
-// Nested constructs each collect into their own buffer; buffers are kept for reuse.
-class TXmlTokenStack {
-public:
-    TXmlToken& Start() {
-        if (depth_ == tokens_.size()) tokens_.push_back(std::make_unique<TXmlToken>());
-        TXmlToken& t = *tokens_[depth_++];
-        t.Clear();
-        return t;
+// Appends a code point as UTF-8 (1 to 4 bytes); returns the count.
+inline int Utf8Encode(std::uint32_t cp, char* out) noexcept {
+    if (cp < 0x80) {
+        out[0] = static_cast<char>(cp);
+        return 1;
     }
-    void Finish() noexcept { --depth_; }
-
-private:
-    std::vector<std::unique_ptr<TXmlToken>> tokens_;
-    size_t depth_ = 0;
-};
-
-// A UTF-16 string, code unit by code unit: one window holding everything.
-class TXmlStrSource {
-public:
-    explicit TXmlStrSource(std::u16string_view text) : text_(text) {}
-    void Begin(const char16_t*& p, const char16_t*& e) const {
-        p = text_.data();
-        e = text_.data() + text_.size();
+    if (cp < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
     }
-    bool Refill(const char16_t*&, const char16_t*&) { return false; }
-
-private:
-    std::u16string_view text_;
-};
-
-// A byte stream read 64 KiB at a time from its position to its end. Each byte is one character
-// through the single-byte code page, unless the bytes are UTF-16 little-endian (a byte-order
-// mark, or "<" followed by a zero byte): then every two bytes are one code unit, so a file
-// written by Save reads back.
-class TXmlStmSource {
-public:
-    static constexpr size_t kBufferSize = 65536;
-
-    TXmlStmSource(std::istream& in, std::string_view prefix) : in_(in), pending_(prefix) {
-        const auto* b = reinterpret_cast<const unsigned char*>(pending_.data());
-        if (pending_.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-            wide_ = true;
-            pending_.erase(0, 2);
-        } else if (pending_.size() >= 2 && b[0] == '<' && b[1] == 0) {
-            wide_ = true;
-        }
+    if (cp < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
     }
-    void Begin(const char16_t*& p, const char16_t*& e) { p = e = chars_.get(); }
-    bool Refill(const char16_t*& p, const char16_t*& e) {
-        for (;;) {
-            size_t n = 0;
-            if (!pending_.empty()) {
-                n = pending_.size();
-                std::memcpy(bytes_.get(), pending_.data(), n);
-                pending_.clear();
-            } else if (in_) {
-                in_.read(bytes_.get(), kBufferSize);
-                n = static_cast<size_t>(in_.gcount());
-            }
-            if (n == 0) return false;
-            const size_t m = Convert(n);
-            if (m > 0) {
-                p = chars_.get();
-                e = p + m;
-                return true;
-            }
-        }
-    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
 
-private:
-    size_t Convert(size_t n) {
-        const auto* b = reinterpret_cast<const unsigned char*>(bytes_.get());
-        char16_t* out = chars_.get();
-        if (!wide_) {
-            for (size_t i = 0; i < n; ++i) out[i] = XmlWidenAnsi(b[i]);
-            return n;
-        }
-        size_t m = 0, i = 0;
-        if (odd_ >= 0 && n > 0) {
-            out[m++] = static_cast<char16_t>(odd_ | (b[0] << 8));
-            odd_ = -1;
-            i = 1;
-        }
-        for (; i + 1 < n; i += 2) out[m++] = static_cast<char16_t>(b[i] | (b[i + 1] << 8));
-        if (i < n) odd_ = b[i];  // the other half comes with the next read (or is dropped at the end)
-        return m;
-    }
+constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";
 
-    std::istream& in_;
-    std::string pending_;
-    bool wide_ = false;
-    int odd_ = -1;
-    std::unique_ptr<char[]> bytes_{new char[kBufferSize]};
-    std::unique_ptr<char16_t[]> chars_{new char16_t[kBufferSize]};
-};
+// A name character beyond ASCII, as the UTF-16 reader judged it: characters past the BMP were
+// two surrogates there, and surrogates count as letters.
+inline bool IsNameLetter(std::uint32_t cp) noexcept { return cp >= 0x10000 || XmlIsLetter(cp); }
 
-// UTF-8 bytes, already checked to be valid, decoded 32 Ki code units at a time: a large feed
-// never exists twice in memory.
-class TXmlUtf8Source {
-public:
-    static constexpr size_t kWindow = 32768;
+inline bool IsLineSpace(char c) noexcept { return c == '\n' || c == '\t' || c == '\r'; }
 
-    explicit TXmlUtf8Source(std::string_view bytes) : bytes_(bytes) {}
-    void Begin(const char16_t*& p, const char16_t*& e) { p = e = chars_.get(); }
-    bool Refill(const char16_t*& p, const char16_t*& e) {
-        const size_t left = bytes_.size() - at_;
-        if (left == 0) return false;
-        size_t written = 0;
-        const size_t used = XmlDecodeUtf8(reinterpret_cast<const unsigned char*>(bytes_.data()) + at_,
-                                          std::min(left, kWindow), chars_.get(), written);
-        if (used == 0) return false;  // cannot happen on checked input; ends the text safely
-        at_ += used;
-        p = chars_.get();
-        e = p + written;
-        return true;
-    }
-
-private:
-    std::string_view bytes_;
-    size_t at_ = 0;
-    std::unique_ptr<char16_t[]> chars_{new char16_t[kWindow]};
-};
-
-// Text code units the scan stops at besides "<" and "&": controls other than tab, LF and CR,
-// and everything from U+D7FF up (surrogates, U+FFFE, U+FFFF, and some harmless neighbours).
-inline bool XmlIsTextOdd(char16_t c) noexcept { return XmlIsForbiddenControl(c) || c >= 0xD7FF; }
-
-// The first a, b or odd code unit at or after p (before e), or e: the text scan. Kept inline in
-// the reader's loops by force: it is the hottest code of a parse.
-[[gnu::always_inline]] inline const char16_t* XmlScanText(const char16_t* p, const char16_t* e, char16_t a = u'<',
-                                                          char16_t b = u'&') {
+// The first byte at or after p (before e) that is a, b or c, a control other than tab, LF and CR,
+// or not ASCII; or e. Tab, LF and CR are never stopped at (passing one for a delimiter finds only
+// the odd bytes). The text scan, kept inline by force: it is the hottest code of a parse.
+[[gnu::always_inline]] inline char* ScanText(char* p, char* e, char a = '<', char b = '&', char c = '&') {
 #if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi16(static_cast<short>(a)), amp = _mm_set1_epi16(static_cast<short>(b));
-    // Adding 0xA801 maps U+D7FF..U+FFFF to signed -0x8000..-0x5800 and U+0000..U+001F to
-    // -0x57FF..-0x57E0: one signed "below -0x57DF" test finds both ranges.
-    const __m128i shift = _mm_set1_epi16(static_cast<short>(0xA801)), limit = _mm_set1_epi16(static_cast<short>(0xA821));
-    while (e - p >= 8) {
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c), space = _mm_set1_epi8(0x20);
+    while (e - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i delim = _mm_or_si128(_mm_cmpeq_epi16(v, lt), _mm_cmpeq_epi16(v, amp));
-        const __m128i odd = _mm_cmplt_epi16(_mm_add_epi16(v, shift), limit);
-        // Tab, LF and CR are found too; they are common and fine, so they are passed over here.
-        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(delim, odd))); mask != 0; mask &= mask - 1) {
-            const char16_t* q = p + (__builtin_ctz(mask) >> 1);
-            mask &= mask - 1;  // the other byte of this code unit
-            if (*q != u'\n' && *q != u'\t' && *q != u'\r') return q;
+        // Signed: bytes from 0x80 up are negative, so one "below 0x20" finds them with the controls.
+        const __m128i delim = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
+        const __m128i hit = _mm_or_si128(delim, _mm_cmplt_epi8(v, space));
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0; mask &= mask - 1) {
+            char* q = p + __builtin_ctz(mask);
+            // Tab, LF and CR are found too; they are common and fine, so they are passed over here.
+            if (!IsLineSpace(*q)) return q;
         }
-        p += 8;
+        p += 16;
     }
 #endif
-    while (p != e && *p != a && *p != b && !XmlIsTextOdd(*p)) ++p;
+    for (; p != e; ++p) {
+        const auto u = static_cast<uchar>(*p);
+        if ((*p == a || *p == b || *p == c || u >= 0x80 || u < 0x20) && !IsLineSpace(*p)) return p;
+    }
     return p;
 }
 
-inline bool XmlAllSpace(const char16_t* s, size_t n) noexcept {
+inline bool AllSpace(const char* s, size_t n) noexcept {
     for (size_t i = 0; i < n; ++i)
-        if (!XmlIsSpace(s[i])) return false;
+        if (static_cast<uchar>(s[i]) > 0x20) return false;
     return true;
 }
 
-template <class Source> class TXmlReader {
+// Where a decoded text goes: over the bytes it was read from while it fits behind the read
+// position, else (a rare growth) into a side buffer that ends in the arena.
+class TXmlOut {
 public:
-    TXmlReader(TXmlDocument& doc, Source& src)
-        : doc_(doc), src_(src), table_(TXmlAccess::Table(doc)), preserve_(doc.PreserveWhiteSpace()) {
-        src_.Begin(p_, e_);
+    void Start(char* at) {
+        start_ = w_ = at;
+        spilled_ = false;
     }
-
-    // Document level: a "</" silently ends the parse.
-    void Run() { ParseContent(doc_, 0); }
+    // n bytes from src; `limit` is the read position, which the text may not overtake in place.
+    void Put(const char* src, size_t n, const char* limit) {
+        if (!spilled_) {
+            if (w_ + n <= limit) {
+                if (w_ != src) std::memmove(w_, src, n);
+                w_ += n;
+                return;
+            }
+            scratch_.assign(start_, w_);
+            spilled_ = true;
+        }
+        scratch_.append(src, n);
+    }
+    // The finished text: where it lies and its length.
+    std::pair<const char*, size_t> Finish(TXmlArena& arena) {
+        if (!spilled_) return {start_, static_cast<size_t>(w_ - start_)};
+        char* at = arena.Extra(scratch_.size());
+        std::memcpy(at, scratch_.data(), scratch_.size());
+        return {at, scratch_.size()};
+    }
 
 private:
-    [[gnu::always_inline]] bool AtEnd() { return p_ == e_ && !src_.Refill(p_, e_); }
+    char* start_ = nullptr;
+    char* w_ = nullptr;
+    bool spilled_ = false;
+    std::string scratch_;
+};
 
-    [[gnu::always_inline]] void RequireChar(char16_t c) {
-        if (AtEnd() || *p_ != c) XmlFail(xmlmsg::Expected(std::u16string_view(&c, 1)));
+// Names seen in this document, keyed on their UTF-8 bytes (which lie in the arena and stay put),
+// so that each distinct name is hashed and interned into the name table once.
+class TXmlNameCache {
+public:
+    explicit TXmlNameCache(TXmlNameTable& table) : table_(table), slots_(256) {}
+
+    int Id(const char* s, size_t n) {
+        std::uint32_t h = 2166136261u;
+        for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uchar>(s[i])) * 16777619u;
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = h & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (!slot.Name) break;
+            if (slot.Hash == h && slot.Size == n && std::memcmp(slot.Name, s, n) == 0) return slot.Id;
+        }
+        const int id = table_.Intern(XmlFromUtf8({s, n}));
+        if ((used_ + 1) * 2 > slots_.size()) Grow();
+        Insert({s, n, h, id});
+        ++used_;
+        return id;
+    }
+
+private:
+    struct Slot {
+        const char* Name = nullptr;
+        size_t Size = 0;
+        std::uint32_t Hash = 0;
+        int Id = -1;
+    };
+    void Insert(const Slot& s) {
+        const size_t mask = slots_.size() - 1;
+        size_t i = s.Hash & mask;
+        while (slots_[i].Name) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const Slot& s : old)
+            if (s.Name) Insert(s);
+    }
+
+    TXmlNameTable& table_;
+    std::vector<Slot> slots_;
+    size_t used_ = 0;
+};
+
+// An entity declared in the internal subset: its value in UTF-8 and its length in UTF-16 code
+// units, which the expansion limit counts.
+struct TXmlEntity {
+    std::string Value;
+    size_t Units = 0;
+    bool Solid = false;  // not all blank
+};
+
+class TXmlReader {
+public:
+    TXmlReader(TXmlDocument& doc, TXmlArena& arena)
+        : doc_(doc), arena_(arena), table_(TXmlAccess::Table(doc)), names_(*table_), preserve_(doc.PreserveWhiteSpace()) {
+        p_ = arena.Data();
+        e_ = p_ + arena.Size();
+    }
+
+    // Document level: a "</" silently ends the parse; the bytes after it are still checked.
+    void Run() {
+        ParseContent(doc_, 0);
+        if (p_ != e_ && !IsValidUtf8({p_, static_cast<size_t>(e_ - p_)})) throw TNotUtf8();
+    }
+
+private:
+    bool AtEnd() const { return p_ == e_; }
+    uchar Cur() const { return static_cast<uchar>(*p_); }
+
+    void RequireChar(char c) {
+        if (AtEnd() || *p_ != c) {
+            const char16_t w = static_cast<uchar>(c);
+            XmlFail(xmlmsg::Expected(std::u16string_view(&w, 1)));
+        }
         ++p_;
     }
-    [[gnu::always_inline]] void RequireStr(std::u16string_view s) {
-        for (char16_t c : s) {
-            if (AtEnd() || *p_ != c) XmlFail(xmlmsg::Expected(s));
+    void RequireStr(std::string_view s) {
+        for (char c : s) {
+            if (AtEnd() || *p_ != c) XmlFail(xmlmsg::Expected(XmlFromUtf8(s)));
             ++p_;
         }
     }
     void SkipSpace() {
-        while (!AtEnd() && XmlIsSpace(*p_)) ++p_;
+        while (!AtEnd() && Cur() <= 0x20) ++p_;
+    }
+
+    // The code point of the character at p_ (not ASCII) and its length; raises TNotUtf8.
+    int Sequence(std::uint32_t& cp) const {
+        const int n = Utf8Sequence(reinterpret_cast<const uchar*>(p_), reinterpret_cast<const uchar*>(e_), cp);
+        if (n == 0) throw TNotUtf8();
+        return n;
+    }
+
+    // Length of the name character at p_, or 0 when there is none; starts asks for a first one.
+    int NameCharAt(bool start) const {
+        if (AtEnd()) return 0;
+        const uchar c = Cur();
+        if (c < 0x80) return (kXmlAsciiClass[c] & (start ? kXmlNameStart : kXmlNameChar)) != 0;
+        std::uint32_t cp = 0;
+        const int n = Sequence(cp);
+        return IsNameLetter(cp) ? n : 0;
+    }
+
+    // The name at p_ as bytes; raises the name-start message when there is none.
+    std::string_view ReadNameBytes() {
+        const char* s = p_;
+        int n = NameCharAt(true);
+        if (n == 0) XmlFail(xmlmsg::kNameStart);
+        p_ += n;
+        for (;;) {
+            while (p_ != e_ && Cur() < 0x80 && (kXmlAsciiClass[Cur()] & kXmlNameChar)) ++p_;
+            if (p_ == e_ || Cur() < 0x80 || (n = NameCharAt(false)) == 0) break;
+            p_ += n;
+        }
+        return {s, static_cast<size_t>(p_ - s)};
     }
 
     int ReadName() {
-        if (AtEnd() || !XmlIsNameStart(*p_)) XmlFail(xmlmsg::kNameStart);
-        const char16_t* s = p_++;
-        while (p_ != e_ && XmlIsNameChar(*p_)) ++p_;
-        if (p_ != e_) return table_->Intern({s, static_cast<size_t>(p_ - s)});
-        // The name may go on in the next window of a stream.
-        TXmlToken& t = tokens_.Start();
-        t.Append(s, static_cast<size_t>(p_ - s));
-        while (!AtEnd() && XmlIsNameChar(*p_)) t.Append(*p_++);
-        const int id = table_->Intern(t.View());
-        tokens_.Finish();
-        return id;
+        const std::string_view name = ReadNameBytes();
+        return names_.Id(name.data(), name.size());
     }
 
     void ParseContent(TXmlNode& parent, int depth) {
@@ -259,16 +282,16 @@ private:
             if (AtEnd()) return;
             ++p_;  // the "<"
             if (AtEnd()) return;  // a "<" that ends the input is dropped
-            const char16_t c = *p_;
-            if (c == u'/') return;
-            if (c == u'?') {
+            const char c = *p_;
+            if (c == '/') return;
+            if (c == '?') {
                 ParseInstruction(parent);
-            } else if (c == u'!') {
+            } else if (c == '!') {
                 ++p_;
-                const char16_t k = AtEnd() ? 0 : *p_;
-                if (k == u'-')
+                const char k = AtEnd() ? 0 : *p_;
+                if (k == '-')
                     ParseComment(parent);
-                else if (k == u'[')
+                else if (k == '[')
                     ParseCDATA(parent);
                 else
                     SkipDoctype();
@@ -278,206 +301,236 @@ private:
         }
     }
 
-    void AddText(TXmlNode& parent, const char16_t* s, size_t n) {
-        if (n == 0) return;
-        if (!preserve_ && XmlAllSpace(s, n)) return;
-        TXmlAccess::AppendNew(parent, new TXmlText(table_, TXmlValue(std::u16string(s, n))));
+    // A raw character that is not plain ASCII text at p_: copied when fine, U+FFFD for what XML
+    // forbids (controls, U+FFFE, U+FFFF). True when it is not blank: a replaced control counts as
+    // the blank it used to be taken for.
+    bool ReadOddChar(TXmlOut& out) {
+        const uchar c = Cur();
+        if (c < 0x80) {
+            ++p_;
+            out.Put(kReplacementUtf8, 3, p_);
+            return false;
+        }
+        std::uint32_t cp = 0;
+        const int n = Sequence(cp);
+        const char* s = p_;
+        p_ += n;
+        if (cp == 0xFFFE || cp == 0xFFFF)
+            out.Put(kReplacementUtf8, 3, p_);
+        else
+            out.Put(s, static_cast<size_t>(n), p_);
+        return true;
     }
 
     void ReadText(TXmlNode& parent) {
         if (AtEnd()) return;
-        const char16_t* s = p_;
-        p_ = XmlScanText(p_, e_);
-        if (p_ != e_ && *p_ == u'<') {  // the usual case: no reference, all in this window
-            AddText(parent, s, static_cast<size_t>(p_ - s));
+        char* s = p_;
+        p_ = ScanText(p_, e_);
+        if (p_ != e_ && *p_ == '<') {  // the usual case: plain ASCII text up to the next tag
+            AddText(parent, s, static_cast<size_t>(p_ - s), !AllSpace(s, static_cast<size_t>(p_ - s)));
             return;
         }
-        // Blank text is dropped as before: a forbidden control replaced by U+FFFD counts as the
-        // white space it used to be taken for.
-        TXmlToken& t = tokens_.Start();
-        bool solid = false;
-        auto appendRun = [&](const char16_t* from) {
-            const size_t n = static_cast<size_t>(p_ - from);
-            t.Append(from, n);
-            solid = solid || !XmlAllSpace(from, n);
-        };
-        appendRun(s);
-        while (!AtEnd() && *p_ != u'<') {
-            if (*p_ == u'&') {
+        out_.Start(s);
+        bool solid = !AllSpace(s, static_cast<size_t>(p_ - s));
+        out_.Put(s, static_cast<size_t>(p_ - s), p_);
+        while (!AtEnd() && *p_ != '<') {
+            if (*p_ == '&') {
                 ++p_;
-                solid = ReadReference(t) || solid;
-            } else if (XmlIsTextOdd(*p_)) {
-                solid = ReadOddChar(t) || solid;
+                solid = ReadReference(out_) || solid;
+            } else if (const uchar c = Cur(); c >= 0x80 || (c < 0x20 && !IsLineSpace(*p_))) {
+                solid = ReadOddChar(out_) || solid;
             } else {
-                s = p_;
-                p_ = XmlScanText(p_, e_);
-                appendRun(s);
+                char* from = p_;
+                p_ = ScanText(p_, e_);
+                solid = solid || !AllSpace(from, static_cast<size_t>(p_ - from));
+                out_.Put(from, static_cast<size_t>(p_ - from), p_);
             }
         }
-        const std::u16string_view v = t.View();
-        if (!v.empty() && (preserve_ || solid)) TXmlAccess::AppendNew(parent, new TXmlText(table_, TXmlValue(std::u16string(v))));
-        tokens_.Finish();
+        const auto [text, n] = out_.Finish(arena_);
+        AddText(parent, text, n, solid);
     }
 
-    // At an odd code unit: appends it, or U+FFFD for a character XML forbids. False for a
-    // replaced control (blank before), true otherwise.
-    [[gnu::noinline]] bool ReadOddChar(TXmlToken& t) {
-        const char16_t c = *p_++;
-        if (XmlIsForbiddenControl(c)) {
-            t.Append(kXmlReplacement);
-            return false;
-        }
-        if (XmlIsHighSurrogate(c) && !AtEnd() && XmlIsLowSurrogate(*p_)) {  // the pair may straddle two windows
-            t.Append(c);
-            t.Append(*p_++);
-        } else {
-            t.Append(c >= 0xD800 && (c <= 0xDFFF || c >= 0xFFFE) ? kXmlReplacement : c);
-        }
-        return true;
+    void AddText(TXmlNode& parent, const char* s, size_t n, bool solid) {
+        if (n == 0 || (!preserve_ && !solid)) return;
+        TXmlAccess::AppendNew(parent, TXmlAccess::NewText(table_, &arena_, s, n));
     }
 
-    // After "&": appends what the reference stands for. True when that is not blank.
-    bool ReadReference(TXmlToken& t) {
+    static char PredefinedEntity(std::string_view name) noexcept {
+        switch (name.size()) {
+            case 2:
+                if (name[1] != 't') return 0;
+                return name[0] == 'l' ? '<' : name[0] == 'g' ? '>' : 0;
+            case 3: return name == "amp" ? '&' : 0;
+            case 4: return name == "quot" ? '"' : name == "apos" ? '\'' : 0;
+            default: return 0;
+        }
+    }
+
+    // After "&": writes what the reference stands for. True when that is not blank.
+    bool ReadReference(TXmlOut& out) {
         if (AtEnd()) XmlFail(xmlmsg::kRefExpected);
-        if (*p_ == u'#') {
-            ++p_;
-            if (AtEnd()) XmlFail(xmlmsg::kNumberExpected);
-            std::uint32_t v = 0;  // saturates above U+10FFFF, which is refused below
-            bool any = false;
-            if (*p_ == u'x') {
-                ++p_;
-                for (int d; !AtEnd() && (d = HexDigitValue(*p_)) >= 0; ++p_, any = true)
-                    v = std::min<std::uint32_t>(v * 16 + static_cast<std::uint32_t>(d), 0x110000);
-                if (!any) XmlFail(xmlmsg::kHexExpected);
-            } else {
-                for (; !AtEnd() && *p_ >= u'0' && *p_ <= u'9'; ++p_, any = true)
-                    v = std::min<std::uint32_t>(v * 10 + static_cast<std::uint32_t>(*p_ - u'0'), 0x110000);
-                if (!any) XmlFail(xmlmsg::kNumberExpected);
-            }
-            RequireChar(u';');
-            char16_t units[2];
-            const int n = XmlCharRefUnits(v, units);
-            if (n == 0) XmlFail(xmlmsg::kNumberExpected);
-            t.Append(units, static_cast<size_t>(n));
-            return v > 0x20;  // a replaced control counts as the blank it used to be
+        // The predefined five by their first bytes, without collecting the name.
+        switch (*p_) {
+            case 'a':
+                if (e_ - p_ >= 4 && std::memcmp(p_, "amp;", 4) == 0) return PutChar(out, '&', 4);
+                if (e_ - p_ >= 5 && std::memcmp(p_, "apos;", 5) == 0) return PutChar(out, '\'', 5);
+                break;
+            case 'l':
+                if (e_ - p_ >= 3 && std::memcmp(p_, "lt;", 3) == 0) return PutChar(out, '<', 3);
+                break;
+            case 'g':
+                if (e_ - p_ >= 3 && std::memcmp(p_, "gt;", 3) == 0) return PutChar(out, '>', 3);
+                break;
+            case 'q':
+                if (e_ - p_ >= 5 && std::memcmp(p_, "quot;", 5) == 0) return PutChar(out, '"', 5);
+                break;
+            case '#': return ReadCharReference(out);
+            default: break;
         }
-        if (!XmlIsNameStart(*p_)) XmlFail(xmlmsg::kNameStart);
-        std::u16string name;
-        while (!AtEnd() && XmlIsNameChar(*p_)) name += *p_++;
-        RequireChar(u';');
-        if (const char16_t c = PredefinedEntity(name)) {
-            t.Append(c);
+        const std::string_view name = ReadNameBytes();
+        RequireChar(';');
+        if (const char c = PredefinedEntity(name)) {
+            out.Put(&c, 1, p_);
             return true;
         }
         if (const auto it = entities_.find(name); it != entities_.end()) {
-            const std::u16string& value = it->second;
-            expanded_ += value.size();
+            const TXmlEntity& entity = it->second;
+            expanded_ += entity.Units;
             if (expanded_ > kXmlMaxEntityExpansion) XmlFail(xmlmsg::kTooMuchExpansion);
-            t.Append(value.data(), value.size());
-            return !XmlAllSpace(value.data(), value.size());
+            out.Put(entity.Value.data(), entity.Value.size(), p_);
+            return entity.Solid;
         }
         if (latin1_) {
-            if (const char16_t c = XmlLatin1Entity(name)) {
-                t.Append(c);
+            if (const char16_t c = XmlLatin1Entity(XmlFromUtf8(name))) {
+                char utf8[4];
+                out.Put(utf8, static_cast<size_t>(Utf8Encode(c, utf8)), p_);
                 return true;
             }
         }
         XmlFail(xmlmsg::kBadRefName);
     }
 
-    static char16_t PredefinedEntity(std::u16string_view name) noexcept {
-        if (name == u"amp") return u'&';
-        if (name == u"lt") return u'<';
-        if (name == u"gt") return u'>';
-        if (name == u"quot") return u'"';
-        if (name == u"apos") return u'\'';
-        return 0;
+    bool PutChar(TXmlOut& out, char c, int length) {
+        p_ += length;
+        out.Put(&c, 1, p_);
+        return true;
+    }
+
+    // After "&" at "#".
+    bool ReadCharReference(TXmlOut& out) {
+        ++p_;
+        if (AtEnd()) XmlFail(xmlmsg::kNumberExpected);
+        std::uint32_t v = 0;  // saturates above U+10FFFF, which is refused below
+        bool any = false;
+        if (*p_ == 'x') {
+            ++p_;
+            for (int d; !AtEnd() && (d = HexDigitValue(static_cast<char16_t>(Cur()))) >= 0; ++p_, any = true)
+                v = std::min<std::uint32_t>(v * 16 + static_cast<std::uint32_t>(d), 0x110000);
+            if (!any) XmlFail(xmlmsg::kHexExpected);
+        } else {
+            for (; !AtEnd() && *p_ >= '0' && *p_ <= '9'; ++p_, any = true)
+                v = std::min<std::uint32_t>(v * 10 + static_cast<std::uint32_t>(*p_ - '0'), 0x110000);
+            if (!any) XmlFail(xmlmsg::kNumberExpected);
+        }
+        RequireChar(';');
+        char16_t units[2];
+        const int n = XmlCharRefUnits(v, units);
+        if (n == 0) XmlFail(xmlmsg::kNumberExpected);
+        const std::uint32_t cp = n == 2 ? v : units[0];
+        char utf8[4];
+        out.Put(utf8, static_cast<size_t>(Utf8Encode(cp, utf8)), p_);
+        return v > 0x20;  // a replaced control counts as the blank it used to be
     }
 
     void ReadAttributes(TXmlNode& node) {
         SkipSpace();
-        while (!AtEnd() && XmlIsNameStart(*p_)) {
+        while (NameCharAt(true) != 0) {
             const int id = ReadName();
             SkipSpace();
-            RequireChar(u'=');
+            RequireChar('=');
             SkipSpace();
             if (AtEnd()) XmlFail(xmlmsg::kAttrValueExpected);
-            const char16_t q = *p_;
-            if (q != u'"' && q != u'\'') XmlFail(xmlmsg::kStringConstExpected);
+            const char q = *p_;
+            if (q != '"' && q != '\'') XmlFail(xmlmsg::kStringConstExpected);
             ++p_;
-            TXmlToken& t = tokens_.Start();
+            out_.Start(p_);
             for (;;) {
-                if (AtEnd()) XmlFail(xmlmsg::Expected(std::u16string_view(&q, 1)));
-                const char16_t c = *p_;
+                char* s = p_;
+                p_ = ScanText(p_, e_, q, '<', '&');
+                if (p_ != s) out_.Put(s, static_cast<size_t>(p_ - s), p_);
+                if (AtEnd()) {
+                    const char16_t w = static_cast<uchar>(q);
+                    XmlFail(xmlmsg::Expected(std::u16string_view(&w, 1)));
+                }
+                const char c = *p_;
                 if (c == q) {
                     ++p_;
                     break;
                 }
-                if (c == u'<') XmlFail(xmlmsg::kLtInAttr);
-                if (c == u'&') {
+                if (c == '<') XmlFail(xmlmsg::kLtInAttr);
+                if (c == '&') {
                     ++p_;
-                    ReadReference(t);
-                    continue;
+                    ReadReference(out_);
+                } else {
+                    ReadOddChar(out_);
                 }
-                if (XmlIsTextOdd(c)) {
-                    ReadOddChar(t);
-                    continue;
-                }
-                const char16_t* s = p_;
-                while (p_ != e_ && *p_ != q && *p_ != u'<' && *p_ != u'&' && !XmlIsTextOdd(*p_)) ++p_;
-                t.Append(s, static_cast<size_t>(p_ - s));
             }
-            TXmlAccess::AttrSlot(node, id).Value = TXmlValue(t.View());
-            tokens_.Finish();
+            const auto [value, n] = out_.Finish(arena_);
+            TXmlAccess::AttrSlot(node, id).Value = TXmlValue(XmlFromUtf8({value, n}));
             SkipSpace();
         }
     }
 
     void ParseElement(TXmlNode& parent, int depth) {
         if (depth > kXmlMaxDepth) XmlFail(xmlmsg::kTooDeep);
-        const int id = ReadName();
+        const std::string_view name = ReadNameBytes();
+        const int id = names_.Id(name.data(), name.size());
         if (AtEnd()) XmlFail(xmlmsg::kElementUnfinished);
-        const char16_t c = *p_;
-        if (!XmlIsSpace(c) && c != u'/' && c != u'>') XmlFail(xmlmsg::kElementNameChar);
+        const uchar c = Cur();
+        if (c > 0x20 && c != '/' && c != '>') XmlFail(xmlmsg::kElementNameChar);
         auto* element = new TXmlElement(table_, id);
         TXmlAccess::AppendNew(parent, element);
         ReadAttributes(*element);
-        if (!AtEnd() && *p_ == u'/') {
-            RequireStr(u"/>");
+        if (!AtEnd() && *p_ == '/') {
+            RequireStr("/>");
             return;
         }
-        RequireChar(u'>');
+        RequireChar('>');
         ParseContent(*element, depth);
-        RequireChar(u'/');
-        RequireStr(table_->Name(id));
+        RequireChar('/');
+        // The end tag must repeat the start tag's bytes.
+        if (static_cast<size_t>(e_ - p_) < name.size() || std::memcmp(p_, name.data(), name.size()) != 0)
+            XmlFail(xmlmsg::Expected(table_->Name(id)));
+        p_ += name.size();
         SkipSpace();
-        RequireChar(u'>');
+        RequireChar('>');
     }
 
-    // Collects up to the terminator. Checking the collected text's end after each terminator's
-    // last character restarts a failed partial match correctly ("--->" ends "x-").
-    std::u16string ReadUntil(std::u16string_view term) {
-        TXmlToken& t = tokens_.Start();
-        const char16_t last = term.back();
-        bool odd = false;  // a character that may need replacing was seen
-        for (;;) {
-            if (AtEnd()) XmlFail(xmlmsg::Expected(term));
-            const char16_t* s = p_;
-            p_ = XmlScanText(p_, e_, last, last);
-            if (p_ == e_) {
-                t.Append(s, static_cast<size_t>(p_ - s));
-                continue;
-            }
-            const bool atLast = *p_ == last;
-            odd = odd || !atLast;
-            ++p_;
-            t.Append(s, static_cast<size_t>(p_ - s));
-            if (atLast && t.EndsWith(term)) break;
+    // Up to the first occurrence of the terminator, which is consumed; the text before it with
+    // forbidden characters replaced, in out_.
+    std::pair<const char*, size_t> ReadUntil(std::string_view term) {
+        const std::string_view rest(p_, static_cast<size_t>(e_ - p_));
+        const size_t at = rest.find(term);
+        if (at == std::string_view::npos) {
+            // What was before is still checked: invalid UTF-8 decides before this message.
+            if (!IsValidUtf8(rest)) throw TNotUtf8();
+            XmlFail(xmlmsg::Expected(XmlFromUtf8(term)));
         }
-        std::u16string text(t.View().substr(0, t.View().size() - term.size()));
-        tokens_.Finish();
-        if (odd) XmlScrub(text);
-        return text;
+        char* end = p_ + at;
+        out_.Start(p_);
+        while (p_ != end) {
+            char* s = p_;
+            p_ = ScanText(p_, end, '\n', '\n', '\n');  // "<" and "&" are plain characters here
+            if (p_ != s) out_.Put(s, static_cast<size_t>(p_ - s), p_);
+            if (p_ != end) ReadOddChar(out_);
+        }
+        p_ = end + term.size();
+        return out_.Finish(arena_);
+    }
+
+    std::u16string ReadUntilText(std::string_view term) {
+        const auto [s, n] = ReadUntil(term);
+        return XmlFromUtf8({s, n});
     }
 
     void ParseInstruction(TXmlNode& parent) {
@@ -487,52 +540,51 @@ private:
         TXmlAccess::AppendNew(parent, pi);
         if (id == TXmlNameTable::kXmlId) {
             ReadAttributes(*pi);
-            RequireStr(u"?>");
+            RequireStr("?>");
         } else {
-            pi->SetData(ReadUntil(u"?>"));
+            pi->SetData(ReadUntilText("?>"));
         }
     }
 
     void ParseComment(TXmlNode& parent) {
-        RequireStr(u"--");
-        TXmlAccess::AppendNew(parent, new TXmlComment(table_, ReadUntil(u"-->")));
+        RequireStr("--");
+        TXmlAccess::AppendNew(parent, new TXmlComment(table_, ReadUntilText("-->")));
     }
 
     void ParseCDATA(TXmlNode& parent) {
-        RequireStr(u"[CDATA[");
-        TXmlAccess::AppendNew(parent, new TXmlCDATASection(table_, ReadUntil(u"]]>")));
+        RequireStr("[CDATA[");
+        const auto [s, n] = ReadUntil("]]>");
+        TXmlAccess::AppendNew(parent, TXmlAccess::NewCDATA(table_, &arena_, s, n));
     }
 
     // Nothing of a document type declaration becomes a node. Quoted literals and the internal
     // subset are skipped whole, so a ">" or "<rss>" inside them does not end the declaration.
+    // Its bytes are checked as UTF-8 as a whole once it ends.
     [[gnu::noinline]] void SkipDoctype() {
-        RequireStr(u"DOCTYPE");
+        const char* start = p_;
+        RequireStr("DOCTYPE");
         for (;;) {
             if (AtEnd()) XmlFail(xmlmsg::Expected(u">"));
-            const char16_t c = *p_++;
-            if (c == u'>') return;
-            if (c == u'"' || c == u'\'') {
-                if (ReadQuoted(c) == kXmlRss091PublicId) latin1_ = true;
-            } else if (c == u'[') {
+            const char c = *p_++;
+            if (c == '>') break;
+            if (c == '"' || c == '\'') {
+                if (XmlFromUtf8(ReadQuoted(c)) == kXmlRss091PublicId) latin1_ = true;
+            } else if (c == '[') {
                 ReadInternalSubset();
             }
         }
+        if (!IsValidUtf8({start, static_cast<size_t>(p_ - start)})) throw TNotUtf8();
     }
 
     // After an opening quote: the literal up to the matching quote, which is consumed.
-    std::u16string ReadQuoted(char16_t q) {
-        TXmlToken& t = tokens_.Start();
-        for (;;) {
-            if (AtEnd()) XmlFail(xmlmsg::Expected(std::u16string_view(&q, 1)));
-            const char16_t* s = p_;
-            while (p_ != e_ && *p_ != q) ++p_;
-            t.Append(s, static_cast<size_t>(p_ - s));
-            if (p_ != e_) break;
+    std::string_view ReadQuoted(char q) {
+        const char* s = p_;
+        while (p_ != e_ && *p_ != q) ++p_;
+        if (AtEnd()) {
+            const char16_t w = static_cast<uchar>(q);
+            XmlFail(xmlmsg::Expected(std::u16string_view(&w, 1)));
         }
-        ++p_;
-        std::u16string text(t.View());
-        tokens_.Finish();
-        return text;
+        return {s, static_cast<size_t>(p_++ - s)};
     }
 
     // After "[": declarations, comments, instructions and parameter-entity references up to the
@@ -540,33 +592,33 @@ private:
     void ReadInternalSubset() {
         for (;;) {
             if (AtEnd()) XmlFail(xmlmsg::Expected(u"]"));
-            const char16_t c = *p_++;
-            if (c == u']') return;
-            if (c == u'"' || c == u'\'') {
+            const char c = *p_++;
+            if (c == ']') return;
+            if (c == '"' || c == '\'') {
                 ReadQuoted(c);
                 continue;
             }
-            if (c != u'<' || AtEnd()) continue;
-            if (*p_ == u'?') {
-                ReadUntil(u"?>");
+            if (c != '<' || AtEnd()) continue;
+            if (*p_ == '?') {
+                ReadUntil("?>");
                 continue;
             }
-            if (*p_ != u'!') continue;
+            if (*p_ != '!') continue;
             ++p_;
-            if (!AtEnd() && *p_ == u'-') {
-                RequireStr(u"--");
-                ReadUntil(u"-->");
+            if (!AtEnd() && *p_ == '-') {
+                RequireStr("--");
+                ReadUntil("-->");
                 continue;
             }
-            if (ReadKeyword() == u"ENTITY") ReadEntityDeclaration();
+            if (ReadKeyword() == "ENTITY") ReadEntityDeclaration();
             SkipDeclaration();
         }
     }
 
-    std::u16string ReadKeyword() {
-        std::u16string word;
-        while (!AtEnd() && XmlIsNameChar(*p_) && word.size() < 16) word += *p_++;
-        return word;
+    std::string_view ReadKeyword() {
+        const char* s = p_;
+        while (!AtEnd() && Cur() < 0x80 && (kXmlAsciiClass[Cur()] & kXmlNameChar) && p_ - s < 16) ++p_;
+        return {s, static_cast<size_t>(p_ - s)};
     }
 
     // After "<!ENTITY": keeps a general entity with a quoted plain-text value; the first
@@ -574,50 +626,69 @@ private:
     // the declaration's closing ">".
     void ReadEntityDeclaration() {
         SkipSpace();
-        if (AtEnd() || !XmlIsNameStart(*p_)) return;  // a parameter entity, or not a name
-        std::u16string name;
-        while (!AtEnd() && XmlIsNameChar(*p_)) name += *p_++;
+        if (NameCharAt(true) == 0) return;  // a parameter entity, or not a name
+        const std::string_view name = ReadNameBytes();
         SkipSpace();
-        if (AtEnd() || (*p_ != u'"' && *p_ != u'\'')) return;  // an external entity
-        const char16_t q = *p_++;
-        const std::u16string literal = ReadQuoted(q);
+        if (AtEnd() || (*p_ != '"' && *p_ != '\'')) return;  // an external entity
+        const char q = *p_++;
+        const std::string_view literal = ReadQuoted(q);
         std::u16string value;
-        if (PredefinedEntity(name) == 0 && !entities_.contains(name) && XmlPlainEntityValue(literal, value))
-            entities_.emplace(std::move(name), std::move(value));
+        if (PredefinedEntity(name) == 0 && !entities_.contains(name) && XmlPlainEntityValue(XmlFromUtf8(literal), value)) {
+            TXmlEntity entity{XmlToUtf8(value), value.size(), !AllSpace16(value)};
+            entities_.emplace(std::string(name), std::move(entity));
+        }
+    }
+
+    static bool AllSpace16(std::u16string_view s) noexcept {
+        return std::all_of(s.begin(), s.end(), [](char16_t c) { return c <= 0x20; });
     }
 
     // Up to and including the ">" that ends a declaration, quoted literals skipped whole.
     void SkipDeclaration() {
         for (;;) {
             if (AtEnd()) XmlFail(xmlmsg::Expected(u">"));
-            const char16_t c = *p_++;
-            if (c == u'>') return;
-            if (c == u'"' || c == u'\'') ReadQuoted(c);
+            const char c = *p_++;
+            if (c == '>') return;
+            if (c == '"' || c == '\'') ReadQuoted(c);
         }
     }
 
     TXmlDocument& doc_;
-    Source& src_;
+    TXmlArena& arena_;
     TXmlNameTable* table_;
+    TXmlNameCache names_;
     bool preserve_;
-    const char16_t* p_ = nullptr;
-    const char16_t* e_ = nullptr;
-    TXmlTokenStack tokens_;
-    std::unordered_map<std::u16string, std::u16string> entities_;
-    size_t expanded_ = 0;  // code units of declared entities expanded so far
+    char* p_ = nullptr;
+    char* e_ = nullptr;
+    TXmlOut out_;
+    std::map<std::string, TXmlEntity, std::less<>> entities_;
+    size_t expanded_ = 0;  // UTF-16 code units of declared entities expanded so far
     bool latin1_ = false;  // the RSS 0.91 document type: HTML Latin-1 entity names are known
 };
 
-}  // namespace
-
-void XmlParseText(TXmlDocument& doc, std::u16string_view text) {
-    TXmlStrSource src(text);
-    TXmlReader<TXmlStrSource>(doc, src).Run();
+// UTF-16 little-endian bytes (an odd last byte is dropped) as UTF-8.
+std::string Utf16LEToUtf8(std::string_view bytes) {
+    std::u16string wide(bytes.size() / 2, u'\0');
+    for (size_t i = 0; i < wide.size(); ++i)
+        wide[i] = static_cast<char16_t>(static_cast<uchar>(bytes[2 * i]) | static_cast<uchar>(bytes[2 * i + 1]) << 8);
+    return XmlToUtf8(wide);
 }
 
-void XmlParseStream(TXmlDocument& doc, std::istream& stream, std::string_view prefix) {
-    TXmlStmSource src(stream, prefix);
-    TXmlReader<TXmlStmSource>(doc, src).Run();
+void ParseConverted(TXmlDocument& doc, std::string utf8) {
+    XmlPtr<TXmlArena> arena(new TXmlArena(std::move(utf8)));
+    if (!XmlParseUtf8(doc, *arena)) XmlFail(xmlmsg::kDataRead);  // our own conversion is always UTF-8
+}
+
+}  // namespace
+
+bool XmlParseUtf8(TXmlDocument& doc, TXmlArena& arena) {
+    XmlPtr<TXmlArena> keep(&arena);
+    try {
+        TXmlReader(doc, arena).Run();
+    } catch (const TNotUtf8&) {
+        return false;
+    }
+    return true;
 }
 
 void TXmlDocument::LoadXML(std::u16string_view text) {
@@ -627,7 +698,22 @@ void TXmlDocument::LoadXML(std::u16string_view text) {
         return;
     }
     ResetContent();
-    XmlParseText(*this, text);
+    ParseConverted(*this, XmlToUtf8(text));
+}
+
+bool TXmlDocument::TryLoadUtf8XML(std::string_view bytes) {
+    ResetContent();
+    XmlPtr<TXmlArena> arena(new TXmlArena(std::string(bytes)));
+    bool utf8 = false;
+    try {
+        utf8 = XmlParseUtf8(*this, *arena);
+    } catch (const EXmlError&) {
+        // Invalid UTF-8 decides first, even past the error, as when the whole text was checked
+        // before reading.
+        if (IsValidUtf8(bytes)) throw;
+    }
+    if (!utf8) ResetContent();
+    return utf8;
 }
 
 void TXmlDocument::LoadUtf8XML(std::string_view bytes) {
@@ -635,29 +721,28 @@ void TXmlDocument::LoadUtf8XML(std::string_view bytes) {
         LoadBinary(bytes);
         return;
     }
-    if (!XmlIsUtf8(bytes)) {
-        LoadXML(XmlWidenAnsi(bytes));
-        return;
-    }
-    ResetContent();
-    TXmlUtf8Source src(bytes);
-    TXmlReader<TXmlUtf8Source>(*this, src).Run();
+    if (TryLoadUtf8XML(bytes)) return;
+    ParseConverted(*this, XmlToUtf8(XmlWidenAnsi(bytes)));
 }
 
 void TXmlDocument::Load(std::istream& stream) {
-    char head[14];
-    stream.read(head, sizeof head);
-    const std::string_view prefix(head, static_cast<size_t>(stream.gcount()));
-    if (prefix == kXmlBinarySignature && stream.peek() != std::char_traits<char>::eof()) {
-        std::string bytes(prefix);
-        char buf[65536];
-        while (stream.read(buf, sizeof buf) || stream.gcount() > 0) bytes.append(buf, static_cast<size_t>(stream.gcount()));
+    std::string bytes;
+    char buf[65536];
+    while (stream.read(buf, sizeof buf) || stream.gcount() > 0) bytes.append(buf, static_cast<size_t>(stream.gcount()));
+    if (bytes.size() > kXmlBinarySignature.size() && bytes.starts_with(kXmlBinarySignature)) {
         LoadBinary(bytes);
         return;
     }
-    stream.clear(stream.rdstate() & ~std::ios::failbit);
     ResetContent();
-    XmlParseStream(*this, stream, prefix);
+    // UTF-16 little-endian (a byte-order mark, or "<" followed by a zero byte) so that a file
+    // written by Save reads back; anything else is one character per byte (Windows-1252).
+    const auto* b = reinterpret_cast<const uchar*>(bytes.data());
+    if (bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE)
+        ParseConverted(*this, Utf16LEToUtf8(std::string_view(bytes).substr(2)));
+    else if (bytes.size() >= 2 && b[0] == '<' && b[1] == 0)
+        ParseConverted(*this, Utf16LEToUtf8(bytes));
+    else
+        ParseConverted(*this, XmlToUtf8(XmlWidenAnsi(bytes)));
 }
 
 void TXmlDocument::Load(const std::filesystem::path& fileName) {
