@@ -66,51 +66,24 @@ bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-// Lower-case letters and digits only, so "ISO_8859-1", "iso-8859-1" and "ISO8859 1" compare equal.
-std::string Canonical(std::string_view name) {
-    std::string out;
-    for (char c : name) {
-        c = Lower(c);
-        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out.push_back(c);
-    }
-    return out;
-}
-
-// The charset a declared name stands for; false for names we do not read (and for UTF-16
-// names, which cannot be true of bytes whose declaration reads as ASCII).
+// The ASCII-compatible charset a name stands for, when this build reads it; false for unknown
+// names and for UTF-16 names, which cannot be true of bytes whose declaration reads as ASCII.
 bool CharsetOfName(std::string_view name, TFeedCharset& charset) {
-    const std::string c = Canonical(name);
-    if (c == "utf8" || c == "unicode11utf8") {
-        charset = TFeedCharset::fcUtf8;
-    } else if (c == "iso88591" || c == "latin1" || c == "l1" || c == "cp819" || c == "ibm819" ||
-               c == "isoir100" || c == "windows1252" || c == "cp1252" || c == "xcp1252" ||
-               c == "usascii" || c == "ascii" || c == "ansix341968" || c == "iso646us" ||
-               c == "cp367" || c == "us") {
-        // Publishers who declare Latin-1 or ASCII routinely send Windows-1252 quotes and dashes
-        // in 0x80-0x9F, where Latin-1 has only unused control codes; browsers read them so too.
-        charset = TFeedCharset::fcWindows1252;
-    } else if (c == "iso885915" || c == "latin9" || c == "l9") {
-        charset = TFeedCharset::fcIso8859_15;
-    } else if (c == "windows1251" || c == "cp1251" || c == "xcp1251") {
-        charset = TFeedCharset::fcWindows1251;
-    } else {
-        return false;
-    }
+    const int codePage = CodePageOfCharsetName(name);
+    if (codePage == 0 || !IsAsciiCompatibleCodePage(codePage) || !CodePageAvailable(codePage)) return false;
+    charset = static_cast<TFeedCharset>(codePage);
     return true;
 }
 
-// The charset the server named, when it is one we read and the bytes' shape does not
+// The charset the server named, when this build reads it and the bytes' shape does not
 // contradict it. A bare "UTF-16" takes its byte order from the shape.
 bool CharsetOfTransportName(std::string_view name, TFeedCharset shape, TFeedCharset& charset) {
     if (name.empty()) return false;
-    const std::string c = Canonical(name);
     const bool utf16Shape = shape != TFeedCharset::fcUtf8;
-    if (c == "utf16" || c == "utf16le" || c == "utf16be") {
-        if (!utf16Shape) return false;
-        charset = c == "utf16le" ? TFeedCharset::fcUtf16LE : c == "utf16be" ? TFeedCharset::fcUtf16BE : shape;
-        return charset == shape;
-    }
-    return !utf16Shape && CharsetOfName(name, charset);
+    const int codePage = CodePageOfCharsetName(name);
+    if (codePage == 0 || IsAsciiCompatibleCodePage(codePage)) return !utf16Shape && CharsetOfName(name, charset);
+    charset = codePage == kCodePageUtf16 ? shape : static_cast<TFeedCharset>(codePage);
+    return utf16Shape && charset == shape;
 }
 
 }  // namespace
@@ -199,7 +172,42 @@ std::u16string DecodeAs(std::string_view bytes, TFeedCharset charset) {
         case TFeedCharset::fcIso8859_15: return DecodeSingleByte(bytes, Iso8859_15);
         case TFeedCharset::fcWindows1251: return DecodeSingleByte(bytes, Win1251);
     }
-    return Utf8ToUtf16(bytes);
+    return DecodeCodePage(bytes, static_cast<int>(charset));
+}
+
+std::string CharsetOfContentType(std::string_view contentType) {
+    // Bounded: a header value is looked at only as far as a sane one reaches.
+    contentType = contentType.substr(0, 1024);
+    const size_t semicolon = contentType.find(';');
+    std::string media;
+    for (char c : contentType.substr(0, semicolon)) {
+        if (!IsXmlSpace(c)) media.push_back(Lower(c));
+    }
+    const size_t slash = media.find('/');
+    const bool meaningful = slash != std::string::npos &&
+                            (media.compare(0, slash, "text") == 0 || media.compare(slash + 1, std::string::npos, "xml") == 0 ||
+                             (media.size() >= 4 && media.compare(media.size() - 4, 4, "+xml") == 0));
+    if (!meaningful || semicolon == std::string_view::npos) return {};
+    // Parameters: name=value or name="value", separated by ";".
+    std::string_view rest = contentType.substr(semicolon + 1);
+    while (!rest.empty()) {
+        const size_t end = rest.find(';');
+        std::string_view param = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        const size_t eq = param.find('=');
+        if (eq == std::string_view::npos) continue;
+        std::string name;
+        for (char c : param.substr(0, eq)) {
+            if (!IsXmlSpace(c)) name.push_back(Lower(c));
+        }
+        if (name != "charset") continue;
+        std::string_view value = param.substr(eq + 1);
+        while (!value.empty() && IsXmlSpace(value.front())) value.remove_prefix(1);
+        while (!value.empty() && IsXmlSpace(value.back())) value.remove_suffix(1);
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        return std::string(value);
+    }
+    return {};
 }
 
 namespace {
