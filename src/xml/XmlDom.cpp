@@ -330,6 +330,27 @@ bool TXmlNode::NameIs(std::string_view name) const {
     return NodeName() == WidenName(name, buf, wide);
 }
 
+std::string_view TXmlNode::TextUtf8(std::string& scratch) const {
+    const TXmlNode* n = this;
+    if (type_ == XML_ELEMENT_NODE && children_ && children_->Count() == 1) n = children_->At(0);
+    if (n->type_ == XML_TEXT_NODE) {
+        const auto& t = static_cast<const TXmlText&>(*n);
+        if (t.arena_ && !t.value_) return {t.utf8_, t.utf8Size_};
+    } else if (n->type_ == XML_CDATA_SECTION_NODE) {
+        const auto& c = static_cast<const TXmlCharacterData&>(*n);
+        if (c.arena_ && c.data_.empty()) {
+            std::string_view v(c.utf8_, c.utf8Size_);
+            if (!PreserveWhiteSpace()) {
+                while (!v.empty() && static_cast<unsigned char>(v.front()) <= 0x20) v.remove_prefix(1);
+                while (!v.empty() && static_cast<unsigned char>(v.back()) <= 0x20) v.remove_suffix(1);
+            }
+            return v;
+        }
+    }
+    scratch = TextUtf8();
+    return scratch;
+}
+
 std::string TXmlNode::TextUtf8() const {
     switch (type_) {
         case XML_TEXT_NODE: {

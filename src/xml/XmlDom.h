@@ -244,6 +244,10 @@ public:
     virtual std::u16string Text() const;
     // Text() in UTF-8, read straight from the document's bytes where the text still lies there.
     std::string TextUtf8() const;
+    // The same as a view: of the document's bytes when the text lies there in one piece (the
+    // usual element with one text or CDATA child), else of scratch, which receives it. Valid while
+    // the node and scratch are unchanged.
+    std::string_view TextUtf8(std::string& scratch) const;
     // Markup of this node (and its subtree).
     std::u16string XML() const;
     // A copy on the same name table with no parent; deep copies the subtree too.

@@ -674,6 +674,20 @@ std::string Utf16LEToUtf8(std::string_view bytes) {
     return XmlToUtf8(wide);
 }
 
+// One character per byte through Windows-1252, as UTF-8.
+std::string AnsiToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    char buf[4];
+    for (const char c : bytes) {
+        if (static_cast<uchar>(c) < 0x80)
+            out += c;
+        else
+            out.append(buf, static_cast<size_t>(Utf8Encode(XmlWidenAnsi(static_cast<uchar>(c)), buf)));
+    }
+    return out;
+}
+
 void ParseConverted(TXmlDocument& doc, std::string utf8) {
     XmlPtr<TXmlArena> arena(new TXmlArena(std::move(utf8)));
     if (!XmlParseUtf8(doc, *arena)) XmlFail(xmlmsg::kDataRead);  // our own conversion is always UTF-8
@@ -722,7 +736,7 @@ void TXmlDocument::LoadUtf8XML(std::string_view bytes) {
         return;
     }
     if (TryLoadUtf8XML(bytes)) return;
-    ParseConverted(*this, XmlToUtf8(XmlWidenAnsi(bytes)));
+    ParseConverted(*this, AnsiToUtf8(bytes));
 }
 
 void TXmlDocument::Load(std::istream& stream) {
@@ -742,7 +756,7 @@ void TXmlDocument::Load(std::istream& stream) {
     else if (bytes.size() >= 2 && b[0] == '<' && b[1] == 0)
         ParseConverted(*this, Utf16LEToUtf8(bytes));
     else
-        ParseConverted(*this, XmlToUtf8(XmlWidenAnsi(bytes)));
+        ParseConverted(*this, AnsiToUtf8(bytes));
 }
 
 void TXmlDocument::Load(const std::filesystem::path& fileName) {
