@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Draws Tidewire's pictures anew into resources/: the start image, the two arrows, the six
-tray-menu icons, the background tile and the application icon.
+tray-menu icons, the background tile and the application icon. The bar's pictures (start image,
+arrows, tile) are drawn a second time at twice the size (name@2x.png) for high-DPI displays.
 
 Standard library only. Shapes are described in unit coordinates (0..1 across the picture) and
 rasterised with 8 x 8 supersampling, so one drawing serves every size of the icon.
@@ -247,15 +248,17 @@ def draw_tray_hide_show(size=16):   # 5: "Hide ticker" / "Show ticker": a bar ac
     return c.rows()
 
 
-def tile_rows():
-    """3 x 25: a gradient from RGB 0x90A1AC (row 0) to 0x222F37 (row 21), then three rows."""
+def tile_rows(scale=1):
+    """3 x 25 at scale 1: a gradient from RGB 0x90A1AC (row 0) to 0x222F37 (row 21), then three
+    rows. At scale 2 (6 x 50) the gradient runs over 44 rows and each bottom row is 2 rows high."""
     top, bottom = (0x90, 0xA1, 0xAC), (0x22, 0x2F, 0x37)
+    width, steps = 3 * scale, 22 * scale
     rows = []
-    for y in range(22):
-        rgb = tuple(round(a + (b - a) * y / 21) for a, b in zip(top, bottom))
-        rows.append([rgb + (255,)] * 3)
+    for y in range(steps):
+        rgb = tuple(round(a + (b - a) * y / (steps - 1)) for a, b in zip(top, bottom))
+        rows.append([rgb + (255,)] * width)
     for rgb in ((0x37, 0x42, 0x49), (0x36, 0x4D, 0x67), (0x47, 0x60, 0x82)):
-        rows.append([rgb + (255,)] * 3)
+        rows.extend([[rgb + (255,)] * width for _ in range(scale)])
     return rows
 
 
@@ -285,6 +288,10 @@ def main():
         "tray4.png": draw_tray_close(),
         "tray5.png": draw_tray_hide_show(),
         "tile.png": tile_rows(),
+        "start@2x.png": draw_start(44),
+        "prev@2x.png": draw_arrow(True, 32),
+        "next@2x.png": draw_arrow(False, 32),
+        "tile@2x.png": tile_rows(2),
     }
     for name, rows in pictures.items():
         with open(os.path.join(out, name), "wb") as f:

@@ -235,7 +235,7 @@ void OpenConfig(TfrConfig& dialog, TfrMain& main, const IRunAtLogon& runAtLogon)
     fill(dialog.CustomLinks, main.CustomFeedsList);
 
     dialog.StartUp = dialog.StartUpAtOpen = runAtLogon.Enabled();
-    dialog.SampleFont = main.lblTicker().Font();
+    dialog.SampleFont = main.TickerFont();  // the setting, not its size scaled for the display
 
     const auto speed = std::find(TickerSpeeds.begin(), TickerSpeeds.end(), main.lblTicker().Speed());
     dialog.SpeedPosition = speed == TickerSpeeds.end() ? DefaultTickerSpeedIndex : int(speed - TickerSpeeds.begin());

@@ -8,11 +8,26 @@
 
 namespace tw {
 
+namespace {
+
+// The bar's pictures and labels where its design (96 pixels per inch) puts them; the arrows'
+// left edges follow the title (LayoutTicker).
+constexpr TBarItem kTitleDesign{32, 5, 0, 13};
+constexpr TBarItem kStartDesign{5, 1, 22, 22};
+constexpr TBarItem kArrowDesign{0, 4, 16, 16};
+constexpr int kTickerTopDesign = 12;
+constexpr int kTickerHeightDesign = 11;
+constexpr int kGapDesign = 5;  // between the title and the previous arrow, after the next one
+
+std::uint16_t BarSize(int pixels) { return std::uint16_t(std::clamp(pixels, 0, 0xFFFF)); }
+
+}  // namespace
+
 void ConfigureAppBarFromForm(TpkAppBar& bar) {
     bar.BeginLoading();
     bar.AllowedEdges = EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat);
     bar.Docking().SetHeight(26);
-    bar.Docking().MaxHeight = 32;
+    bar.Docking().MaxHeight = kBarMaxHeight;
     bar.LastDockingPlace = bpFloat;
     bar.SetTaskIcon(sbHideAlways);
     bar.SetTitleBar(sbHideAlways);
@@ -51,6 +66,7 @@ bool IMainView::FileExists(const std::string& path) const {
 TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore,
                  std::unique_ptr<TNetDetect> detector)
     : netDetect(std::move(detector)), view_(view), ticker_(std::move(ticker)), openStore_(std::move(openStore)) {
+    tickerFont_ = shownTickerFont_ = ticker_->Font();
     RSSHandler.SetHTTPAgent(std::string(kFeedHTTPAgent));
     RSSHandler.SetWaitTimeout(kFeedWaitTimeout);
     // No feed load keeps the bar waiting or swells the process (the hook shortens it for tests).
@@ -62,6 +78,8 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };
     // The text waits while the pointer rests on it, so a title can be read and clicked.
     ticker_->PauseOnHover = true;
+    // Each tick sends the screen only the pixels that moved: under Wine a copy to the screen
+    // costs by its size, and the text's rows above and below the glyphs never change.
     if (netDetect) {
         netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
             rotation.netDetectConnectionStatusChanged(connected);
@@ -155,12 +173,12 @@ void TfrMain::FormShow() {
 }
 
 void TfrMain::InitializeAppearance() {
+    FDpi = view_.DisplayDpi();
+    ApplyScale();
     if (appBar) {
         appBar->SetPlacement(bpTop);
-        appBar->Docking().SetHeight(kBarHeight);
+        appBar->Docking().SetHeight(BarSize(Scaled(kBarHeight)));
     }
-    imgStart.Left = 5;
-    imgStart.Top = 1;
     FReloadInterval = 300000;
     FReloadEnabled = true;
     TitleCaption = std::string(kBarCaption);
@@ -237,13 +255,57 @@ void TfrMain::AttachAppBar(std::unique_ptr<TpkAppBar> bar) {
     if (appBar) ConfigureAppBarFromForm(*appBar);
 }
 
+void TfrMain::ApplyScale() {
+    lblTitle = {Scaled(kTitleDesign.Left), Scaled(kTitleDesign.Top), lblTitle.Width, Scaled(kTitleDesign.Height)};
+    imgStart = {Scaled(kStartDesign.Left), Scaled(kStartDesign.Top), Scaled(kStartDesign.Width),
+                Scaled(kStartDesign.Height)};
+    for (TBarItem* arrow : {&imgPrevRssItem, &imgNextRssItem})
+        *arrow = {arrow->Left, Scaled(kArrowDesign.Top), Scaled(kArrowDesign.Width), Scaled(kArrowDesign.Height)};
+    TScrollingText& ticker = *ticker_;
+    const int top = Scaled(kTickerTopDesign), height = Scaled(kTickerHeightDesign);
+    if (ticker.Top() != top || ticker.Height() != height) ticker.SetBounds(ticker.Left(), top, ticker.Width(), height);
+    ShowTickerFont(TickerFont());
+    if (appBar) appBar->Docking().MaxHeight = BarSize(Scaled(kBarMaxHeight));
+}
+
+void TfrMain::DisplayDpiChanged(const TRect* floatRect) {
+    const int old = FDpi;
+    FDpi = view_.DisplayDpi();
+    if (FDpi == old) return;
+    ApplyScale();
+    if (appBar) {
+        // A height the user dragged the bar to keeps its share of the display.
+        const std::uint16_t height = BarSize(ScaleBetween(appBar->Docking().Height(), old, FDpi));
+        TRect floating = appBar->FloatRect();
+        floating.Bottom = floating.Top + ScaleBetween(floating.Height(), old, FDpi);
+        const bool isFloating = appBar->Placement() == bpFloat;
+        appBar->SetFloatRect(isFloating && floatRect ? *floatRect : floating);
+        // Docked at the top or bottom, a new height re-places the bar, which reserves it.
+        appBar->Docking().SetHeight(height);
+        if (isFloating) appBar->Replace();
+    }
+    LayoutTicker();
+}
+
+TFont TfrMain::TickerFont() const {
+    return ticker_->Font() == shownTickerFont_ ? tickerFont_ : ticker_->Font();
+}
+
+void TfrMain::ShowTickerFont(const TFont& font) {
+    tickerFont_ = shownTickerFont_ = font;
+    // The platform turns points into pixels with the system's density: on a display of another
+    // one, the points are scaled by the difference.
+    shownTickerFont_.Size = ScaleBetween(font.Size, view_.SystemDpi(), FDpi);
+    ticker_->SetFont(shownTickerFont_);
+}
+
 void TfrMain::LayoutTicker() {
     TScrollingText& ticker = *ticker_;
     ticker.SetVisible(false);
     ticker.SetShowHint(true);
     lblTitle.Width = view_.MeasureTitle(TitleCaption);
-    imgPrevRssItem.Left = lblTitle.Left + lblTitle.Width + 5;
-    imgNextRssItem.Left = view_.WorkAreaWidth() - imgPrevRssItem.Width - 5;
+    imgPrevRssItem.Left = lblTitle.Left + lblTitle.Width + Scaled(kGapDesign);
+    imgNextRssItem.Left = view_.WorkAreaWidth() - imgPrevRssItem.Width - Scaled(kGapDesign);
     const int left = imgPrevRssItem.Left + imgPrevRssItem.Width;
     // A feed title wider than the screen would give a negative width: the ticker shrinks to none.
     ticker.SetBounds(left, ticker.Top(), std::max(0, imgNextRssItem.Left - left), ticker.Height());
@@ -265,13 +327,13 @@ void TfrMain::LoadSettings() {
     ApplyReloadTimer();
     rotation.FMaxShowingItems = s.MaxShowingItems;
     rotation.FAutoUrlJump = s.AutoUrlJump;
-    TFont font = ticker_->Font();
+    TFont font = TickerFont();
     const TFont stored = TickerFontFrom(s.TickerFont);
     font.Name = stored.Name;
     font.Size = stored.Size;
     font.Color = stored.Color;
     font.Style |= stored.Style;  // the style is only ever added to
-    ticker_->SetFont(font);
+    ShowTickerFont(font);
     if (s.PixelJump) ticker_->PixelJump = *s.PixelJump;
     ticker_->SetSpeed(s.TickerSpeed);
     settingsLoaded_ = true;
@@ -293,7 +355,9 @@ bool TfrMain::SaveSettings() {
     s.LastConfigPage = FLastConfigPage;
     s.MaxShowingItems = rotation.FMaxShowingItems;
     s.AutoUrlJump = rotation.FAutoUrlJump;
-    s.TickerFont = TickerFontOf(ticker_->Font());
+    const TFont font = TickerFont();
+    ShowTickerFont(font);  // a font the dialog set is shown scaled from now on
+    s.TickerFont = TickerFontOf(font);
     s.TickerSpeed = ticker_->Speed();
     const auto store = openStore_(FConfigFile);
     return tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);

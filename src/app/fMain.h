@@ -6,6 +6,7 @@
 //
 // The feed component `RSSHandler`, the feed rotation, the network detector, the DDE command
 // handler and the single-instance guard are wired in here.
+#include "app/DisplayScale.h"
 #include "app/FeedRotation.h"
 #include "app/FeedRotationFeed.h"
 #include "config/AppSettings.h"
@@ -38,8 +39,10 @@ inline constexpr std::string_view kFeedHTTPAgent = "Tidewire";
 inline constexpr std::uint32_t kFeedWaitTimeout = 5000;
 inline constexpr std::string_view kDDEAttachError = "Error attaching DDEServerExecuteMacro!";
 
-// Height of the bar docked at its edge.
+// Height of the bar docked at its edge, and the most it may be dragged to (at 96 pixels per inch;
+// both scale with the display, as every size of the bar does).
 inline constexpr int kBarHeight = 25;
+inline constexpr int kBarMaxHeight = 32;
 inline constexpr TColor kWindowColor = 10132122;       // 0x9A9A9A
 inline constexpr TColor kTitleColor = 12578034;        // 0xBFECF2
 inline constexpr TColor kTickerBackground = 4207659;   // 0x40342B
@@ -82,6 +85,10 @@ public:
     virtual ~IMainView() = default;
     // Width of the screen's work area in pixels.
     virtual int WorkAreaWidth() const = 0;
+    // Pixels per inch of the display the bar is on; and the system's, with which the platform
+    // turns a font's points into pixels.
+    virtual int DisplayDpi() const { return kDefaultDpi; }
+    virtual int SystemDpi() const { return kDefaultDpi; }
     // Width of `caption` in the title label's font (the label sizes itself to its caption).
     virtual int MeasureTitle(const std::string& caption) const = 0;
     // The title, its hint or the pictures changed: draw the bar again, re-read the hints.
@@ -148,6 +155,16 @@ public:
     bool QueryEndSession();
     // Lays the arrows and the scrolling text out along the bar.
     void LayoutTicker();
+    // The bar is now on a display of another density (the view's DisplayDpi): every size is
+    // scaled anew and the bar laid out again; docked, it reserves its height scaled; floating, it
+    // takes `floatRect` (the system's suggestion) when given.
+    void DisplayDpiChanged(const TRect* floatRect = nullptr);
+    // The density the bar's sizes are scaled for.
+    int Dpi() const { return FDpi; }
+    // The ticker's font as the settings hold it. The ticker shows it with its size scaled from
+    // the system's density to the display's; a font set on the ticker from elsewhere (the
+    // configuration dialog) is taken as the new setting.
+    TFont TickerFont() const;
     // The mouse moved over the scrolling text.
     void lblTickerMouseMove();
     // The display mode changed: the bar is laid out again for the new width.
@@ -246,6 +263,11 @@ public:
 
 private:
     void InitializeAppearance();
+    // Sizes of the bar's design at FDpi: pictures, title, ticker, gaps and the app bar's limits.
+    void ApplyScale();
+    int Scaled(int value) const { return ScaleForDpi(value, FDpi); }
+    // Shows `font` (the setting) on the ticker, its size scaled for the display.
+    void ShowTickerFont(const TFont& font);
     void AttachDDEHandler();
     void LoadSettings();
     bool SaveFeedState();
@@ -259,6 +281,9 @@ private:
     std::string FConfigFile;
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;
+    int FDpi = kDefaultDpi;
+    TFont tickerFont_;       // the setting
+    TFont shownTickerFont_;  // what ShowTickerFont gave the ticker
     int FLastConfigPage = 0;
     int FReloadInterval = 5000;  // ms, as the form has it before FormCreate
     bool FReloadEnabled = false;

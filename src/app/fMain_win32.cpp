@@ -3,6 +3,7 @@
 // scrolling text as a child window, and hands every event to TfrMain.
 #include "app/fMain_win32.h"
 
+#include "app/DisplayScale_win32.h"
 #include "app/LoadingAnimation_win32.h"
 #include "app/MainMenus_win32.h"
 #include "app/fConfig_win32.h"
@@ -41,6 +42,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TfrMain";
 constexpr UINT_PTR kReloadTimerId = 1;
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 // The hints of the bar: the pictures' fixed texts and the title's "Go to: " link.
 enum HintId : UINT { kStartHintId = 1, kPrevHintId, kNextHintId, kTitleHintId };
@@ -116,6 +120,8 @@ public:
         const RECT r = WorkArea();
         return r.right - r.left;
     }
+    int DisplayDpi() const override { return dpi_; }
+    int SystemDpi() const override { return ScreenDpi(); }
     int MeasureTitle(const std::string& caption) const override;
     void BarChanged() override;
     void SetReloadTimer(int milliseconds) override;
@@ -163,6 +169,9 @@ private:
     void OnPaint();
     void OnTimer(UINT_PTR id);
     void OnSize(int width, int height);
+    void OnDpiChanged(int dpi, const RECT* suggested);
+    void MakeTitleFont();
+    void ScalePictures();
     bool OnBackgroundPress(UINT msg, LPARAM lp);
     bool OnBackgroundRightPress(LPARAM lp);
     bool OnKeyDown(WPARAM key);
@@ -185,9 +194,14 @@ private:
     HWND hints_ = nullptr;  // owned by the window, destroyed with it
     std::wstring titleHint_;
     gdi::GdiObject titleFont_;
+    int dpi_ = kDefaultDpi;  // of the display the bar is on
     TPngImageCollection pngImages_;
+    TPngImageCollection pngImages2x_;  // the same drawn at twice the size
     TPngImageList pngTrayIcons_{16, 16};
     TPixelImage tilePicture_;
+    TPixelImage tilePicture2x_;
+    TPixelImage shownImages_[3];  // pngImages at dpi_: start image, previous and next arrow
+    TPixelImage shownTile_;
     TTile imgBckg_;  // windowless: painted by OnPaint under the title and pictures
     TLoadingAnimation aniIcon_;  // a child window: goes with the main window
     HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
@@ -203,25 +217,27 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     TApplicationWindow& application = TApplicationWindow::Instance();
     if (!application.Create(gdi::Widen(std::string(kApplicationTitle)))) return false;
     // Made hidden where the bar floats until it is docked: across the middle of the work area.
-    const int floatTop = area.top + (area.bottom - area.top - kBarHeight) / 2;
+    const int barHeight = ScaleForDpi(kBarHeight, ScreenDpi());
+    const int floatTop = area.top + (area.bottom - area.top - barHeight) / 2;
     if (!CreateFor(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP | WS_CLIPCHILDREN,
                    gdi::Widen(std::string(kApplicationTitle)).c_str(), area.left, floatTop, area.right - area.left,
-                   kBarHeight, application.Handle(), nullptr, CS_DBLCLKS, LoadCursorW(nullptr, IDC_ARROW),
+                   barHeight, application.Handle(), nullptr, CS_DBLCLKS, LoadCursorW(nullptr, IDC_ARROW),
                    LoadIconW(instance_, L"MAINICON"))) {
         return false;
     }
+    dpi_ = WindowDpi(Handle());
     application.SetMainForm(Handle());
     // The application's hint timing and colour, for every hint of the program.
     SetApplicationHintStyle(THintStyle{kHintHidePause, kHintPause, kHintShortPause, kHintColor});
 
-    titleFont_.Reset(CreateFontW(-11, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+    MakeTitleFont();
     // Missing pictures leave their places showing the background; the bar still works.
     std::string pictureError;
     LoadProgramPictures(nullptr, pngImages_, pngTrayIcons_, tilePicture_, &pictureError);
+    LoadBarPictures2x(nullptr, pngImages2x_, tilePicture2x_, &pictureError);
     imgBckg_.SetColor(kWindowColor);
-    imgBckg_.SetBitmap(&tilePicture_);
-    imgBckg_.SetBounds(0, 0, area.right - area.left, kBarHeight);
+    ScalePictures();
+    imgBckg_.SetBounds(0, 0, area.right - area.left, barHeight);
     CreateHints();
 
     // Over the start image while a feed loads; without it the bar works, only unanimated.
@@ -261,6 +277,42 @@ void MainWindow::MakeMenus() {
     host.Close = [this] { Terminate(); };
     host.TrayImages = &pngTrayIcons_;
     menus_ = std::make_unique<TBarMenus>(std::move(host));
+}
+
+void MainWindow::MakeTitleFont() {
+    titleFont_.Reset(CreateFontW(-ScaleForDpi(11, dpi_), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                 L"Tahoma"));
+}
+
+// The pictures at the display's density, made from the drawing PictureScaleFor picks (the 1x one
+// where the 2x one is missing). At 96 pixels per inch they are the 1x pictures as they are.
+void MainWindow::ScalePictures() {
+    const bool twice = PictureScaleFor(dpi_) == 2;
+    const auto scaled = [this, twice](const TPixelImage& single, const TPixelImage& dual) {
+        const TPixelImage& source = twice && !dual.Empty() ? dual : single;
+        const int width = single.Empty() ? dual.Width() / 2 : single.Width();
+        const int height = single.Empty() ? dual.Height() / 2 : single.Height();
+        return ResizedImage(source, ScaleForDpi(width, dpi_), ScaleForDpi(height, dpi_));
+    };
+    for (int i = 0; i < 3; ++i) shownImages_[i] = scaled(pngImages_.Items(i), pngImages2x_.Items(i));
+    shownTile_ = scaled(tilePicture_, tilePicture2x_);
+    imgBckg_.SetBitmap(&shownTile_);
+}
+
+// The bar went to a display of another density (Windows 10 and later, per-monitor aware): the
+// title font and the pictures are made anew, then the form scales and docks again.
+void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
+    if (dpi <= 0 || dpi == dpi_) return;
+    dpi_ = dpi;
+    MakeTitleFont();
+    ScalePictures();
+    if (form_) {
+        TRect floatRect;
+        if (suggested) floatRect = TRect{suggested->left, suggested->top, suggested->right, suggested->bottom};
+        form_->DisplayDpiChanged(suggested ? &floatRect : nullptr);
+    }
+    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 int MainWindow::MeasureTitle(const std::string& caption) const {
@@ -340,9 +392,9 @@ void MainWindow::OnPaint() {
         const TBarPicture bar = form_->Bar();
         const std::wstring caption = gdi::Widen(bar.TitleCaption);
         TextOutW(memory.Get(), bar.Title.Left, bar.Title.Top, caption.c_str(), static_cast<int>(caption.size()));
-        DrawPngImage(memory.Get(), pngImages_.Items(0), bar.Start.Left, bar.Start.Top);
-        DrawPngImage(memory.Get(), pngImages_.Items(1), bar.PrevItem.Left, bar.PrevItem.Top);
-        DrawPngImage(memory.Get(), pngImages_.Items(2), bar.NextItem.Left, bar.NextItem.Top);
+        DrawPngImage(memory.Get(), shownImages_[0], bar.Start.Left, bar.Start.Top);
+        DrawPngImage(memory.Get(), shownImages_[1], bar.PrevItem.Left, bar.PrevItem.Top);
+        DrawPngImage(memory.Get(), shownImages_[2], bar.NextItem.Left, bar.NextItem.Top);
     }
     BitBlt(paint.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
 }
@@ -428,6 +480,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_ERASEBKGND: return 1;  // OnPaint covers every pixel
         case WM_TIMER: OnTimer(wp); return 0;
         case WM_SIZE: OnSize(LOWORD(lp), HIWORD(lp)); return 0;
+        case WM_DPICHANGED: OnDpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
         case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -117,6 +118,55 @@ TPixelImage Premultiplied(const TPixelImage& image) {
             const std::uint32_t a = px >> 24;
             auto scale = [a](std::uint32_t c) { return (c * a + 127) / 255; };
             row[x] = (a << 24) | (scale((px >> 16) & 0xFF) << 16) | (scale((px >> 8) & 0xFF) << 8) | scale(px & 0xFF);
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// How much of source column (or row) `i` lies under target cell `t` when `from` cells are spread
+// over `to`: the overlap of [i, i + 1) and [t * from / to, (t + 1) * from / to), in units of 1/to.
+int Overlap(int i, int t, int from, int to) {
+    const int lo = std::max(i * to, t * from);
+    const int hi = std::min((i + 1) * to, (t + 1) * from);
+    return std::max(0, hi - lo);
+}
+
+}  // namespace
+
+TPixelImage ResizedImage(const TPixelImage& image, int width, int height) {
+    if (width < 1 || height < 1 || image.Empty()) return TPixelImage();
+    if (width == image.Width() && height == image.Height()) return image;
+    const int sw = image.Width(), sh = image.Height();
+    TPixelImage out(width, height);
+    for (int ty = 0; ty < height; ++ty) {
+        const int y0 = ty * sh / height, y1 = std::min(sh, ((ty + 1) * sh + height - 1) / height);
+        for (int tx = 0; tx < width; ++tx) {
+            const int x0 = tx * sw / width, x1 = std::min(sw, ((tx + 1) * sw + width - 1) / width);
+            // Sums of weight, alpha x weight and alpha x colour x weight, in 64 bits.
+            std::uint64_t area = 0, alpha = 0, red = 0, green = 0, blue = 0;
+            for (int y = y0; y < y1; ++y) {
+                const int wy = Overlap(y, ty, sh, height);
+                const std::uint32_t* row = image.Row(y);
+                for (int x = x0; x < x1; ++x) {
+                    const std::uint64_t w = std::uint64_t(wy) * Overlap(x, tx, sw, width);
+                    const std::uint32_t px = row[x];
+                    const std::uint64_t aw = (px >> 24) * w;
+                    area += w;
+                    alpha += aw;
+                    red += ((px >> 16) & 0xFF) * aw;
+                    green += ((px >> 8) & 0xFF) * aw;
+                    blue += (px & 0xFF) * aw;
+                }
+            }
+            std::uint32_t pixel = 0;
+            if (alpha > 0) {
+                const auto mean = [alpha](std::uint64_t sum) { return std::uint32_t((sum + alpha / 2) / alpha); };
+                const std::uint32_t a = std::uint32_t((alpha + area / 2) / area);
+                pixel = (a << 24) | (mean(red) << 16) | (mean(green) << 8) | mean(blue);
+            }
+            out.Row(ty)[tx] = pixel;
         }
     }
     return out;

@@ -19,6 +19,9 @@ inline constexpr std::array<const char*, 3> kPngImageResources = {"PNG_START", "
 inline constexpr std::array<const char*, 6> kPngTrayIconResources = {"PNG_TRAY0", "PNG_TRAY1", "PNG_TRAY2",
                                                                      "PNG_TRAY3", "PNG_TRAY4", "PNG_TRAY5"};
 inline constexpr const char* kPngTileResource = "PNG_TILE";
+// The same pictures of the bar drawn at twice the size, for dense displays.
+inline constexpr std::array<const char*, 3> kPngImageResources2x = {"PNG_START_2X", "PNG_PREV_2X", "PNG_NEXT_2X"};
+inline constexpr const char* kPngTileResource2x = "PNG_TILE_2X";
 inline constexpr const char* kMainIconResource = "MAINICON";
 
 // Pictures larger than this on either side are refused: the program's own are tiny, and a
@@ -34,6 +37,11 @@ bool DecodePng(const std::string& bytes, TPixelImage& out, std::string* error = 
 
 // Straight alpha to premultiplied, as the platform's alpha blending wants it.
 TPixelImage Premultiplied(const TPixelImage& image);
+
+// `image` redrawn at `width` x `height` (below 1: empty) by area averaging: each new pixel is the
+// mean of the part of the picture it covers, weighted by alpha so that transparent pixels lend
+// no colour to an edge. A picture already of that size comes back unchanged.
+TPixelImage ResizedImage(const TPixelImage& image, int width, int height);
 
 // An ordered collection of pictures of any size (`pngImages`).
 class TPngImageCollection {

@@ -72,6 +72,20 @@ bool LoadProgramPictures(HMODULE module, TPngImageCollection& pngImages, TPngIma
     return failures.empty();
 }
 
+bool LoadBarPictures2x(HMODULE module, TPngImageCollection& pngImages, TPixelImage& tile, std::string* error) {
+    std::string failures;
+    pngImages.Clear();
+    for (const char* name : kPngImageResources2x) {
+        TPixelImage image;
+        LoadOne(module, name, image, failures);
+        pngImages.Add(std::move(image));
+    }
+    tile = TPixelImage();
+    LoadOne(module, kPngTileResource2x, tile, failures);
+    if (error) *error = failures;
+    return failures.empty();
+}
+
 void DrawPngImage(HDC hdc, const TPixelImage& image, int x, int y) {
     if (!hdc || image.Empty()) return;
     gdi::GdiObject dib = MakeDib(Premultiplied(image));

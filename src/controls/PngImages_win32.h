@@ -31,6 +31,12 @@ bool ReadResourceBytes(HMODULE module, const char* name, std::string& bytes);
 bool LoadProgramPictures(HMODULE module, TPngImageCollection& pngImages, TPngImageList& pngTrayIcons,
                          TPixelImage& tile, std::string* error = nullptr);
 
+// Loads the bar's pictures drawn at 2x: PNG_START_2X, PNG_PREV_2X and PNG_NEXT_2X into `pngImages`
+// and PNG_TILE_2X into `tile`. As LoadProgramPictures, a picture that fails keeps its place empty,
+// and false names it in `error`.
+bool LoadBarPictures2x(HMODULE module, TPngImageCollection& pngImages, TPixelImage& tile,
+                       std::string* error = nullptr);
+
 // Draws `image` with its alpha onto `dc` with its top-left at (x, y).
 void DrawPngImage(HDC dc, const TPixelImage& image, int x, int y);
 

@@ -15,6 +15,7 @@ class FakeView final : public IMainView {
 public:
     int workAreaWidth = 1024;
     int pixelsPerChar = 7;
+    int dpi = 96, systemDpi = 96;
     bool foreground = true;
     int barChanges = 0;
     int broughtToFront = 0;
@@ -22,6 +23,8 @@ public:
     std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
 
     int WorkAreaWidth() const override { return workAreaWidth; }
+    int DisplayDpi() const override { return dpi; }
+    int SystemDpi() const override { return systemDpi; }
     int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * pixelsPerChar; }
     void BarChanged() override { ++barChanges; }
     void SetReloadTimer(int ms) override { reloadTimers.push_back(ms); }
@@ -100,6 +103,41 @@ TEST_F(MainWindow, LayoutTickerPlacesArrowsAndTickerAlongTheBar) {
     EXPECT_EQ(ticker.Width(), form->imgNextRssItem.Left - ticker.Left());
     EXPECT_EQ(ticker.Top(), 12);
     EXPECT_EQ(ticker.Height(), 11);
+}
+
+TEST_F(MainWindow, OnADenserDisplayEverySizeOfTheBarScales) {
+    view.dpi = view.systemDpi = 144;
+    WriteConfig("[Global]\r\nTicker_Font_Size=10\r\n");
+    auto form = Make();
+    form->FormCreate(Dir());
+    const auto at = [](const TBarItem& i) { return std::vector<int>{i.Left, i.Top, i.Width, i.Height}; };
+    const int title = form->lblTitle.Width;
+    EXPECT_EQ(at(form->imgStart), (std::vector<int>{8, 2, 33, 33}));
+    EXPECT_EQ(at(form->lblTitle), (std::vector<int>{48, 8, title, 20}));
+    EXPECT_EQ(at(form->imgPrevRssItem), (std::vector<int>{48 + title + 8, 6, 24, 24}));
+    EXPECT_EQ(at(form->imgNextRssItem), (std::vector<int>{1024 - 24 - 8, 6, 24, 24}));
+    const TScrollingText& ticker = form->lblTicker();
+    EXPECT_EQ(std::vector<int>({ticker.Left(), ticker.Top(), ticker.Height()}),
+              (std::vector<int>{form->imgPrevRssItem.Right(), 18, 17}));
+    EXPECT_EQ(ticker.Font().Size, 10) << "the system already turns points into pixels at 144";
+
+    // Moved to a display of 192 while the system stays at 144: the ticker's points scale by 4/3,
+    // the setting does not.
+    view.dpi = 192;
+    form->DisplayDpiChanged();
+    EXPECT_EQ(at(form->imgStart), (std::vector<int>{10, 2, 44, 44}));
+    EXPECT_EQ(std::vector<int>({ticker.Top(), ticker.Height()}), (std::vector<int>{24, 22}));
+    EXPECT_EQ(ticker.Font().Size, 13);
+    EXPECT_EQ(form->TickerFont().Size, 10);
+    ASSERT_TRUE(form->SaveSettings());
+    EXPECT_EQ(Config().ReadString("Global", "Ticker_Font_Size", ""), "10");
+
+    // A font the configuration dialog sets is the new setting, shown scaled.
+    form->lblTicker().SetFont(TFont{"Arial", 9, 0, 0});
+    ASSERT_TRUE(form->SaveSettings());
+    EXPECT_EQ(Config().ReadString("Global", "Ticker_Font_Size", ""), "9");
+    EXPECT_EQ(ticker.Font().Size, 12);
+    EXPECT_EQ(form->TickerFont().Name, "Arial");
 }
 
 TEST_F(MainWindow, LongerTitleMovesTheLeftEdgeOnly) {

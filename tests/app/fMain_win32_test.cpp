@@ -136,6 +136,32 @@ TEST_F(MainWindowOnWindows, TheScrollingTextIsAChildWhereTheLayoutPutsIt) {
     EXPECT_TRUE(IsWindowVisible(ticker));
 }
 
+// WM_DPICHANGED as the system sends it when the bar moves to a display of another density.
+TEST_F(MainWindowOnWindows, OnADisplayOfAnotherDensityItDocksScaledAndBack) {
+    TfrMain* form = window->Form();
+    ASSERT_NE(form, nullptr);
+    HWND ticker = WindowHandle(form->lblTicker());
+    const auto heights = [&] {
+        RECT bar{}, text{};
+        GetWindowRect(hwnd, &bar);
+        GetWindowRect(ticker, &text);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&text), 2);
+        return std::vector<LONG>{bar.top, bar.bottom - bar.top, text.top, text.bottom - text.top};
+    };
+    RECT suggested{0, 0, 100, 100};  // taken only by a floating bar
+    SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    PumpFor(300);
+    EXPECT_EQ(heights(), (std::vector<LONG>{0, 38, 18, 17}));
+    EXPECT_EQ(form->imgStart.Width, 33);
+    EXPECT_EQ(form->lblTicker().Font().Size, 12) << "8 points shown as 12 where the system counts 96";
+    EXPECT_EQ(form->TickerFont().Size, 8);
+
+    SendMessageW(hwnd, 0x02E0, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    PumpFor(300);
+    EXPECT_EQ(heights(), (std::vector<LONG>{0, 25, 12, 11}));
+    EXPECT_EQ(form->lblTicker().Font().Size, 8);
+}
+
 // The test program carries none of the pictures (they are resources of Tidewire.exe, whose tile
 // the end-to-end test checks): the bar then shows the window's colour and still works.
 TEST_F(MainWindowOnWindows, WithoutItsPicturesTheBarShowsTheWindowColour) {

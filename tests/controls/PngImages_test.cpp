@@ -263,5 +263,48 @@ TEST(Premultiplied, ScalesColourByAlpha) {
     EXPECT_EQ(p.Pixel(2, 0), 0x00000000u);
 }
 
+TEST(ResizedImage, AveragesTheAreaEachPixelCovers) {
+    TPixelImage two(2, 2);
+    two.SetPixel(0, 0, 0xFFFF0000);
+    two.SetPixel(1, 0, 0xFF0000FF);
+    two.SetPixel(0, 1, 0xFFFF0000);
+    two.SetPixel(1, 1, 0x0000FF00);  // see-through green lends no green
+    const TPixelImage one = ResizedImage(two, 1, 1);
+    EXPECT_EQ(one.Pixel(0, 0), 0xBFAA0055u) << "3/4 opaque, two parts red to one part blue";
+
+    // 4 columns into 3: the middle column takes half of source columns 1 and 2.
+    TPixelImage row(4, 1);
+    const std::uint32_t columns[] = {0xFF000000, 0xFF000040, 0xFF000080, 0xFF0000C0};
+    for (int x = 0; x < 4; ++x) row.SetPixel(x, 0, columns[x]);
+    const TPixelImage three = ResizedImage(row, 3, 1);
+    EXPECT_EQ(three.Pixel(0, 0), 0xFF000010u);  // (3 x 0 + 1 x 0x40) / 4
+    EXPECT_EQ(three.Pixel(1, 0), 0xFF000060u);  // (2 x 0x40 + 2 x 0x80) / 4
+    EXPECT_EQ(three.Pixel(2, 0), 0xFF0000B0u);
+
+    EXPECT_EQ(ResizedImage(row, 4, 1), row) << "the same size comes back untouched";
+    EXPECT_EQ(ResizedImage(TPixelImage(1, 1, 0xFF123456), 3, 2), TPixelImage(3, 2, 0xFF123456));
+    EXPECT_TRUE(ResizedImage(row, 0, 5).Empty());
+}
+
+TEST(ResizedImage, TheBarsPicturesDrawnAtTwiceTheSizeMatchTheirOriginals) {
+    for (const char* name : {"start", "prev", "next", "tile"}) {
+        SCOPED_TRACE(name);
+        TPixelImage one, two;
+        ASSERT_TRUE(DecodePng(ReadSourceFile(std::string("resources/") + name + ".png"), one));
+        ASSERT_TRUE(DecodePng(ReadSourceFile(std::string("resources/") + name + "@2x.png"), two));
+        ASSERT_EQ(two.Width(), 2 * one.Width());
+        ASSERT_EQ(two.Height(), 2 * one.Height());
+        // Drawn down to 1x, the finer drawing stays within a few levels of the 1x one on average.
+        const TPixelImage down = Premultiplied(ResizedImage(two, one.Width(), one.Height()));
+        const TPixelImage original = Premultiplied(one);
+        long difference = 0;
+        for (int y = 0; y < one.Height(); ++y)
+            for (int x = 0; x < one.Width(); ++x)
+                for (int shift = 0; shift < 32; shift += 8)
+                    difference += std::abs(int((down.Pixel(x, y) >> shift) & 0xFF) - int((original.Pixel(x, y) >> shift) & 0xFF));
+        EXPECT_LE(difference / (one.Width() * one.Height() * 4), 3);
+    }
+}
+
 }  // namespace
 }  // namespace tw
