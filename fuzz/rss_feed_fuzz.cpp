@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to TpkRSSFeed::LoadFromString, alone and merged into a loaded feed with
-// outdated items kept and strings trimmed. Any crash, leak, hang or escaping exception is a fault.
+// outdated items kept and strings trimmed, and merged into a loaded Atom feed with every dialect
+// accepted. Any crash, leak, hang or escaping exception is a fault.
 #include "rss/pkRSSFeed.h"
 
 #include <cstddef>
@@ -24,6 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "<item><title>also</title></item></channel></rss>");
         feed.LoadFromString(text);
         (void)feed.EnclosureSize();
+    }
+    {
+        // Every dialect the ticker reads (Atom, RSS 1.0), merged into a loaded Atom feed.
+        tw::TpkRSSFeed feed;
+        feed.AcceptedFormats = tw::TpkRSSFeedFormats::All();
+        feed.KeepOutdatedItems = true;
+        feed.LoadFromString(
+            "<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:base=\"http://b.example/d/\"><entry><title>kept</title>"
+            "<link rel=\"enclosure\" href=\"../u\" length=\"1\"/></entry></feed>");
+        feed.LoadFromString(text);
+        for (int i = 0; i < feed.FeedItems().Count(); ++i) (void)tw::ItemOpenAddress(*feed.FeedItems().Items(i));
     }
     // Each load ends in exactly one of the two closing events.
     if (events != 1) __builtin_trap();

@@ -112,6 +112,8 @@ void TFeedRotation::UpdateTickerText() {
     std::string text = std::to_string(index + 1) + "/" + std::to_string(showing) + "    " +
                        CleanItemText(feed_.ItemTitle(index));
     std::string hint = CleanItemText(feed_.ItemDescription(index)) + "\r\n\r\n" + std::string(kItemHintTail);
+    // The reader sees where a click goes before making it.
+    if (std::string address = feed_.ItemOpenAddress(index); IsWebLink(address)) hint += "\r\n" + uutil::TrimBlanks(address);
     view_.SetTickerText(text);
     view_.SetTickerHint(hint);
 }
@@ -171,7 +173,7 @@ void TFeedRotation::imgPrevRssItemClick() {
 void TFeedRotation::lblTickerClick() {
     int index = CurrentItemIndex();
     if (index < 0) return;
-    std::string link = feed_.ItemLink(index);
+    std::string link = feed_.ItemOpenAddress(index);
     if (IsWebLink(link)) view_.OpenLink(uutil::TrimBlanks(link));
 }
 

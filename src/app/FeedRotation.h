@@ -70,6 +70,8 @@ public:
     virtual std::string ItemTitle(int index) const = 0;
     virtual std::string ItemLink(int index) const = 0;
     virtual std::string ItemDescription(int index) const = 0;
+    // The address a click on the item opens ("" when none); its link unless the feed knows better.
+    virtual std::string ItemOpenAddress(int index) const { return ItemLink(index); }
     virtual void ClearItems() = 0;
 };
 

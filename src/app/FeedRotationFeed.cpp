@@ -32,6 +32,11 @@ std::string TRSSFeedTicker::ItemDescription(int index) const {
     return item ? item->Description : std::string();
 }
 
+std::string TRSSFeedTicker::ItemOpenAddress(int index) const {
+    const TpkRSSFeedItem* item = At(index);
+    return item ? tw::ItemOpenAddress(*item) : std::string();
+}
+
 void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& rotation) {
     feed.OnRSSLoaded = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSLoaded(); };
     feed.OnRSSNotModified = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSNotModified(); };

@@ -22,6 +22,8 @@ public:
     std::string ItemTitle(int index) const override;
     std::string ItemLink(int index) const override;
     std::string ItemDescription(int index) const override;
+    // The link, or for an item without one its permanent-link guid (tw::ItemOpenAddress).
+    std::string ItemOpenAddress(int index) const override;
     void ClearItems() override { feed_.FeedItems().Clear(); }
 
 private:

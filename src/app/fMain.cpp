@@ -73,6 +73,7 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     RSSHandler.HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
     RSSHandler.HTTP().MaxMemorySize = kFeedMaxMemorySize;
     RSSHandler.ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
+    RSSHandler.AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
     ConnectFeedEvents(RSSHandler, rotation);
     ticker_->OnTextScrolled = [this](TScrollingText&) { rotation.lblTickerTextScrolled(); };
     ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };

@@ -118,8 +118,18 @@ std::optional<CharRef> ReadCharRefNumber(std::u16string_view window, char16_t fo
     return CharRef{negative ? -value : value, i};
 }
 
-// NUL and negative numbers name no character either.
+// NUL and negative numbers name no character either. 128 to 159 are the Windows-1252 characters
+// publishers meant (as browsers read them); other control characters show as a space.
 void AppendCodePoint(int64_t value, std::u16string& out) {
+    if (value >= 0x80 && value <= 0x9F) {
+        const char16_t meant = Windows1252ToUtf16(static_cast<unsigned char>(value));
+        out.push_back(meant <= 0x9F ? u' ' : meant);
+        return;
+    }
+    if ((value > 0 && value < 0x20 && value != '\t' && value != '\n' && value != '\r') || value == 0x7F) {
+        out.push_back(u' ');
+        return;
+    }
     AppendUtf16(out, value > 0 && value <= 0x10FFFF ? static_cast<char32_t>(value) : char32_t{0xFFFD});
 }
 

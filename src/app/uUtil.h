@@ -21,7 +21,9 @@ std::string StripMarkup(std::string_view text);
 // A reference without ";" is decoded as well and whatever follows the number is kept. Anything
 // else after "&#" is copied unchanged. Numbers above 0xFFFF become a surrogate pair; numbers
 // that name no character (0, negative, a lone surrogate, above 0x10FFFF) become U+FFFD, so no
-// NUL or broken UTF-16 reaches the screen.
+// NUL or broken UTF-16 reaches the screen. 128 to 159 give the Windows-1252 characters publishers
+// mean by them ("&#146;" is the apostrophe U+2019); the other control characters but tab, line
+// feed and carriage return give a space.
 std::u16string DecodeCharRefs(std::u16string_view text);
 
 namespace uutil {

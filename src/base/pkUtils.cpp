@@ -1,6 +1,7 @@
 #include "base/pkUtils.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace tw {
 
@@ -217,6 +218,87 @@ TDateTime RFC822ToDateTime(std::string_view text) noexcept {
     } catch (...) {
         return 0;
     }
+}
+
+namespace {
+
+// Reads exactly `count` digits at `pos`, moving past them.
+bool Digits(std::string_view s, size_t& pos, size_t count, int& value) {
+    if (pos + count > s.size()) return false;
+    value = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const char c = s[pos + i];
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    pos += count;
+    return true;
+}
+
+bool Expect(std::string_view s, size_t& pos, char c) {
+    if (pos >= s.size() || s[pos] != c) return false;
+    ++pos;
+    return true;
+}
+
+}  // namespace
+
+bool ReadRFC3339(std::string_view text, TDateTime& written, int& offsetMinutes) noexcept {
+    const std::string_view s = Trim(text);
+    size_t pos = 0;
+    int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0, offset = 0;
+    if (!Digits(s, pos, 4, year)) return false;
+    if (pos < s.size() && !(Expect(s, pos, '-') && Digits(s, pos, 2, month))) return false;
+    if (pos < s.size() && !(Expect(s, pos, '-') && Digits(s, pos, 2, day))) return false;
+    if (pos < s.size()) {
+        if (s[pos] != 'T' && s[pos] != 't' && s[pos] != ' ') return false;
+        ++pos;
+        if (!(Digits(s, pos, 2, hour) && Expect(s, pos, ':') && Digits(s, pos, 2, minute))) return false;
+        if (pos < s.size() && s[pos] == ':' && !(Expect(s, pos, ':') && Digits(s, pos, 2, second))) return false;
+        if (pos < s.size() && s[pos] == '.') {
+            ++pos;
+            const size_t start = pos;
+            while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') ++pos;  // fractions are dropped
+            if (pos == start) return false;
+        }
+        if (pos < s.size() && (s[pos] == 'Z' || s[pos] == 'z')) {
+            ++pos;
+        } else if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) {
+            const int sign = s[pos++] == '-' ? -1 : 1;
+            int oh = 0, om = 0;
+            if (!Digits(s, pos, 2, oh)) return false;
+            Expect(s, pos, ':');
+            if (!Digits(s, pos, 2, om) || oh > 23 || om > 59) return false;
+            offset = sign * (oh * 60 + om);
+        }
+        if (pos != s.size()) return false;
+    }
+    TDateTime date = 0, time = 0;
+    if (!TryEncodeDate(year, month, day, date) || !TryEncodeTime(hour, minute, second == 60 ? 59 : second, 0, time))
+        return false;  // a leap second reads as the second before it
+    written = ComposeDateTime(date, time);
+    offsetMinutes = offset;
+    return true;
+}
+
+std::string RFC3339ToRFC822(std::string_view text) {
+    TDateTime written = 0;
+    int offset = 0;
+    if (!ReadRFC3339(text, written, offset)) return {};
+    int year, month, day, hour, minute, second, ms;
+    DecodeDateTime(written, year, month, day, hour, minute, second, ms);
+    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // Day 0 (30 December 1899) was a Saturday.
+    const auto days = static_cast<std::int64_t>(std::floor(ToLinear(written)));
+    const int weekday = static_cast<int>(((days + 6) % 7 + 7) % 7);
+    const int absOffset = offset < 0 ? -offset : offset;
+    char out[64];
+    std::snprintf(out, sizeof out, "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d", kDays[weekday], day,
+                  kMonths[month - 1], year, hour, minute, second, offset < 0 ? '-' : '+', absOffset / 60,
+                  absOffset % 60);
+    return out;
 }
 
 std::string ReadStreamToString(TpkStream& stream, bool fromStart) {

@@ -43,6 +43,16 @@ int MonthNameIndex(std::string_view text);
 // text is empty or cannot be read; never raises. Zone names count as UTC.
 TDateTime RFC822ToDateTime(std::string_view text) noexcept;
 
+// Reads an RFC 3339 (W3C) date as Atom and Dublin Core write it: "2003-12-13T18:30:02Z",
+// "2003-12-13T18:30:02.25+01:00", a space or a lower-case "t" for the "T", "2003-12-13",
+// "2003-12" and "2003" (the missing parts are the first month and day). `written` is the date and
+// time as written, `offsetMinutes` their offset from UTC (0 for "Z" or none). False when the
+// text is no such date; never raises.
+bool ReadRFC3339(std::string_view text, TDateTime& written, int& offsetMinutes) noexcept;
+// The same date as RFC 822 text with its own offset, "Sat, 13 Dec 2003 18:30:02 +0100", which
+// RFC822ToDateTime reads back; "" when ReadRFC3339 cannot read the text.
+std::string RFC3339ToRFC822(std::string_view text);
+
 // "+hhmm" / "-hhmm" (the first five characters of the trimmed text) as a signed fraction of a
 // day; 0 when the text is not such an offset ("+05:30" gives 0).
 double ZoneOffsetToTime(std::string_view text) noexcept;

@@ -3,6 +3,7 @@
 #include "base/TextConvert.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tw {
 
@@ -212,6 +213,87 @@ std::string URLToLocalName(std::string_view url, bool keepFolders) {
             static_cast<unsigned char>(c) < 0x20)
             c = '_';
     return folder + separator + name;
+}
+
+namespace {
+
+// Length of the scheme with its ":" ("http:" gives 5); 0 when `url` starts without one.
+size_t SchemeLength(std::string_view url) {
+    size_t i = 0;
+    while (i < url.size() && ((url[i] >= 'a' && url[i] <= 'z') || (url[i] >= 'A' && url[i] <= 'Z') ||
+                              (i > 0 && ((url[i] >= '0' && url[i] <= '9') || url[i] == '+' || url[i] == '-' || url[i] == '.'))))
+        ++i;
+    return i > 0 && i < url.size() && url[i] == ':' ? i + 1 : 0;
+}
+
+// The path of an absolute reference with "." and ".." segments worked out.
+std::string RemoveDotSegments(std::string_view path) {
+    std::string out;
+    while (!path.empty()) {
+        if (path.substr(0, 3) == "../") path.remove_prefix(3);
+        else if (path.substr(0, 2) == "./") path.remove_prefix(2);
+        else if (path.substr(0, 3) == "/./") path.remove_prefix(2);
+        else if (path == "/.") path = "/";
+        else if (path.substr(0, 4) == "/../" || path == "/..") {
+            path = path.size() == 3 ? std::string_view("/") : path.substr(3);
+            const size_t slash = out.rfind('/');
+            out.erase(slash == std::string::npos ? 0 : slash);
+        } else if (path == "." || path == "..") {
+            path = {};
+        } else {
+            const size_t next = path.find('/', 1);
+            out.append(path.substr(0, next));
+            path = next == std::string_view::npos ? std::string_view() : path.substr(next);
+        }
+    }
+    return out;
+}
+
+// Splits the path (with any query or fragment behind it) from what follows it.
+std::pair<std::string_view, std::string_view> PathAndRest(std::string_view s) {
+    const size_t end = s.find_first_of("?#");
+    if (end == std::string_view::npos) return {s, {}};
+    return {s.substr(0, end), s.substr(end)};
+}
+
+}  // namespace
+
+std::string ResolveURL(std::string_view base, std::string_view reference) {
+    const size_t refScheme = SchemeLength(reference);
+    const size_t baseScheme = SchemeLength(base);
+    if (refScheme > 0 || baseScheme == 0) {
+        if (refScheme == 0) return std::string(reference);
+        const size_t authority = reference.substr(refScheme, 2) == "//" ? reference.find_first_of("/?#", refScheme + 2) : refScheme;
+        if (authority == std::string_view::npos) return std::string(reference);
+        const auto [path, rest] = PathAndRest(reference.substr(authority));
+        return std::string(reference.substr(0, authority)) + RemoveDotSegments(path) + std::string(rest);
+    }
+    // base = scheme ":" ["//" authority] path ["?" query] ["#" fragment]
+    size_t pathStart = baseScheme;
+    if (base.substr(baseScheme, 2) == "//") {
+        pathStart = base.find_first_of("/?#", baseScheme + 2);
+        if (pathStart == std::string_view::npos) pathStart = base.size();
+    }
+    const std::string_view origin = base.substr(0, pathStart);
+    const size_t fragment = base.find('#');
+    const std::string_view withoutFragment = base.substr(0, fragment);
+    if (reference.empty()) return std::string(withoutFragment);
+    if (reference[0] == '#') return std::string(withoutFragment) + std::string(reference);
+    const std::string_view basePath = PathAndRest(base.substr(pathStart)).first;
+    if (reference[0] == '?') return std::string(origin) + std::string(basePath) + std::string(reference);
+    if (reference.substr(0, 2) == "//") return ResolveURL({}, std::string(base.substr(0, baseScheme)) + std::string(reference));
+    const auto [path, rest] = PathAndRest(reference);
+    std::string merged;
+    if (!path.empty() && path[0] == '/') {
+        merged = std::string(path);
+    } else {
+        // Everything of the base's path up to its last "/", then the reference.
+        const size_t slash = basePath.rfind('/');
+        const bool hasAuthority = base.substr(baseScheme, 2) == "//";
+        merged = slash == std::string_view::npos ? (hasAuthority ? "/" : "") : std::string(basePath.substr(0, slash + 1));
+        merged += path;
+    }
+    return std::string(origin) + RemoveDotSegments(merged) + std::string(rest);
 }
 
 }  // namespace tw

@@ -51,6 +51,11 @@ std::string URLToFileName(std::string_view url);
 // Empty when the URL cannot be split.
 std::string URLToLocalName(std::string_view url, bool keepFolders);
 
+// `reference` made absolute against `base` (RFC 3986, section 5): an absolute reference stays
+// as it is (its dot segments removed), "//host/x", "/x", "x", "?q", "#f" and "" take what they
+// lack from `base`. A `base` without a scheme cannot help: the reference is returned unchanged.
+std::string ResolveURL(std::string_view base, std::string_view reference);
+
 // Starts the platform's socket library (version 1.1) for the life of the object; nothing to do
 // where there is no such library.
 class TpkSocketLibrary {

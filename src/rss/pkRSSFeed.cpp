@@ -16,11 +16,21 @@ namespace {
 // A node's text in UTF-8. The usual element holds one text child, narrowed straight from the
 // document: a UTF-16 copy of every field made only to be narrowed and freed again fragments some
 // heaps (Wine's) so badly that a large feed's load grows with the square of its size.
-std::string TextOf(const TXmlNode& node) {
+//
+// Every text that enters the model passes MendFeedText (rss/FeedFormats.h): references 128-159
+// become the Windows-1252 characters meant, other control characters spaces. The Atom and RDF
+// reader (FeedFormats.cpp) calls it the same way; keep the call when these helpers change.
+std::string RawTextOf(const TXmlNode& node) {
     if (node.ChildCount() == 1 && node.Child(0)->NodeType() == XML_TEXT_NODE)
         if (const auto* text = static_cast<const TXmlText*>(node.Child(0))->Value().If<std::u16string>())
             return Utf16ToUtf8(*text);
     return Utf16ToUtf8(node.Text());
+}
+
+std::string TextOf(const TXmlNode& node) {
+    std::string text = RawTextOf(node);
+    MendFeedText(text);
+    return text;
 }
 
 // The text of `node`'s first child element called `name`, or "" when there is none.
@@ -29,7 +39,11 @@ std::string ChildText(const TXmlNode& node, std::u16string_view name) {
     return child ? TextOf(*child) : std::string();
 }
 
-std::string Attr(const TXmlNode& node, std::u16string_view name) { return Utf16ToUtf8(node.GetAttr(name)); }
+std::string Attr(const TXmlNode& node, std::u16string_view name) {
+    std::string value = Utf16ToUtf8(node.GetAttr(name));
+    MendFeedText(value);
+    return value;
+}
 
 std::int32_t ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def) {
     return TextToIntDef(ChildText(node, name), def);
@@ -173,10 +187,21 @@ void TpkRSSFeed::KeepValidators(std::string body) {
 void TpkRSSFeed::LoadKeptAnswer() {
     const auto found = validators_.find(requestURL_);
     const std::string body = found == validators_.end() ? std::string() : found->second.Body;
-    if (LoadFromString(body)) {
+    if (LoadAnswer(body)) {
         LastUpdate = NowDateTime();
         contentURL_ = requestURL_;
     }
+}
+
+bool TpkRSSFeed::LoadAnswer(std::string_view body) {
+    // Relative links in the answer resolve against the address that gave it; a handler that
+    // raises must not leave that address behind for the next text load.
+    struct Forget {
+        std::string& url;
+        ~Forget() { url.clear(); }
+    } forget{documentURL_};
+    documentURL_ = requestURL_;
+    return LoadFromString(body);
 }
 
 bool TpkRSSFeed::LoadFromFile(const std::string& fileName) { return LoadFromString(ReadFileToString(fileName)); }
@@ -213,10 +238,11 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
         doc->LoadXML(DecodeFeedText(text));
         const XmlPtr<TXmlElement> root = doc->DocumentElement();
         if (!root) return ParseResult::ParseError;  // an empty text, or one without any element
-        if (root->NodeName() != u"rss") return ParseResult::NotRSS;
+        const TpkRSSFeedFormat format = FeedFormatOf(*root);
+        if (!AcceptedFormats.Contains(format)) return ParseResult::NotRSS;
         std::string encoding;
         if (doc->ChildCount() > 0 && doc->Child(0)->NodeName() == u"xml") encoding = Attr(*doc->Child(0), u"encoding");
-        return BuildModel(*root, std::move(encoding)) ? ParseResult::Loaded : ParseResult::ParseError;
+        return BuildModel(*root, std::move(encoding), format) ? ParseResult::Loaded : ParseResult::ParseError;
     } catch (const EXmlError&) {
         return ParseResult::ParseError;
     } catch (const std::exception&) {
@@ -227,7 +253,7 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
 // ---------------------------------------------------------------------------------------------
 // Building the model
 
-bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding) {
+bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format) {
     try {
         const bool merge = KeepOutdatedItems && FeedItems().Count() > 0;
         if (merge) {
@@ -237,6 +263,10 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding) {
             Clear();
         }
         FeedCodePage = std::move(encoding);
+        if (format != ffRSS) {
+            ReadDialect(root, format, merge);
+            return true;
+        }
         const std::string from = Attr(root, u"from");
         if (!from.empty()) http_->URL = from;
         LastUpdate = RFC822ToDateTime(Attr(root, u"time"));
@@ -257,6 +287,21 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding) {
         return true;
     } catch (...) {
         return false;
+    }
+}
+
+void TpkRSSFeed::ReadDialect(const TXmlElement& root, TpkRSSFeedFormat format, bool merge) {
+    const TFeedDialectReader reader(root, format, documentURL_);
+    reader.ReadChannel(FeedElements());
+    int insertAt = 0;
+    for (const TXmlNode* node : reader.Items()) {
+        if (merge) {
+            MergeItem(*node, insertAt, &reader);
+            continue;
+        }
+        TpkRSSFeedItem& item = *FeedItems().Add();
+        reader.ReadItem(*node, item);
+        for (int i = 0; i < item.Enclosure().Count(); ++i) OfferEnclosure(*item.Enclosure().Items(i));
     }
 }
 
@@ -334,6 +379,7 @@ void TpkRSSFeed::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, bool offer
     if (const TXmlElement* guid = node.FindChild(u"guid")) {
         item.Guid().URL = TextOf(*guid);
         item.Guid().IsPermaLink = Lower(Attr(*guid, u"isPermaLink")) == "true";
+        item.Guid().PermaLinkStated = guid->HasAttr(u"isPermaLink");
     }
     if (const TXmlElement* source = node.FindChild(u"source")) {
         item.Source().Title = TextOf(*source);
@@ -349,11 +395,12 @@ void TpkRSSFeed::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, bool offer
     }
 }
 
-void TpkRSSFeed::MergeItem(const TXmlNode& node, int& insertAt) {
+void TpkRSSFeed::MergeItem(const TXmlNode& node, int& insertAt, const TFeedDialectReader* dialect) {
     TpkRSSFeedItem fresh;  // free-standing: no collection, no feed, so nothing is offered yet
     std::exception_ptr failure;
     try {
-        ReadItem(node, fresh, false);
+        if (dialect) dialect->ReadItem(node, fresh);
+        else ReadItem(node, fresh, false);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -393,6 +440,7 @@ void TpkRSSFeed::Assign(const TpkRSSFeed* source) {
         KeepOutdatedItems = true;
         TrimStrings = false;
         ConditionalGet = false;
+        AcceptedFormats = TpkRSSFeedFormats{};
         LastUpdate = 0;
         SetHTTPAgent(kDefaultRSSFeedAgent);
         SetHTTPUsername("");
@@ -413,6 +461,7 @@ void TpkRSSFeed::Assign(const TpkRSSFeed* source) {
     KeepOutdatedItems = source->KeepOutdatedItems;
     TrimStrings = source->TrimStrings;
     ConditionalGet = source->ConditionalGet;
+    AcceptedFormats = source->AcceptedFormats;
     LastUpdate = source->LastUpdate;
     SetHTTPAgent(source->HTTPAgent());
     SetHTTPUsername(source->HTTPUsername());
@@ -491,7 +540,7 @@ void TpkRSSFeed::ConnectHTTPEvents() {
     // the password step run on a 401).
     http.OnDone = [this](TpkComponent&, const std::string&, std::int32_t, TpkStream* stream) {
         std::string body = stream ? ReadStreamToString(*stream, false) : std::string();
-        if (LoadFromString(body)) {
+        if (LoadAnswer(body)) {
             LastUpdate = NowDateTime();
             KeepValidators(std::move(body));
         }

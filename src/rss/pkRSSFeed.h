@@ -4,6 +4,7 @@
 // under its own name, and can hand its items' enclosures to a download queue.
 #include "base/pkClasses.h"
 #include "net/pkHTTP.h"
+#include "rss/FeedFormats.h"
 #include "rss/pkRSSFeedModel.h"
 
 #include <cstdint>
@@ -83,6 +84,9 @@ public:
     // ---- Settings.
     bool KeepOutdatedItems = false;
     bool TrimStrings = false;
+    // The dialects a load accepts; a document of any other raises OnRSSNotRSSError. RSS only by
+    // default; the ticker's feed takes Atom and RSS 1.0 as well (TpkRSSFeedFormats::All()).
+    TpkRSSFeedFormats AcceptedFormats;
     // Polite reloads: the ETag and Last-Modified of each address's last good answer, and that
     // answer, are kept for the program's run and sent back as If-None-Match / If-Modified-Since.
     // A 304 then raises OnRSSNotModified and keeps the model when it still holds that address's
@@ -142,10 +146,12 @@ private:
     enum class ParseResult { Loaded, NotRSS, ParseError };
     ParseResult Parse(std::string_view text);
     // Fills the model from the root element; false when anything inside failed.
-    bool BuildModel(const TXmlElement& root, std::string encoding);
+    bool BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format = ffRSS);
+    void ReadDialect(const TXmlElement& root, TpkRSSFeedFormat format, bool merge);
     void ReadChannel(const TXmlElement& channel);
     void ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, bool offer);
-    void MergeItem(const TXmlNode& node, int& insertAt);
+    // `dialect` reads the item when the document is Atom or RDF; RSS items are read by ReadItem.
+    void MergeItem(const TXmlNode& node, int& insertAt, const TFeedDialectReader* dialect = nullptr);
     void ConnectHTTPEvents();
     void Raise(const TpkNotifyEvent& event) {
         if (event) event(*this);
@@ -163,10 +169,13 @@ private:
     void AddValidators();
     void KeepValidators(std::string body);
     void LoadKeptAnswer();
+    // LoadFromString of an answer to requestURL_, which relative links then resolve against.
+    bool LoadAnswer(std::string_view body);
     std::map<std::string, Validators> validators_;  // by requested address
     std::vector<std::string> validatorHeaders_;     // the lines AddValidators put in RequestHeaders
     std::string contentURL_;   // the address whose answer the model holds ("" = none or not known)
     std::string requestURL_;   // the address of the running load
+    std::string documentURL_;  // the address the text being parsed came from ("" = not known)
     Validators answered_;      // validators of the running load's answer
     bool sentValidators_ = false;
     bool modelIsCurrent_ = false;  // the running load may keep the model on a 304

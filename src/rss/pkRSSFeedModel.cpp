@@ -62,12 +62,12 @@ void TpkRSSFeedItemSource::Assign(const TpkPersistent* source) {
 
 void TpkRSSFeedItemGuid::Assign(const TpkPersistent* source) {
     if (!source) {
-        IsPermaLink = false; URL.clear();
+        IsPermaLink = false; URL.clear(); PermaLinkStated = false;
         return;
     }
     auto* s = dynamic_cast<const TpkRSSFeedItemGuid*>(source);
     if (!s) return TpkPersistent::Assign(source);
-    IsPermaLink = s->IsPermaLink; URL = s->URL;
+    IsPermaLink = s->IsPermaLink; URL = s->URL; PermaLinkStated = s->PermaLinkStated;
 }
 
 // ---------------------------------------------------------------------------------------------

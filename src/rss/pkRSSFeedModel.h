@@ -63,6 +63,9 @@ public:
     void Assign(const TpkPersistent* source) override;
     bool IsPermaLink = false;
     std::string URL;  // the element's text, permanent link or not
+    // Whether the feed said isPermaLink at all: RSS 2.0 takes a guid without it as a permanent
+    // link, while IsPermaLink reads false for it (ItemOpenAddress needs the difference).
+    bool PermaLinkStated = false;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -68,14 +68,14 @@ TEST_F(RealFeedRotation, TextsOfTitlesDescriptionsAndLinks) {
     // "&amp;#38;" arrives as "&#38;" and is decoded; blanks and line breaks around go.
     EXPECT_EQ(view_.titleCaption, "Cartoons & More");
     EXPECT_EQ(view_.tickerText, "1/3    Tom & Jerry");
-    EXPECT_EQ(view_.tickerHint, "Line one\r\nLine two\r\n\r\nClick to read this article from the source");
+    EXPECT_EQ(view_.tickerHint, "Line one\r\nLine two\r\n\r\nClick to read this article from the source\r\nhttp://cartoons.example/tom");
     rotation_.lblTickerClick();
     rotation_.lblTitleClick();
     EXPECT_EQ(view_.openedLinks, (Texts{"http://cartoons.example/tom", "http://cartoons.example/"}));
 
     rotation_.imgNextRssItemClick();
     EXPECT_EQ(view_.tickerText, "2/3    It\xE2\x80\x99s a cat show");
-    EXPECT_EQ(view_.tickerHint, "Plain words \r\n second line\r\n\r\nClick to read this article from the source");
+    EXPECT_EQ(view_.tickerHint, "Plain words \r\n second line\r\n\r\nClick to read this article from the source\r\nhttps://cartoons.example/cat");
     rotation_.lblTickerClick();  // the link stands on lines of its own in the file
     EXPECT_EQ(view_.openedLinks.back(), "https://cartoons.example/cat");
 
@@ -84,6 +84,20 @@ TEST_F(RealFeedRotation, TextsOfTitlesDescriptionsAndLinks) {
     size_t opened = view_.openedLinks.size();
     rotation_.lblTickerClick();
     EXPECT_EQ(view_.openedLinks.size(), opened) << "a script link was handed to the shell";
+}
+
+TEST_F(RealFeedRotation, AnItemWithOnlyAPermanentGuidOpensItAndTheHintSaysSo) {
+    ASSERT_TRUE(feed_.LoadFromString(
+        "<rss><channel><title>G</title><item><title>Only a guid</title><guid>http://guid.example/1</guid></item>"
+        "<item><title>Not permanent</title><guid isPermaLink=\"false\">http://guid.example/2</guid></item>"
+        "</channel></rss>"));
+    EXPECT_EQ(view_.tickerHint, "\r\n\r\nClick to read this article from the source\r\nhttp://guid.example/1");
+    rotation_.lblTickerClick();
+    rotation_.imgNextRssItemClick();
+    EXPECT_EQ(view_.tickerHint, "\r\n\r\nClick to read this article from the source");
+    rotation_.lblTickerClick();
+    EXPECT_EQ(view_.openedLinks, Texts{"http://guid.example/1"});
+    EXPECT_EQ(feed_.FeedItems().Items(0)->Link, "") << "the model's link stays as the feed has it";
 }
 
 TEST_F(RealFeedRotation, NotRssAndBrokenTextEndInTheFailureState) {

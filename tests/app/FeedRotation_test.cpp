@@ -66,7 +66,7 @@ TEST_F(FeedRotationTest, LoadedFeedShowsPositionCountAndTitle) {
     EXPECT_EQ(view_.titleCaption, "Daily News");
     EXPECT_EQ(view_.titleHint, "Go to: http://news.example/");
     EXPECT_EQ(view_.tickerText, "1/4    Item 1");
-    EXPECT_EQ(view_.tickerHint, "About 1\r\n\r\nClick to read this article from the source");
+    EXPECT_EQ(view_.tickerHint, "About 1\r\n\r\nClick to read this article from the source\r\nhttp://host/1");
     EXPECT_GE(view_.layouts, 1);
 }
 
@@ -234,7 +234,7 @@ TEST_F(FeedRotationTest, DescriptionLineBreaksReachTheHint) {
     rotation_.ReloadFeed();
     feed_.SetItems({{"T", "http://x/", "Line one<br>Line two</p>"}});
     rotation_.RSSHandlerRSSLoaded();
-    EXPECT_EQ(view_.tickerHint, "Line one\r\nLine two\r\n\r\nClick to read this article from the source");
+    EXPECT_EQ(view_.tickerHint, "Line one\r\nLine two\r\n\r\nClick to read this article from the source\r\nhttp://x/");
 }
 
 TEST_F(FeedRotationTest, ClicksBeforeAnyLoadOpenNothing) {

@@ -10,6 +10,7 @@ TEST_F(WiredMainWindow, TheFeedComponentIsSetUpForTheProgram) {
     auto form = Make();
     EXPECT_EQ(form->RSSHandler.HTTPAgent(), "Tidewire");
     EXPECT_EQ(form->RSSHandler.WaitTimeout(), 5000u);
+    EXPECT_EQ(form->RSSHandler.AcceptedFormats, TpkRSSFeedFormats::All()) << "the ticker reads Atom and RSS 1.0";
 }
 
 TEST_F(WiredMainWindow, AFileOnTheCommandLineIsShownWithoutANetworkLoad) {

@@ -201,7 +201,7 @@ TEST_F(MainWindowOnWindows, HintsShowTheirTextsWithTheApplicationsTimingAndColou
     EXPECT_EQ(text(hwnd, 2), L"Previous RSS item");
     EXPECT_EQ(text(hwnd, 3), L"Next RSS Item");
     EXPECT_EQ(text(hwnd, 4), L"Go to: http://cartoons.example/");
-    EXPECT_EQ(text(ticker, 1), L"Line one\r\nLine two\r\n\r\nClick to read this article from the source");
+    EXPECT_EQ(text(ticker, 1), L"Line one\r\nLine two\r\n\r\nClick to read this article from the source\r\nhttp://cartoons.example/tom");
 }
 
 TEST_F(MainWindowOnWindows, EndOfSessionClosesTheProgramAndSavesTheFeedState) {

@@ -151,6 +151,14 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{u"&#x110000;", u"\uFFFD"}));
 
 INSTANTIATE_TEST_SUITE_P(
+    ControlCharacters, DecodeCharRefsTable,
+    ::testing::Values(
+        DecodeCase{u"it&#146;s", u"it\u2019s"},  // what Windows-1252 publishers mean by 128-159
+        DecodeCase{u"&#x80;&#159;", u"\u20AC\u0178"},
+        DecodeCase{u"a&#129;b&#127;c&#1;d", u"a b c d"},  // unused in Windows-1252, DEL, a C0 code
+        DecodeCase{u"a&#9;b&#10;c", u"a\tb\nc"}));
+
+INSTANTIATE_TEST_SUITE_P(
     Unterminated, DecodeCharRefsTable,
     ::testing::Values(
         DecodeCase{u"&#65 apples", u"A apples"},  // the character after the number is kept
