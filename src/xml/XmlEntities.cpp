@@ -71,19 +71,37 @@ char16_t XmlLatin1Entity(std::u16string_view name) noexcept {
     return 0;
 }
 
-bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out) {
+namespace {
+
+// Characters and character references; false at markup, at an entity reference, or at a
+// parameter-entity reference where the text is a literal (in replacement text "%" is plain).
+bool DecodeEntityText(std::u16string_view text, bool literal, std::u16string& out) {
     out.clear();
-    for (size_t i = 0; i < literal.size();) {
-        const char16_t c = literal[i];
-        if (c == u'<' || c == u'%') return false;
+    for (size_t i = 0; i < text.size();) {
+        const char16_t c = text[i];
+        if (c == u'<' || (literal && c == u'%')) return false;
         if (c == u'&') {
-            if (i + 1 >= literal.size() || literal[i + 1] != u'#') return false;
+            if (i + 1 >= text.size() || text[i + 1] != u'#') return false;
             ++i;
-            if (!DecodeCharRef(literal, i, out)) return false;
+            if (!DecodeCharRef(text, i, out)) return false;
             continue;
         }
         out += c;
         ++i;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out) {
+    if (!DecodeEntityText(literal, true, out)) return false;
+    // The replacement text is read once more where the entity is used: "&#38;#38;" is how a
+    // declaration spells a plain "&", and a "<" made by a reference is markup.
+    if (out.find_first_of(u"<&") != std::u16string::npos) {
+        std::u16string text;
+        if (!DecodeEntityText(out, false, text)) return false;
+        out = std::move(text);
     }
     XmlScrub(out);
     return true;

@@ -173,8 +173,9 @@ inline constexpr std::u16string_view kXmlRss091PublicId = u"-//Netscape Communic
 // The character an HTML Latin-1 entity name ("eacute", "nbsp") stands for, or 0 when the name
 // is not one of them.
 char16_t XmlLatin1Entity(std::u16string_view name) noexcept;
-// The replacement text of an internal entity's literal value, when it is plain text: characters
-// and character references only. False for values holding markup, entity or parameter-entity
+// The text an internal entity stands for, when it is plain text: characters and character
+// references only, read twice as XML reads a replacement text ("&#38;#38;" gives "&"). False for
+// values holding markup (also when spelled by a reference), entity or parameter-entity
 // references, or a malformed or invalid character reference: such declarations are skipped.
 bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out);
 

@@ -123,17 +123,13 @@ public:
         spilled_ = false;
     }
     // n bytes from src; `limit` is the read position, which the text may not overtake in place.
-    void Put(const char* src, size_t n, const char* limit) {
-        if (!spilled_) {
-            if (w_ + n <= limit) {
-                if (w_ != src) std::memmove(w_, src, n);
-                w_ += n;
-                return;
-            }
-            scratch_.assign(start_, w_);
-            spilled_ = true;
+    [[gnu::always_inline]] void Put(const char* src, size_t n, const char* limit) {
+        if (!spilled_ && w_ + n <= limit) {
+            if (w_ != src) MoveDown(w_, src, n);
+            w_ += n;
+            return;
         }
-        scratch_.append(src, n);
+        Spill(src, n);
     }
     // The finished text: where it lies and its length.
     std::pair<const char*, size_t> Finish(TXmlArena& arena) {
@@ -144,6 +140,23 @@ public:
     }
 
 private:
+    // Copies n bytes to dst from src, dst before src (the regions may overlap): forward, 16 at a
+    // time, each load before the store that may reach it. Runs between references are short.
+    static void MoveDown(char* dst, const char* src, size_t n) noexcept {
+#if defined(__SSE2__)
+        for (; n >= 16; n -= 16, dst += 16, src += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
+#endif
+        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+    }
+    [[gnu::noinline]] void Spill(const char* src, size_t n) {
+        if (!spilled_) {
+            scratch_.assign(start_, w_);
+            spilled_ = true;
+        }
+        scratch_.append(src, n);
+    }
+
     char* start_ = nullptr;
     char* w_ = nullptr;
     bool spilled_ = false;

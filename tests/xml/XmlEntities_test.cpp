@@ -48,6 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                  u"<rss a=\"&c;\">&c; &amp;</rss>",
                  u"<rss a=\"\u00A9 2026\">\u00A9 2026 &amp;</rss>"},
         SameCase{u"<!DOCTYPE rss [<!ENTITY % p \"x\"><!ENTITY sp \" \">]><rss>&sp;<c/></rss>", u"<rss><c/></rss>"},
+        // A replacement text is read again: a plain "&" is spelled "&#38;#38;", and "%" is plain there.
+        SameCase{u"<!DOCTYPE r [<!ENTITY a \"AT&#38;#38;T &#37;\">]><r>&a;</r>", u"<r>AT&amp;T %</r>"},
         // Character references beyond the BMP.
         SameCase{u"<t>&#x1F600; &#128512; &#x10000; &#x10FFFF;</t>", u"<t>\U0001F600 \U0001F600 \U00010000 \U0010FFFF</t>"},
         SameCase{u"<t>&#1;&#xFFFE;</t>", u"<t>\uFFFD\uFFFD</t>"},
@@ -86,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailCase{u"<!DOCTYPE rss [<!ENTITY e SYSTEM \"e.xml\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<!DOCTYPE rss [<!ENTITY e \"<b/>\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<!DOCTYPE rss [<!ENTITY e \"&other;\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
+        FailCase{u"<!DOCTYPE rss [<!ENTITY e \"&#60;b/>\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<!DOCTYPE rss PUBLIC \"-//Other//EN\" \"x.dtd\"><rss>&eacute;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<rss>&eacute;</rss>", u"Некорректное имя управляющего символа"},
         // Unfinished declarations.
