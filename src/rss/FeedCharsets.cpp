@@ -404,6 +404,11 @@ std::u16string DecodeCodePage(std::string_view bytes, int codePage) {
         case kCodePageUtf8: return Utf8ToUtf16(bytes);
         case kCodePageIso2022Jp: return DecodeBySystem(Iso2022JpAsEucJp(bytes), 20932);
         case kCodePageGb18030: return DecodeGb18030(bytes);
+        case 1258: {
+            std::u16string text = DecodeBySystem(bytes, codePage);
+            ComposeDecodedText(text);
+            return text;
+        }
         default: return DecodeBySystem(bytes, codePage);
     }
 }

@@ -41,6 +41,11 @@ bool CodePageAvailable(int codePage);
 // cannot read is read as Windows-1252.
 std::u16string DecodeCodePage(std::string_view bytes, int codePage);
 
+// Windows-1258 writes most Vietnamese letters as a base letter and a combining tone mark. iconv
+// composes them as it decodes; MultiByteToWideChar does not, so the Windows half composes them
+// (Unicode normalization form C) and both builds give the same letters. Natively it does nothing.
+void ComposeDecodedText(std::u16string& text);
+
 // The system's decoder of one code page, strict: it refuses any invalid or cut-off sequence.
 // Implemented by FeedCharsets_win32.cpp (MultiByteToWideChar) and FeedCharsets_native.cpp (iconv).
 class TSystemCodePage {

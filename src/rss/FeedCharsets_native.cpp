@@ -33,6 +33,8 @@ const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 }  // namespace
 
+void ComposeDecodedText(std::u16string&) {}  // glibc's CP1258 composes as it decodes
+
 struct TSystemCodePage::State {
     iconv_t Converter = kNoConverter;
 };

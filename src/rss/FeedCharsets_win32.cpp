@@ -7,6 +7,26 @@
 
 namespace tw {
 
+void ComposeDecodedText(std::u16string& text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return;
+    const auto* source = reinterpret_cast<const wchar_t*>(text.data());
+    const int length = static_cast<int>(text.size());
+    // Composition never lengthens a text much; the estimate is only a first guess, and a text
+    // that cannot be normalized (an unpaired surrogate) is left as it was.
+    int size = NormalizeString(NormalizationC, source, length, nullptr, 0);
+    for (int attempt = 0; size > 0 && attempt < 3; ++attempt) {
+        std::u16string composed(static_cast<size_t>(size), u'\0');
+        const int written = NormalizeString(NormalizationC, source, length, reinterpret_cast<wchar_t*>(composed.data()), size);
+        if (written > 0) {
+            composed.resize(static_cast<size_t>(written));
+            text = std::move(composed);
+            return;
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return;
+        size = -written;
+    }
+}
+
 struct TSystemCodePage::State {};
 
 TSystemCodePage::TSystemCodePage(int codePage) : codePage_(codePage) {}
