@@ -187,6 +187,7 @@ void TpkRSSFeed::KeepValidators(std::string body) {
 void TpkRSSFeed::LoadKeptAnswer() {
     const auto found = validators_.find(requestURL_);
     const std::string body = found == validators_.end() ? std::string() : found->second.Body;
+    transportCharset_ = found == validators_.end() ? std::string() : found->second.Charset;
     if (LoadAnswer(body)) {
         LastUpdate = NowDateTime();
         contentURL_ = requestURL_;
@@ -235,7 +236,7 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
         // that invents new element names on each reload would grow it for the life of the program.
         constexpr int kFeedNameBuckets = 256;
         auto doc = CreateXmlDocument("", "1.0", "iso-8859-1", XmlPtr<TXmlNameTable>(new TXmlNameTable(kFeedNameBuckets)));
-        doc->LoadXML(DecodeFeedText(text));
+        doc->LoadXML(DecodeFeedText(text, std::exchange(transportCharset_, std::string())));
         const XmlPtr<TXmlElement> root = doc->DocumentElement();
         if (!root) return ParseResult::ParseError;  // an empty text, or one without any element
         const TpkRSSFeedFormat format = FeedFormatOf(*root);
@@ -540,6 +541,7 @@ void TpkRSSFeed::ConnectHTTPEvents() {
     // the password step run on a 401).
     http.OnDone = [this](TpkComponent&, const std::string&, std::int32_t, TpkStream* stream) {
         std::string body = stream ? ReadStreamToString(*stream, false) : std::string();
+        transportCharset_ = answered_.Charset;
         if (LoadAnswer(body)) {
             LastUpdate = NowDateTime();
             KeepValidators(std::move(body));
@@ -572,6 +574,7 @@ void TpkRSSFeed::ConnectHTTPEvents() {
                                const std::string& language, const std::string& encoding, std::int32_t length,
                                const std::string& location, double date, double modified, double expires,
                                const std::string& etag, bool& continueDownload) {
+        answered_.Charset = CharsetOfContentType(type);  // the body is decoded by it before the declaration
         if (ConditionalGet) {
             answered_.ETag = SafeValidator(etag);
             answered_.LastModified = SafeValidator(HeaderValue(raw, "Last-Modified"));

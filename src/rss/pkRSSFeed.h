@@ -165,6 +165,7 @@ private:
     struct Validators {
         std::string ETag, LastModified;  // header values as the server sent them
         std::string Body;                // the answer they stand for
+        std::string Charset;             // the Content-Type charset it came with ("" = none)
     };
     void AddValidators();
     void KeepValidators(std::string body);
@@ -177,6 +178,9 @@ private:
     std::string requestURL_;   // the address of the running load
     std::string documentURL_;  // the address the text being parsed came from ("" = not known)
     Validators answered_;      // validators of the running load's answer
+    // The server's charset for the answer about to be parsed; Parse takes it (and so clears it),
+    // so a file, stream or text load never decodes by a charset some server sent.
+    std::string transportCharset_;
     bool sentValidators_ = false;
     bool modelIsCurrent_ = false;  // the running load may keep the model on a 304
     bool notModified_ = false;
