@@ -81,6 +81,7 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     ticker_->PauseOnHover = true;
     // Each tick sends the screen only the pixels that moved: under Wine a copy to the screen
     // costs by its size, and the text's rows above and below the glyphs never change.
+    ticker_->PresentChangesOnly = true;
     if (netDetect) {
         netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
             rotation.netDetectConnectionStatusChanged(connected);

@@ -82,4 +82,33 @@ void DrawTransparent(TPixelImage& dst, const TPixelImage& src, int dx, int dy, s
     }
 }
 
+TPixelRect ChangedRect(const TPixelImage& a, const TPixelImage& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return {0, 0, b.Width(), b.Height()};
+    const int w = a.Width();
+    int left = w, right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < a.Height(); ++y) {
+        const std::uint32_t* pa = a.Row(y);
+        const std::uint32_t* pb = b.Row(y);
+        // Most rows of a ticker frame are equal: one pass of std::equal settles those.
+        if (std::equal(pa, pa + w, pb)) continue;
+        int x0 = 0;
+        while (pa[x0] == pb[x0]) ++x0;
+        int x1 = w - 1;
+        while (pa[x1] == pb[x1]) --x1;
+        left = std::min(left, x0);
+        right = std::max(right, x1);
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    if (top < 0) return {};
+    return {left, top, right - left + 1, bottom - top + 1};
+}
+
+void CopyRect(TPixelImage& dst, const TPixelImage& src, const TPixelRect& r) {
+    const int x0 = std::max(r.X, 0), y0 = std::max(r.Y, 0);
+    const int x1 = static_cast<int>(std::min<long long>({static_cast<long long>(r.X) + r.Width, src.Width(), dst.Width()}));
+    const int y1 = static_cast<int>(std::min<long long>({static_cast<long long>(r.Y) + r.Height, src.Height(), dst.Height()}));
+    for (int y = y0; y < y1; ++y) std::copy(src.Row(y) + x0, src.Row(y) + std::max(x0, x1), dst.Row(y) + x0);
+}
+
 }  // namespace tw

@@ -1,6 +1,7 @@
 #include "controls/ScrollingText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <limits>
 
@@ -229,6 +230,7 @@ void TScrollingText::Rebuild() {
         colorLayer_.FillRect(width_ - i - 1, 0, 1, height_, px);
     }
     frame_.Resize(width_, height_, groundPx);
+    shownValid_ = false;
 }
 
 void TScrollingText::ComposeFrame() {
@@ -249,7 +251,29 @@ void TScrollingText::ComposeFrame() {
 
 void TScrollingText::Paint() {
     ComposeFrame();
-    if (host_) host_->Present(frame_);
+    if (!host_) return;
+    if (PresentChangesOnly) PresentChanges();
+    else host_->Present(frame_);
+}
+
+void TScrollingText::PresentChanges() {
+    if (shown_.Width() != frame_.Width() || shown_.Height() != frame_.Height()) {
+        shown_.Resize(frame_.Width(), frame_.Height(), 0);  // once per size, never per tick
+        shownValid_ = false;
+    }
+    const TPixelRect part = shownValid_ ? ChangedRect(shown_, frame_) : TPixelRect{0, 0, frame_.Width(), frame_.Height()};
+    if (part.Empty()) return;
+    // What was not shown (a hidden window) is not known to be on the screen: all goes next time.
+    shownValid_ = host_->PresentPart(frame_, part);
+    if (shownValid_) CopyRect(shown_, frame_, part);
+}
+
+void TScrollingText::FrameShown() {
+    if (!PresentChangesOnly) return;
+    if (shown_.Width() != frame_.Width() || shown_.Height() != frame_.Height())
+        shown_.Resize(frame_.Width(), frame_.Height(), 0);
+    CopyImage(shown_, frame_, 0, 0);
+    shownValid_ = true;
 }
 
 void TScrollingText::Tick() {
@@ -257,6 +281,9 @@ void TScrollingText::Tick() {
     if (StepOffset(offset_, textDirection_, PixelJump, width_, stripWidth_) && OnTextScrolled)
         OnTextScrolled(*this);
     Paint();
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    frameTimes_.Micros[frameTimes_.Count % kFrameTimesKept] = std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+    ++frameTimes_.Count;
 }
 
 void TScrollingText::MouseDown(TMouseButton button, unsigned shift, int x, int y) {

@@ -25,6 +25,8 @@
 // its window: destroy the object (or let the unique_ptr go) before or while the parent goes.
 #include "controls/Graphics.h"
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -98,6 +100,13 @@ public:
     virtual void SetTimerInterval(int milliseconds) = 0;
     // Shows a finished frame on the control's surface at (0, 0).
     virtual void Present(const TPixelImage& frame) = 0;
+    // Shows the rectangle `part` of a finished frame at the same place on the control's surface.
+    // Returns false when nothing was shown (no window, or hidden). The default shows it whole.
+    virtual bool PresentPart(const TPixelImage& frame, const TPixelRect& part) {
+        (void)part;
+        Present(frame);
+        return true;
+    }
     virtual void SetVisible(bool visible) = 0;
     virtual void SetBounds(int left, int top, int width, int height) = 0;
     virtual void SetHint(const std::string& hint, bool showHint) = 0;
@@ -140,6 +149,10 @@ public:
     // from where it stood when the pointer leaves.
     bool PauseOnHover = false;
     bool Hovered() const { return hovered_; }
+    // Off by default: every frame goes to the platform whole. On: only the rectangle in which a
+    // frame differs from the last one shown goes, and nothing when they are equal. Under Wine
+    // every copy to the screen costs in proportion to its size, so the program turns it on.
+    bool PresentChangesOnly = false;
     bool ParentFont = true;
 
     int Left() const { return left_; }
@@ -165,6 +178,8 @@ public:
     void Tick();
     // Composes the frame for the current offset and shows it.
     void Paint();
+    // The platform has shown the whole current frame by itself (a paint request).
+    void FrameShown();
 
     // The mouse, as the platform reports it in control coordinates.
     void MouseDown(TMouseButton button, unsigned shift, int x, int y);
@@ -177,6 +192,16 @@ public:
     std::function<void(TScrollingText& sender, TMouseButton, unsigned shift, int x, int y)> OnMouseDown;
     std::function<void(TScrollingText& sender, TMouseButton, unsigned shift, int x, int y)> OnMouseUp;
     std::function<void(TScrollingText& sender, unsigned shift, int x, int y)> OnMouseMove;
+
+    // When the last frames were made, for judging smoothness from outside: each tick that steps
+    // notes its time (steady clock, microseconds) in a ring; Count is the number of frames noted
+    // since construction, the newest at Micros[(Count - 1) % kFrameTimesKept]. Nothing allocates.
+    static constexpr int kFrameTimesKept = 256;
+    struct TFrameTimes {
+        std::uint64_t Count = 0;
+        std::array<std::int64_t, kFrameTimesKept> Micros{};
+    };
+    const TFrameTimes& FrameTimes() const { return frameTimes_; }
 
     // State, for tests and the benchmark.
     int Offset() const { return offset_; }
@@ -196,6 +221,7 @@ public:
 
 private:
     void Rebuild();
+    void PresentChanges();
     TColor Resolve(TColor c) const;
 
     std::unique_ptr<IScrollingTextHost> host_;
@@ -224,6 +250,9 @@ private:
     TPixelImage strip_;
     TPixelImage colorLayer_;
     TPixelImage frame_;
+    TPixelImage shown_;  // what the screen shows, while PresentChangesOnly and shownValid_
+    bool shownValid_ = false;
+    TFrameTimes frameTimes_;
 };
 
 }  // namespace tw

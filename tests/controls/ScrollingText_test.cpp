@@ -18,6 +18,9 @@ public:
         std::vector<bool> visibility;
         int presents = 0;
         int renders = 0;
+        std::vector<TPixelRect> parts;  // what PresentPart was given
+        TPixelImage screen;             // what the screen shows after each present
+        bool refuse = false;            // PresentPart answers "not shown" (a hidden window)
     };
     explicit FakeHost(Log& log, int textHeight = 13) : log_(log), textHeight_(textHeight) {}
 
@@ -34,7 +37,18 @@ public:
     }
     TColor ResolveColor(TColor c) override { return ResolveColorClassic(c); }
     void SetTimerInterval(int ms) override { log_.timerIntervals.push_back(ms); }
-    void Present(const TPixelImage&) override { ++log_.presents; }
+    void Present(const TPixelImage& frame) override {
+        ++log_.presents;
+        log_.screen = frame;
+    }
+    bool PresentPart(const TPixelImage& frame, const TPixelRect& part) override {
+        log_.parts.push_back(part);
+        if (log_.refuse) return false;
+        if (log_.screen.Width() != frame.Width() || log_.screen.Height() != frame.Height())
+            log_.screen.Resize(frame.Width(), frame.Height(), 0xDEAD);  // a fresh screen shows garbage
+        CopyRect(log_.screen, frame, part);
+        return true;
+    }
     void SetVisible(bool v) override { log_.visibility.push_back(v); }
     void SetBounds(int, int, int, int) override {}
     void SetHint(const std::string&, bool) override {}
@@ -414,6 +428,77 @@ TEST(TScrollingText, ChangedTextIsPaintedInTheSameTickFromTheResetOffset) {
     EXPECT_EQ(t.control.StripWidth(), 60 + 60);
     // Offset 0 shows the blank first control-width of the new strip.
     for (int x = 0; x < 30; ++x) ASSERT_EQ(PixelToColor(t.control.Frame().Pixel(x, 5)), kGround);
+}
+
+TEST(TScrollingText, ChangedRectBoundsEveryDifference) {
+    const TPixelImage a(8, 5, 1);
+    struct Case {
+        std::vector<std::pair<int, int>> changed;
+        TPixelRect expected;
+    };
+    const Case cases[] = {
+        {{}, {}},
+        {{{3, 2}}, {3, 2, 1, 1}},
+        {{{0, 0}, {7, 4}}, {0, 0, 8, 5}},
+        {{{6, 1}, {2, 3}}, {2, 1, 5, 3}},
+        {{{7, 0}, {7, 1}}, {7, 0, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        TPixelImage b = a;
+        for (auto [x, y] : c.changed) b.SetPixel(x, y, 2);
+        EXPECT_EQ(ChangedRect(a, b), c.expected) << c.changed.size();
+        TPixelImage copy = a;
+        CopyRect(copy, b, ChangedRect(a, b));
+        EXPECT_EQ(copy, b);
+    }
+    EXPECT_EQ(ChangedRect(a, TPixelImage(4, 5, 1)), (TPixelRect{0, 0, 4, 5}));  // sizes differ
+}
+
+TEST(TScrollingText, PresentingChangesOnlyKeepsTheScreenEqualToTheFrame) {
+    Ticker t(120, 18, std::string(30, 'x') + "   " + std::string(10, 'x'), tdRightToLeft);  // 13-px glyphs
+    t.control.SetBackgroundColor(kGround);
+    t.control.SetFont({"Tahoma", 8, kFontColor, 0});
+    // Off (the default): every frame goes whole.
+    for (int i = 0; i < 3; ++i) t.control.Tick();
+    EXPECT_EQ(t.log.presents, 3);
+    EXPECT_TRUE(t.log.parts.empty());
+
+    t.control.PresentChangesOnly = true;
+    int partial = 0, skipped = 0;
+    for (int i = 0; i < 700; ++i) {  // more than a pass: blank stretches, the gap, the restart
+        const std::size_t before = t.log.parts.size();
+        t.control.Tick();
+        ASSERT_EQ(t.log.screen, t.control.Frame()) << "tick " << i;
+        if (t.log.parts.size() == before) ++skipped;
+        else if (t.log.parts.back().Height < 18) ++partial;
+    }
+    EXPECT_EQ(t.log.presents, 3);
+    EXPECT_GT(partial, 300) << "the rows above and below the glyphs are not sent";
+    EXPECT_GT(skipped, 0) << "a frame equal to the last one is not sent";
+
+    // A frame the platform could not show, or a rebuild, sends the next one whole.
+    t.log.refuse = true;
+    t.control.Tick();
+    t.log.refuse = false;
+    t.control.Tick();
+    EXPECT_EQ(t.log.parts.back(), (TPixelRect{0, 0, 120, 18}));
+    t.control.SetBackgroundColor(kStripAltKeyColor);
+    t.control.Tick();
+    EXPECT_EQ(t.log.parts.back(), (TPixelRect{0, 0, 120, 18}));
+    EXPECT_EQ(t.log.screen, t.control.Frame());
+}
+
+TEST(TScrollingText, TicksNoteTheirTimesInARing) {
+    Ticker t(50, 11, "abc", tdRightToLeft);
+    const int n = TScrollingText::kFrameTimesKept + 10;
+    for (int i = 0; i < n; ++i) t.control.Tick();
+    t.control.SetEnabled(false);
+    t.control.Tick();  // no frame
+    const auto& times = t.control.FrameTimes();
+    ASSERT_EQ(times.Count, static_cast<std::uint64_t>(n));
+    // Oldest to newest around the ring, never backwards.
+    for (std::uint64_t k = n - TScrollingText::kFrameTimesKept + 1; k < times.Count; ++k)
+        EXPECT_LE(times.Micros[(k - 1) % TScrollingText::kFrameTimesKept], times.Micros[k % TScrollingText::kFrameTimesKept]);
 }
 
 TEST(TScrollingText, OverlongTextIsCutWhenDrawnButKept) {
