@@ -1,10 +1,13 @@
 // Feeds arbitrary bytes to TpkRSSFeed::LoadFromString, alone and merged into a loaded feed with
 // outdated items kept and strings trimmed, and merged into a loaded Atom feed with every dialect
 // accepted. Any crash, leak, hang or escaping exception is a fault.
+#include "rss/FeedText.h"
 #include "rss/pkRSSFeed.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <string>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -36,6 +39,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "<link rel=\"enclosure\" href=\"../u\" length=\"1\"/></entry></feed>");
         feed.LoadFromString(text);
         for (int i = 0; i < feed.FeedItems().Count(); ++i) (void)tw::ItemOpenAddress(*feed.FeedItems().Items(i));
+    }
+    {
+        // The charset a server might send: a first byte below 12 picks a name that reaches a
+        // multi-byte decoder, else the text up to the first line break is the name; the rest is
+        // the body. Both decodings must agree and give valid UTF-8.
+        static constexpr std::string_view kNames[] = {"shift_jis", "euc-jp", "iso-2022-jp", "euc-kr", "gb18030", "big5",
+                                                      "gbk", "koi8-r", "iso-8859-16", "windows-1258", "utf-16", "utf-16be"};
+        std::string_view name, body = text.empty() ? text : text.substr(1);
+        if (!text.empty() && static_cast<unsigned char>(text[0]) < std::size(kNames)) {
+            name = kNames[static_cast<unsigned char>(text[0])];
+        } else {
+            const size_t eol = body.find('\n');
+            name = body.substr(0, eol);
+            body = eol == std::string_view::npos ? std::string_view() : body.substr(eol + 1);
+        }
+        const std::string utf8 = tw::DecodeFeedTextToUtf8(body, name);
+        if (!tw::IsValidUtf8(utf8) || utf8 != tw::Utf16ToUtf8(tw::DecodeFeedText(body, name))) __builtin_trap();
     }
     // Each load ends in exactly one of the two closing events.
     if (events != 1) __builtin_trap();

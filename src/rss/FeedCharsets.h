@@ -61,7 +61,7 @@ public:
     bool DecodeAll(std::string_view bytes, std::u16string& out);
 
 private:
-    int codePage_;
+    [[maybe_unused]] int codePage_;  // the native half keeps its converter instead
     struct State;
     std::unique_ptr<State> state_;
 };
