@@ -13,18 +13,15 @@ namespace tw {
 
 namespace {
 
-// A node's text in UTF-8. The usual element holds one text child, narrowed straight from the
-// document: a UTF-16 copy of every field made only to be narrowed and freed again fragments some
-// heaps (Wine's) so badly that a large feed's load grows with the square of its size.
+// A node's text in UTF-8, copied straight from the document's bytes: no UTF-16 copy of a field is
+// made only to be narrowed and freed again (that fragments some heaps, Wine's, so badly that a
+// large feed's load grows with the square of its size).
 //
 // Every text that enters the model passes MendFeedText (rss/FeedFormats.h): references 128-159
 // become the Windows-1252 characters meant, other control characters spaces. The Atom and RDF
 // reader (FeedFormats.cpp) calls it the same way; keep the call when these helpers change.
 std::string RawTextOf(const TXmlNode& node) {
-    if (node.ChildCount() == 1 && node.Child(0)->NodeType() == XML_TEXT_NODE)
-        if (const auto* text = static_cast<const TXmlText*>(node.Child(0))->Value().If<std::u16string>())
-            return Utf16ToUtf8(*text);
-    return Utf16ToUtf8(node.Text());
+    return node.TextUtf8();
 }
 
 std::string TextOf(const TXmlNode& node) {
@@ -50,6 +47,15 @@ std::int32_t ChildInt(const TXmlNode& node, std::u16string_view name, std::int32
 }
 
 bool HasChildren(const TXmlElement* element) { return element != nullptr && element->HasChildNodes(); }
+
+// Reads the feed's bytes into the document. UTF-8 (after any byte-order mark) is parsed as it
+// stands, without a copy in another form; other charsets, and UTF-8 holding stray bytes that are
+// not UTF-8 (read as Windows-1252 one by one), are decoded to UTF-8 first.
+void LoadFeedXml(TXmlDocument& doc, std::string_view bytes, std::string_view transportCharset = {}) {
+    const TFeedCharsetChoice choice = ChooseFeedCharset(bytes, transportCharset);
+    if (choice.Charset == TFeedCharset::fcUtf8 && doc.TryLoadUtf8XML(bytes.substr(choice.MarkLength))) return;
+    doc.LoadUtf8XML(DecodeFeedTextToUtf8(bytes, transportCharset));
+}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -236,7 +242,7 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
         // that invents new element names on each reload would grow it for the life of the program.
         constexpr int kFeedNameBuckets = 256;
         auto doc = CreateXmlDocument("", "1.0", "iso-8859-1", XmlPtr<TXmlNameTable>(new TXmlNameTable(kFeedNameBuckets)));
-        doc->LoadXML(DecodeFeedText(text, std::exchange(transportCharset_, std::string())));
+        LoadFeedXml(*doc, text, std::exchange(transportCharset_, std::string()));
         const XmlPtr<TXmlElement> root = doc->DocumentElement();
         if (!root) return ParseResult::ParseError;  // an empty text, or one without any element
         const TpkRSSFeedFormat format = FeedFormatOf(*root);
