@@ -172,6 +172,7 @@ private:
     void OnDpiChanged(int dpi, const RECT* suggested);
     void MakeTitleFont();
     void ScalePictures();
+    void PlaceLoadingAnimation();
     bool OnBackgroundPress(UINT msg, LPARAM lp);
     bool OnBackgroundRightPress(LPARAM lp);
     bool OnKeyDown(WPARAM key);
@@ -242,6 +243,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
 
     // Over the start image while a feed loads; without it the bar works, only unanimated.
     aniIcon_.Create(Handle(), 5, 1, instance_);
+    PlaceLoadingAnimation();
 
     auto ticker = CreateScrollingText(Handle(), 69, 12, 596, 11);
     if (!ticker) return false;
@@ -300,6 +302,15 @@ void MainWindow::ScalePictures() {
     imgBckg_.SetBitmap(&shownTile_);
 }
 
+// The clip has one size: on a denser display it is centred over the start image (at (5, 1), 22
+// pixels square in the bar's design) instead of sitting in its corner.
+void MainWindow::PlaceLoadingAnimation() {
+    if (!aniIcon_.Handle()) return;
+    const int inset = (ScaleForDpi(TLoadingAnimation::kSize, dpi_) - TLoadingAnimation::kSize) / 2;
+    SetWindowPos(aniIcon_.Handle(), nullptr, ScaleForDpi(5, dpi_) + inset, ScaleForDpi(1, dpi_) + inset, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // The bar went to a display of another density (Windows 10 and later, per-monitor aware): the
 // title font and the pictures are made anew, then the form scales and docks again.
 void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
@@ -307,6 +318,7 @@ void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
     dpi_ = dpi;
     MakeTitleFont();
     ScalePictures();
+    PlaceLoadingAnimation();
     if (form_) {
         TRect floatRect;
         if (suggested) floatRect = TRect{suggested->left, suggested->top, suggested->right, suggested->bottom};
