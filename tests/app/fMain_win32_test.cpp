@@ -160,6 +160,16 @@ TEST_F(MainWindowOnWindows, OnADisplayOfAnotherDensityItDocksScaledAndBack) {
     PumpFor(300);
     EXPECT_EQ(heights(), (std::vector<LONG>{0, 25, 12, 11}));
     EXPECT_EQ(form->lblTicker().Font().Size, 8);
+
+    // Floating, it takes the rectangle the system suggests.
+    form->appBar->SetPlacement(bpFloat);
+    PumpFor(300);
+    suggested = RECT{100, 200, 900, 238};
+    SendMessageW(hwnd, 0x02E0, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    PumpFor(300);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), (std::vector<LONG>{100, 200, 900, 238}));
 }
 
 // The test program carries none of the pictures (they are resources of Tidewire.exe, whose tile
