@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The bar on a dense display, judged from outside: Tidewire.exe runs once as the prefix comes
 (96 pixels per inch) and once with the prefix's density set to 144. At 144 the bar docks 38
-pixels high (25 x 1.5, halves rounded up), another bar asking for the top is placed below 38, and
+pixels high (25 x 1.5, halves away from zero), another bar asking for the top is placed below 38, and
 in the screenshot the tile's bottom row lies on row 37, the start image is half as wide again and
 the text of the title and of the scrolling line stands about half as tall again as at 96.
 
