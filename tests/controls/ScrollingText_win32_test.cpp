@@ -6,11 +6,26 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "ScrollingTextTestKit_win32.h"
+
+// Every allocation of this test program is counted, so a test can see that a stretch of code
+// allocates nothing.
+std::atomic<long> g_allocations{0};
+
+void* operator new(std::size_t size) {
+    ++g_allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace tw {
 namespace {
@@ -236,6 +251,69 @@ TEST_F(ScrollingTextWindow, DestroyingTheControlRemovesItsWindow) {
     ticker.reset();
     test::PumpFor(50);  // a timer message queued before must not reach the freed control
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST_F(ScrollingTextWindow, TicksAllocateNothing) {
+    ticker->SetSpeed(0);
+    for (bool changesOnly : {false, true}) {
+        SCOPED_TRACE(changesOnly);
+        ticker->PresentChangesOnly = changesOnly;
+        ticker->Tick();  // the first frame of a mode may size its images
+        const long before = g_allocations;
+        for (int i = 0; i < 500; ++i) ticker->Tick();  // passes end too
+        EXPECT_EQ(g_allocations - before, 0);
+    }
+    EXPECT_GT(passes, 0);
+}
+
+// Counts the timer messages taken from this thread's queue for one window.
+struct TimerCount {
+    static inline HWND window = nullptr;
+    static inline int count = 0;
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        const MSG* m = reinterpret_cast<const MSG*>(lp);
+        if (code == HC_ACTION && wp == PM_REMOVE && m->message == WM_TIMER && m->hwnd == window) ++count;
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+};
+
+TEST_F(ScrollingTextWindow, FrameClockTicksWithoutTimerMessagesAndLeavesModalLoopsToTheTimer) {
+    TimerCount::window = WindowHandle(*ticker);
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, TimerCount::Hook, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    struct Phase {
+        std::uint64_t frames = 0;
+        int timers = 0;
+    };
+    static Phase clocked, modal;
+    static TScrollingText* control = nullptr;
+    control = ticker.get();
+    // Once the loop has run 400 ms: a nested loop of 400 ms, as a menu or a dialog would run.
+    SetTimer(nullptr, 0, 400, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        clocked = {control->FrameTimes().Count, TimerCount::count};
+        test::PumpFor(400);
+        modal = {control->FrameTimes().Count - clocked.frames, TimerCount::count - clocked.timers};
+        PostQuitMessage(7);
+    });
+    const std::uint64_t start = ticker->FrameTimes().Count;
+    EXPECT_EQ(RunMessageLoopWithFrameClock(), 7);
+    UnhookWindowsHookEx(hook);
+    // 10 ms a frame: about 40 in each phase, under a loaded machine fewer.
+    EXPECT_GT(clocked.frames - start, 20u);
+    EXPECT_LE(clocked.timers, 3) << "the loop clocks the frames, the timer only watches";
+    EXPECT_GT(modal.frames, 10u) << "the text goes on moving in a modal loop";
+    EXPECT_GE(modal.timers, static_cast<int>(modal.frames) - 2);
+    // After the loop the control keeps its own timer.
+    const std::uint64_t after = ticker->FrameTimes().Count;
+    test::PumpFor(200);
+    EXPECT_GT(ticker->FrameTimes().Count, after + 5);
 }
 
 }  // namespace
