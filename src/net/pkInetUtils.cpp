@@ -219,10 +219,13 @@ namespace {
 
 // Length of the scheme with its ":" ("http:" gives 5); 0 when `url` starts without one.
 size_t SchemeLength(std::string_view url) {
+    const auto schemeChar = [&](size_t i) {
+        const char c = url[i];
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        return letter || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+    };
     size_t i = 0;
-    while (i < url.size() && ((url[i] >= 'a' && url[i] <= 'z') || (url[i] >= 'A' && url[i] <= 'Z') ||
-                              (i > 0 && ((url[i] >= '0' && url[i] <= '9') || url[i] == '+' || url[i] == '-' || url[i] == '.'))))
-        ++i;
+    while (i < url.size() && schemeChar(i)) ++i;
     return i > 0 && i < url.size() && url[i] == ':' ? i + 1 : 0;
 }
 
@@ -263,7 +266,8 @@ std::string ResolveURL(std::string_view base, std::string_view reference) {
     const size_t baseScheme = SchemeLength(base);
     if (refScheme > 0 || baseScheme == 0) {
         if (refScheme == 0) return std::string(reference);
-        const size_t authority = reference.substr(refScheme, 2) == "//" ? reference.find_first_of("/?#", refScheme + 2) : refScheme;
+        const size_t authority =
+            reference.substr(refScheme, 2) == "//" ? reference.find_first_of("/?#", refScheme + 2) : refScheme;
         if (authority == std::string_view::npos) return std::string(reference);
         const auto [path, rest] = PathAndRest(reference.substr(authority));
         return std::string(reference.substr(0, authority)) + RemoveDotSegments(path) + std::string(rest);
@@ -281,7 +285,8 @@ std::string ResolveURL(std::string_view base, std::string_view reference) {
     if (reference[0] == '#') return std::string(withoutFragment) + std::string(reference);
     const std::string_view basePath = PathAndRest(base.substr(pathStart)).first;
     if (reference[0] == '?') return std::string(origin) + std::string(basePath) + std::string(reference);
-    if (reference.substr(0, 2) == "//") return ResolveURL({}, std::string(base.substr(0, baseScheme)) + std::string(reference));
+    if (reference.substr(0, 2) == "//")
+        return ResolveURL({}, std::string(base.substr(0, baseScheme)) + std::string(reference));
     const auto [path, rest] = PathAndRest(reference);
     std::string merged;
     if (!path.empty() && path[0] == '/') {
@@ -290,7 +295,8 @@ std::string ResolveURL(std::string_view base, std::string_view reference) {
         // Everything of the base's path up to its last "/", then the reference.
         const size_t slash = basePath.rfind('/');
         const bool hasAuthority = base.substr(baseScheme, 2) == "//";
-        merged = slash == std::string_view::npos ? (hasAuthority ? "/" : "") : std::string(basePath.substr(0, slash + 1));
+        if (slash != std::string_view::npos) merged = std::string(basePath.substr(0, slash + 1));
+        else if (hasAuthority) merged = "/";
         merged += path;
     }
     return std::string(origin) + RemoveDotSegments(merged) + std::string(rest);

@@ -57,7 +57,12 @@ std::string ModelText(std::u16string_view text) {
     return out;
 }
 
-std::string TextOf(const TXmlNode* node) { return node ? ModelText(node->Text()) : std::string(); }
+std::string TextOf(const TXmlNode* node) {
+    if (node == nullptr) return {};
+    std::string text = node->TextUtf8();  // straight from the document's bytes, as the RSS reader reads
+    MendFeedText(text);
+    return text;
+}
 
 std::string AttrOf(const TXmlNode* node, std::u16string_view name) {
     return node ? ModelText(node->GetAttr(name)) : std::string();
@@ -69,7 +74,8 @@ void AppendTextContent(const TXmlNode& node, std::u16string& out) {
     for (const TXmlNode* child : *const_cast<TXmlNode&>(node).ChildNodes()) {
         if (child->NodeType() == XML_ELEMENT_NODE) AppendTextContent(*child, out);
         else if (child->NodeType() == XML_TEXT_NODE) out += child->Text();
-        else if (child->NodeType() == XML_CDATA_SECTION_NODE) out += const_cast<TXmlNode*>(child)->AsCDATASection()->Data();
+        else if (child->NodeType() == XML_CDATA_SECTION_NODE)
+            out += const_cast<TXmlNode*>(child)->AsCDATASection()->Data();
     }
 }
 
@@ -191,7 +197,8 @@ std::string PlainText(const TXmlElement* element) {
     const std::u16string type = element->GetAttr(u"type");
     std::u16string content;
     AppendTextContent(*element, content);
-    if (type == u"html" || type == u"text/html" || element->GetAttr(u"mode") == u"escaped") return ModelText(HtmlToText(content));
+    if (type == u"html" || type == u"text/html" || element->GetAttr(u"mode") == u"escaped")
+        return ModelText(HtmlToText(content));
     return ModelText(content);  // "text", and "xhtml": the text of the inner div
 }
 
@@ -322,7 +329,8 @@ void TFeedDialectReader::ReadAtomChannel(TpkRSSFeedElements& e) const {
     e.Language = AttrOf(&root_, u"xml:lang");
     const TXmlElement* rights = Child(root_, ns_, u"rights");
     e.Copyright = PlainText(rights ? rights : Child(root_, ns_, u"copyright"));
-    if (const TXmlElement* author = Child(root_, ns_, u"author")) e.ManagingEditor = TextOf(Child(*author, ns_, u"name"));
+    if (const TXmlElement* author = Child(root_, ns_, u"author"))
+        e.ManagingEditor = TextOf(Child(*author, ns_, u"name"));
     const TXmlElement* updated = Child(root_, ns_, u"updated");
     e.LastBuildDate = DateText(updated ? updated : Child(root_, ns_, u"modified"));
     e.PubDate = e.LastBuildDate;
@@ -470,7 +478,8 @@ void MendFeedText(std::string& text) {
 std::string ItemOpenAddress(const TpkRSSFeedItem& item) {
     if (IsWebAddress(item.Link)) return std::string(TrimmedBlanks(item.Link));
     const TpkRSSFeedItemGuid& guid = item.Guid();
-    if ((guid.IsPermaLink || !guid.PermaLinkStated) && IsWebAddress(guid.URL)) return std::string(TrimmedBlanks(guid.URL));
+    if ((guid.IsPermaLink || !guid.PermaLinkStated) && IsWebAddress(guid.URL))
+        return std::string(TrimmedBlanks(guid.URL));
     return {};
 }
 

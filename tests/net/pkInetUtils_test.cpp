@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace tw {
 namespace {
 
@@ -149,6 +151,23 @@ TEST(URLToLocalName, FlatAndFolderForms) {
         EXPECT_EQ(URLToLocalName(c.url, true), c.folders) << c.url;
     }
     EXPECT_EQ(URLToLocalName("http://host:99999/", false), "");
+}
+
+TEST(ResolveURL, ReferencesAgainstABaseAsRfc3986ResolvesThem) {
+    // The examples of RFC 3986, section 5.4, on its base.
+    const std::pair<const char*, const char*> cases[] = {
+        {"g:h", "g:h"},           {"g", "http://a/b/c/g"},        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"}, {"/g", "http://a/g"},           {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"}, {"#s", "http://a/b/c/d;p?q#s"},
+        {"g#s", "http://a/b/c/g#s"}, {";x", "http://a/b/c/;x"},   {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},    {"..", "http://a/b/"},          {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},    {"../../../g", "http://a/g"},   {"/./g", "http://a/g"},
+        {"g.", "http://a/b/c/g."}, {"g/../h", "http://a/b/c/h"},   {"http://x/./y/../z", "http://x/z"},
+    };
+    for (const auto& [reference, resolved] : cases)
+        EXPECT_EQ(ResolveURL("http://a/b/c/d;p?q", reference), resolved) << reference;
+    EXPECT_EQ(ResolveURL("http://host", "x"), "http://host/x");
+    EXPECT_EQ(ResolveURL("", "/x/../y"), "/x/../y") << "no base, nothing to resolve against";
 }
 
 }  // namespace
