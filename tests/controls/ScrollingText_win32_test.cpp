@@ -259,6 +259,19 @@ TEST_F(ScrollingTextWindow, DestroyingTheControlRemovesItsWindow) {
 namespace tw {
 namespace {
 
+TEST_F(ScrollingTextWindow, PresentingChangesOnlyShowsEveryFrameAsComposed) {
+    ticker->SetSpeed(0);
+    ticker->PresentChangesOnly = true;
+    for (int ticks : {1, 7, 150, 300}) {  // the first whole, then parts, across the text
+        for (int i = 0; i < ticks; ++i) ticker->Tick();
+        test::PumpFor(50);  // Wine sends the window's pixels to the screen when the thread idles
+        TPixelImage frame = ticker->Frame();
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) frame.SetPixel(x, y, frame.Pixel(x, y) & 0xFFFFFFu);
+        EXPECT_EQ(Shot(), frame) << "after " << ticks << " more ticks, offset " << ticker->Offset();
+    }
+}
+
 TEST_F(ScrollingTextWindow, TicksAllocateNothing) {
     ticker->SetSpeed(0);
     for (bool changesOnly : {false, true}) {
