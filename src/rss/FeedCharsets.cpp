@@ -159,32 +159,76 @@ size_t MaxCharLength(int codePage) {
     }
 }
 
+// Where Windows and glibc read a byte of a single-byte code page differently, the reading of
+// the later standard (and of browsers): KOI8-U's short u, ISO-8859-7:2003's quotes, euro, drachma
+// and ypogegrammeni, ISO-8859-8's macron and direction marks.
+struct ByteReading {
+    int CodePage;
+    unsigned char Byte;
+    char16_t Letter;
+};
+constexpr ByteReading kByteReadings[] = {
+    {21866, 0xAE, 0x045E}, {21866, 0xBE, 0x040E},
+    {28597, 0xA1, 0x2018}, {28597, 0xA2, 0x2019}, {28597, 0xA4, 0x20AC}, {28597, 0xA5, 0x20AF}, {28597, 0xAA, 0x037A},
+    {28598, 0xAF, 0x00AF}, {28598, 0xFD, 0x200E}, {28598, 0xFE, 0x200F},
+    {1255, 0xCA, 0x05BA},
+};
+
+// Makes the system's reading the same in both builds: the bytes of kByteReadings read as listed
+// there. Single-byte code pages give one unit per byte, so `out` lines up with `bytes` for them.
+void Harmonize(std::string_view bytes, int codePage, std::u16string& out) {
+    if (out.size() != bytes.size()) return;
+    for (const ByteReading& r : kByteReadings) {
+        if (r.CodePage != codePage) continue;
+        for (size_t i = 0; i < bytes.size(); ++i)
+            if (static_cast<unsigned char>(bytes[i]) == r.Byte) out[i] = r.Letter;
+    }
+}
+
+// The system's strict decoding, refusing private-use letters too: Windows gives them for the
+// user-defined rows that glibc rejects, and they mean nothing without the publisher's font.
+bool DecodeStrict(TSystemCodePage& system, std::string_view bytes, std::u16string& out) {
+    const size_t start = out.size();
+    if (!system.DecodeAll(bytes, out)) return false;
+    if (std::any_of(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(),
+                    [](char16_t u) { return u >= 0xE000 && u <= 0xF8FF; })) {
+        out.resize(start);
+        return false;
+    }
+    return true;
+}
+
 // Decodes with the system, leniently: the whole text at once when it is valid, else a
-// character at a time, each byte that begins no valid character giving U+FFFD.
+// character at a time. A byte that begins no valid character becomes U+FFFD, or in 0x80-0x9F the
+// control character of the same number (what Windows itself reads there, as in Windows-1252).
 std::u16string DecodeBySystem(std::string_view bytes, int codePage) {
     TSystemCodePage system(codePage);
     if (!system.Known()) return Windows1252ToUtf16(bytes);
     std::u16string out;
     out.reserve(bytes.size());
-    if (system.DecodeAll(bytes, out)) return out;
-    const size_t maxLength = MaxCharLength(codePage);
-    size_t p = 0;
-    while (p < bytes.size()) {
-        // Below 0x80 every code page here is ASCII, and no character starts with a trail byte there.
-        if (static_cast<unsigned char>(bytes[p]) < 0x80) {
-            out.push_back(static_cast<unsigned char>(bytes[p++]));
-            continue;
-        }
-        size_t length = 1;
-        while (length <= maxLength && p + length <= bytes.size() && !system.DecodeAll(bytes.substr(p, length), out))
-            ++length;
-        if (length <= maxLength && p + length <= bytes.size()) {
-            p += length;
-        } else {
-            out.push_back(kReplacement);
-            ++p;
+    if (!DecodeStrict(system, bytes, out)) {
+        const size_t maxLength = MaxCharLength(codePage);
+        size_t p = 0;
+        while (p < bytes.size()) {
+            // Below 0x80 every code page here is ASCII, and no character starts with a trail byte there.
+            const auto b = static_cast<unsigned char>(bytes[p]);
+            if (b < 0x80) {
+                out.push_back(b);
+                ++p;
+                continue;
+            }
+            size_t length = 1;
+            while (length <= maxLength && p + length <= bytes.size() && !DecodeStrict(system, bytes.substr(p, length), out))
+                ++length;
+            if (length <= maxLength && p + length <= bytes.size()) {
+                p += length;
+            } else {
+                out.push_back(b <= 0x9F ? char16_t(b) : kReplacement);
+                ++p;
+            }
         }
     }
+    Harmonize(bytes, codePage, out);
     return out;
 }
 
