@@ -232,6 +232,20 @@ std::u16string DecodeBySystem(std::string_view bytes, int codePage) {
     return out;
 }
 
+// Decodes a single-byte code page a byte at a time, so no letter is composed with the marks
+// after it: glibc's CP1255 turns a Hebrew letter and its points into presentation forms
+// (U+FB2A for shin and its dot), where Windows keeps the letter and the points apart.
+std::u16string DecodeBySystemPerByte(std::string_view bytes, int codePage) {
+    std::array<char16_t, 256> table{};
+    for (int b = 0; b < 256; ++b) {
+        const std::u16string one = DecodeBySystem(std::string(1, static_cast<char>(b)), codePage);
+        table[static_cast<size_t>(b)] = one.size() == 1 ? one[0] : kReplacement;
+    }
+    std::u16string out(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i) out[i] = table[static_cast<unsigned char>(bytes[i])];
+    return out;
+}
+
 // ISO-2022-JP, rewritten as the EUC-JP it maps onto one to one: JIS X 0208 pairs with the high
 // bit set, half-width katakana after 0x8E, JIS X 0212 after 0x8F. Whatever the escapes do not
 // allow becomes 0xFF, which no EUC-JP text holds, so it decodes as U+FFFD.
@@ -448,6 +462,7 @@ std::u16string DecodeCodePage(std::string_view bytes, int codePage) {
         case kCodePageUtf8: return Utf8ToUtf16(bytes);
         case kCodePageIso2022Jp: return DecodeBySystem(Iso2022JpAsEucJp(bytes), 20932);
         case kCodePageGb18030: return DecodeGb18030(bytes);
+        case 1255: return DecodeBySystemPerByte(bytes, codePage);
         case 1258: {
             std::u16string text = DecodeBySystem(bytes, codePage);
             ComposeDecodedText(text);

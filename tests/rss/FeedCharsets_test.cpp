@@ -128,6 +128,7 @@ TEST(FeedCharsets, InvalidAndDisputedBytesReadAlikeInBothBuilds) {
         {"KOI8-U short u", declared("koi8-u", "\xAE\xBE"), "ўЎ"},
         {"ISO-8859-7:2003 quotes and euro", declared("iso-8859-7", "\xA1\xA4\xA2"), "‘€’"},
         {"Windows-1255 holam haser", declared("windows-1255", "\xE5\xCA"), "\xD7\x95\xD6\xBA"},
+        {"Windows-1255 shin and its dot stay two letters", declared("windows-1255", "\xF9\xD1"), "\xD7\xA9\xD7\x81"},
     };
     for (const auto& c : cases) {
         const std::string text = DecodeFeedTextToUtf8(c.bytes);
