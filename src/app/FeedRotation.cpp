@@ -1,27 +1,9 @@
 #include "app/FeedRotation.h"
 
 #include "app/uUtil.h"
+#include "rss/FeedFormats.h"
 
 namespace tw {
-
-namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool IsWebLink(std::string_view link) {
-    std::string trimmed = uutil::TrimBlanks(link);
-    return StartsWithNoCase(trimmed, "http://") || StartsWithNoCase(trimmed, "https://");
-}
 
 void TFeedRotation::SetTitle(std::string caption, std::string hint) {
     titleCaption_ = std::move(caption);
@@ -113,7 +95,7 @@ void TFeedRotation::UpdateTickerText() {
                        CleanItemText(feed_.ItemTitle(index));
     std::string hint = CleanItemText(feed_.ItemDescription(index)) + "\r\n\r\n" + std::string(kItemHintTail);
     // The reader sees where a click goes before making it.
-    if (std::string address = feed_.ItemOpenAddress(index); IsWebLink(address)) hint += "\r\n" + uutil::TrimBlanks(address);
+    if (std::string address = feed_.ItemOpenAddress(index); IsWebAddress(address)) hint += "\r\n" + uutil::TrimBlanks(address);
     view_.SetTickerText(text);
     view_.SetTickerHint(hint);
 }
@@ -174,14 +156,14 @@ void TFeedRotation::lblTickerClick() {
     int index = CurrentItemIndex();
     if (index < 0) return;
     std::string link = feed_.ItemOpenAddress(index);
-    if (IsWebLink(link)) view_.OpenLink(uutil::TrimBlanks(link));
+    if (IsWebAddress(link)) view_.OpenLink(uutil::TrimBlanks(link));
 }
 
 void TFeedRotation::lblTitleClick() {
     if (titleHint_.size() <= kTitleHintPrefix.size() || titleHint_.compare(0, kTitleHintPrefix.size(), kTitleHintPrefix) != 0)
         return;
     std::string link = titleHint_.substr(kTitleHintPrefix.size());
-    if (IsWebLink(link)) view_.OpenLink(uutil::TrimBlanks(link));
+    if (IsWebAddress(link)) view_.OpenLink(uutil::TrimBlanks(link));
 }
 
 void TFeedRotation::tmrReloadTimer() { ReloadFeed(); }

@@ -131,9 +131,4 @@ private:
     std::string titleHint_;
 };
 
-// True for an address the ticker may hand to the browser: after leading and trailing blanks,
-// it starts with "http://" or "https://" in any letter case. Anything else (javascript:, file:,
-// a program path) is never opened.
-bool IsWebLink(std::string_view link);
-
 }  // namespace tw

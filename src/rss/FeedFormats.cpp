@@ -240,12 +240,12 @@ std::string_view TrimmedBlanks(std::string_view s) {
     return s;
 }
 
-bool IsWebAddress(std::string_view s) {
-    s = TrimmedBlanks(s);
-    return StartsWithNoCase(s, "http://") || StartsWithNoCase(s, "https://");
-}
-
 }  // namespace
+
+bool IsWebAddress(std::string_view address) {
+    address = TrimmedBlanks(address);
+    return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
+}
 
 // ---------------------------------------------------------------------------------------------
 

@@ -70,6 +70,11 @@ private:
 // carriage return; U+007F; the five codes Windows-1252 leaves unused) becomes a space.
 void MendFeedText(std::string& text);
 
+// True for an address the ticker may hand to the browser: after leading and trailing blanks,
+// it starts with "http://" or "https://" in any letter case. Anything else (javascript:, file:,
+// a program path) is never opened.
+bool IsWebAddress(std::string_view address);
+
 // The address a click on `item` opens: its Link when that is a web (http or https) address;
 // else its guid when that is a permanent link (RSS 2.0: isPermaLink absent or true) and a web
 // address; else "". Surrounding blanks are removed. The model is not changed.
