@@ -204,9 +204,10 @@ def start(exe, server, args=()):
     return process
 
 
-def write_single_feed_config(work, url):
-    """An app.config whose only enabled feed is `url`, never reloaded on a timer."""
-    lines = ["[Global]", "Url=" + url, "Reload_Time=0", "Ticker_Speed=10", "First_Run=0",
+def write_single_feed_config(work, url, extra=()):
+    """An app.config whose only enabled feed is `url`, never reloaded on a timer; `extra` adds
+    lines to its [Global] section."""
+    lines = ["[Global]", "Url=" + url, "Reload_Time=0", "Ticker_Speed=10", "First_Run=0", *extra,
              "[Default Urls]", "Disabled=" + ",".join(str(n) for n in range(14)),
              "[Custom Urls]", "Disabled=", "Url_0=" + url]
     with open(os.path.join(work, "app.config"), "w", encoding="ascii", newline="\r\n") as f:

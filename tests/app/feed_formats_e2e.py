@@ -21,7 +21,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (WINE, FAILED_TEXT, Server, check, setup_with_probe, start, stop,  # noqa: E402
-                         verdict, wait_for, xdotool)
+                         verdict, wait_for, write_single_feed_config, xdotool)
 
 PATH = "/feed.xml"
 TEXT_POINT = (500, 17)  # on the scrolling text
@@ -43,15 +43,6 @@ EUC_KR = ("<?xml version=\"1.0\" encoding=\"EUC-KR\"?><rss version=\"2.0\"><chan
 
 GUID_ONLY = ("<rss version=\"2.0\"><channel><title>Guid</title><link>http://127.0.0.1/</link>"
              "<item><title>Only a permanent guid</title><guid>%s</guid></item></channel></rss>")
-
-
-def write_config(work, url):
-    """The one enabled feed is `url`, loaded again after each pass over its items."""
-    lines = ["[Global]", "Url=" + url, "Reload_Time=0", "Auto_Url_Jump=1", "Ticker_Speed=10", "First_Run=0",
-             "[Default Urls]", "Disabled=" + ",".join(str(n) for n in range(14)),
-             "[Custom Urls]", "Disabled=", "Url_0=" + url]
-    with open(os.path.join(work, "app.config"), "w", encoding="ascii", newline="\r\n") as f:
-        f.write("\n".join(lines) + "\n")
 
 
 def write_browser(work):
@@ -91,7 +82,8 @@ def main():
     write_browser(work)
     server = Server({PATH: ATOM})
     server.start()
-    write_config(work, server.url(PATH))
+    # Loaded again after each pass over its items, so a changed answer shows.
+    write_single_feed_config(work, server.url(PATH), ["Auto_Url_Jump=1"])
     process = start(exe, server)
     seen = set()
     try:
