@@ -49,8 +49,9 @@ CASES = {
     "garbage": (GARBAGE, "failed"),
     "empty": (b"", "failed"),
     "deep": (b"<?xml version=\"1.0\"?><rss><channel>" + b"<a>" * 100000, "failed"),
-    "atom": (b"<?xml version=\"1.0\"?><feed xmlns=\"http://www.w3.org/2005/Atom\"><title>A</title>"
-             b"<entry><title>Atom entry</title></entry></feed>", "failed"),
+    # A root of no format the ticker reads (Atom needs its namespace): not a feed, the failure line.
+    "foreign root": (b"<?xml version=\"1.0\"?><feed><title>A</title>"
+                     b"<entry><title>Foreign entry</title></entry></feed>", "failed"),
     "truncated": (READABLE[:len(READABLE) // 2], "failed"),
     # References to characters that cannot exist make the document ill-formed: the failure line.
     "bad references": (rss("Refs", [("Refs&#0;one&#xD800;&#65535;&#x110000;&#99999999999;", "d")]), "failed"),
