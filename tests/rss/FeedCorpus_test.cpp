@@ -3,13 +3,13 @@
 // letter. The .expect files are UTF-8, one "key<TAB>value" a line, with \\ \t \n \r escaped.
 #include "rss/pkRSSFeed.h"
 
+#include "support/ExpectationLines.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,13 +41,8 @@ struct Expectation {
 
 Expectation ReadExpectation(const std::string& text) {
     Expectation e;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        const size_t tab = line.find('\t');
-        const std::string key = line.substr(0, tab);
-        const std::string value = tab == std::string::npos ? "" : Unescape(line.substr(tab + 1));
+    test::ForEachExpectationLine(text, [&e](const std::string& key, const std::string& raw) {
+        const std::string value = Unescape(raw);
         if (key == "result") e.result = value;
         else if (key == "codepage") e.hasCodePage = true, e.codePage = value;
         else if (key == "channel.title") e.channelTitle = value;
@@ -56,7 +51,7 @@ Expectation ReadExpectation(const std::string& text) {
         else if (key == "title") e.itemTitleLink.push_back({value, ""});
         else if (key == "link") e.itemTitleLink.back().second = value;
         else ADD_FAILURE() << "unknown key " << key;
-    }
+    });
     return e;
 }
 

@@ -6,6 +6,7 @@
 // description, enclosure as url|length|type) are checked when given.
 #include "rss/pkRSSFeed.h"
 
+#include "support/ExpectationLines.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,13 +31,8 @@ struct Expectation {
 
 Expectation ReadExpectation(const std::string& text) {
     Expectation e;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        const size_t tab = line.find('\t');
-        const std::string key = line.substr(0, tab);
-        const std::string value = tab == std::string::npos ? "" : line.substr(tab + 1);
+    test::ForEachExpectationLine(text, [&e](const std::string& key, const std::string& raw) {
+        const std::string& value = raw;
         if (key == "result") e.result = value;
         else if (key == "format") e.format = value;
         else if (key.rfind("channel.", 0) == 0) e.channel[key] = value;
@@ -45,7 +40,7 @@ Expectation ReadExpectation(const std::string& text) {
         else if (key == "title") e.item.push_back({{key, value}});
         else if (!e.item.empty()) e.item.back().push_back({key, value});
         else ADD_FAILURE() << "unknown key " << key;
-    }
+    });
     return e;
 }
 
