@@ -47,10 +47,11 @@ TXmlAttrData* NewAttrs(int capacity) {
     return a;
 }
 
-void FreeAttrs(TXmlAttrData* a, int capacity) noexcept {
+// An array placed in an arena is only destroyed; its memory goes with the arena.
+void FreeAttrs(TXmlAttrData* a, int capacity, bool inArena) noexcept {
     if (!a) return;
     for (int i = 0; i < capacity; ++i) a[i].~TXmlAttrData();
-    XmlPoolFree(a, static_cast<size_t>(capacity) * sizeof(TXmlAttrData));
+    if (!inArena) XmlPoolFree(a, static_cast<size_t>(capacity) * sizeof(TXmlAttrData));
 }
 
 void CheckPlainName(std::u16string_view name) {
@@ -125,7 +126,16 @@ TXmlNodeList::~TXmlNodeList() {
         if (owner_ && items_[i]->parent_ == owner_) items_[i]->parent_ = nullptr;
         items_[i]->Release();
     }
-    XmlPoolFree(items_, static_cast<size_t>(capacity_) * sizeof(TXmlNode*));
+    if (!itemsInArena_) XmlPoolFree(items_, static_cast<size_t>(capacity_) * sizeof(TXmlNode*));
+}
+
+void TXmlNodeList::Dispose() const noexcept {
+    TXmlArena* arena = arena_;
+    if (inArena_)
+        this->~TXmlNodeList();
+    else
+        delete this;
+    if (arena) arena->Release();  // last: it may hold the memory this list lay in
 }
 
 XmlPtr<TXmlNode> TXmlNodeList::Item(int index) const {
@@ -143,7 +153,8 @@ void TXmlNodeList::Grow() {
     const int capacity = capacity_ + GrowStep(capacity_);
     auto** items = static_cast<TXmlNode**>(XmlPoolAlloc(static_cast<size_t>(capacity) * sizeof(TXmlNode*)));
     std::copy(items_, items_ + count_, items);
-    XmlPoolFree(items_, static_cast<size_t>(capacity_) * sizeof(TXmlNode*));
+    if (!itemsInArena_) XmlPoolFree(items_, static_cast<size_t>(capacity_) * sizeof(TXmlNode*));
+    itemsInArena_ = false;
     items_ = items;
     capacity_ = capacity;
 }
@@ -222,8 +233,21 @@ TXmlNode::~TXmlNode() {
         children_->owner_ = nullptr;
         children_->Release();
     }
-    FreeAttrs(attrs_, attrCapacity_);
+    FreeAttrs(attrs_, attrCapacity_, attrsInArena_);
     table_->Release();
+}
+
+void TXmlNode::Dispose() const noexcept {
+    TXmlArena* arena = arena_;
+    if (inArena_)
+        this->~TXmlNode();
+    else
+        delete this;
+    if (arena) arena->Release();  // last: it may hold the memory this node lay in
+}
+
+void TXmlNode::DropBytes() noexcept {
+    if (arena_ && !inArena_) std::exchange(arena_, nullptr)->Release();
 }
 
 TXmlDocument* TXmlNode::OwnerDocument() const noexcept {
@@ -335,10 +359,10 @@ std::string_view TXmlNode::TextUtf8(std::string& scratch) const {
     if (type_ == XML_ELEMENT_NODE && children_ && children_->Count() == 1) n = children_->At(0);
     if (n->type_ == XML_TEXT_NODE) {
         const auto& t = static_cast<const TXmlText&>(*n);
-        if (t.arena_ && !t.value_) return {t.utf8_, t.utf8Size_};
+        if (t.utf8_ && !t.value_) return {t.utf8_, t.utf8Size_};
     } else if (n->type_ == XML_CDATA_SECTION_NODE) {
         const auto& c = static_cast<const TXmlCharacterData&>(*n);
-        if (c.arena_ && c.data_.empty()) {
+        if (c.utf8_ && c.data_.empty()) {
             std::string_view v(c.utf8_, c.utf8Size_);
             if (!PreserveWhiteSpace()) {
                 while (!v.empty() && static_cast<unsigned char>(v.front()) <= 0x20) v.remove_prefix(1);
@@ -355,13 +379,13 @@ std::string TXmlNode::TextUtf8() const {
     switch (type_) {
         case XML_TEXT_NODE: {
             const auto& t = static_cast<const TXmlText&>(*this);
-            if (t.arena_ && !t.value_) return std::string(t.utf8_, t.utf8Size_);
+            if (t.utf8_ && !t.value_) return std::string(t.utf8_, t.utf8Size_);
             return XmlToUtf8(t.Text());
         }
         case XML_CDATA_SECTION_NODE:
         case XML_COMMENT_NODE: {
             const auto& c = static_cast<const TXmlCharacterData&>(*this);
-            if (!c.arena_) return XmlToUtf8(c.Text());
+            if (!c.utf8_) return XmlToUtf8(c.Text());
             std::string_view v(c.utf8_, c.utf8Size_);
             if (!PreserveWhiteSpace()) {
                 while (!v.empty() && static_cast<unsigned char>(v.front()) <= 0x20) v.remove_prefix(1);
@@ -415,7 +439,8 @@ TXmlAttrData& TXmlNode::AddAttrId(int id) {
         const int capacity = attrCapacity_ + GrowStep(attrCapacity_);
         TXmlAttrData* attrs = NewAttrs(capacity);
         std::move(attrs_, attrs_ + attrCount_, attrs);
-        FreeAttrs(attrs_, attrCapacity_);
+        FreeAttrs(attrs_, attrCapacity_, attrsInArena_);
+        attrsInArena_ = false;
         attrs_ = attrs;
         attrCapacity_ = capacity;
     }
@@ -649,14 +674,12 @@ TXmlText::TXmlText(TXmlNameTable* table, TXmlValue value)
     : TXmlNode(XML_TEXT_NODE, table, TXmlNameTable::kTextId), value_(new TXmlValue(std::move(value))) {}
 
 TXmlText::TXmlText(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size)
-    : TXmlNode(XML_TEXT_NODE, table, TXmlNameTable::kTextId), arena_(arena), utf8_(utf8), utf8Size_(size) {
+    : TXmlNode(XML_TEXT_NODE, table, TXmlNameTable::kTextId), utf8_(utf8), utf8Size_(size) {
+    arena_ = arena;
     arena_->AddRef();
 }
 
-TXmlText::~TXmlText() {
-    delete value_;
-    if (arena_) arena_->Release();
-}
+TXmlText::~TXmlText() { delete value_; }
 
 const TXmlValue& TXmlText::Value() const {
     if (!value_) value_ = new TXmlValue(XmlFromUtf8({utf8_, utf8Size_}));
@@ -668,32 +691,28 @@ void TXmlText::SetValue(TXmlValue value) {
         *value_ = std::move(value);
     else
         value_ = new TXmlValue(std::move(value));
-    if (arena_) std::exchange(arena_, nullptr)->Release();
+    DropBytes();
     utf8_ = nullptr;
     utf8Size_ = 0;
 }
 
 TXmlNode* TXmlText::CloneSelf() const {
-    if (arena_ && !value_) return new TXmlText(&NameTable(), arena_, utf8_, utf8Size_);  // shares the bytes
+    if (utf8_ && !value_) return new TXmlText(&NameTable(), arena_, utf8_, utf8Size_);  // shares the bytes
     return new TXmlText(&NameTable(), Value());
 }
 
-TXmlCharacterData::~TXmlCharacterData() { DropArena(); }
-
-void TXmlCharacterData::DropArena() noexcept {
-    if (arena_) std::exchange(arena_, nullptr)->Release();
-    utf8_ = nullptr;
-    utf8Size_ = 0;
-}
+TXmlCharacterData::~TXmlCharacterData() = default;
 
 const std::u16string& TXmlCharacterData::Data() const {
-    if (arena_ && data_.empty()) data_ = XmlFromUtf8({utf8_, utf8Size_});
+    if (utf8_ && data_.empty()) data_ = XmlFromUtf8({utf8_, utf8Size_});
     return data_;
 }
 
 void TXmlCharacterData::SetData(std::u16string data) {
     data_ = std::move(data);
-    DropArena();
+    DropBytes();
+    utf8_ = nullptr;
+    utf8Size_ = 0;
 }
 
 std::u16string TXmlCharacterData::Text() const { return PreserveWhiteSpace() ? Data() : Trimmed(Data()); }
@@ -771,29 +790,64 @@ XmlPtr<TXmlDocument> CreateXmlDocument(std::string_view rootName, std::string_vi
 
 // ---- privileged helpers ----
 
-char* TXmlArena::Extra(size_t n) {
-    constexpr size_t kBlock = 16 * 1024;
-    if (n > blockLeft_) {
-        const size_t size = std::max(n, kBlock);
-        blocks_.push_back(std::make_unique<char[]>(size));
-        blockAt_ = blocks_.back().get();
-        blockLeft_ = size;
-    }
-    char* at = blockAt_;
-    blockAt_ += n;
-    blockLeft_ -= n;
-    return at;
+// Blocks of a quarter of the input: a feed's nodes take one to two times its size, so a few
+// blocks hold them and the last one wastes little.
+TXmlArena::TXmlArena(std::string bytes)
+    : bytes_(std::move(bytes)), blockSize_(std::clamp<size_t>(bytes_.size() / 4, 4096, size_t{4} << 20)) {}
+
+void* TXmlArena::AllocBlock(size_t n) {
+    const size_t size = std::max(n, blockSize_);
+    blocks_.push_back(std::unique_ptr<char[]>(new char[size]));
+    at_ = blocks_.back().get() + n;
+    left_ = size - n;
+    return blocks_.back().get();
 }
 
-TXmlCDATASection* TXmlAccess::NewCDATA(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size) {
-    auto* c = new TXmlCDATASection(table, {});
+TXmlCDATASection* TXmlAccess::NewCDATA(TXmlNameTable* table, TXmlArena& arena, const char* utf8, size_t size) {
+    auto* c = Place<TXmlCDATASection>(arena, table, std::u16string());
     if (size > 0) {
-        c->arena_ = arena;
-        arena->AddRef();
         c->utf8_ = utf8;
         c->utf8Size_ = size;
     }
     return c;
+}
+
+void TXmlAccess::AttachChildren(TXmlNode& parent, TXmlNode* const* nodes, size_t n, TXmlArena& arena) {
+    if (n == 0) return;
+    if (parent.children_ || !parent.inArena_) {
+        for (size_t i = 0; i < n; ++i) AppendNew(parent, nodes[i]);
+        return;
+    }
+    // The list and its items side by side, right after the children they hold.
+    void* at = arena.Alloc(sizeof(TXmlNodeList) + n * sizeof(TXmlNode*));
+    auto* list = new (at) TXmlNodeList(&parent);
+    list->inArena_ = true;
+    list->arena_ = &arena;
+    arena.AddRef();
+    list->items_ = reinterpret_cast<TXmlNode**>(static_cast<char*>(at) + sizeof(TXmlNodeList));
+    list->itemsInArena_ = true;
+    std::memcpy(list->items_, nodes, n * sizeof(TXmlNode*));
+    list->count_ = list->capacity_ = static_cast<int>(n);
+    list->AddRef();
+    parent.children_ = list;
+    for (size_t i = 0; i < n; ++i) {
+        nodes[i]->parent_ = &parent;
+        nodes[i]->AddRef();
+    }
+}
+
+void TXmlAccess::SetAttributes(TXmlNode& node, std::vector<TXmlAttrData>& attrs, TXmlArena& arena) {
+    if (attrs.empty()) return;
+    if (node.attrs_) {
+        for (TXmlAttrData& a : attrs) AttrSlot(node, a.NameId).Value = std::move(a.Value);
+    } else {
+        auto* array = static_cast<TXmlAttrData*>(arena.Alloc(attrs.size() * sizeof(TXmlAttrData)));
+        for (size_t i = 0; i < attrs.size(); ++i) new (array + i) TXmlAttrData(std::move(attrs[i]));
+        node.attrs_ = array;
+        node.attrCount_ = node.attrCapacity_ = static_cast<int>(attrs.size());
+        node.attrsInArena_ = true;
+    }
+    attrs.clear();
 }
 
 void TXmlAccess::SetTable(TXmlDocument& doc, TXmlNameTable* table) {

@@ -60,16 +60,23 @@ public:
     TXmlBase& operator=(const TXmlBase&) = delete;
     void AddRef() const noexcept { ++refCount_; }
     void Release() const noexcept {
-        if (--refCount_ == 0) delete this;
+        if (--refCount_ == 0) Dispose();
     }
     int RefCount() const noexcept { return refCount_; }
 
-    // Model objects come from a small-block pool.
+    // Model objects come from a small-block pool, or (nodes and child lists made by the reader)
+    // from their document's arena, placed there by the reader.
     static void* operator new(std::size_t n);
     static void operator delete(void* p, std::size_t n) noexcept;
+    static void* operator new(std::size_t, void* at) noexcept { return at; }
+    static void operator delete(void*, void*) noexcept {}
 
 protected:
     virtual ~TXmlBase() = default;
+    // Ends the object when its last reference goes: deletes it; an object placed in an arena
+    // is destroyed in place and its memory goes with the arena.
+    virtual void Dispose() const noexcept;
+    bool inArena_ = false;  // the object's memory lies in an arena
 
 private:
     mutable int refCount_ = 0;
@@ -159,6 +166,7 @@ private:
     friend struct TXmlAccess;
     friend class TXmlNode;
     ~TXmlNodeList() override;
+    void Dispose() const noexcept override;
     void Grow();
     void Adopt(TXmlNode* node);
     void Disown(TXmlNode* node);
@@ -167,6 +175,8 @@ private:
     int count_ = 0;
     int capacity_ = 0;
     TXmlNode* owner_;
+    TXmlArena* arena_ = nullptr;  // counted; holds this list (inArena_) and maybe its items
+    bool itemsInArena_ = false;   // items_ lies in arena_, not in the pool
 };
 
 struct TXmlAttrData {
@@ -265,7 +275,13 @@ public:
 protected:
     TXmlNode(int type, TXmlNameTable* table, int nameId);
     ~TXmlNode() override;
+    void Dispose() const noexcept override;
     virtual TXmlNode* CloneSelf() const = 0;
+    // Forgets text bytes that lie in arena_; the arena stays held while the node lies in it.
+    void DropBytes() noexcept;
+
+    // Counted. The arena the node lies in (inArena_), or that holds its text bytes, or none.
+    TXmlArena* arena_ = nullptr;
 
 private:
     friend struct TXmlAccess;
@@ -277,11 +293,12 @@ private:
     TXmlNameTable* table_;  // counted
     TXmlNode* parent_ = nullptr;
     TXmlNodeList* children_ = nullptr;  // counted, created on first use
-    TXmlAttrData* attrs_ = nullptr;
+    TXmlAttrData* attrs_ = nullptr;     // from the pool, or exactly sized in arena_
     int attrCount_ = 0;
     int attrCapacity_ = 0;
     int nameId_;
     std::uint8_t type_;
+    bool attrsInArena_ = false;
 };
 
 class TXmlElement : public TXmlNode {
@@ -320,8 +337,7 @@ private:
     friend class TXmlNode;
     TXmlText(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size);
 
-    TXmlArena* arena_ = nullptr;  // counted; holds utf8_
-    const char* utf8_ = nullptr;
+    const char* utf8_ = nullptr;  // in arena_
     size_t utf8Size_ = 0;
     mutable TXmlValue* value_ = nullptr;  // owned; made on first use for an arena text
 };
@@ -342,11 +358,9 @@ protected:
 private:
     friend struct TXmlAccess;
     friend class TXmlNode;
-    void DropArena() noexcept;
 
     mutable std::u16string data_;  // for an arena text: empty until converted
-    TXmlArena* arena_ = nullptr;   // counted; holds utf8_
-    const char* utf8_ = nullptr;
+    const char* utf8_ = nullptr;   // in arena_
     size_t utf8Size_ = 0;
 };
 

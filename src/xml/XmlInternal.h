@@ -100,24 +100,36 @@ inline std::u16string Quoted(std::u16string_view format, std::u16string_view a) 
 
 [[noreturn]] inline void XmlFail(std::u16string_view message) { throw EXmlError(std::u16string(message)); }
 
-// The bytes of one document read from markup: the input, copied once and then decoded in place
-// (a reference never takes more bytes than it stands for), plus side blocks for the few texts
-// that grow (a declared entity, a control replaced by U+FFFD). Counted: the reader and every
-// text or CDATA node whose bytes lie here hold it, so nodes may outlive their document.
+// The memory of one document read from markup: the input, copied once and then decoded in place
+// (a reference never takes more bytes than it stands for), and blocks that the reader fills one
+// after another with the nodes, their child lists and attribute arrays, and the few texts that
+// grow (a declared entity, a control replaced by U+FFFD). Counted: the reader and every object
+// placed here or pointing into the input hold it, so nodes may outlive their document; the
+// blocks go together when the last of them goes, nothing is freed one by one.
 class TXmlArena : public TXmlBase {
 public:
-    explicit TXmlArena(std::string bytes) : bytes_(std::move(bytes)) {}
+    explicit TXmlArena(std::string bytes);
     char* Data() noexcept { return bytes_.data(); }
     size_t Size() const noexcept { return bytes_.size(); }
-    // Room for n bytes that stays put for the arena's life.
-    char* Extra(size_t n);
+    // Room for n bytes, aligned for any node, that stays put for the arena's life.
+    void* Alloc(size_t n) {
+        n = (n + 7) & ~size_t{7};
+        if (n > left_) return AllocBlock(n);
+        void* p = at_;
+        at_ += n;
+        left_ -= n;
+        return p;
+    }
+    char* Extra(size_t n) { return static_cast<char*>(Alloc(n)); }
 
 private:
     ~TXmlArena() override = default;
+    void* AllocBlock(size_t n);
     std::string bytes_;
     std::vector<std::unique_ptr<char[]>> blocks_;
-    size_t blockLeft_ = 0;
-    char* blockAt_ = nullptr;
+    char* at_ = nullptr;
+    size_t left_ = 0;
+    size_t blockSize_;
 };
 
 // Privileged access for the reader and the binary form, which build trees without the checks
@@ -133,10 +145,26 @@ struct TXmlAccess {
     }
     static const TXmlValue* ElementValue(const TXmlElement& e) { return e.value_; }
     static void SetElementValue(TXmlElement& e, TXmlValue v);
-    static TXmlText* NewText(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size) {
-        return new TXmlText(table, arena, utf8, size);
+    // A node placed in the arena, which it holds.
+    template <class T, class... A> static T* Place(TXmlArena& arena, A&&... args) {
+        T* n = new (arena.Alloc(sizeof(T))) T(std::forward<A>(args)...);
+        n->inArena_ = true;
+        if (!n->arena_) {
+            n->arena_ = &arena;
+            arena.AddRef();
+        }
+        return n;
     }
-    static TXmlCDATASection* NewCDATA(TXmlNameTable* table, TXmlArena* arena, const char* utf8, size_t size);
+    static TXmlText* NewText(TXmlNameTable* table, TXmlArena& arena, const char* utf8, size_t size) {
+        return Place<TXmlText>(arena, table, &arena, utf8, size);
+    }
+    static TXmlCDATASection* NewCDATA(TXmlNameTable* table, TXmlArena& arena, const char* utf8, size_t size);
+    // Gives a new parent its new children at once: an element placed in the arena gets a child
+    // list of exactly that size there; other parents append them one by one.
+    static void AttachChildren(TXmlNode& parent, TXmlNode* const* nodes, size_t n, TXmlArena& arena);
+    // Gives a new node its attributes (distinct names), moved into an array of exactly that
+    // size in the arena; attrs is left empty.
+    static void SetAttributes(TXmlNode& node, std::vector<TXmlAttrData>& attrs, TXmlArena& arena);
 };
 
 // The small-block pool (XmlPool.cpp): blocks up to kXmlPoolMaxBlock bytes; larger ones and every

@@ -99,5 +99,6 @@ void XmlPoolFree(void* p, size_t) noexcept { ::operator delete(p); }
 
 void* TXmlBase::operator new(std::size_t n) { return XmlPoolAlloc(n); }
 void TXmlBase::operator delete(void* p, std::size_t n) noexcept { XmlPoolFree(p, n); }
+void TXmlBase::Dispose() const noexcept { delete this; }
 
 }  // namespace tw

@@ -82,9 +82,38 @@ inline bool IsNameLetter(std::uint32_t cp) noexcept { return cp >= 0x10000 || Xm
 
 inline bool IsLineSpace(char c) noexcept { return c == '\n' || c == '\t' || c == '\r'; }
 
+// The length of the character at q (its lead byte at least 0x80) when it is plain text: valid
+// UTF-8 and neither U+FFFE nor U+FFFF; else 0.
+// Decoded without a branch on the length where four bytes can be read: the sequences of a text
+// mix two-, three- and four-byte characters, whose lengths a branch would guess wrong.
+inline int TextSequence(const char* q, const char* e) noexcept {
+    if (e - q >= 4) {
+        static constexpr std::uint8_t kLength[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 2, 3, 4};
+        static constexpr std::uint32_t kLeadMask[5] = {0, 0, 0x1F, 0x0F, 0x07};
+        static constexpr std::uint32_t kMin[5] = {1, 1, 0x80, 0x800, 0x10000};  // nothing passes 0 and 1
+        static constexpr std::uint32_t kMax[5] = {0, 0, 0x7FF, 0xFFFF, 0x10FFFF};
+        const auto* u = reinterpret_cast<const uchar*>(q);
+        const int n = kLength[u[0] >> 4];
+        const int m = n ? n : 4;  // n = 0 fails below by kMin and kMax
+        const std::uint32_t b1 = u[1], b2 = u[2], b3 = u[3];
+        // Bytes 1..n-1 must be continuation bytes; the bytes past the character are shifted out.
+        const std::uint32_t tail = (b1 & 0xC0) << 16 | (b2 & 0xC0) << 8 | (b3 & 0xC0);
+        const int skip = 4 - m;
+        const std::uint32_t cp = ((u[0] & kLeadMask[n]) << 18 | (b1 & 0x3F) << 12 | (b2 & 0x3F) << 6 | (b3 & 0x3F)) >> (6 * skip);
+        const bool ok = ((tail >> (8 * skip)) == (0x808080u >> (8 * skip))) & (u[0] < 0xF8) & (cp >= kMin[n]) &
+                        (cp <= kMax[n]) & (cp - 0xD800 >= 0x800) & ((cp | 1) != 0xFFFF);
+        return ok ? n : 0;
+    }
+    std::uint32_t cp = 0;
+    const int n = Utf8Sequence(reinterpret_cast<const uchar*>(q), reinterpret_cast<const uchar*>(e), cp);
+    return cp == 0xFFFE || cp == 0xFFFF ? 0 : n;
+}
+
 // The first byte at or after p (before e) that is a, b or c, a control other than tab, LF and CR,
-// or not ASCII; or e. Tab, LF and CR are never stopped at (passing one for a delimiter finds only
-// the odd bytes). The text scan, kept inline by force: it is the hottest code of a parse.
+// or the start of a character that is not plain text (not UTF-8, U+FFFE, U+FFFF); or e. Tab, LF
+// and CR are never stopped at (passing one for a delimiter finds only the odd bytes), and valid
+// characters beyond ASCII are stepped over here rather than one call each. The text scan, kept
+// inline by force: it is the hottest code of a parse.
 [[gnu::always_inline]] inline char* ScanText(char* p, char* e, char a = '<', char b = '&', char c = '&') {
 #if defined(__SSE2__)
     const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c), space = _mm_set1_epi8(0x20);
@@ -93,17 +122,37 @@ inline bool IsLineSpace(char c) noexcept { return c == '\n' || c == '\t' || c ==
         // Signed: bytes from 0x80 up are negative, so one "below 0x20" finds them with the controls.
         const __m128i delim = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
         const __m128i hit = _mm_or_si128(delim, _mm_cmplt_epi8(v, space));
-        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0; mask &= mask - 1) {
-            char* q = p + __builtin_ctz(mask);
+        char* next = p + 16;
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0;) {
+            const int at = __builtin_ctz(mask);
+            char* q = p + at;
             // Tab, LF and CR are found too; they are common and fine, so they are passed over here.
-            if (!IsLineSpace(*q)) return q;
+            if (IsLineSpace(*q)) {
+                mask &= mask - 1;
+                continue;
+            }
+            if (static_cast<uchar>(*q) < 0x80) return q;
+            const int n = TextSequence(q, e);
+            if (n == 0) return q;
+            if (at + n >= 16) {  // the character reaches into the next 16 bytes
+                next = q + n;
+                break;
+            }
+            mask &= ~0u << (at + n);
         }
-        p += 16;
+        p = next;
     }
 #endif
-    for (; p != e; ++p) {
+    while (p != e) {
         const auto u = static_cast<uchar>(*p);
-        if ((*p == a || *p == b || *p == c || u >= 0x80 || u < 0x20) && !IsLineSpace(*p)) return p;
+        if (IsLineSpace(*p) || (*p != a && *p != b && *p != c && u >= 0x20 && u < 0x80)) {
+            ++p;
+            continue;
+        }
+        if (u < 0x80) return p;
+        const int n = TextSequence(p, e);
+        if (n == 0) return p;
+        p += n;
     }
     return p;
 }
@@ -140,15 +189,8 @@ public:
     }
 
 private:
-    // Copies n bytes to dst from src, dst before src (the regions may overlap): forward, 16 at a
-    // time, each load before the store that may reach it. Runs between references are short.
-    static void MoveDown(char* dst, const char* src, size_t n) noexcept {
-#if defined(__SSE2__)
-        for (; n >= 16; n -= 16, dst += 16, src += 16)
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
-#endif
-        for (size_t i = 0; i < n; ++i) dst[i] = src[i];
-    }
+    // Copies n bytes to dst from src, dst before src (the regions may overlap).
+    static void MoveDown(char* dst, const char* src, size_t n) noexcept { std::memmove(dst, src, n); }
     [[gnu::noinline]] void Spill(const char* src, size_t n) {
         if (!spilled_) {
             scratch_.assign(start_, w_);
@@ -289,27 +331,45 @@ private:
         return names_.Id(name.data(), name.size());
     }
 
+    // Children are collected on pending_ and handed to their parent at once when its content
+    // ends, also when it ends in an error: nodes read before an error stay in the document.
     void ParseContent(TXmlNode& parent, int depth) {
+        const size_t base = pending_.size();
+        try {
+            ParseItems(depth);
+        } catch (...) {
+            Attach(parent, base);
+            throw;
+        }
+        Attach(parent, base);
+    }
+
+    void Attach(TXmlNode& parent, size_t base) {
+        TXmlAccess::AttachChildren(parent, pending_.data() + base, pending_.size() - base, arena_);
+        pending_.resize(base);
+    }
+
+    void ParseItems(int depth) {
         for (;;) {
-            ReadText(parent);
+            ReadText();
             if (AtEnd()) return;
             ++p_;  // the "<"
             if (AtEnd()) return;  // a "<" that ends the input is dropped
             const char c = *p_;
             if (c == '/') return;
             if (c == '?') {
-                ParseInstruction(parent);
+                ParseInstruction();
             } else if (c == '!') {
                 ++p_;
                 const char k = AtEnd() ? 0 : *p_;
                 if (k == '-')
-                    ParseComment(parent);
+                    ParseComment();
                 else if (k == '[')
-                    ParseCDATA(parent);
+                    ParseCDATA();
                 else
                     SkipDoctype();
             } else {
-                ParseElement(parent, depth + 1);
+                ParseElement(depth + 1);
             }
         }
     }
@@ -335,12 +395,12 @@ private:
         return true;
     }
 
-    void ReadText(TXmlNode& parent) {
+    void ReadText() {
         if (AtEnd()) return;
         char* s = p_;
         p_ = ScanText(p_, e_);
         if (p_ != e_ && *p_ == '<') {  // the usual case: plain ASCII text up to the next tag
-            AddText(parent, s, static_cast<size_t>(p_ - s), !AllSpace(s, static_cast<size_t>(p_ - s)));
+            AddText(s, static_cast<size_t>(p_ - s), !AllSpace(s, static_cast<size_t>(p_ - s)));
             return;
         }
         out_.Start(s);
@@ -360,12 +420,12 @@ private:
             }
         }
         const auto [text, n] = out_.Finish(arena_);
-        AddText(parent, text, n, solid);
+        AddText(text, n, solid);
     }
 
-    void AddText(TXmlNode& parent, const char* s, size_t n, bool solid) {
+    void AddText(const char* s, size_t n, bool solid) {
         if (n == 0 || (!preserve_ && !solid)) return;
-        TXmlAccess::AppendNew(parent, TXmlAccess::NewText(table_, &arena_, s, n));
+        pending_.push_back(TXmlAccess::NewText(table_, arena_, s, n));
     }
 
     static char PredefinedEntity(std::string_view name) noexcept {
@@ -455,7 +515,19 @@ private:
         return v > 0x20;  // a replaced control counts as the blank it used to be
     }
 
+    // Into the new node; those read before an error stay with it.
     void ReadAttributes(TXmlNode& node) {
+        try {
+            ReadAttributeList();
+        } catch (...) {
+            TXmlAccess::SetAttributes(node, attrs_, arena_);
+            throw;
+        }
+        TXmlAccess::SetAttributes(node, attrs_, arena_);
+    }
+
+    // Into attrs_; a repeated name keeps its first place and takes the later value.
+    void ReadAttributeList() {
         SkipSpace();
         while (NameCharAt(true) != 0) {
             const int id = ReadName();
@@ -489,20 +561,25 @@ private:
                 }
             }
             const auto [value, n] = out_.Finish(arena_);
-            TXmlAccess::AttrSlot(node, id).Value = TXmlValue(XmlFromUtf8({value, n}));
+            TXmlValue v(XmlFromUtf8({value, n}));
+            const auto same = std::find_if(attrs_.begin(), attrs_.end(), [id](const TXmlAttrData& a) { return a.NameId == id; });
+            if (same != attrs_.end())
+                same->Value = std::move(v);
+            else
+                attrs_.push_back({id, std::move(v)});
             SkipSpace();
         }
     }
 
-    void ParseElement(TXmlNode& parent, int depth) {
+    void ParseElement(int depth) {
         if (depth > kXmlMaxDepth) XmlFail(xmlmsg::kTooDeep);
         const std::string_view name = ReadNameBytes();
         const int id = names_.Id(name.data(), name.size());
         if (AtEnd()) XmlFail(xmlmsg::kElementUnfinished);
         const uchar c = Cur();
         if (c > 0x20 && c != '/' && c != '>') XmlFail(xmlmsg::kElementNameChar);
-        auto* element = new TXmlElement(table_, id);
-        TXmlAccess::AppendNew(parent, element);
+        auto* element = TXmlAccess::Place<TXmlElement>(arena_, table_, id);
+        pending_.push_back(element);
         ReadAttributes(*element);
         if (!AtEnd() && *p_ == '/') {
             RequireStr("/>");
@@ -546,11 +623,11 @@ private:
         return XmlFromUtf8({s, n});
     }
 
-    void ParseInstruction(TXmlNode& parent) {
+    void ParseInstruction() {
         ++p_;  // the "?"
         const int id = ReadName();
-        auto* pi = new TXmlProcessingInstruction(table_, id, {});
-        TXmlAccess::AppendNew(parent, pi);
+        auto* pi = TXmlAccess::Place<TXmlProcessingInstruction>(arena_, table_, id, std::u16string());
+        pending_.push_back(pi);
         if (id == TXmlNameTable::kXmlId) {
             ReadAttributes(*pi);
             RequireStr("?>");
@@ -559,15 +636,16 @@ private:
         }
     }
 
-    void ParseComment(TXmlNode& parent) {
+    void ParseComment() {
         RequireStr("--");
-        TXmlAccess::AppendNew(parent, new TXmlComment(table_, ReadUntilText("-->")));
+        std::u16string text = ReadUntilText("-->");
+        pending_.push_back(TXmlAccess::Place<TXmlComment>(arena_, table_, std::move(text)));
     }
 
-    void ParseCDATA(TXmlNode& parent) {
+    void ParseCDATA() {
         RequireStr("[CDATA[");
         const auto [s, n] = ReadUntil("]]>");
-        TXmlAccess::AppendNew(parent, TXmlAccess::NewCDATA(table_, &arena_, s, n));
+        pending_.push_back(TXmlAccess::NewCDATA(table_, arena_, s, n));
     }
 
     // Nothing of a document type declaration becomes a node. Quoted literals and the internal
@@ -674,6 +752,8 @@ private:
     char* p_ = nullptr;
     char* e_ = nullptr;
     TXmlOut out_;
+    std::vector<TXmlNode*> pending_;    // children read whose parent's content has not ended
+    std::vector<TXmlAttrData> attrs_;   // the attributes of the start tag being read
     std::map<std::string, TXmlEntity, std::less<>> entities_;
     size_t expanded_ = 0;  // UTF-16 code units of declared entities expanded so far
     bool latin1_ = false;  // the RSS 0.91 document type: HTML Latin-1 entity names are known

@@ -291,6 +291,33 @@ TEST(XmlReader, DelimitersAtEveryOffsetOfABlock) {
     }
 }
 
+// The scan steps over characters beyond ASCII itself: each length, the ones XML forbids and
+// malformed ones (which make the whole text Windows-1252), at every offset of a block, in text
+// and in attribute values.
+TEST(XmlReaderUtf8, SequencesAtEveryOffsetOfABlock) {
+    const std::string sequences[] = {
+        "\xC3\xA9", "\xE2\x80\x94", "\xF0\x9F\x8C\x8A", "\xF4\x8F\xBF\xBF", "\xEF\xBF\xBD",
+        "\xEF\xBF\xBE", "\xEF\xBF\xBF",                        // U+FFFE, U+FFFF: replaced
+        "\xC3", "\xE2\x80", "\xF0\x9F\x8C",                    // cut off
+        "\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF",        // overlong
+        "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80", "\xFC\x84\x80\x80\x80", "\x80",
+    };
+    for (const std::string& seq : sequences) {
+        std::u16string wide = XmlFromUtf8(seq);  // Windows-1252 when not UTF-8
+        for (char16_t& c : wide)
+            if (c == 0xFFFE || c == 0xFFFF) c = 0xFFFD;
+        for (size_t k = 0; k < 36; ++k) {
+            const std::string pad(k, 'x');
+            auto doc = CreateXmlDocument();
+            doc->LoadUtf8XML("<t a='" + pad + seq + "y'>" + pad + seq + "y</t>");
+            const std::u16string expected = XmlFromUtf8(pad) + wide + u"y";
+            auto t = doc->DocumentElement();
+            ASSERT_EQ(U8(t->Text()), U8(expected)) << k << " " << U8(wide);
+            ASSERT_EQ(U8(t->GetAttr(u"a")), U8(expected)) << k << " " << U8(wide);
+        }
+    }
+}
+
 // 8-bit text straight from bytes gives what widening it first gives.
 TEST(XmlReaderUtf8, MatchesLoadXMLOfTheWidenedText) {
     std::string big = "<r>";
