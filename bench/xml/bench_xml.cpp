@@ -203,13 +203,7 @@ size_t Utf8Chars(std::string_view s) {
     return n;
 }
 
-size_t AttrUnits(const tw::TXmlNode& e, std::u16string_view name) {
-    const tw::TXmlAttrData* a = e.FindAttr(name);
-    const std::u16string* v = a ? a->Value.If<std::u16string>() : nullptr;
-    return v ? v->size() : 0;
-}
-
-// As the feed loader reads: UTF-8 texts viewed in place, attribute values as stored.
+// As the feed loader reads: UTF-8 texts and attribute values viewed in place.
 Sum WalkOurs(tw::TXmlDocument& doc) {
     Sum sum;
     std::string scratch;
@@ -223,7 +217,7 @@ Sum WalkOurs(tw::TXmlDocument& doc) {
         for (int k = 0; k < item->ChildCount(); ++k) {
             const tw::TXmlNode* e = item->Child(k);
             if (e->NodeType() != tw::XML_ELEMENT_NODE || !e->NameIs("enclosure")) continue;
-            sum.chars += AttrUnits(*e, u"url") + AttrUnits(*e, u"length") + AttrUnits(*e, u"type");
+            for (const char* name : {"url", "length", "type"}) sum.chars += Utf8Chars(e->AttrUtf8(name, scratch));
         }
     }
     return sum;

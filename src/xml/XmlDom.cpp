@@ -93,6 +93,32 @@ int TXmlNameTable::Find(std::u16string_view name) const noexcept {
     return -1;
 }
 
+namespace {
+
+bool IsAscii(std::string_view s) noexcept {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// An ASCII name against a stored one, unit by unit.
+bool SameAsciiName(const std::u16string& a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < b.size(); ++i)
+        if (a[i] != static_cast<unsigned char>(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+int TXmlNameTable::FindUtf8(std::string_view name) const {
+    if (!IsAscii(name)) return Find(XmlFromUtf8(name));
+    if (name.empty()) return -1;
+    std::uint32_t hash = 0;  // as Hash(): the bytes are the code units
+    for (char c : name) hash = hash * 33 + static_cast<unsigned char>(c);
+    for (const Entry& e : buckets_[hash % buckets_.size()])
+        if (e.Hash == hash && SameAsciiName(names_[static_cast<size_t>(e.Id)], name)) return e.Id;
+    return -1;
+}
+
 std::vector<int> TXmlNameTable::Bucket(int index) const {
     std::vector<int> ids;
     for (const Entry& e : buckets_[static_cast<size_t>(index)]) ids.push_back(e.Id);
@@ -131,9 +157,10 @@ TXmlNodeList::~TXmlNodeList() {
 
 void TXmlNodeList::Dispose() const noexcept {
     TXmlArena* arena = arena_;
-    if (inArena_)
+    if (inArena_) {
         this->~TXmlNodeList();
-    else
+        XmlArenaObjectEnded(this, sizeof(TXmlNodeList));
+    } else
         delete this;
     if (arena) arena->Release();  // last: it may hold the memory this list lay in
 }
@@ -239,9 +266,10 @@ TXmlNode::~TXmlNode() {
 
 void TXmlNode::Dispose() const noexcept {
     TXmlArena* arena = arena_;
-    if (inArena_)
+    if (inArena_) {
         this->~TXmlNode();
-    else
+        XmlArenaObjectEnded(this, sizeof(TXmlNode));
+    } else
         delete this;
     if (arena) arena->Release();  // last: it may hold the memory this node lay in
 }
@@ -321,37 +349,16 @@ TXmlElement* TXmlNode::FindChild(std::u16string_view name) const noexcept {
     return nullptr;
 }
 
-namespace {
-
-// Names the loader asks for are short; longer ones take the general path.
-constexpr size_t kShortName = 64;
-
-// UTF-16 of a UTF-8 name in buf when it is short ASCII, else in long.
-std::u16string_view WidenName(std::string_view name, char16_t (&buf)[kShortName], std::u16string& wide) {
-    if (name.size() <= kShortName) {
-        bool ascii = true;
-        for (size_t i = 0; i < name.size(); ++i) {
-            ascii = ascii && static_cast<unsigned char>(name[i]) < 0x80;
-            buf[i] = static_cast<unsigned char>(name[i]);
-        }
-        if (ascii) return {buf, name.size()};
-    }
-    wide = XmlFromUtf8(name);
-    return wide;
-}
-
-}  // namespace
-
 TXmlElement* TXmlNode::FindChildUtf8(std::string_view name) const {
-    char16_t buf[kShortName];
-    std::u16string wide;
-    return FindChild(WidenName(name, buf, wide));
+    const int id = table_->FindUtf8(name);
+    if (id < 0 || !children_) return nullptr;
+    for (TXmlNode* c : *children_)
+        if (c->type_ == XML_ELEMENT_NODE && c->nameId_ == id) return static_cast<TXmlElement*>(c);
+    return nullptr;
 }
 
 bool TXmlNode::NameIs(std::string_view name) const {
-    char16_t buf[kShortName];
-    std::u16string wide;
-    return NodeName() == WidenName(name, buf, wide);
+    return IsAscii(name) ? SameAsciiName(NodeName(), name) : NodeName() == XmlFromUtf8(name);
 }
 
 std::string_view TXmlNode::TextUtf8(std::string& scratch) const {
@@ -447,17 +454,49 @@ TXmlAttrData& TXmlNode::AddAttrId(int id) {
     TXmlAttrData& a = attrs_[attrCount_++];
     a.NameId = id;
     a.Value = TXmlValue();
+    a.Utf8 = nullptr;
     return a;
 }
 
-const TXmlAttrData* TXmlNode::FindAttr(std::u16string_view name) const noexcept {
-    const int id = table_->Find(name);
-    return id < 0 ? nullptr : FindAttrId(id);
+void TXmlNode::ConvertAttr(TXmlAttrData& a) {
+    a.Value = TXmlValue(XmlFromUtf8({a.Utf8, a.Utf8Size}));
+    a.Utf8 = nullptr;
 }
 
+const TXmlAttrData* TXmlNode::FindAttr(std::u16string_view name) const {
+    const int id = table_->Find(name);
+    TXmlAttrData* a = id < 0 ? nullptr : FindAttrId(id);
+    if (a && a->Utf8) ConvertAttr(*a);
+    return a;
+}
+
+bool TXmlNode::HasAttr(std::u16string_view name) const noexcept {
+    const int id = table_->Find(name);
+    return id >= 0 && FindAttrId(id) != nullptr;
+}
+
+namespace {
+
+// The text of a value, converted or not; the slot stays as it is.
+std::u16string AttrText(const TXmlAttrData& a) {
+    return a.Utf8 ? XmlFromUtf8({a.Utf8, a.Utf8Size}) : a.Value.ToText();
+}
+
+}  // namespace
+
 std::u16string TXmlNode::GetAttr(std::u16string_view name, std::u16string_view def) const {
-    const TXmlAttrData* a = FindAttr(name);
-    return a ? a->Value.ToText() : std::u16string(def);
+    const int id = table_->Find(name);
+    const TXmlAttrData* a = id < 0 ? nullptr : FindAttrId(id);
+    return a ? AttrText(*a) : std::u16string(def);
+}
+
+std::string_view TXmlNode::AttrUtf8(std::string_view name, std::string& scratch) const {
+    const int id = table_->FindUtf8(name);
+    const TXmlAttrData* a = id < 0 ? nullptr : FindAttrId(id);
+    if (!a) return {};
+    if (a->Utf8) return {a->Utf8, a->Utf8Size};
+    scratch = XmlToUtf8(a->Value.ToText());
+    return scratch;
 }
 
 void TXmlNode::SetAttr(std::u16string_view name, std::u16string_view value) { SetVarAttr(name, TXmlValue(value)); }
@@ -480,11 +519,15 @@ bool TXmlNode::RemoveAttr(std::u16string_view name) {
     std::move(attrs_ + i + 1, attrs_ + attrCount_, attrs_ + i);
     --attrCount_;
     attrs_[attrCount_].Value = TXmlValue();
+    attrs_[attrCount_].Utf8 = nullptr;
     return true;
 }
 
 void TXmlNode::ClearAttributes() {
-    for (int i = 0; i < attrCount_; ++i) attrs_[i].Value = TXmlValue();
+    for (int i = 0; i < attrCount_; ++i) {
+        attrs_[i].Value = TXmlValue();
+        attrs_[i].Utf8 = nullptr;
+    }
     attrCount_ = 0;
 }
 
@@ -578,7 +621,7 @@ XmlPtr<TXmlElement> TXmlNode::FindChildByAttr(std::u16string_view name, std::u16
     for (TXmlNode* c : *children_) {
         if (c->type_ != XML_ELEMENT_NODE || c->nameId_ != id) continue;
         const TXmlAttrData* a = c->FindAttrId(attrId);
-        if (a && a->Value.ToText() == value) return static_cast<TXmlElement*>(c);
+        if (a && AttrText(*a) == value) return static_cast<TXmlElement*>(c);
     }
     return nullptr;
 }
@@ -614,7 +657,7 @@ std::u16string TXmlNode::XML() const {
 
 XmlPtr<TXmlNode> TXmlNode::CloneNode(bool deep) const {
     XmlPtr<TXmlNode> copy(CloneSelf());
-    for (int i = 0; i < attrCount_; ++i) copy->AddAttrId(attrs_[i].NameId).Value = attrs_[i].Value;
+    for (int i = 0; i < attrCount_; ++i) copy->AddAttrId(attrs_[i].NameId).Value = AttrValue(i);
     if (deep && children_)
         for (TXmlNode* c : *children_) TXmlAccess::AppendNew(*copy, c->CloneNode(true).get());
     return copy;
@@ -790,17 +833,23 @@ XmlPtr<TXmlDocument> CreateXmlDocument(std::string_view rootName, std::string_vi
 
 // ---- privileged helpers ----
 
-// Blocks of a quarter of the input: a feed's nodes take one to two times its size, so a few
-// blocks hold them and the last one wastes little.
-TXmlArena::TXmlArena(std::string bytes)
-    : bytes_(std::move(bytes)), blockSize_(std::clamp<size_t>(bytes_.size() / 4, 4096, size_t{4} << 20)) {}
+TXmlArena::TXmlArena(std::string bytes) : bytes_(std::move(bytes)) {}
+
+TXmlArena::~TXmlArena() {
+    for (void* b : blocks_) XmlArenaBlockFree(b);
+}
 
 void* TXmlArena::AllocBlock(size_t n) {
-    const size_t size = std::max(n, blockSize_);
-    blocks_.push_back(std::unique_ptr<char[]>(new char[size]));
-    at_ = blocks_.back().get() + n;
-    left_ = size - n;
-    return blocks_.back().get();
+    if (n > kXmlArenaBlock / 4) {  // a long text that grew: its own block, the current one goes on
+        large_.push_back(std::unique_ptr<char[]>(new char[n]));
+        return large_.back().get();
+    }
+    blocks_.reserve(blocks_.size() + 1);
+    auto* block = static_cast<char*>(XmlArenaBlockAlloc());
+    blocks_.push_back(block);
+    at_ = block + n;
+    left_ = kXmlArenaBlock - n;
+    return block;
 }
 
 TXmlCDATASection* TXmlAccess::NewCDATA(TXmlNameTable* table, TXmlArena& arena, const char* utf8, size_t size) {
@@ -839,7 +888,12 @@ void TXmlAccess::AttachChildren(TXmlNode& parent, TXmlNode* const* nodes, size_t
 void TXmlAccess::SetAttributes(TXmlNode& node, std::vector<TXmlAttrData>& attrs, TXmlArena& arena) {
     if (attrs.empty()) return;
     if (node.attrs_) {
-        for (TXmlAttrData& a : attrs) AttrSlot(node, a.NameId).Value = std::move(a.Value);
+        for (TXmlAttrData& a : attrs) {
+            TXmlAttrData& slot = AttrSlot(node, a.NameId);
+            slot.Value = std::move(a.Value);
+            slot.Utf8 = a.Utf8;
+            slot.Utf8Size = a.Utf8Size;
+        }
     } else {
         auto* array = static_cast<TXmlAttrData*>(arena.Alloc(attrs.size() * sizeof(TXmlAttrData)));
         for (size_t i = 0; i < attrs.size(); ++i) new (array + i) TXmlAttrData(std::move(attrs[i]));

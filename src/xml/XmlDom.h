@@ -100,6 +100,7 @@ public:
     int Intern(std::u16string_view name);                 // adds the name when new
     int Intern(std::u16string_view name, std::uint32_t hash);
     int Find(std::u16string_view name) const noexcept;     // -1 when empty or unknown
+    int FindUtf8(std::string_view name) const;             // the same by a UTF-8 name
     const std::u16string& Name(int id) const;              // "" for -1 or an unknown id
     int Count() const noexcept { return static_cast<int>(names_.size()); }
     int BucketCount() const noexcept { return static_cast<int>(buckets_.size()); }
@@ -179,9 +180,13 @@ private:
     bool itemsInArena_ = false;   // items_ lies in arena_, not in the pool
 };
 
+// One attribute. A value read from markup stays UTF-8 bytes in its document's arena (Utf8) until
+// it is first asked for through AttrValue or FindAttr, which convert it into Value once.
 struct TXmlAttrData {
     int NameId = -1;
+    std::uint32_t Utf8Size = 0;
     TXmlValue Value;
+    const char* Utf8 = nullptr;  // not converted yet: Value is empty meanwhile
 };
 
 class TXmlNode : public TXmlBase {
@@ -219,10 +224,16 @@ public:
     // Attributes, in insertion order; setting an existing name replaces its value in place.
     int AttrCount() const noexcept { return attrCount_; }
     const std::u16string& AttrName(int index) const { return table_->Name(attrs_[index].NameId); }
-    const TXmlValue& AttrValue(int index) const { return attrs_[index].Value; }
-    const TXmlAttrData* FindAttr(std::u16string_view name) const noexcept;
-    bool HasAttr(std::u16string_view name) const noexcept { return FindAttr(name) != nullptr; }
+    const TXmlValue& AttrValue(int index) const {
+        if (attrs_[index].Utf8) ConvertAttr(attrs_[index]);
+        return attrs_[index].Value;
+    }
+    const TXmlAttrData* FindAttr(std::u16string_view name) const;
+    bool HasAttr(std::u16string_view name) const noexcept;
     std::u16string GetAttr(std::u16string_view name, std::u16string_view def = {}) const;
+    // The value in UTF-8 without a UTF-16 copy: a view of the document's bytes while the value
+    // read from markup is not converted, else of scratch, which receives it; empty when missing.
+    std::string_view AttrUtf8(std::string_view name, std::string& scratch) const;
     void SetAttr(std::u16string_view name, std::u16string_view value);
     void SetVarAttr(std::u16string_view name, TXmlValue value);
     TXmlValue GetVarAttr(std::u16string_view name, TXmlValue def = {}) const;
@@ -286,8 +297,9 @@ protected:
 private:
     friend struct TXmlAccess;
     friend class TXmlNodeList;
-    TXmlAttrData* FindAttrId(int id) const noexcept;
+    TXmlAttrData* FindAttrId(int id) const noexcept;  // the slot as it is, converted or not
     TXmlAttrData& AddAttrId(int id);
+    static void ConvertAttr(TXmlAttrData& a);
     void Reintern(TXmlNameTable* table);
 
     TXmlNameTable* table_;  // counted

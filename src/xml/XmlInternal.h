@@ -123,13 +123,13 @@ public:
     char* Extra(size_t n) { return static_cast<char*>(Alloc(n)); }
 
 private:
-    ~TXmlArena() override = default;
+    ~TXmlArena() override;
     void* AllocBlock(size_t n);
     std::string bytes_;
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<void*> blocks_;                   // kXmlArenaBlock bytes each
+    std::vector<std::unique_ptr<char[]>> large_;  // single requests larger than a block
     char* at_ = nullptr;
     size_t left_ = 0;
-    size_t blockSize_;
 };
 
 // Privileged access for the reader and the binary form, which build trees without the checks
@@ -139,9 +139,12 @@ struct TXmlAccess {
     static void SetTable(TXmlDocument& doc, TXmlNameTable* table);
     // Appends a node known to be new, detached and on the parent's table.
     static void AppendNew(TXmlNode& parent, TXmlNode* child);
+    // The slot of an attribute whose Value the caller sets.
     static TXmlAttrData& AttrSlot(TXmlNode& n, int id) {
-        if (TXmlAttrData* a = n.FindAttrId(id)) return *a;
-        return n.AddAttrId(id);
+        TXmlAttrData* a = n.FindAttrId(id);
+        if (!a) return n.AddAttrId(id);
+        a->Utf8 = nullptr;
+        return *a;
     }
     static const TXmlValue* ElementValue(const TXmlElement& e) { return e.value_; }
     static void SetElementValue(TXmlElement& e, TXmlValue v);
@@ -172,6 +175,15 @@ struct TXmlAccess {
 inline constexpr size_t kXmlPoolMaxBlock = 256;
 void* XmlPoolAlloc(size_t n);
 void XmlPoolFree(void* p, size_t n) noexcept;
+// Blocks of document arenas, kept on a per-thread list (up to kXmlArenaKeep bytes) for the next
+// document like the pool's blocks; under AddressSanitizer every block goes back at once.
+inline constexpr size_t kXmlArenaBlock = 64 * 1024;
+inline constexpr size_t kXmlArenaKeep = size_t{64} << 20;
+void* XmlArenaBlockAlloc();
+void XmlArenaBlockFree(void* p) noexcept;
+// Under AddressSanitizer, marks an object ended in its arena as unusable until the arena goes,
+// so that a use after its end is reported as the pool's blocks are; otherwise nothing.
+void XmlArenaObjectEnded(const void* p, size_t n) noexcept;
 
 // Characters XML does not allow in a document (XmlEntities.cpp). Raw ones in text, attribute
 // values, comments, CDATA and instructions become U+FFFD instead of failing the whole feed.

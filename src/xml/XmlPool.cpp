@@ -22,6 +22,9 @@
 #ifndef TW_XML_POOL
 #define TW_XML_POOL 1
 #endif
+#if !TW_XML_POOL
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace tw {
 
@@ -90,10 +93,57 @@ void XmlPoolFree(void* p, size_t n) noexcept {
     t_lists.heads[cls] = b;
 }
 
+namespace {
+
+// Arena blocks given back, for the next document of this thread; freed when the thread ends.
+struct ArenaBlocks {
+    FreeBlock* head = nullptr;
+    size_t count = 0;
+    bool ended = false;  // an arena freed during the exit of the process frees its blocks at once
+    ~ArenaBlocks() {
+        while (head) std::free(std::exchange(head, head->next));
+        ended = true;
+    }
+};
+thread_local ArenaBlocks t_arenaBlocks;
+
+}  // namespace
+
+void* XmlArenaBlockAlloc() {
+    ArenaBlocks& kept = t_arenaBlocks;
+    if (!kept.head) {
+        void* p = std::malloc(kXmlArenaBlock);
+        if (!p) throw std::bad_alloc();
+        return p;
+    }
+    --kept.count;
+    return std::exchange(kept.head, kept.head->next);
+}
+
+void XmlArenaBlockFree(void* p) noexcept {
+    ArenaBlocks& kept = t_arenaBlocks;
+    if (kept.ended || kept.count * kXmlArenaBlock >= kXmlArenaKeep) {
+        std::free(p);
+        return;
+    }
+    auto* b = static_cast<FreeBlock*>(p);
+    b->next = kept.head;
+    kept.head = b;
+    ++kept.count;
+}
+
+void XmlArenaObjectEnded(const void*, size_t) noexcept {}
+
 #else
 
 void* XmlPoolAlloc(size_t n) { return ::operator new(n ? n : 1); }
 void XmlPoolFree(void* p, size_t) noexcept { ::operator delete(p); }
+void* XmlArenaBlockAlloc() { return ::operator new(kXmlArenaBlock); }
+void XmlArenaBlockFree(void* p) noexcept {
+    ASAN_UNPOISON_MEMORY_REGION(p, kXmlArenaBlock);
+    ::operator delete(p);
+}
+void XmlArenaObjectEnded(const void* p, size_t n) noexcept { ASAN_POISON_MEMORY_REGION(p, n); }
 
 #endif
 

@@ -560,13 +560,16 @@ private:
                     ReadOddChar(out_);
                 }
             }
+            // The value stays UTF-8 in the arena until asked for.
             const auto [value, n] = out_.Finish(arena_);
-            TXmlValue v(XmlFromUtf8({value, n}));
-            const auto same = std::find_if(attrs_.begin(), attrs_.end(), [id](const TXmlAttrData& a) { return a.NameId == id; });
+            if (n > UINT32_MAX) XmlFail(xmlmsg::kDataRead);
+            static constexpr char kEmpty[] = "";
+            TXmlAttrData a{id, static_cast<std::uint32_t>(n), TXmlValue(), n ? value : kEmpty};
+            const auto same = std::find_if(attrs_.begin(), attrs_.end(), [id](const TXmlAttrData& d) { return d.NameId == id; });
             if (same != attrs_.end())
-                same->Value = std::move(v);
+                *same = std::move(a);
             else
-                attrs_.push_back({id, std::move(v)});
+                attrs_.push_back(std::move(a));
             SkipSpace();
         }
     }

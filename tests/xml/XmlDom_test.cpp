@@ -359,6 +359,49 @@ TEST(TXmlNode, NodesOutliveTheirTreeWhileHeld) {
     EXPECT_EQ(children->Count(), 1);
 }
 
+// Parsed nodes lie in their document's memory: whatever is still held keeps it, whatever is let go
+// early (removed, replaced by a new load) ends cleanly; run under the sanitizers.
+TEST(TXmlNode, ParsedNodesKeptMovedOrDroppedOutliveTheirDocument) {
+    XmlPtr<TXmlNode> item, moved;
+    auto target = CreateXmlDocument("feed");
+    {
+        auto doc = CreateXmlDocument();
+        doc->LoadUtf8XML("<rss a='1'><item id='x&amp;y'><t>caf\xC3\xA9</t><![CDATA[c]]></item><drop><d/></drop>"
+                         "<m k='v'>moved</m></rss>");
+        auto root = doc->DocumentElement();
+        item = root->FindChildUtf8("item");
+        root->RemoveChild(root->FindChildUtf8("drop"));  // released at once, the document still alive
+        moved = root->FindChildUtf8("m");
+        target->DocumentElement()->AppendChild(moved);
+        doc->LoadXML(u"<other/>");  // the first tree goes while item and moved are held
+    }
+    EXPECT_EQ(item->ParentNode(), nullptr);
+    EXPECT_EQ(item->GetAttr(u"id"), u"x&y");
+    EXPECT_EQ(item->Text(), u"café c");
+    EXPECT_EQ(U8(target->DocumentElement()->XML()), "\r\n<feed>\r\n\t<m k=\"v\">moved</m>\r\n</feed>");
+    item.reset();
+    EXPECT_EQ(moved->GetAttr(u"k"), u"v");
+}
+
+TEST(TXmlNode, Utf8AccessorsReadAttributesAndNamesInPlace) {
+    auto doc = CreateXmlDocument();
+    doc->LoadUtf8XML("<r><\xC3\xA9l\xC3\xA9ment a='caf\xC3\xA9 &lt;' b=''/></r>");
+    const TXmlElement* e = doc->DocumentElement()->FindChildUtf8("\xC3\xA9l\xC3\xA9ment");
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->NameIs("\xC3\xA9l\xC3\xA9ment"));
+    EXPECT_FALSE(e->NameIs("element"));
+    EXPECT_FALSE(doc->DocumentElement()->NameIs("rr"));
+    std::string scratch;
+    EXPECT_EQ(e->AttrUtf8("a", scratch), "caf\xC3\xA9 <");
+    EXPECT_TRUE(e->HasAttr(u"b"));
+    EXPECT_EQ(e->AttrUtf8("b", scratch), "");
+    EXPECT_EQ(e->AttrUtf8("missing", scratch), "");
+    EXPECT_EQ(e->AttrValue(1).Type(), TXmlValueType::OleStr);  // an empty value is still a string
+    const_cast<TXmlElement*>(e)->SetIntAttr(u"a", 7);  // set through the API: converted for the view
+    EXPECT_EQ(e->AttrUtf8("a", scratch), "7");
+    EXPECT_EQ(e->GetIntAttr(u"a"), 7);
+}
+
 TEST(TXmlNode, NamesAreReinternedIntoTheNewOwnersTable) {
     XmlPtr<TXmlNameTable> t1(new TXmlNameTable()), t2(new TXmlNameTable());
     auto d1 = CreateXmlDocument("", "1.0", "", t1);
