@@ -446,35 +446,6 @@ void TFeedDialectReader::ReadRDFItem(const TXmlNode& node, TpkRSSFeedItem& item)
 
 // ---------------------------------------------------------------------------------------------
 
-void MendFeedText(std::string& text) {
-    // Most texts hold none of these: one pass to find out, and only then a copy.
-    size_t first = 0;
-    for (; first < text.size(); ++first) {
-        const auto b = static_cast<unsigned char>(text[first]);
-        if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) break;
-        if (b == 0xC2 && first + 1 < text.size() && static_cast<unsigned char>(text[first + 1]) < 0xA0 &&
-            static_cast<unsigned char>(text[first + 1]) >= 0x80)
-            break;
-    }
-    if (first == text.size()) return;
-    std::string out(text, 0, first);
-    out.reserve(text.size() + 8);
-    for (size_t i = first; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) {
-            out.push_back(' ');
-        } else if (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            const char16_t meant = Windows1252ToUtf16(static_cast<unsigned char>(text[++i]));
-            if (meant >= 0x80 && meant < 0xA0) out.push_back(' ');  // a code Windows-1252 leaves unused
-            else out += Utf16ToUtf8(std::u16string_view(&meant, 1));
-        } else {
-            out.push_back(static_cast<char>(b));
-        }
-    }
-    text = std::move(out);
-}
-
 std::string ItemOpenAddress(const TpkRSSFeedItem& item) {
     if (IsWebAddress(item.Link)) return std::string(TrimmedBlanks(item.Link));
     const TpkRSSFeedItemGuid& guid = item.Guid();

@@ -1,7 +1,7 @@
 #pragma once
 // The feed dialects besides RSS 0.9x/2.0 that the feed component can read into the same content
-// model (Atom 1.0 and 0.3, RSS 1.0 and 0.90 in RDF), the cleaning every feed text gets where it
-// enters the model, and the address a click on an item opens.
+// model (Atom 1.0 and 0.3, RSS 1.0 and 0.90 in RDF), and the address a click on an item opens.
+#include "rss/FeedFields.h"  // MendFeedText, the cleaning every feed text gets
 #include "rss/pkRSSFeedModel.h"
 
 #include <cstdint>
@@ -63,12 +63,6 @@ private:
     const TXmlElement* channel_ = nullptr;  // RDF: the `channel` element
     std::string documentURL_;
 };
-
-// Cleans UTF-8 feed text where it enters the model, in place: the characters U+0080 to U+009F
-// (what a reference such as "&#146;" gives) become the Windows-1252 characters publishers meant,
-// as browsers read them; any other control character (U+0001 to U+001F except tab, line feed and
-// carriage return; U+007F; the five codes Windows-1252 leaves unused) becomes a space.
-void MendFeedText(std::string& text);
 
 // True for an address the ticker may hand to the browser: after leading and trailing blanks,
 // it starts with "http://" or "https://" in any letter case. Anything else (javascript:, file:,

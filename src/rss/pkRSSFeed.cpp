@@ -1,5 +1,6 @@
 #include "rss/pkRSSFeed.h"
 
+#include "rss/FeedRSSReader.h"
 #include "rss/FeedText.h"
 #include "rss/pkHTTPDownloadQueue.h"
 #include "base/pkUtils.h"
@@ -13,40 +14,14 @@ namespace tw {
 
 namespace {
 
-// A node's text in UTF-8, copied straight from the document's bytes: no UTF-16 copy of a field is
-// made only to be narrowed and freed again (that fragments some heaps, Wine's, so badly that a
-// large feed's load grows with the square of its size).
-//
-// Every text that enters the model passes MendFeedText (rss/FeedFormats.h): references 128-159
-// become the Windows-1252 characters meant, other control characters spaces. The Atom and RDF
-// reader (FeedFormats.cpp) calls it the same way; keep the call when these helpers change.
-std::string RawTextOf(const TXmlNode& node) {
-    return node.TextUtf8();
-}
-
-std::string TextOf(const TXmlNode& node) {
-    std::string text = RawTextOf(node);
-    MendFeedText(text);
-    return text;
-}
-
-// The text of `node`'s first child element called `name`, or "" when there is none.
-std::string ChildText(const TXmlNode& node, std::u16string_view name) {
-    const TXmlElement* child = node.FindChild(name);
-    return child ? TextOf(*child) : std::string();
-}
-
-std::string Attr(const TXmlNode& node, std::u16string_view name) {
-    std::string value = Utf16ToUtf8(node.GetAttr(name));
-    MendFeedText(value);
+// An attribute's value as the model takes it (cleaned by MendFeedText, as every text that enters
+// the model is; FeedRSSReader and FeedFormats read the rest).
+std::string Attr(const TXmlNode& node, std::string_view name) {
+    TFeedTextReader texts;
+    std::string value;
+    texts.Attr(value, &node, name);
     return value;
 }
-
-std::int32_t ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def) {
-    return TextToIntDef(ChildText(node, name), def);
-}
-
-bool HasChildren(const TXmlElement* element) { return element != nullptr && element->HasChildNodes(); }
 
 // Reads the feed's bytes into the document. UTF-8 (after any byte-order mark) is parsed as it
 // stands, without a copy in another form; other charsets, and UTF-8 holding stray bytes that are
@@ -238,9 +213,9 @@ bool TpkRSSFeed::LoadFromString(std::string_view text) {
 
 TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
     try {
-        // A table of its own per load: the shared one keeps every name it ever saw, and a feed
-        // that invents new element names on each reload would grow it for the life of the program.
-        constexpr int kFeedNameBuckets = 256;
+        // A table of its own per load (kFeedNameBuckets): the shared one keeps every name it ever
+        // saw, and a feed that invents new element names on each reload would grow it for the
+        // life of the program.
         auto doc = CreateXmlDocument("", "1.0", "iso-8859-1", XmlPtr<TXmlNameTable>(new TXmlNameTable(kFeedNameBuckets)));
         LoadFeedXml(*doc, text, std::exchange(transportCharset_, std::string()));
         const XmlPtr<TXmlElement> root = doc->DocumentElement();
@@ -248,7 +223,7 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
         const TpkRSSFeedFormat format = FeedFormatOf(*root);
         if (!AcceptedFormats.Contains(format)) return ParseResult::NotRSS;
         std::string encoding;
-        if (doc->ChildCount() > 0 && doc->Child(0)->NodeName() == u"xml") encoding = Attr(*doc->Child(0), u"encoding");
+        if (doc->ChildCount() > 0 && doc->Child(0)->NodeName() == u"xml") encoding = Attr(*doc->Child(0), "encoding");
         return BuildModel(*root, std::move(encoding), format) ? ParseResult::Loaded : ParseResult::ParseError;
     } catch (const EXmlError&) {
         return ParseResult::ParseError;
@@ -259,6 +234,10 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
 
 // ---------------------------------------------------------------------------------------------
 // Building the model
+
+struct TpkRSSFeed::MergeState {
+    int InsertAt = 0;  // where the next item new to the collection goes
+};
 
 bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format) {
     try {
@@ -274,22 +253,22 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
             ReadDialect(root, format, merge);
             return true;
         }
-        const std::string from = Attr(root, u"from");
+        const std::string from = Attr(root, "from");
         if (!from.empty()) http_->URL = from;
-        LastUpdate = RFC822ToDateTime(Attr(root, u"time"));
+        LastUpdate = RFC822ToDateTime(Attr(root, "time"));
 
         const TXmlElement* channel = root.FindChild(u"channel");
-        if (!HasChildren(channel)) return true;
-        ReadChannel(*channel);
+        if (channel == nullptr || !channel->HasChildNodes()) return true;
+        TFeedRSSReader reader(root);
+        reader.ReadChannel(*channel, FeedElements());
 
-        int insertAt = 0;
-        for (const TXmlNode* node : *const_cast<TXmlElement*>(channel)->ChildNodes()) {
-            if (node->NodeType() != XML_ELEMENT_NODE || node->NodeName() != u"item") continue;
-            if (merge) {
-                MergeItem(*node, insertAt);
-            } else {
-                ReadItem(*node, *FeedItems().Add(), true);
-            }
+        MergeState state;
+        if (!merge) FeedItems().Reserve(reader.CountItems(*channel));
+        for (int i = 0; i < channel->ChildCount(); ++i) {
+            const TXmlNode& node = *channel->Child(i);
+            if (!reader.IsItem(node)) continue;
+            if (merge) MergeItem(node, state, &reader, nullptr);
+            else reader.ReadItem(node, *FeedItems().Add(), this);
         }
         return true;
     } catch (...) {
@@ -300,10 +279,10 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
 void TpkRSSFeed::ReadDialect(const TXmlElement& root, TpkRSSFeedFormat format, bool merge) {
     const TFeedDialectReader reader(root, format, documentURL_);
     reader.ReadChannel(FeedElements());
-    int insertAt = 0;
+    MergeState state;
     for (const TXmlNode* node : reader.Items()) {
         if (merge) {
-            MergeItem(*node, insertAt, &reader);
+            MergeItem(*node, state, nullptr, &reader);
             continue;
         }
         TpkRSSFeedItem& item = *FeedItems().Add();
@@ -312,102 +291,13 @@ void TpkRSSFeed::ReadDialect(const TXmlElement& root, TpkRSSFeedFormat format, b
     }
 }
 
-void TpkRSSFeed::ReadChannel(const TXmlElement& channel) {
-    TpkRSSFeedElements& e = FeedElements();
-    e.Title = ChildText(channel, u"title");
-    e.Link = ChildText(channel, u"link");
-    e.Description = ChildText(channel, u"description");
-    e.Language = ChildText(channel, u"language");
-    e.Copyright = ChildText(channel, u"copyright");
-    e.ManagingEditor = ChildText(channel, u"managingEditor");
-    e.WebMaster = ChildText(channel, u"webMaster");
-    e.PubDate = ChildText(channel, u"pubDate");
-    e.LastBuildDate = ChildText(channel, u"lastBuildDate");
-    if (const TXmlElement* category = channel.FindChild(u"category")) {
-        e.Category().Title = TextOf(*category);
-        e.Category().Domain = Attr(*category, u"domain");
-    }
-    e.Generator = ChildText(channel, u"generator");
-    e.Docs = ChildText(channel, u"docs");
-    if (const TXmlElement* cloud = channel.FindChild(u"cloud")) {
-        e.Cloud().Domain = Attr(*cloud, u"domain");
-        e.Cloud().Port = static_cast<std::uint16_t>(TextToIntDef(Attr(*cloud, u"port"), 0));
-        e.Cloud().Path = Attr(*cloud, u"path");
-        e.Cloud().RegisterProcedure = Attr(*cloud, u"registerProcedure");
-        e.Cloud().Protocol = Attr(*cloud, u"protocol");
-    }
-    e.TTL = static_cast<std::uint32_t>(ChildInt(channel, u"ttl", 0));
-    if (const TXmlElement* image = channel.FindChild(u"image"); HasChildren(image)) {
-        e.Image().URL = ChildText(*image, u"url");
-        e.Image().Title = ChildText(*image, u"title");
-        e.Image().Link = ChildText(*image, u"link");
-        e.Image().Description = ChildText(*image, u"description");
-        e.Image().Width = static_cast<std::uint16_t>(ChildInt(*image, u"width", 0));
-        e.Image().Height = static_cast<std::uint16_t>(ChildInt(*image, u"height", 0));
-    }
-    if (const TXmlElement* input = channel.FindChild(u"textInput"); HasChildren(input)) {
-        e.TextInput().Title = ChildText(*input, u"title");
-        e.TextInput().Description = ChildText(*input, u"description");
-        e.TextInput().Name = ChildText(*input, u"name");
-        e.TextInput().Link = ChildText(*input, u"link");
-    }
-    e.SkipHours = TpkRSSFeedSkipHoursSet{};
-    if (const TXmlElement* hours = channel.FindChild(u"skipHours"); HasChildren(hours)) {
-        for (const TXmlNode* hour : *const_cast<TXmlElement*>(hours)->ChildNodes()) {
-            if (hour->NodeType() != XML_ELEMENT_NODE || hour->NodeName() != u"hour") continue;
-            const std::int32_t h = TextToIntDef(TextOf(*hour), -1);
-            if (h >= 0 && h <= 23) e.SkipHours.Include(static_cast<TpkRSSFeedSkipHours>(h));
-        }
-    }
-    e.SkipDays = TpkRSSFeedSkipDaysSet{};
-    if (const TXmlElement* days = channel.FindChild(u"skipDays"); HasChildren(days)) {
-        static const char* const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-        for (const TXmlNode* day : *const_cast<TXmlElement*>(days)->ChildNodes()) {
-            if (day->NodeType() != XML_ELEMENT_NODE || day->NodeName() != u"day") continue;
-            std::string name = Lower(TextOf(*day));
-            if (name.size() > 5) name[0] = static_cast<char>(name[0] >= 'a' && name[0] <= 'z' ? name[0] - 'a' + 'A' : name[0]);
-            for (int d = 0; d < 7; ++d)
-                if (name == kDays[d]) e.SkipDays.Include(static_cast<TpkRSSFeedSkipDays>(d));
-        }
-    }
-}
-
-void TpkRSSFeed::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, bool offer) {
-    item.Title = ChildText(node, u"title");
-    item.Link = ChildText(node, u"link");
-    item.Description = ChildText(node, u"description");
-    item.Author = ChildText(node, u"author");
-    if (const TXmlElement* category = node.FindChild(u"category")) {
-        item.Category().Title = TextOf(*category);
-        item.Category().Domain = Attr(*category, u"domain");
-    }
-    item.Comments = ChildText(node, u"comments");
-    item.SetPubDate(ChildText(node, u"pubDate"));
-    if (const TXmlElement* guid = node.FindChild(u"guid")) {
-        item.Guid().URL = TextOf(*guid);
-        item.Guid().IsPermaLink = Lower(Attr(*guid, u"isPermaLink")) == "true";
-        item.Guid().PermaLinkStated = guid->HasAttr(u"isPermaLink");
-    }
-    if (const TXmlElement* source = node.FindChild(u"source")) {
-        item.Source().Title = TextOf(*source);
-        item.Source().URL = Attr(*source, u"url");
-    }
-    for (const TXmlNode* child : *const_cast<TXmlNode&>(node).ChildNodes()) {
-        if (child->NodeType() != XML_ELEMENT_NODE || child->NodeName() != u"enclosure") continue;
-        TpkRSSFeedItemEnclosure& enclosure = *item.Enclosure().Add();
-        enclosure.URL = Attr(*child, u"url");
-        enclosure.ContentLength = ParseSizeText(Attr(*child, u"length"));
-        enclosure.ContentType = Attr(*child, u"type");
-        if (offer) OfferEnclosure(enclosure);
-    }
-}
-
-void TpkRSSFeed::MergeItem(const TXmlNode& node, int& insertAt, const TFeedDialectReader* dialect) {
+void TpkRSSFeed::MergeItem(const TXmlNode& node, MergeState& state, TFeedRSSReader* rss,
+                           const TFeedDialectReader* dialect) {
     TpkRSSFeedItem fresh;  // free-standing: no collection, no feed, so nothing is offered yet
     std::exception_ptr failure;
     try {
         if (dialect) dialect->ReadItem(node, fresh);
-        else ReadItem(node, fresh, false);
+        else rss->ReadItem(node, fresh, nullptr);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -416,7 +306,7 @@ void TpkRSSFeed::MergeItem(const TXmlNode& node, int& insertAt, const TFeedDiale
     for (int i = 0; i < FeedItems().Count() && known == nullptr; ++i)
         if (FeedItems().Items(i)->Title == fresh.Title) known = FeedItems().Items(i);
     if (known == nullptr) {
-        TpkRSSFeedItem& added = *FeedItems().Insert(insertAt++);
+        TpkRSSFeedItem& added = *FeedItems().Insert(state.InsertAt++);
         added.CopyFrom(fresh, false);
         for (int i = 0; i < added.Enclosure().Count(); ++i) OfferEnclosure(*added.Enclosure().Items(i));
     } else {

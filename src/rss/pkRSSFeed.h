@@ -21,6 +21,7 @@ class TpkHTTPDownloadQueue;
 class TpkDownloadQueueItem;
 class TXmlElement;
 class TXmlNode;
+class TFeedRSSReader;
 
 enum TThreadPriority : int { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
@@ -29,6 +30,9 @@ using TpkRSSEnclosureCanEnqueueEvent =
 using TpkRSSEnclosureQueuedEvent = std::function<void(TpkComponent& Sender, TpkRSSFeedItemEnclosure& Enclosure)>;
 using TpkRSSEnclosureContentLengthUpdatedEvent =
     std::function<void(TpkComponent& Sender, TpkRSSFeedItemEnclosure& Enclosure, std::int32_t RealContentLength)>;
+
+// Buckets of the name table each load parses on (a table of its own per load).
+inline constexpr int kFeedNameBuckets = 256;
 
 // "pkRSSFeedReader" and, in parentheses, the component's vendor.
 inline constexpr const char* kDefaultRSSFeedAgent = "pkRSSFeedReader (tidewire.invalid)";
@@ -148,10 +152,9 @@ private:
     // Fills the model from the root element; false when anything inside failed.
     bool BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format = ffRSS);
     void ReadDialect(const TXmlElement& root, TpkRSSFeedFormat format, bool merge);
-    void ReadChannel(const TXmlElement& channel);
-    void ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, bool offer);
-    // `dialect` reads the item when the document is Atom or RDF; RSS items are read by ReadItem.
-    void MergeItem(const TXmlNode& node, int& insertAt, const TFeedDialectReader* dialect = nullptr);
+    struct MergeState;
+    // Reads the item with whichever reader is given (one of the two) and merges it into FeedItems.
+    void MergeItem(const TXmlNode& node, MergeState& state, TFeedRSSReader* rss, const TFeedDialectReader* dialect);
     void ConnectHTTPEvents();
     void Raise(const TpkNotifyEvent& event) {
         if (event) event(*this);

@@ -188,29 +188,31 @@ class TpkOwnedCollection : public TpkPersistent {
 public:
     explicit TpkOwnedCollection(THolder* holder) : holder_(holder) {}
     THolder* CollectionOwner() const { return holder_; }
-    int Count() const { return static_cast<int>(items_.size()); }
+    int Count() const { return static_cast<int>(entries_.size()); }
     // Null when out of range.
     T* Items(int index) const {
-        return index >= 0 && index < Count() ? items_[static_cast<std::size_t>(index)].get() : nullptr;
+        return index >= 0 && index < Count() ? entries_[static_cast<std::size_t>(index)].Item.get() : nullptr;
     }
     T* operator[](int index) const { return Items(index); }
+    // Makes room for `count` entries in all, so that adding up to there moves nothing.
+    void Reserve(int count) {
+        if (count > 0) entries_.reserve(static_cast<std::size_t>(count));
+    }
     // Appends a new empty entry.
     T* Add() { return Insert(Count()); }
     // Inserts a new empty entry at `index` (clamped to 0..Count).
     T* Insert(int index) {
         index = index < 0 ? 0 : index > Count() ? Count() : index;
-        auto item = MakeItem();
-        T* raw = item.get();
-        ids_.insert(ids_.begin() + index, nextID_++);
-        items_.insert(items_.begin() + index, std::move(item));
+        Entry entry{MakeItem(), nextID_++};
+        T* raw = entry.Item.get();
+        entries_.insert(entries_.begin() + index, std::move(entry));
         return raw;
     }
     // Frees the entry at `index`; nothing when out of range.
     void Delete(int index) {
         if (index < 0 || index >= Count()) return;
-        auto item = std::move(items_[static_cast<std::size_t>(index)]);
-        items_.erase(items_.begin() + index);
-        ids_.erase(ids_.begin() + index);
+        auto item = std::move(entries_[static_cast<std::size_t>(index)].Item);
+        entries_.erase(entries_.begin() + index);
         item.reset();  // destroyed after it left the collection, so it cannot be found meanwhile
     }
     // Frees every entry, last first.
@@ -218,19 +220,19 @@ public:
         while (Count() > 0) Delete(Count() - 1);
     }
     int IndexOf(const T* item) const {
-        for (std::size_t i = 0; i < items_.size(); ++i)
-            if (items_[i].get() == item) return static_cast<int>(i);
+        for (std::size_t i = 0; i < entries_.size(); ++i)
+            if (entries_[i].Item.get() == item) return static_cast<int>(i);
         return -1;
     }
     // The ID the collection gave the entry when it was made (never reused), -1 when not here.
     int IDOf(const T* item) const {
         const int index = IndexOf(item);
-        return index < 0 ? -1 : ids_[static_cast<std::size_t>(index)];
+        return index < 0 ? -1 : entries_[static_cast<std::size_t>(index)].ID;
     }
     // The entry with that ID, or null.
     T* FindItemID(int id) const {
-        for (std::size_t i = 0; i < ids_.size(); ++i)
-            if (ids_[i] == id) return items_[i].get();
+        for (const Entry& entry : entries_)
+            if (entry.ID == id) return entry.Item.get();
         return nullptr;
     }
 
@@ -238,9 +240,12 @@ protected:
     virtual std::unique_ptr<T> MakeItem() = 0;
 
 private:
+    struct Entry {
+        std::unique_ptr<T> Item;
+        int ID;
+    };
     THolder* holder_;
-    std::vector<std::unique_ptr<T>> items_;
-    std::vector<int> ids_;
+    std::vector<Entry> entries_;  // one vector, not one for the items and one for their IDs
     int nextID_ = 0;
 };
 

@@ -1,0 +1,171 @@
+#include "rss/FeedRSSReader.h"
+
+#include "rss/pkRSSFeed.h"
+#include "base/pkUtils.h"
+#include "xml/XmlDom.h"
+
+#include <array>
+
+namespace tw {
+
+namespace {
+
+bool HasChildren(const TXmlElement* element) { return element != nullptr && element->HasChildNodes(); }
+
+bool EqualsNoCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TFeedRSSReader::TFeedRSSReader(const TXmlNode& document) {
+    const TXmlNameTable& table = document.NameTable();
+    fieldOfName_.assign(static_cast<size_t>(table.Count()), -1);
+    static constexpr std::pair<std::u16string_view, Field> kNames[] = {
+        {u"title", kTitle},       {u"link", kLink},         {u"description", kDescription},
+        {u"author", kAuthor},     {u"category", kCategory}, {u"comments", kComments},
+        {u"pubDate", kPubDate},   {u"guid", kGuid},         {u"source", kSource},
+        {u"enclosure", kEnclosure},
+    };
+    for (const auto& [name, field] : kNames)
+        if (const int id = table.Find(name); id >= 0) fieldOfName_[static_cast<size_t>(id)] = field;
+    itemId_ = table.Find(u"item");
+}
+
+int TFeedRSSReader::FieldOf(const TXmlNode& node) const {
+    if (node.NodeType() != XML_ELEMENT_NODE) return -1;
+    const auto id = static_cast<size_t>(node.NameId());
+    return id < fieldOfName_.size() ? fieldOfName_[id] : -1;
+}
+
+bool TFeedRSSReader::IsItem(const TXmlNode& node) const {
+    return node.NodeType() == XML_ELEMENT_NODE && node.NameId() == itemId_;
+}
+
+int TFeedRSSReader::CountItems(const TXmlNode& channel) const {
+    int count = 0;
+    for (int i = 0; i < channel.ChildCount(); ++i) count += IsItem(*channel.Child(i)) ? 1 : 0;
+    return count;
+}
+
+std::int32_t TFeedRSSReader::ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def) {
+    const TXmlElement* child = node.FindChild(name);
+    return TextToIntDef(child ? texts_.TextView(child) : std::string_view(), def);
+}
+
+void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements& e) {
+    const auto text = [&](std::string& field, const TXmlNode& node, std::u16string_view name) {
+        texts_.Text(field, node.FindChild(name));
+    };
+    text(e.Title, channel, u"title");
+    text(e.Link, channel, u"link");
+    text(e.Description, channel, u"description");
+    text(e.Language, channel, u"language");
+    text(e.Copyright, channel, u"copyright");
+    text(e.ManagingEditor, channel, u"managingEditor");
+    text(e.WebMaster, channel, u"webMaster");
+    text(e.PubDate, channel, u"pubDate");
+    text(e.LastBuildDate, channel, u"lastBuildDate");
+    if (const TXmlElement* category = channel.FindChild(u"category")) {
+        texts_.Text(e.Category().Title, category);
+        texts_.Attr(e.Category().Domain, category, "domain");
+    }
+    text(e.Generator, channel, u"generator");
+    text(e.Docs, channel, u"docs");
+    if (const TXmlElement* cloud = channel.FindChild(u"cloud")) {
+        texts_.Attr(e.Cloud().Domain, cloud, "domain");
+        e.Cloud().Port = static_cast<std::uint16_t>(TextToIntDef(texts_.AttrView(*cloud, "port"), 0));
+        texts_.Attr(e.Cloud().Path, cloud, "path");
+        texts_.Attr(e.Cloud().RegisterProcedure, cloud, "registerProcedure");
+        texts_.Attr(e.Cloud().Protocol, cloud, "protocol");
+    }
+    e.TTL = static_cast<std::uint32_t>(ChildInt(channel, u"ttl", 0));
+    if (const TXmlElement* image = channel.FindChild(u"image"); HasChildren(image)) {
+        text(e.Image().URL, *image, u"url");
+        text(e.Image().Title, *image, u"title");
+        text(e.Image().Link, *image, u"link");
+        text(e.Image().Description, *image, u"description");
+        e.Image().Width = static_cast<std::uint16_t>(ChildInt(*image, u"width", 0));
+        e.Image().Height = static_cast<std::uint16_t>(ChildInt(*image, u"height", 0));
+    }
+    if (const TXmlElement* input = channel.FindChild(u"textInput"); HasChildren(input)) {
+        text(e.TextInput().Title, *input, u"title");
+        text(e.TextInput().Description, *input, u"description");
+        text(e.TextInput().Name, *input, u"name");
+        text(e.TextInput().Link, *input, u"link");
+    }
+    e.SkipHours = TpkRSSFeedSkipHoursSet{};
+    if (const TXmlElement* hours = channel.FindChild(u"skipHours"); HasChildren(hours)) {
+        for (int i = 0; i < hours->ChildCount(); ++i) {
+            const TXmlNode* hour = hours->Child(i);
+            if (hour->NodeType() != XML_ELEMENT_NODE || hour->NodeName() != u"hour") continue;
+            const std::int32_t h = TextToIntDef(texts_.TextView(hour), -1);
+            if (h >= 0 && h <= 23) e.SkipHours.Include(static_cast<TpkRSSFeedSkipHours>(h));
+        }
+    }
+    e.SkipDays = TpkRSSFeedSkipDaysSet{};
+    if (const TXmlElement* days = channel.FindChild(u"skipDays"); HasChildren(days)) {
+        static const char* const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+        for (int i = 0; i < days->ChildCount(); ++i) {
+            const TXmlNode* day = days->Child(i);
+            if (day->NodeType() != XML_ELEMENT_NODE || day->NodeName() != u"day") continue;
+            std::string name(texts_.TextView(day));
+            for (char& c : name)
+                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (name.size() > 5 && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+            for (int d = 0; d < 7; ++d)
+                if (name == kDays[d]) e.SkipDays.Include(static_cast<TpkRSSFeedSkipDays>(d));
+        }
+    }
+}
+
+void TFeedRSSReader::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSSFeed* offerTo) {
+    // One walk finds the first child of each name, and where the enclosures begin.
+    std::array<const TXmlNode*, kFieldCount> first{};
+    const int count = node.ChildCount();
+    int firstEnclosure = count;
+    for (int i = 0; i < count; ++i) {
+        const TXmlNode* child = node.Child(i);
+        const int field = FieldOf(*child);
+        if (field < 0 || first[static_cast<size_t>(field)] != nullptr) continue;
+        first[static_cast<size_t>(field)] = child;
+        if (field == kEnclosure) firstEnclosure = i;
+    }
+    texts_.Text(item.Title, first[kTitle]);
+    texts_.Text(item.Link, first[kLink]);
+    texts_.Text(item.Description, first[kDescription]);
+    texts_.Text(item.Author, first[kAuthor]);
+    if (const TXmlNode* category = first[kCategory]) {
+        texts_.Text(item.Category().Title, category);
+        texts_.Attr(item.Category().Domain, category, "domain");
+    }
+    texts_.Text(item.Comments, first[kComments]);
+    item.SetPubDate(texts_.TextView(first[kPubDate]));
+    if (const TXmlNode* guid = first[kGuid]) {
+        texts_.Text(item.Guid().URL, guid);
+        // Cleaning cannot make "true" of anything else, nor the reverse: the raw value serves.
+        item.Guid().IsPermaLink = EqualsNoCase(texts_.RawAttr(*guid, "isPermaLink"), "true");
+        item.Guid().PermaLinkStated = guid->HasAttr(u"isPermaLink");
+    }
+    if (const TXmlNode* source = first[kSource]) {
+        texts_.Text(item.Source().Title, source);
+        texts_.Attr(item.Source().URL, source, "url");
+    }
+    for (int i = firstEnclosure; i < count; ++i) {
+        const TXmlNode* child = node.Child(i);
+        if (FieldOf(*child) != kEnclosure) continue;
+        TpkRSSFeedItemEnclosure& enclosure = *item.Enclosure().Add();
+        texts_.Attr(enclosure.URL, child, "url");
+        enclosure.ContentLength = ParseSizeText(texts_.AttrView(*child, "length"));
+        texts_.Attr(enclosure.ContentType, child, "type");
+        if (offerTo != nullptr) offerTo->OfferEnclosure(enclosure);
+    }
+}
+
+}  // namespace tw

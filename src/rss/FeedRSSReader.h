@@ -1,0 +1,49 @@
+#pragma once
+// Reads an RSS 0.9x/2.0 document (root `rss`, a `channel` holding the items) into the model.
+#include "rss/FeedFields.h"
+#include "rss/pkRSSFeedModel.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+class TXmlElement;
+class TXmlNode;
+class TpkRSSFeed;
+
+// One reader serves one document. The element names it asks for are looked up in the document's
+// name table once, so each item's children are told apart by one walk and an integer compare.
+class TFeedRSSReader {
+public:
+    // `document` is any node of the document to be read.
+    explicit TFeedRSSReader(const TXmlNode& document);
+
+    // Channel data: each field is the text of the channel's first child of its name ("" when
+    // there is none); category, cloud, image, text input and the skip sets as the RSS elements
+    // say, numbers by the integer-text rule (0 when not a number).
+    void ReadChannel(const TXmlElement& channel, TpkRSSFeedElements& e);
+    // True for an element named `item`.
+    bool IsItem(const TXmlNode& node) const;
+    // The number of `item` elements among the node's children.
+    int CountItems(const TXmlNode& channel) const;
+    // One item: title, link, description, author, category, comments, pubDate (through its
+    // setter), guid and source from the first child of each name, then every enclosure in order.
+    // With `offerTo`, each enclosure is offered to that feed's download queue as soon as it is read.
+    void ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSSFeed* offerTo);
+
+private:
+    enum Field : std::int8_t {
+        kTitle, kLink, kDescription, kAuthor, kCategory, kComments, kPubDate, kGuid, kSource, kEnclosure,
+        kFieldCount,
+    };
+    int FieldOf(const TXmlNode& node) const;
+    std::int32_t ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def);
+
+    std::vector<std::int8_t> fieldOfName_;  // by name id: the item field, -1 for any other name
+    int itemId_ = -1;
+    TFeedTextReader texts_;
+};
+
+}  // namespace tw
