@@ -121,7 +121,12 @@ void TScrollingText::SetSpeed(int milliseconds) {
     milliseconds = std::max(milliseconds, 0);
     if (milliseconds == speed_) return;
     speed_ = milliseconds;
-    if (host_) host_->SetTimerInterval(speed_);
+    UpdateTimer();
+}
+
+void TScrollingText::UpdateTimer() {
+    // A text that stands still under the pointer needs no ticks: under Wine each one costs a wake-up.
+    if (host_) host_->SetTimerInterval(PauseOnHover && hovered_ ? 0 : speed_);
 }
 
 void TScrollingText::SetBackgroundColor(TColor color) {
@@ -302,10 +307,15 @@ void TScrollingText::MouseMove(unsigned shift, int x, int y) {
     if (!hovered_) {
         hovered_ = true;
         if (host_) host_->TrackMouseLeave();
+        if (PauseOnHover) UpdateTimer();
     }
     if (OnMouseMove) OnMouseMove(*this, shift, x, y);
 }
 
-void TScrollingText::MouseLeave() { hovered_ = false; }
+void TScrollingText::MouseLeave() {
+    if (!hovered_) return;
+    hovered_ = false;
+    if (PauseOnHover) UpdateTimer();
+}
 
 }  // namespace tw

@@ -146,7 +146,8 @@ public:
 
     int PixelJump = 1;  // pixels per tick, read on the next tick
     // Off by default: while the pointer is over the control the text stands still, and it goes on
-    // from where it stood when the pointer leaves.
+    // from where it stood when the pointer leaves; the timer stands meanwhile. Set it before the
+    // pointer comes.
     bool PauseOnHover = false;
     bool Hovered() const { return hovered_; }
     // Off by default: every frame goes to the platform whole. On: only the rectangle in which a
@@ -223,6 +224,7 @@ private:
     void Rebuild();
     void PresentChanges();
     TColor Resolve(TColor c) const;
+    void UpdateTimer();
 
     std::unique_ptr<IScrollingTextHost> host_;
     std::string text_ = "Text";

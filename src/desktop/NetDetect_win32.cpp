@@ -1,5 +1,6 @@
 #include "desktop/NetDetect.h"
 
+#include "base/IdleWorkers.h"
 #include "base/TextConvert_win32.h"
 #include "base/UniqueHandle_win32.h"
 #include "base/Win32Window_win32.h"
@@ -10,7 +11,6 @@
 #include <atomic>
 #include <algorithm>
 #include <system_error>
-#include <thread>
 
 namespace tw {
 
@@ -40,6 +40,7 @@ private:
 
     TNetDetect* detector_ = nullptr;
     std::uint64_t tagBase_ = 0;  // process-wide tag of this host's check 0
+    TIdleWorkers checks_;        // a check every few seconds: one thread kept for them
 };
 
 SystemNetDetectHost::SystemNetDetectHost() {
@@ -72,10 +73,10 @@ void SystemNetDetectHost::StartCheck(std::uint64_t checkId, const std::string& u
     HWND target = Handle();
     std::uint64_t tag = tagBase_ + checkId;
     try {
-        std::thread([target, tag, url, timeoutMs] {
+        checks_.Run([target, tag, url, timeoutMs] {
             bool reachable = IsUrlReachable(url, timeoutMs);
             PostMessageW(target, kCheckDoneMessage, static_cast<WPARAM>(tag), reachable ? 1 : 0);
-        }).detach();
+        });
     } catch (const std::system_error&) {
         PostMessageW(target, kCheckDoneMessage, static_cast<WPARAM>(tag), 0);
     }

@@ -195,6 +195,8 @@ TEST(TScrollingText, HoverPausesOnlyWhenAskedAndResumesWhereItStood) {
         t.control.MouseLeave();
         t.control.Tick();
         EXPECT_EQ(t.control.Offset(), pause ? offset - 1 : offset - 11) << pause;
+        // The timer stands while the text does, and runs at the speed again after.
+        EXPECT_EQ(t.log.timerIntervals, pause ? (std::vector<int>{50, 0, 50}) : std::vector<int>{50}) << pause;
     }
 }
 
