@@ -110,10 +110,14 @@ bool SameAsciiName(const std::u16string& a, std::string_view b) noexcept {
 }  // namespace
 
 int TXmlNameTable::FindUtf8(std::string_view name) const {
-    if (!IsAscii(name)) return Find(XmlFromUtf8(name));
+    std::uint32_t hash = 0;  // as Hash() while the bytes are ASCII, so the code units
+    unsigned high = 0;
+    for (char c : name) {
+        hash = hash * 33 + static_cast<unsigned char>(c);
+        high |= static_cast<unsigned char>(c);
+    }
+    if (high >= 0x80) return Find(XmlFromUtf8(name));
     if (name.empty()) return -1;
-    std::uint32_t hash = 0;  // as Hash(): the bytes are the code units
-    for (char c : name) hash = hash * 33 + static_cast<unsigned char>(c);
     for (const Entry& e : buckets_[hash % buckets_.size()])
         if (e.Hash == hash && SameAsciiName(names_[static_cast<size_t>(e.Id)], name)) return e.Id;
     return -1;
@@ -358,7 +362,17 @@ TXmlElement* TXmlNode::FindChildUtf8(std::string_view name) const {
 }
 
 bool TXmlNode::NameIs(std::string_view name) const {
-    return IsAscii(name) ? SameAsciiName(NodeName(), name) : NodeName() == XmlFromUtf8(name);
+    const std::u16string& own = NodeName();
+    // Its conversion never has more code units than the name has bytes (Windows-1252 for bytes
+    // that are not UTF-8 has as many), and ASCII bytes stay the same units either way.
+    if (name.size() < own.size()) return false;
+    if (name.size() == own.size()) {
+        size_t i = 0;
+        while (i < name.size() && static_cast<unsigned char>(name[i]) < 0x80 && own[i] == static_cast<unsigned char>(name[i])) ++i;
+        if (i == name.size()) return true;
+        if (static_cast<unsigned char>(name[i]) < 0x80) return false;
+    }
+    return !IsAscii(name) && own == XmlFromUtf8(name);
 }
 
 std::string_view TXmlNode::TextUtf8(std::string& scratch) const {
@@ -833,7 +847,11 @@ XmlPtr<TXmlDocument> CreateXmlDocument(std::string_view rootName, std::string_vi
 
 // ---- privileged helpers ----
 
-TXmlArena::TXmlArena(std::string bytes) : bytes_(std::move(bytes)) {}
+TXmlArena::TXmlArena(std::string_view bytes) {
+    bytes_.reserve(bytes.size() + kPadding);
+    bytes_.append(bytes);
+    bytes_.append(kPadding, '\0');
+}
 
 TXmlArena::~TXmlArena() {
     for (void* b : blocks_) XmlArenaBlockFree(b);

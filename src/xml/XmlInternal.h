@@ -108,9 +108,12 @@ inline std::u16string Quoted(std::u16string_view format, std::u16string_view a) 
 // blocks go together when the last of them goes, nothing is freed one by one.
 class TXmlArena : public TXmlBase {
 public:
-    explicit TXmlArena(std::string bytes);
+    // The input is followed by kPadding zero bytes, so that the reader may load 16 bytes at any
+    // position before its end.
+    static constexpr size_t kPadding = 16;
+    explicit TXmlArena(std::string_view bytes);
     char* Data() noexcept { return bytes_.data(); }
-    size_t Size() const noexcept { return bytes_.size(); }
+    size_t Size() const noexcept { return bytes_.size() - kPadding; }
     // Room for n bytes, aligned for any node, that stays put for the arena's life.
     void* Alloc(size_t n) {
         n = (n + 7) & ~size_t{7};

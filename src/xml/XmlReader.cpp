@@ -5,6 +5,7 @@
 // kept (and the RSS 0.91 public identifier, whose document type names the HTML Latin-1
 // entities); no namespaces, no character-set detection beyond what Load documents.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -157,10 +158,23 @@ inline int TextSequence(const char* q, const char* e) noexcept {
     return p;
 }
 
+// True when the n bytes at s are all up to 0x20; 16 bytes past s + n may be read (the arena's
+// padding guarantees them), so there is no loop over each byte to guess the end of.
 inline bool AllSpace(const char* s, size_t n) noexcept {
+#if defined(__SSE2__)
+    const __m128i space = _mm_set1_epi8(0x20), bias = _mm_set1_epi8(static_cast<char>(0x80));
+    for (;; s += 16, n -= 16) {
+        // Unsigned "above 0x20" as a signed compare of both sides moved by 0x80.
+        const __m128i v = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), bias);
+        unsigned solid = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_xor_si128(space, bias))));
+        if (n <= 16) return (solid & ((1u << n) - 1)) == 0;
+        if (solid) return false;
+    }
+#else
     for (size_t i = 0; i < n; ++i)
         if (static_cast<uchar>(s[i]) > 0x20) return false;
     return true;
+#endif
 }
 
 // Where a decoded text goes: over the bytes it was read from while it fits behind the read
@@ -179,6 +193,43 @@ public:
             return;
         }
         Spill(src, n);
+    }
+    // n bytes of the input at src (a run between references). Far enough behind, it moves in
+    // 16-byte steps rounded up: the stray bytes land inside the run, which is already loaded,
+    // and loads past the input end read the arena's padding.
+    [[gnu::always_inline]] void PutRun(const char* src, size_t n, const char* limit) {
+        if (!spilled_ && w_ + n <= limit) {
+#if defined(__SSE2__)
+            if (src - w_ >= 16) {
+                for (size_t i = 0; i < n; i += 16)
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(w_ + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+                w_ += n;
+                return;
+            }
+#endif
+            if (w_ != src) MoveDown(w_, src, n);
+            w_ += n;
+            return;
+        }
+        Spill(src, n);
+    }
+    // One byte, as a reference to a predefined entity gives.
+    [[gnu::always_inline]] void PutByte(char c, const char* limit) {
+        if (!spilled_ && w_ < limit) {
+            *w_++ = c;
+            return;
+        }
+        Spill(&c, 1);
+    }
+    // The n (up to 4) bytes of a character a reference names, from a 4-byte buffer. Stored whole:
+    // a reference takes at least 4 bytes, so the stray ones land before the read position.
+    [[gnu::always_inline]] void PutChar4(const char (&src)[4], int n, const char* limit) {
+        if (!spilled_ && w_ + 4 <= limit) {
+            std::memcpy(w_, src, 4);
+            w_ += n;
+            return;
+        }
+        Spill(src, static_cast<size_t>(n));
     }
     // The finished text: where it lies and its length.
     std::pair<const char*, size_t> Finish(TXmlArena& arena) {
@@ -211,9 +262,11 @@ class TXmlNameCache {
 public:
     explicit TXmlNameCache(TXmlNameTable& table) : table_(table), slots_(256) {}
 
-    int Id(const char* s, size_t n) {
-        std::uint32_t h = 2166136261u;
-        for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<uchar>(s[i])) * 16777619u;
+    // FNV-1a over the bytes, which the reader computes as it reads the name.
+    static constexpr std::uint32_t kSeed = 2166136261u;
+    static std::uint32_t Step(std::uint32_t h, uchar c) noexcept { return (h ^ c) * 16777619u; }
+
+    int Id(const char* s, size_t n, std::uint32_t h) {
         const size_t mask = slots_.size() - 1;
         for (size_t i = h & mask;; i = (i + 1) & mask) {
             Slot& slot = slots_[i];
@@ -313,22 +366,29 @@ private:
     }
 
     // The name at p_ as bytes; raises the name-start message when there is none.
+    // Hashed on the way (nameHash_), for the name cache.
     std::string_view ReadNameBytes() {
+        static constexpr auto kAsciiNameChar = [] {
+            std::array<bool, 256> t{};  // bytes from 0x80 are no ASCII name characters
+            for (int c = 0; c < 128; ++c) t[static_cast<size_t>(c)] = (kXmlAsciiClass[static_cast<size_t>(c)] & kXmlNameChar) != 0;
+            return t;
+        }();
         const char* s = p_;
         int n = NameCharAt(true);
         if (n == 0) XmlFail(xmlmsg::kNameStart);
-        p_ += n;
+        std::uint32_t h = TXmlNameCache::kSeed;
         for (;;) {
-            while (p_ != e_ && Cur() < 0x80 && (kXmlAsciiClass[Cur()] & kXmlNameChar)) ++p_;
+            for (; n > 0; --n, ++p_) h = TXmlNameCache::Step(h, Cur());
+            while (p_ != e_ && kAsciiNameChar[Cur()]) h = TXmlNameCache::Step(h, static_cast<uchar>(*p_++));
             if (p_ == e_ || Cur() < 0x80 || (n = NameCharAt(false)) == 0) break;
-            p_ += n;
         }
+        nameHash_ = h;
         return {s, static_cast<size_t>(p_ - s)};
     }
 
     int ReadName() {
         const std::string_view name = ReadNameBytes();
-        return names_.Id(name.data(), name.size());
+        return names_.Id(name.data(), name.size(), nameHash_);
     }
 
     // Children are collected on pending_ and handed to their parent at once when its content
@@ -416,7 +476,7 @@ private:
                 char* from = p_;
                 p_ = ScanText(p_, e_);
                 solid = solid || !AllSpace(from, static_cast<size_t>(p_ - from));
-                out_.Put(from, static_cast<size_t>(p_ - from), p_);
+                out_.PutRun(from, static_cast<size_t>(p_ - from), p_);
             }
         }
         const auto [text, n] = out_.Finish(arena_);
@@ -439,9 +499,30 @@ private:
         }
     }
 
+    // The bytes of s (up to 8) as one little-endian word, as an 8-byte load sees them.
+    static constexpr std::uint64_t Word(std::string_view s) {
+        std::uint64_t w = 0;
+        for (size_t i = s.size(); i > 0; --i) w = w << 8 | static_cast<uchar>(s[i - 1]);
+        return w;
+    }
+
     // After "&": writes what the reference stands for. True when that is not blank.
     bool ReadReference(TXmlOut& out) {
         if (AtEnd()) XmlFail(xmlmsg::kRefExpected);
+        if (e_ - p_ >= 8) {
+            // The predefined five from one load, without a branch per name: escaped markup in a
+            // description mixes them in no order a branch could learn.
+            static_assert(std::endian::native == std::endian::little);
+            std::uint64_t w;
+            std::memcpy(&w, p_, 8);
+            const std::uint64_t w3 = w & 0xFFFFFF, w4 = w & 0xFFFFFFFF, w5 = w & 0xFFFFFFFFFF;
+            const bool lt = w3 == Word("lt;"), gt = w3 == Word("gt;"), amp = w4 == Word("amp;");
+            const bool quot = w5 == Word("quot;"), apos = w5 == Word("apos;");
+            static constexpr char kChar[6] = {0, '<', '>', '&', '"', '\''};
+            static constexpr int kLength[6] = {0, 3, 3, 4, 5, 5};
+            const int which = lt + gt * 2 + amp * 3 + quot * 4 + apos * 5;  // at most one is true
+            if (which != 0) return PutChar(out, kChar[which], kLength[which]);
+        }
         // The predefined five by their first bytes, without collecting the name.
         switch (*p_) {
             case 'a':
@@ -463,7 +544,7 @@ private:
         const std::string_view name = ReadNameBytes();
         RequireChar(';');
         if (const char c = PredefinedEntity(name)) {
-            out.Put(&c, 1, p_);
+            out.PutByte(c, p_);
             return true;
         }
         if (const auto it = entities_.find(name); it != entities_.end()) {
@@ -485,7 +566,7 @@ private:
 
     bool PutChar(TXmlOut& out, char c, int length) {
         p_ += length;
-        out.Put(&c, 1, p_);
+        out.PutByte(c, p_);
         return true;
     }
 
@@ -510,8 +591,8 @@ private:
         const int n = XmlCharRefUnits(v, units);
         if (n == 0) XmlFail(xmlmsg::kNumberExpected);
         const std::uint32_t cp = n == 2 ? v : units[0];
-        char utf8[4];
-        out.Put(utf8, static_cast<size_t>(Utf8Encode(cp, utf8)), p_);
+        char utf8[4] = {};
+        out.PutChar4(utf8, Utf8Encode(cp, utf8), p_);
         return v > 0x20;  // a replaced control counts as the blank it used to be
     }
 
@@ -542,7 +623,7 @@ private:
             for (;;) {
                 char* s = p_;
                 p_ = ScanText(p_, e_, q, '<', '&');
-                if (p_ != s) out_.Put(s, static_cast<size_t>(p_ - s), p_);
+                if (p_ != s) out_.PutRun(s, static_cast<size_t>(p_ - s), p_);
                 if (AtEnd()) {
                     const char16_t w = static_cast<uchar>(q);
                     XmlFail(xmlmsg::Expected(std::u16string_view(&w, 1)));
@@ -577,7 +658,7 @@ private:
     void ParseElement(int depth) {
         if (depth > kXmlMaxDepth) XmlFail(xmlmsg::kTooDeep);
         const std::string_view name = ReadNameBytes();
-        const int id = names_.Id(name.data(), name.size());
+        const int id = names_.Id(name.data(), name.size(), nameHash_);
         if (AtEnd()) XmlFail(xmlmsg::kElementUnfinished);
         const uchar c = Cur();
         if (c > 0x20 && c != '/' && c != '>') XmlFail(xmlmsg::kElementNameChar);
@@ -614,7 +695,7 @@ private:
         while (p_ != end) {
             char* s = p_;
             p_ = ScanText(p_, end, '\n', '\n', '\n');  // "<" and "&" are plain characters here
-            if (p_ != s) out_.Put(s, static_cast<size_t>(p_ - s), p_);
+            if (p_ != s) out_.PutRun(s, static_cast<size_t>(p_ - s), p_);
             if (p_ != end) ReadOddChar(out_);
         }
         p_ = end + term.size();
@@ -752,6 +833,7 @@ private:
     TXmlNameTable* table_;
     TXmlNameCache names_;
     bool preserve_;
+    std::uint32_t nameHash_ = 0;  // of the name ReadNameBytes read last
     char* p_ = nullptr;
     char* e_ = nullptr;
     TXmlOut out_;
@@ -770,22 +852,30 @@ std::string Utf16LEToUtf8(std::string_view bytes) {
     return XmlToUtf8(wide);
 }
 
-// One character per byte through Windows-1252, as UTF-8.
+// One character per byte through Windows-1252, as UTF-8. ASCII runs are copied whole, eight
+// bytes tested at a time: a single-byte feed is mostly ASCII.
 std::string AnsiToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    char buf[4];
-    for (const char c : bytes) {
-        if (static_cast<uchar>(c) < 0x80)
-            out += c;
-        else
-            out.append(buf, static_cast<size_t>(Utf8Encode(XmlWidenAnsi(static_cast<uchar>(c)), buf)));
+    size_t i = 0;
+    while (i < bytes.size()) {
+        size_t run = i;
+        for (std::uint64_t w; bytes.size() - run >= 8; run += 8) {
+            std::memcpy(&w, bytes.data() + run, 8);
+            if (w & 0x8080808080808080ull) break;
+        }
+        while (run < bytes.size() && static_cast<uchar>(bytes[run]) < 0x80) ++run;
+        out.append(bytes.data() + i, run - i);
+        if (run == bytes.size()) break;
+        char buf[4];
+        out.append(buf, static_cast<size_t>(Utf8Encode(XmlWidenAnsi(static_cast<uchar>(bytes[run])), buf)));
+        i = run + 1;
     }
     return out;
 }
 
 void ParseConverted(TXmlDocument& doc, std::string utf8) {
-    XmlPtr<TXmlArena> arena(new TXmlArena(std::move(utf8)));
+    XmlPtr<TXmlArena> arena(new TXmlArena(utf8));
     if (!XmlParseUtf8(doc, *arena)) XmlFail(xmlmsg::kDataRead);  // our own conversion is always UTF-8
 }
 
@@ -813,7 +903,7 @@ void TXmlDocument::LoadXML(std::u16string_view text) {
 
 bool TXmlDocument::TryLoadUtf8XML(std::string_view bytes) {
     ResetContent();
-    XmlPtr<TXmlArena> arena(new TXmlArena(std::string(bytes)));
+    XmlPtr<TXmlArena> arena(new TXmlArena(bytes));
     bool utf8 = false;
     try {
         utf8 = XmlParseUtf8(*this, *arena);

@@ -318,6 +318,29 @@ TEST(XmlReaderUtf8, SequencesAtEveryOffsetOfABlock) {
     }
 }
 
+// Decoded in place, each run between references moves down by what the references before it
+// saved: runs of every length behind gaps of every size, in text and in attribute values.
+TEST(XmlReaderUtf8, RunsBetweenReferencesMoveIntact) {
+    const std::pair<std::string, std::string> refs[] = {{"&lt;", "<"}, {"&quot;", "\""}, {"&#8212;", "\xE2\x80\x94"},
+                                                        {"&amp;", "&"}, {"&#x1F30A;", "\xF0\x9F\x8C\x8A"}};
+    for (size_t run = 0; run < 40; ++run) {
+        std::string body, expected;
+        for (int i = 0; i < 12; ++i) {
+            const auto& [ref, ch] = refs[static_cast<size_t>(i) % std::size(refs)];
+            std::string chunk(run, static_cast<char>('a' + i));
+            if (run > 3) chunk[run / 2] = '\xC3', chunk[run / 2 + 1] = '\xA9';  // an é inside the run
+            body += ref + chunk;
+            expected += ch + chunk;
+        }
+        auto doc = CreateXmlDocument();
+        doc->LoadUtf8XML("<t v='" + body + "'>" + body + "</t><u/>");
+        auto t = doc->DocumentElement();
+        ASSERT_EQ(t->TextUtf8(), expected) << run;
+        std::string scratch;
+        ASSERT_EQ(t->AttrUtf8("v", scratch), expected) << run;
+    }
+}
+
 // 8-bit text straight from bytes gives what widening it first gives.
 TEST(XmlReaderUtf8, MatchesLoadXMLOfTheWidenedText) {
     std::string big = "<r>";
