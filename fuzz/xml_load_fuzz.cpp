@@ -31,6 +31,29 @@ std::u16string Outcome(tw::TXmlDocument& doc, const std::function<void()>& load)
 }
 }  // namespace
 
+namespace {
+// The UTF-8 views of texts, attributes and names, read in place while nothing is converted, must
+// say what the UTF-16 interface says; the second pass reads the values converted by the first.
+void CheckUtf8Views(tw::TXmlNode& node) {
+    std::string scratch;
+    for (int pass = 0; pass < 2; ++pass) {
+        if (std::string(node.TextUtf8(scratch)) != tw::XmlToUtf8(node.Text())) std::abort();
+        for (int i = 0; i < node.AttrCount(); ++i) {
+            const std::string name = tw::XmlToUtf8(node.AttrName(i));
+            const std::u16string wide = node.GetAttr(node.AttrName(i));
+            if (std::string(node.AttrUtf8(name, scratch)) != tw::XmlToUtf8(wide)) std::abort();
+            if (pass == 0 && node.AttrValue(i).ToText() != wide) std::abort();
+        }
+        if (node.NodeType() == tw::XML_ELEMENT_NODE && !node.NameIs(tw::XmlToUtf8(node.NodeName()))) std::abort();
+    }
+    for (int i = 0; i < node.ChildCount(); ++i) {
+        tw::TXmlNode* c = node.Child(i);
+        if (c->NodeType() == tw::XML_ELEMENT_NODE && node.FindChildUtf8(tw::XmlToUtf8(c->NodeName())) == nullptr) std::abort();
+        CheckUtf8Views(*c);
+    }
+}
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const std::uint8_t mode = data[0];
@@ -59,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         loaded = false;
     }
     // Walk what was read either way, as the feed component does.
+    CheckUtf8Views(*doc);
     if (auto root = doc->DocumentElement()) {
         (void)root->Text();
         if (auto channel = root->SelectSingleNode(u"channel")) {
