@@ -3,6 +3,7 @@
 #include "base/TextConvert.h"  // Windows1252ToUtf16
 #include "xml/XmlDom.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -26,42 +27,57 @@ bool MendsAt(std::string_view text, size_t i) {
            static_cast<uchar>(text[i + 1]) < 0xA0;
 }
 
+// The bytes of the eight at p that may start something to mend: a high bit set in the byte of
+// each (and maybe in a byte above one). (x - 0x01..) & ~x & 0x80.. is non-zero exactly when x
+// holds a zero byte, or, with 0x20.., a byte below 0x20.
+std::uint64_t Suspects8(const char* p) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t del = w ^ (kOnes * 0x7F);
+    const std::uint64_t c2 = w ^ (kOnes * 0xC2);
+    return (((w - kOnes * 0x20) & ~w) | ((del - kOnes) & ~del) | ((c2 - kOnes) & ~c2)) & (kOnes * 0x80);
+}
+
+#if defined(__SSE2__)
+// The same for sixteen bytes, one bit each.
+unsigned Suspects16(const char* p) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);  // bytes up to 0x1F
+    const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
+    const __m128i c2 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC2)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, _mm_or_si128(del, c2))));
+}
+#endif
+
 // The index of the first byte MendFeedText changes, text.size() when none. Almost every text
-// has none, so many bytes are looked at together (sixteen with SSE2, else eight): only a block
-// holding a byte below 0x20, 0x7F or 0xC2 (a tab or a line break will do) is looked at closer.
+// has none, so bytes are looked at in blocks (sixteen with SSE2, else eight), the last block
+// overlapping the one before; only a byte below 0x20, 0x7F or 0xC2 (a tab or a line break will
+// do) is looked at closer. A byte seen twice is judged alike both times, so the first index
+// that mends is found all the same.
 size_t FirstToMend(std::string_view text) {
     const char* p = text.data();
     const size_t n = text.size();
-    size_t i = 0;
 #if defined(__SSE2__)
-    const __m128i lowMax = _mm_set1_epi8(0x1F);
-    const __m128i del = _mm_set1_epi8(0x7F);
-    const __m128i c2 = _mm_set1_epi8(static_cast<char>(0xC2));
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, lowMax), v);  // bytes up to 0x1F
-        const __m128i hit = _mm_or_si128(low, _mm_or_si128(_mm_cmpeq_epi8(v, del), _mm_cmpeq_epi8(v, c2)));
-        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0; mask &= mask - 1) {
-            const size_t k = i + static_cast<size_t>(std::countr_zero(mask));
-            if (MendsAt(text, k)) return k;
+    if (n >= 16) {
+        for (size_t i = 0;; i = std::min(i + 16, n - 16)) {
+            for (unsigned mask = Suspects16(p + i); mask != 0; mask &= mask - 1) {
+                const size_t k = i + static_cast<size_t>(std::countr_zero(mask));
+                if (MendsAt(text, k)) return k;
+            }
+            if (i + 16 >= n) return n;
         }
     }
 #endif
-    constexpr std::uint64_t kOnes = 0x0101010101010101u;
-    constexpr std::uint64_t kHighs = 0x8080808080808080u;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, p + i, 8);
-        const std::uint64_t del8 = w ^ (kOnes * 0x7F);
-        const std::uint64_t c28 = w ^ (kOnes * 0xC2);
-        // (x - 0x01..) & ~x & 0x80.. is non-zero exactly when x holds a zero byte (or, with
-        // 0x20.., a byte below 0x20).
-        const std::uint64_t suspect = ((w - kOnes * 0x20) & ~w) | ((del8 - kOnes) & ~del8) | ((c28 - kOnes) & ~c28);
-        if ((suspect & kHighs) == 0) continue;
-        for (size_t k = i; k < i + 8; ++k)
-            if (MendsAt(text, k)) return k;
+    if (n >= 8) {
+        for (size_t i = 0;; i = std::min(i + 8, n - 8)) {
+            if (Suspects8(p + i) != 0)
+                for (size_t k = i; k < i + 8; ++k)
+                    if (MendsAt(text, k)) return k;
+            if (i + 8 >= n) return n;
+        }
     }
-    for (; i < n; ++i)
+    for (size_t i = 0; i < n; ++i)
         if (MendsAt(text, i)) return i;
     return n;
 }

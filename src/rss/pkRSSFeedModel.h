@@ -215,9 +215,13 @@ public:
         entries_.erase(entries_.begin() + index);
         item.reset();  // destroyed after it left the collection, so it cannot be found meanwhile
     }
-    // Frees every entry, last first.
+    // Frees every entry, first first, once all have left the collection. In the order they were
+    // made: Wine's heap frees blocks in that order about twenty times faster than in the reverse
+    // one (a 20 MB feed's items took 150 ms to free last first).
     void Clear() {
-        while (Count() > 0) Delete(Count() - 1);
+        std::vector<Entry> gone;
+        gone.swap(entries_);
+        for (Entry& entry : gone) entry.Item.reset();
     }
     int IndexOf(const T* item) const {
         for (std::size_t i = 0; i < entries_.size(); ++i)

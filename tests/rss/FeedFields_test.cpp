@@ -1,6 +1,6 @@
-// Cleaning feed text on its way into the model, wherever in a text the character stands: texts
-// are scanned in blocks of bytes, so a character at each offset across two blocks, and a
-// two-byte character split between blocks, must be found.
+// Cleaning feed text on its way into the model, wherever in a text of any length the character
+// stands: texts are scanned in blocks of bytes, so a character at each offset of each block
+// arrangement, and a two-byte character split between blocks, must be found.
 #include "rss/FeedFields.h"
 
 #include <gtest/gtest.h>
@@ -27,16 +27,19 @@ TEST(MendFeedText, MendsAtEveryOffset) {
         {"U+00A0 stays", "\xC2\xA0", "\xC2\xA0"},
         {"U+00E9 stays", "\xC3\xA9", "\xC3\xA9"},
     };
-    const std::string plain = "The harbour opens at dawn and the boats go out on the tide.";  // 59 bytes
+    const std::string harbour = "The harbour opens at dawn and the boats go out on the tide.";
     for (const MendCase& c : cases) {
-        for (size_t at = 0; at <= plain.size(); ++at) {
-            std::string text = plain.substr(0, at) + c.in + plain.substr(at);
-            const std::string want = plain.substr(0, at) + c.out + plain.substr(at);
-            std::string assigned = "previous content";
-            AssignFeedText(assigned, text);
-            MendFeedText(text);
-            EXPECT_EQ(text, want) << c.name << " at " << at;
-            EXPECT_EQ(assigned, want) << c.name << " at " << at;
+        for (size_t length = 0; length <= harbour.size(); ++length) {
+            const std::string plain = harbour.substr(0, length);
+            for (size_t at = 0; at <= length; ++at) {
+                std::string text = plain.substr(0, at) + c.in + plain.substr(at);
+                const std::string want = plain.substr(0, at) + c.out + plain.substr(at);
+                std::string assigned = "previous content";
+                AssignFeedText(assigned, text);
+                MendFeedText(text);
+                ASSERT_EQ(text, want) << c.name << " at " << at << " of " << length;
+                ASSERT_EQ(assigned, want) << c.name << " at " << at << " of " << length;
+            }
         }
     }
 }
