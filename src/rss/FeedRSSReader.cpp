@@ -150,8 +150,9 @@ void TFeedRSSReader::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSS
     if (const TXmlNode* guid = first[kGuid]) {
         texts_.Text(item.Guid().URL, guid);
         // Cleaning cannot make "true" of anything else, nor the reverse: the raw value serves.
-        item.Guid().IsPermaLink = EqualsNoCase(texts_.RawAttr(*guid, "isPermaLink"), "true");
-        item.Guid().PermaLinkStated = guid->HasAttr(u"isPermaLink");
+        const std::string_view permaLink = texts_.RawAttr(*guid, "isPermaLink");
+        item.Guid().IsPermaLink = EqualsNoCase(permaLink, "true");
+        item.Guid().PermaLinkStated = !permaLink.empty() || guid->HasAttr(u"isPermaLink");
     }
     if (const TXmlNode* source = first[kSource]) {
         texts_.Text(item.Source().Title, source);

@@ -116,7 +116,7 @@ std::string DeclaredEncodingOf(std::string_view bytes) {
     return {};
 }
 
-TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes, std::string_view transportCharset) {
+TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes, std::string_view transportCharset, bool checkUtf8) {
     TFeedCharsetChoice choice;
     const auto byteAt = [&](size_t k) { return k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : -1; };
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -159,7 +159,8 @@ TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes, std::string_view tr
         choice.Declared = true;
         return choice;
     }
-    choice.Charset = IsValidUtf8(bytes) ? TFeedCharset::fcUtf8 : TFeedCharset::fcWindows1252;
+    choice.Unchecked = !checkUtf8;
+    choice.Charset = !checkUtf8 || IsValidUtf8(bytes) ? TFeedCharset::fcUtf8 : TFeedCharset::fcWindows1252;
     return choice;
 }
 

@@ -28,6 +28,7 @@ struct TFeedCharsetChoice {
     size_t MarkLength = 0;           // bytes taken by that mark
     bool Declared = false;           // the XML declaration's encoding decided
     bool FromTransport = false;      // the charset the server sent decided
+    bool Unchecked = false;          // nothing decided and the bytes were not checked: see below
     std::string DeclaredName;        // the declaration's encoding as written, "" when none
 };
 
@@ -42,7 +43,11 @@ std::string DeclaredEncodingOf(std::string_view bytes);
 // then the declared encoding when it names one this build reads, else UTF-8 when the bytes are
 // valid UTF-8, else Windows-1252. A UTF-16 name on ASCII-compatible bytes, or an ASCII-compatible
 // name on UTF-16 bytes, cannot be right and is passed over.
-TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes, std::string_view transportCharset = {});
+// With checkUtf8 false, bytes that nothing else decides for are taken as UTF-8 without looking
+// at them (Unchecked set): for a caller whose reader checks them anyway, and which then asks
+// again with the check when they are not.
+TFeedCharsetChoice ChooseFeedCharset(std::string_view bytes, std::string_view transportCharset = {},
+                                     bool checkUtf8 = true);
 
 // Decodes feed bytes to UTF-16 by ChooseFeedCharset, without the byte-order mark. Never fails:
 // malformed sequences become U+FFFD, except that a text taken as UTF-8 but holding stray bytes

@@ -25,9 +25,11 @@ std::string Attr(const TXmlNode& node, std::string_view name) {
 
 // Reads the feed's bytes into the document. UTF-8 (after any byte-order mark) is parsed as it
 // stands, without a copy in another form; other charsets, and UTF-8 holding stray bytes that are
-// not UTF-8 (read as Windows-1252 one by one), are decoded to UTF-8 first.
+// not UTF-8 (read as Windows-1252 one by one), are decoded to UTF-8 first. Bytes that nothing
+// names a charset for are tried as UTF-8 unchecked: the reader checks them as it goes, so they
+// are not scanned twice, and they are decoded as before when they are not UTF-8.
 void LoadFeedXml(TXmlDocument& doc, std::string_view bytes, std::string_view transportCharset = {}) {
-    const TFeedCharsetChoice choice = ChooseFeedCharset(bytes, transportCharset);
+    const TFeedCharsetChoice choice = ChooseFeedCharset(bytes, transportCharset, false);
     if (choice.Charset == TFeedCharset::fcUtf8 && doc.TryLoadUtf8XML(bytes.substr(choice.MarkLength))) return;
     doc.LoadUtf8XML(DecodeFeedTextToUtf8(bytes, transportCharset));
 }

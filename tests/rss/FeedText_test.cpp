@@ -140,6 +140,14 @@ TEST(FeedTextChoice, ReportsWhatDecided) {
     EXPECT_FALSE(guessed.Declared);
     EXPECT_FALSE(guessed.FromByteOrderMark);
     EXPECT_EQ(guessed.Charset, TFeedCharset::fcWindows1252);
+
+    // Unchecked, only what nothing named is taken as UTF-8 unseen.
+    const auto unchecked = ChooseFeedCharset("<rss>\xE9</rss>", {}, false);
+    EXPECT_TRUE(unchecked.Unchecked);
+    EXPECT_EQ(unchecked.Charset, TFeedCharset::fcUtf8);
+    const auto stillDeclared = ChooseFeedCharset("<?xml version=\"1.0\" encoding=\"latin1\"?><rss/>", {}, false);
+    EXPECT_FALSE(stillDeclared.Unchecked);
+    EXPECT_EQ(stillDeclared.Charset, TFeedCharset::fcWindows1252);
 }
 
 TEST(FeedTextSingleByte, EveryByteMapsToOneCharacter) {
