@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 namespace tw {
@@ -238,7 +239,14 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
 // Building the model
 
 struct TpkRSSFeed::MergeState {
+    explicit MergeState(bool indexed) : Indexed(indexed) {}
     int InsertAt = 0;  // where the next item new to the collection goes
+    // Without a download queue no handler of ours runs while items merge, so nothing else changes
+    // the collection and the first item of each title is kept in a map; with one, every item is
+    // looked for among all (a walk per item, quadratic in a large feed).
+    bool Indexed;
+    bool Built = false;
+    std::unordered_map<std::string, TpkRSSFeedItem*> ByTitle;
 };
 
 bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format) {
@@ -264,7 +272,7 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
         TFeedRSSReader reader(root);
         reader.ReadChannel(*channel, FeedElements());
 
-        MergeState state;
+        MergeState state(queue_ == nullptr);
         if (!merge) FeedItems().Reserve(reader.CountItems(*channel));
         for (int i = 0; i < channel->ChildCount(); ++i) {
             const TXmlNode& node = *channel->Child(i);
@@ -281,7 +289,7 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
 void TpkRSSFeed::ReadDialect(const TXmlElement& root, TpkRSSFeedFormat format, bool merge) {
     const TFeedDialectReader reader(root, format, documentURL_);
     reader.ReadChannel(FeedElements());
-    MergeState state;
+    MergeState state(queue_ == nullptr);
     for (const TXmlNode* node : reader.Items()) {
         if (merge) {
             MergeItem(*node, state, nullptr, &reader);
@@ -305,11 +313,20 @@ void TpkRSSFeed::MergeItem(const TXmlNode& node, MergeState& state, TFeedRSSRead
     }
     // Whether or not reading finished, what was read is merged.
     TpkRSSFeedItem* known = nullptr;
-    for (int i = 0; i < FeedItems().Count() && known == nullptr; ++i)
-        if (FeedItems().Items(i)->Title == fresh.Title) known = FeedItems().Items(i);
+    if (state.Indexed) {
+        if (!state.Built) {
+            for (int i = 0; i < FeedItems().Count(); ++i) state.ByTitle.emplace(FeedItems().Items(i)->Title, FeedItems().Items(i));
+            state.Built = true;
+        }
+        if (const auto found = state.ByTitle.find(fresh.Title); found != state.ByTitle.end()) known = found->second;
+    } else {
+        for (int i = 0; i < FeedItems().Count() && known == nullptr; ++i)
+            if (FeedItems().Items(i)->Title == fresh.Title) known = FeedItems().Items(i);
+    }
     if (known == nullptr) {
         TpkRSSFeedItem& added = *FeedItems().Insert(state.InsertAt++);
         added.CopyFrom(fresh, false);
+        if (state.Indexed) state.ByTitle.emplace(added.Title, &added);
         for (int i = 0; i < added.Enclosure().Count(); ++i) OfferEnclosure(*added.Enclosure().Items(i));
     } else {
         known->CopyFrom(fresh, true);

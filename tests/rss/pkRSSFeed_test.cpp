@@ -380,6 +380,20 @@ TEST(TpkRSSFeedMerge, TitlesCompareByteWise) {
     EXPECT_EQ(Titles(feed), "news,News ,News");
 }
 
+TEST(TpkRSSFeedMerge, ATitleMatchesTheFirstItemOfThatTitle) {
+    TpkRSSFeed feed;
+    ASSERT_TRUE(feed.LoadFromString(Rss("<item><title>a</title><link>1</link></item>"
+                                        "<item><title>a</title><link>2</link></item>")));
+    feed.KeepOutdatedItems = true;
+    ASSERT_TRUE(feed.LoadFromString(Rss("<item><title>n</title><link>3</link></item>"
+                                        "<item><title>n</title><link>4</link></item>"
+                                        "<item><title>a</title><link>5</link></item>")));
+    EXPECT_EQ(Titles(feed), "n,a,a") << "the second n refreshes the n this load added";
+    EXPECT_EQ(feed.FeedItems().Items(0)->Link, "4");
+    EXPECT_EQ(feed.FeedItems().Items(1)->Link, "5");
+    EXPECT_EQ(feed.FeedItems().Items(2)->Link, "2");
+}
+
 TEST(TpkRSSFeedMerge, NoChannelKeepsTheOldItems) {
     TpkRSSFeed feed;
     feed.KeepOutdatedItems = true;
