@@ -1,9 +1,11 @@
 // Our reader beside expat on the same UTF-8 bytes: where both accept a document, the stream of
 // elements, attributes and text under the root must be the same. Expat is told the bytes are
 // UTF-8 whatever they declare, as our reader reads them. Left out, as the two differ by design:
-// carriage returns (expat normalises line ends), documents where expat skips an entity it cannot
-// see (an external subset, the RSS 0.91 names), and attribute white space (expat normalises tab
-// and line feed to a space, so both sides map them to one).
+// carriage returns (expat normalises line ends; raw ones skip the input, and one spelled by a
+// reference, which in an entity's value reaches an attribute as a space in expat, is mapped on
+// both sides: to a line feed in text, to a space in attributes), documents where expat skips an
+// entity it cannot see (an external subset, the RSS 0.91 names), and attribute white space (expat
+// normalises tab and line feed to a space, so both sides map them to one).
 #include <expat.h>
 
 #include <cstdint>
@@ -25,7 +27,7 @@ struct Stream {
     void Flush() {
         if (text.empty()) return;
         out += '\1';
-        out += text;
+        for (char c : text) out += c == '\r' ? '\n' : c;
         text.clear();
     }
     void Start(std::string_view name) {
@@ -37,7 +39,7 @@ struct Stream {
         out += '\2';
         out += name;
         out += '=';
-        for (char c : value) out += c == '\t' || c == '\n' ? ' ' : c;
+        for (char c : value) out += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
     }
     void End() {
         Flush();
