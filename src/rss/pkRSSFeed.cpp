@@ -241,9 +241,10 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
 struct TpkRSSFeed::MergeState {
     explicit MergeState(bool indexed) : Indexed(indexed) {}
     int InsertAt = 0;  // where the next item new to the collection goes
-    // Without a download queue no handler of ours runs while items merge, so nothing else changes
-    // the collection and the first item of each title is kept in a map; with one, every item is
-    // looked for among all (a walk per item, quadratic in a large feed).
+    // Without a download queue no event handler runs while items merge, so nothing but the merge
+    // changes the collection and the first item of each title can be kept in a map; with one (a
+    // handler may change the items), each item is looked for among all, as before (a walk per
+    // item: quadratic in a large feed).
     bool Indexed;
     bool Built = false;
     std::unordered_map<std::string, TpkRSSFeedItem*> ByTitle;
