@@ -129,6 +129,18 @@ void TFeedTextReader::Text(std::string& field, const TXmlNode* node) {
     AssignFeedText(field, node->TextUtf8(scratch_));
 }
 
+std::string FeedTextOf(const TXmlNode* node) {
+    std::string field;
+    TFeedTextReader().Text(field, node);
+    return field;
+}
+
+std::string FeedAttrOf(const TXmlNode* node, std::string_view name) {
+    std::string field;
+    TFeedTextReader().Attr(field, node, name);
+    return field;
+}
+
 void TFeedTextReader::Attr(std::string& field, const TXmlNode* node, std::string_view name) {
     if (node == nullptr) return field.clear();
     AssignFeedText(field, RawAttr(*node, name));

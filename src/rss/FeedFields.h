@@ -19,6 +19,11 @@ void MendFeedText(std::string& text);
 // `field`.
 void AssignFeedText(std::string& field, std::string_view text);
 
+// One text or attribute value read and cleaned, for readers of a few fields; "" when the node or
+// the attribute is missing.
+std::string FeedTextOf(const TXmlNode* node);
+std::string FeedAttrOf(const TXmlNode* node, std::string_view name);
+
 // Reads node texts and attribute values into model fields, cleaned. One reader serves a whole
 // load: it keeps one scratch buffer for the texts that do not lie in the document in one piece.
 class TFeedTextReader {

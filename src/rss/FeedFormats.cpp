@@ -49,23 +49,12 @@ const TXmlElement* FindChildNS(const TXmlNode& node, std::u16string_view ns, std
 }
 
 // ---- Texts. Every text goes through MendFeedText on its way into the model.
-// (The feed component's own helpers in pkRSSFeed.cpp do the same for RSS 2.0.)
+// (FeedFields reads the single texts and attribute values, for RSS 2.0 too.)
 
 std::string ModelText(std::u16string_view text) {
     std::string out = Utf16ToUtf8(text);
     MendFeedText(out);
     return out;
-}
-
-std::string TextOf(const TXmlNode* node) {
-    if (node == nullptr) return {};
-    std::string text = node->TextUtf8();  // straight from the document's bytes, as the RSS reader reads
-    MendFeedText(text);
-    return text;
-}
-
-std::string AttrOf(const TXmlNode* node, std::u16string_view name) {
-    return node ? ModelText(node->GetAttr(name)) : std::string();
 }
 
 // The characters of every text and CDATA node below `node`, joined as they stand (the element
@@ -219,7 +208,7 @@ std::string MarkupText(const TXmlElement* element) {
 
 // A date as RFC 822 text when it can be read, else as written.
 std::string DateText(const TXmlNode* node) {
-    std::string raw = TextOf(node);
+    std::string raw = FeedTextOf(node);
     std::string rfc822 = RFC3339ToRFC822(raw);
     return rfc822.empty() ? raw : rfc822;
 }
@@ -304,7 +293,7 @@ std::string TFeedDialectReader::Absolute(const TXmlNode& element, const std::str
         chain.push_back(n);
     std::string base = documentURL_;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        if ((*it)->HasAttr(u"xml:base")) base = ResolveURL(base, std::string(TrimmedBlanks(AttrOf(*it, u"xml:base"))));
+        if ((*it)->HasAttr(u"xml:base")) base = ResolveURL(base, std::string(TrimmedBlanks(FeedAttrOf(*it, "xml:base"))));
     return ResolveURL(base, std::string(TrimmedBlanks(reference)));
 }
 
@@ -316,7 +305,7 @@ std::string TFeedDialectReader::AtomLink(const TXmlNode& node, std::u16string_vi
         if (!IsElement(*child, ns_, u"link")) continue;
         const std::u16string r = child->GetAttr(u"rel");
         if (!(r == rel || (r.empty() && rel == u"alternate"))) continue;
-        return Absolute(*child, AttrOf(child, u"href"));
+        return Absolute(*child, FeedAttrOf(child, "href"));
     }
     return {};
 }
@@ -326,23 +315,23 @@ void TFeedDialectReader::ReadAtomChannel(TpkRSSFeedElements& e) const {
     e.Link = AtomLink(root_, u"alternate");
     const TXmlElement* subtitle = Child(root_, ns_, u"subtitle");
     e.Description = MarkupText(subtitle ? subtitle : Child(root_, ns_, u"tagline"));
-    e.Language = AttrOf(&root_, u"xml:lang");
+    e.Language = FeedAttrOf(&root_, "xml:lang");
     const TXmlElement* rights = Child(root_, ns_, u"rights");
     e.Copyright = PlainText(rights ? rights : Child(root_, ns_, u"copyright"));
     if (const TXmlElement* author = Child(root_, ns_, u"author"))
-        e.ManagingEditor = TextOf(Child(*author, ns_, u"name"));
+        e.ManagingEditor = FeedTextOf(Child(*author, ns_, u"name"));
     const TXmlElement* updated = Child(root_, ns_, u"updated");
     e.LastBuildDate = DateText(updated ? updated : Child(root_, ns_, u"modified"));
     e.PubDate = e.LastBuildDate;
-    e.Generator = TextOf(Child(root_, ns_, u"generator"));
+    e.Generator = FeedTextOf(Child(root_, ns_, u"generator"));
     if (const TXmlElement* category = Child(root_, ns_, u"category")) {
-        e.Category().Title = AttrOf(category, u"term");
-        e.Category().Domain = AttrOf(category, u"scheme");
+        e.Category().Title = FeedAttrOf(category, "term");
+        e.Category().Domain = FeedAttrOf(category, "scheme");
     }
     const TXmlElement* logo = Child(root_, ns_, u"logo");
     if (logo == nullptr) logo = Child(root_, ns_, u"icon");
     if (logo != nullptr) {
-        e.Image().URL = Absolute(*logo, TextOf(logo));
+        e.Image().URL = Absolute(*logo, FeedTextOf(logo));
         e.Image().Title = e.Title;
         e.Image().Link = e.Link;
     }
@@ -365,16 +354,16 @@ void TFeedDialectReader::ReadAtomItem(const TXmlNode& node, TpkRSSFeedItem& item
     const TXmlElement* author = Child(node, ns_, u"author");
     if (author == nullptr) author = Child(root_, ns_, u"author");  // entries inherit the feed's author
     if (author != nullptr) {
-        item.Author = TextOf(Child(*author, ns_, u"name"));
-        if (item.Author.empty()) item.Author = TextOf(Child(*author, ns_, u"email"));
+        item.Author = FeedTextOf(Child(*author, ns_, u"name"));
+        if (item.Author.empty()) item.Author = FeedTextOf(Child(*author, ns_, u"email"));
     }
     if (const TXmlElement* category = Child(node, ns_, u"category")) {
-        item.Category().Title = AttrOf(category, u"term");
-        item.Category().Domain = AttrOf(category, u"scheme");
+        item.Category().Title = FeedAttrOf(category, "term");
+        item.Category().Domain = FeedAttrOf(category, "scheme");
     }
     if (const TXmlElement* id = Child(node, ns_, u"id")) {
         // An Atom id names the entry; it is not promised to be an address that opens.
-        item.Guid().URL = TextOf(id);
+        item.Guid().URL = FeedTextOf(id);
         item.Guid().IsPermaLink = false;
         item.Guid().PermaLinkStated = true;
     }
@@ -386,9 +375,9 @@ void TFeedDialectReader::ReadAtomItem(const TXmlNode& node, TpkRSSFeedItem& item
     for (const TXmlNode* child : *const_cast<TXmlNode&>(node).ChildNodes()) {
         if (!IsElement(*child, ns_, u"link") || child->GetAttr(u"rel") != u"enclosure") continue;
         TpkRSSFeedItemEnclosure& enclosure = *item.Enclosure().Add();
-        enclosure.ContentType = AttrOf(child, u"type");
-        enclosure.ContentLength = ParseSizeText(AttrOf(child, u"length"));
-        enclosure.URL = Absolute(*child, AttrOf(child, u"href"));
+        enclosure.ContentType = FeedAttrOf(child, "type");
+        enclosure.ContentLength = ParseSizeText(FeedAttrOf(child, "length"));
+        enclosure.URL = Absolute(*child, FeedAttrOf(child, "href"));
     }
 }
 
@@ -397,35 +386,35 @@ void TFeedDialectReader::ReadAtomItem(const TXmlNode& node, TpkRSSFeedItem& item
 void TFeedDialectReader::ReadRDFChannel(TpkRSSFeedElements& e) const {
     if (channel_ == nullptr) return;
     const TXmlElement& c = *channel_;
-    e.Title = TextOf(Child(c, ns_, u"title"));
-    e.Link = TextOf(Child(c, ns_, u"link"));
-    e.Description = TextOf(Child(c, ns_, u"description"));
-    e.Language = TextOf(Child(c, kDcNS, u"language"));
-    e.Copyright = TextOf(Child(c, kDcNS, u"rights"));
+    e.Title = FeedTextOf(Child(c, ns_, u"title"));
+    e.Link = FeedTextOf(Child(c, ns_, u"link"));
+    e.Description = FeedTextOf(Child(c, ns_, u"description"));
+    e.Language = FeedTextOf(Child(c, kDcNS, u"language"));
+    e.Copyright = FeedTextOf(Child(c, kDcNS, u"rights"));
     const TXmlElement* editor = Child(c, kDcNS, u"creator");
-    e.ManagingEditor = TextOf(editor ? editor : Child(c, kDcNS, u"publisher"));
+    e.ManagingEditor = FeedTextOf(editor ? editor : Child(c, kDcNS, u"publisher"));
     e.PubDate = DateText(Child(c, kDcNS, u"date"));
-    if (const TXmlElement* subject = Child(c, kDcNS, u"subject")) e.Category().Title = TextOf(subject);
+    if (const TXmlElement* subject = Child(c, kDcNS, u"subject")) e.Category().Title = FeedTextOf(subject);
     if (const TXmlElement* image = Child(root_, ns_, u"image")) {
-        e.Image().URL = TextOf(Child(*image, ns_, u"url"));
-        e.Image().Title = TextOf(Child(*image, ns_, u"title"));
-        e.Image().Link = TextOf(Child(*image, ns_, u"link"));
+        e.Image().URL = FeedTextOf(Child(*image, ns_, u"url"));
+        e.Image().Title = FeedTextOf(Child(*image, ns_, u"title"));
+        e.Image().Link = FeedTextOf(Child(*image, ns_, u"link"));
     }
     if (const TXmlElement* input = Child(root_, ns_, u"textinput")) {
-        e.TextInput().Title = TextOf(Child(*input, ns_, u"title"));
-        e.TextInput().Description = TextOf(Child(*input, ns_, u"description"));
-        e.TextInput().Name = TextOf(Child(*input, ns_, u"name"));
-        e.TextInput().Link = TextOf(Child(*input, ns_, u"link"));
+        e.TextInput().Title = FeedTextOf(Child(*input, ns_, u"title"));
+        e.TextInput().Description = FeedTextOf(Child(*input, ns_, u"description"));
+        e.TextInput().Name = FeedTextOf(Child(*input, ns_, u"name"));
+        e.TextInput().Link = FeedTextOf(Child(*input, ns_, u"link"));
     }
 }
 
 void TFeedDialectReader::ReadRDFItem(const TXmlNode& node, TpkRSSFeedItem& item) const {
-    item.Title = TextOf(Child(node, ns_, u"title"));
-    item.Link = TextOf(Child(node, ns_, u"link"));
+    item.Title = FeedTextOf(Child(node, ns_, u"title"));
+    item.Link = FeedTextOf(Child(node, ns_, u"link"));
     const TXmlElement* description = Child(node, ns_, u"description");
-    item.Description = TextOf(description ? description : Child(node, kContentNS, u"encoded"));
-    item.Author = TextOf(Child(node, kDcNS, u"creator"));
-    if (const TXmlElement* subject = Child(node, kDcNS, u"subject")) item.Category().Title = TextOf(subject);
+    item.Description = FeedTextOf(description ? description : Child(node, kContentNS, u"encoded"));
+    item.Author = FeedTextOf(Child(node, kDcNS, u"creator"));
+    if (const TXmlElement* subject = Child(node, kDcNS, u"subject")) item.Category().Title = FeedTextOf(subject);
     item.SetPubDate(DateText(Child(node, kDcNS, u"date")));
     // rdf:about names the item by its address (RSS 1.0 asks it to equal the link).
     for (int i = 0; i < node.AttrCount(); ++i) {

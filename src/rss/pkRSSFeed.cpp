@@ -15,15 +15,6 @@ namespace tw {
 
 namespace {
 
-// An attribute's value as the model takes it (cleaned by MendFeedText, as every text that enters
-// the model is; FeedRSSReader and FeedFormats read the rest).
-std::string Attr(const TXmlNode& node, std::string_view name) {
-    TFeedTextReader texts;
-    std::string value;
-    texts.Attr(value, &node, name);
-    return value;
-}
-
 // Reads the feed's bytes into the document. UTF-8 (after any byte-order mark) is parsed as it
 // stands, without a copy in another form; other charsets, and UTF-8 holding stray bytes that are
 // not UTF-8 (read as Windows-1252 one by one), are decoded to UTF-8 first. Bytes that nothing
@@ -226,7 +217,7 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
         const TpkRSSFeedFormat format = FeedFormatOf(*root);
         if (!AcceptedFormats.Contains(format)) return ParseResult::NotRSS;
         std::string encoding;
-        if (doc->ChildCount() > 0 && doc->Child(0)->NodeName() == u"xml") encoding = Attr(*doc->Child(0), "encoding");
+        if (doc->ChildCount() > 0 && doc->Child(0)->NodeName() == u"xml") encoding = FeedAttrOf(doc->Child(0), "encoding");
         return BuildModel(*root, std::move(encoding), format) ? ParseResult::Loaded : ParseResult::ParseError;
     } catch (const EXmlError&) {
         return ParseResult::ParseError;
@@ -264,9 +255,9 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
             ReadDialect(root, format, merge);
             return true;
         }
-        const std::string from = Attr(root, "from");
+        const std::string from = FeedAttrOf(&root, "from");
         if (!from.empty()) http_->URL = from;
-        LastUpdate = RFC822ToDateTime(Attr(root, "time"));
+        LastUpdate = RFC822ToDateTime(FeedAttrOf(&root, "time"));
 
         const TXmlElement* channel = root.FindChild(u"channel");
         if (channel == nullptr || !channel->HasChildNodes()) return true;
