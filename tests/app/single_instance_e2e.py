@@ -184,13 +184,26 @@ def main():
     finally:
         stop(process)
 
+    try:
+        refusing_classes(exe, server, dde, texts, one, two)
+    finally:
+        # The volatile keys last as long as the Wine session: later tests in it register .rss too.
+        for key in ("HKCR\\rssfile", "HKCR\\.rss", "HKCU\\Software\\Classes\\rssfile",
+                    "HKCU\\Software\\Classes\\.rss"):
+            subprocess.run([WINE, "reg", "delete", key, "/f"], capture_output=True, timeout=60)
+    server.stop()
+    return verdict()
+
+
+def refusing_classes(exe, server, dde, texts, one, two):
     # The machine's classes refuse the class's keys (a volatile key keeps no lasting subkeys):
     # the association goes to the user's own classes and the ticker still takes Open commands.
     check(first(probe(dde, "volatile", "HKCR", "rssfile")) == "refused", "the machine's classes now refuse rssfile")
     process = start(exe, server)
     try:
         showing(texts, "Network item")
-        check(first(probe(dde, "get", "HKCU", "Software\\Classes\\" + command_key)) == '"%s" "%%1"' % exe_win,
+        check(first(probe(dde, "get", "HKCU", "Software\\Classes\\rssfile\\shell\\open\\command"))
+              == '"%s" "%%1"' % windows_path(exe),
               "the open command is in the user's own classes")
         check(first(probe(dde, "get", "HKCU", "Software\\Classes\\rssfile\\shell\\open\\ddeexec")) == '[Open("%1")]',
               "... with its DDE execute string")
@@ -212,8 +225,6 @@ def main():
         check(not showing(texts, "First file item", 3), "Open commands are not acted on")
     finally:
         stop(process)
-    server.stop()
-    return verdict()
 
 
 if __name__ == "__main__":
