@@ -112,38 +112,9 @@ inline int TextSequence(const char* q, const char* e) noexcept {
 
 // The first byte at or after p (before e) that is a, b or c, a control other than tab, LF and CR,
 // or the start of a character that is not plain text (not UTF-8, U+FFFE, U+FFFF); or e. Tab, LF
-// and CR are never stopped at (passing one for a delimiter finds only the odd bytes), and valid
-// characters beyond ASCII are stepped over here rather than one call each. The text scan, kept
-// inline by force: it is the hottest code of a parse.
-[[gnu::always_inline]] inline char* ScanText(char* p, char* e, char a = '<', char b = '&', char c = '&') {
-#if defined(__SSE2__)
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c), space = _mm_set1_epi8(0x20);
-    while (e - p >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        // Signed: bytes from 0x80 up are negative, so one "below 0x20" finds them with the controls.
-        const __m128i delim = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
-        const __m128i hit = _mm_or_si128(delim, _mm_cmplt_epi8(v, space));
-        char* next = p + 16;
-        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0;) {
-            const int at = __builtin_ctz(mask);
-            char* q = p + at;
-            // Tab, LF and CR are found too; they are common and fine, so they are passed over here.
-            if (IsLineSpace(*q)) {
-                mask &= mask - 1;
-                continue;
-            }
-            if (static_cast<uchar>(*q) < 0x80) return q;
-            const int n = TextSequence(q, e);
-            if (n == 0) return q;
-            if (at + n >= 16) {  // the character reaches into the next 16 bytes
-                next = q + n;
-                break;
-            }
-            mask &= ~0u << (at + n);
-        }
-        p = next;
-    }
-#endif
+// and CR are never stopped at (passing one for a delimiter finds only the odd bytes). One
+// character at a time; the block scan below falls back to this where a block breaks a rule.
+[[gnu::noinline]] char* ScanTextSlow(char* p, char* e, char a, char b, char c) {
     while (p != e) {
         const auto u = static_cast<uchar>(*p);
         if (IsLineSpace(*p) || (*p != a && *p != b && *p != c && u >= 0x20 && u < 0x80)) {
@@ -156,6 +127,72 @@ inline int TextSequence(const char* q, const char* e) noexcept {
         p += n;
     }
     return p;
+}
+
+#if defined(__SSE2__)
+// The bytes of the 16 at v (which start on a character boundary) that break UTF-8 as plain text:
+// a continuation byte where none may stand or a missing one, a byte no UTF-8 holds, an overlong
+// form, a surrogate, a code point past U+10FFFF, U+FFFE or U+FFFF. A character that runs past
+// the 16 bytes is judged by its bytes inside them only. Checked for the whole block at once,
+// without a branch per character: mixed text puts characters of every length in no order a
+// branch could learn.
+inline unsigned Utf8BlockErrors(__m128i v) noexcept {
+    const __m128i zero = _mm_setzero_si128();
+    auto bytes = [](int x) { return _mm_set1_epi8(static_cast<char>(x)); };
+    const __m128i prev1 = _mm_slli_si128(v, 1), prev2 = _mm_slli_si128(v, 2), prev3 = _mm_slli_si128(v, 3);
+    // A byte must continue a character when one of the three before it leads one long enough.
+    const __m128i longer = _mm_or_si128(_mm_or_si128(_mm_subs_epu8(prev1, bytes(0xBF)), _mm_subs_epu8(prev2, bytes(0xDF))),
+                                        _mm_subs_epu8(prev3, bytes(0xEF)));
+    const __m128i free = _mm_cmpeq_epi8(longer, zero);
+    const __m128i cont = _mm_cmplt_epi8(v, bytes(0xC0));  // signed: 0x80..0xBF only
+    __m128i err = _mm_cmpeq_epi8(free, cont);
+    // C0, C1 and F5..FF never occur.
+    err = _mm_or_si128(err, _mm_cmpeq_epi8(_mm_and_si128(v, bytes(0xFE)), bytes(0xC0)));
+    err = _mm_or_si128(err, _mm_cmpeq_epi8(_mm_max_epu8(v, bytes(0xF5)), v));
+    // The second byte's range after E0 (overlong), ED (surrogates), F0 (overlong), F4 (too high).
+    const __m128i belowA0 = _mm_cmplt_epi8(v, bytes(0xA0)), below90 = _mm_cmplt_epi8(v, bytes(0x90));
+    err = _mm_or_si128(err, _mm_and_si128(_mm_cmpeq_epi8(prev1, bytes(0xE0)), belowA0));
+    err = _mm_or_si128(err, _mm_andnot_si128(belowA0, _mm_cmpeq_epi8(prev1, bytes(0xED))));
+    err = _mm_or_si128(err, _mm_and_si128(_mm_cmpeq_epi8(prev1, bytes(0xF0)), below90));
+    err = _mm_or_si128(err, _mm_andnot_si128(below90, _mm_cmpeq_epi8(prev1, bytes(0xF4))));
+    // EF BF BE and EF BF BF: U+FFFE and U+FFFF.
+    const __m128i nonchar = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(prev2, bytes(0xEF)), _mm_cmpeq_epi8(prev1, bytes(0xBF))),
+                                          _mm_cmpeq_epi8(_mm_or_si128(v, bytes(1)), bytes(0xBF)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(err, nonchar)));
+}
+#endif
+
+// ScanTextSlow's answer, 16 bytes at a time: SSE2 finds the delimiters and the controls, and
+// checks the UTF-8 of a block that holds bytes from 0x80 in one go, so valid characters beyond
+// ASCII never stop the scan. A block starts on a character boundary: one that ends inside a
+// character is read again from that character's first byte. Kept inline by force: it is the
+// hottest code of a parse.
+[[gnu::always_inline]] inline char* ScanText(char* p, char* e, char a = '<', char b = '&', char c = '&') {
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c), space = _mm_set1_epi8(0x20);
+    const __m128i tab = _mm_set1_epi8('\t'), lf = _mm_set1_epi8('\n'), cr = _mm_set1_epi8('\r');
+    while (e - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i delim = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
+        // Fine: from 0x20 up (unsigned), tab, LF and CR.
+        const __m128i fine = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, space), v), _mm_cmpeq_epi8(v, tab)),
+                                          _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        unsigned stop = static_cast<unsigned>(_mm_movemask_epi8(delim)) | (~static_cast<unsigned>(_mm_movemask_epi8(fine)) & 0xFFFF);
+        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+        int step = 16;
+        if (high != 0) {
+            const unsigned bad = Utf8BlockErrors(v);
+            // Only what lies before the first stop counts; a bad byte there ends the fast scan.
+            if (bad & (stop ^ (stop - 1))) return ScanTextSlow(p, e, a, b, c);
+            // A lead byte among the last three whose character runs past the block.
+            const auto* u = reinterpret_cast<const uchar*>(p);
+            step -= (u[15] >= 0xC0) + 2 * (u[14] >= 0xE0) + 3 * (u[13] >= 0xF0);
+        }
+        if (stop != 0) return p + __builtin_ctz(stop);
+        p += step;
+    }
+#endif
+    return ScanTextSlow(p, e, a, b, c);
 }
 
 // True when the n bytes at s are all up to 0x20; 16 bytes past s + n may be read (the arena's

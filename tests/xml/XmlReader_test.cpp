@@ -318,6 +318,31 @@ TEST(XmlReaderUtf8, SequencesAtEveryOffsetOfABlock) {
     }
 }
 
+// The scan judges UTF-8 a block at a time: characters of every length side by side, across block
+// ends, cut off by a tag, and now and then a malformed one (the whole text then reads as
+// Windows-1252), must read as the widened text does.
+TEST(XmlReaderUtf8, MixedRunsReadAsTheWidenedText) {
+    const std::string valid[] = {"x", "yz", "\n", "\xC3\xA9", "\xE2\x80\x94", "\xF0\x9F\x8C\x8A", "\xEF\xBF\xBE", "&amp;"};
+    const std::string invalid[] = {"\xC3", "\xE2\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\x80", "\xFF", "\xC1\xBF"};
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string body;
+        for (std::uint32_t i = 0, n = next(40); i < n; ++i)
+            body += next(60) == 0 ? invalid[next(std::size(invalid))] : valid[next(std::size(valid))];
+        // <v> tells the two readings apart: "é" as UTF-8, two characters as Windows-1252.
+        const std::string bytes = "<r><v>\xC3\xA9</v><t a='" + body + "'>" + body + "</t>" + body + "<u/></r>";
+        auto direct = CreateXmlDocument();
+        direct->LoadUtf8XML(bytes);
+        auto widened = CreateXmlDocument();
+        widened->LoadXML(XmlFromUtf8(bytes));
+        ASSERT_EQ(U8(direct->XML()), U8(widened->XML())) << round;
+    }
+}
+
 // Decoded in place, each run between references moves down by what the references before it
 // saved: runs of every length behind gaps of every size, in text and in attribute values.
 TEST(XmlReaderUtf8, RunsBetweenReferencesMoveIntact) {
