@@ -48,12 +48,6 @@ bool TFeedRSSReader::IsItem(const TXmlNode& node) const {
     return node.NodeType() == XML_ELEMENT_NODE && node.NameId() == itemId_;
 }
 
-int TFeedRSSReader::CountItems(const TXmlNode& channel) const {
-    int count = 0;
-    for (int i = 0; i < channel.ChildCount(); ++i) count += IsItem(*channel.Child(i)) ? 1 : 0;
-    return count;
-}
-
 std::int32_t TFeedRSSReader::ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def) {
     const TXmlElement* child = node.FindChild(name);
     return TextToIntDef(child ? texts_.TextView(child) : std::string_view(), def);
@@ -141,32 +135,50 @@ void TFeedRSSReader::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSS
     texts_.Text(item.Link, first[kLink]);
     texts_.Text(item.Description, first[kDescription]);
     texts_.Text(item.Author, first[kAuthor]);
-    if (const TXmlNode* category = first[kCategory]) {
-        texts_.Text(item.Category().Title, category);
-        texts_.Attr(item.Category().Domain, category, "domain");
-    }
+    // Every field is set, present or not: the item may be one of the load before, kept for its
+    // memory.
+    TpkRSSFeedItemCategory& category = item.Category();
+    texts_.Text(category.Title, first[kCategory]);
+    texts_.Attr(category.Domain, first[kCategory], "domain");
     texts_.Text(item.Comments, first[kComments]);
     item.SetPubDate(texts_.TextView(first[kPubDate]));
+    TpkRSSFeedItemGuid& guidField = item.Guid();
+    texts_.Text(guidField.URL, first[kGuid]);
     if (const TXmlNode* guid = first[kGuid]) {
-        texts_.Text(item.Guid().URL, guid);
         // Cleaning cannot make "true" of anything else, nor the reverse: the raw value serves.
         const std::string_view permaLink = texts_.RawAttr(*guid, "isPermaLink");
-        item.Guid().IsPermaLink = EqualsNoCase(permaLink, "true");
-        item.Guid().PermaLinkStated = !permaLink.empty() || guid->HasAttr(u"isPermaLink");
+        guidField.IsPermaLink = EqualsNoCase(permaLink, "true");
+        guidField.PermaLinkStated = !permaLink.empty() || guid->HasAttr(u"isPermaLink");
+    } else {
+        guidField.IsPermaLink = guidField.PermaLinkStated = false;
     }
-    if (const TXmlNode* source = first[kSource]) {
-        texts_.Text(item.Source().Title, source);
-        texts_.Attr(item.Source().URL, source, "url");
-    }
-    for (int i = firstEnclosure; i < count; ++i) {
+    texts_.Text(item.Source().Title, first[kSource]);
+    texts_.Attr(item.Source().URL, first[kSource], "url");
+    ReadEnclosures(node, firstEnclosure, item, offerTo);
+}
+
+void TFeedRSSReader::ReadEnclosures(const TXmlNode& node, int from, TpkRSSFeedItem& item, TpkRSSFeed* offerTo) {
+    TpkRSSFeedItemEnclosureCollection& enclosures = item.Enclosure();
+    // An enclosure of the load before that a download entry serves goes, with its link, as it
+    // always went; one that none serves is filled again.
+    for (int k = 0; k < enclosures.Count(); ++k)
+        if (enclosures[k]->DownloadItem != nullptr) {
+            enclosures.Clear();
+            break;
+        }
+    int read = 0;
+    for (int i = from; i < node.ChildCount(); ++i) {
         const TXmlNode* child = node.Child(i);
         if (FieldOf(*child) != kEnclosure) continue;
-        TpkRSSFeedItemEnclosure& enclosure = *item.Enclosure().Add();
-        texts_.Attr(enclosure.URL, child, "url");
-        enclosure.ContentLength = ParseSizeText(texts_.AttrView(*child, "length"));
-        texts_.Attr(enclosure.ContentType, child, "type");
-        if (offerTo != nullptr) offerTo->OfferEnclosure(enclosure);
+        TpkRSSFeedItemEnclosure* enclosure = enclosures.Renew(read);
+        if (enclosure == nullptr) enclosure = enclosures.Add();
+        ++read;
+        texts_.Attr(enclosure->URL, child, "url");
+        enclosure->ContentLength = ParseSizeText(texts_.AttrView(*child, "length"));
+        texts_.Attr(enclosure->ContentType, child, "type");
+        if (offerTo != nullptr) offerTo->OfferEnclosure(*enclosure);
     }
+    enclosures.Truncate(read);
 }
 
 }  // namespace tw

@@ -26,11 +26,10 @@ public:
     void ReadChannel(const TXmlElement& channel, TpkRSSFeedElements& e);
     // True for an element named `item`.
     bool IsItem(const TXmlNode& node) const;
-    // The number of `item` elements among the node's children.
-    int CountItems(const TXmlNode& channel) const;
     // One item: title, link, description, author, category, comments, pubDate (through its
     // setter), guid and source from the first child of each name, then every enclosure in order.
     // With `offerTo`, each enclosure is offered to that feed's download queue as soon as it is read.
+    // Every field is set, so `item` may be one of an earlier load, kept for its memory.
     void ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSSFeed* offerTo);
 
 private:
@@ -39,6 +38,8 @@ private:
         kFieldCount,
     };
     int FieldOf(const TXmlNode& node) const;
+    // The item's enclosures: the `enclosure` children from index `from` on, in order.
+    void ReadEnclosures(const TXmlNode& node, int from, TpkRSSFeedItem& item, TpkRSSFeed* offerTo);
     std::int32_t ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def);
 
     std::vector<std::int8_t> fieldOfName_;  // by name id: the item field, -1 for any other name

@@ -242,9 +242,15 @@ struct TpkRSSFeed::MergeState {
 };
 
 bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format) {
+    const bool merge = KeepOutdatedItems && FeedItems().Count() > 0;
+    // A reload fills the items of the load before in place instead of freeing them all and making
+    // as many again (about seven heap blocks an item, each cold by then, touched when freed and
+    // again when made). Only where no handler can see a half-filled item: without a download
+    // queue (the ticker has none) nothing is raised while items are read.
+    const bool refill = !merge && format == ffRSS && queue_ == nullptr;
+    int filled = 0;
     try {
-        const bool merge = KeepOutdatedItems && FeedItems().Count() > 0;
-        if (merge) {
+        if (merge || refill) {
             FeedCodePage.clear();
             FeedElements().Assign(nullptr);
         } else {
@@ -260,20 +266,36 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
         LastUpdate = RFC822ToDateTime(FeedAttrOf(&root, "time"));
 
         const TXmlElement* channel = root.FindChild(u"channel");
-        if (channel == nullptr || !channel->HasChildNodes()) return true;
+        if (channel == nullptr || !channel->HasChildNodes()) {
+            if (refill) FeedItems().Clear();
+            return true;
+        }
         TFeedRSSReader reader(root);
         reader.ReadChannel(*channel, FeedElements());
 
         MergeState state(queue_ == nullptr);
-        if (!merge) FeedItems().Reserve(reader.CountItems(*channel));
+        // The channel's children bound its items: counting them exactly would touch every item
+        // once more, cold at 20 MB.
+        if (!merge) FeedItems().Reserve(channel->ChildCount());
         for (int i = 0; i < channel->ChildCount(); ++i) {
             const TXmlNode& node = *channel->Child(i);
             if (!reader.IsItem(node)) continue;
-            if (merge) MergeItem(node, state, &reader, nullptr);
-            else reader.ReadItem(node, *FeedItems().Add(), this);
+            if (merge) {
+                MergeItem(node, state, &reader, nullptr);
+            } else if (refill) {
+                TpkRSSFeedItem* item = FeedItems().Renew(filled);
+                reader.ReadItem(node, item != nullptr ? *item : *FeedItems().Add(), this);
+                ++filled;
+            } else {
+                reader.ReadItem(node, *FeedItems().Add(), this);
+            }
         }
+        if (refill) FeedItems().Truncate(filled);
         return true;
     } catch (...) {
+        // What was read stays, as with items made afresh; the earlier load's items after it go,
+        // and so does the one being filled, whose fields may be half of either load.
+        if (refill) FeedItems().Truncate(filled);
         return false;
     }
 }

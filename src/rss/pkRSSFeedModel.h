@@ -4,6 +4,7 @@
 // size-text reader of enclosure lengths. The feed component (pkRSSFeed) owns one
 // TpkRSSFeedElements and one TpkRSSFeedItemCollection.
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -221,6 +222,24 @@ public:
     void Clear() {
         std::vector<Entry> gone;
         gone.swap(entries_);
+        for (Entry& entry : gone) entry.Item.reset();
+    }
+    // For a reload that sets every field of an entry again: the entry at `index` stays, object
+    // and all, under a new ID, as if it had just been made (IDs are never reused), so its strings
+    // keep their memory. Null when out of range.
+    T* Renew(int index) {
+        if (index < 0 || index >= Count()) return nullptr;
+        Entry& entry = entries_[static_cast<std::size_t>(index)];
+        entry.ID = nextID_++;
+        return entry.Item.get();
+    }
+    // Frees the entries from `count` on, as Clear frees them; nothing when count >= Count().
+    void Truncate(int count) {
+        if (count < 0) count = 0;
+        if (count >= Count()) return;
+        std::vector<Entry> gone(std::make_move_iterator(entries_.begin() + count),
+                                std::make_move_iterator(entries_.end()));
+        entries_.erase(entries_.begin() + count, entries_.end());
         for (Entry& entry : gone) entry.Item.reset();
     }
     int IndexOf(const T* item) const {

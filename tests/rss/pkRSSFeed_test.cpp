@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -166,6 +167,79 @@ TEST(TpkRSSFeedStructure, ItemFieldsDoNotLeakFromOneItemToTheNext) {
     EXPECT_EQ(b.Source().URL, "");
     EXPECT_EQ(b.Category().Title, "");
     EXPECT_EQ(b.PubDate(), "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reloading one component (as the ticker does): the items of the load before are filled again
+
+// Every field of every item, a line each.
+std::string ItemDump(const TpkRSSFeed& feed) {
+    std::string out;
+    for (int i = 0; i < feed.FeedItems().Count(); ++i) {
+        const TpkRSSFeedItem& item = *feed.FeedItems().Items(i);
+        out += "item|" + item.Title + "|" + item.Link + "|" + item.Description + "|" + item.Author + "|" +
+               item.Comments + "|" + item.PubDate() + "|" + item.Category().Title + "|" + item.Category().Domain +
+               "|" + item.Guid().URL + "|" + std::to_string(item.Guid().IsPermaLink) +
+               std::to_string(item.Guid().PermaLinkStated) + "|" + item.Source().Title + "|" + item.Source().URL + "\n";
+        for (int k = 0; k < item.Enclosure().Count(); ++k) {
+            const TpkRSSFeedItemEnclosure& e = *item.Enclosure().Items(k);
+            out += " enclosure|" + e.URL + "|" + std::to_string(e.ContentLength) + "|" + e.ContentType + "\n";
+            EXPECT_EQ(e.Item(), &item);
+        }
+    }
+    return out;
+}
+
+std::string FreshItemDump(const std::string& text, TpkRSSFeedFormats formats = {}) {
+    TpkRSSFeed fresh;
+    fresh.AcceptedFormats = formats;
+    fresh.LoadFromString(text);
+    return ItemDump(fresh);
+}
+
+TEST(TpkRSSFeedReload, EachLoadOfTheCorpusGivesWhatAFreshComponentGets) {
+    std::vector<std::string> texts;
+    for (const auto& entry : fs::directory_iterator(test::DataPath("rss/corpus")))
+        if (entry.path().extension() == ".xml") texts.push_back(ReadFileToString(entry.path().string()));
+    ASSERT_GE(texts.size(), 30u);
+    const std::vector<std::string> forth = texts;
+    texts.insert(texts.end(), forth.rbegin(), forth.rend());  // each document after a larger and a smaller one
+    TpkRSSFeed feed;
+    feed.AcceptedFormats = TpkRSSFeedFormats::All();  // Atom and RDF in between, read afresh
+    std::string before;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const bool loaded = feed.LoadFromString(texts[i]);
+        const std::string now = ItemDump(feed);
+        // A document that is no feed, or no XML, leaves the model as it was.
+        EXPECT_EQ(now, loaded ? FreshItemDump(texts[i], feed.AcceptedFormats) : before) << "document " << i;
+        before = now;
+    }
+}
+
+TEST(TpkRSSFeedReload, FieldsAbsentNowAreEmptiedAndCountsFollowTheDocument) {
+    const std::string rich =
+        "<item><title>a</title><link>http://a/</link><description>d</description><author>x@y</author>"
+        "<category domain=\"cd\">c</category><comments>cm</comments><pubDate>p</pubDate>"
+        "<guid isPermaLink=\"TRUE\">g</guid><source url=\"su\">S</source>"
+        "<enclosure url=\"u1\" length=\"1K\" type=\"t1\"/><enclosure url=\"u2\" length=\"2\" type=\"t2\"/></item>";
+    const std::string bare = "<item><title>b</title><enclosure url=\"u3\"/></item>";
+    const std::string guidOnly = "<item><guid>h</guid></item>";
+    const std::string sequence[] = {Rss(rich + rich + rich), Rss(bare), Rss(rich + guidOnly + bare + rich),
+                                    Rss(guidOnly + guidOnly), "<rss/>", Rss(rich + bare),
+                                    Rss("<title>no items</title>"), Rss(bare + rich + bare)};
+    TpkRSSFeed feed;
+    std::vector<int> seenIDs;
+    for (const std::string& text : sequence) {
+        SCOPED_TRACE(text);
+        ASSERT_TRUE(feed.LoadFromString(text));
+        EXPECT_EQ(ItemDump(feed), FreshItemDump(text));
+        for (int i = 0; i < feed.FeedItems().Count(); ++i) {
+            const TpkRSSFeedItem* item = feed.FeedItems().Items(i);
+            EXPECT_EQ(std::count(seenIDs.begin(), seenIDs.end(), item->ID()), 0) << "IDs are never reused";
+            EXPECT_EQ(feed.FeedItems().FindItemID(item->ID()), item);
+            seenIDs.push_back(item->ID());
+        }
+    }
 }
 
 TEST(TpkRSSFeedStructure, EveryChannelField) {
