@@ -63,6 +63,7 @@ void CheckPlainName(std::u16string_view name) {
 // ---- name table ----
 
 TXmlNameTable::TXmlNameTable(int bucketCount) : buckets_(static_cast<size_t>(std::max(bucketCount, 1))) {
+    if (const size_t n = buckets_.size(); n > 1 && (n & (n - 1)) == 0) mask_ = static_cast<std::uint32_t>(n - 1);
     for (std::u16string_view n : {u"#text", u"#cdata-section", u"#comment", u"#document", u"xml"}) Intern(n);
 }
 
@@ -76,7 +77,7 @@ int TXmlNameTable::Intern(std::u16string_view name) { return Intern(name, Hash(n
 
 int TXmlNameTable::Intern(std::u16string_view name, std::uint32_t hash) {
     if (name.empty()) return -1;
-    std::vector<Entry>& bucket = buckets_[hash % buckets_.size()];
+    std::vector<Entry>& bucket = buckets_[BucketOf(hash)];
     for (const Entry& e : bucket)
         if (e.Hash == hash && SameName(names_[static_cast<size_t>(e.Id)], name)) return e.Id;
     const int id = static_cast<int>(names_.size());
@@ -88,7 +89,7 @@ int TXmlNameTable::Intern(std::u16string_view name, std::uint32_t hash) {
 int TXmlNameTable::Find(std::u16string_view name) const noexcept {
     if (name.empty()) return -1;
     const std::uint32_t hash = Hash(name);
-    for (const Entry& e : buckets_[hash % buckets_.size()])
+    for (const Entry& e : buckets_[BucketOf(hash)])
         if (e.Hash == hash && SameName(names_[static_cast<size_t>(e.Id)], name)) return e.Id;
     return -1;
 }
@@ -118,7 +119,7 @@ int TXmlNameTable::FindUtf8(std::string_view name) const {
     }
     if (high >= 0x80) return Find(XmlFromUtf8(name));
     if (name.empty()) return -1;
-    for (const Entry& e : buckets_[hash % buckets_.size()])
+    for (const Entry& e : buckets_[BucketOf(hash)])
         if (e.Hash == hash && SameAsciiName(names_[static_cast<size_t>(e.Id)], name)) return e.Id;
     return -1;
 }
