@@ -96,10 +96,6 @@ int TXmlNameTable::Find(std::u16string_view name) const noexcept {
 
 namespace {
 
-bool IsAscii(std::string_view s) noexcept {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // An ASCII name against a stored one, unit by unit.
 bool SameAsciiName(const std::u16string& a, std::string_view b) noexcept {
     if (a.size() != b.size()) return false;
@@ -111,6 +107,19 @@ bool SameAsciiName(const std::u16string& a, std::string_view b) noexcept {
 }  // namespace
 
 int TXmlNameTable::FindUtf8(std::string_view name) const {
+    if (name.empty() || name.size() > sizeof(Utf8Hit::Bytes)) return FindUtf8Uncached(name);
+    Utf8Hit& hit = utf8Hits_[Utf8HitSlot(name)];
+    if (hit.Size == name.size() && std::memcmp(hit.Bytes, name.data(), name.size()) == 0) return hit.Id;
+    const int id = FindUtf8Uncached(name);
+    if (id >= 0) {  // an unknown name may be added later: only found ones are kept
+        hit.Size = static_cast<std::uint8_t>(name.size());
+        std::memcpy(hit.Bytes, name.data(), name.size());
+        hit.Id = id;
+    }
+    return id;
+}
+
+int TXmlNameTable::FindUtf8Uncached(std::string_view name) const {
     std::uint32_t hash = 0;  // as Hash() while the bytes are ASCII, so the code units
     unsigned high = 0;
     for (char c : name) {
@@ -363,17 +372,8 @@ TXmlElement* TXmlNode::FindChildUtf8(std::string_view name) const {
 }
 
 bool TXmlNode::NameIs(std::string_view name) const {
-    const std::u16string& own = NodeName();
-    // Its conversion never has more code units than the name has bytes (Windows-1252 for bytes
-    // that are not UTF-8 has as many), and ASCII bytes stay the same units either way.
-    if (name.size() < own.size()) return false;
-    if (name.size() == own.size()) {
-        size_t i = 0;
-        while (i < name.size() && static_cast<unsigned char>(name[i]) < 0x80 && own[i] == static_cast<unsigned char>(name[i])) ++i;
-        if (i == name.size()) return true;
-        if (static_cast<unsigned char>(name[i]) < 0x80) return false;
-    }
-    return !IsAscii(name) && own == XmlFromUtf8(name);
+    // By id: FindUtf8 keeps the names it found, so asking child after child costs a compare.
+    return nameId_ >= 0 && table_->FindUtf8(name) == nameId_;
 }
 
 std::string_view TXmlNode::TextUtf8(std::string& scratch) const {

@@ -100,7 +100,7 @@ public:
     int Intern(std::u16string_view name);                 // adds the name when new
     int Intern(std::u16string_view name, std::uint32_t hash);
     int Find(std::u16string_view name) const noexcept;     // -1 when empty or unknown
-    int FindUtf8(std::string_view name) const;             // the same by a UTF-8 name
+    int FindUtf8(std::string_view name) const;             // the same by a UTF-8 name (see below)
     const std::u16string& Name(int id) const;              // "" for -1 or an unknown id
     int Count() const noexcept { return static_cast<int>(names_.size()); }
     int BucketCount() const noexcept { return static_cast<int>(buckets_.size()); }
@@ -114,6 +114,21 @@ private:
     // hash % BucketCount(), by a mask when the count is a power of two (the usual 4096): a
     // division per lookup showed in the feed loader's walk.
     size_t BucketOf(std::uint32_t hash) const noexcept { return mask_ ? hash & mask_ : hash % buckets_.size(); }
+
+    int FindUtf8Uncached(std::string_view name) const;
+
+    // Names found by FindUtf8, by their bytes: a reader of feeds asks for the same few (an item's
+    // fields, an enclosure's attributes) for every item, and an id never changes once given.
+    // Only the thread that owns the table reads it, as for the rest of the table.
+    struct Utf8Hit {
+        std::uint8_t Size = 0;  // 0: empty
+        char Bytes[27] = {};
+        int Id = -1;
+    };
+    static size_t Utf8HitSlot(std::string_view name) noexcept {
+        return (name.size() * 7 + static_cast<unsigned char>(name.front()) + static_cast<unsigned char>(name.back())) & 15;
+    }
+    mutable Utf8Hit utf8Hits_[16];
 
     std::deque<std::u16string> names_;   // a deque keeps references to names valid as it grows
     std::vector<std::vector<Entry>> buckets_;

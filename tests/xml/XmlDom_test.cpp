@@ -383,6 +383,25 @@ TEST(TXmlNode, ParsedNodesKeptMovedOrDroppedOutliveTheirDocument) {
     EXPECT_EQ(moved->GetAttr(u"k"), u"v");
 }
 
+// FindUtf8 keeps the names it found: a name asked for before it exists, names that share a slot
+// asked for in turn, and names of the same length that differ only inside.
+TEST(TXmlNameTable, Utf8LookupsStayRightWhenRepeated) {
+    XmlPtr<TXmlNameTable> table(new TXmlNameTable());
+    EXPECT_EQ(table->FindUtf8("late"), -1);
+    const int late = table->Intern(u"late");
+    EXPECT_EQ(table->FindUtf8("late"), late);
+    std::vector<std::pair<std::string, int>> names;
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "n" + std::string(static_cast<size_t>(i % 5), 'x') + std::to_string(i) + "e";
+        names.emplace_back(name, table->Intern(XmlFromUtf8(name)));
+    }
+    names.emplace_back(std::string(40, 'l'), table->Intern(std::u16string(40, u'l')));  // longer than any kept
+    for (int round = 0; round < 3; ++round)
+        for (const auto& [name, id] : names) ASSERT_EQ(table->FindUtf8(name), id) << name;
+    EXPECT_EQ(table->FindUtf8("nxx7e"), table->Find(u"nxx7e"));
+    EXPECT_EQ(table->FindUtf8("nxx8e"), -1);
+}
+
 TEST(TXmlNode, Utf8AccessorsReadAttributesAndNamesInPlace) {
     auto doc = CreateXmlDocument();
     doc->LoadUtf8XML("<r><\xC3\xA9l\xC3\xA9ment a='caf\xC3\xA9 &lt;' b=''/></r>");
