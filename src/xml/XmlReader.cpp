@@ -557,11 +557,12 @@ private:
     }
 
     // After "&": writes what the reference stands for. True when that is not blank.
-    bool ReadReference(TXmlOut& out) {
-        if (AtEnd()) XmlFail(xmlmsg::kRefExpected);
+    // The predefined five (escaped markup in a description is made of them) are read here, inline
+    // in the text loop; the rest by a call.
+    [[gnu::always_inline]] bool ReadReference(TXmlOut& out) {
         if (e_ - p_ >= 8) {
-            // The predefined five from one load, without a branch per name: escaped markup in a
-            // description mixes them in no order a branch could learn.
+            // From one load, without a branch per name: escaped markup mixes them in no order a
+            // branch could learn.
             static_assert(std::endian::native == std::endian::little);
             std::uint64_t w;
             std::memcpy(&w, p_, 8);
@@ -573,6 +574,11 @@ private:
             const int which = lt + gt * 2 + amp * 3 + quot * 4 + apos * 5;  // at most one is true
             if (which != 0) return PutChar(out, kChar[which], kLength[which]);
         }
+        return ReadOtherReference(out);
+    }
+
+    [[gnu::noinline]] bool ReadOtherReference(TXmlOut& out) {
+        if (AtEnd()) XmlFail(xmlmsg::kRefExpected);
         // The predefined five by their first bytes, without collecting the name.
         switch (*p_) {
             case 'a':
