@@ -26,6 +26,9 @@ public:
     void ReadChannel(const TXmlElement& channel, TpkRSSFeedElements& e);
     // True for an element named `item`.
     bool IsItem(const TXmlNode& node) const;
+    // Asks the processor early for the memory of the parent's child at `index`, a few children
+    // before it is read: nothing is read, so any index is safe.
+    static void PrefetchChild(const TXmlNode& parent, int index);
     // One item: title, link, description, author, category, comments, pubDate (through its
     // setter), guid and source from the first child of each name, then every enclosure in order.
     // With `offerTo`, each enclosure is offered to that feed's download queue as soon as it is read.
