@@ -268,10 +268,13 @@ TXmlNode::TXmlNode(int type, TXmlNameTable* table, int nameId)
 
 TXmlNode::~TXmlNode() {
     if (children_) {
-        // The list may outlive us in a caller's hands: it stops being a child list.
-        for (TXmlNode* child : *children_)
-            if (child->parent_ == this) child->parent_ = nullptr;
-        children_->owner_ = nullptr;
+        // A list that outlives us in a caller's hands stops being a child list; one that goes
+        // with us clears its items' parent as it releases them (one pass, not two).
+        if (children_->RefCount() > 1) {
+            for (TXmlNode* child : *children_)
+                if (child->parent_ == this) child->parent_ = nullptr;
+            children_->owner_ = nullptr;
+        }
         children_->Release();
     }
     FreeAttrs(attrs_, attrCapacity_, attrsInArena_);
@@ -904,18 +907,18 @@ void TXmlAccess::AttachChildren(TXmlNode& parent, TXmlNode* const* nodes, size_t
     }
 }
 
-void TXmlAccess::SetAttributes(TXmlNode& node, std::vector<TXmlAttrData>& attrs, TXmlArena& arena) {
+void TXmlAccess::SetAttributes(TXmlNode& node, std::vector<RawAttr>& attrs, TXmlArena& arena) {
     if (attrs.empty()) return;
     if (node.attrs_) {
-        for (TXmlAttrData& a : attrs) {
+        for (const RawAttr& a : attrs) {
             TXmlAttrData& slot = AttrSlot(node, a.NameId);
-            slot.Value = std::move(a.Value);
+            slot.Value = TXmlValue();
             slot.Utf8 = a.Utf8;
             slot.Utf8Size = a.Utf8Size;
         }
     } else {
         auto* array = static_cast<TXmlAttrData*>(arena.Alloc(attrs.size() * sizeof(TXmlAttrData)));
-        for (size_t i = 0; i < attrs.size(); ++i) new (array + i) TXmlAttrData(std::move(attrs[i]));
+        for (size_t i = 0; i < attrs.size(); ++i) new (array + i) TXmlAttrData{attrs[i].NameId, attrs[i].Utf8Size, TXmlValue(), attrs[i].Utf8};
         node.attrs_ = array;
         node.attrCount_ = node.attrCapacity_ = static_cast<int>(attrs.size());
         node.attrsInArena_ = true;

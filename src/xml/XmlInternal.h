@@ -168,9 +168,15 @@ struct TXmlAccess {
     // Gives a new parent its new children at once: an element placed in the arena gets a child
     // list of exactly that size there; other parents append them one by one.
     static void AttachChildren(TXmlNode& parent, TXmlNode* const* nodes, size_t n, TXmlArena& arena);
-    // Gives a new node its attributes (distinct names), moved into an array of exactly that
-    // size in the arena; attrs is left empty.
-    static void SetAttributes(TXmlNode& node, std::vector<TXmlAttrData>& attrs, TXmlArena& arena);
+    // An attribute as the reader found it: its name and its value's UTF-8 bytes in the arena.
+    struct RawAttr {
+        int NameId;
+        std::uint32_t Utf8Size;
+        const char* Utf8;
+    };
+    // Gives a new node its attributes (distinct names), in an array of exactly that size in the
+    // arena; attrs is left empty.
+    static void SetAttributes(TXmlNode& node, std::vector<RawAttr>& attrs, TXmlArena& arena);
 };
 
 // The small-block pool (XmlPool.cpp): blocks up to kXmlPoolMaxBlock bytes; larger ones and every

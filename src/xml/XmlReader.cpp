@@ -701,12 +701,12 @@ private:
             const auto [value, n] = out_.Finish(arena_);
             if (n > UINT32_MAX) XmlFail(xmlmsg::kDataRead);
             static constexpr char kEmpty[] = "";
-            TXmlAttrData a{id, static_cast<std::uint32_t>(n), TXmlValue(), n ? value : kEmpty};
-            const auto same = std::find_if(attrs_.begin(), attrs_.end(), [id](const TXmlAttrData& d) { return d.NameId == id; });
+            const TXmlAccess::RawAttr a{id, static_cast<std::uint32_t>(n), n ? value : kEmpty};
+            const auto same = std::find_if(attrs_.begin(), attrs_.end(), [id](const TXmlAccess::RawAttr& d) { return d.NameId == id; });
             if (same != attrs_.end())
-                *same = std::move(a);
+                *same = a;
             else
-                attrs_.push_back(std::move(a));
+                attrs_.push_back(a);
             SkipSpace();
         }
     }
@@ -894,7 +894,7 @@ private:
     char* e_ = nullptr;
     TXmlOut out_;
     std::vector<TXmlNode*> pending_;    // children read whose parent's content has not ended
-    std::vector<TXmlAttrData> attrs_;   // the attributes of the start tag being read
+    std::vector<TXmlAccess::RawAttr> attrs_;  // the attributes of the start tag being read
     std::map<std::string, TXmlEntity, std::less<>> entities_;
     size_t expanded_ = 0;  // UTF-16 code units of declared entities expanded so far
     bool latin1_ = false;  // the RSS 0.91 document type: HTML Latin-1 entity names are known
