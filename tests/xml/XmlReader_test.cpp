@@ -81,6 +81,21 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{u"<!DOCTYPE rss", u"Ожидается \">\""},
         ErrorCase{u"<a><b></a>", u"Ожидается \"b\""}));
 
+// An end tag is compared with its start tag's bytes: one byte different, at any place of a name
+// of any length, is the wrong end tag.
+TEST(XmlReader, EndTagDifferingInOneByteFails) {
+    for (size_t length = 1; length <= 12; ++length) {
+        const std::string name = std::string("abcdefghijkl").substr(0, length);
+        EXPECT_EQ(MessageOf([&] { Parse(XmlFromUtf8("<" + name + "></" + name + ">")); }), "(no error)");
+        for (size_t at = 0; at < length; ++at) {
+            std::string other = name;
+            other[at] = 'z';
+            EXPECT_EQ(MessageOf([&] { Parse(XmlFromUtf8("<" + name + "></" + other + ">")); }), "Ожидается \"" + name + "\"")
+                << name << " " << other;
+        }
+    }
+}
+
 TEST(XmlReader, WhiteSpaceOnlyTextIsDroppedUnlessPreserved) {
     auto doc = Parse(u"<rss><channel>  </channel></rss>");
     auto channel = doc->DocumentElement()->SelectSingleNode(u"channel");
