@@ -41,33 +41,59 @@ std::uint64_t Suspects8(const char* p) {
 
 #if defined(__SSE2__)
 // The same for sixteen bytes, one bit each.
-unsigned Suspects16(const char* p) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+unsigned Suspects16(__m128i v) {
     const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);  // bytes up to 0x1F
     const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
     const __m128i c2 = _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0xC2)));
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, _mm_or_si128(del, c2))));
 }
+
+// FirstToMend for texts of sixteen bytes or more, thirty-two at a time, the last block
+// overlapping the one before. With kCopy, each block is also stored at the same place in `out`
+// (room for text.size()), so what lies before the index returned has been copied.
+template <bool kCopy>
+size_t ScanBlocks(std::string_view text, char* out) {
+    const char* p = text.data();
+    const size_t n = text.size();
+    const auto suspect = [&](unsigned mask, size_t at) -> size_t {
+        for (; mask != 0; mask &= mask - 1) {
+            const size_t k = at + static_cast<size_t>(std::countr_zero(mask));
+            if (MendsAt(text, k)) return k;
+        }
+        return n;
+    };
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
+        if constexpr (kCopy) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16), b);
+        }
+        if (const unsigned mask = Suspects16(a) | Suspects16(b) << 16; mask != 0)
+            if (const size_t k = suspect(mask, i); k < n) return k;
+    }
+    while (i < n) {
+        const size_t at = std::min(i, n - 16);  // bytes seen twice are judged alike both times
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        if constexpr (kCopy) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), a);
+        if (const size_t k = suspect(Suspects16(a), at); k < n) return k;
+        i = at + 16;
+    }
+    return n;
+}
 #endif
 
 // The index of the first byte MendFeedText changes, text.size() when none. Almost every text
-// has none, so bytes are looked at in blocks (sixteen with SSE2, else eight), the last block
-// overlapping the one before; only a byte below 0x20, 0x7F or 0xC2 (a tab or a line break will
-// do) is looked at closer. A byte seen twice is judged alike both times, so the first index
+// has none, so bytes are looked at in blocks (sixteen or more with SSE2, else eight), the last
+// block overlapping the one before; only a byte below 0x20, 0x7F or 0xC2 (a tab or a line break
+// will do) is looked at closer. A byte seen twice is judged alike both times, so the first index
 // that mends is found all the same.
 size_t FirstToMend(std::string_view text) {
     const char* p = text.data();
     const size_t n = text.size();
 #if defined(__SSE2__)
-    if (n >= 16) {
-        for (size_t i = 0;; i = std::min(i + 16, n - 16)) {
-            for (unsigned mask = Suspects16(p + i); mask != 0; mask &= mask - 1) {
-                const size_t k = i + static_cast<size_t>(std::countr_zero(mask));
-                if (MendsAt(text, k)) return k;
-            }
-            if (i + 16 >= n) return n;
-        }
-    }
+    if (n >= 16) return ScanBlocks<false>(text, nullptr);
 #endif
     if (n >= 8) {
         for (size_t i = 0;; i = std::min(i + 8, n - 8)) {
@@ -119,7 +145,20 @@ void MendFeedText(std::string& text) {
 }
 
 void AssignFeedText(std::string& field, std::string_view text) {
-    const size_t first = FirstToMend(text);
+    size_t first;
+#if defined(__SSE2__)
+    if (text.size() >= 16 && text.size() <= field.capacity()) {
+        // The field's own memory holds it (a reload fills the fields of the load before): copied
+        // in the same pass that looks for what to mend.
+        field.resize(text.size());
+        first = ScanBlocks<true>(text, field.data());
+        if (first == text.size()) return;
+        field.resize(first);
+        AppendMended(field, text, first);
+        return;
+    }
+#endif
+    first = FirstToMend(text);
     field.assign(text.data(), first);
     if (first < text.size()) AppendMended(field, text, first);
 }

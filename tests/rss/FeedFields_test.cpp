@@ -36,9 +36,13 @@ TEST(MendFeedText, MendsAtEveryOffset) {
                 const std::string want = plain.substr(0, at) + c.out + plain.substr(at);
                 std::string assigned = "previous content";
                 AssignFeedText(assigned, text);
+                // A field of a reload, with room to spare: copied and scanned in one pass.
+                std::string refilled(120, 'x');
+                AssignFeedText(refilled, text);
                 MendFeedText(text);
                 ASSERT_EQ(text, want) << c.name << " at " << at << " of " << length;
                 ASSERT_EQ(assigned, want) << c.name << " at " << at << " of " << length;
+                ASSERT_EQ(refilled, want) << c.name << " at " << at << " of " << length;
             }
         }
     }
