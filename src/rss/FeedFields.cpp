@@ -202,7 +202,8 @@ std::string_view TFeedTextReader::AttrView(const TXmlNode& node, std::string_vie
 }
 
 std::string_view TFeedTextReader::RawAttr(const TXmlNode& node, std::string_view name) {
-    return node.AttrUtf8(name, scratch_);
+    // Most elements of a feed carry no attribute at all: no name lookup for those.
+    return node.AttrCount() == 0 ? std::string_view() : node.AttrUtf8(name, scratch_);
 }
 
 }  // namespace tw

@@ -35,6 +35,17 @@ TFeedRSSReader::TFeedRSSReader(const TXmlNode& document) {
     };
     for (const auto& [name, field] : kNames)
         if (const int id = table.Find(name); id >= 0) fieldOfName_[static_cast<size_t>(id)] = field;
+    channelFieldOfName_.assign(static_cast<size_t>(table.Count()), -1);
+    static constexpr std::pair<std::u16string_view, ChannelField> kChannelNames[] = {
+        {u"title", cTitle},         {u"link", cLink},           {u"description", cDescription},
+        {u"language", cLanguage},   {u"copyright", cCopyright}, {u"managingEditor", cManagingEditor},
+        {u"webMaster", cWebMaster}, {u"pubDate", cPubDate},     {u"lastBuildDate", cLastBuildDate},
+        {u"category", cCategory},   {u"generator", cGenerator}, {u"docs", cDocs},
+        {u"cloud", cCloud},         {u"ttl", cTtl},             {u"image", cImage},
+        {u"textInput", cTextInput}, {u"skipHours", cSkipHours}, {u"skipDays", cSkipDays},
+    };
+    for (const auto& [name, field] : kChannelNames)
+        if (const int id = table.Find(name); id >= 0) channelFieldOfName_[static_cast<size_t>(id)] = field;
     itemId_ = table.Find(u"item");
 }
 
@@ -69,33 +80,44 @@ std::int32_t TFeedRSSReader::ChildInt(const TXmlNode& node, std::u16string_view 
 }
 
 void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements& e) {
+    // One walk finds the first child of each name: the channel holds the items as well, tens of
+    // thousands in a large feed, among which a name it lacks was looked for once per field.
+    std::array<const TXmlElement*, kChannelFieldCount> first{};
+    for (int i = 0; i < channel.ChildCount(); ++i) {
+        const TXmlNode* child = channel.Child(i);
+        if (child->NodeType() != XML_ELEMENT_NODE) continue;
+        const auto id = static_cast<size_t>(child->NameId());
+        const int field = id < channelFieldOfName_.size() ? channelFieldOfName_[id] : -1;
+        if (field >= 0 && first[static_cast<size_t>(field)] == nullptr)
+            first[static_cast<size_t>(field)] = static_cast<const TXmlElement*>(child);
+    }
     const auto text = [&](std::string& field, const TXmlNode& node, std::u16string_view name) {
         texts_.Text(field, node.FindChild(name));
     };
-    text(e.Title, channel, u"title");
-    text(e.Link, channel, u"link");
-    text(e.Description, channel, u"description");
-    text(e.Language, channel, u"language");
-    text(e.Copyright, channel, u"copyright");
-    text(e.ManagingEditor, channel, u"managingEditor");
-    text(e.WebMaster, channel, u"webMaster");
-    text(e.PubDate, channel, u"pubDate");
-    text(e.LastBuildDate, channel, u"lastBuildDate");
-    if (const TXmlElement* category = channel.FindChild(u"category")) {
+    texts_.Text(e.Title, first[cTitle]);
+    texts_.Text(e.Link, first[cLink]);
+    texts_.Text(e.Description, first[cDescription]);
+    texts_.Text(e.Language, first[cLanguage]);
+    texts_.Text(e.Copyright, first[cCopyright]);
+    texts_.Text(e.ManagingEditor, first[cManagingEditor]);
+    texts_.Text(e.WebMaster, first[cWebMaster]);
+    texts_.Text(e.PubDate, first[cPubDate]);
+    texts_.Text(e.LastBuildDate, first[cLastBuildDate]);
+    if (const TXmlElement* category = first[cCategory]) {
         texts_.Text(e.Category().Title, category);
         texts_.Attr(e.Category().Domain, category, "domain");
     }
-    text(e.Generator, channel, u"generator");
-    text(e.Docs, channel, u"docs");
-    if (const TXmlElement* cloud = channel.FindChild(u"cloud")) {
+    texts_.Text(e.Generator, first[cGenerator]);
+    texts_.Text(e.Docs, first[cDocs]);
+    if (const TXmlElement* cloud = first[cCloud]) {
         texts_.Attr(e.Cloud().Domain, cloud, "domain");
         e.Cloud().Port = static_cast<std::uint16_t>(TextToIntDef(texts_.AttrView(*cloud, "port"), 0));
         texts_.Attr(e.Cloud().Path, cloud, "path");
         texts_.Attr(e.Cloud().RegisterProcedure, cloud, "registerProcedure");
         texts_.Attr(e.Cloud().Protocol, cloud, "protocol");
     }
-    e.TTL = static_cast<std::uint32_t>(ChildInt(channel, u"ttl", 0));
-    if (const TXmlElement* image = channel.FindChild(u"image"); HasChildren(image)) {
+    e.TTL = static_cast<std::uint32_t>(TextToIntDef(texts_.TextView(first[cTtl]), 0));
+    if (const TXmlElement* image = first[cImage]; HasChildren(image)) {
         text(e.Image().URL, *image, u"url");
         text(e.Image().Title, *image, u"title");
         text(e.Image().Link, *image, u"link");
@@ -103,14 +125,14 @@ void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements&
         e.Image().Width = static_cast<std::uint16_t>(ChildInt(*image, u"width", 0));
         e.Image().Height = static_cast<std::uint16_t>(ChildInt(*image, u"height", 0));
     }
-    if (const TXmlElement* input = channel.FindChild(u"textInput"); HasChildren(input)) {
+    if (const TXmlElement* input = first[cTextInput]; HasChildren(input)) {
         text(e.TextInput().Title, *input, u"title");
         text(e.TextInput().Description, *input, u"description");
         text(e.TextInput().Name, *input, u"name");
         text(e.TextInput().Link, *input, u"link");
     }
     e.SkipHours = TpkRSSFeedSkipHoursSet{};
-    if (const TXmlElement* hours = channel.FindChild(u"skipHours"); HasChildren(hours)) {
+    if (const TXmlElement* hours = first[cSkipHours]; HasChildren(hours)) {
         for (int i = 0; i < hours->ChildCount(); ++i) {
             const TXmlNode* hour = hours->Child(i);
             if (hour->NodeType() != XML_ELEMENT_NODE || hour->NodeName() != u"hour") continue;
@@ -119,7 +141,7 @@ void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements&
         }
     }
     e.SkipDays = TpkRSSFeedSkipDaysSet{};
-    if (const TXmlElement* days = channel.FindChild(u"skipDays"); HasChildren(days)) {
+    if (const TXmlElement* days = first[cSkipDays]; HasChildren(days)) {
         static const char* const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
         for (int i = 0; i < days->ChildCount(); ++i) {
             const TXmlNode* day = days->Child(i);
@@ -163,7 +185,7 @@ void TFeedRSSReader::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSS
         // Cleaning cannot make "true" of anything else, nor the reverse: the raw value serves.
         const std::string_view permaLink = texts_.RawAttr(*guid, "isPermaLink");
         guidField.IsPermaLink = EqualsNoCase(permaLink, "true");
-        guidField.PermaLinkStated = !permaLink.empty() || guid->HasAttr(u"isPermaLink");
+        guidField.PermaLinkStated = !permaLink.empty() || (guid->AttrCount() > 0 && guid->HasAttr(u"isPermaLink"));
     } else {
         guidField.IsPermaLink = guidField.PermaLinkStated = false;
     }

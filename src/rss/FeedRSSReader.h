@@ -40,12 +40,18 @@ private:
         kTitle, kLink, kDescription, kAuthor, kCategory, kComments, kPubDate, kGuid, kSource, kEnclosure,
         kFieldCount,
     };
+    enum ChannelField : std::int8_t {
+        cTitle, cLink, cDescription, cLanguage, cCopyright, cManagingEditor, cWebMaster, cPubDate,
+        cLastBuildDate, cCategory, cGenerator, cDocs, cCloud, cTtl, cImage, cTextInput, cSkipHours, cSkipDays,
+        kChannelFieldCount,
+    };
     int FieldOf(const TXmlNode& node) const;
     // The item's enclosures: the `enclosure` children from index `from` on, in order.
     void ReadEnclosures(const TXmlNode& node, int from, TpkRSSFeedItem& item, TpkRSSFeed* offerTo);
     std::int32_t ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def);
 
     std::vector<std::int8_t> fieldOfName_;  // by name id: the item field, -1 for any other name
+    std::vector<std::int8_t> channelFieldOfName_;  // the same for the channel's fields
     int itemId_ = -1;
     TFeedTextReader texts_;
 };

@@ -271,6 +271,20 @@ TEST(TpkRSSFeedStructure, EveryChannelField) {
     EXPECT_EQ(e.TextInput().Title + e.TextInput().Description + e.TextInput().Name + e.TextInput().Link, "tttdtntl");
 }
 
+TEST(TpkRSSFeedStructure, ChannelFieldsAmongTheItemsTakeTheFirstOfTheirName) {
+    TpkRSSFeed feed;
+    ASSERT_TRUE(feed.LoadFromString(Rss(
+        "<item><title>i1</title><ttl>7</ttl></item><!-- c --><title>T</title><item><title>i2</title></item>"
+        "<title>second</title><ttl>x</ttl><ttl>5</ttl><image><url>u</url></image><skipDays><day>monday</day></skipDays>")));
+    const TpkRSSFeedElements& e = feed.FeedElements();
+    EXPECT_EQ(e.Title, "T");
+    EXPECT_EQ(e.TTL, 0u) << "the first ttl is no number; an item's ttl is not the channel's";
+    EXPECT_EQ(e.Image().URL, "u");
+    EXPECT_TRUE(e.SkipDays.Contains(Monday));
+    ASSERT_EQ(feed.FeedItems().Count(), 2);
+    EXPECT_EQ(feed.FeedItems().Items(1)->Title, "i2");
+}
+
 TEST(TpkRSSFeedStructure, UnreadableNumbersGiveZeroAndEmptyGroupsAreSkipped) {
     TpkRSSFeed feed;
     ASSERT_TRUE(feed.LoadFromString(Rss("<cloud port=\"80 \"/><ttl>sixty</ttl><image/><textinput><name>n</name></textinput>"
