@@ -174,10 +174,11 @@ inline unsigned Utf8BlockErrors(__m128i v) noexcept {
     while (e - p >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const __m128i delim = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)), _mm_cmpeq_epi8(v, vc));
-        // Fine: from 0x20 up (unsigned), tab, LF and CR.
-        const __m128i fine = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, space), v), _mm_cmpeq_epi8(v, tab)),
-                                          _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
-        unsigned stop = static_cast<unsigned>(_mm_movemask_epi8(delim)) | (~static_cast<unsigned>(_mm_movemask_epi8(fine)) & 0xFFFF);
+        const __m128i line = _mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+        // Fine: from 0x20 up (unsigned), tab, LF and CR; a delimiter that is tab, LF or CR is none.
+        const __m128i fine = _mm_or_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, space), v), line);
+        const unsigned stop = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(line, delim))) |
+                              (~static_cast<unsigned>(_mm_movemask_epi8(fine)) & 0xFFFF);
         const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
         int step = 16;
         if (high != 0) {

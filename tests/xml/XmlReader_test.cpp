@@ -147,6 +147,25 @@ TEST(XmlReader, TerminatorMatchingRestartsInsideAPartialMatch) {
     EXPECT_EQ(pi->Child(0)->AsProcessingInstruction()->Data(), u" a?");
 }
 
+// Tab, LF and CR are plain characters wherever text is read, also where the scan looks for no
+// delimiter at all (comments, CDATA, instructions), at any offset of a block.
+TEST(XmlReader, LineBreaksAndTabsAreKeptEverywhere) {
+    for (size_t k = 0; k < 36; ++k) {
+        const std::u16string body = std::u16string(k, u'x') + u"a\tb\nc\r\nd" + std::u16string(k % 7, u'y') + u"\u00e9\n";
+        auto doc = Parse(u"<!--" + body + u"--><?pi " + body + u"?><t a='" + body + u"'>" + body + u"<![CDATA[" + body +
+                             u"]]></t>",
+                         true);
+        ASSERT_EQ(doc->ChildCount(), 3) << k;
+        EXPECT_EQ(U8(doc->Child(0)->AsComment()->Data()), U8(body)) << k;
+        EXPECT_EQ(U8(doc->Child(1)->AsProcessingInstruction()->Data()), U8(u" " + body)) << k;  // keeps its space
+        const TXmlNode* t = doc->Child(2);
+        EXPECT_EQ(U8(t->GetAttr(u"a")), U8(body)) << k;
+        ASSERT_EQ(t->ChildCount(), 2) << k;
+        EXPECT_EQ(U8(t->Child(0)->AsText()->Value().ToText()), U8(body)) << k;
+        EXPECT_EQ(U8(t->Child(1)->AsCDATASection()->Data()), U8(body)) << k;
+    }
+}
+
 TEST(XmlReader, DeclarationKeepsPseudoAttributes) {
     auto doc = Parse(u"<?xml version=\"1.0\" encoding=\"windows-1251\"?><rss/>");
     ASSERT_EQ(doc->ChildCount(), 2);
