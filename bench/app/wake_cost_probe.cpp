@@ -17,6 +17,7 @@ HWND g_window;
 HDC g_memory;
 unsigned* g_bits;
 bool g_draw;
+bool g_pacedByWait;
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_DESTROY) {
@@ -44,7 +45,12 @@ DWORD WINAPI SleepPacedThread(void*) {
         due += frequency.QuadPart * kPeriodMs / 1000;
         QueryPerformanceCounter(&now);
         const long long ms = (due - now.QuadPart) * 1000 / frequency.QuadPart;
-        if (ms > 0) Sleep(static_cast<DWORD>(ms));
+        if (ms > 0) {
+            if (g_pacedByWait)
+                MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(ms), QS_ALLINPUT, 0);
+            else
+                Sleep(static_cast<DWORD>(ms));
+        }
         if (g_draw) DrawStrip(dc);
     }
 }
@@ -53,7 +59,8 @@ DWORD WINAPI SleepPacedThread(void*) {
 
 int main(int argc, char** argv) {
     const int mode = argc > 1 ? std::atoi(argv[1]) : 0;
-    g_draw = mode == 1 || mode == 3;
+    g_draw = mode == 1 || mode >= 3;
+    g_pacedByWait = mode == 4;
     WNDCLASSW wc{};
     wc.style = CS_OWNDC;
     wc.lpfnWndProc = WindowProc;
