@@ -62,25 +62,31 @@ size_t ScanBlocks(std::string_view text, char* out) {
         }
         return n;
     };
-    size_t i = 0;
-    for (; i + 32 <= n; i += 32) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i + 16));
-        if constexpr (kCopy) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16), b);
-        }
-        if (const unsigned mask = Suspects16(a) | Suspects16(b) << 16; mask != 0)
-            if (const size_t k = suspect(mask, i); k < n) return k;
-    }
-    while (i < n) {
-        const size_t at = std::min(i, n - 16);  // bytes seen twice are judged alike both times
+    const auto block16 = [&](size_t at) -> size_t {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
         if constexpr (kCopy) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), a);
-        if (const size_t k = suspect(Suspects16(a), at); k < n) return k;
-        i = at + 16;
-    }
-    return n;
+        const unsigned mask = Suspects16(a);
+        return mask == 0 ? n : suspect(mask, at);
+    };
+    const auto block32 = [&](size_t at) -> size_t {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + 16));
+        if constexpr (kCopy) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + at + 16), b);
+        }
+        const unsigned mask = Suspects16(a) | Suspects16(b) << 16;
+        return mask == 0 ? n : suspect(mask, at);
+    };
+    size_t i = 0;
+    for (; i + 32 <= n; i += 32)
+        if (const size_t k = block32(i); k < n) return k;
+    // The rest in one block ending at the end (bytes seen twice are judged alike both times).
+    if (i == n) return n;
+    if (n - i <= 16) return block16(n - 16);
+    if (n >= 32) return block32(n - 32);
+    if (const size_t k = block16(0); k < n) return k;
+    return block16(n - 16);
 }
 #endif
 
@@ -163,11 +169,6 @@ void AssignFeedText(std::string& field, std::string_view text) {
     if (first < text.size()) AppendMended(field, text, first);
 }
 
-void TFeedTextReader::Text(std::string& field, const TXmlNode* node) {
-    if (node == nullptr) return field.clear();
-    AssignFeedText(field, node->TextUtf8(scratch_));
-}
-
 std::string FeedTextOf(const TXmlNode* node) {
     std::string field;
     TFeedTextReader().Text(field, node);
@@ -199,11 +200,6 @@ std::string_view TFeedTextReader::TextView(const TXmlNode* node) {
 
 std::string_view TFeedTextReader::AttrView(const TXmlNode& node, std::string_view name) {
     return Cleaned(RawAttr(node, name));
-}
-
-std::string_view TFeedTextReader::RawAttr(const TXmlNode& node, std::string_view name) {
-    // Most elements of a feed carry no attribute at all: no name lookup for those.
-    return node.AttrCount() == 0 ? std::string_view() : node.AttrUtf8(name, scratch_);
 }
 
 }  // namespace tw

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace tw {
+#include "xml/XmlDom.h"
 
-class TXmlNode;
+namespace tw {
 
 // Cleans UTF-8 feed text where it enters the model, in place: the characters U+0080 to U+009F
 // (what a reference such as "&#146;" gives) become the Windows-1252 characters publishers meant,
@@ -28,8 +28,12 @@ std::string FeedAttrOf(const TXmlNode* node, std::string_view name);
 // load: it keeps one scratch buffer for the texts that do not lie in the document in one piece.
 class TFeedTextReader {
 public:
-    // The node's text (TXmlNode::TextUtf8), or "" for no node.
-    void Text(std::string& field, const TXmlNode* node);
+    // The node's text (TXmlNode::TextUtf8), or "" for no node. Inline: a load calls it for every
+    // field of every item.
+    void Text(std::string& field, const TXmlNode* node) {
+        if (node == nullptr) return field.clear();
+        AssignFeedText(field, node->TextUtf8(scratch_));
+    }
     // The attribute's value, or "" when the node or the attribute is missing. Names are UTF-8.
     void Attr(std::string& field, const TXmlNode* node, std::string_view name);
     // The same cleaned texts as views, for what is read further (numbers, dates through a
@@ -37,8 +41,10 @@ public:
     std::string_view TextView(const TXmlNode* node);
     std::string_view AttrView(const TXmlNode& node, std::string_view name);
     // The attribute's value as it stands in UTF-8 (not cleaned), "" when missing. Valid until the
-    // next call on this reader.
-    std::string_view RawAttr(const TXmlNode& node, std::string_view name);
+    // next call on this reader. Most elements of a feed carry no attribute: no name lookup then.
+    std::string_view RawAttr(const TXmlNode& node, std::string_view name) {
+        return node.AttrCount() == 0 ? std::string_view() : node.AttrUtf8(name, scratch_);
+    }
 
 private:
     std::string_view Cleaned(std::string_view text);

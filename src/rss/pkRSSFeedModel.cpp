@@ -2,6 +2,8 @@
 
 #include "net/pkInetUtils.h"
 
+#include <algorithm>
+
 namespace tw {
 
 // ---------------------------------------------------------------------------------------------
@@ -245,23 +247,26 @@ void TrimFeedStrings(std::string& feedCodePage, TpkRSSFeedElements& e, TpkRSSFee
 }
 
 std::uint32_t ParseSizeText(std::string_view text) {
-    std::string s;
-    s.reserve(text.size());
-    for (char c : text)
-        if (c != ' ' && c != ',' && c != '.') s.push_back(c);
-    if (s.empty()) return 0;
-    if (s.back() == 'B' || s.back() == 'b') s.pop_back();
+    std::string kept;  // made only when there is something to drop
+    if (std::any_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == ',' || c == '.'; })) {
+        kept.reserve(text.size());
+        for (char c : text)
+            if (c != ' ' && c != ',' && c != '.') kept.push_back(c);
+        text = kept;
+    }
+    if (text.empty()) return 0;
+    if (text.back() == 'B' || text.back() == 'b') text.remove_suffix(1);
     unsigned shift = 0;
-    if (!s.empty()) {
-        switch (s.back()) {
+    if (!text.empty()) {
+        switch (text.back()) {
             case 'K': case 'k': shift = 10; break;
             case 'M': case 'm': shift = 20; break;
             case 'G': case 'g': shift = 30; break;
             default: break;
         }
-        if (shift != 0) s.pop_back();
+        if (shift != 0) text.remove_suffix(1);
     }
-    const auto value = static_cast<std::uint32_t>(TextToIntDef(s, 0));  // negative: two's complement bits
+    const auto value = static_cast<std::uint32_t>(TextToIntDef(text, 0));  // negative: two's complement bits
     return value << shift;
 }
 
