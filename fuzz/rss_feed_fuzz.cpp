@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes to TpkRSSFeed::LoadFromString, alone and merged into a loaded feed with
-// outdated items kept and strings trimmed, and merged into a loaded Atom feed with every dialect
-// accepted. Any crash, leak, hang or escaping exception is a fault.
+// Feeds arbitrary bytes to TpkRSSFeed::LoadFromString, alone, merged into a loaded feed with
+// outdated items kept and strings trimmed, merged into a loaded Atom feed with every dialect
+// accepted, and reloaded into a loaded feed, whose items must then be a first load's. Any crash,
+// leak, hang, escaping exception or differing reload is a fault.
 #include "rss/FeedText.h"
 #include "rss/pkRSSFeed.h"
 
@@ -9,6 +10,27 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+
+namespace {
+
+// Every field of every item, for comparing a reload with a first load.
+std::string Items(const tw::TpkRSSFeed& feed) {
+    std::string out;
+    for (int i = 0; i < feed.FeedItems().Count(); ++i) {
+        const tw::TpkRSSFeedItem& item = *feed.FeedItems().Items(i);
+        out += item.Title + '|' + item.Link + '|' + item.Description + '|' + item.Author + '|' + item.Comments + '|' +
+               item.PubDate() + '|' + item.Category().Title + '|' + item.Category().Domain + '|' + item.Guid().URL +
+               char('0' + item.Guid().IsPermaLink) + char('0' + item.Guid().PermaLinkStated) + item.Source().Title +
+               '|' + item.Source().URL + '\n';
+        for (int k = 0; k < item.Enclosure().Count(); ++k) {
+            const tw::TpkRSSFeedItemEnclosure& e = *item.Enclosure().Items(k);
+            out += e.URL + '|' + std::to_string(e.ContentLength) + '|' + e.ContentType + '\n';
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -56,6 +78,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::string utf8 = tw::DecodeFeedTextToUtf8(body, name);
         if (!tw::IsValidUtf8(utf8) || utf8 != tw::Utf16ToUtf8(tw::DecodeFeedText(body, name))) __builtin_trap();
+    }
+    {
+        // A reload fills the items of the load before in place: what it leaves must be what a
+        // first load gives.
+        tw::TpkRSSFeed fresh, reloaded;
+        const bool loaded = fresh.LoadFromString(text);
+        reloaded.LoadFromString(
+            "<rss><channel><item><title>a long enough title</title><link>http://l.example/long/enough</link>"
+            "<description>a description long enough</description><author>an author long enough</author>"
+            "<category domain=\"http://d.example/long\">category long enough</category><comments>c</comments>"
+            "<pubDate>Mon, 07 Dec 2026 18:04:11 GMT</pubDate><guid isPermaLink=\"true\">http://g.example/long</guid>"
+            "<source url=\"http://s.example/long/enough\">a source long enough</source>"
+            "<enclosure url=\"http://e.example/long/enough\" length=\"1\" type=\"audio/mpeg\"/><enclosure url=\"u\"/>"
+            "</item><item><title>second</title></item><item/></channel></rss>");
+        if (reloaded.LoadFromString(text) != loaded || (loaded && Items(reloaded) != Items(fresh))) __builtin_trap();
     }
     // Each load ends in exactly one of the two closing events.
     if (events != 1) __builtin_trap();
