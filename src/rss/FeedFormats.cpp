@@ -5,6 +5,8 @@
 #include "net/pkInetUtils.h"
 #include "xml/XmlDom.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace tw {
@@ -38,8 +40,36 @@ std::u16string NamespaceOf(const TXmlNode& element) {
     return {};
 }
 
+// NamespaceOf(element) == ns without a copy of the namespace or of the declaration's name: asked
+// for each child a reader compares, which copied and allocated both every time.
+bool InNamespace(const TXmlNode& element, std::u16string_view ns) {
+    const std::u16string& name = element.NodeName();
+    const size_t colon = name.find(u':');
+    char16_t buffer[64] = u"xmlns";
+    std::u16string owned;  // a prefix too long for the buffer
+    std::u16string_view attr(buffer, 5);
+    if (colon != std::u16string::npos) {
+        if (colon + 6 <= std::size(buffer)) {
+            buffer[5] = u':';
+            std::copy_n(name.data(), colon, buffer + 6);
+            attr = std::u16string_view(buffer, colon + 6);
+        } else {
+            owned = u"xmlns:" + name.substr(0, colon);
+            attr = owned;
+        }
+    }
+    for (const TXmlNode* n = &element; n != nullptr && n->NodeType() == XML_ELEMENT_NODE; n = n->ParentNode()) {
+        if (n->AttrCount() == 0) continue;
+        if (const TXmlAttrData* a = n->FindAttr(attr)) {
+            if (const auto* text = a->Value.If<std::u16string>()) return *text == ns;
+            return a->Value.ToText() == ns;
+        }
+    }
+    return ns.empty();
+}
+
 bool IsElement(const TXmlNode& node, std::u16string_view ns, std::u16string_view local) {
-    return node.NodeType() == XML_ELEMENT_NODE && LocalName(node.NodeName()) == local && NamespaceOf(node) == ns;
+    return node.NodeType() == XML_ELEMENT_NODE && LocalName(node.NodeName()) == local && InNamespace(node, ns);
 }
 
 const TXmlElement* FindChildNS(const TXmlNode& node, std::u16string_view ns, std::u16string_view local) {
