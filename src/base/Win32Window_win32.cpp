@@ -2,22 +2,10 @@
 
 #include "base/Unhandled.h"
 
-#include <atomic>
 #include <string>
 #include <system_error>
 
 namespace tw {
-
-namespace {
-std::atomic<DWORD> g_lockingThread{0};
-}  // namespace
-
-std::recursive_timed_mutex& WindowThreadLock() {
-    static std::recursive_timed_mutex lock;
-    return lock;
-}
-
-void ClaimWindowThreadLock(bool claim) { g_lockingThread = claim ? GetCurrentThreadId() : 0; }
 
 Win32Window::~Win32Window() { Destroy(); }
 
@@ -74,8 +62,6 @@ LRESULT CALLBACK Win32Window::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcW(hwnd, msg, wp, lp);  // before WM_NCCREATE, after WM_NCDESTROY
     LRESULT result = 0;
-    std::unique_lock<std::recursive_timed_mutex> hold(WindowThreadLock(), std::defer_lock);
-    if (g_lockingThread == GetCurrentThreadId()) hold.lock();
     try {
         result = self->HandleMessage(msg, wp, lp);
     } catch (...) {

@@ -6,16 +6,7 @@
 // destroys a window it still has.
 #include <windows.h>
 
-#include <mutex>
-
 namespace tw {
-
-// A thread that draws into the windows of the window thread meanwhile (the ticker's frames) takes
-// this lock; the window thread holds it while it runs the program's code: its message loop, and
-// every Win32Window's HandleMessage, also those the system calls while the loop waits. Only the
-// thread that claims it (ClaimWindowThreadLock, from its loop) takes it in HandleMessage.
-std::recursive_timed_mutex& WindowThreadLock();
-void ClaimWindowThreadLock(bool claim);
 
 class Win32Window {
 public:

@@ -282,19 +282,9 @@ void TScrollingText::FrameShown() {
 }
 
 void TScrollingText::Tick() {
-    if (!CanTick()) return;
-    if (Step()) RaiseTextScrolled();
-    ShowFrame();
-}
-
-bool TScrollingText::TickDeferringPassEnd() {
-    if (!CanTick()) return false;
-    const bool ended = Step();
-    ShowFrame();
-    return ended;
-}
-
-void TScrollingText::ShowFrame() {
+    if (!enabled_ || !loaded_ || (PauseOnHover && hovered_)) return;
+    if (StepOffset(offset_, textDirection_, PixelJump, width_, stripWidth_) && OnTextScrolled)
+        OnTextScrolled(*this);
     Paint();
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     frameTimes_.Micros[frameTimes_.Count % kFrameTimesKept] = std::chrono::duration_cast<std::chrono::microseconds>(now).count();

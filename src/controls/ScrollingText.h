@@ -177,13 +177,6 @@ public:
     void Loaded();
     // The timer's handler: one step, OnTextScrolled at the end of a pass, one frame shown.
     void Tick();
-    // A tick for a clock on another thread, which must not run the program's handlers: one step
-    // and one frame shown, and true when the pass has ended. The caller raises OnTextScrolled on
-    // the control's own thread later (RaiseTextScrolled) and holds the ticks back until then.
-    bool TickDeferringPassEnd();
-    void RaiseTextScrolled() {
-        if (OnTextScrolled) OnTextScrolled(*this);
-    }
     // Composes the frame for the current offset and shows it.
     void Paint();
     // The platform has shown the whole current frame by itself (a paint request).
@@ -230,9 +223,6 @@ public:
 private:
     void Rebuild();
     void PresentChanges();
-    bool CanTick() const { return enabled_ && loaded_ && !(PauseOnHover && hovered_); }
-    bool Step() { return StepOffset(offset_, textDirection_, PixelJump, width_, stripWidth_); }
-    void ShowFrame();
     TColor Resolve(TColor c) const;
     void UpdateTimer();
 

@@ -6,15 +6,6 @@
 // a cached one is fetched and its visible region rebuilt on every GetDC, with server calls), and
 // the hint is fed the mouse messages by hand instead of subclassing the window (the subclass
 // looks up a window property, a server call, on every message, the timer's too).
-//
-// While the program's loop runs, the frames come from a thread of their own that has no window:
-// under Wine a thread with windows pays for a pass over the X connection on every wake-up, about
-// as much as the rest of a frame. The window thread holds the clock's lock whenever it is not
-// waiting for messages, so a frame never meets the program halfway through a message; the end of
-// a pass goes back to the window thread as a posted message, where the program's handler runs.
-// A modal loop of the system's (a menu, a dialog, a window drag) keeps the lock: when the frame
-// thread has waited for it a while, it posts the controls a message that puts them on their own
-// timers, and the program's loop takes them back when it runs again.
 #include "controls/ScrollingText_win32.h"
 
 #include "base/Win32Window_win32.h"
@@ -28,9 +19,6 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace tw {
@@ -39,42 +27,16 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TidewireScrollingText";
 constexpr UINT_PTR kTickTimer = 1;
-constexpr UINT kPassEndedMessage = WM_APP + 1;  // from the frame thread: raise OnTextScrolled
-constexpr UINT kTakeOverMessage = WM_APP + 2;   // from the frame thread: tick from your own timer
-// How long the frame thread waits for the window thread before handing the controls their timers.
-constexpr std::chrono::milliseconds kTakeOverAfter{100};
+constexpr int kWatchPeriod = 250;  // ms between checks that the frame clock still runs
 
 using Clock = std::chrono::steady_clock;
 
 class ScrollingTextWindow;
 
-// The tickers of the thread whose loop is RunMessageLoopWithFrameClock (the main thread only),
-// and the thread that clocks their frames while that loop runs. Everything here, and the
-// members themselves, is touched only under WindowThreadLock(), but for their windows, which the
-// frame thread reads under WindowsLock when that lock is long in coming.
+// The tickers of the thread whose loop is RunMessageLoopWithFrameClock (the main thread only).
 struct FrameClock {
     bool Running = false;
     std::vector<ScrollingTextWindow*> Members;
-    KernelHandle Wake;  // set when a member's schedule changes while the thread waits
-    std::thread Thread;
-    bool Stopping = false;
-    std::mutex WindowsLock;
-    std::vector<HWND> Windows;
-
-    void Join(ScrollingTextWindow* member, HWND window) {
-        Members.push_back(member);
-        const std::lock_guard<std::mutex> lock(WindowsLock);
-        Windows.push_back(window);
-    }
-    void Leave(ScrollingTextWindow* member, HWND window) {
-        Members.erase(std::remove(Members.begin(), Members.end(), member), Members.end());
-        const std::lock_guard<std::mutex> lock(WindowsLock);
-        Windows.erase(std::remove(Windows.begin(), Windows.end(), window), Windows.end());
-    }
-    void HandTimersOver() {
-        const std::lock_guard<std::mutex> lock(WindowsLock);
-        for (HWND window : Windows) PostMessageW(window, kTakeOverMessage, 0, 0);
-    }
 };
 
 FrameClock& TheFrameClock() {
@@ -89,13 +51,10 @@ public:
 
     void Attach(TScrollingText* owner) { owner_ = owner; }
 
-    // The frame clock: whether it drives this control now, when the next frame is due, and
-    // running it (on the clock's thread).
-    bool Clocked() const { return period_ > 0 && !ownTimer_ && !passPending_; }
+    // The frame clock: when this control's next frame is due, and running it.
+    bool Scheduled() const { return period_ > 0; }
     Clock::time_point Due() const { return due_; }
     void ClockFrame(Clock::time_point now);
-    // On its own timer though the frame clock runs: after a modal loop of the system's.
-    bool BackFromModalLoop() const { return period_ > 0 && ownTimer_ && TheFrameClock().Running; }
     // Chooses between the frame clock and the window's own timer for the current period.
     void Schedule();
 
@@ -131,8 +90,8 @@ private:
     TScrollingText* owner_ = nullptr;
     int period_ = 0;         // ms between ticks; 0 stopped
     bool ownTimer_ = true;   // ticking from the window's timer at the period
-    bool passPending_ = false;  // the clock ended a pass; the handler has not run yet
     Clock::time_point due_{};         // next frame while the frame clock drives
+    Clock::time_point lastDriven_{};  // last frame the frame clock ran
     HDC windowDc_ = nullptr;  // the window's own, valid while it lives
     gdi::MemoryDc dc_;  // measuring and text rendering
     gdi::GdiObject font_;
@@ -153,7 +112,7 @@ std::unique_ptr<ScrollingTextWindow> ScrollingTextWindow::Make(HWND parent, int 
                                 parent, nullptr, CS_OWNDC);
     if (!hwnd) return nullptr;
     self->windowDc_ = GetDC(hwnd);
-    TheFrameClock().Join(self.get(), hwnd);
+    TheFrameClock().Members.push_back(self.get());
     // New child windows go to the bottom of their siblings; the ticker belongs above the
     // background and the pictures.
     SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -161,7 +120,8 @@ std::unique_ptr<ScrollingTextWindow> ScrollingTextWindow::Make(HWND parent, int 
 }
 
 ScrollingTextWindow::~ScrollingTextWindow() {
-    TheFrameClock().Leave(this, Handle());
+    auto& members = TheFrameClock().Members;
+    members.erase(std::remove(members.begin(), members.end(), this), members.end());
     tooltip_.Reset();
     if (Handle()) KillTimer(Handle(), kTickTimer);
     if (Handle() && windowDc_) ReleaseDC(Handle(), windowDc_);  // no-op for an own DC, kept for symmetry
@@ -180,17 +140,6 @@ LRESULT ScrollingTextWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) RelayToHint(msg, wp, lp);
     switch (msg) {
         case WM_TIMER: OnTimer(wp); return 0;
-        case kTakeOverMessage:
-            if (!ownTimer_ && period_ > 0) {
-                ownTimer_ = true;
-                RunTimer(kTickTimer, period_, "The ticker's timer");
-            }
-            return 0;
-        case kPassEndedMessage:
-            passPending_ = false;
-            SetEvent(TheFrameClock().Wake.Get());  // the clock may be waiting for nothing else
-            owner_->RaiseTextScrolled();
-            return 0;
         case WM_PAINT: OnPaint(); return 0;
         case WM_ERASEBKGND: return 1;  // every pixel comes from the frame
         case WM_LBUTTONDOWN: OnLeftDown(wp, x, y); return 0;
@@ -207,31 +156,37 @@ LRESULT ScrollingTextWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void ScrollingTextWindow::OnTimer(UINT_PTR id) {
-    // A timer message already queued when the clock took over is stale.
-    if (id != kTickTimer || passPending_ || !ownTimer_) return;
+    if (id != kTickTimer) return;
+    if (!ownTimer_) {
+        // The watch: while the frame clock's loop runs it has driven a frame within the period.
+        if (Clock::now() - lastDriven_ < std::chrono::milliseconds(2 * period_)) return;
+        ownTimer_ = true;  // a modal loop holds the thread: tick from the window's timer
+        RunTimer(kTickTimer, period_, "The ticker's timer");
+    }
     owner_->Tick();
 }
 
 void ScrollingTextWindow::ClockFrame(Clock::time_point now) {
-    due_ += std::chrono::milliseconds(period_);
-    if (due_ <= now) due_ = now + std::chrono::milliseconds(period_);  // late: no burst of frames
-    if (owner_ && owner_->TickDeferringPassEnd()) {
-        passPending_ = true;
-        PostMessageW(Handle(), kPassEndedMessage, 0, 0);
+    if (ownTimer_) {
+        Schedule();  // the loop runs again after a modal loop: back from the window's timer
+    } else {
+        due_ += std::chrono::milliseconds(period_);
+        if (due_ <= now) due_ = now + std::chrono::milliseconds(period_);  // late: no burst of frames
     }
+    lastDriven_ = now;
+    if (owner_) owner_->Tick();
 }
 
 void ScrollingTextWindow::Schedule() {
-    FrameClock& clock = TheFrameClock();
-    if (period_ <= 0 || !clock.Running) {
+    if (period_ <= 0 || !TheFrameClock().Running) {
         ownTimer_ = true;
         RunTimer(kTickTimer, period_, "The ticker's timer");
         return;
     }
     if (ownTimer_) due_ = Clock::now() + std::chrono::milliseconds(period_);
     ownTimer_ = false;
-    RunTimer(kTickTimer, 0, "The ticker's timer");
-    SetEvent(clock.Wake.Get());
+    lastDriven_ = Clock::now();
+    RunTimer(kTickTimer, std::max(kWatchPeriod, 2 * period_), "The ticker's timer");
 }
 
 void ScrollingTextWindow::SendFrameTimes(HWND to) {
@@ -418,94 +373,43 @@ HWND WindowHandle(const TScrollingText& control) {
     return window ? window->Handle() : nullptr;
 }
 
-namespace {
-
-// The frame thread. It waits in a message wait, not a sleep: Wine copies what was drawn into a
-// window to the screen when a thread of the process goes idle that way, so each frame shows at
-// once instead of with the next one that happens to wait.
-void ClockFrames(FrameClock& clock) {
-    for (;;) {
-        DWORD wait = INFINITE;
-        {
-            std::unique_lock<std::recursive_timed_mutex> lock(WindowThreadLock(), std::defer_lock);
-            if (!lock.try_lock_for(kTakeOverAfter)) {
-                clock.HandTimersOver();
-                lock.lock();
-            }
-            if (clock.Stopping) return;
-            const Clock::time_point now = Clock::now();
-            Clock::time_point next = Clock::time_point::max();
-            for (ScrollingTextWindow* member : clock.Members) {
-                if (!member->Clocked()) continue;
-                if (member->Due() <= now) member->ClockFrame(now);
-                if (member->Clocked()) next = std::min(next, member->Due());
-            }
-            if (next != Clock::time_point::max()) {
-                // Rounded up: waking before the frame is due would only spin.
-                const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(next - Clock::now()).count();
-                wait = static_cast<DWORD>(std::max<long long>((micros + 999) / 1000, 0));
-            }
-        }
-        HANDLE wake = clock.Wake.Get();
-        MsgWaitForMultipleObjectsEx(1, &wake, wait, QS_ALLINPUT, 0);
-    }
-}
-
-// Runs the frame thread for its lifetime, entered and left with the clock's lock held; on the
-// way out (WM_QUIT or an exception) the members go back to their own timers.
-class FrameThreadScope {
-public:
-    FrameThreadScope(FrameClock& clock, std::unique_lock<std::recursive_timed_mutex>& lock) : clock_(clock), lock_(lock) {
-        ClaimWindowThreadLock(true);
-        clock.Wake.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        clock.Stopping = false;
-        clock.Running = static_cast<bool>(clock.Wake);
-        if (clock.Running) clock.Thread = std::thread(ClockFrames, std::ref(clock));
-        for (ScrollingTextWindow* member : clock.Members) member->Schedule();
-    }
-    ~FrameThreadScope() {
-        clock_.Running = false;
-        clock_.Stopping = true;
-        if (clock_.Thread.joinable()) {
-            SetEvent(clock_.Wake.Get());
-            lock_.unlock();
-            clock_.Thread.join();
-            lock_.lock();
-        }
-        clock_.Wake.Reset();
-        ClaimWindowThreadLock(false);
-        try {
-            for (ScrollingTextWindow* member : clock_.Members) member->Schedule();
-        } catch (const std::system_error&) {
-            // A timer refused on the way out leaves that text standing, nothing worse.
-        }
-    }
-    FrameThreadScope(const FrameThreadScope&) = delete;
-    FrameThreadScope& operator=(const FrameThreadScope&) = delete;
-
-private:
-    FrameClock& clock_;
-    std::unique_lock<std::recursive_timed_mutex>& lock_;
-};
-
-}  // namespace
-
 int RunMessageLoopWithFrameClock() {
     FrameClock& clock = TheFrameClock();
-    std::unique_lock<std::recursive_timed_mutex> lock(WindowThreadLock());
-    const FrameThreadScope frames(clock, lock);
+    clock.Running = true;
+    for (ScrollingTextWindow* member : clock.Members) member->Schedule();
     MSG msg{};
+    bool messages = true;  // there may be messages in the queue
     for (;;) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+        // After a wait that timed out the queue is empty (the wait takes any message already
+        // there): no look into it, which under Wine is a server call and a yield of the thread.
+        while (messages && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                clock.Running = false;
+                for (ScrollingTextWindow* member : clock.Members) member->Schedule();
+                return static_cast<int>(msg.wParam);
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        // By index: a tick's handler may make or destroy a ticker.
+        Clock::time_point now = Clock::now();
+        for (std::size_t i = 0; i < clock.Members.size(); ++i)
+            if (clock.Members[i]->Scheduled() && clock.Members[i]->Due() <= now) clock.Members[i]->ClockFrame(now);
+        Clock::time_point next = Clock::time_point::max();
         for (ScrollingTextWindow* member : clock.Members)
-            if (member->BackFromModalLoop()) member->Schedule();
-        lock.unlock();
-        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        lock.lock();
+            if (member->Scheduled()) next = std::min(next, member->Due());
+        DWORD wait = INFINITE;
+        if (next != Clock::time_point::max()) {
+            now = Clock::now();
+            if (next <= now) {
+                messages = true;
+                continue;
+            }
+            // Rounded up: waking before the frame is due would only spin.
+            const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(next - now).count();
+            wait = static_cast<DWORD>((micros + 999) / 1000);
+        }
+        messages = MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_TIMEOUT;
     }
 }
 
