@@ -65,7 +65,4 @@ else
 fi
 export DISPLAY="$display"
 make_prefix || exit 1
-# One server for the whole session, up before COMMAND: test programs started side by side then
-# never race each other to start it, nor wait for it to start again between tests.
-"$wineserver" -p || { echo "with-wine.sh: wineserver did not start" >&2; exit 1; }
 "$@"
