@@ -284,13 +284,11 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
             if (!reader.IsItem(node)) continue;
             if (merge) {
                 MergeItem(node, state, &reader, nullptr);
-            } else if (refill) {
-                TpkRSSFeedItem* item = FeedItems().Renew(filled);
-                reader.ReadItem(node, item != nullptr ? *item : *FeedItems().Add(), this);
-                ++filled;
-            } else {
-                reader.ReadItem(node, *FeedItems().Add(), this);
+                continue;
             }
+            TpkRSSFeedItem* item = refill ? FeedItems().Renew(filled) : nullptr;
+            reader.ReadItem(node, item != nullptr ? *item : *FeedItems().Add(), this);
+            filled += refill ? 1 : 0;  // after the read: a failed one is truncated with the rest
         }
         if (refill) FeedItems().Truncate(filled);
         return true;

@@ -219,11 +219,7 @@ public:
     // Frees every entry, first first, once all have left the collection. In the order they were
     // made: Wine's heap frees blocks in that order about twenty times faster than in the reverse
     // one (a 20 MB feed's items took 150 ms to free last first).
-    void Clear() {
-        std::vector<Entry> gone;
-        gone.swap(entries_);
-        for (Entry& entry : gone) entry.Item.reset();
-    }
+    void Clear() { Truncate(0); }
     // For a reload that sets every field of an entry again: the entry at `index` stays, object
     // and all, under a new ID, as if it had just been made (IDs are never reused), so its strings
     // keep their memory. Null when out of range.
@@ -237,9 +233,13 @@ public:
     void Truncate(int count) {
         if (count < 0) count = 0;
         if (count >= Count()) return;
-        std::vector<Entry> gone(std::make_move_iterator(entries_.begin() + count),
-                                std::make_move_iterator(entries_.end()));
-        entries_.erase(entries_.begin() + count, entries_.end());
+        std::vector<Entry> gone;
+        if (count == 0) {
+            gone.swap(entries_);
+        } else {
+            gone.assign(std::make_move_iterator(entries_.begin() + count), std::make_move_iterator(entries_.end()));
+            entries_.erase(entries_.begin() + count, entries_.end());
+        }
         for (Entry& entry : gone) entry.Item.reset();
     }
     int IndexOf(const T* item) const {
