@@ -65,19 +65,8 @@ void TFeedRSSReader::PrefetchChild(const TXmlNode& parent, int index) {
     // the cache when the model is read, and each field is a chain of misses (element, its child
     // list, its text node); fetching the span ahead lets them overlap. A span that is not such a
     // run (the arena's blocks are not in order, a sibling made elsewhere) is left alone.
-    constexpr std::ptrdiff_t kMaxSpan = 8192;
-    constexpr std::ptrdiff_t kLine = 64;
     if (index < 0 || index + 1 >= parent.ChildCount()) return;
-    const auto* from = reinterpret_cast<const char*>(parent.Child(index));
-    const auto* to = reinterpret_cast<const char*>(parent.Child(index + 1));
-    if (to <= from || to - from > kMaxSpan) return;
-    // Four lines a turn: the last may reach a little past the span, which a prefetch allows.
-    for (std::ptrdiff_t at = 0; at < to - from; at += 4 * kLine) {
-        __builtin_prefetch(from + at);
-        __builtin_prefetch(from + at + kLine);
-        __builtin_prefetch(from + at + 2 * kLine);
-        __builtin_prefetch(from + at + 3 * kLine);
-    }
+    PrefetchSpan(parent.Child(index), parent.Child(index + 1));
 }
 
 std::int32_t TFeedRSSReader::ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def) {
