@@ -3,7 +3,6 @@
 #include "rss/FeedFields.h"
 #include "rss/pkRSSFeedModel.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,25 +12,6 @@ namespace tw {
 class TXmlElement;
 class TXmlNode;
 class TpkRSSFeed;
-
-// Asks the processor early for the memory from `from` up to `to`, when that is a short forward
-// run (at most 8 KB): nothing is read, so any two addresses are safe.
-inline void PrefetchSpan(const void* from, const void* to) {
-    constexpr std::ptrdiff_t kMaxSpan = 8192;
-    constexpr std::ptrdiff_t kLine = 64;
-    const auto* begin = static_cast<const char*>(from);
-    const auto* end = static_cast<const char*>(to);
-    if (begin == nullptr || end <= begin || end - begin > kMaxSpan) return;
-    for (const char* line = begin; line < end; line += kLine) {
-#if defined(__x86_64__) || defined(__i386__)
-        // A loop of nothing but __builtin_prefetch has no effect the compiler must keep, and GCC
-        // drops it where it sees the whole function; a volatile instruction stays.
-        asm volatile("prefetcht0 %0" : : "m"(*line));
-#else
-        __builtin_prefetch(line);
-#endif
-    }
-}
 
 // One reader serves one document. The element names it asks for are looked up in the document's
 // name table once, so each item's children are told apart by one walk and an integer compare.
