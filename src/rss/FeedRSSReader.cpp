@@ -23,25 +23,6 @@ bool EqualsNoCase(std::string_view text, std::string_view lower) {
     return true;
 }
 
-// Asks the processor early for the memory from `from` up to `to`, when that is a short forward
-// run (at most 8 KB): nothing is read, so any two addresses are safe.
-void PrefetchSpan(const void* from, const void* to) {
-    constexpr std::ptrdiff_t kMaxSpan = 8192;
-    constexpr std::ptrdiff_t kLine = 64;
-    const auto* begin = static_cast<const char*>(from);
-    const auto* end = static_cast<const char*>(to);
-    if (begin == nullptr || end <= begin || end - begin > kMaxSpan) return;
-    for (const char* line = begin; line < end; line += kLine) {
-#if defined(__x86_64__) || defined(__i386__)
-        // A loop of nothing but __builtin_prefetch has no effect the compiler must keep, and GCC
-        // drops it where it sees the whole function; a volatile instruction stays.
-        asm volatile("prefetcht0 %0" : : "m"(*line));
-#else
-        __builtin_prefetch(line);
-#endif
-    }
-}
-
 }  // namespace
 
 TFeedRSSReader::TFeedRSSReader(const TXmlNode& document) {
@@ -85,8 +66,21 @@ void TFeedRSSReader::PrefetchChild(const TXmlNode& parent, int index) {
     // the cache when the model is read, and each field is a chain of misses (element, its child
     // list, its text node); fetching the span ahead lets them overlap. A span that is not such a
     // run (the arena's blocks are not in order, a sibling made elsewhere) is left alone.
+    constexpr std::ptrdiff_t kMaxSpan = 8192;
+    constexpr std::ptrdiff_t kLine = 64;
     if (index < 0 || index + 1 >= parent.ChildCount()) return;
-    PrefetchSpan(parent.Child(index), parent.Child(index + 1));
+    const auto* from = reinterpret_cast<const char*>(parent.Child(index));
+    const auto* to = reinterpret_cast<const char*>(parent.Child(index + 1));
+    if (to <= from || to - from > kMaxSpan) return;
+    for (const char* line = from; line < to; line += kLine) {
+#if defined(__x86_64__) || defined(__i386__)
+        // A loop of nothing but __builtin_prefetch has no effect the compiler must keep, and GCC
+        // drops it where it sees the whole function; a volatile instruction stays.
+        asm volatile("prefetcht0 %0" : : "m"(*line));
+#else
+        __builtin_prefetch(line);
+#endif
+    }
 }
 
 std::int32_t TFeedRSSReader::ChildInt(const TXmlNode& node, std::u16string_view name, std::int32_t def) {
