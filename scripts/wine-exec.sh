@@ -19,6 +19,7 @@ wait  # for tee
 elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
 if [ "$rc" != 0 ] && [ ! -s "$out" ] && [ "$elapsed_ms" -lt 1000 ]; then
   echo "wine-exec.sh: Wine ended after ${elapsed_ms} ms with code $rc before the program wrote anything; starting it once more" >&2
+  rm -f "$out"  # exec skips the EXIT trap
   exec "$wine" "$@"
 fi
 exit "$rc"
