@@ -27,7 +27,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
-#include <wininet.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -134,10 +133,7 @@ public:
     void StartLoadingAnimation() override { aniIcon_.Start(); }
     void StopLoadingAnimation() override { aniIcon_.Stop(); }
     void OpenLink(const std::string& url) override { OpenLinkInBrowser(url); }
-    bool ModemConnection() const override {
-        DWORD flags = 0;
-        return InternetGetConnectedState(&flags, 0) && (flags & INTERNET_CONNECTION_MODEM) != 0;
-    }
+    bool ModemConnection() const override { return tw::ModemConnection(); }
     bool FileExists(const std::string& path) const override {
         if (path.empty()) return false;
         const DWORD attributes = GetFileAttributesW(gdi::Widen(path).c_str());

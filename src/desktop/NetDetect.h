@@ -101,4 +101,8 @@ std::unique_ptr<INetDetectHost> MakeSystemNetDetectHost();
 // answers whether a handle came back (the HTTP status is not examined). Every failure gives false.
 bool IsUrlReachable(const std::string& url, int timeoutMs);
 
+// Windows build only: whether the system reports a modem connection (internet traffic then goes
+// out directly). Safe on any thread; the answer may be up to a minute old.
+bool ModemConnection();
+
 }  // namespace tw

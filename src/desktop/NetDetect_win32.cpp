@@ -101,11 +101,25 @@ LRESULT SystemNetDetectHost::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-bool IsUrlReachable(const std::string& url, int timeoutMs) {
+bool ModemConnection() {
+    // Under Wine the system's answer lists every adapter with its gateways: about 5 ms of CPU,
+    // two thirds of a connection check, which runs every 5 s. Kept for a minute, the answer
+    // costs the ticker next to nothing; a modem connection does not come and go faster.
+    constexpr ULONGLONG kKeptFor = 60'000;  // ms
+    static std::atomic<ULONGLONG> askedAt{0};  // 0: never asked
+    static std::atomic<bool> modem{false};
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG asked = askedAt.load(std::memory_order_acquire);
+    if (asked != 0 && now - asked < kKeptFor) return modem.load(std::memory_order_relaxed);
     DWORD flags = 0;
-    DWORD access = (InternetGetConnectedState(&flags, 0) && (flags & INTERNET_CONNECTION_MODEM))
-                       ? INTERNET_OPEN_TYPE_DIRECT
-                       : INTERNET_OPEN_TYPE_PRECONFIG;
+    const bool answer = InternetGetConnectedState(&flags, 0) && (flags & INTERNET_CONNECTION_MODEM) != 0;
+    modem.store(answer, std::memory_order_relaxed);
+    askedAt.store(now != 0 ? now : 1, std::memory_order_release);
+    return answer;
+}
+
+bool IsUrlReachable(const std::string& url, int timeoutMs) {
+    const DWORD access = ModemConnection() ? INTERNET_OPEN_TYPE_DIRECT : INTERNET_OPEN_TYPE_PRECONFIG;
     InternetHandle session(InternetOpenW(L"NetDetect v2.1", access, nullptr, nullptr, 0));
     if (!session) return false;
     DWORD timeout = static_cast<DWORD>(timeoutMs);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wininet.h>
 
 #include <chrono>
 #include <functional>
@@ -37,6 +38,16 @@ TEST(IsUrlReachable, FailuresReadAsNotReachable) {
     EXPECT_FALSE(IsUrlReachable("", 500));
     EXPECT_FALSE(IsUrlReachable("not an address", 500));
     EXPECT_FALSE(IsUrlReachable("http://", 500));
+}
+
+TEST(ModemConnection, AsksTheSystemOnceAMinute) {
+    // The first call may ask the system (about 20 ms under Wine); a hundred more must not.
+    DWORD flags = 0;
+    const bool system = InternetGetConnectedState(&flags, 0) && (flags & INTERNET_CONNECTION_MODEM) != 0;
+    EXPECT_EQ(ModemConnection(), system);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(ModemConnection(), system);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
 
 TEST(TNetDetect, ReportsOnTheMainThreadAndFollowsTheServerGoingAndComing) {
