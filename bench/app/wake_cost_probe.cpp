@@ -1,9 +1,10 @@
 // What a window that changes 40 times a second costs under Wine, apart from the program: a
-// 1024 x 25 window whose 900 x 16 strip is redrawn every 25 ms in one of four ways.
+// 1024 x 25 window whose 900 x 16 strip is redrawn every 25 ms in one of five ways.
 //   0  the thread's message loop waits 25 ms at a time and draws nothing
 //   1  the same loop draws the strip each time
 //   2  a second thread paced by Sleep draws nothing (the window's thread waits for messages)
 //   3  that second thread draws the strip on the window's own DC
+//   4  as 3, the second thread paced by a message wait instead of Sleep
 // Built with the cross compiler (x86_64-w64-mingw32-g++-posix -O2 -static -mwindows) and run
 // as `wine64 wake_cost_probe.exe MODE`; read its CPU time from /proc while it runs.
 #include <windows.h>
