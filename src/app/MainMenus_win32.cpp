@@ -3,6 +3,7 @@
 #include "app/LoadingAnimation_win32.h"
 #include "app/fMain.h"
 #include "base/TextConvert_win32.h"
+#include "controls/DisplayScale_win32.h"
 
 namespace tw {
 
@@ -52,7 +53,15 @@ void TBarMenus::FeedListsChanged() {
     BuildFeedMenu(*trayEntries_.RSSFeeds, form->rotation.FeedMenu, choose);
 }
 
+void TBarMenus::TrayPopup::Popup(int x, int y, TTrayIcon&) {
+    menus_.MatchDisplay(menus_.pmTray_);
+    menus_.pmTray_.Popup(x, y);
+}
+
+void TBarMenus::MatchDisplay(TBarPopupMenu& menu) { menu.SetDpi(WindowDpi(host_.Window())); }
+
 void TBarMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
+    MatchDisplay(menu);
     RECT bar{};
     GetWindowRect(host_.Window(), &bar);
     TfrMain* form = host_.Form();

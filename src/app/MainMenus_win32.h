@@ -49,13 +49,15 @@ private:
     // Pops the tray menu up where the icon was clicked.
     class TrayPopup final : public ITrayPopupMenu {
     public:
-        explicit TrayPopup(TBarPopupMenu& menu) : menu_(menu) {}
-        void Popup(int x, int y, TTrayIcon&) override { menu_.Popup(x, y); }
+        explicit TrayPopup(TBarMenus& menus) : menus_(menus) {}
+        void Popup(int x, int y, TTrayIcon&) override;
 
     private:
-        TBarPopupMenu& menu_;
+        TBarMenus& menus_;
     };
 
+    // The menu drawn for the density of the display the bar is on.
+    void MatchDisplay(TBarPopupMenu& menu);
     void PopupBesideBar(TBarPopupMenu& menu, int x);
     void HideShow();
 
@@ -63,7 +65,7 @@ private:
     TBarPopupMenu pmRSS_;
     TBarPopupMenu pmTray_;
     TTrayMenuEntries trayEntries_;
-    TrayPopup trayPopup_{pmTray_};
+    TrayPopup trayPopup_{*this};
     std::unique_ptr<TTrayIcon> sysTray_;  // after what it opens: it goes first
     THintBalloonControl hintStart_;
 };

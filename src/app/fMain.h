@@ -6,7 +6,7 @@
 //
 // The feed component `RSSHandler`, the feed rotation, the network detector, the DDE command
 // handler and the single-instance guard are wired in here.
-#include "app/DisplayScale.h"
+#include "controls/DisplayScale.h"
 #include "app/FeedRotation.h"
 #include "app/FeedRotationFeed.h"
 #include "config/AppSettings.h"

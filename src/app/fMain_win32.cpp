@@ -3,7 +3,7 @@
 // scrolling text as a child window, and hands every event to TfrMain.
 #include "app/fMain_win32.h"
 
-#include "app/DisplayScale_win32.h"
+#include "controls/DisplayScale_win32.h"
 #include "app/LoadingAnimation_win32.h"
 #include "app/MainMenus_win32.h"
 #include "app/fConfig_win32.h"

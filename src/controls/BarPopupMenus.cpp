@@ -1,5 +1,7 @@
 #include "controls/BarPopupMenus.h"
 
+#include "controls/DisplayScale.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -131,33 +133,67 @@ void TCustomBarPopupMenu::ItemChanged(TBarMenuItem& item, bool affectsBar) {
     if (affectsBar) barStale_ = true;
 }
 
+void TCustomBarPopupMenu::SetDpi(int dpi) {
+    dpi = std::max(dpi, 0);
+    if (dpi == dpi_) return;
+    dpi_ = dpi;
+    ++itemsVersion_;  // the shown menu was measured at the old density
+    barStale_ = true;
+}
+
+int TCustomBarPopupMenu::Scaled(int designPixels) const {
+    return dpi_ > 0 ? ScaleForDpi(designPixels, dpi_) : designPixels;
+}
+
+TMenuSideBar TCustomBarPopupMenu::ShownBar() const {
+    TMenuSideBar bar = Bar;
+    const auto scale = [this](int& v) { v = Scaled(v); };
+    scale(bar.Width);
+    scale(bar.Space);
+    scale(bar.BarCaption.OffsetY);
+    scale(bar.BarCaption.Depth);
+    for (TSideBarPicture* picture : {static_cast<TSideBarPicture*>(&bar.BarPicture),
+                                     static_cast<TSideBarPicture*>(&bar.BarBackPicture)}) {
+        scale(picture->OffsetX);
+        scale(picture->OffsetY);
+    }
+    return bar;
+}
+
+TMenuSeparators TCustomBarPopupMenu::ShownSeparators() const {
+    TMenuSeparators separators = Separators;
+    separators.FadeWidth = Scaled(separators.FadeWidth);
+    return separators;
+}
+
 TItemSize TCustomBarPopupMenu::MeasureItem(const TBarMenuItem& item, IMenuTextMeasurer& canvas, TMenuStyle style) {
     TItemSize size;
     if (item.IsSeparator()) {
         if (!item.Hint().empty()) {
-            size.Height = 14;
-            size.Width = canvas.TextExtent(item.Hint(), TMenuTextFont::Separator, true).Width + 2 * kSeparatorTextMargin;
+            size.Height = Scaled(14);
+            size.Width = canvas.TextExtent(item.Hint(), TMenuTextFont::Separator, true).Width +
+                         2 * Scaled(kSeparatorTextMargin);
         } else {
-            size.Height = style == msWindowsXP ? 9 : 12;
+            size.Height = Scaled(style == msWindowsXP ? 9 : 12);
         }
     } else {
         const TMenuTextFont font = item.Default() ? TMenuTextFont::MenuBold : TMenuTextFont::Menu;
         const TItemSize text = canvas.TextExtent(item.Caption(), font, item.NoPrefix);
-        size.Width = text.Width + kItemFixedRoom;
+        size.Width = text.Width + Scaled(kItemImageColumn) + Scaled(kItemTextGap) + Scaled(kItemArrowRoom);
         int textHeight = text.Height;
         if (!item.ShortCut().empty()) {
             const TItemSize shortCut = canvas.TextExtent(item.ShortCut(), font, true);
-            size.Width += kShortCutGap + shortCut.Width;
+            size.Width += Scaled(kShortCutGap) + shortCut.Width;
             textHeight = std::max(textHeight, shortCut.Height);
         }
-        size.Height = std::max(textHeight + 6, 16);
+        size.Height = std::max(textHeight + Scaled(6), Scaled(16));
         if (style == msWindowsXP) size.Height += size.Height % 2;
     }
     const bool barVisible = BesideBar(item);
     bool defaultMeasure = true;
     if (DrawModule && DrawModule->MeasureItem(item, canvas, size, barVisible)) defaultMeasure = false;
     if (OnMeasureMenuItem) OnMeasureMenuItem(*this, item, canvas, size.Width, size.Height, barVisible, defaultMeasure);
-    if (defaultMeasure && barVisible) size.Width += Bar.Width + Bar.Space;
+    if (defaultMeasure && barVisible) size.Width += Scaled(Bar.Width) + Scaled(Bar.Space);
     return size;
 }
 

@@ -308,11 +308,24 @@ public:
     // Counts every change of the entries, so the window half knows to rebuild its menu.
     unsigned ItemsVersion() const { return itemsVersion_; }
 
+    // The display density the menu shows on, in pixels per inch. At 0, the default, every size
+    // is drawn as designed and fonts are made at the system's density; otherwise the sizes are
+    // scaled from 96 (Scaled) and fonts are made for this density. A change makes the menu
+    // measure and draw its entries anew.
+    int Dpi() const { return dpi_; }
+    void SetDpi(int dpi);
+    // A size of the menu's design at Dpi().
+    int Scaled(int designPixels) const;
+    // The bar and the separators as they are drawn at Dpi(): widths, gaps, offsets and the fade
+    // scaled; pictures keep their own size.
+    TMenuSideBar ShownBar() const;
+    TMenuSeparators ShownSeparators() const;
+
     // The measures of `item` in `style` (msAuto resolved by the caller): separators 14 with a
     // hint, else 12 (9 in msWindowsXP); other entries text height + 6, at least 16, even in
     // msWindowsXP, and text width plus the fixed room; then the draw module and
     // OnMeasureMenuItem; entries directly under the root get the bar's width and space when it
-    // is visible.
+    // is visible. The fixed numbers and the bar's room are Scaled().
     TItemSize MeasureItem(const TBarMenuItem& item, IMenuTextMeasurer& canvas, TMenuStyle style);
     bool BesideBar(const TBarMenuItem& item) const { return Bar.Visible && item.Parent() == &root_; }
 
@@ -331,6 +344,7 @@ private:
     int updateCount_ = 0;
     bool barStale_ = true;
     unsigned itemsVersion_ = 0;
+    int dpi_ = 0;
 };
 
 }  // namespace tw

@@ -5,6 +5,8 @@
 #include "controls/BarPopupMenus_win32.h"
 
 #include "base/Win32Window_win32.h"
+#include "controls/DisplayScale.h"
+#include "controls/DisplayScale_win32.h"
 #include "controls/GdiHandles_win32.h"
 #include "controls/PngImages_win32.h"
 
@@ -25,14 +27,10 @@ constexpr wchar_t kClassName[] = L"TidewireBarMenuOwner";
 
 COLORREF Ref(TColor c) { return static_cast<COLORREF>(gdi::ResolveSystemColor(c)); }
 
-int ScreenPixelsPerInch() {
-    gdi::WindowDc screen(nullptr);
-    return screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
-}
-
-LOGFONTW LogFontOf(const TFont& font) {
+// `font` made for a display of `dpi` pixels per inch.
+LOGFONTW LogFontOf(const TFont& font, int dpi) {
     LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(font.Size, ScreenPixelsPerInch(), 72);
+    lf.lfHeight = -MulDiv(font.Size, dpi, 72);
     lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
     lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
@@ -43,11 +41,14 @@ LOGFONTW LogFontOf(const TFont& font) {
     return lf;
 }
 
-LOGFONTW SystemMenuFont() {
+// The system's menu font (made for the system's density) for a display of `dpi`.
+LOGFONTW SystemMenuFont(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return metrics.lfMenuFont;
-    return LogFontOf(TFont{"Tahoma", 8, clWindowText, 0});
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return LogFontOf(TFont{"Tahoma", 8, clWindowText, 0}, dpi);
+    metrics.lfMenuFont.lfHeight = ScaleBetween(metrics.lfMenuFont.lfHeight, ScreenDpi(), dpi);
+    return metrics.lfMenuFont;
 }
 
 // "&" doubled, so a caption shown as it is keeps its "&" (also in the system's own hot-key search).
@@ -148,7 +149,9 @@ public:
     TBarLayout layout_;
     unsigned layoutVersion_ = ~0u;
     std::unique_ptr<BarImage> bar_;
+    TMenuSideBar shownBar_;  // the menu's bar at its density, made with the layout
     TMenuSideBar barKey_;
+    int barDpi_ = 0;
     TMenuMargins margins_;
     int barTop_ = 0;     // the system's rows above and below the entries that the bar covers too
     int barBuilds_ = 0;
@@ -170,14 +173,15 @@ public:
         return static_cast<HFONT>(fonts_.back().second.Get());
     }
 
+    int FontDpi() const { return menu_.Dpi() > 0 ? menu_.Dpi() : ScreenDpi(); }
     LOGFONTW MenuLogFont(bool bold) const {
-        LOGFONTW lf = menu_.UseSystemFont ? SystemMenuFont() : LogFontOf(menu_.MenuFont);
+        LOGFONTW lf = menu_.UseSystemFont ? SystemMenuFont(FontDpi()) : LogFontOf(menu_.MenuFont, FontDpi());
         if (bold) lf.lfWeight = FW_BOLD;
         return lf;
     }
     LOGFONTW SeparatorLogFont() const {
-        if (!menu_.Separators.UseSystemFont) return LogFontOf(menu_.Separators.Font);
-        LOGFONTW lf = SystemMenuFont();
+        if (!menu_.Separators.UseSystemFont) return LogFontOf(menu_.Separators.Font, FontDpi());
+        LOGFONTW lf = SystemMenuFont(FontDpi());
         lf.lfWeight = FW_BOLD;
         return lf;
     }
@@ -258,6 +262,7 @@ public:
 
     void EnsureLayout() {
         if (!menu_.BarStale() && layoutVersion_ == menu_.ItemsVersion()) return;
+        shownBar_ = menu_.ShownBar();
         std::vector<int> heights;
         std::vector<bool> visible;
         gdi::WindowDc screen(nullptr);
@@ -272,9 +277,10 @@ public:
     }
 
     void EnsureBar() {
-        const int width = std::max(menu_.Bar.Width, 0);
+        const int width = std::max(shownBar_.Width, 0);
         const int height = layout_.Height + margins_.Top + margins_.Bottom;
-        if (bar_ && bar_->width == width && bar_->height == height && barTop_ == margins_.Top && barKey_ == menu_.Bar) {
+        if (bar_ && bar_->width == width && bar_->height == height && barTop_ == margins_.Top && barKey_ == menu_.Bar &&
+            barDpi_ == menu_.Dpi()) {
             menu_.ClearBarStale();
             return;
         }
@@ -285,6 +291,7 @@ public:
         PaintBar(*image);  // a handler that throws leaves no half-drawn bar behind
         bar_ = std::move(image);
         barKey_ = menu_.Bar;
+        barDpi_ = menu_.Dpi();
         barTop_ = margins_.Top;
         menu_.ClearBarStale();
     }
@@ -308,7 +315,7 @@ public:
         const RECT rect{0, 0, image.width, image.height};
         bool defaultDraw = true;
         if (menu_.OnBeforeDrawBar) menu_.OnBeforeDrawBar(menu_, image.dc.Get(), rect, defaultDraw);
-        TBarParts parts = defaultDraw ? DefaultBarParts(menu_.Bar) : 0;
+        TBarParts parts = defaultDraw ? DefaultBarParts(shownBar_) : 0;
         if (defaultDraw && menu_.OnAdvancedBeforeDrawBar)
             menu_.OnAdvancedBeforeDrawBar(menu_, image.dc.Get(), rect, parts);
         if (parts & ~static_cast<TBarParts>(bpCaption)) ComposeInto(image, parts);
@@ -324,15 +331,15 @@ public:
         const std::size_t count = static_cast<std::size_t>(image.width) * image.height;
         TPixelImage pixels(image.width, image.height);
         std::memcpy(pixels.Data(), image.bits, count * sizeof(std::uint32_t));
-        ComposeSideBar(pixels, menu_.Bar, image.height, parts, gdi::ResolveSystemColor);
+        ComposeSideBar(pixels, shownBar_, image.height, parts, gdi::ResolveSystemColor);
         std::memcpy(image.bits, pixels.Data(), count * sizeof(std::uint32_t));
     }
 
     void DrawCaption(BarImage& image, TBarParts parts) {
-        const TSideBarCaption& caption = menu_.Bar.BarCaption;
+        const TSideBarCaption& caption = shownBar_.BarCaption;
         if (caption.Caption.empty()) return;
         const std::wstring text = ToWide(caption.Caption);
-        LOGFONTW lf = LogFontOf(caption.Font);
+        LOGFONTW lf = LogFontOf(caption.Font, FontDpi());
         HDC dc = image.dc.Get();
         SIZE extent{};
         TEXTMETRICW metrics{};
@@ -341,7 +348,7 @@ public:
             GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
             GetTextMetricsW(dc, &metrics);
         }
-        const TSideBarPicture& picture = menu_.Bar.BarPicture;
+        const TSideBarPicture& picture = shownBar_.BarPicture;
         const int pictureRoom = (parts & bpPicture) && picture.VertAlignment == vaBottom && !picture.Picture.Empty()
                                     ? picture.Picture.Height() + picture.OffsetY
                                     : 0;
@@ -364,7 +371,8 @@ public:
 
     // Copies the entry's rows of the bar to `target` and answers the face left beside it.
     RECT DrawBarSlice(HDC dc, const TBarMenuItem& item, const RECT& rect) {
-        const TMenuSideBar& bar = menu_.Bar;
+        EnsureLayout();
+        const TMenuSideBar& bar = shownBar_;
         RECT face = rect;
         const int room = bar.Width + bar.Space;
         RECT space = rect;
@@ -378,7 +386,6 @@ public:
             space.right = rect.right - bar.Width;
         }
         FillRect(dc, &space, GetSysColorBrush(COLOR_MENU));
-        EnsureLayout();
         const TBarMenuItem& root = menu_.Items();
         int index = 0;
         while (index < root.Count() && &root.Items(index) != &item) ++index;
@@ -416,8 +423,8 @@ public:
         }
         RECT line = face;
         if (separators.SeparatorStyle == ssShortLine) {
-            line.left += kItemImageColumn;
-            line.right -= kItemTextGap;
+            line.left += menu_.Scaled(kItemImageColumn);
+            line.right -= menu_.Scaled(kItemTextGap);
         }
         line.top = (face.top + face.bottom) / 2 - 1;
         line.bottom = line.top + 2;
@@ -432,7 +439,7 @@ public:
     void DrawCaptionSeparator(HDC dc, const TBarMenuItem& item, const RECT& face) {
         const int width = face.right - face.left, height = face.bottom - face.top;
         TPixelImage pixels;
-        ComposeSeparator(pixels, menu_.Separators, width, height, gdi::ResolveSystemColor);
+        ComposeSeparator(pixels, menu_.ShownSeparators(), width, height, gdi::ResolveSystemColor);
         if (!pixels.Empty()) {
             BITMAPINFO bmi = gdi::TopDownBitmapInfo(width, height);
             SetDIBitsToDevice(dc, face.left, face.top, width, height, 0, 0, 0, height, pixels.Data(), &bmi,
@@ -442,7 +449,7 @@ public:
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, Ref(menu_.Separators.Font.Color));
         RECT text = face;
-        InflateRect(&text, -kSeparatorTextMargin, 0);
+        InflateRect(&text, -menu_.Scaled(kSeparatorTextMargin), 0);
         UINT align = DT_CENTER;
         if (menu_.Separators.Alignment == taLeftJustify) align = DT_LEFT;
         if (menu_.Separators.Alignment == taRightJustify) align = DT_RIGHT;
@@ -468,8 +475,8 @@ public:
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, color);
         RECT text = face;
-        text.left += kItemImageColumn + kItemTextGap;
-        text.right -= kItemArrowRoom;
+        text.left += menu_.Scaled(kItemImageColumn) + menu_.Scaled(kItemTextGap);
+        text.right -= menu_.Scaled(kItemArrowRoom);
         UINT flags = DT_SINGLELINE | DT_VCENTER;
         if (item.NoPrefix) flags |= DT_NOPREFIX;
         else if (state & ODS_NOACCEL) flags |= DT_HIDEPREFIX;
@@ -483,12 +490,13 @@ public:
     }
 
     void DrawImageColumn(HDC dc, const TBarMenuItem& item, const RECT& face, bool selected) {
-        const RECT column{face.left, face.top, face.left + kItemImageColumn, face.bottom};
+        const int columnWidth = menu_.Scaled(kItemImageColumn);
+        const RECT column{face.left, face.top, face.left + columnWidth, face.bottom};
         const TPixelImage* picture = nullptr;
         if (menu_.Images && item.ImageIndex() >= 0 && item.ImageIndex() < menu_.Images->Count())
             picture = &menu_.Images->Items(item.ImageIndex());
         if (picture && !picture->Empty()) {
-            const int x = column.left + (kItemImageColumn - picture->Width()) / 2;
+            const int x = column.left + (columnWidth - picture->Width()) / 2;
             const int y = column.top + (column.bottom - column.top - picture->Height()) / 2;
             if (item.Checked()) {
                 RECT frame{x - 2, y - 2, x + picture->Width() + 2, y + picture->Height() + 2};
@@ -500,11 +508,12 @@ public:
         if (item.Checked()) DrawCheckMark(dc, column, selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
     }
 
-    static void DrawCheckMark(HDC dc, const RECT& column, int colorIndex) {
-        GdiObject pen(CreatePen(PS_SOLID, 2, GetSysColor(colorIndex)));
+    void DrawCheckMark(HDC dc, const RECT& column, int colorIndex) const {
+        const auto px = [this](int v) { return menu_.Scaled(v); };
+        GdiObject pen(CreatePen(PS_SOLID, px(2), GetSysColor(colorIndex)));
         gdi::SelectScope use(dc, pen.Get());
         const int cx = (column.left + column.right) / 2, cy = (column.top + column.bottom) / 2;
-        const POINT mark[] = {{cx - 4, cy}, {cx - 1, cy + 3}, {cx + 4, cy - 3}};
+        const POINT mark[] = {{cx - px(4), cy}, {cx - px(1), cy + px(3)}, {cx + px(4), cy - px(3)}};
         Polyline(dc, mark, 3);
     }
 

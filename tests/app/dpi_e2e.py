@@ -3,7 +3,8 @@
 (96 pixels per inch) and once with the prefix's density set to 144. At 144 the bar docks 38
 pixels high (25 x 1.5, halves away from zero), another bar asking for the top is placed below 38, and
 in the screenshot the tile's bottom row lies on row 37, the start image is half as wide again and
-the text of the title and of the scrolling line stands about half as tall again as at 96.
+the text of the title and of the scrolling line stands about half as tall again as at 96, and so
+is the Quick Start Menu the start image opens.
 
 Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 dpi_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
@@ -15,7 +16,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (WINE, Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
-                         start, stop, verdict, write_single_feed_config)
+                         screenshot, start, stop, verdict, wait_visible, write_single_feed_config, xdotool)
 from ticker_e2e import TITLE_COLOR, close, read_ppm  # noqa: E402
 
 SCREEN_W = 1024
@@ -50,6 +51,20 @@ def orange_width(shot, y, right):
     return xs[-1] - xs[0] + 1 if xs else 0
 
 
+def quick_start_menu(probe, dpi, work):
+    """(width, height) of the Quick Start Menu the start image opens, shot as menu-<dpi>.png."""
+    xdotool("mousemove", 16 * dpi // 96, 12 * dpi // 96, "click", 1)
+    menus = wait_visible(probe, "#32768", lambda w: len(w) >= 1)
+    check(len(menus) == 1, "at %d: the start image opens the Quick Start Menu: %s" % (dpi, menus))
+    if not menus:
+        return 0, 0
+    screenshot(os.path.join(work, "menu-%d.png" % dpi))
+    xdotool("key", "Escape")
+    wait_visible(probe, "#32768", lambda w: not w)
+    left, top, right, bottom = menus[0]
+    return right - left, bottom - top
+
+
 def run_at(dpi, exe, work, probe, server):
     """Starts the program at `dpi`, judges where it docks, and measures its screenshot."""
     set_density(dpi)
@@ -77,6 +92,7 @@ def run_at(dpi, exe, work, probe, server):
         subprocess.run(["convert", "xwd:-", path], input=shot_xwd, check=True)
         subprocess.run(["convert", path, path[:-4] + ".png"], check=True)
         shot = read_ppm(path, max_rows=60)
+        menu = quick_start_menu(probe, dpi, work)
     finally:
         code = stop(process)
     check(code == 0, "at %d: the program ended normally on close (exit code %s)" % (dpi, code))
@@ -89,8 +105,9 @@ def run_at(dpi, exe, work, probe, server):
     # middle stretch, where the glyphs show the font colour unfaded.
     title = span(ink_rows(shot, scaled(30), scaled(62), 0, height, TITLE_COLOR, 40))
     text = span(ink_rows(shot, 300, 900, 0, height, TICKER_FONT, 40))
-    print("at %d: start image %d wide, title ink %d rows, ticker ink %d rows" % (dpi, start_image, title, text))
-    return start_image, title, text
+    print("at %d: start image %d wide, title ink %d rows, ticker ink %d rows, menu %s"
+          % (dpi, start_image, title, text, menu))
+    return start_image, title, text, menu[0], menu[1]
 
 
 def main():
@@ -110,7 +127,8 @@ def main():
     finally:
         server.stop()
         set_density(96)  # the prefix is shared with the scripts that run after this one
-    for name, a, b in zip(("start image width", "title ink height", "ticker ink height"), normal, dense):
+    names = ("start image width", "title ink height", "ticker ink height", "menu width", "menu height")
+    for name, a, b in zip(names, normal, dense):
         ratio = b / a if a else 0
         check(1.3 <= ratio <= 1.7, "the %s grows by about 1.5 from 96 to 144: %d to %d (%.2f)" % (name, a, b, ratio))
     return verdict()

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace tw {
 namespace {
 
@@ -70,6 +72,52 @@ TEST(TCustomBarPopupMenu, ShortCutsBoldAndTheMeasureEvent) {
     };
     EXPECT_EQ(menu.MeasureItem(item, canvas, msStandard), (TItemSize{50, 30}));
     EXPECT_TRUE(sawBar);
+}
+
+TEST(TCustomBarPopupMenu, AtADensityTheFixedSizesScaleFrom96) {
+    TCustomBarPopupMenu menu;  // a 32-pixel bar with 1 of space: 48 and 2 at 144
+    TBarMenuItem& separator = menu.Items().Add("-");
+    TBarMenuItem& close = menu.Items().Add("Close");
+    FakeMeasurer canvas;  // text measures as given: the platform makes the fonts for the density
+    const TItemSize designed = menu.MeasureItem(close, canvas, msWindowsXP);
+    const unsigned version = menu.ItemsVersion();
+    menu.SetDpi(144);
+    EXPECT_NE(menu.ItemsVersion(), version) << "the shown menu must be measured again";
+    EXPECT_TRUE(menu.BarStale());
+    const struct {
+        const char* what;
+        TBarMenuItem& item;
+        const char* hint;
+        TMenuStyle style;
+        int textHeight;
+        TItemSize expected;
+    } cases[] = {
+        {"plain separator, XP", separator, "", msWindowsXP, 13, {50, 14}},
+        {"plain separator, standard", separator, "", msStandard, 13, {50, 18}},
+        {"caption separator", separator, "Default RSS Links", msWindowsXP, 13, {17 * 7 + 2 * 12 + 50, 21}},
+        {"entry: text + 9", close, "", msWindowsXP, 17, {35 + 36 + 9 + 24 + 50, 26}},
+        {"entry: at least 24", close, "", msWindowsXP, 8, {35 + 36 + 9 + 24 + 50, 24}},
+    };
+    for (const auto& c : cases) {
+        c.item.SetHint(c.hint);
+        canvas.menuHeight = c.textHeight;
+        EXPECT_EQ(menu.MeasureItem(c.item, canvas, c.style), c.expected) << c.what;
+    }
+
+    menu.Bar.Width = 26;
+    menu.Bar.BarCaption.OffsetY = 6;
+    menu.Bar.BarPicture.OffsetX = 3;
+    menu.Separators.FadeWidth = 72;
+    const TMenuSideBar bar = menu.ShownBar();
+    EXPECT_EQ((std::array{bar.Width, bar.Space, bar.BarCaption.OffsetY, bar.BarPicture.OffsetX}),
+              (std::array{39, 2, 9, 5}));
+    EXPECT_EQ(menu.ShownSeparators().FadeWidth, 108);
+
+    menu.Bar.Width = 32;
+    canvas.menuHeight = 13;
+    menu.SetDpi(0);
+    EXPECT_EQ(menu.MeasureItem(close, canvas, msWindowsXP), designed) << "back to the design's sizes";
+    EXPECT_EQ(menu.ShownBar(), menu.Bar);
 }
 
 TEST(TCustomBarPopupMenu, BatchUpdatesInstallHandlersOnceAtTheOutermostEnd) {

@@ -244,6 +244,26 @@ TEST(TBarPopupMenuWindow, MeasuresOnARealDc) {
     EXPECT_EQ(menu.MeasureItemOn(screen.Get(), separator).Height, 14);
 }
 
+TEST(TBarPopupMenuWindow, AtTwiceTheDensityItsFontsAndSizesDouble) {
+    TBarPopupMenu menu;
+    SetUpLikeTheTrayMenu(menu);
+    TBarMenuItem& config = menu.Items().Add("Configuration...");
+    TBarMenuItem& separator = menu.Items().Add("-");
+    separator.SetHint("Default RSS Links");
+    gdi::WindowDc screen(nullptr);
+    ASSERT_EQ(GetDeviceCaps(screen.Get(), LOGPIXELSY), 96);
+    const TItemSize entry = menu.MeasureItemOn(screen.Get(), config);
+    const TItemSize caption = menu.MeasureItemOn(screen.Get(), separator);
+    menu.SetDpi(192);
+    const TItemSize entry2 = menu.MeasureItemOn(screen.Get(), config);
+    const TItemSize caption2 = menu.MeasureItemOn(screen.Get(), separator);
+    // Glyphs do not grow exactly twice as wide; the fixed room and the least heights do.
+    EXPECT_NEAR(entry2.Width, 2 * entry.Width, entry.Width / 8);
+    EXPECT_NEAR(entry2.Height, 2 * entry.Height, 2);
+    EXPECT_NEAR(caption2.Width, 2 * caption.Width, caption.Width / 8);
+    EXPECT_EQ(caption2.Height, 28);
+}
+
 TEST(TBarPopupMenuWindow, DrawsTheBarSliceAndAFadedCaptionSeparatorIntoAMemoryDc) {
     TBarPopupMenu menu;
     SetUpLikeTheTrayMenu(menu);

@@ -1,6 +1,6 @@
 #pragma once
-// The bar on displays of any pixel density. Every size of the bar is designed at 96 pixels per
-// inch (DPI) and scaled by one rule, ScaleBetween; the pictures come drawn at 1x and 2x, and
+// The bar and its menus on displays of any pixel density. Every size is designed at 96 pixels
+// per inch (DPI) and scaled by one rule, ScaleBetween; the pictures come drawn at 1x and 2x, and
 // PictureScaleFor picks the drawing a size is made from.
 namespace tw {
 

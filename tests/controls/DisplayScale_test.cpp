@@ -1,5 +1,5 @@
 // The bar's one scaling rule and the choice between the pictures drawn at 1x and 2x.
-#include "app/DisplayScale.h"
+#include "controls/DisplayScale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/DisplayScale.h"
+#include "controls/DisplayScale.h"
 
 #include <cstdint>
 

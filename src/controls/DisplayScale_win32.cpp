@@ -1,6 +1,6 @@
-#include "app/DisplayScale_win32.h"
+#include "controls/DisplayScale_win32.h"
 
-#include "app/DisplayScale.h"
+#include "controls/DisplayScale.h"
 
 namespace tw {
 
