@@ -8,6 +8,8 @@
 #include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
+#include "controls/DisplayScale.h"
+#include "controls/DisplayScale_win32.h"
 #include "controls/PngImages_win32.h"
 
 #include <windows.h>
@@ -115,8 +117,10 @@ private:
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
     // Through the dialog manager, which also moves the default button's frame.
     void Focus(int id) const { SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
+    // A control at the design's place (pixels at 96 DPI), scaled for the dialog's display.
     HWND Make(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id = -1,
               int page = -1, DWORD exStyle = 0);
+    int Px(int designPixels) const { return ScaleForDpi(designPixels, dpi_); }
     void CreateControls();
     void CreatePageTree();
     void AddHint(HWND control, const std::wstring& text);
@@ -140,6 +144,7 @@ private:
     TfrConfig model_{*this};
     HWND hwnd_ = nullptr;
     HWND tips_ = nullptr;  // owned by the dialog
+    int dpi_ = kDefaultDpi;  // of the display the dialog opens on: its fonts grow with it
     bool syncing_ = false;  // our own changes of the controls raise notifications too
     std::array<std::vector<HWND>, kConfigPageCount> pages_;
     std::array<HTREEITEM, kConfigPageCount> nodes_{};
@@ -193,7 +198,7 @@ INT_PTR ConfigDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
 
 HWND ConfigDialog::Make(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
                         int page, DWORD exStyle) {
-    const HWND control = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | style, x, y, w, h, hwnd_,
+    const HWND control = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | style, Px(x), Px(y), Px(w), Px(h), hwnd_,
                                          reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
     if (!control) throw std::runtime_error("the configuration dialog cannot create its controls");
     SendMessageW(control, WM_SETFONT, SendMessageW(hwnd_, WM_GETFONT, 0, 0), FALSE);
@@ -222,7 +227,8 @@ void ConfigDialog::SetHint(HWND control, const std::wstring& text) {
 }
 
 void ConfigDialog::CreateControls() {
-    RECT r{0, 0, kClientWidth, kClientHeight};
+    dpi_ = WindowDpi(hwnd_);
+    RECT r{0, 0, Px(kClientWidth), Px(kClientHeight)};
     AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE, DWORD(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
     const int w = r.right - r.left, h = r.bottom - r.top;
     SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
@@ -258,7 +264,7 @@ void ConfigDialog::CreateControls() {
         ListView_SetExtendedListViewStyle(lv, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
         LVCOLUMNW column{};
         column.mask = LVCF_WIDTH;
-        column.cx = kPageWidth - GetSystemMetrics(SM_CXVSCROLL) - 4;
+        column.cx = Px(kPageWidth - 4) - GetSystemMetrics(SM_CXVSCROLL);
         ListView_InsertColumn(lv, 0, &column);
         AddHint(lv, L"");
     };

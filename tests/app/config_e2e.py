@@ -38,15 +38,16 @@ def keys(*names):
         time.sleep(0.25)
 
 
-def open_dialog(probe):
-    """The dialog's rectangle after a click on "Configuration..." in the tray menu, or None."""
-    xdotool("mousemove", *TRAY_ICON, "click", 3)
+def open_dialog(probe, menu_at=TRAY_ICON, scale=1.0):
+    """The dialog's rectangle after a click on "Configuration..." in the tray menu, opened by a
+    right click at `menu_at` and drawn `scale` times its design size, or None."""
+    xdotool("mousemove", *menu_at, "click", 3)
     menus = wait_visible(probe, "#32768", lambda w: len(w) >= 1)
     if len(menus) != 1:
         return None
     left, top = menus[0][0], menus[0][1]
     # The third entry, below "Hide ticker" and "RSS Feeds" and their separators.
-    xdotool("mousemove", left + 80, top + CONFIG_ENTRY_Y, "click", 1)
+    xdotool("mousemove", left + int(80 * scale), top + int(CONFIG_ENTRY_Y * scale), "click", 1)
     dialogs = wait_visible(probe, "#32770", lambda w: len(w) == 1)
     if len(dialogs) != 1:
         return None

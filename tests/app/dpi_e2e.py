@@ -4,7 +4,7 @@
 pixels high (25 x 1.5, halves away from zero), another bar asking for the top is placed below 38, and
 in the screenshot the tile's bottom row lies on row 37, the start image is half as wide again and
 the text of the title and of the scrolling line stands about half as tall again as at 96, and so
-is the Quick Start Menu the start image opens.
+are the Quick Start Menu the start image opens and the configuration dialog.
 
 Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 dpi_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
@@ -17,6 +17,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (WINE, Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
                          screenshot, start, stop, verdict, wait_visible, write_single_feed_config, xdotool)
+from config_e2e import close_dialog, open_dialog  # noqa: E402
 from ticker_e2e import TITLE_COLOR, close, read_ppm  # noqa: E402
 
 SCREEN_W = 1024
@@ -65,6 +66,20 @@ def quick_start_menu(probe, dpi, work):
     return right - left, bottom - top
 
 
+def configuration_dialog(probe, dpi, work):
+    """(width, height) of the configuration dialog, opened from the bar's menu; shot as
+    dialog-<dpi>.png."""
+    dialog = open_dialog(probe, menu_at=(520, 3), scale=dpi / 96)
+    check(dialog is not None, "at %d: \"Configuration...\" opens the dialog" % dpi)
+    if dialog is None:
+        return 0, 0
+    screenshot(os.path.join(work, "dialog-%d.png" % dpi))
+    xdotool("key", "Escape")
+    check(close_dialog(probe), "at %d: Esc closes the dialog" % dpi)
+    left, top, right, bottom = dialog
+    return right - left, bottom - top
+
+
 def run_at(dpi, exe, work, probe, server):
     """Starts the program at `dpi`, judges where it docks, and measures its screenshot."""
     set_density(dpi)
@@ -93,6 +108,7 @@ def run_at(dpi, exe, work, probe, server):
         subprocess.run(["convert", path, path[:-4] + ".png"], check=True)
         shot = read_ppm(path, max_rows=60)
         menu = quick_start_menu(probe, dpi, work)
+        dialog = configuration_dialog(probe, dpi, work)
     finally:
         code = stop(process)
     check(code == 0, "at %d: the program ended normally on close (exit code %s)" % (dpi, code))
@@ -105,9 +121,9 @@ def run_at(dpi, exe, work, probe, server):
     # middle stretch, where the glyphs show the font colour unfaded.
     title = span(ink_rows(shot, scaled(30), scaled(62), 0, height, TITLE_COLOR, 40))
     text = span(ink_rows(shot, 300, 900, 0, height, TICKER_FONT, 40))
-    print("at %d: start image %d wide, title ink %d rows, ticker ink %d rows, menu %s"
-          % (dpi, start_image, title, text, menu))
-    return start_image, title, text, menu[0], menu[1]
+    print("at %d: start image %d wide, title ink %d rows, ticker ink %d rows, menu %s, dialog %s"
+          % (dpi, start_image, title, text, menu, dialog))
+    return (start_image, title, text) + menu + dialog
 
 
 def main():
@@ -127,7 +143,8 @@ def main():
     finally:
         server.stop()
         set_density(96)  # the prefix is shared with the scripts that run after this one
-    names = ("start image width", "title ink height", "ticker ink height", "menu width", "menu height")
+    names = ("start image width", "title ink height", "ticker ink height", "menu width", "menu height",
+             "dialog width", "dialog height")
     for name, a, b in zip(names, normal, dense):
         ratio = b / a if a else 0
         check(1.3 <= ratio <= 1.7, "the %s grows by about 1.5 from 96 to 144: %d to %d (%.2f)" % (name, a, b, ratio))
