@@ -3,6 +3,7 @@
 #include "app/LoadingAnimation_win32.h"
 #include "app/fMain.h"
 #include "base/TextConvert_win32.h"
+#include "controls/DisplayScale.h"
 #include "controls/DisplayScale_win32.h"
 
 namespace tw {
@@ -103,7 +104,8 @@ void TBarMenus::ShowWelcomeBalloon(const std::string& title, const std::string& 
     POINT corner{start.Left, start.Top};
     ClientToScreen(host_.Window(), &corner);
     const RECT anchor{corner.x, corner.y, corner.x + start.Width, corner.y + start.Height};
-    hintStart_.ShowBalloonAt(0, title, 0, anchor, 300, text);
+    // 300 pixels wide at 96 DPI: its font grows with the display, so its width does too.
+    hintStart_.ShowBalloonAt(0, title, 0, anchor, ScaleForDpi(300, WindowDpi(host_.Window())), text);
 }
 
 }  // namespace tw
