@@ -10,6 +10,7 @@
 #include "base/UniqueHandle_win32.h"
 #include "controls/DisplayScale.h"
 #include "controls/DisplayScale_win32.h"
+#include "controls/GdiHandles_win32.h"
 #include "controls/PngImages_win32.h"
 
 #include <windows.h>
@@ -407,14 +408,7 @@ void ConfigDialog::RenderLinkButtons() {
 
 void ConfigDialog::RenderFontSample() {
     const TFont& f = model_.SampleFont;
-    LOGFONTW lf{};
-    const HDC screen = GetDC(nullptr);
-    lf.lfHeight = -MulDiv(f.Size, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    lf.lfWeight = (f.Style & fsBold) ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = (f.Style & fsItalic) ? TRUE : FALSE;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, W(f.Name).c_str(), LF_FACESIZE);
+    const LOGFONTW lf = gdi::LogFontOf(f, ScreenDpi());
     GdiObject font(CreateFontIndirectW(&lf));
     const HWND sample = Item(idFontSample);
     if (font) SendMessageW(sample, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
@@ -424,15 +418,8 @@ void ConfigDialog::RenderFontSample() {
 
 void ConfigDialog::PickTickerFont() {
     const TFont& f = model_.SampleFont;
-    LOGFONTW lf{};
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    lf.lfHeight = -MulDiv(f.Size, dpi, 72);
-    lf.lfWeight = (f.Style & fsBold) ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = (f.Style & fsItalic) ? TRUE : FALSE;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynW(lf.lfFaceName, W(f.Name).c_str(), LF_FACESIZE);
+    const int dpi = ScreenDpi();
+    LOGFONTW lf = gdi::LogFontOf(f, dpi);
     CHOOSEFONTW cf{};
     cf.lStructSize = sizeof(cf);
     cf.hwndOwner = hwnd_;

@@ -27,26 +27,12 @@ constexpr wchar_t kClassName[] = L"TidewireBarMenuOwner";
 
 COLORREF Ref(TColor c) { return static_cast<COLORREF>(gdi::ResolveSystemColor(c)); }
 
-// `font` made for a display of `dpi` pixels per inch.
-LOGFONTW LogFontOf(const TFont& font, int dpi) {
-    LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(font.Size, dpi, 72);
-    lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
-    lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
-    lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    const std::wstring face = ToWide(font.Name);
-    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-    return lf;
-}
-
 // The system's menu font (made for the system's density) for a display of `dpi`.
 LOGFONTW SystemMenuFont(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        return LogFontOf(TFont{"Tahoma", 8, clWindowText, 0}, dpi);
+        return gdi::LogFontOf(TFont{"Tahoma", 8, clWindowText, 0}, dpi);
     metrics.lfMenuFont.lfHeight = ScaleBetween(metrics.lfMenuFont.lfHeight, ScreenDpi(), dpi);
     return metrics.lfMenuFont;
 }
@@ -175,12 +161,12 @@ public:
 
     int FontDpi() const { return menu_.Dpi() > 0 ? menu_.Dpi() : ScreenDpi(); }
     LOGFONTW MenuLogFont(bool bold) const {
-        LOGFONTW lf = menu_.UseSystemFont ? SystemMenuFont(FontDpi()) : LogFontOf(menu_.MenuFont, FontDpi());
+        LOGFONTW lf = menu_.UseSystemFont ? SystemMenuFont(FontDpi()) : gdi::LogFontOf(menu_.MenuFont, FontDpi());
         if (bold) lf.lfWeight = FW_BOLD;
         return lf;
     }
     LOGFONTW SeparatorLogFont() const {
-        if (!menu_.Separators.UseSystemFont) return LogFontOf(menu_.Separators.Font, FontDpi());
+        if (!menu_.Separators.UseSystemFont) return gdi::LogFontOf(menu_.Separators.Font, FontDpi());
         LOGFONTW lf = SystemMenuFont(FontDpi());
         lf.lfWeight = FW_BOLD;
         return lf;
@@ -339,7 +325,7 @@ public:
         const TSideBarCaption& caption = shownBar_.BarCaption;
         if (caption.Caption.empty()) return;
         const std::wstring text = ToWide(caption.Caption);
-        LOGFONTW lf = LogFontOf(caption.Font, FontDpi());
+        LOGFONTW lf = gdi::LogFontOf(caption.Font, FontDpi());
         HDC dc = image.dc.Get();
         SIZE extent{};
         TEXTMETRICW metrics{};

@@ -71,6 +71,19 @@ private:
 
 inline std::wstring Widen(const std::string& utf8) { return ToWide(utf8); }
 
+// `font` (points) for a display of `dpi` pixels per inch, in the default quality.
+inline LOGFONTW LogFontOf(const TFont& font, int dpi) {
+    LOGFONTW lf{};
+    lf.lfHeight = -MulDiv(font.Size, dpi, 72);
+    lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
+    lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
+    lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, ToWide(font.Name).c_str(), LF_FACESIZE);
+    return lf;
+}
+
 // A top-down 32-bit bitmap header for `width` x `height` pixels.
 inline BITMAPINFO TopDownBitmapInfo(int width, int height) {
     BITMAPINFO bmi{};

@@ -3,6 +3,7 @@
 #include "controls/HintBalloon_win32.h"
 
 #include "base/Win32Window_win32.h"
+#include "controls/DisplayScale_win32.h"
 #include "controls/GdiHandles_win32.h"
 
 #include <commctrl.h>
@@ -25,12 +26,7 @@ constexpr UINT_PTR kDurationTimer = 1;
 constexpr UINT kDrawTextFlags = DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL;
 
 GdiObject MakeTahoma(bool bold) {
-    gdi::WindowDc screen(nullptr);
-    LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(8, GetDeviceCaps(screen.Get(), LOGPIXELSY), 72);
-    lf.lfWeight = bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    wcscpy(lf.lfFaceName, L"Tahoma");
+    const LOGFONTW lf = gdi::LogFontOf(TFont{"Tahoma", 8, clWindowText, bold ? unsigned(fsBold) : 0u}, ScreenDpi());
     return GdiObject(CreateFontIndirectW(&lf));
 }
 

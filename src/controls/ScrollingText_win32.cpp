@@ -9,6 +9,7 @@
 #include "controls/ScrollingText_win32.h"
 
 #include "base/Win32Window_win32.h"
+#include "controls/DisplayScale_win32.h"
 #include "controls/GdiHandles_win32.h"
 #include "controls/HintStyle_win32.h"
 #include "controls/MouseInput_win32.h"
@@ -249,26 +250,14 @@ bool ScrollingTextWindow::PresentPart(const TPixelImage& frame, const TPixelRect
 
 HFONT ScrollingTextWindow::FontFor(const TFont& font) {
     if (font_ && font == fontKey_) return static_cast<HFONT>(font_.Get());
-    LOGFONTW lf{};
-    HDC screen = GetDC(nullptr);
-    const int ppi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
+    LOGFONTW lf = gdi::LogFontOf(font, ScreenDpi());
     // Glyphs thousands of pixels high take seconds to rasterise on every rebuild, and the bar
     // shows a few dozen at most: the height is held to kMaxFontPixels either way.
     constexpr int kMaxFontPixels = 400;
-    lf.lfHeight = std::clamp(-MulDiv(font.Size, ppi, 72), -kMaxFontPixels, kMaxFontPixels);
-    lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
-    lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
-    lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
-    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfHeight = std::clamp(lf.lfHeight, LONG{-kMaxFontPixels}, LONG{kMaxFontPixels});
     // Glyph pixels must be exactly the key colour, or smoothed edges would not let the colour
     // layer through.
     lf.lfQuality = NONANTIALIASED_QUALITY;
-    const std::wstring face = gdi::Widen(font.Name);
-    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     font_.Reset(CreateFontIndirectW(&lf));
     fontKey_ = font;
     return static_cast<HFONT>(font_.Get());

@@ -32,16 +32,9 @@ Icon MakeBlankIcon() {
 }
 
 HFONT MakeFont(const TFont& font, HDC dc) {
-    LOGFONTW lf{};
-    lf.lfHeight = -MulDiv(font.Size, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    lf.lfWeight = (font.Style & fsBold) ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = (font.Style & fsItalic) ? TRUE : FALSE;
-    lf.lfUnderline = (font.Style & fsUnderline) ? TRUE : FALSE;
-    lf.lfStrikeOut = (font.Style & fsStrikeOut) ? TRUE : FALSE;
-    lf.lfCharSet = DEFAULT_CHARSET;
+    LOGFONTW lf = gdi::LogFontOf(font, GetDeviceCaps(dc, LOGPIXELSY));
     // The background is keyed out by one exact colour: smoothed edges would leave a fringe.
     lf.lfQuality = NONANTIALIASED_QUALITY;
-    wcsncpy(lf.lfFaceName, ToWide(font.Name).c_str(), LF_FACESIZE - 1);
     return CreateFontIndirectW(&lf);
 }
 
