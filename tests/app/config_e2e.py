@@ -20,8 +20,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, Server, check, screenshot, setup_bar_probe, start, stop, verdict,  # noqa: E402
-                         wait_visible, xdotool)
+from e2e_support import (WINE, Server, check, quick_start_menu, screenshot, setup_bar_probe, start, stop,  # noqa: E402
+                         verdict, wait_visible, xdotool)
 
 TRAY_ICON = (12, 31)
 START_IMAGE = (16, 12)
@@ -65,10 +65,7 @@ def close_dialog(probe):
 
 
 def quick_start_height(probe):
-    xdotool("mousemove", *START_IMAGE, "click", 1)
-    menus = wait_visible(probe, "#32768", lambda w: len(w) >= 1)
-    xdotool("key", "Escape")
-    wait_visible(probe, "#32768", lambda w: not w)
+    menus = quick_start_menu(probe, START_IMAGE)
     return menus[0][3] - menus[0][1] if menus else 0
 
 

@@ -16,7 +16,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (WINE, Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
-                         screenshot, start, stop, verdict, wait_visible, write_single_feed_config, xdotool)
+                         quick_start_menu, screenshot, start, stop, verdict, write_single_feed_config, xdotool)
 from config_e2e import close_dialog, open_dialog  # noqa: E402
 from ticker_e2e import TITLE_COLOR, close, read_ppm  # noqa: E402
 
@@ -52,16 +52,12 @@ def orange_width(shot, y, right):
     return xs[-1] - xs[0] + 1 if xs else 0
 
 
-def quick_start_menu(probe, dpi, work):
+def quick_start_size(probe, dpi, work):
     """(width, height) of the Quick Start Menu the start image opens, shot as menu-<dpi>.png."""
-    xdotool("mousemove", 16 * dpi // 96, 12 * dpi // 96, "click", 1)
-    menus = wait_visible(probe, "#32768", lambda w: len(w) >= 1)
+    menus = quick_start_menu(probe, (16 * dpi // 96, 12 * dpi // 96), os.path.join(work, "menu-%d.png" % dpi))
     check(len(menus) == 1, "at %d: the start image opens the Quick Start Menu: %s" % (dpi, menus))
     if not menus:
         return 0, 0
-    screenshot(os.path.join(work, "menu-%d.png" % dpi))
-    xdotool("key", "Escape")
-    wait_visible(probe, "#32768", lambda w: not w)
     left, top, right, bottom = menus[0]
     return right - left, bottom - top
 
@@ -107,7 +103,7 @@ def run_at(dpi, exe, work, probe, server):
         subprocess.run(["convert", "xwd:-", path], input=shot_xwd, check=True)
         subprocess.run(["convert", path, path[:-4] + ".png"], check=True)
         shot = read_ppm(path, max_rows=60)
-        menu = quick_start_menu(probe, dpi, work)
+        menu = quick_start_size(probe, dpi, work)
         dialog = configuration_dialog(probe, dpi, work)
     finally:
         code = stop(process)

@@ -255,6 +255,18 @@ def wait_visible(probe, window_class, want, seconds=10):
     return found
 
 
+def quick_start_menu(probe, at=(16, 12), shot=None):
+    """The rectangles of the menus a click on the start image at `at` opens (shot to `shot`
+    while open), after closing them again with Esc."""
+    xdotool("mousemove", *at, "click", 1)
+    menus = wait_visible(probe, "#32768", lambda w: len(w) >= 1)
+    if menus and shot:
+        screenshot(shot)
+    xdotool("key", "Escape")
+    wait_visible(probe, "#32768", lambda w: not w)
+    return menus
+
+
 def setup_bar_probe():
     """For a test that looks at the bar's windows."""
     return _setup(build_bar_probe, lambda probe: probe_lines(probe, "rect"))
