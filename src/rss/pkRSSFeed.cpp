@@ -280,15 +280,18 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
         constexpr int kPrefetchAhead = 2;  // items; about 2.4 KB of tree each in the benchmark's feed
         for (int i = 0; i < channel->ChildCount(); ++i) {
             TFeedRSSReader::PrefetchChild(*channel, i + kPrefetchAhead);
-            const TXmlNode& node = *channel->Child(i);
+            TXmlNode& node = *channel->Child(i);
             if (!reader.IsItem(node)) continue;
             if (merge) {
                 MergeItem(node, state, &reader, nullptr);
-                continue;
+            } else {
+                TpkRSSFeedItem* item = refill ? FeedItems().Renew(filled) : nullptr;
+                reader.ReadItem(node, item != nullptr ? *item : *FeedItems().Add(), this);
+                filled += refill ? 1 : 0;  // after the read: a failed one is truncated with the rest
             }
-            TpkRSSFeedItem* item = refill ? FeedItems().Renew(filled) : nullptr;
-            reader.ReadItem(node, item != nullptr ? *item : *FeedItems().Add(), this);
-            filled += refill ? 1 : 0;  // after the read: a failed one is truncated with the rest
+            // Freed while it is still in the cache: with the document, at the end of a large
+            // feed, each node would be fetched from memory once more.
+            node.ClearChildNodes();
         }
         if (refill) FeedItems().Truncate(filled);
         return true;
