@@ -1,8 +1,11 @@
 // Feeds arbitrary bytes to TpkRSSFeed::LoadFromString, alone, merged into a loaded feed with
 // outdated items kept and strings trimmed, merged into a loaded Atom feed with every dialect
-// accepted, and reloaded into a loaded feed, whose items must then be a first load's. Any crash,
-// leak, hang, escaping exception or differing reload is a fault.
+// accepted, reloaded into a loaded feed, whose items must then be a first load's, and into a feed
+// with a download queue, which reads the items from the finished document instead of while the
+// document is read, and must read the same. Any crash, leak, hang, escaping exception or
+// differing reload is a fault.
 #include "rss/FeedText.h"
+#include "rss/pkHTTPDownloadQueue.h"
 #include "rss/pkRSSFeed.h"
 
 #include <cstddef>
@@ -80,11 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!tw::IsValidUtf8(utf8) || utf8 != tw::Utf16ToUtf8(tw::DecodeFeedText(body, name))) __builtin_trap();
     }
     {
-        // A reload fills the items of the load before in place: what it leaves must be what a
-        // first load gives.
-        tw::TpkRSSFeed fresh, reloaded;
+        // A reload fills the items of the load before last (kept as spares): what it leaves must
+        // be what a first load gives, and what a load from the finished document gives.
+        tw::TpkHTTPDownloadQueue queue;
+        tw::TpkRSSFeed fresh, reloaded, whole;
+        whole.SetDownloadQueue(&queue);
         const bool loaded = fresh.LoadFromString(text);
-        reloaded.LoadFromString(
+        if (whole.LoadFromString(text) != loaded || (loaded && Items(whole) != Items(fresh))) __builtin_trap();
+        const std::string_view longItems(
             "<rss><channel><item><title>a long enough title</title><link>http://l.example/long/enough</link>"
             "<description>a description long enough</description><author>an author long enough</author>"
             "<category domain=\"http://d.example/long\">category long enough</category><comments>c</comments>"
@@ -92,6 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "<source url=\"http://s.example/long/enough\">a source long enough</source>"
             "<enclosure url=\"http://e.example/long/enough\" length=\"1\" type=\"audio/mpeg\"/><enclosure url=\"u\"/>"
             "</item><item><title>second</title></item><item/></channel></rss>");
+        reloaded.LoadFromString(longItems);
+        reloaded.LoadFromString(longItems);
         if (reloaded.LoadFromString(text) != loaded || (loaded && Items(reloaded) != Items(fresh))) __builtin_trap();
     }
     // Each load ends in exactly one of the two closing events.

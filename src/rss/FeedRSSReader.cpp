@@ -25,18 +25,13 @@ bool EqualsNoCase(std::string_view text, std::string_view lower) {
 
 }  // namespace
 
-TFeedRSSReader::TFeedRSSReader(const TXmlNode& document) {
-    const TXmlNameTable& table = document.NameTable();
-    fieldOfName_.assign(static_cast<size_t>(table.Count()), -1);
+TFeedRSSReader::TFeedRSSReader(TXmlNameTable& table) {
     static constexpr std::pair<std::u16string_view, Field> kNames[] = {
         {u"title", kTitle},       {u"link", kLink},         {u"description", kDescription},
         {u"author", kAuthor},     {u"category", kCategory}, {u"comments", kComments},
         {u"pubDate", kPubDate},   {u"guid", kGuid},         {u"source", kSource},
         {u"enclosure", kEnclosure},
     };
-    for (const auto& [name, field] : kNames)
-        if (const int id = table.Find(name); id >= 0) fieldOfName_[static_cast<size_t>(id)] = field;
-    channelFieldOfName_.assign(static_cast<size_t>(table.Count()), -1);
     static constexpr std::pair<std::u16string_view, ChannelField> kChannelNames[] = {
         {u"title", cTitle},         {u"link", cLink},           {u"description", cDescription},
         {u"language", cLanguage},   {u"copyright", cCopyright}, {u"managingEditor", cManagingEditor},
@@ -45,9 +40,16 @@ TFeedRSSReader::TFeedRSSReader(const TXmlNode& document) {
         {u"cloud", cCloud},         {u"ttl", cTtl},             {u"image", cImage},
         {u"textInput", cTextInput}, {u"skipHours", cSkipHours}, {u"skipDays", cSkipDays},
     };
+    // Entered in the table before the document is read, each name has its id when the XML
+    // reader meets it, and the maps below cover every id a name of ours can have.
+    for (const auto& [name, field] : kNames) table.Intern(name);
+    for (const auto& [name, field] : kChannelNames) table.Intern(name);
+    itemId_ = table.Intern(u"item");
+    fieldOfName_.assign(static_cast<size_t>(table.Count()), -1);
+    for (const auto& [name, field] : kNames) fieldOfName_[static_cast<size_t>(table.Find(name))] = field;
+    channelFieldOfName_.assign(static_cast<size_t>(table.Count()), -1);
     for (const auto& [name, field] : kChannelNames)
-        if (const int id = table.Find(name); id >= 0) channelFieldOfName_[static_cast<size_t>(id)] = field;
-    itemId_ = table.Find(u"item");
+        channelFieldOfName_[static_cast<size_t>(table.Find(name))] = field;
 }
 
 int TFeedRSSReader::FieldOf(const TXmlNode& node) const {
@@ -225,6 +227,37 @@ void TFeedRSSReader::ReadEnclosures(const TXmlNode& node, int from, TpkRSSFeedIt
         if (offerTo != nullptr) offerTo->OfferEnclosure(*enclosure);
     }
     enclosures.Truncate(read);
+}
+
+TFeedRSSItemSink::TFeedRSSItemSink(TXmlNameTable& names, TpkRSSFeedItemCollection& items)
+    : TXmlElementSink(3), reader_(names), items_(items), rssId_(names.Intern(u"rss")), channelId_(names.Intern(u"channel")),
+      itemId_(names.Intern(u"item")) {}
+
+void TFeedRSSItemSink::ParseBegun() {
+    rootSeen_ = inRss_ = channelSeen_ = inChannel_ = false;
+    count_ = 0;
+}
+
+void TFeedRSSItemSink::ElementStarted(const TXmlElement& element, int depth) {
+    // The root is the first top-level element, the channel the root's first child of that name:
+    // the ones the model is read from after the document.
+    if (depth == 1 && !rootSeen_) {
+        rootSeen_ = true;
+        inRss_ = element.NameId() == rssId_;
+    } else if (depth == 2 && inRss_ && !channelSeen_ && element.NameId() == channelId_) {
+        channelSeen_ = inChannel_ = true;
+    }
+}
+
+bool TFeedRSSItemSink::ElementEnded(const TXmlElement& element, int depth) {
+    if (depth == 3 && inChannel_ && element.NameId() == itemId_) {
+        reader_.ReadItem(element, *items_.Spare(count_), nullptr);
+        ++count_;
+        return true;
+    }
+    if (depth == 2) inChannel_ = false;
+    if (depth == 1) inRss_ = false;
+    return false;
 }
 
 }  // namespace tw

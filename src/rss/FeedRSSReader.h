@@ -2,6 +2,7 @@
 // Reads an RSS 0.9x/2.0 document (root `rss`, a `channel` holding the items) into the model.
 #include "rss/FeedFields.h"
 #include "rss/pkRSSFeedModel.h"
+#include "xml/XmlDom.h"
 
 #include <cstdint>
 #include <string>
@@ -9,16 +10,14 @@
 
 namespace tw {
 
-class TXmlElement;
-class TXmlNode;
 class TpkRSSFeed;
 
-// One reader serves one document. The element names it asks for are looked up in the document's
+// One reader serves one document. The element names it asks for are entered in the document's
 // name table once, so each item's children are told apart by one walk and an integer compare.
 class TFeedRSSReader {
 public:
-    // `document` is any node of the document to be read.
-    explicit TFeedRSSReader(const TXmlNode& document);
+    // `names` is the table of the document to be read, before or after it is read.
+    explicit TFeedRSSReader(TXmlNameTable& names);
 
     // Channel data: each field is the text of the channel's first child of its name ("" when
     // there is none); category, cloud, image, text input and the skip sets as the RSS elements
@@ -54,6 +53,35 @@ private:
     std::vector<std::int8_t> channelFieldOfName_;  // the same for the channel's fields
     int itemId_ = -1;
     TFeedTextReader texts_;
+};
+
+// Reads the items of an RSS document while the XML reader makes it: each `item` of the first
+// `channel` of an `rss` root is read into the next spare of the collection as soon as it is whole,
+// while its subtree is still in the cache, and is then left out of the document. A large feed's
+// tree is far larger than the cache; read afterwards, every item was fetched from memory twice
+// more, to be read and to be freed. Spares leave the model as it was until the load is known
+// good (CommitSpares).
+class TFeedRSSItemSink final : public TXmlElementSink {
+public:
+    // `names` is the table the document will be read on. It hears of the root (depth 1), the
+    // channel (2) and the channel's children (3).
+    TFeedRSSItemSink(TXmlNameTable& names, TpkRSSFeedItemCollection& items);
+    // True when the document had an `rss` root with a `channel`: its items are the first Count()
+    // spares, and the channel holds no item any more.
+    bool Took() const { return channelSeen_; }
+    int Count() const { return count_; }
+    TFeedRSSReader& Reader() { return reader_; }
+
+    void ParseBegun() override;
+    void ElementStarted(const TXmlElement& element, int depth) override;
+    bool ElementEnded(const TXmlElement& element, int depth) override;
+
+private:
+    TFeedRSSReader reader_;
+    TpkRSSFeedItemCollection& items_;
+    int rssId_, channelId_, itemId_;
+    bool rootSeen_ = false, inRss_ = false, channelSeen_ = false, inChannel_ = false;
+    int count_ = 0;
 };
 
 }  // namespace tw

@@ -7,6 +7,7 @@
 #include "xml/XmlDom.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
@@ -20,10 +21,11 @@ namespace {
 // not UTF-8 (read as Windows-1252 one by one), are decoded to UTF-8 first. Bytes that nothing
 // names a charset for are tried as UTF-8 unchecked: the reader checks them as it goes, so they
 // are not scanned twice, and they are decoded as before when they are not UTF-8.
-void LoadFeedXml(TXmlDocument& doc, std::string_view bytes, std::string_view transportCharset = {}) {
+void LoadFeedXml(TXmlDocument& doc, std::string_view bytes, std::string_view transportCharset = {},
+                 TXmlElementSink* sink = nullptr) {
     const TFeedCharsetChoice choice = ChooseFeedCharset(bytes, transportCharset, false);
-    if (choice.Charset == TFeedCharset::fcUtf8 && doc.TryLoadUtf8XML(bytes.substr(choice.MarkLength))) return;
-    doc.LoadUtf8XML(DecodeFeedTextToUtf8(bytes, transportCharset));
+    if (choice.Charset == TFeedCharset::fcUtf8 && doc.TryLoadUtf8XML(bytes.substr(choice.MarkLength), sink)) return;
+    doc.LoadUtf8XML(DecodeFeedTextToUtf8(bytes, transportCharset), sink);
 }
 
 std::string Lower(std::string s) {
@@ -210,15 +212,19 @@ TpkRSSFeed::ParseResult TpkRSSFeed::Parse(std::string_view text) {
         // A table of its own per load (kFeedNameBuckets): the shared one keeps every name it ever
         // saw, and a feed that invents new element names on each reload would grow it for the
         // life of the program.
-        auto doc = CreateXmlDocument("", "1.0", "iso-8859-1", XmlPtr<TXmlNameTable>(new TXmlNameTable(kFeedNameBuckets)));
-        LoadFeedXml(*doc, text, std::exchange(transportCharset_, std::string()));
+        const XmlPtr<TXmlNameTable> names(new TXmlNameTable(kFeedNameBuckets));
+        auto doc = CreateXmlDocument("", "1.0", "iso-8859-1", names);
+        std::optional<TFeedRSSItemSink> sink;
+        if (ReadsItemsWithTheDocument()) sink.emplace(*names, FeedItems());
+        LoadFeedXml(*doc, text, std::exchange(transportCharset_, std::string()), sink ? &*sink : nullptr);
         const XmlPtr<TXmlElement> root = doc->DocumentElement();
         if (!root) return ParseResult::ParseError;  // an empty text, or one without any element
         const TpkRSSFeedFormat format = FeedFormatOf(*root);
         if (!AcceptedFormats.Contains(format)) return ParseResult::NotRSS;
         std::string encoding;
         if (doc->ChildCount() > 0 && doc->Child(0)->NodeName() == u"xml") encoding = FeedAttrOf(doc->Child(0), "encoding");
-        return BuildModel(*root, std::move(encoding), format) ? ParseResult::Loaded : ParseResult::ParseError;
+        return BuildModel(*root, std::move(encoding), format, sink ? &*sink : nullptr) ? ParseResult::Loaded
+                                                                                       : ParseResult::ParseError;
     } catch (const EXmlError&) {
         return ParseResult::ParseError;
     } catch (const std::exception&) {
@@ -241,16 +247,15 @@ struct TpkRSSFeed::MergeState {
     std::unordered_map<std::string, TpkRSSFeedItem*> ByTitle;
 };
 
-bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format) {
-    const bool merge = KeepOutdatedItems && FeedItems().Count() > 0;
-    // A reload fills the items of the load before in place instead of freeing them all and making
-    // as many again (about seven heap blocks an item, each cold by then, touched when freed and
-    // again when made). Only where no handler can see a half-filled item: without a download
-    // queue (the ticker has none) nothing is raised while items are read.
-    const bool refill = !merge && format == ffRSS && queue_ == nullptr;
-    int filled = 0;
+bool TpkRSSFeed::MergesItems() const { return KeepOutdatedItems && FeedItems().Count() > 0; }
+bool TpkRSSFeed::ReadsItemsWithTheDocument() const { return !MergesItems() && queue_ == nullptr; }
+
+bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format,
+                            TFeedRSSItemSink* sink) {
+    const bool merge = MergesItems();
+    const bool streamed = format == ffRSS && sink != nullptr && sink->Took();
     try {
-        if (merge || refill) {
+        if (merge || streamed) {
             FeedCodePage.clear();
             FeedElements().Assign(nullptr);
         } else {
@@ -266,11 +271,14 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
         LastUpdate = RFC822ToDateTime(FeedAttrOf(&root, "time"));
 
         const TXmlElement* channel = root.FindChild(u"channel");
-        if (channel == nullptr || !channel->HasChildNodes()) {
-            if (refill) FeedItems().Clear();
+        if (streamed) {
+            // The items were read with the document (and are no longer in it).
+            FeedItems().CommitSpares(sink->Count());
+            sink->Reader().ReadChannel(*channel, FeedElements());
             return true;
         }
-        TFeedRSSReader reader(root);
+        if (channel == nullptr || !channel->HasChildNodes()) return true;
+        TFeedRSSReader reader(root.NameTable());
         reader.ReadChannel(*channel, FeedElements());
 
         MergeState state(queue_ == nullptr);
@@ -282,24 +290,15 @@ bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRS
             TFeedRSSReader::PrefetchChild(*channel, i + kPrefetchAhead);
             TXmlNode& node = *channel->Child(i);
             if (!reader.IsItem(node)) continue;
-            if (merge) {
-                MergeItem(node, state, &reader, nullptr);
-            } else {
-                TpkRSSFeedItem* item = refill ? FeedItems().Renew(filled) : nullptr;
-                reader.ReadItem(node, item != nullptr ? *item : *FeedItems().Add(), this);
-                filled += refill ? 1 : 0;  // after the read: a failed one is truncated with the rest
-            }
+            if (merge) MergeItem(node, state, &reader, nullptr);
+            else reader.ReadItem(node, *FeedItems().Add(), this);
             // Freed while it is still in the cache: with the document, at the end of a large
             // feed, each node would be fetched from memory once more.
             node.ClearChildNodes();
         }
-        if (refill) FeedItems().Truncate(filled);
         return true;
     } catch (...) {
-        // What was read stays, as with items made afresh; the earlier load's items after it go,
-        // and so does the one being filled, whose fields may be half of either load.
-        if (refill) FeedItems().Truncate(filled);
-        return false;
+        return false;  // what was read stays
     }
 }
 

@@ -22,6 +22,7 @@ class TpkDownloadQueueItem;
 class TXmlElement;
 class TXmlNode;
 class TFeedRSSReader;
+class TFeedRSSItemSink;
 
 enum TThreadPriority : int { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
@@ -149,8 +150,15 @@ protected:
 private:
     enum class ParseResult { Loaded, NotRSS, ParseError };
     ParseResult Parse(std::string_view text);
-    // Fills the model from the root element; false when anything inside failed.
-    bool BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format = ffRSS);
+    // Whether a load merges its items into those there (KeepOutdatedItems).
+    bool MergesItems() const;
+    // Whether a load reads its items while the document is read, into spares that replace the
+    // items once it is known good: only where no handler can see an item being filled, so
+    // neither when merging nor with a download queue.
+    bool ReadsItemsWithTheDocument() const;
+    // Fills the model from the root element, taking the items the sink read (when it took any);
+    // false when anything inside failed.
+    bool BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format, TFeedRSSItemSink* sink);
     void ReadDialect(const TXmlElement& root, TpkRSSFeedFormat format, bool merge);
     struct MergeState;
     // Reads the item with whichever reader is given (one of the two) and merges it into FeedItems.

@@ -216,10 +216,13 @@ public:
         entries_.erase(entries_.begin() + index);
         item.reset();  // destroyed after it left the collection, so it cannot be found meanwhile
     }
-    // Frees every entry, first first, once all have left the collection. In the order they were
-    // made: Wine's heap frees blocks in that order about twenty times faster than in the reverse
-    // one (a 20 MB feed's items took 150 ms to free last first).
-    void Clear() { Truncate(0); }
+    // Frees every entry, first first, once all have left the collection, and then the spares. In
+    // the order they were made: Wine's heap frees blocks in that order about twenty times faster
+    // than in the reverse one (a 20 MB feed's items took 150 ms to free last first).
+    void Clear() {
+        Truncate(0);
+        spares_.clear();
+    }
     // For a reload that sets every field of an entry again: the entry at `index` stays, object
     // and all, under a new ID, as if it had just been made (IDs are never reused), so its strings
     // keep their memory. Null when out of range.
@@ -228,6 +231,29 @@ public:
         Entry& entry = entries_[static_cast<std::size_t>(index)];
         entry.ID = nextID_++;
         return entry.Item.get();
+    }
+    // A load that must leave the entries alone until it is known whole fills spares instead: the
+    // spare at `index` (at most the number of spares), made on first use and otherwise one the
+    // collection kept, so that its strings keep their memory.
+    T* Spare(int index) {
+        if (static_cast<std::size_t>(index) == spares_.size()) spares_.push_back(MakeItem());
+        return spares_[static_cast<std::size_t>(index)].get();
+    }
+    // The first `count` spares become the entries, in order, under new IDs; the entries before
+    // become spares, and no more spares are kept than there are now entries.
+    void CommitSpares(int count) {
+        const auto n = static_cast<std::size_t>(count);
+        std::vector<std::unique_ptr<T>> spares;
+        spares.reserve(entries_.size() + spares_.size());  // may throw: nothing has moved yet
+        entries_.reserve(n);
+        for (Entry& entry : entries_) spares.push_back(std::move(entry.Item));
+        entries_.clear();
+        for (std::size_t i = 0; i < spares_.size(); ++i) {
+            if (i < n) entries_.push_back(Entry{std::move(spares_[i]), nextID_++});
+            else spares.push_back(std::move(spares_[i]));
+        }
+        spares_.swap(spares);
+        if (spares_.size() > n) spares_.resize(n);
     }
     // Frees the entries from `count` on, as Clear frees them; nothing when count >= Count().
     void Truncate(int count) {
@@ -269,6 +295,7 @@ private:
     };
     THolder* holder_;
     std::vector<Entry> entries_;  // one vector, not one for the items and one for their IDs
+    std::vector<std::unique_ptr<T>> spares_;
     int nextID_ = 0;
 };
 

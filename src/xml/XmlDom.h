@@ -432,6 +432,27 @@ private:
     std::u16string data_;
 };
 
+// Sees the elements of a document read from markup as they are made, for a reader of a large
+// document that wants each part while it is still in the cache. Told of each pass over the text
+// (bytes that turn out not to be UTF-8 are read again, decoded), of each element down to its
+// depth (1 is a top-level element, 2 its child, ...) once the element's attributes are read, and
+// once it is whole (its end tag read): answering true then leaves that element out of the
+// document, freed at once with its subtree.
+class TXmlElementSink {
+public:
+    explicit TXmlElementSink(int depth) : depth_(depth) {}
+    int Depth() const noexcept { return depth_; }
+    virtual void ParseBegun() = 0;
+    virtual void ElementStarted(const TXmlElement& element, int depth) = 0;
+    virtual bool ElementEnded(const TXmlElement& element, int depth) = 0;
+
+protected:
+    ~TXmlElementSink() = default;
+
+private:
+    int depth_;  // deeper elements are not shown: one compare each, no call
+};
+
 class TXmlDocument : public TXmlNode {
 public:
     explicit TXmlDocument(XmlPtr<TXmlNameTable> table = XmlDefaultNameTable());
@@ -458,11 +479,11 @@ public:
     void LoadXML(std::u16string_view text);
     // The same for 8-bit text: LoadXML(XmlFromUtf8(bytes)) without making the UTF-16 copy
     // (UTF-8, or Windows-1252 when the bytes are not valid UTF-8). The binary form is bytes, not
-    // text: it is read as it stands, never decoded.
-    void LoadUtf8XML(std::string_view bytes);
+    // text: it is read as it stands, never decoded (and a sink sees none of it).
+    void LoadUtf8XML(std::string_view bytes, TXmlElementSink* sink = nullptr);
     // The bytes read as UTF-8 as they stand. False, with the document emptied, when they are not
     // valid UTF-8, so that the caller chooses how to read them instead; XML errors raise.
-    bool TryLoadUtf8XML(std::string_view bytes);
+    bool TryLoadUtf8XML(std::string_view bytes, TXmlElementSink* sink = nullptr);
     // Bytes from the stream's position to its end: the binary form, UTF-16 little-endian text
     // (with a byte-order mark or opening "<" 0), or else one character per byte (Windows-1252).
     void Load(std::istream& stream);

@@ -231,7 +231,7 @@ bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out);
 // The reader (XmlReader.cpp): parses the arena's bytes as UTF-8 into the document, which the
 // caller has emptied. False when the bytes turn out not to be UTF-8 (the document then holds
 // whatever was read); XML errors raise EXmlError.
-bool XmlParseUtf8(TXmlDocument& doc, TXmlArena& arena);
+bool XmlParseUtf8(TXmlDocument& doc, TXmlArena& arena, TXmlElementSink* sink = nullptr);
 
 // Writer (XmlWriter.cpp).
 void XmlWriteMarkup(const TXmlNode& node, std::u16string& out);

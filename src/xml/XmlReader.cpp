@@ -380,14 +380,16 @@ struct TXmlEntity {
 
 class TXmlReader {
 public:
-    TXmlReader(TXmlDocument& doc, TXmlArena& arena)
-        : doc_(doc), arena_(arena), table_(TXmlAccess::Table(doc)), names_(*table_), preserve_(doc.PreserveWhiteSpace()) {
+    TXmlReader(TXmlDocument& doc, TXmlArena& arena, TXmlElementSink* sink)
+        : doc_(doc), arena_(arena), table_(TXmlAccess::Table(doc)), names_(*table_), preserve_(doc.PreserveWhiteSpace()),
+          sink_(sink), sinkDepth_(sink ? sink->Depth() : 0) {
         p_ = arena.Data();
         e_ = p_ + arena.Size();
     }
 
     // Document level: a "</" silently ends the parse; the bytes after it are still checked.
     void Run() {
+        if (sink_) sink_->ParseBegun();
         ParseContent(doc_, 0);
         if (p_ != e_ && !IsValidUtf8({p_, static_cast<size_t>(e_ - p_)})) throw TNotUtf8();
     }
@@ -736,9 +738,10 @@ private:
         auto* element = TXmlAccess::Place<TXmlElement>(arena_, table_, id);
         pending_.push_back(element);
         ReadAttributes(*element);
+        if (depth <= sinkDepth_) sink_->ElementStarted(*element, depth);
         if (!AtEnd() && *p_ == '/') {
             RequireStr("/>");
-            return;
+            return ElementEnded(*element, depth);
         }
         RequireChar('>');
         ParseContent(*element, depth);
@@ -749,6 +752,14 @@ private:
         p_ += name.size();
         SkipSpace();
         RequireChar('>');
+        ElementEnded(*element, depth);
+    }
+
+    // The element is whole; a sink may take it out of the document (it is the last one pending).
+    void ElementEnded(TXmlElement& element, int depth) {
+        if (depth > sinkDepth_ || !sink_->ElementEnded(element, depth)) return;
+        const XmlPtr<TXmlNode> gone(&element);
+        pending_.pop_back();
     }
 
     // Up to the first occurrence of the terminator, which is consumed; the text before it with
@@ -904,6 +915,8 @@ private:
     TXmlNameTable* table_;
     TXmlNameCache names_;
     bool preserve_;
+    TXmlElementSink* sink_;
+    int sinkDepth_;  // 0 without a sink
     std::uint32_t nameHash_ = 0;  // of the name ReadNameBytes read last
     char* p_ = nullptr;
     char* e_ = nullptr;
@@ -945,17 +958,17 @@ std::string AnsiToUtf8(std::string_view bytes) {
     return out;
 }
 
-void ParseConverted(TXmlDocument& doc, std::string utf8) {
+void ParseConverted(TXmlDocument& doc, std::string utf8, TXmlElementSink* sink = nullptr) {
     XmlPtr<TXmlArena> arena(new TXmlArena(utf8));
-    if (!XmlParseUtf8(doc, *arena)) XmlFail(xmlmsg::kDataRead);  // our own conversion is always UTF-8
+    if (!XmlParseUtf8(doc, *arena, sink)) XmlFail(xmlmsg::kDataRead);  // our own conversion is always UTF-8
 }
 
 }  // namespace
 
-bool XmlParseUtf8(TXmlDocument& doc, TXmlArena& arena) {
+bool XmlParseUtf8(TXmlDocument& doc, TXmlArena& arena, TXmlElementSink* sink) {
     XmlPtr<TXmlArena> keep(&arena);
     try {
-        TXmlReader(doc, arena).Run();
+        TXmlReader(doc, arena, sink).Run();
     } catch (const TNotUtf8&) {
         return false;
     }
@@ -972,12 +985,12 @@ void TXmlDocument::LoadXML(std::u16string_view text) {
     ParseConverted(*this, XmlToUtf8(text));
 }
 
-bool TXmlDocument::TryLoadUtf8XML(std::string_view bytes) {
+bool TXmlDocument::TryLoadUtf8XML(std::string_view bytes, TXmlElementSink* sink) {
     ResetContent();
     XmlPtr<TXmlArena> arena(new TXmlArena(bytes));
     bool utf8 = false;
     try {
-        utf8 = XmlParseUtf8(*this, *arena);
+        utf8 = XmlParseUtf8(*this, *arena, sink);
     } catch (const EXmlError&) {
         // Invalid UTF-8 decides first, even past the error, as when the whole text was checked
         // before reading.
@@ -987,13 +1000,13 @@ bool TXmlDocument::TryLoadUtf8XML(std::string_view bytes) {
     return utf8;
 }
 
-void TXmlDocument::LoadUtf8XML(std::string_view bytes) {
+void TXmlDocument::LoadUtf8XML(std::string_view bytes, TXmlElementSink* sink) {
     if (bytes.substr(0, kXmlBinarySignature.size()) == kXmlBinarySignature) {
         LoadBinary(bytes);
         return;
     }
-    if (TryLoadUtf8XML(bytes)) return;
-    ParseConverted(*this, AnsiToUtf8(bytes));
+    if (TryLoadUtf8XML(bytes, sink)) return;
+    ParseConverted(*this, AnsiToUtf8(bytes), sink);
 }
 
 void TXmlDocument::Load(std::istream& stream) {

@@ -242,6 +242,37 @@ TEST(TpkRSSFeedReload, FieldsAbsentNowAreEmptiedAndCountsFollowTheDocument) {
     }
 }
 
+TEST(TpkRSSFeedReload, ItemsReadWithTheDocumentMatchThoseReadAfterIt) {
+    // A feed without a download queue reads items as the XML reader makes them; with one, from
+    // the finished document. Both must read the same, and a failed load must leave the model.
+    const std::string item = "<item><title>a</title><enclosure url=\"u\" length=\"9\"/></item>";
+    std::vector<std::string> texts = {
+        "<rss><channel>" + item + "</channel><channel><item><title>second channel</title></item></channel></rss>",
+        Rss("<x><item><title>nested</title></item></x>" + item + "<title>T</title>"),
+        Rss(item + "<item><title>caf\xE9</title></item>"),  // not UTF-8: read twice
+        Rss(item) + "<rss><channel><item><title>second root</title></item></channel></rss>",
+        "<feed><channel>" + item + "</channel></feed>",
+        Rss(item + item) + "<",
+        "<rss><item><title>beside</title></item><channel>" + item + "</channel></rss>",
+    };
+    for (const auto& entry : fs::directory_iterator(test::DataPath("rss/corpus")))
+        if (entry.path().extension() == ".xml") texts.push_back(ReadFileToString(entry.path().string()));
+    TpkRSSFeed streamed;
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.substr(0, 120));
+        TpkHTTPDownloadQueue queue;
+        TpkRSSFeed whole;
+        whole.SetDownloadQueue(&queue);
+        const std::string before = ItemDump(streamed);
+        const bool loaded = streamed.LoadFromString(text);
+        EXPECT_EQ(loaded, whole.LoadFromString(text));
+        EXPECT_EQ(ItemDump(streamed), loaded ? ItemDump(whole) : before);
+        if (loaded) {
+            EXPECT_EQ(streamed.FeedElements().Title, whole.FeedElements().Title);
+        }
+    }
+}
+
 TEST(TpkRSSFeedStructure, EveryChannelField) {
     TpkRSSFeed feed;
     ASSERT_TRUE(feed.LoadFromString(Rss(

@@ -248,6 +248,39 @@ TEST(XmlReader, NodesReadBeforeAnErrorStay) {
     EXPECT_EQ(channel->GetChildText(u"title"), u"x");
 }
 
+// Logs what the reader shows it and leaves elements named "drop" out.
+struct LoggingSink final : TXmlElementSink {
+    LoggingSink() : TXmlElementSink(3) {}
+    std::string log;
+    void ParseBegun() override { log += "begin "; }
+    void ElementStarted(const TXmlElement& e, int depth) override { log += "<" + U8(e.NodeName()) + std::to_string(depth) + " "; }
+    bool ElementEnded(const TXmlElement& e, int depth) override {
+        log += "/" + U8(e.NodeName()) + std::to_string(depth) + "(" + std::to_string(e.ChildCount()) + ") ";
+        return e.NodeName() == u"drop";
+    }
+};
+
+TEST(XmlReaderSink, SeesEachElementWholeAndLeavesOutWhatItTakes) {
+    LoggingSink sink;
+    auto doc = CreateXmlDocument();
+    doc->LoadUtf8XML("<a><drop><b><deep/></b>t</drop><c x='1'>u</c><drop/></a>", &sink);
+    EXPECT_EQ(sink.log, "begin <a1 <drop2 <b3 /b3(1) /drop2(2) <c2 /c2(1) <drop2 /drop2(0) /a1(1) ");
+    const auto root = doc->DocumentElement();
+    ASSERT_EQ(root->ChildCount(), 1);
+    EXPECT_EQ(root->Child(0)->NodeName(), u"c");
+
+    // Bytes that are not UTF-8 are read again as Windows-1252: the sink starts over with them.
+    sink.log.clear();
+    doc->LoadUtf8XML("<a><drop/>caf\xE9</a>", &sink);
+    EXPECT_EQ(sink.log, "begin <a1 <drop2 /drop2(0) begin <a1 <drop2 /drop2(0) /a1(1) ");
+    EXPECT_EQ(U8(doc->DocumentElement()->Text()), "caf\xC3\xA9");
+
+    // An error leaves what was read, minus what the sink took.
+    sink.log.clear();
+    EXPECT_THROW(doc->LoadUtf8XML("<a><drop/><c/><d>", &sink), EXmlError);
+    EXPECT_EQ(doc->DocumentElement()->ChildCount(), 2);
+}
+
 TEST(XmlReader, LoadingReplacesChildrenAndAttributes) {
     auto doc = CreateXmlDocument("root");
     doc->SetAttr(u"stale", u"1");
