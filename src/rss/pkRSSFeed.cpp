@@ -7,8 +7,8 @@
 #include "xml/XmlDom.h"
 
 #include <algorithm>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -253,7 +253,7 @@ bool TpkRSSFeed::ReadsItemsWithTheDocument() const { return !MergesItems() && qu
 bool TpkRSSFeed::BuildModel(const TXmlElement& root, std::string encoding, TpkRSSFeedFormat format,
                             TFeedRSSItemSink* sink) {
     const bool merge = MergesItems();
-    const bool streamed = format == ffRSS && sink != nullptr && sink->Took();
+    const bool streamed = sink != nullptr && sink->Took();  // an `rss` root, so format is ffRSS
     try {
         if (merge || streamed) {
             FeedCodePage.clear();
