@@ -1,0 +1,33 @@
+#include "base/AtomicFile.h"
+
+#include "support/TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace tw {
+namespace {
+
+std::string Utf8(const std::filesystem::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+TEST(AtomicFile, ReplacesTheWholeFileOrLeavesItAsItWas) {
+    test::TempDir dir;
+    const std::string path = Utf8(dir / "app.config");
+    ASSERT_TRUE(WriteFileInOneStep(path, "old"));
+    ASSERT_TRUE(WriteFileInOneStep(path, "new contents"));
+    EXPECT_EQ(test::ReadWholeFile(dir / "app.config"), "new contents");
+    EXPECT_FALSE(std::filesystem::exists(dir / "app.config.new")) << "nothing is left beside it";
+
+    // A target that cannot be replaced (a folder of that name) keeps what it has.
+    std::filesystem::create_directory(dir / "taken");
+    EXPECT_FALSE(WriteFileInOneStep(Utf8(dir / "taken"), "x"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "taken"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "taken.new"));
+}
+
+}  // namespace
+}  // namespace tw
