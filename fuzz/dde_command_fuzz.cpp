@@ -1,6 +1,6 @@
 // The DDE execute text from any program on the desktop: cutting it into lines and commands and
 // taking the Open command's path never crash, deliver at most the bounded number of commands,
-// and give only non-empty paths without a double quote that the command holds.
+// and give only paths without a double quote that the command holds.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (command.size() > text.size()) std::abort();
             const auto path = tw::OpenCommandPath(command);
             if (!path) continue;
-            if (path->empty() || path->find('"') != std::string::npos || command.find(*path) == std::string::npos ||
+            if (path->find('"') != std::string::npos || command.find(*path) == std::string::npos ||
                 !command.starts_with("[Open("))
                 std::abort();
         }

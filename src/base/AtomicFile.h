@@ -12,7 +12,8 @@ namespace tw {
 std::string PendingFileFor(const std::string& path);
 
 // Makes the file at `from` (complete and closed) the file at `to` in one step, replacing what is
-// there, and flushes the change to the disk. False when the system refused; `from` then remains.
+// there: its contents reach the disk first, then the change of name. False when the system
+// refused; `from` then remains.
 bool ReplaceFileInOneStep(const std::string& from, const std::string& to);
 
 // Writes `bytes` to the pending file of `path`, flushes it, and replaces `path` with it. False

@@ -29,10 +29,20 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+// Without this, a machine losing power just after the rename may show the new name over
+// contents that never reached the disk.
+bool FlushContents(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool flushed = ::fsync(fd) == 0;
+    ::close(fd);
+    return flushed;
+}
+
 }  // namespace
 
 bool ReplaceFileInOneStep(const std::string& from, const std::string& to) {
-    if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+    if (!FlushContents(from) || std::rename(from.c_str(), to.c_str()) != 0) return false;
     FlushFolderOf(to);
     return true;
 }
@@ -41,7 +51,7 @@ bool WriteFileInOneStep(const std::string& path, std::string_view bytes) {
     const std::string pending = PendingFileFor(path);
     const int fd = ::open(pending.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = WriteAll(fd, bytes);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || !ReplaceFileInOneStep(pending, path)) {
         ::unlink(pending.c_str());

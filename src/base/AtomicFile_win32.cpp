@@ -7,10 +7,23 @@
 
 namespace tw {
 
+namespace {
+
+// Write-through covers the move, not the contents written before it: without this a machine
+// losing power just after the move may show the new name over contents never written out.
+bool FlushContents(const std::wstring& path) {
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && FlushFileBuffers(file.Get());
+}
+
+}  // namespace
+
 bool ReplaceFileInOneStep(const std::string& from, const std::string& to) {
+    const std::wstring source = ToWide(from);
     // Write-through: the call returns once the new name is on the disk, not only in the cache.
-    return MoveFileExW(ToWide(from).c_str(), ToWide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) !=
-           FALSE;
+    return FlushContents(source) &&
+           MoveFileExW(source.c_str(), ToWide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 bool WriteFileInOneStep(const std::string& path, std::string_view bytes) {
@@ -28,7 +41,6 @@ bool WriteFileInOneStep(const std::string& path, std::string_view bytes) {
             written = WriteFile(file.Get(), bytes.data(), chunk, &done, nullptr) && done == chunk;
             bytes.remove_prefix(done);
         }
-        written = written && FlushFileBuffers(file.Get());
     }
     if (!written || !ReplaceFileInOneStep(pending, path)) {
         DeleteFileW(pendingWide.c_str());

@@ -25,9 +25,17 @@ public:
         return std::find(items_.begin(), items_.end(), hook) != items_.end();
     }
 
+    // A hook that cannot be put on its window (no procedure left to bind) is taken out again,
+    // so the list never keeps a component whose construction failed.
     void Add(TpkFormHookComponent* hook) {
         items_.push_back(hook);
-        Hook(*hook);
+        try {
+            Hook(*hook);
+        } catch (...) {
+            Erase(*hook);
+            Release(*hook);
+            throw;
+        }
     }
 
     // Takes `hook` off its window; `remove` also drops it from the list.
@@ -152,7 +160,12 @@ TpkFormHookComponent::TpkFormHookComponent(TpkComponent* owner)
     : TpkComponent(RequireWinControl(owner)), platform_(HookPlatform()) {
     TpkComponent::SetHookedControl(owner);
     if (!g_hookList) g_hookList = std::make_unique<TpkHookList>(platform_);
-    g_hookList->Add(this);
+    try {
+        g_hookList->Add(this);
+    } catch (...) {
+        if (g_hookList->Empty()) g_hookList.reset();
+        throw;
+    }
 }
 
 TpkFormHookComponent::~TpkFormHookComponent() {
@@ -194,9 +207,10 @@ bool TpkFormHookComponent::AlwaysOnTop() const {
 }
 
 void TpkFormHookComponent::SetAlwaysOnTop(bool value) {
-    if (value == AlwaysOnTop()) return;
+    const bool current = AlwaysOnTop();
+    // Stored also when the window already has it (a form created topmost), for FormRehooked.
     alwaysOnTop_ = value;
-    if (IsDesigning()) return;
+    if (value == current || IsDesigning()) return;
     SetZOrder(value ? TZOrder::Topmost : TZOrder::NoTopmost);
     platform_.SendTo(hookedWindow_, kAlwaysOnTopMessage, value ? 1 : 0, 0);
 }

@@ -107,6 +107,8 @@ TWindowId HookListWindow();
 class TpkFormHookComponent : public TpkComponent {
 public:
     // Raises EpkInvalidOperation "Owner must be TWinControl or its descendant!" for any other owner.
+    // What hooking raises (no window procedure left to bind) reaches the caller too, and leaves
+    // the hook list as it was.
     explicit TpkFormHookComponent(TpkComponent* owner);
     ~TpkFormHookComponent() override;
     const char* ClassName() const override { return "TpkFormHookComponent"; }
@@ -131,7 +133,8 @@ public:
     std::uintptr_t GetSystemMenuHandle() const;
 
     // The topmost bit of the window (the stored flag while designing). Setting a new value moves
-    // the window in or out of the topmost band and tells every hook on the window.
+    // the window in or out of the topmost band and tells every hook on the window; any value set
+    // is stored, and put back on the window when it is made again.
     bool AlwaysOnTop() const;
     void SetAlwaysOnTop(bool value);
 

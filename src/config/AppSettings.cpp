@@ -200,6 +200,7 @@ bool SaveSettings(IProfileStore& store, const TAppSettings& s, const TFeedsList&
     ok &= store.WriteString(kGlobal, "Ticker_Font_Style",
                             std::string(s.TickerFont.Italic ? "1" : "0") + (s.TickerFont.Bold ? "1" : "0"));
     ok &= store.WriteString(kGlobal, "Ticker_Speed", std::to_string(s.TickerSpeed));
+    ok &= store.Commit();
     return ok;
 }
 
@@ -214,6 +215,7 @@ bool SaveFeedState(IProfileStore& store, const std::string& url, int reloadInter
     for (std::size_t i = 0; i < customFeeds.Count(); ++i) {
         ok &= store.WriteString(kCustomUrls, "Url_" + std::to_string(i), OneLine(customFeeds.Strings(i)));
     }
+    ok &= store.Commit();
     return ok;
 }
 

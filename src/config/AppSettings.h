@@ -57,12 +57,14 @@ struct TAppSettings {
 TAppSettings LoadSettings(const IProfileStore& store, const std::string& defaultUrl, int defaultReloadMinutes,
                           TFeedsList& defaultFeeds, TFeedsList& customFeeds);
 
-// Writes everything but "Url" and "Reload_Time": after the configuration dialog's OK.
-// Returns false when a write failed.
+// Writes everything but "Url" and "Reload_Time": after the configuration dialog's OK. The file
+// changes in one step at the end (the store's Commit); returns false, with the file as it was,
+// when a write or that step failed.
 bool SaveSettings(IProfileStore& store, const TAppSettings& settings, const TFeedsList& defaultFeeds,
                   const TFeedsList& customFeeds);
 
-// Writes "Url", "Reload_Time" (reloadInterval div 60000) and the custom addresses: at exit.
+// Writes "Url", "Reload_Time" (reloadInterval div 60000) and the custom addresses: at exit, in
+// one step as SaveSettings does.
 // The addresses replace the existing "Url_n" keys in place; a "Custom Urls" section holding
 // anything else (keys of another name, gaps, repeats) is written anew with the current flags,
 // since writing in place there would make the list grow by one copy at every exit.

@@ -49,6 +49,10 @@ bool Store(const std::filesystem::path& path, const std::vector<Section>& sectio
     return bool(out.flush());
 }
 
+bool StoreInCopy(TPendingProfile& pending, const std::vector<Section>& sections) {
+    return pending.Write("", [&](const std::filesystem::path& copy) { return Store(copy, sections); });
+}
+
 Section* Find(std::vector<Section>& sections, std::string_view name) {
     for (std::size_t i = 1; i < sections.size(); ++i) {
         if (SameProfileName(sections[i].name, name)) return &sections[i];
@@ -60,12 +64,12 @@ Section* Find(std::vector<Section>& sections, std::string_view name) {
 
 bool IniProfileStore::Exists() const {
     std::error_code ec;
-    return std::filesystem::is_regular_file(path_, ec);
+    return std::filesystem::is_regular_file(pending_.Current(), ec);
 }
 
 std::string IniProfileStore::ReadString(std::string_view section, std::string_view key,
                                         std::string_view fallback) const {
-    auto sections = Parse(path_);
+    auto sections = Parse(pending_.Current());
     const Section* s = Find(sections, section);
     if (!s) return std::string(fallback);
     for (const auto& line : s->lines) {
@@ -81,7 +85,7 @@ std::string IniProfileStore::ReadString(std::string_view section, std::string_vi
 }
 
 std::vector<std::string> IniProfileStore::ReadSection(std::string_view section) const {
-    auto sections = Parse(path_);
+    auto sections = Parse(pending_.Current());
     std::vector<std::string> out;
     if (const Section* s = Find(sections, section)) {
         for (const auto& line : s->lines) {
@@ -98,7 +102,7 @@ std::vector<std::string> IniProfileStore::ReadSection(std::string_view section) 
 }
 
 bool IniProfileStore::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    auto sections = Parse(path_);
+    auto sections = Parse(pending_.Current());
     Section* s = Find(sections, section);
     if (!s) {
         sections.push_back({std::string(section), {}});
@@ -119,17 +123,17 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
         while (pos != s->lines.begin() && TrimProfileText(*(pos - 1)).empty()) --pos;
         s->lines.insert(pos, entry);
     }
-    return Store(path_, sections);
+    return StoreInCopy(pending_, sections);
 }
 
 bool IniProfileStore::EraseSection(std::string_view section) {
-    auto sections = Parse(path_);
+    auto sections = Parse(pending_.Current());
     // Index 0 holds the lines before the first header, which belong to no section.
     sections.erase(std::remove_if(sections.begin() + 1, sections.end(),
                                   [&](const Section& s) { return SameProfileName(s.name, section); }),
                    sections.end());
     if (!Exists()) return true;
-    return Store(path_, sections);
+    return StoreInCopy(pending_, sections);
 }
 
 }  // namespace tw

@@ -3,7 +3,9 @@
 // on: "[section]" headers, "key=value" lines, names compared without regard to case, blanks
 // around keys and values trimmed, a write replacing the first line with that key in place or
 // adding it at the end of the section. Used where the system's profile functions are missing
-// (native tests, fuzzing). Every operation reads the file anew and every write rewrites it.
+// (native tests, fuzzing). Every operation reads the file (or its copy) anew and every write
+// rewrites the copy.
+#include "config/PendingProfile.h"
 #include "config/ProfileStore.h"
 
 #include <filesystem>
@@ -12,7 +14,7 @@ namespace tw {
 
 class IniProfileStore final : public IProfileStore {
 public:
-    explicit IniProfileStore(std::filesystem::path path) : path_(std::move(path)) {}
+    explicit IniProfileStore(std::filesystem::path path) : pending_(std::move(path)) {}
 
     bool Exists() const override;
     std::string ReadString(std::string_view section, std::string_view key,
@@ -20,11 +22,12 @@ public:
     std::vector<std::string> ReadSection(std::string_view section) const override;
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) override;
     bool EraseSection(std::string_view section) override;
+    bool Commit() override { return pending_.Commit(); }
 
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const { return pending_.File(); }
 
 private:
-    std::filesystem::path path_;
+    TPendingProfile pending_;
 };
 
 }  // namespace tw

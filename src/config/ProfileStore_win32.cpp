@@ -3,9 +3,11 @@
 #include "config/ProfileStore.h"
 
 #include "base/TextConvert_win32.h"
-#include "base/UniqueHandle_win32.h"
+#include "config/PendingProfile.h"
 
 #include <windows.h>
+
+#include <filesystem>
 
 namespace tw {
 
@@ -13,19 +15,21 @@ namespace {
 
 class SystemProfileStore final : public IProfileStore {
 public:
-    explicit SystemProfileStore(const std::string& path) : path_(ToWide(path)) {}
+    explicit SystemProfileStore(const std::string& path)
+        : pending_(std::filesystem::path(std::u8string(path.begin(), path.end()))) {}
 
     bool Exists() const override {
-        const DWORD attributes = GetFileAttributesW(path_.c_str());
+        const DWORD attributes = GetFileAttributesW(Current().c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     }
 
     std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const override {
         const std::wstring s = ToWide(section), k = ToWide(key), f = ToWide(fallback);
+        const std::wstring file = Current();
         std::wstring buffer(256, L'\0');
         for (;;) {
             const DWORD n = GetPrivateProfileStringW(s.c_str(), k.c_str(), f.c_str(), buffer.data(),
-                                                     static_cast<DWORD>(buffer.size()), path_.c_str());
+                                                     static_cast<DWORD>(buffer.size()), file.c_str());
             // A value that fills the buffer may have been cut: the call answers size - 1 then.
             if (n + 1 < buffer.size()) return FromWide(std::wstring_view(buffer.data(), n));
             buffer.resize(buffer.size() * 2);
@@ -34,10 +38,11 @@ public:
 
     std::vector<std::string> ReadSection(std::string_view section) const override {
         const std::wstring s = ToWide(section);
+        const std::wstring file = Current();
         std::wstring buffer(4096, L'\0');
         DWORD n = 0;
         for (;;) {
-            n = GetPrivateProfileSectionW(s.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()), path_.c_str());
+            n = GetPrivateProfileSectionW(s.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
             // A section that does not fit is answered with size - 2.
             if (n + 2 < buffer.size()) break;
             buffer.resize(buffer.size() * 2);
@@ -54,32 +59,34 @@ public:
     }
 
     bool WriteString(std::string_view section, std::string_view key, std::string_view value) override {
-        if (!CreateIfMissing()) return false;
-        return WritePrivateProfileStringW(ToWide(section).c_str(), ToWide(key).c_str(), ToWide(value).c_str(),
-                                          path_.c_str()) != FALSE;
+        const std::wstring v = ToWide(value);
+        return Write(section, ToWide(key).c_str(), v.c_str());
     }
 
     bool EraseSection(std::string_view section) override {
         if (!Exists()) return true;
-        return WritePrivateProfileStringW(ToWide(section).c_str(), nullptr, nullptr, path_.c_str()) != FALSE;
+        return Write(section, nullptr, nullptr);
     }
+
+    bool Commit() override { return pending_.Commit(); }
 
 private:
     // The profile functions keep writing a file in the encoding it has, and write a new file in
     // the ANSI code page, which loses every character outside it. A new file therefore starts as
     // UTF-16 with its byte-order mark.
-    bool CreateIfMissing() const {
-        if (Exists()) return true;
-        const FileHandle file(
-            CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return GetLastError() == ERROR_FILE_EXISTS;
-        static const unsigned char bom[2] = {0xFF, 0xFE};
-        DWORD written = 0;
-        const BOOL ok = WriteFile(file.Get(), bom, sizeof bom, &written, nullptr);
-        return ok && written == sizeof bom;
+    static constexpr std::string_view kNewFileStart{"\xFF\xFE", 2};
+
+    std::wstring Current() const { return pending_.Current().wstring(); }
+
+    // A null key erases the section.
+    bool Write(std::string_view section, const wchar_t* key, const wchar_t* value) {
+        const std::wstring s = ToWide(section);
+        return pending_.Write(kNewFileStart, [&](const std::filesystem::path& copy) {
+            return WritePrivateProfileStringW(s.c_str(), key, value, copy.c_str()) != FALSE;
+        });
     }
 
-    std::wstring path_;
+    TPendingProfile pending_;
 };
 
 }  // namespace

@@ -71,7 +71,7 @@ std::optional<std::string> OpenCommandPath(std::string_view command) {
     const std::size_t close = command.find('"', open + 1);
     if (close == std::string_view::npos) return std::nullopt;
     const std::string_view path = command.substr(open + 1, close - open - 1);
-    if (path.empty() || path.size() > kMaxPathBytes) return std::nullopt;
+    if (path.size() > kMaxPathBytes) return std::nullopt;
     return std::string(path);
 }
 

@@ -49,8 +49,9 @@ private:
 std::vector<std::string> SplitExecuteLines(std::string_view text);
 
 // The path inside an Open command: the command must begin with "[Open(" exactly; the path is
-// what lies between its first two double quotes. Nothing for any other command, for one without
-// both quotes, and for an empty path or one longer than a Windows path can be.
+// what lies between its first two double quotes, possibly empty (it names no readable file, and
+// loads as one). Nothing for any other command, for one without both quotes, and for a path
+// longer than a Windows path can be.
 std::optional<std::string> OpenCommandPath(std::string_view command);
 
 // The DDE service name of an executable: its file name without folder and without everything

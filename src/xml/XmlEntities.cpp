@@ -73,17 +73,36 @@ char16_t XmlLatin1Entity(std::u16string_view name) noexcept {
 
 namespace {
 
-// Characters and character references; false at markup, at an entity reference, or at a
-// parameter-entity reference where the text is a literal (in replacement text "%" is plain).
+char16_t PredefinedEntityChar(std::u16string_view name) noexcept {
+    if (name == u"amp") return u'&';
+    if (name == u"lt") return u'<';
+    if (name == u"gt") return u'>';
+    if (name == u"quot") return u'"';
+    if (name == u"apos") return u'\'';
+    return 0;
+}
+
+// Characters, character references and the five predefined entity references; false at markup,
+// at any other entity reference, or at a parameter-entity reference where the text is a literal
+// (in replacement text "%" is plain). A literal keeps the predefined references as they are, as
+// XML bypasses them there; the replacement text, read where the entity is used, expands them.
 bool DecodeEntityText(std::u16string_view text, bool literal, std::u16string& out) {
     out.clear();
     for (size_t i = 0; i < text.size();) {
         const char16_t c = text[i];
         if (c == u'<' || (literal && c == u'%')) return false;
         if (c == u'&') {
-            if (i + 1 >= text.size() || text[i + 1] != u'#') return false;
-            ++i;
-            if (!DecodeCharRef(text, i, out)) return false;
+            if (i + 1 < text.size() && text[i + 1] == u'#') {
+                ++i;
+                if (!DecodeCharRef(text, i, out)) return false;
+                continue;
+            }
+            const size_t end = text.find(u';', i + 1);
+            const char16_t named = end == std::u16string_view::npos ? 0 : PredefinedEntityChar(text.substr(i + 1, end - i - 1));
+            if (named == 0) return false;
+            if (literal) out.append(text.substr(i, end + 1 - i));
+            else out += named;
+            i = end + 1;
             continue;
         }
         out += c;
@@ -96,8 +115,9 @@ bool DecodeEntityText(std::u16string_view text, bool literal, std::u16string& ou
 
 bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out) {
     if (!DecodeEntityText(literal, true, out)) return false;
-    // The replacement text is read once more where the entity is used: "&#38;#38;" is how a
-    // declaration spells a plain "&", and a "<" made by a reference is markup.
+    // The replacement text is read once more where the entity is used: "&#38;#38;" and "&amp;"
+    // are how a declaration spells a plain "&", and a "<" made by a character reference is
+    // markup, one made by "&lt;" a character.
     if (out.find_first_of(u"<&") != std::u16string::npos) {
         std::u16string text;
         if (!DecodeEntityText(out, false, text)) return false;

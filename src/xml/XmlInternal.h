@@ -222,10 +222,11 @@ inline constexpr std::u16string_view kXmlRss091PublicId = u"-//Netscape Communic
 // The character an HTML Latin-1 entity name ("eacute", "nbsp") stands for, or 0 when the name
 // is not one of them.
 char16_t XmlLatin1Entity(std::u16string_view name) noexcept;
-// The text an internal entity stands for, when it is plain text: characters and character
-// references only, read twice as XML reads a replacement text ("&#38;#38;" gives "&"). False for
-// values holding markup (also when spelled by a reference), entity or parameter-entity
-// references, or a malformed or invalid character reference: such declarations are skipped.
+// The text an internal entity stands for, when it is plain text: characters, character
+// references and the five predefined entity references, read twice as XML reads a replacement
+// text ("&#38;#38;" and "&amp;" give "&"). False for values holding markup (also when spelled by
+// a character reference), other entity or parameter-entity references, or a malformed or invalid
+// character reference: such declarations are skipped.
 bool XmlPlainEntityValue(std::u16string_view literal, std::u16string& out);
 
 // The reader (XmlReader.cpp): parses the arena's bytes as UTF-8 into the document, which the

@@ -10,7 +10,6 @@ its flag, and "Reload_Time" at the default 5 rather than -5.
 Run by ctest in the Windows build, inside scripts/with-wine.sh, like ticker_e2e.py.
 """
 import os
-import subprocess
 import sys
 import time
 
@@ -77,8 +76,7 @@ def main():
     with open(config_path, "wb") as f:
         f.write(damaged_config())
 
-    process = subprocess.Popen([e2e.WINE, exe], cwd=os.path.dirname(exe))
-    try:
+    with e2e.running(exe) as process:
         deadline = time.time() + 60
         shot = None
         while time.time() < deadline and process.poll() is None:
@@ -97,9 +95,6 @@ def main():
         ticker = e2e.check_layout(first)
         if ticker:
             e2e.check_motion(first, second, ticker)
-    finally:
-        code = e2e.stop(process)
-    e2e.check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
 
     config = e2e.read_config(config_path)
     glob = config.get("global", {})

@@ -18,7 +18,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, Server, check, probe_lines, screenshot, setup_bar_probe, start, stop,  # noqa: E402
+from e2e_support import (WINE, Server, check, probe_lines, running, screenshot, setup_bar_probe,  # noqa: E402
                          verdict, write_single_feed_config, xdotool)
 
 SCREEN_W, SCREEN_H = 1024, 768
@@ -75,8 +75,7 @@ def main():
                                   b"<link>http://example.com/</link></item></channel></rss>"})
     server.start()
     write_single_feed_config(work, server.url("/feed.xml"))
-    process = start(exe, server)
-    try:
+    with running(exe, server) as process:
         top = wait_rect(probe, lambda r: r == (0, 0, SCREEN_W, BAR_H))
         check(top == (0, 0, SCREEN_W, BAR_H), "docked at the top, full width, 25 high: %s" % (top,))
         screenshot(os.path.join(work, "docked-top.png"))
@@ -116,10 +115,6 @@ def main():
         after = wait_rect(probe, lambda r: r == (0, 0, SCREEN_W, BAR_H))
         check(after == (0, 0, SCREEN_W, BAR_H) and process.poll() is None,
               "after two display changes the bar still runs, docked at the top: %s" % (after,))
-    finally:
-        code = stop(process)
-        server.stop()
-    check(code == 0, "the program ended normally on close (exit code %s)" % code)
     free = probe_lines(probe, "query", 1)
     check(free[:1] == [(0, 0, SCREEN_W, 30)], "after closing, the top strip is free again: %s" % free)
     return verdict()

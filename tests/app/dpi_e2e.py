@@ -16,7 +16,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_support import (WINE, Server, build_bar_probe, check, parse_args, prepare, probe_lines,  # noqa: E402
-                         quick_start_menu, screenshot, start, stop, verdict, write_single_feed_config, xdotool)
+                         quick_start_menu, running, screenshot, verdict, write_single_feed_config, xdotool)
 from config_e2e import close_dialog, open_dialog  # noqa: E402
 from ticker_e2e import TITLE_COLOR, close, read_ppm  # noqa: E402
 
@@ -81,8 +81,7 @@ def run_at(dpi, exe, work, probe, server):
     set_density(dpi)
     height = 38 if dpi == 144 else 25
     begun = time.time()
-    process = start(exe, server)
-    try:
+    with running(exe, server, label="at %d" % dpi, keep_server=True):
         rect = None
         for _ in range(40):
             lines = probe_lines(probe, "rect")
@@ -105,9 +104,6 @@ def run_at(dpi, exe, work, probe, server):
         shot = read_ppm(path, max_rows=60)
         menu = quick_start_size(probe, dpi, work)
         dialog = configuration_dialog(probe, dpi, work)
-    finally:
-        code = stop(process)
-    check(code == 0, "at %d: the program ended normally on close (exit code %s)" % (dpi, code))
     check(close(shot.at(600, height - 1), TILE_BOTTOM, 6) and not close(shot.at(600, height), TILE_BOTTOM, 6),
           "at %d: the tile's bottom row is row %d: %s, below it %s" % (dpi, height - 1, shot.at(600, height - 1),
                                                                        shot.at(600, height)))

@@ -2,6 +2,7 @@
 (so app.config lands in the scratch folder), closing it the way a user would, and the checks.
 """
 import argparse
+import contextlib
 import http.server
 import os
 import shutil
@@ -202,6 +203,26 @@ def start(exe, server, args=()):
                 break
         time.sleep(0.1)
     return process
+
+
+@contextlib.contextmanager
+def running(exe, server=None, args=(), label=None, keep_server=False):
+    """Starts the program (with `start` when it has a server, else plainly) and yields its
+    process; when the block ends, however it ends, closes it as `stop` does, stops the server
+    unless `keep_server` (the caller starts the program against it again), and checks that the
+    program ended normally (`label` heads that check)."""
+    if server is not None:
+        process = start(exe, server, args)
+    else:
+        process = subprocess.Popen([WINE, exe] + list(args), cwd=os.path.dirname(exe))
+    try:
+        yield process
+    finally:
+        code = stop(process)
+        if server is not None and not keep_server:
+            server.stop()
+        check(code == 0, "%sthe program ended normally after taskkill (exit code %s)"
+              % (label + ": " if label else "", code))
 
 
 def write_single_feed_config(work, url, extra=()):

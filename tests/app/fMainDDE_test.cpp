@@ -52,6 +52,10 @@ TEST_F(DDEMainWindow, OtherCommandsAreIgnoredAndUnreadableFilesFail) {
     EXPECT_NE(form->lblTicker().Text().find(kFailed), std::string::npos);
 
     handler.ExecuteMacro({one});
+    handler.ExecuteMacro({R"([Open("")])"});
+    EXPECT_NE(form->lblTicker().Text().find(kFailed), std::string::npos) << "an empty path fails as a missing file";
+
+    handler.ExecuteMacro({one});
     // A feed that would load, padded beyond the limit with blanks the parser would skip.
     std::ofstream(dir / "big.bin", std::ios::binary) << "<rss><channel><item><title>Never</title></item></channel></rss>"
                                                      << std::string(kMaxOpenedFeedBytes, ' ');

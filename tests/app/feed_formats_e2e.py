@@ -20,7 +20,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, FAILED_TEXT, Server, check, setup_with_probe, start, stop,  # noqa: E402
+from e2e_support import (WINE, FAILED_TEXT, Server, check, running, setup_with_probe,  # noqa: E402
                          verdict, wait_for, write_single_feed_config, xdotool)
 
 PATH = "/feed.xml"
@@ -84,9 +84,8 @@ def main():
     server.start()
     # Loaded again after each pass over its items, so a changed answer shows.
     write_single_feed_config(work, server.url(PATH), ["Auto_Url_Jump=1"])
-    process = start(exe, server)
     seen = set()
-    try:
+    with running(exe, server):
         check(click_when_shown(probe, ATOM_TITLES[0]), "the Atom feed's first title is shown: %r" % ATOM_TITLES[0])
         check(requested(server, "/posts/first", 20), "the click opened the entry's relative link, made absolute")
         check(wait_for(probe, lambda t: ATOM_TITLES[1] in t, 40, seen) is not None,
@@ -103,10 +102,6 @@ def main():
         check(click_when_shown(probe, "1/1    Only a permanent guid", 60), "the guid-only item is shown")
         check(requested(server, "/story/guid-only", 20), "the click opened the guid's address %s" % guid)
         check(FAILED_TEXT not in seen, "no failure line was shown")
-    finally:
-        code = stop(process)
-        server.stop()
-    check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
     return verdict()
 
 

@@ -26,7 +26,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (FAILED_TEXT, WINE, Server, check, setup_with_probe, start, stop,  # noqa: E402,F401
+from e2e_support import (FAILED_TEXT, WINE, Server, check, running, setup_with_probe,  # noqa: E402,F401
                          ticker_texts, verdict, wait_for)
 
 LOADING_TEXT = "Loading RSS..."
@@ -95,8 +95,7 @@ def in_order(requests, wanted):
 def rotation_failure_return(exe, work, probe, server):
     write_config(work, server, server.url("/feed1.xml"), auto_jump=1)
     begun = time.time()
-    process = start(exe, server)
-    try:
+    with running(exe, server, keep_server=True):
         seen = set()
         texts = wait_for(probe, has_items, 60, seen)
         check(texts is not None, "the ticker shows an item of the loopback feed (%s)" % (texts,))
@@ -137,9 +136,6 @@ def rotation_failure_return(exe, work, probe, server):
         after = server.feed_requests(restarted)
         check(bool(after), "a feed was requested after the server came back (%s)" % after)
         screenshot(os.path.join(work, "back.png"))
-    finally:
-        code = stop(process)
-    check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
 
 
 def file_argument(exe, work, probe, server):
@@ -149,17 +145,13 @@ def file_argument(exe, work, probe, server):
         f.write(rss("Local", ["Local alpha", "Local beta"]))
     windows_path = "Z:" + path.replace("/", "\\")
     begun = time.time()
-    process = start(exe, server, [windows_path])
-    try:
+    with running(exe, server, [windows_path], keep_server=True):
         texts = wait_for(probe, lambda ts: any(t.endswith("Local alpha") for t in ts), 60)
         check(texts is not None, "the file given on the command line is shown (%s)" % (texts,))
         time.sleep(3)
         requests = server.feed_requests(begun)
         check(not requests, "no feed was requested at start-up (%s)" % requests)
         screenshot(os.path.join(work, "file.png"))
-    finally:
-        code = stop(process)
-    check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
 
 
 def main():

@@ -17,7 +17,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (FAILED_TEXT, Server, check, setup_with_probe, start, stop,  # noqa: E402
+from e2e_support import (FAILED_TEXT, Server, check, running, setup_with_probe,  # noqa: E402
                          ticker_texts, verdict, wait_for, write_single_feed_config)
 
 
@@ -71,17 +71,13 @@ def one_case(exe, work, probe, server, name, expected):
     url = server.url(path)
     write_single_feed_config(work, url)
     begun = time.time()
-    process = start(exe, server)
-    try:
+    with running(exe, server, label=name, keep_server=True) as process:
         texts = wait_for(probe, shows(expected), 90)
         seconds = time.time() - begun
         check(texts is not None, "%s: the ticker shows %s after %.1f s (%s)"
               % (name, "the failure line" if expected == "failed" else "the first item", seconds,
                  [t[:60] for t in (texts or ticker_texts(probe))]))
         check(process.poll() is None, "%s: the program is still running" % name)
-    finally:
-        code = stop(process)
-    check(code == 0, "%s: the program ended normally after taskkill (exit code %s)" % (name, code))
     with open(os.path.join(work, "app.config"), encoding="latin-1") as f:
         kept = f.read()
     check("Url_0=" + url in kept, "%s: the custom link is still in app.config" % name)

@@ -19,7 +19,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (FAILED_TEXT, check, setup_with_probe, start, stop,  # noqa: E402
+from e2e_support import (FAILED_TEXT, check, running, setup_with_probe,  # noqa: E402
                          ticker_texts, verdict, wait_for, write_single_feed_config)
 
 DEADLINE_MS = 6000
@@ -120,8 +120,7 @@ def peak_resident_mb(pid):
 def one_case(exe, work, probe, server, path):
     write_single_feed_config(work, server.url(path))
     begun = time.time()
-    process = start(exe, server)
-    try:
+    with running(exe, server, label=path, keep_server=True) as process:
         texts = wait_for(probe, lambda t: FAILED_TEXT in t, DEADLINE_MS / 1000.0 + 30)
         shown = time.time()
         first = server.requests(path, begun)
@@ -136,9 +135,6 @@ def one_case(exe, work, probe, server, path):
             peak = peak_resident_mb(process.pid)
             check(peak is not None and peak < 100, "%s: peak resident memory %s MB" % (path, peak and "%.0f" % peak))
         check(process.poll() is None, "%s: the program is still running" % path)
-    finally:
-        code = stop(process)
-    check(code == 0, "%s: the program ended normally after taskkill (exit code %s)" % (path, code))
 
 
 def main():

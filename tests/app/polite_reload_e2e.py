@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import FAILED_TEXT, Server, check, setup_with_probe, start, stop, ticker_texts, verdict  # noqa: E402
+from e2e_support import FAILED_TEXT, Server, check, running, setup_with_probe, ticker_texts, verdict  # noqa: E402
 
 PATH = "/feed.xml"
 
@@ -65,8 +65,7 @@ def main():
     server.etags[PATH] = '"calm"'
     server.start()
     write_config(work, server.url(PATH))
-    process = start(exe, server)
-    try:
+    with running(exe, server):
         before = set()
         ok = watch(probe, server, before, lambda a: len(a) >= 1 and {"1/2    Calm one", "2/2    Calm two"} <= before, 90)
         check(ok, "the first load shows both items (%s)" % items(before))
@@ -103,10 +102,6 @@ def main():
         check(ok and all(s == 200 for _, _, _, s in ignored) and any(tag for _, _, tag, _ in ignored),
               "a server ignoring the validators keeps the ticker working (%s, %s)" % (items(plain), ignored))
         check(not any(FAILED_TEXT in s for s in (before, after, fresh, plain)), "no failure line was ever shown")
-    finally:
-        code = stop(process)
-        server.stop()
-    check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
     return verdict()
 
 

@@ -20,7 +20,7 @@ import time
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, check, parse_args, prepare, setup_bar_probe, stop, verdict,  # noqa: E402,F401
+from e2e_support import (check, parse_args, prepare, running, setup_bar_probe, verdict,  # noqa: E402,F401
                          wait_visible, xdotool)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -301,8 +301,7 @@ def main():
         return 2
     work, exe, probe = setup
     started = time.time()
-    process = subprocess.Popen([WINE, exe], cwd=os.path.dirname(exe))
-    try:
+    with running(exe) as process:
         deadline = started + 60
         shot = None
         while time.time() < deadline:
@@ -328,9 +327,6 @@ def main():
         ticker = check_layout(first)
         if ticker:
             check_motion(first, second, ticker)
-    finally:
-        code = stop(process)
-    check(code == 0, "the program ended normally after taskkill (exit code %s)" % code)
     check_config(work)
     return verdict()
 

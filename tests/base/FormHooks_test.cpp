@@ -122,6 +122,47 @@ TEST_F(FormHooksTest, RecreatedWindowIsRehookedOnceWithOrderAndTopmostKept) {
                                                  "second after"}));
 }
 
+// Fault mended: on a window created topmost, setting always-on-top to true stored nothing (the
+// value was already the window's), so a rehook took the new window out of the topmost band.
+TEST_F(FormHooksTest, WindowCreatedTopmostStaysTopmostAcrossARehook) {
+    constexpr std::uint32_t kTopmost = 0x8;
+    form.exStyle = kTopmost;
+    for (const bool recreatedTopmost : {true, false}) {
+        JournalHook bar(&form, "bar", journal);
+        bar.SetAlwaysOnTop(true);
+        EXPECT_TRUE(model.sent.empty() && model.zOrders.empty()) << "an unchanged value is not sent";
+
+        form.exStyle = recreatedTopmost ? kTopmost : 0;
+        form.RecreateWindow();
+        model.DeliverPosted();
+        ASSERT_EQ(bar.rehooked, 1);
+        EXPECT_TRUE(bar.AlwaysOnTop()) << "recreated " << (recreatedTopmost ? "topmost" : "not topmost");
+        model.sent.clear();
+        model.zOrders.clear();
+    }
+}
+
+// Fault mended: a hook whose Hook raised (no procedure left) stayed in the list, dangling once
+// its construction had failed.
+TEST_F(FormHooksTest, AHookThatCannotBeBoundLeavesTheListAsItWas) {
+    model.procSlots = 1;
+    {
+        JournalHook first(&form, "first", journal);
+        EXPECT_THROW(JournalHook(&form, "second", journal), std::runtime_error);
+        EXPECT_EQ(Probe(), 42);
+        EXPECT_EQ(journal, (std::vector<std::string>{"first before", "form", "first after"}));
+        form.RecreateWindow();
+        model.DeliverPosted();
+        EXPECT_EQ(first.rehooked, 1);
+    }
+    EXPECT_FALSE(HookListExists());
+
+    model.procSlots = 0;
+    EXPECT_THROW(JournalHook(&form, "alone", journal), std::runtime_error);
+    EXPECT_FALSE(HookListExists()) << "a list made for the hook goes with it";
+    EXPECT_EQ(model.liveProcs(), 0);
+}
+
 TEST_F(FormHooksTest, DestroyingHooksPostNoRehook) {
     auto hook = std::make_unique<JournalHook>(&form, "only", journal);
     hook->Destroying();  // as when the form tears down its components before its window

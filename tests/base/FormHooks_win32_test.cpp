@@ -20,8 +20,9 @@ constexpr UINT kProbe = WM_APP + 7;
 class ProbeWindow : public Win32Window {
 public:
     std::vector<std::string>* journal = nullptr;
+    DWORD exStyle = 0;
     HWND Make() {
-        if (Handle() == nullptr) CreateFor(L"TidewireHookProbe", 0, WS_POPUP, L"probe", 0, 0, 50, 20, nullptr);
+        if (Handle() == nullptr) CreateFor(L"TidewireHookProbe", exStyle, WS_POPUP, L"probe", 0, 0, 50, 20, nullptr);
         return Handle();
     }
 
@@ -85,6 +86,28 @@ TEST(FormHooksWin32, RealSubclassingChainsRehooksAndWatchesTheApplicationWindow)
     SendMessageW(TApplicationWindow::Instance().Handle(), kProbe, 0, 0);
     EXPECT_EQ(journal, (std::vector<std::string>{"window"}));
     EXPECT_FALSE(HookListExists());
+}
+
+// The main form is created topmost: always-on-top set to true there changes nothing on the window
+// but is kept, so the window made again is put back in the topmost band.
+TEST(FormHooksWin32, WindowCreatedTopmostStaysTopmostWhenMadeAgain) {
+    std::vector<std::string> journal;
+    ProbeWindow window;
+    window.journal = &journal;
+    window.exStyle = WS_EX_TOPMOST;
+    TpkWindowControl form([&window] { return window.Make(); });
+    NamedHook bar(&form, "bar", journal);
+    auto topmost = [&] { return (GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+    ASSERT_TRUE(topmost());
+    bar.SetAlwaysOnTop(true);
+    for (const DWORD recreated : {DWORD(WS_EX_TOPMOST), DWORD(0)}) {
+        window.exStyle = recreated;
+        window.Destroy();
+        ASSERT_NE(window.Make(), nullptr);
+        test::PumpUntil([&] { return bar.HookedWindow() == reinterpret_cast<TWindowId>(window.Handle()); }, 2000);
+        EXPECT_TRUE(topmost()) << "made again with extended style " << recreated;
+        EXPECT_TRUE(bar.AlwaysOnTop());
+    }
 }
 
 class Receiver : public TpkComponent {

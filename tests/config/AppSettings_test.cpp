@@ -8,6 +8,7 @@
 #include "SettingsStoreCases.h"
 
 #include <fstream>
+#include <functional>
 
 namespace tw::test {
 
@@ -320,6 +321,75 @@ TEST_P(SettingsStore, BinaryJunkNeitherCrashesNorLosesCustomFeeds) {
     const auto again = Load(*Open());
     EXPECT_EQ(Entries(again.custom), Entries(l.custom));
     EXPECT_EQ(again.custom.Strings(again.custom.Count() - 1), "http://mine/");
+}
+
+// Nothing a store writes reaches the file before its commit, which replaces the file whole.
+TEST_P(SettingsStore, WritesReachTheFileInOneStepAtTheCommit) {
+    WriteFile("[Global]\nTicker_Speed=15\n");
+    const std::string before = ReadWholeFile(File());
+    auto filesBeside = [&] { return std::distance(std::filesystem::directory_iterator(dir_.Path()), {}); };
+    {
+        auto store = Open();
+        ASSERT_TRUE(store->WriteString("Global", "Url", "http://new/"));
+        EXPECT_EQ(store->ReadString("Global", "Url", ""), "http://new/") << "a store reads its own writes";
+        EXPECT_EQ(Open()->ReadString("Global", "Url", "none"), "none") << "others read the file as it was";
+    }
+    EXPECT_EQ(ReadWholeFile(File()), before) << "a store never committed leaves the file";
+    EXPECT_EQ(filesBeside(), 1) << "and removes its copy";
+
+    auto store = Open();
+    ASSERT_TRUE(store->WriteString("Global", "Url", "http://new/"));
+    ASSERT_TRUE(store->EraseSection("Custom Urls"));
+    ASSERT_TRUE(store->Commit());
+    EXPECT_EQ(Open()->ReadSection("Global"), (std::vector<std::string>{"Ticker_Speed=15", "Url=http://new/"}));
+    EXPECT_EQ(filesBeside(), 1);
+    EXPECT_TRUE(store->Commit()) << "nothing more to commit";
+}
+
+// A store that puts a folder in the file's place just before the commit, which no system lets a
+// file replace.
+class BlockedCommit final : public IProfileStore {
+public:
+    BlockedCommit(std::unique_ptr<IProfileStore> store, std::filesystem::path file)
+        : store_(std::move(store)), file_(std::move(file)) {}
+    bool Exists() const override { return store_->Exists(); }
+    std::string ReadString(std::string_view s, std::string_view k, std::string_view f) const override {
+        return store_->ReadString(s, k, f);
+    }
+    std::vector<std::string> ReadSection(std::string_view s) const override { return store_->ReadSection(s); }
+    bool WriteString(std::string_view s, std::string_view k, std::string_view v) override {
+        return store_->WriteString(s, k, v);
+    }
+    bool EraseSection(std::string_view s) override { return store_->EraseSection(s); }
+    bool Commit() override {
+        std::filesystem::remove(file_);
+        std::filesystem::create_directories(file_ / "taken");
+        return store_->Commit();
+    }
+
+private:
+    std::unique_ptr<IProfileStore> store_;
+    std::filesystem::path file_;
+};
+
+TEST_P(SettingsStore, ASaveWhoseFileCannotBeReplacedFails) {
+    TFeedsList defaults, custom;
+    custom.Add("http://a/", true);
+    const struct {
+        const char* name;
+        std::function<bool(IProfileStore&)> save;
+    } saves[] = {
+        {"SaveSettings", [&](IProfileStore& store) { return SaveSettings(store, TAppSettings{}, defaults, custom); }},
+        {"SaveFeedState", [&](IProfileStore& store) { return SaveFeedState(store, "http://x/", 300000, custom); }},
+    };
+    for (const auto& c : saves) {
+        std::filesystem::remove_all(File());
+        WriteFile("[Global]\nUrl=http://old/\n");
+        BlockedCommit store(Open(), File());
+        EXPECT_FALSE(c.save(store)) << c.name;
+        EXPECT_TRUE(std::filesystem::is_directory(File() / "taken")) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(Utf8Path(File()) + ".new")) << c.name << ": the copy is removed";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(PlainFile, SettingsStore,

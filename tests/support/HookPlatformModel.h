@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -74,6 +75,9 @@ public:
     std::vector<std::pair<TWindowId, TZOrder>> zOrders;
     std::map<std::pair<TWindowId, std::uintptr_t>, unsigned> timers;
     bool refuseTimers = false;
+    // How many hook procedures may be bound at once; binding one more raises, as the system's
+    // fixed set of procedures does when every one is in use.
+    int procSlots = 1 << 30;
     int liveProcs() const {
         int n = 0;
         for (const auto& [id, p] : procs_) n += p.kind != Proc::Base ? 1 : 0;
@@ -104,10 +108,10 @@ public:
         return 0;
     }
     TWindowProcId BindFormProc(TpkFormHookComponent& hook) override {
-        return AddProc(Proc{Proc::Form, &hook, nullptr, {}});
+        return AddProc(Bound(Proc{Proc::Form, &hook, nullptr, {}}));
     }
     TWindowProcId BindAppProc(TpkCustomAppHookComponent& hook) override {
-        return AddProc(Proc{Proc::App, nullptr, &hook, {}});
+        return AddProc(Bound(Proc{Proc::App, nullptr, &hook, {}}));
     }
     void ReleaseProc(TWindowProcId proc) override { procs_.erase(proc); }
     TWindowId CreateUtilityWindow(std::function<void(TMessage&)> proc) override {
@@ -168,6 +172,10 @@ private:
         std::function<void(TMessage&)> utility;
     };
     static std::intptr_t Zero(TWindowId, TMessage&) { return 0; }
+    Proc Bound(Proc proc) const {
+        if (liveProcs() >= procSlots) throw std::runtime_error("No window procedure left to bind");
+        return proc;
+    }
     TWindowProcId AddProc(Proc proc) {
         const TWindowProcId id = nextProc_++;
         procs_.emplace(id, std::move(proc));
@@ -189,9 +197,14 @@ public:
     ModelForm(HookPlatformModel& model, HookPlatformModel::BaseProc base = {})
         : model_(model), base_(std::move(base)) {}
     TWindowId WindowHandle() override {
-        if (window_ == 0) window_ = model_.CreateWindowWith(base_);
+        if (window_ == 0) {
+            window_ = model_.CreateWindowWith(base_);
+            model_.SetStyle(window_, true, exStyle);
+        }
         return window_;
     }
+    // The extended style each window of the form is created with.
+    std::uint32_t exStyle = 0;
     bool IsForm() const override { return true; }
     bool GraphicControlAt(int x, int y) override { return drawnControlAt && drawnControlAt(x, y); }
     // Where the form draws controls of its own (screen coordinates).

@@ -50,6 +50,12 @@ INSTANTIATE_TEST_SUITE_P(
         SameCase{u"<!DOCTYPE rss [<!ENTITY % p \"x\"><!ENTITY sp \" \">]><rss>&sp;<c/></rss>", u"<rss><c/></rss>"},
         // A replacement text is read again: a plain "&" is spelled "&#38;#38;", and "%" is plain there.
         SameCase{u"<!DOCTYPE r [<!ENTITY a \"AT&#38;#38;T &#37;\">]><r>&a;</r>", u"<r>AT&amp;T %</r>"},
+        // The predefined references stay in the replacement text and are read where it is used.
+        SameCase{u"<!DOCTYPE rss [<!ENTITY site \"Tide &amp; Co\">]><rss a=\"&site;\">&site;</rss>",
+                 u"<rss a=\"Tide &amp; Co\">Tide &amp; Co</rss>"},
+        SameCase{u"<!DOCTYPE r [<!ENTITY m \"&lt;b&gt; &quot;q&quot; &apos;s&apos;\">]><r>&m;</r>",
+                 u"<r>&lt;b&gt; \"q\" 's'</r>"},
+        SameCase{u"<!DOCTYPE r [<!ENTITY m \"&#38;amp; &amp;amp; &amp;#38;\">]><r>&m;</r>", u"<r>&amp; &amp;amp; &amp;#38;</r>"},
         // Character references beyond the BMP.
         SameCase{u"<t>&#x1F600; &#128512; &#x10000; &#x10FFFF;</t>", u"<t>\U0001F600 \U0001F600 \U00010000 \U0010FFFF</t>"},
         SameCase{u"<t>&#1;&#xFFFE;</t>", u"<t>\uFFFD\uFFFD</t>"},
@@ -89,6 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailCase{u"<!DOCTYPE rss [<!ENTITY e \"<b/>\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<!DOCTYPE rss [<!ENTITY e \"&other;\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<!DOCTYPE rss [<!ENTITY e \"&#60;b/>\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
+        FailCase{u"<!DOCTYPE rss [<!ENTITY e \"&#38;other;\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
+        FailCase{u"<!DOCTYPE rss [<!ENTITY e \"&amp\">]><rss>&e;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<!DOCTYPE rss PUBLIC \"-//Other//EN\" \"x.dtd\"><rss>&eacute;</rss>", u"Некорректное имя управляющего символа"},
         FailCase{u"<rss>&eacute;</rss>", u"Некорректное имя управляющего символа"},
         // Unfinished declarations.
