@@ -89,14 +89,14 @@ RECT WorkArea() {
 // window text ends at its first NUL, and a feed may carry "&#0;" in a title: such characters
 // become spaces so that the rest of the title is not lost.
 void MirrorTickerText(HWND ticker, const std::string& text) {
-    std::wstring wide = gdi::Widen(text);
+    std::wstring wide = ToWide(text);
     std::replace(wide.begin(), wide.end(), L'\0', L' ');
     SetWindowTextW(ticker, wide.c_str());
 }
 
 // The program's answer to an exception that reached a window procedure: a message box.
 void ShowUnhandled(std::exception_ptr error) {
-    MessageBoxW(nullptr, gdi::Widen(UnhandledText(error)).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(),
+    MessageBoxW(nullptr, ToWide(UnhandledText(error)).c_str(), ToWide(std::string(kApplicationTitle)).c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
@@ -136,7 +136,7 @@ public:
     bool ModemConnection() const override { return tw::ModemConnection(); }
     bool FileExists(const std::string& path) const override {
         if (path.empty()) return false;
-        const DWORD attributes = GetFileAttributesW(gdi::Widen(path).c_str());
+        const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
     void FeedListsChanged() override {
@@ -152,7 +152,7 @@ public:
         if (menus_) menus_->ShowWelcomeBalloon(title, text);
     }
     void ShowMessage(const std::string& text) override {
-        MessageBoxW(Handle(), gdi::Widen(text).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(), MB_OK);
+        MessageBoxW(Handle(), ToWide(text).c_str(), ToWide(std::string(kApplicationTitle)).c_str(), MB_OK);
     }
 
     // TMainWindow
@@ -212,12 +212,12 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     const RECT area = WorkArea();
     // The application window owns the bar and carries the program's taskbar button.
     TApplicationWindow& application = TApplicationWindow::Instance();
-    if (!application.Create(gdi::Widen(std::string(kApplicationTitle)))) return false;
+    if (!application.Create(ToWide(std::string(kApplicationTitle)))) return false;
     // Made hidden where the bar floats until it is docked: across the middle of the work area.
     const int barHeight = ScaleForDpi(kBarHeight, ScreenDpi());
     const int floatTop = area.top + (area.bottom - area.top - barHeight) / 2;
     if (!CreateFor(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP | WS_CLIPCHILDREN,
-                   gdi::Widen(std::string(kApplicationTitle)).c_str(), area.left, floatTop, area.right - area.left,
+                   ToWide(std::string(kApplicationTitle)).c_str(), area.left, floatTop, area.right - area.left,
                    barHeight, application.Handle(), nullptr, CS_DBLCLKS, LoadCursorW(nullptr, IDC_ARROW),
                    LoadIconW(instance_, L"MAINICON"))) {
         return false;
@@ -327,7 +327,7 @@ int MainWindow::MeasureTitle(const std::string& caption) const {
     gdi::WindowDc dc(Handle());
     if (!dc.Get()) return 0;
     gdi::SelectScope font(dc.Get(), titleFont_.Get());
-    const std::wstring text = gdi::Widen(caption);
+    const std::wstring text = ToWide(caption);
     SIZE size{};
     GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
@@ -348,7 +348,7 @@ void MainWindow::CreateHints() {
     ApplyHintStyle(hints_);
     const std::string_view texts[] = {kStartHint, kPrevItemHint, kNextItemHint, {}};
     for (UINT id = kStartHintId; id <= kTitleHintId; ++id) {
-        std::wstring text = gdi::Widen(std::string(texts[id - kStartHintId]));
+        std::wstring text = ToWide(std::string(texts[id - kStartHintId]));
         TOOLINFOW ti{};
         ti.cbSize = sizeof ti;
         ti.uFlags = TTF_SUBCLASS;
@@ -372,7 +372,7 @@ void MainWindow::UpdateHints() {
         SendMessageW(hints_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     // The title shows "Go to: " and the channel link; after a failure it has none.
-    titleHint_ = gdi::Widen(bar.TitleHint);
+    titleHint_ = ToWide(bar.TitleHint);
     TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.hwnd = Handle();
@@ -398,7 +398,7 @@ void MainWindow::OnPaint() {
         SetBkMode(memory.Get(), TRANSPARENT);
         SetTextColor(memory.Get(), RGB(title & 0xFF, (title >> 8) & 0xFF, (title >> 16) & 0xFF));
         const TBarPicture bar = form_->Bar();
-        const std::wstring caption = gdi::Widen(bar.TitleCaption);
+        const std::wstring caption = ToWide(bar.TitleCaption);
         TextOutW(memory.Get(), bar.Title.Left, bar.Title.Top, caption.c_str(), static_cast<int>(caption.size()));
         DrawPngImage(memory.Get(), shownImages_[0], bar.Start.Left, bar.Start.Top);
         DrawPngImage(memory.Get(), shownImages_[1], bar.PrevItem.Left, bar.PrevItem.Top);

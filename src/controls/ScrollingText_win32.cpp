@@ -8,6 +8,7 @@
 // looks up a window property, a server call, on every message, the timer's too).
 #include "controls/ScrollingText_win32.h"
 
+#include "base/TextConvert_win32.h"
 #include "base/Win32Window_win32.h"
 #include "controls/DisplayScale_win32.h"
 #include "controls/GdiHandles_win32.h"
@@ -268,7 +269,7 @@ IScrollingTextHost::TextExtent ScrollingTextWindow::MeasureText(const TFont& fon
     HFONT hfont = FontFor(font);
     if (!hfont) return extent;
     gdi::SelectScope select(dc_.Get(), hfont);
-    const std::wstring wide = gdi::Widen(text);
+    const std::wstring wide = ToWide(text);
     SIZE size{};
     if (GetTextExtentPoint32W(dc_.Get(), wide.c_str(), static_cast<int>(wide.size()), &size)) {
         extent.Width = size.cx;
@@ -294,7 +295,7 @@ void ScrollingTextWindow::RenderText(TPixelImage& strip, const TFont& font, cons
         SetBkColor(dc_.Get(), background & 0xFFFFFF);
         SetBkMode(dc_.Get(), OPAQUE);
         SetTextAlign(dc_.Get(), TA_LEFT | TA_TOP | TA_NOUPDATECP);
-        const std::wstring wide = gdi::Widen(text);
+        const std::wstring wide = ToWide(text);
         TextOutW(dc_.Get(), x, y, wide.c_str(), static_cast<int>(wide.size()));
         GdiFlush();
     }
@@ -327,7 +328,7 @@ void ScrollingTextWindow::SetBounds(int left, int top, int width, int height) {
 
 void ScrollingTextWindow::SetHint(const std::string& hint, bool showHint) {
     if (!Handle()) return;
-    hintText_ = gdi::Widen(hint);
+    hintText_ = ToWide(hint);
     if (!tooltip_) {
         if (!showHint || hint.empty()) return;
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
