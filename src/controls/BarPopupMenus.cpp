@@ -1,5 +1,6 @@
 #include "controls/BarPopupMenus.h"
 
+#include "base/AsciiText.h"
 #include "controls/DisplayScale.h"
 
 #include <algorithm>
@@ -212,9 +213,9 @@ char32_t HotkeyOf(const std::string& caption) {
             ++i;
             continue;
         }
-        const unsigned char c = static_cast<unsigned char>(caption[i + 1]);
+        const unsigned char c = static_cast<unsigned char>(AsciiUpper(caption[i + 1]));
         if (c >= 0x80) return 0;  // only plain letters and digits count as hot keys here
-        return static_cast<char32_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        return static_cast<char32_t>(c);
     }
     return 0;
 }

@@ -1,19 +1,14 @@
 #include "controls/HintBalloon.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 
 namespace tw {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string Quoted(std::string_view item) {
     std::string out = "'";
@@ -90,7 +85,7 @@ std::vector<std::pair<std::string, std::string>> ParseBalloonParams(std::string_
 
 std::string BalloonParam(std::string_view params, std::string_view name) {
     for (auto& [key, value] : ParseBalloonParams(params)) {
-        if (SameName(key, name)) return value;
+        if (EqualsIgnoringAsciiCase(key, name)) return value;
     }
     return "";
 }
