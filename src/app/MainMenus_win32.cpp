@@ -100,10 +100,10 @@ void TBarMenus::ShowBar() {
 void TBarMenus::ShowWelcomeBalloon(const std::string& title, const std::string& text) {
     TfrMain* form = host_.Form();
     if (!form) return;
-    const TBarItem start = form->imgStart;
+    const Rect start = form->imgStart;
     POINT corner{start.Left, start.Top};
     ClientToScreen(host_.Window(), &corner);
-    const RECT anchor{corner.x, corner.y, corner.x + start.Width, corner.y + start.Height};
+    const RECT anchor{corner.x, corner.y, corner.x + start.Width(), corner.y + start.Height()};
     // 300 pixels wide at 96 DPI: its font grows with the display, so its width does too.
     hintStart_.ShowBalloonAt(0, title, 0, anchor, ScaleForDpi(300, WindowDpi(host_.Window())), text);
 }

@@ -180,9 +180,7 @@ private:
     LRESULT OnQueryEndSession();
     void CreateHints();
     void UpdateHints();
-    static RECT RectOf(const TBarItem& item) {
-        return RECT{item.Left, item.Top, item.Left + item.Width, item.Top + item.Height};
-    }
+    static RECT RectOf(const Rect& item) { return RECT{item.Left, item.Top, item.Right, item.Bottom}; }
 
     HINSTANCE instance_;
     // The window as the application bar's owner sees it.
@@ -316,8 +314,8 @@ void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
     ScalePictures();
     PlaceLoadingAnimation();
     if (form_) {
-        TRect floatRect;
-        if (suggested) floatRect = TRect{suggested->left, suggested->top, suggested->right, suggested->bottom};
+        Rect floatRect;
+        if (suggested) floatRect = Rect{suggested->left, suggested->top, suggested->right, suggested->bottom};
         form_->DisplayDpiChanged(suggested ? &floatRect : nullptr);
     }
     InvalidateRect(Handle(), nullptr, FALSE);
@@ -362,7 +360,7 @@ void MainWindow::CreateHints() {
 void MainWindow::UpdateHints() {
     if (!hints_ || !form_) return;
     const TBarPicture bar = form_->Bar();
-    const TBarItem items[] = {bar.Start, bar.PrevItem, bar.NextItem, bar.Title};
+    const Rect items[] = {bar.Start, bar.PrevItem, bar.NextItem, bar.Title};
     for (UINT id = kStartHintId; id <= kTitleHintId; ++id) {
         TOOLINFOW ti{};
         ti.cbSize = sizeof ti;

@@ -60,13 +60,13 @@ public:
     // Chooses between the frame clock and the window's own timer for the current period.
     void Schedule();
 
-    TextExtent MeasureText(const TFont& font, const std::string& text) override;
+    Size MeasureText(const TFont& font, const std::string& text) override;
     void RenderText(TPixelImage& strip, const TFont& font, const std::string& text, int x, int y, TColor textColor,
                     TColor background) override;
     TColor ResolveColor(TColor c) override;
     void SetTimerInterval(int milliseconds) override;
     void Present(const TPixelImage& frame) override;
-    bool PresentPart(const TPixelImage& frame, const TPixelRect& part) override;
+    bool PresentPart(const TPixelImage& frame, const Rect& part) override;
     void SetVisible(bool visible) override;
     void SetBounds(int left, int top, int width, int height) override;
     void SetHint(const std::string& hint, bool showHint) override;
@@ -86,7 +86,7 @@ private:
     bool OnSetCursor(UINT hitTest);
     void OnPaint();
     HFONT FontFor(const TFont& font);
-    void Show(HDC dc, const TPixelImage& frame, const TPixelRect& part);
+    void Show(HDC dc, const TPixelImage& frame, const Rect& part);
     void RelayToHint(UINT msg, WPARAM wp, LPARAM lp);
 
     TScrollingText* owner_ = nullptr;
@@ -228,22 +228,22 @@ void ScrollingTextWindow::OnPaint() {
     gdi::PaintScope paint(Handle());
     owner_->ComposeFrame();
     const TPixelImage& frame = owner_->Frame();
-    Show(paint.Get(), frame, TPixelRect{0, 0, frame.Width(), frame.Height()});
+    Show(paint.Get(), frame, Rect{0, 0, frame.Width(), frame.Height()});
     owner_->FrameShown();
 }
 
 // Only whole rows go as the source: for a top-down bitmap, SetDIBitsToDevice counts the source's
 // y from the bottom, which a band of rows starting at its first line avoids.
-void ScrollingTextWindow::Show(HDC dc, const TPixelImage& frame, const TPixelRect& part) {
+void ScrollingTextWindow::Show(HDC dc, const TPixelImage& frame, const Rect& part) {
     if (!dc || frame.Empty() || part.Empty()) return;
-    BITMAPINFO bmi = gdi::TopDownBitmapInfo(frame.Width(), part.Height);
-    SetDIBitsToDevice(dc, part.X, part.Y, part.Width, part.Height, part.X, 0, 0, part.Height, frame.Row(part.Y), &bmi,
-                      DIB_RGB_COLORS);
+    BITMAPINFO bmi = gdi::TopDownBitmapInfo(frame.Width(), part.Height());
+    SetDIBitsToDevice(dc, part.Left, part.Top, part.Width(), part.Height(), part.Left, 0, 0, part.Height(),
+                      frame.Row(part.Top), &bmi, DIB_RGB_COLORS);
 }
 
 void ScrollingTextWindow::Present(const TPixelImage& frame) { PresentPart(frame, {0, 0, frame.Width(), frame.Height()}); }
 
-bool ScrollingTextWindow::PresentPart(const TPixelImage& frame, const TPixelRect& part) {
+bool ScrollingTextWindow::PresentPart(const TPixelImage& frame, const Rect& part) {
     if (!Handle() || !windowDc_ || !IsWindowVisible(Handle())) return false;
     Show(windowDc_, frame, part);
     return true;
@@ -264,8 +264,8 @@ HFONT ScrollingTextWindow::FontFor(const TFont& font) {
     return static_cast<HFONT>(font_.Get());
 }
 
-IScrollingTextHost::TextExtent ScrollingTextWindow::MeasureText(const TFont& font, const std::string& text) {
-    TextExtent extent;
+Size ScrollingTextWindow::MeasureText(const TFont& font, const std::string& text) {
+    Size extent;
     HFONT hfont = FontFor(font);
     if (!hfont) return extent;
     gdi::SelectScope select(dc_.Get(), hfont);
