@@ -8,7 +8,7 @@
 // handler and the single-instance guard are wired in here.
 #include "controls/DisplayScale.h"
 #include "app/FeedRotation.h"
-#include "app/FeedRotationFeed.h"
+#include "app/RSSFeedTicker.h"
 #include "base/Geometry.h"
 #include "config/AppSettings.h"
 #include "config/ProfileStore.h"

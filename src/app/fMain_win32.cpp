@@ -5,11 +5,11 @@
 
 #include "controls/DisplayScale_win32.h"
 #include "app/LoadingAnimation_win32.h"
-#include "app/MainMenus_win32.h"
+#include "app/StartAndTrayMenus_win32.h"
 #include "app/fConfig_win32.h"
 #include "base/ApplicationWindow_win32.h"
 #include "base/ProgramPath_win32.h"
-#include "base/WinControl_win32.h"
+#include "base/HookableWindow_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
@@ -184,7 +184,7 @@ private:
 
     HINSTANCE instance_;
     // The window as the application bar's owner sees it.
-    TpkWindowControl formControl_{[this] { return Win32Window::Handle(); }, true,
+    THookableWindow formControl_{[this] { return Win32Window::Handle(); }, true,
                                   [this](int x, int y) { return DrawnControlAt(x, y); }};
     HWND hints_ = nullptr;  // owned by the window, destroyed with it
     std::wstring titleHint_;
@@ -201,7 +201,7 @@ private:
     TLoadingAnimation aniIcon_;  // a child window: goes with the main window
     HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
     std::unique_ptr<TfrMain> form_;
-    std::unique_ptr<TBarMenus> menus_;  // before the form's start-up, which builds the feed menus
+    std::unique_ptr<TStartAndTrayMenus> menus_;  // before the form's start-up, which builds the feed menus
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
@@ -264,7 +264,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
 }
 
 void MainWindow::MakeMenus() {
-    TBarMenus::THost host;
+    TStartAndTrayMenus::THost host;
     host.Window = [this] { return Win32Window::Handle(); };
     host.Form = [this] { return form_.get(); };
     host.Configuration = [this] {
@@ -272,7 +272,7 @@ void MainWindow::MakeMenus() {
     };
     host.Close = [this] { Terminate(); };
     host.TrayImages = &pngTrayIcons_;
-    menus_ = std::make_unique<TBarMenus>(std::move(host));
+    menus_ = std::make_unique<TStartAndTrayMenus>(std::move(host));
 }
 
 void MainWindow::MakeTitleFont() {

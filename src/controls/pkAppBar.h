@@ -11,7 +11,7 @@
 #include "base/FormHooks.h"
 #include "base/Geometry.h"
 #include "controls/AppBarGeometry.h"
-#include "controls/pkAppBarSaver.h"
+#include "controls/pkAppBarRegistrySaver.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "base/AsciiText.h"
 #include "base/pkUtils.h"
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 #include <algorithm>
 #include <chrono>
@@ -105,10 +105,10 @@ void TpkHTTPProxy::Assign(const TpkPersistent* source) {
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet)
+TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TInternetApi> internet)
     : TpkCustomHTTP(owner, std::move(internet), kDefaultHTTPOptions) {}
 
-TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet, TpkHTTPOptions options)
+TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TInternetApi> internet, TpkHTTPOptions options)
     : TpkLoginComponent(owner),
       Options(options),
       internet_(internet ? std::move(internet) : CreatePlatformInternet()),

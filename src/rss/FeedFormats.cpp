@@ -3,7 +3,7 @@
 #include "base/AsciiText.h"
 #include "base/TextConvert.h"
 #include "base/pkUtils.h"
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 #include "xml/XmlDom.h"
 
 #include <algorithm>

@@ -61,7 +61,7 @@ constexpr size_t kMaxKeptValidators = 256;
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-TpkRSSFeed::TpkRSSFeed(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet)
+TpkRSSFeed::TpkRSSFeed(TpkComponent* owner, std::unique_ptr<TInternetApi> internet)
     : TpkComponent(owner),
       elements_(std::make_unique<TpkRSSFeedElements>(this)),
       items_(std::make_unique<TpkRSSFeedItemCollection>(this)),

@@ -4,7 +4,7 @@
 #include "controls/pkAppBar.h"
 
 #include "base/ApplicationWindow_win32.h"
-#include "base/WinControl_win32.h"
+#include "base/HookableWindow_win32.h"
 #include "support/MessagePump.h"
 
 #include <windows.h>
@@ -132,7 +132,7 @@ protected:
     }
 
     BarForm form;
-    TpkWindowControl control{[this] { return form.Make(); }};
+    THookableWindow control{[this] { return form.Make(); }};
     std::unique_ptr<TpkAppBar> bar;
 };
 

@@ -1,4 +1,4 @@
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 #include "base/AsciiText.h"
 #include "base/TextConvert.h"

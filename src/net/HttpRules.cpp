@@ -1,4 +1,4 @@
-#include "net/pkHTTPLogic.h"
+#include "net/HttpRules.h"
 
 #include "base/AsciiText.h"
 

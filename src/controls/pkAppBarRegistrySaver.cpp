@@ -1,4 +1,4 @@
-#include "controls/pkAppBarSaver.h"
+#include "controls/pkAppBarRegistrySaver.h"
 
 #include "controls/pkAppBar.h"
 

@@ -1,4 +1,4 @@
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 #include <gtest/gtest.h>
 

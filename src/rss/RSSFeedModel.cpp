@@ -1,7 +1,7 @@
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 #include "base/AsciiText.h"
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 #include <algorithm>
 
