@@ -2,8 +2,8 @@
 // application window's hook and the private message window.
 #include "base/ApplicationWindow_win32.h"
 #include "base/FormHooks.h"
-#include "base/SimpleMessageHook_win32.h"
 #include "base/HookableWindow_win32.h"
+#include "base/SimpleMessageHook_win32.h"
 #include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
