@@ -1,7 +1,7 @@
 // The parts of an HTTP response the transfer component reads itself: the authentication realm,
 // the content length, the header lines it sends back, and the progress figures derived from
 // server-given sizes. None may crash, hang or give a percentage outside 0-100.
-#include "net/pkHTTPLogic.h"
+#include "net/HttpRules.h"
 
 #include <cstdint>
 #include <cstring>

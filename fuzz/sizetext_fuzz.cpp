@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view url(reinterpret_cast<const char*>(data), size);

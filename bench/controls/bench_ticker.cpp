@@ -14,7 +14,7 @@ namespace {
 // Block glyphs in every other 6-pixel cell: about the ink of real text.
 class BlockTextHost : public tw::IScrollingTextHost {
 public:
-    TextExtent MeasureText(const tw::TFont&, const std::string& text) override {
+    tw::Size MeasureText(const tw::TFont&, const std::string& text) override {
         return {static_cast<int>(text.size()) * 6, 9};
     }
     void RenderText(tw::TPixelImage& strip, const tw::TFont&, const std::string& text, int x, int y,

@@ -1,5 +1,7 @@
 #include "app/FeedMenuEntries.h"
 
+#include "base/AsciiText.h"
+
 namespace tw {
 
 namespace {
@@ -22,14 +24,12 @@ TFeedMenuEntry Feed(const std::string& address, int tag, bool custom) {
     return e;
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // Lower case without "&": the form in which menu captions are compared.
 std::string CaptionKey(std::string_view caption) {
     std::string key;
     key.reserve(caption.size());
     for (char c : caption)
-        if (c != '&') key.push_back(Lower(c));
+        if (c != '&') key.push_back(AsciiLower(c));
     return key;
 }
 

@@ -1,6 +1,7 @@
 #include "app/FeedRotation.h"
 
 #include "app/uUtil.h"
+#include "base/AsciiText.h"
 #include "rss/FeedFormats.h"
 
 namespace tw {
@@ -95,7 +96,7 @@ void TFeedRotation::UpdateTickerText() {
                        CleanItemText(feed_.ItemTitle(index));
     std::string hint = CleanItemText(feed_.ItemDescription(index)) + "\r\n\r\n" + std::string(kItemHintTail);
     // The reader sees where a click goes before making it.
-    if (std::string address = feed_.ItemOpenAddress(index); IsWebAddress(address)) hint += "\r\n" + uutil::TrimBlanks(address);
+    if (std::string address = feed_.ItemOpenAddress(index); IsWebAddress(address)) hint += "\r\n" + std::string(TrimControlsAndBlanks(address));
     view_.SetTickerText(text);
     view_.SetTickerHint(hint);
 }
@@ -156,14 +157,14 @@ void TFeedRotation::lblTickerClick() {
     int index = CurrentItemIndex();
     if (index < 0) return;
     std::string link = feed_.ItemOpenAddress(index);
-    if (IsWebAddress(link)) view_.OpenLink(uutil::TrimBlanks(link));
+    if (IsWebAddress(link)) view_.OpenLink(std::string(TrimControlsAndBlanks(link)));
 }
 
 void TFeedRotation::lblTitleClick() {
     if (titleHint_.size() <= kTitleHintPrefix.size() || titleHint_.compare(0, kTitleHintPrefix.size(), kTitleHintPrefix) != 0)
         return;
     std::string link = titleHint_.substr(kTitleHintPrefix.size());
-    if (IsWebAddress(link)) view_.OpenLink(uutil::TrimBlanks(link));
+    if (IsWebAddress(link)) view_.OpenLink(std::string(TrimControlsAndBlanks(link)));
 }
 
 void TFeedRotation::tmrReloadTimer() { ReloadFeed(); }

@@ -6,7 +6,7 @@
 //
 // This is the main window's logic without its window: TfrMain owns one TFeedRotation, hands it
 // a view of its controls (ITickerView) and its feed component (ITickerFeed, see
-// FeedRotationFeed.h for the adapter over TpkRSSFeed), and routes its events to the handlers
+// RSSFeedTicker.h for the adapter over TpkRSSFeed), and routes its events to the handlers
 // below. Everything runs on the main thread.
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,7 @@
 #include "app/fConfig.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -20,29 +22,11 @@ constexpr int kReloadStepMs = 300000;  // one track bar step: 5 minutes
 constexpr int kMinMaxItems = 1;
 constexpr int kMaxMaxItems = 99;
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-// Letter case is ignored for ASCII letters only: the byte sequences of other scripts are
-// compared as they are.
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
-}
-
-bool BeginsWithHttp(std::string_view address) {
-    return address.size() >= 4 && SameText(address.substr(0, 4), "HTTP");
-}
+bool BeginsWithHttp(std::string_view address) { return StartsWithIgnoringAsciiCase(address, "HTTP"); }
 
 std::string MinutesHint(int minutes) { return std::to_string(minutes) + " minutes"; }
 
 }  // namespace
-
-std::string TrimmedLink(std::string_view text) {
-    constexpr std::string_view blanks = " \t\r\n";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
-}
 
 int ReloadPositionOf(int intervalMs) {
     return std::clamp(intervalMs / kReloadStepMs - 1, 0, kMaxReloadPosition);
@@ -157,7 +141,7 @@ bool TfrConfig::CheckLink(const std::string& address, int skip) {
         return false;
     }
     for (int i = 0; i < int(CustomLinks.size()); ++i) {
-        if (i != skip && SameText(CustomLinks[i].Address, address)) {
+        if (i != skip && EqualsIgnoringAsciiCase(CustomLinks[i].Address, address)) {
             view_.ShowError(kDuplicateUrlMessage);
             return false;
         }
@@ -179,7 +163,7 @@ void TfrConfig::btnEditRSSLinkClick() {
             }
             // Blanks around a pasted address are no part of it; a refused address stays in the
             // box as typed, so the user can correct it.
-            const std::string address = TrimmedLink(CurrentLinkText);
+            const std::string address(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
             if (!CheckLink(address, CustomSelected)) return;
             CustomLinks[CustomSelected].Address = address;
             CustomHint = address;
@@ -189,7 +173,7 @@ void TfrConfig::btnEditRSSLinkClick() {
             return;
         }
         case emAdd: {
-            const std::string address = TrimmedLink(CurrentLinkText);
+            const std::string address(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
             if (!CheckLink(address, -1)) return;
             CustomLinks.push_back({address, true});
             CustomSelected = int(CustomLinks.size()) - 1;

@@ -156,7 +156,4 @@ bool ApplyConfig(const TfrConfig& dialog, TfrMain& main, IRunAtLogon& runAtLogon
 // minutes giving 0 to 11; periods outside that range give the nearer end.
 int ReloadPositionOf(int intervalMs);
 
-// A feed address as the dialog takes it: blanks (spaces, tabs, line breaks) cut from both ends.
-std::string TrimmedLink(std::string_view text);
-
 }  // namespace tw

@@ -31,8 +31,6 @@ constexpr int kClientWidth = 543, kClientHeight = 352;
 constexpr int kPageLeft = 176, kPageWidth = 352;
 constexpr int kDialogFontPoints = 8;  // Tahoma, height -11 at 96 pixels per inch
 
-std::wstring W(std::string_view utf8) { return ToWide(utf8); }
-
 std::wstring WindowText(HWND w) {
     std::wstring text(std::size_t(GetWindowTextLengthW(w)) + 1, L'\0');
     text.resize(std::size_t(GetWindowTextW(w, text.data(), int(text.size()))));
@@ -78,7 +76,7 @@ std::vector<WORD> DialogTemplate() {
     d->cy = 200;
     t.push_back(0);  // no menu
     t.push_back(0);  // the standard dialog class
-    for (wchar_t c : W(kConfigCaption)) t.push_back(WORD(c));
+    for (wchar_t c : ToWide(kConfigCaption)) t.push_back(WORD(c));
     t.push_back(0);
     t.push_back(kDialogFontPoints);
     for (wchar_t c : std::wstring(L"Tahoma")) t.push_back(WORD(c));
@@ -100,14 +98,14 @@ public:
         if (result != IDOK) return false;
         // The values are in use either way; the user learns that they will not outlive the run.
         if (!ApplyConfig(model_, main_, runAtLogon_))
-            MessageBoxW(owner, W(kSaveFailedMessage).c_str(), W(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
+            MessageBoxW(owner, ToWide(kSaveFailedMessage).c_str(), ToWide(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
         return true;
     }
     HWND Window() const { return hwnd_; }
 
     // IConfigView
     void ShowError(std::string_view text) override {
-        MessageBoxW(hwnd_, W(text).c_str(), W(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
+        MessageBoxW(hwnd_, ToWide(text).c_str(), ToWide(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
     }
     void FocusLinkEdit() override { Focus(idCurrentLink); }
 
@@ -248,7 +246,7 @@ void ConfigDialog::CreateControls() {
     SendMessageW(Item(idReloadTime), TBM_SETPAGESIZE, 0, 1);
     Make(WC_STATICW, L"5", label, kPageLeft + 8, 66, 30, 16, -1, cpRSSSettings);
     Make(WC_STATICW, L"60", SS_RIGHT, kPageLeft + 260, 66, 30, 16, -1, cpRSSSettings);
-    Make(WC_BUTTONW, W("Show &maximum of                      newest RSS items per feed"),
+    Make(WC_BUTTONW, ToWide("Show &maximum of                      newest RSS items per feed"),
          tab | BS_AUTOCHECKBOX | WS_CLIPSIBLINGS, kPageLeft, 100, kPageWidth, 22, idMaxItemsCheck, cpRSSSettings);
     Make(WC_EDITW, L"1", tab | ES_NUMBER | WS_BORDER, kPageLeft + 110, 100, 42, 22, idMaxItemsEdit, cpRSSSettings);
     Make(UPDOWN_CLASSW, L"", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_AUTOBUDDY | UDS_NOTHOUSANDS, 0, 0, 0, 0,
@@ -277,9 +275,9 @@ void ConfigDialog::CreateControls() {
                                                               "Edit current RSS link"};
     for (int i = 0; i < 5; ++i) {
         // The caption is not drawn beside the picture; it names the button for screen readers.
-        const HWND b = Make(WC_BUTTONW, W(kLinkCaptions[std::size_t(i)]), tab | BS_PUSHBUTTON | BS_ICON, kPageLeft + i * 30,
+        const HWND b = Make(WC_BUTTONW, ToWide(kLinkCaptions[std::size_t(i)]), tab | BS_PUSHBUTTON | BS_ICON, kPageLeft + i * 30,
                             266, 26, 26, idLinkUp + i, cpCustomLinks);
-        AddHint(b, W(kLinkCaptions[std::size_t(i)]));
+        AddHint(b, ToWide(kLinkCaptions[std::size_t(i)]));
     }
     for (int i = 0; i < 6; ++i) glyphs_[std::size_t(i)] = CreatePngIcon(LinkGlyph(i));
     for (int i = 0; i < 5; ++i)
@@ -324,7 +322,7 @@ void ConfigDialog::CreatePageTree() {
     if (treeImages_) TreeView_SetImageList(tree, treeImages_.Get(), TVSIL_NORMAL);
     for (int page = 0; page < kConfigPageCount; ++page) {
         const TConfigPageInfo& info = ConfigPages[std::size_t(page)];
-        const std::wstring caption = W(info.Caption);
+        const std::wstring caption = ToWide(info.Caption);
         TVINSERTSTRUCTW item{};
         item.hParent = info.Parent < 0 ? TVI_ROOT : nodes_[std::size_t(info.Parent)];
         item.hInsertAfter = TVI_LAST;
@@ -342,7 +340,7 @@ void ConfigDialog::Fill() {
     syncing_ = true;
     TreeView_SelectItem(Item(idConfigTree), nodes_[std::size_t(model_.SelectedPage)]);
     SendMessageW(Item(idReloadTime), TBM_SETPOS, TRUE, model_.ReloadPosition);
-    SetHint(Item(idReloadTime), W(model_.ReloadHint));
+    SetHint(Item(idReloadTime), ToWide(model_.ReloadHint));
     CheckDlgButton(hwnd_, idMaxItemsCheck, model_.MaxItemsChecked ? BST_CHECKED : BST_UNCHECKED);
     SendMessageW(Item(idMaxItemsSpin), UDM_SETPOS32, 0, model_.MaxItems);
     EnableWindow(Item(idMaxItemsEdit), model_.MaxItemsEnabled);
@@ -361,7 +359,7 @@ void ConfigDialog::Fill() {
 void ConfigDialog::ShowPage(int page) {
     for (int p = 0; p < kConfigPageCount; ++p)
         for (HWND control : pages_[std::size_t(p)]) ShowWindow(control, p == page ? SW_SHOW : SW_HIDE);
-    SendMessageW(Item(idStatusBar), SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(W(model_.HintText).c_str()));
+    SendMessageW(Item(idStatusBar), SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(ToWide(model_.HintText).c_str()));
 }
 
 void ConfigDialog::RenderList(int id, const std::vector<TConfigLink>& lines, int selected) {
@@ -369,7 +367,7 @@ void ConfigDialog::RenderList(int id, const std::vector<TConfigLink>& lines, int
     syncing_ = true;
     ListView_DeleteAllItems(lv);
     for (int i = 0; i < int(lines.size()); ++i) {
-        std::wstring text = W(lines[std::size_t(i)].Address);
+        std::wstring text = ToWide(lines[std::size_t(i)].Address);
         LVITEMW item{};
         item.mask = LVIF_TEXT;
         item.iItem = i;
@@ -396,14 +394,14 @@ void ConfigDialog::RenderLinkButtons() {
     EnableWindow(Item(idLinkRemove), b.Remove);
     EnableWindow(Item(idLinkEdit), b.Edit);
     SendMessageW(Item(idLinkEdit), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyphs_[std::size_t(b.EditImage)].Get()));
-    SetWindowTextW(Item(idLinkEdit), W(b.EditHint).c_str());
-    SetHint(Item(idLinkEdit), W(b.EditHint));
+    SetWindowTextW(Item(idLinkEdit), ToWide(b.EditHint).c_str());
+    SetHint(Item(idLinkEdit), ToWide(b.EditHint));
     EnableWindow(Item(idCurrentLink), b.EditBox);
     syncing_ = true;
-    if (WindowText(Item(idCurrentLink)) != W(model_.CurrentLinkText))
-        SetWindowTextW(Item(idCurrentLink), W(model_.CurrentLinkText).c_str());
+    if (WindowText(Item(idCurrentLink)) != ToWide(model_.CurrentLinkText))
+        SetWindowTextW(Item(idCurrentLink), ToWide(model_.CurrentLinkText).c_str());
     syncing_ = false;
-    SetHint(Item(idCustomLinks), W(model_.CustomHint));
+    SetHint(Item(idCustomLinks), ToWide(model_.CustomHint));
 }
 
 void ConfigDialog::RenderFontSample() {
@@ -413,7 +411,7 @@ void ConfigDialog::RenderFontSample() {
     const HWND sample = Item(idFontSample);
     if (font) SendMessageW(sample, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
     sampleFont_ = std::move(font);  // after the control has let go of the old one
-    SetWindowTextW(sample, (W(f.Name) + L", " + std::to_wstring(f.Size) + L" pt").c_str());
+    SetWindowTextW(sample, (ToWide(f.Name) + L", " + std::to_wstring(f.Size) + L" pt").c_str());
 }
 
 void ConfigDialog::PickTickerFont() {
@@ -521,7 +519,7 @@ void ConfigDialog::OnNotify(const NMHDR& n) {
     const int line = ListView_GetNextItem(n.hwndFrom, -1, LVNI_SELECTED);
     if (n.idFrom == UINT_PTR(idDefaultLinks)) {
         model_.lbRSSDefLinksClick(line);
-        SetHint(n.hwndFrom, W(model_.DefaultHint));
+        SetHint(n.hwndFrom, ToWide(model_.DefaultHint));
     } else if (n.idFrom == UINT_PTR(idCustomLinks)) {
         if (line == model_.CustomSelected && model_.FEditMode == emNone) return;
         ReadChecks(idCustomLinks, model_.CustomLinks);
@@ -535,7 +533,7 @@ void ConfigDialog::OnScroll(HWND bar) {
     const int position = int(SendMessageW(bar, TBM_GETPOS, 0, 0));
     if (bar == Item(idReloadTime)) {
         model_.tbReloadTimeChange(position);
-        SetHint(bar, W(model_.ReloadHint));
+        SetHint(bar, ToWide(model_.ReloadHint));
     } else if (bar == Item(idTickerSpeed)) {
         model_.tbTickerSpeedChange(position);
     }
@@ -555,14 +553,14 @@ bool TRegistryRunAtLogon::Enabled() const {
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return false;
     const RegistryKey key(raw);
     DWORD type = 0, size = 0;
-    const std::wstring name = W(kRunAtLogonValue);
+    const std::wstring name = ToWide(kRunAtLogonValue);
     if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
     // An empty string is a terminating NUL or nothing.
     return (type == REG_SZ || type == REG_EXPAND_SZ) && size > sizeof(wchar_t);
 }
 
 bool TRegistryRunAtLogon::SetEnabled(bool enabled) {
-    const std::wstring name = W(kRunAtLogonValue);
+    const std::wstring name = ToWide(kRunAtLogonValue);
     HKEY raw = nullptr;
     if (enabled) {
         // A fresh profile may lack the Run key; the user's choice would be lost without it.

@@ -12,9 +12,9 @@ namespace {
 
 // The bar's pictures and labels where its design (96 pixels per inch) puts them; the arrows'
 // left edges follow the title (LayoutTicker).
-constexpr TBarItem kTitleDesign{32, 5, 0, 13};
-constexpr TBarItem kStartDesign{5, 1, 22, 22};
-constexpr TBarItem kArrowDesign{0, 4, 16, 16};
+constexpr Rect kTitleDesign = Rect::Sized(32, 5, 0, 13);
+constexpr Rect kStartDesign = Rect::Sized(5, 1, 22, 22);
+constexpr Rect kArrowDesign = Rect::Sized(0, 4, 16, 16);
 constexpr int kTickerTopDesign = 12;
 constexpr int kTickerHeightDesign = 11;
 constexpr int kGapDesign = 5;  // between the title and the previous arrow, after the next one
@@ -184,7 +184,7 @@ void TfrMain::InitializeAppearance() {
     FReloadInterval = 300000;
     FReloadEnabled = true;
     TitleCaption = std::string(kBarCaption);
-    lblTitle.Width = view_.MeasureTitle(TitleCaption);
+    lblTitle.Right = lblTitle.Left + view_.MeasureTitle(TitleCaption);
     ApplyReloadTimer();
     view_.BarChanged();
 }
@@ -199,16 +199,12 @@ void TfrMain::OnReloadTimer() {
 }
 
 TBarArea TfrMain::AreaAt(int x, int y) const {
-    const auto inside = [x, y](int left, int top, int width, int height) {
-        return x >= left && x < left + width && y >= top && y < top + height;
-    };
-    const auto in = [&](const TBarItem& item) { return inside(item.Left, item.Top, item.Width, item.Height); };
-    if (in(imgStart)) return TBarArea::StartImage;
-    if (in(lblTitle)) return TBarArea::Title;
-    if (in(imgPrevRssItem)) return TBarArea::PrevItem;
-    if (in(imgNextRssItem)) return TBarArea::NextItem;
+    if (imgStart.Contains(x, y)) return TBarArea::StartImage;
+    if (lblTitle.Contains(x, y)) return TBarArea::Title;
+    if (imgPrevRssItem.Contains(x, y)) return TBarArea::PrevItem;
+    if (imgNextRssItem.Contains(x, y)) return TBarArea::NextItem;
     const TScrollingText& t = *ticker_;
-    if (t.Visible() && inside(t.Left(), t.Top(), t.Width(), t.Height())) return TBarArea::Ticker;
+    if (t.Visible() && Rect::Sized(t.Left(), t.Top(), t.Width(), t.Height()).Contains(x, y)) return TBarArea::Ticker;
     return TBarArea::Background;
 }
 
@@ -258,11 +254,13 @@ void TfrMain::AttachAppBar(std::unique_ptr<TpkAppBar> bar) {
 }
 
 void TfrMain::ApplyScale() {
-    lblTitle = {Scaled(kTitleDesign.Left), Scaled(kTitleDesign.Top), lblTitle.Width, Scaled(kTitleDesign.Height)};
-    imgStart = {Scaled(kStartDesign.Left), Scaled(kStartDesign.Top), Scaled(kStartDesign.Width),
-                Scaled(kStartDesign.Height)};
-    for (TBarItem* arrow : {&imgPrevRssItem, &imgNextRssItem})
-        *arrow = {arrow->Left, Scaled(kArrowDesign.Top), Scaled(kArrowDesign.Width), Scaled(kArrowDesign.Height)};
+    lblTitle = Rect::Sized(Scaled(kTitleDesign.Left), Scaled(kTitleDesign.Top), lblTitle.Width(),
+                           Scaled(kTitleDesign.Height()));
+    imgStart = Rect::Sized(Scaled(kStartDesign.Left), Scaled(kStartDesign.Top), Scaled(kStartDesign.Width()),
+                           Scaled(kStartDesign.Height()));
+    for (Rect* arrow : {&imgPrevRssItem, &imgNextRssItem})
+        *arrow = Rect::Sized(arrow->Left, Scaled(kArrowDesign.Top), Scaled(kArrowDesign.Width()),
+                             Scaled(kArrowDesign.Height()));
     TScrollingText& ticker = *ticker_;
     const int top = Scaled(kTickerTopDesign), height = Scaled(kTickerHeightDesign);
     if (ticker.Top() != top || ticker.Height() != height) ticker.SetBounds(ticker.Left(), top, ticker.Width(), height);
@@ -270,7 +268,7 @@ void TfrMain::ApplyScale() {
     if (appBar) appBar->Docking().MaxHeight = BarSize(Scaled(kBarMaxHeight));
 }
 
-void TfrMain::DisplayDpiChanged(const TRect* floatRect) {
+void TfrMain::DisplayDpiChanged(const Rect* floatRect) {
     const int old = FDpi;
     FDpi = view_.DisplayDpi();
     if (FDpi == old) return;
@@ -278,7 +276,7 @@ void TfrMain::DisplayDpiChanged(const TRect* floatRect) {
     if (appBar) {
         // A height the user dragged the bar to keeps its share of the display.
         const std::uint16_t height = BarSize(ScaleBetween(appBar->Docking().Height(), old, FDpi));
-        TRect floating = appBar->FloatRect();
+        Rect floating = appBar->FloatRect();
         floating.Bottom = floating.Top + ScaleBetween(floating.Height(), old, FDpi);
         const bool isFloating = appBar->Placement() == bpFloat;
         appBar->SetFloatRect(isFloating && floatRect ? *floatRect : floating);
@@ -305,10 +303,11 @@ void TfrMain::LayoutTicker() {
     TScrollingText& ticker = *ticker_;
     ticker.SetVisible(false);
     ticker.SetShowHint(true);
-    lblTitle.Width = view_.MeasureTitle(TitleCaption);
-    imgPrevRssItem.Left = lblTitle.Left + lblTitle.Width + Scaled(kGapDesign);
-    imgNextRssItem.Left = view_.WorkAreaWidth() - imgPrevRssItem.Width - Scaled(kGapDesign);
-    const int left = imgPrevRssItem.Left + imgPrevRssItem.Width;
+    lblTitle.Right = lblTitle.Left + view_.MeasureTitle(TitleCaption);
+    imgPrevRssItem = imgPrevRssItem.MovedTo(lblTitle.Right + Scaled(kGapDesign), imgPrevRssItem.Top);
+    imgNextRssItem =
+        imgNextRssItem.MovedTo(view_.WorkAreaWidth() - imgPrevRssItem.Width() - Scaled(kGapDesign), imgNextRssItem.Top);
+    const int left = imgPrevRssItem.Right;
     // A feed title wider than the screen would give a negative width: the ticker shrinks to none.
     ticker.SetBounds(left, ticker.Top(), std::max(0, imgNextRssItem.Left - left), ticker.Height());
     if (FCreating) {

@@ -8,7 +8,8 @@
 // handler and the single-instance guard are wired in here.
 #include "controls/DisplayScale.h"
 #include "app/FeedRotation.h"
-#include "app/FeedRotationFeed.h"
+#include "app/RSSFeedTicker.h"
+#include "base/Geometry.h"
 #include "config/AppSettings.h"
 #include "config/ProfileStore.h"
 #include "config/uRSSLinkItem.h"
@@ -54,20 +55,11 @@ inline constexpr int kHintHidePause = 20000;
 inline constexpr int kHintPause = 200;
 inline constexpr int kHintShortPause = 40;
 
-// A picture or label of the bar that the window draws itself.
-struct TBarItem {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-    int Right() const { return Left + Width; }
-};
-
 // What the window draws of the bar and the title's hint, as the layout left them.
 struct TBarPicture {
     std::string TitleCaption;
     std::string TitleHint;  // "Go to: " and the channel link; empty after a failure
-    TBarItem Title, Start, PrevItem, NextItem;
+    Rect Title, Start, PrevItem, NextItem;  // the pictures and label the window draws itself
 };
 
 // Which part of the bar a point of the window's client area falls in.
@@ -158,7 +150,7 @@ public:
     // The bar is now on a display of another density (the view's DisplayDpi): every size is
     // scaled anew and the bar laid out again; docked, it reserves its height scaled; floating, it
     // takes `floatRect` (the system's suggestion) when given.
-    void DisplayDpiChanged(const TRect* floatRect = nullptr);
+    void DisplayDpiChanged(const Rect* floatRect = nullptr);
     // The density the bar's sizes are scaled for.
     int Dpi() const { return FDpi; }
     // The ticker's font as the settings hold it. The ticker shows it with its size scaled from
@@ -198,11 +190,11 @@ public:
 
     // Components and state, as the window and the tests see them.
     TScrollingText& lblTicker() { return *ticker_; }
-    TBarItem lblTitle{32, 5, 0, 13};
+    Rect lblTitle = Rect::Sized(32, 5, 0, 13);
     std::string TitleCaption = "Tidewire";
-    TBarItem imgStart{5, 1, 22, 22};
-    TBarItem imgPrevRssItem{0, 4, 16, 16};
-    TBarItem imgNextRssItem{0, 4, 16, 16};
+    Rect imgStart = Rect::Sized(5, 1, 22, 22);
+    Rect imgPrevRssItem = Rect::Sized(0, 4, 16, 16);
+    Rect imgNextRssItem = Rect::Sized(0, 4, 16, 16);
     TFeedsList DefaultFeedsList;
     TFeedsList CustomFeedsList;
     std::string TitleHint;  // lblTitle's hint: "Go to: " and the channel link

@@ -5,11 +5,11 @@
 
 #include "controls/DisplayScale_win32.h"
 #include "app/LoadingAnimation_win32.h"
-#include "app/MainMenus_win32.h"
+#include "app/StartAndTrayMenus_win32.h"
 #include "app/fConfig_win32.h"
 #include "base/ApplicationWindow_win32.h"
+#include "base/HookableWindow_win32.h"
 #include "base/ProgramPath_win32.h"
-#include "base/WinControl_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
@@ -89,14 +89,14 @@ RECT WorkArea() {
 // window text ends at its first NUL, and a feed may carry "&#0;" in a title: such characters
 // become spaces so that the rest of the title is not lost.
 void MirrorTickerText(HWND ticker, const std::string& text) {
-    std::wstring wide = gdi::Widen(text);
+    std::wstring wide = ToWide(text);
     std::replace(wide.begin(), wide.end(), L'\0', L' ');
     SetWindowTextW(ticker, wide.c_str());
 }
 
 // The program's answer to an exception that reached a window procedure: a message box.
 void ShowUnhandled(std::exception_ptr error) {
-    MessageBoxW(nullptr, gdi::Widen(UnhandledText(error)).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(),
+    MessageBoxW(nullptr, ToWide(UnhandledText(error)).c_str(), ToWide(std::string(kApplicationTitle)).c_str(),
                 MB_OK | MB_ICONERROR | MB_TASKMODAL);
 }
 
@@ -136,7 +136,7 @@ public:
     bool ModemConnection() const override { return tw::ModemConnection(); }
     bool FileExists(const std::string& path) const override {
         if (path.empty()) return false;
-        const DWORD attributes = GetFileAttributesW(gdi::Widen(path).c_str());
+        const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
     void FeedListsChanged() override {
@@ -152,7 +152,7 @@ public:
         if (menus_) menus_->ShowWelcomeBalloon(title, text);
     }
     void ShowMessage(const std::string& text) override {
-        MessageBoxW(Handle(), gdi::Widen(text).c_str(), gdi::Widen(std::string(kApplicationTitle)).c_str(), MB_OK);
+        MessageBoxW(Handle(), ToWide(text).c_str(), ToWide(std::string(kApplicationTitle)).c_str(), MB_OK);
     }
 
     // TMainWindow
@@ -180,13 +180,11 @@ private:
     LRESULT OnQueryEndSession();
     void CreateHints();
     void UpdateHints();
-    static RECT RectOf(const TBarItem& item) {
-        return RECT{item.Left, item.Top, item.Left + item.Width, item.Top + item.Height};
-    }
+    static RECT RectOf(const Rect& item) { return RECT{item.Left, item.Top, item.Right, item.Bottom}; }
 
     HINSTANCE instance_;
     // The window as the application bar's owner sees it.
-    TpkWindowControl formControl_{[this] { return Win32Window::Handle(); }, true,
+    THookableWindow formControl_{[this] { return Win32Window::Handle(); }, true,
                                   [this](int x, int y) { return DrawnControlAt(x, y); }};
     HWND hints_ = nullptr;  // owned by the window, destroyed with it
     std::wstring titleHint_;
@@ -203,7 +201,7 @@ private:
     TLoadingAnimation aniIcon_;  // a child window: goes with the main window
     HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
     std::unique_ptr<TfrMain> form_;
-    std::unique_ptr<TBarMenus> menus_;  // before the form's start-up, which builds the feed menus
+    std::unique_ptr<TStartAndTrayMenus> menus_;  // before the form's start-up, which builds the feed menus
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
@@ -212,12 +210,12 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     const RECT area = WorkArea();
     // The application window owns the bar and carries the program's taskbar button.
     TApplicationWindow& application = TApplicationWindow::Instance();
-    if (!application.Create(gdi::Widen(std::string(kApplicationTitle)))) return false;
+    if (!application.Create(ToWide(std::string(kApplicationTitle)))) return false;
     // Made hidden where the bar floats until it is docked: across the middle of the work area.
     const int barHeight = ScaleForDpi(kBarHeight, ScreenDpi());
     const int floatTop = area.top + (area.bottom - area.top - barHeight) / 2;
     if (!CreateFor(kClassName, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP | WS_CLIPCHILDREN,
-                   gdi::Widen(std::string(kApplicationTitle)).c_str(), area.left, floatTop, area.right - area.left,
+                   ToWide(std::string(kApplicationTitle)).c_str(), area.left, floatTop, area.right - area.left,
                    barHeight, application.Handle(), nullptr, CS_DBLCLKS, LoadCursorW(nullptr, IDC_ARROW),
                    LoadIconW(instance_, L"MAINICON"))) {
         return false;
@@ -266,7 +264,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
 }
 
 void MainWindow::MakeMenus() {
-    TBarMenus::THost host;
+    TStartAndTrayMenus::THost host;
     host.Window = [this] { return Win32Window::Handle(); };
     host.Form = [this] { return form_.get(); };
     host.Configuration = [this] {
@@ -274,7 +272,7 @@ void MainWindow::MakeMenus() {
     };
     host.Close = [this] { Terminate(); };
     host.TrayImages = &pngTrayIcons_;
-    menus_ = std::make_unique<TBarMenus>(std::move(host));
+    menus_ = std::make_unique<TStartAndTrayMenus>(std::move(host));
 }
 
 void MainWindow::MakeTitleFont() {
@@ -316,8 +314,8 @@ void MainWindow::OnDpiChanged(int dpi, const RECT* suggested) {
     ScalePictures();
     PlaceLoadingAnimation();
     if (form_) {
-        TRect floatRect;
-        if (suggested) floatRect = TRect{suggested->left, suggested->top, suggested->right, suggested->bottom};
+        Rect floatRect;
+        if (suggested) floatRect = Rect{suggested->left, suggested->top, suggested->right, suggested->bottom};
         form_->DisplayDpiChanged(suggested ? &floatRect : nullptr);
     }
     InvalidateRect(Handle(), nullptr, FALSE);
@@ -327,7 +325,7 @@ int MainWindow::MeasureTitle(const std::string& caption) const {
     gdi::WindowDc dc(Handle());
     if (!dc.Get()) return 0;
     gdi::SelectScope font(dc.Get(), titleFont_.Get());
-    const std::wstring text = gdi::Widen(caption);
+    const std::wstring text = ToWide(caption);
     SIZE size{};
     GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
@@ -348,7 +346,7 @@ void MainWindow::CreateHints() {
     ApplyHintStyle(hints_);
     const std::string_view texts[] = {kStartHint, kPrevItemHint, kNextItemHint, {}};
     for (UINT id = kStartHintId; id <= kTitleHintId; ++id) {
-        std::wstring text = gdi::Widen(std::string(texts[id - kStartHintId]));
+        std::wstring text = ToWide(std::string(texts[id - kStartHintId]));
         TOOLINFOW ti{};
         ti.cbSize = sizeof ti;
         ti.uFlags = TTF_SUBCLASS;
@@ -362,7 +360,7 @@ void MainWindow::CreateHints() {
 void MainWindow::UpdateHints() {
     if (!hints_ || !form_) return;
     const TBarPicture bar = form_->Bar();
-    const TBarItem items[] = {bar.Start, bar.PrevItem, bar.NextItem, bar.Title};
+    const Rect items[] = {bar.Start, bar.PrevItem, bar.NextItem, bar.Title};
     for (UINT id = kStartHintId; id <= kTitleHintId; ++id) {
         TOOLINFOW ti{};
         ti.cbSize = sizeof ti;
@@ -372,7 +370,7 @@ void MainWindow::UpdateHints() {
         SendMessageW(hints_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     // The title shows "Go to: " and the channel link; after a failure it has none.
-    titleHint_ = gdi::Widen(bar.TitleHint);
+    titleHint_ = ToWide(bar.TitleHint);
     TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.hwnd = Handle();
@@ -398,7 +396,7 @@ void MainWindow::OnPaint() {
         SetBkMode(memory.Get(), TRANSPARENT);
         SetTextColor(memory.Get(), RGB(title & 0xFF, (title >> 8) & 0xFF, (title >> 16) & 0xFF));
         const TBarPicture bar = form_->Bar();
-        const std::wstring caption = gdi::Widen(bar.TitleCaption);
+        const std::wstring caption = ToWide(bar.TitleCaption);
         TextOutW(memory.Get(), bar.Title.Left, bar.Title.Top, caption.c_str(), static_cast<int>(caption.size()));
         DrawPngImage(memory.Get(), shownImages_[0], bar.Start.Left, bar.Start.Top);
         DrawPngImage(memory.Get(), shownImages_[1], bar.PrevItem.Left, bar.PrevItem.Top);

@@ -1,5 +1,6 @@
 #include "app/uUtil.h"
 
+#include "base/AsciiText.h"
 #include "base/TextConvert.h"
 
 #include <cstdint>
@@ -11,19 +12,10 @@ namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
 
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool StartsWithUpper(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (AsciiUpper(text[i]) != prefix[i]) return false;
-    return true;
-}
-
 // body = the characters after "<" up to (not including) the closing ">".
 bool TagMeansLineBreak(std::string_view body) {
-    return StartsWithUpper(body, "/P") || StartsWithUpper(body, "HR/") ||
-           StartsWithUpper(body, "HR /") || StartsWithUpper(body, "BR");
+    return StartsWithIgnoringAsciiCase(body, "/P") || StartsWithIgnoringAsciiCase(body, "HR/") ||
+           StartsWithIgnoringAsciiCase(body, "HR /") || StartsWithIgnoringAsciiCase(body, "BR");
 }
 
 // Copies text, turning its first "|" into a line break while any replacement is still owed.
@@ -164,24 +156,13 @@ std::u16string DecodeCharRefs(std::u16string_view text) {
     return out;
 }
 
-namespace uutil {
-
-std::string TrimBlanks(std::string_view text) {
-    size_t first = 0, last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-    return std::string(text.substr(first, last - first));
-}
-
-}  // namespace uutil
-
 std::string CleanItemText(std::string_view text) {
-    std::string stripped = uutil::TrimBlanks(StripMarkup(text));
-    return Utf16ToUtf8(DecodeCharRefs(Utf8ToUtf16(stripped)));
+    const std::string stripped = StripMarkup(text);
+    return Utf16ToUtf8(DecodeCharRefs(Utf8ToUtf16(TrimControlsAndBlanks(stripped))));
 }
 
 std::string CleanChannelTitle(std::string_view text) {
-    return Utf16ToUtf8(DecodeCharRefs(Utf8ToUtf16(uutil::TrimBlanks(text))));
+    return Utf16ToUtf8(DecodeCharRefs(Utf8ToUtf16(TrimControlsAndBlanks(text))));
 }
 
 }  // namespace tw

@@ -26,14 +26,6 @@ std::string StripMarkup(std::string_view text);
 // feed and carriage return give a space.
 std::u16string DecodeCharRefs(std::u16string_view text);
 
-namespace uutil {
-
-// Removes leading and trailing blanks and control characters (every byte up to and including
-// the space).
-std::string TrimBlanks(std::string_view text);
-
-}  // namespace uutil
-
 // What the ticker shows of an item's title or description: StripMarkup, trim, then
 // DecodeCharRefs (decoded in UTF-16 so the characters keep their value), as UTF-8.
 std::string CleanItemText(std::string_view text);

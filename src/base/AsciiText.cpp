@@ -9,12 +9,25 @@ namespace {
 bool IsControlOrBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 bool IsAsciiWhitespace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpaceTabOrLineBreak(char c) { return IsSpaceOrTab(c) || c == '\r' || c == '\n'; }
+bool IsSpaceTabLineBreakOrQuote(char c) { return IsSpaceTabOrLineBreak(c) || c == '"' || c == '\''; }
+bool IsSpaceTabOrCR(char c) { return IsSpaceOrTab(c) || c == '\r'; }
+
+template <class Cut>
+std::string_view TrimFrontBy(std::string_view text, Cut cut) {
+    while (!text.empty() && cut(text.front())) text.remove_prefix(1);
+    return text;
+}
+
+template <class Cut>
+std::string_view TrimBackBy(std::string_view text, Cut cut) {
+    while (!text.empty() && cut(text.back())) text.remove_suffix(1);
+    return text;
+}
 
 template <class Cut>
 std::string_view TrimBy(std::string_view text, Cut cut) {
-    while (!text.empty() && cut(text.front())) text.remove_prefix(1);
-    while (!text.empty() && cut(text.back())) text.remove_suffix(1);
-    return text;
+    return TrimBackBy(TrimFrontBy(text, cut), cut);
 }
 
 bool SameLetter(char a, char b) { return AsciiLower(a) == AsciiLower(b); }
@@ -54,5 +67,13 @@ std::size_t FindIgnoringAsciiCase(std::string_view text, std::string_view what) 
 std::string_view TrimControlsAndBlanks(std::string_view text) { return TrimBy(text, IsControlOrBlank); }
 std::string_view TrimSpacesAndTabs(std::string_view text) { return TrimBy(text, IsSpaceOrTab); }
 std::string_view TrimAsciiWhitespace(std::string_view text) { return TrimBy(text, IsAsciiWhitespace); }
+std::string_view TrimSpacesTabsAndLineBreaks(std::string_view text) { return TrimBy(text, IsSpaceTabOrLineBreak); }
+std::string_view TrimSpacesTabsLineBreaksAndQuotes(std::string_view text) {
+    return TrimBy(text, IsSpaceTabLineBreakOrQuote);
+}
+std::string_view TrimSpacesTabsAndTrailingCRs(std::string_view text) {
+    return TrimBackBy(TrimFrontBy(text, IsSpaceOrTab), IsSpaceTabOrCR);
+}
+std::string_view TrimLeadingControlsAndBlanks(std::string_view text) { return TrimFrontBy(text, IsControlOrBlank); }
 
 }  // namespace tw

@@ -27,7 +27,16 @@ std::size_t FindIgnoringAsciiCase(std::string_view text, std::string_view what);
 std::string_view TrimControlsAndBlanks(std::string_view text);
 // spaces and tabs only, as the profile-file functions read names and values;
 std::string_view TrimSpacesAndTabs(std::string_view text);
-// the ASCII white space of C's isspace: space, tab, CR, LF, vertical tab, form feed.
+// the ASCII white space of C's isspace: space, tab, CR, LF, vertical tab, form feed;
 std::string_view TrimAsciiWhitespace(std::string_view text);
+// space, tab, CR and LF, the white space of XML and of a typed-in line;
+std::string_view TrimSpacesTabsAndLineBreaks(std::string_view text);
+// those four and both quote marks, as a name may stand quoted in a declaration;
+std::string_view TrimSpacesTabsLineBreaksAndQuotes(std::string_view text);
+// spaces and tabs, and CRs too at the end: a line cut at LF from a CR LF text, whose leading CR
+// (a stray one) stays text.
+std::string_view TrimSpacesTabsAndTrailingCRs(std::string_view text);
+// From the front only: every byte up to 0x20, as TrimControlsAndBlanks.
+std::string_view TrimLeadingControlsAndBlanks(std::string_view text);
 
 }  // namespace tw

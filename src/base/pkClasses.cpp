@@ -1,5 +1,6 @@
 #include "base/pkClasses.h"
 
+#include "base/AsciiText.h"
 #include "base/TextConvert.h"
 
 #include <algorithm>
@@ -284,23 +285,6 @@ std::filesystem::path PathFromUtf8(const std::string& utf8) {
 
 namespace {
 
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
 // One INI section seen as a settings store.
 class IniSectionStore : public TpkSettingsStore {
 public:
@@ -332,11 +316,12 @@ TpkIniFile::TpkIniFile(std::string fileName) : fileName_(std::move(fileName)) {
     std::string line;
     Sect* current = nullptr;
     while (std::getline(in, line)) {
-        std::string_view text = TrimBlanks(line);
+        std::string_view text = TrimSpacesTabsAndTrailingCRs(line);
         if (text.empty() || text.front() == ';') continue;
         if (text.front() == '[') {
             std::size_t close = text.find(']');
-            std::string name(TrimBlanks(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+            const std::size_t nameLength = close == std::string_view::npos ? std::string_view::npos : close - 1;
+            std::string name(TrimSpacesTabsAndTrailingCRs(text.substr(1, nameLength)));
             current = FindSection(name);
             if (!current) {
                 sections_.push_back(Sect{name, {}});
@@ -346,24 +331,24 @@ TpkIniFile::TpkIniFile(std::string fileName) : fileName_(std::move(fileName)) {
         }
         std::size_t eq = text.find('=');
         if (eq == std::string_view::npos || current == nullptr) continue;
-        std::string name(TrimBlanks(text.substr(0, eq)));
-        std::string value(TrimBlanks(text.substr(eq + 1)));
+        std::string name(TrimSpacesTabsAndTrailingCRs(text.substr(0, eq)));
+        std::string value(TrimSpacesTabsAndTrailingCRs(text.substr(eq + 1)));
         bool found = false;
         for (Entry& e : current->entries)
-            if (SameText(e.name, name)) { found = true; break; }  // the first one wins, as on lookup
+            if (EqualsIgnoringAsciiCase(e.name, name)) { found = true; break; }  // the first one wins, as on lookup
         if (!found) current->entries.push_back(Entry{name, value});
     }
 }
 
 const TpkIniFile::Sect* TpkIniFile::FindSection(const std::string& section) const {
     for (const Sect& s : sections_)
-        if (SameText(s.name, section)) return &s;
+        if (EqualsIgnoringAsciiCase(s.name, section)) return &s;
     return nullptr;
 }
 
 TpkIniFile::Sect* TpkIniFile::FindSection(const std::string& section) {
     for (Sect& s : sections_)
-        if (SameText(s.name, section)) return &s;
+        if (EqualsIgnoringAsciiCase(s.name, section)) return &s;
     return nullptr;
 }
 
@@ -373,7 +358,7 @@ bool TpkIniFile::ValueExists(const std::string& section, const std::string& name
     const Sect* s = FindSection(section);
     if (!s) return false;
     for (const Entry& e : s->entries)
-        if (SameText(e.name, name)) return true;
+        if (EqualsIgnoringAsciiCase(e.name, name)) return true;
     return false;
 }
 
@@ -381,7 +366,7 @@ std::string TpkIniFile::ReadString(const std::string& section, const std::string
     const Sect* s = FindSection(section);
     if (!s) return def;
     for (const Entry& e : s->entries)
-        if (SameText(e.name, name)) return e.value;
+        if (EqualsIgnoringAsciiCase(e.name, name)) return e.value;
     return def;
 }
 
@@ -396,7 +381,7 @@ void TpkIniFile::WriteString(const std::string& section, const std::string& name
         s = &sections_.back();
     }
     for (Entry& e : s->entries)
-        if (SameText(e.name, name)) {
+        if (EqualsIgnoringAsciiCase(e.name, name)) {
             if (e.value != clean) { e.value = clean; dirty_ = true; }
             return;
         }
@@ -405,7 +390,7 @@ void TpkIniFile::WriteString(const std::string& section, const std::string& name
 }
 
 void TpkIniFile::EraseSection(const std::string& section) {
-    auto it = std::find_if(sections_.begin(), sections_.end(), [&](const Sect& s) { return SameText(s.name, section); });
+    auto it = std::find_if(sections_.begin(), sections_.end(), [&](const Sect& s) { return EqualsIgnoringAsciiCase(s.name, section); });
     if (it == sections_.end()) return;
     sections_.erase(it);
     dirty_ = true;

@@ -1,5 +1,7 @@
 #include "base/pkUtils.h"
 
+#include "base/AsciiText.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -54,21 +56,7 @@ TDateTime FromLinear(double linear) {
     return fraction == 0 ? day : day - fraction;
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-void TrimLeft(std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    s.erase(0, i);
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+void TrimLeft(std::string& s) { s.erase(0, s.size() - TrimLeadingControlsAndBlanks(s).size()); }
 
 // The unsigned 16-bit reading of a number, as the calendar routines take their arguments.
 int Word(std::int32_t value) { return static_cast<int>(static_cast<std::uint16_t>(value)); }
@@ -127,21 +115,21 @@ std::string SplitAt(std::string& text, std::string_view separator, bool consume)
 int DayNameIndex(std::string_view text) {
     if (text.size() < 2) return 0;
     for (int i = 0; i < 7; ++i)
-        if (Lower(text[0]) == kDayNames[i][0] && Lower(text[1]) == kDayNames[i][1]) return i + 1;
+        if (AsciiLower(text[0]) == kDayNames[i][0] && AsciiLower(text[1]) == kDayNames[i][1]) return i + 1;
     return 0;
 }
 
 int MonthNameIndex(std::string_view text) {
     if (text.size() < 3) return 0;
     for (int i = 0; i < 12; ++i)
-        if (Lower(text[0]) == kMonthNames[i][0] && Lower(text[1]) == kMonthNames[i][1] &&
-            Lower(text[2]) == kMonthNames[i][2])
+        if (AsciiLower(text[0]) == kMonthNames[i][0] && AsciiLower(text[1]) == kMonthNames[i][1] &&
+            AsciiLower(text[2]) == kMonthNames[i][2])
             return i + 1;
     return 0;
 }
 
 double ZoneOffsetToTime(std::string_view text) noexcept {
-    const std::string_view zone = Trim(text).substr(0, 5);
+    const std::string_view zone = TrimControlsAndBlanks(text).substr(0, 5);
     if (zone.empty() || (zone[0] != '+' && zone[0] != '-')) return 0;
     std::int32_t hours = 0, minutes = 0;
     // A short text ("+05") has no minutes: the empty part fails the rule like any other.
@@ -156,7 +144,7 @@ TDateTime UTCToLocalTime(TDateTime value) { return AddDays(value, -LocalTimeZone
 
 TDateTime RFC822ToDateTime(std::string_view text) noexcept {
     try {
-        std::string s(Trim(text));
+        std::string s(TrimControlsAndBlanks(text));
         if (s.empty()) return 0;
         for (char& c : s)
             if (c == ',') c = ' ';
@@ -244,7 +232,7 @@ bool Expect(std::string_view s, size_t& pos, char c) {
 }  // namespace
 
 bool ReadRFC3339(std::string_view text, TDateTime& written, int& offsetMinutes) noexcept {
-    const std::string_view s = Trim(text);
+    const std::string_view s = TrimControlsAndBlanks(text);
     size_t pos = 0;
     int year = 0, month = 1, day = 1, hour = 0, minute = 0, second = 0, offset = 0;
     if (!Digits(s, pos, 4, year)) return false;

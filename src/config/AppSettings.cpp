@@ -1,5 +1,6 @@
 #include "config/AppSettings.h"
 
+#include "base/AsciiText.h"
 #include "base/pkClasses.h"
 
 #include <algorithm>
@@ -52,7 +53,7 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
     std::size_t start = 0;
     while (start <= text.size()) {
         const auto comma = std::min(text.find(',', start), text.size());
-        const auto item = TrimProfileText(text.substr(start, comma - start));
+        const auto item = TrimSpacesAndTabs(text.substr(start, comma - start));
         if (!item.empty()) out.emplace_back(item);
         start = comma + 1;
     }
@@ -73,7 +74,7 @@ std::string JoinIndexes(const std::vector<std::size_t>& indexes) {
     return out;
 }
 
-bool IsDisabledLine(std::string_view line) { return SameProfileName(TrimProfileText(line.substr(0, line.find('='))), kDisabled); }
+bool IsDisabledLine(std::string_view line) { return EqualsIgnoringAsciiCase(TrimSpacesAndTabs(line.substr(0, line.find('='))), kDisabled); }
 
 bool ValidColor(std::uint32_t c) { return c <= 0x00FFFFFFu || (c >= 0xFF000000u && c <= 0xFF00001Eu); }
 
@@ -99,7 +100,7 @@ void LoadCustomFeeds(const IProfileStore& store, TFeedsList& feeds) {
         // A line without a value names no feed; it still counts as a position.
         if (eq == std::string_view::npos) continue;
         // Kept as it would be written back, so that a save and a new start give the same list.
-        const std::string address(TrimProfileText(OneLine(line.substr(eq + 1))));
+        const std::string address(TrimSpacesAndTabs(OneLine(line.substr(eq + 1))));
         if (address.empty()) continue;
         // The index counts the "Disabled" line the program writes first, so a section written
         // by hand without it shifts every index by one.
@@ -133,8 +134,8 @@ bool CustomSectionInPlace(const std::vector<std::string>& lines, std::size_t fee
     std::size_t next = 0;
     for (const auto& line : lines) {
         if (IsDisabledLine(line)) continue;
-        const auto key = TrimProfileText(std::string_view(line).substr(0, line.find('=')));
-        if (line.find('=') == std::string::npos || !SameProfileName(key, "Url_" + std::to_string(next))) return false;
+        const auto key = TrimSpacesAndTabs(std::string_view(line).substr(0, line.find('=')));
+        if (line.find('=') == std::string::npos || !EqualsIgnoringAsciiCase(key, "Url_" + std::to_string(next))) return false;
         ++next;
     }
     return next <= feedCount;
@@ -145,7 +146,7 @@ bool CustomSectionInPlace(const std::vector<std::string>& lines, std::size_t fee
 std::optional<std::int32_t> ParseSettingInt(std::string_view text) {
     // The base rule, with what the file's documented form adds and takes away: blanks around are
     // allowed (profile readers trim them), a bare "x" prefix is not, and at most eight hex digits.
-    text = TrimProfileText(text);
+    text = TrimSpacesAndTabs(text);
     std::string_view body = text;
     if (body.starts_with('+') || body.starts_with('-')) body.remove_prefix(1);
     if (body.starts_with('x') || body.starts_with('X')) return std::nullopt;
@@ -161,7 +162,7 @@ TAppSettings LoadSettings(const IProfileStore& store, const std::string& default
     TAppSettings s;
     s.FirstRun = !store.Exists();
 
-    const std::string url(TrimProfileText(OneLine(store.ReadString(kGlobal, "Url", defaultUrl))));
+    const std::string url(TrimSpacesAndTabs(OneLine(store.ReadString(kGlobal, "Url", defaultUrl))));
     s.Url = url.empty() ? defaultUrl : url;
     s.LastConfigPage = ReadInt(store, "Last_Config_Page", 0);
 

@@ -1,5 +1,7 @@
 #include "config/IniProfileStore.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 #include <fstream>
 
@@ -13,10 +15,10 @@ struct Section {
 };
 
 // The key of a "key=value" line (the whole trimmed line when it has no "=").
-std::string_view KeyOf(std::string_view line) { return TrimProfileText(line.substr(0, line.find('='))); }
+std::string_view KeyOf(std::string_view line) { return TrimSpacesAndTabs(line.substr(0, line.find('='))); }
 
 bool IsEntry(std::string_view line) {
-    const auto t = TrimProfileText(line);
+    const auto t = TrimSpacesAndTabs(line);
     return !t.empty() && t.front() != ';';
 }
 
@@ -26,11 +28,11 @@ std::vector<Section> Parse(const std::filesystem::path& path) {
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const auto t = TrimProfileText(line);
+        const auto t = TrimSpacesAndTabs(line);
         if (t.size() >= 2 && t.front() == '[') {
             const auto close = t.find(']');
             if (close != std::string_view::npos) {
-                sections.push_back({std::string(TrimProfileText(t.substr(1, close - 1))), {}});
+                sections.push_back({std::string(TrimSpacesAndTabs(t.substr(1, close - 1))), {}});
                 continue;
             }
         }
@@ -55,7 +57,7 @@ bool StoreInCopy(TPendingProfile& pending, const std::vector<Section>& sections)
 
 Section* Find(std::vector<Section>& sections, std::string_view name) {
     for (std::size_t i = 1; i < sections.size(); ++i) {
-        if (SameProfileName(sections[i].name, name)) return &sections[i];
+        if (EqualsIgnoringAsciiCase(sections[i].name, name)) return &sections[i];
     }
     return nullptr;
 }
@@ -74,8 +76,8 @@ std::string IniProfileStore::ReadString(std::string_view section, std::string_vi
     if (!s) return std::string(fallback);
     for (const auto& line : s->lines) {
         const auto eq = line.find('=');
-        if (!IsEntry(line) || eq == std::string::npos || !SameProfileName(KeyOf(line), key)) continue;
-        auto value = TrimProfileText(std::string_view(line).substr(eq + 1));
+        if (!IsEntry(line) || eq == std::string::npos || !EqualsIgnoringAsciiCase(KeyOf(line), key)) continue;
+        auto value = TrimSpacesAndTabs(std::string_view(line).substr(eq + 1));
         // Matching quotes around a value are dropped, as the system's reader does.
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
@@ -92,9 +94,9 @@ std::vector<std::string> IniProfileStore::ReadSection(std::string_view section) 
             if (!IsEntry(line)) continue;
             const auto eq = line.find('=');
             if (eq == std::string::npos) {
-                out.emplace_back(TrimProfileText(line));
+                out.emplace_back(TrimSpacesAndTabs(line));
             } else {
-                out.push_back(std::string(KeyOf(line)) + "=" + std::string(TrimProfileText(std::string_view(line).substr(eq + 1))));
+                out.push_back(std::string(KeyOf(line)) + "=" + std::string(TrimSpacesAndTabs(std::string_view(line).substr(eq + 1))));
             }
         }
     }
@@ -111,7 +113,7 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
     const std::string entry = std::string(key) + "=" + std::string(value);
     bool replaced = false;
     for (auto& line : s->lines) {
-        if (IsEntry(line) && line.find('=') != std::string::npos && SameProfileName(KeyOf(line), key)) {
+        if (IsEntry(line) && line.find('=') != std::string::npos && EqualsIgnoringAsciiCase(KeyOf(line), key)) {
             line = entry;
             replaced = true;
             break;
@@ -120,7 +122,7 @@ bool IniProfileStore::WriteString(std::string_view section, std::string_view key
     if (!replaced) {
         // New keys go after the section's last entry, before any trailing blank lines.
         auto pos = s->lines.end();
-        while (pos != s->lines.begin() && TrimProfileText(*(pos - 1)).empty()) --pos;
+        while (pos != s->lines.begin() && TrimSpacesAndTabs(*(pos - 1)).empty()) --pos;
         s->lines.insert(pos, entry);
     }
     return StoreInCopy(pending_, sections);
@@ -130,7 +132,7 @@ bool IniProfileStore::EraseSection(std::string_view section) {
     auto sections = Parse(pending_.Current());
     // Index 0 holds the lines before the first header, which belong to no section.
     sections.erase(std::remove_if(sections.begin() + 1, sections.end(),
-                                  [&](const Section& s) { return SameProfileName(s.name, section); }),
+                                  [&](const Section& s) { return EqualsIgnoringAsciiCase(s.name, section); }),
                    sections.end());
     if (!Exists()) return true;
     return StoreInCopy(pending_, sections);

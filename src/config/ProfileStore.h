@@ -12,24 +12,6 @@
 
 namespace tw {
 
-// Section and key names compare as the profile functions compare them: ASCII letters without
-// regard to case.
-inline bool SameProfileName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-
-// Blanks and tabs off both ends, as the profile functions read names and values.
-inline std::string_view TrimProfileText(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = s.find_last_not_of(" \t");
-    return s.substr(first, last - first + 1);
-}
-
 class IProfileStore {
 public:
     virtual ~IProfileStore() = default;

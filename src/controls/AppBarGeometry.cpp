@@ -5,9 +5,9 @@
 
 namespace tw {
 
-TRect DockedRect(TpkAppBarPlacement edge, TRect start, bool autoHide, const TAppBarDockSizes& sizes,
-                 const TAppBarQueryPos& queryPos) {
-    TRect r = start;
+Rect DockedRect(TpkAppBarPlacement edge, Rect start, bool autoHide, const TAppBarDockSizes& sizes,
+                const TAppBarQueryPos& queryPos) {
+    Rect r = start;
     if (!autoHide && queryPos) queryPos(edge, r);
     const int w = std::max(std::min(sizes.Width, sizes.MaxWidth), sizes.MinWidth);
     const int h = std::max(std::min(sizes.Height, sizes.MaxHeight), sizes.MinHeight);
@@ -24,7 +24,7 @@ TRect DockedRect(TpkAppBarPlacement edge, TRect start, bool autoHide, const TApp
 int ChooseEdge(int x, int y, TpkAppBarEdges allowed, int current, const TAppBarScreen& s) {
     const bool floatAllowed = HasEdge(allowed, bpFloat);
     if (floatAllowed) {
-        const TRect inner{s.WorkArea.Left + s.VScrollWidth, s.WorkArea.Top + s.HScrollHeight,
+        const Rect inner{s.WorkArea.Left + s.VScrollWidth, s.WorkArea.Top + s.HScrollHeight,
                           s.WorkArea.Right - s.VScrollWidth, s.WorkArea.Bottom - s.HScrollHeight};
         if (inner.Contains(x, y) || (allowed & 0x0F) == 0) return bpFloat;
     }
@@ -45,8 +45,8 @@ int SnapToIncrement(int size, int base, int increment) {
     return ((size - base + increment / 2) / increment) * increment + base;
 }
 
-TRect SnapSizing(TRect q, int sizingEdge, int horizontalIncrement, int verticalIncrement, int baseWidth,
-                 int baseHeight) {
+Rect SnapSizing(Rect q, int sizingEdge, int horizontalIncrement, int verticalIncrement, int baseWidth,
+                int baseHeight) {
     const int w = SnapToIncrement(q.Width(), baseWidth, horizontalIncrement);
     const int h = SnapToIncrement(q.Height(), baseHeight, verticalIncrement);
     switch (sizingEdge) {  // 1 left, 2 right, 3 top, 4 top-left, 5 top-right, 6 bottom, 7 bottom-left, 8 bottom-right
@@ -60,9 +60,9 @@ TRect SnapSizing(TRect q, int sizingEdge, int horizontalIncrement, int verticalI
     return q;
 }
 
-TRect AutoHideRect(TpkAppBarPlacement edge, TRect bar, bool shown, TRect area, int bx, int by) {
+Rect AutoHideRect(TpkAppBarPlacement edge, Rect bar, bool shown, Rect area, int bx, int by) {
     const int w = bar.Width(), h = bar.Height();
-    TRect r = bar;
+    Rect r = bar;
     switch (edge) {
         case bpLeft: r.Left = shown ? area.Left : area.Left + 2 * bx - w; r.Right = r.Left + w; break;
         case bpTop: r.Top = shown ? area.Top : area.Top + 2 * by - h; r.Bottom = r.Top + h; break;
@@ -73,7 +73,7 @@ TRect AutoHideRect(TpkAppBarPlacement edge, TRect bar, bool shown, TRect area, i
     return r;
 }
 
-TRect SlideFrame(TRect from, TRect to, int elapsed, int slideTime) {
+Rect SlideFrame(Rect from, Rect to, int elapsed, int slideTime) {
     if (slideTime <= 0 || elapsed >= slideTime) return to;
     const int e = std::max(elapsed, 0);
     const int left = from.Left - e * (from.Left - to.Left) / slideTime;

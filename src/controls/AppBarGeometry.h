@@ -3,6 +3,8 @@
 // dragged bar goes to, how sizes snap to their steps, where an auto-hidden bar hides, the frames
 // of its slide, the size limits of its move loop and how it answers hit tests. The window half
 // feeds it the screen, the work area and the system metrics it reads from the platform.
+#include "base/Geometry.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -22,15 +24,6 @@ inline constexpr TpkAppBarEdges kAllAppBarEdges = 0x1F;
 constexpr bool IsDockedEdge(int p) { return p >= bpLeft && p <= bpBottom; }
 constexpr bool IsVerticalEdge(int p) { return p == bpLeft || p == bpRight; }
 
-struct TRect {
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;
-    int Width() const { return Right - Left; }
-    int Height() const { return Bottom - Top; }
-    // Half-open, as the platform's point-in-rectangle test.
-    bool Contains(int x, int y) const { return x >= Left && x < Right && y >= Top && y < Bottom; }
-    bool operator==(const TRect&) const = default;
-};
-
 // The sizes of the docking group that decide a docked rectangle.
 struct TAppBarDockSizes {
     int Width = 32, Height = 32, MaxWidth = 400, MaxHeight = 300, MinWidth = 0, MinHeight = 0;
@@ -39,20 +32,20 @@ struct TAppBarDockSizes {
 // What the platform tells about the screen.
 struct TAppBarScreen {
     int Width = 0, Height = 0;
-    TRect WorkArea;
+    Rect WorkArea;
     int VScrollWidth = 0, HScrollHeight = 0;  // shrink the work area for the float zone
     int BorderWidth = 1, BorderHeight = 1;    // the strip an auto-hidden bar leaves on screen
-    TRect Whole() const { return {0, 0, Width, Height}; }
+    Rect Whole() const { return {0, 0, Width, Height}; }
 };
 
 // The shell's adjustment of a proposed docked rectangle (ABM_QUERYPOS).
-using TAppBarQueryPos = std::function<void(TpkAppBarPlacement edge, TRect& proposed)>;
+using TAppBarQueryPos = std::function<void(TpkAppBarPlacement edge, Rect& proposed)>;
 
 // The docked rectangle for `edge`: `start` (the screen, or the work area for an auto-hidden bar
 // that must not slide over the taskbar), adjusted by the shell unless auto-hiding, cut to the
 // docking width or height (the maximum caps, then the minimum floors) against that edge.
-TRect DockedRect(TpkAppBarPlacement edge, TRect start, bool autoHide, const TAppBarDockSizes& sizes,
-                 const TAppBarQueryPos& queryPos);
+Rect DockedRect(TpkAppBarPlacement edge, Rect start, bool autoHide, const TAppBarDockSizes& sizes,
+                const TAppBarQueryPos& queryPos);
 
 // The placement a drag to (x, y) proposes: floating inside the work area shrunk by the scroll-bar
 // sizes (or when no edge is allowed), else the edge the point leans to from the screen's centre;
@@ -63,16 +56,16 @@ int ChooseEdge(int x, int y, TpkAppBarEdges allowed, int current, const TAppBarS
 int SnapToIncrement(int size, int base, int increment);
 // The sizing rectangle with its width and height snapped, rebuilt from the corner that stays
 // (sizing edge codes 1 left ... 8 bottom-right).
-TRect SnapSizing(TRect proposed, int sizingEdge, int horizontalIncrement, int verticalIncrement, int baseWidth,
-                 int baseHeight);
+Rect SnapSizing(Rect proposed, int sizingEdge, int horizontalIncrement, int verticalIncrement, int baseWidth,
+                int baseHeight);
 
 // Where an auto-hidden bar docked at `edge` lies, shown against its edge of `area` or hidden with a
 // strip two borders wide left on screen; the size of `bar` is kept.
-TRect AutoHideRect(TpkAppBarPlacement edge, TRect bar, bool shown, TRect area, int borderWidth, int borderHeight);
+Rect AutoHideRect(TpkAppBarPlacement edge, Rect bar, bool shown, Rect area, int borderWidth, int borderHeight);
 
 // The frame `elapsed` ms into a slide of `slideTime` ms from `from` to `to` (integer steps, as
 // the window moves); `to` once the time is up.
-TRect SlideFrame(TRect from, TRect to, int elapsed, int slideTime);
+Rect SlideFrame(Rect from, Rect to, int elapsed, int slideTime);
 
 // Tracking-size limits of the move loop; an empty field leaves the platform's value.
 struct TAppBarTrackLimits {
@@ -98,7 +91,7 @@ struct TAppBarHitContext {
     bool SizingEnabled = true;
     int HorizontalIncrement = 1, VerticalIncrement = 1;
     bool PopupStyle = false;
-    TRect ClientOnScreen;  // the client area in screen coordinates
+    Rect ClientOnScreen;  // the client area in screen coordinates
     int X = 0, Y = 0;      // the point, in screen coordinates
 };
 // The bar's answer after the form's own: an empty spot under a pressed button is the caption (so

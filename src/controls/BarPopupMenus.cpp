@@ -1,5 +1,6 @@
 #include "controls/BarPopupMenus.h"
 
+#include "base/AsciiText.h"
 #include "controls/DisplayScale.h"
 
 #include <algorithm>
@@ -166,8 +167,8 @@ TMenuSeparators TCustomBarPopupMenu::ShownSeparators() const {
     return separators;
 }
 
-TItemSize TCustomBarPopupMenu::MeasureItem(const TBarMenuItem& item, IMenuTextMeasurer& canvas, TMenuStyle style) {
-    TItemSize size;
+Size TCustomBarPopupMenu::MeasureItem(const TBarMenuItem& item, IMenuTextMeasurer& canvas, TMenuStyle style) {
+    Size size;
     if (item.IsSeparator()) {
         if (!item.Hint().empty()) {
             size.Height = Scaled(14);
@@ -178,11 +179,11 @@ TItemSize TCustomBarPopupMenu::MeasureItem(const TBarMenuItem& item, IMenuTextMe
         }
     } else {
         const TMenuTextFont font = item.Default() ? TMenuTextFont::MenuBold : TMenuTextFont::Menu;
-        const TItemSize text = canvas.TextExtent(item.Caption(), font, item.NoPrefix);
+        const Size text = canvas.TextExtent(item.Caption(), font, item.NoPrefix);
         size.Width = text.Width + Scaled(kItemImageColumn) + Scaled(kItemTextGap) + Scaled(kItemArrowRoom);
         int textHeight = text.Height;
         if (!item.ShortCut().empty()) {
-            const TItemSize shortCut = canvas.TextExtent(item.ShortCut(), font, true);
+            const Size shortCut = canvas.TextExtent(item.ShortCut(), font, true);
             size.Width += Scaled(kShortCutGap) + shortCut.Width;
             textHeight = std::max(textHeight, shortCut.Height);
         }
@@ -212,9 +213,9 @@ char32_t HotkeyOf(const std::string& caption) {
             ++i;
             continue;
         }
-        const unsigned char c = static_cast<unsigned char>(caption[i + 1]);
+        const unsigned char c = static_cast<unsigned char>(AsciiUpper(caption[i + 1]));
         if (c >= 0x80) return 0;  // only plain letters and digits count as hot keys here
-        return static_cast<char32_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+        return static_cast<char32_t>(c);
     }
     return 0;
 }
@@ -234,8 +235,8 @@ TBarLayout LayOutBar(const std::vector<int>& heights, const std::vector<bool>& v
     return layout;
 }
 
-TPoint PlaceBarCaption(const TSideBarCaption& caption, int barWidth, int barHeight, int textWidth, int textHeight,
-                       int bottomPictureHeight) {
+Point PlaceBarCaption(const TSideBarCaption& caption, int barWidth, int barHeight, int textWidth, int textHeight,
+                      int bottomPictureHeight) {
     int upper = 0;  // the text's upper end
     switch (caption.Alignment) {
         case vaTop: upper = caption.OffsetY; break;
@@ -247,8 +248,8 @@ TPoint PlaceBarCaption(const TSideBarCaption& caption, int barWidth, int barHeig
     return {left + textHeight, upper};
 }
 
-TPoint PlaceBarPicture(const TSideBarPicture& picture, int barWidth, int barHeight, int w, int h) {
-    TPoint p;
+Point PlaceBarPicture(const TSideBarPicture& picture, int barWidth, int barHeight, int w, int h) {
+    Point p;
     switch (picture.HorzAlignment) {
         case haLeft: p.X = picture.OffsetX; break;
         case haRight: p.X = barWidth - w - picture.OffsetX; break;
@@ -286,7 +287,7 @@ TColor Resolved(TColor c, const TColorResolver& resolve) {
     return (resolve ? resolve(c) : ResolveColorClassic(c)) & 0xFFFFFF;
 }
 
-TRect Clipped(TRect r, const TPixelImage& image) {
+Rect Clipped(Rect r, const TPixelImage& image) {
     return {std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, image.Width()),
             std::min(r.Bottom, image.Height())};
 }
@@ -324,7 +325,7 @@ void DrawBackPicture(TPixelImage& dst, const TSideBarBackPicture& back) {
     if (pic.Empty()) return;
     switch (back.DrawStyle) {
         case dsNormal: {
-            const TPoint p = PlaceBarPicture(back, dst.Width(), dst.Height(), pic.Width(), pic.Height());
+            const Point p = PlaceBarPicture(back, dst.Width(), dst.Height(), pic.Width(), pic.Height());
             DrawPicture(dst, pic, p.X, p.Y, back.Transparent);
             return;
         }
@@ -345,8 +346,8 @@ void DrawBackPicture(TPixelImage& dst, const TSideBarBackPicture& back) {
 
 }  // namespace
 
-void PaintGradient(TPixelImage& image, TRect r, TColor start, TColor end, TGradientStyle style) {
-    const TRect c = Clipped(r, image);
+void PaintGradient(TPixelImage& image, Rect r, TColor start, TColor end, TGradientStyle style) {
+    const Rect c = Clipped(r, image);
     const int w = r.Width(), h = r.Height();
     for (int y = c.Top; y < c.Bottom; ++y) {
         std::uint32_t* row = image.Row(y);
@@ -377,7 +378,7 @@ void ComposeSideBar(TPixelImage& out, const TMenuSideBar& bar, int height, TBarP
     if (parts & bpBackPicture) DrawBackPicture(out, bar.BarBackPicture);
     if (parts & bpPicture) {
         const TPixelImage& pic = bar.BarPicture.Picture;
-        const TPoint p = PlaceBarPicture(bar.BarPicture, out.Width(), out.Height(), pic.Width(), pic.Height());
+        const Point p = PlaceBarPicture(bar.BarPicture, out.Width(), out.Height(), pic.Width(), pic.Height());
         DrawPicture(out, pic, p.X, p.Y, bar.BarPicture.Transparent);
     }
     if (bar.Border != clNone) {
@@ -415,7 +416,7 @@ void ComposeSeparator(TPixelImage& out, const TMenuSeparators& separators, int w
     }
 }
 
-TPopupPlacement PlacePopupMenu(int x, TRect bar, TpkAppBarPlacement dock, TRect workArea, TItemSize menu) {
+TPopupPlacement PlacePopupMenu(int x, Rect bar, TpkAppBarPlacement dock, Rect workArea, Size menu) {
     TPopupPlacement p;
     p.X = std::max(workArea.Left, std::min(x, workArea.Right - menu.Width));
     switch (dock) {

@@ -11,6 +11,7 @@
 //     menu.Items().Add("-").SetHint("Default RSS Links");
 //     menu.Items().Add("http://...").NoPrefix = true;
 //     menu.EndItemsUpdate();
+#include "base/Geometry.h"
 #include "controls/AppBarGeometry.h"
 #include "controls/Graphics.h"
 
@@ -168,11 +169,6 @@ private:
     std::vector<std::unique_ptr<TBarMenuItem>> items_;
 };
 
-struct TItemSize {
-    int Width = 0, Height = 0;
-    bool operator==(const TItemSize&) const = default;
-};
-
 // Measures text for the item measures. Fonts: the menu font, bold (a default entry), or the
 // separators' caption font.
 enum class TMenuTextFont { Menu, MenuBold, Separator };
@@ -180,7 +176,7 @@ class IMenuTextMeasurer {
 public:
     virtual ~IMenuTextMeasurer() = default;
     // `noPrefix` false: a single "&" is a hot-key marker and takes no room.
-    virtual TItemSize TextExtent(const std::string& text, TMenuTextFont font, bool noPrefix) = 0;
+    virtual Size TextExtent(const std::string& text, TMenuTextFont font, bool noPrefix) = 0;
 };
 
 // A component that may take over measuring (the window half's subclass may also draw).
@@ -189,7 +185,7 @@ public:
     virtual ~TBarMenuDrawModule() = default;
     std::string Description;
     // Answers true when it measured `item` itself; `size` then stands as it leaves it.
-    virtual bool MeasureItem(const TBarMenuItem&, IMenuTextMeasurer&, TItemSize& /*size*/, bool /*barVisible*/) {
+    virtual bool MeasureItem(const TBarMenuItem&, IMenuTextMeasurer&, Size& /*size*/, bool /*barVisible*/) {
         return false;
     }
 };
@@ -227,14 +223,10 @@ TBarLayout LayOutBar(const std::vector<int>& heights, const std::vector<bool>& v
 // glyphs to the right of it; for dUpToDown downward with the glyphs to the left. vaTop puts the
 // text's upper end OffsetY from the top, vaBottom its lower end OffsetY above the bottom (and
 // above `bottomPictureHeight`, a bottom-aligned picture), vaMiddle centres it.
-struct TPoint {
-    int X = 0, Y = 0;
-    bool operator==(const TPoint&) const = default;
-};
-TPoint PlaceBarCaption(const TSideBarCaption& caption, int barWidth, int barHeight, int textWidth, int textHeight,
-                       int bottomPictureHeight);
+Point PlaceBarCaption(const TSideBarCaption& caption, int barWidth, int barHeight, int textWidth, int textHeight,
+                      int bottomPictureHeight);
 // The top-left corner of a picture of `w` x `h` in the bar, by its alignments and offsets.
-TPoint PlaceBarPicture(const TSideBarPicture& picture, int barWidth, int barHeight, int w, int h);
+Point PlaceBarPicture(const TSideBarPicture& picture, int barWidth, int barHeight, int w, int h);
 
 // The parts the default drawing starts with: the gradient, and each of picture, back picture and
 // caption whose object is visible.
@@ -242,7 +234,7 @@ TBarParts DefaultBarParts(const TMenuSideBar& bar);
 
 // Fills [r] of `image` from `start` to `end` (0x00BBGGRR, resolved): one step per column
 // (horizontal), row (vertical) or diagonal.
-void PaintGradient(TPixelImage& image, TRect r, TColor start, TColor end, TGradientStyle style);
+void PaintGradient(TPixelImage& image, Rect r, TColor start, TColor end, TGradientStyle style);
 
 // Composes the bar's `parts` except the caption (drawn by the platform on top) into `out`, in the
 // order gradient, back picture, picture, border; over what `out` holds when it is already
@@ -266,7 +258,7 @@ struct TPopupPlacement {
     bool AlignBottom = false;  // Y is the menu's bottom edge, not its top
     bool operator==(const TPopupPlacement&) const = default;
 };
-TPopupPlacement PlacePopupMenu(int x, TRect bar, TpkAppBarPlacement dock, TRect workArea, TItemSize menu);
+TPopupPlacement PlacePopupMenu(int x, Rect bar, TpkAppBarPlacement dock, Rect workArea, Size menu);
 
 // The menu model: items, settings, the batch-update bookkeeping and the measures. The window half
 // (TBarPopupMenu) draws it.
@@ -326,7 +318,7 @@ public:
     // msWindowsXP, and text width plus the fixed room; then the draw module and
     // OnMeasureMenuItem; entries directly under the root get the bar's width and space when it
     // is visible. The fixed numbers and the bar's room are Scaled().
-    TItemSize MeasureItem(const TBarMenuItem& item, IMenuTextMeasurer& canvas, TMenuStyle style);
+    Size MeasureItem(const TBarMenuItem& item, IMenuTextMeasurer& canvas, TMenuStyle style);
     bool BesideBar(const TBarMenuItem& item) const { return Bar.Visible && item.Parent() == &root_; }
 
 protected:

@@ -338,7 +338,7 @@ public:
         const int pictureRoom = (parts & bpPicture) && picture.VertAlignment == vaBottom && !picture.Picture.Empty()
                                     ? picture.Picture.Height() + picture.OffsetY
                                     : 0;
-        const TPoint at =
+        const Point at =
             PlaceBarCaption(caption, image.width, image.height, extent.cx, metrics.tmHeight, pictureRoom);
         lf.lfEscapement = lf.lfOrientation = caption.Direction == dDownToUp ? 900 : 2700;
         gdi::SelectScope rotated(dc, Font(lf));
@@ -555,7 +555,7 @@ namespace {
 class DcMeasurer final : public IMenuTextMeasurer {
 public:
     DcMeasurer(HDC dc, std::function<HFONT(TMenuTextFont)> font) : dc_(dc), font_(std::move(font)) {}
-    TItemSize TextExtent(const std::string& text, TMenuTextFont font, bool noPrefix) override {
+    Size TextExtent(const std::string& text, TMenuTextFont font, bool noPrefix) override {
         gdi::SelectScope use(dc_, font_(font));
         const std::wstring wide = ToWide(text);
         RECT r{0, 0, 0, 0};
@@ -571,7 +571,7 @@ private:
 
 }  // namespace
 
-TItemSize TBarPopupMenu::MeasureItemOn(HDC dc, const TBarMenuItem& item) {
+Size TBarPopupMenu::MeasureItemOn(HDC dc, const TBarMenuItem& item) {
     DcMeasurer measurer(dc, [this](TMenuTextFont which) { return impl_->TextFont(which); });
     return MeasureItem(item, measurer, EffectiveStyle());
 }
@@ -595,7 +595,7 @@ bool TBarPopupMenu::HandleOwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& 
             const TBarMenuItem* item = impl_->ItemByData(mis->itemData);
             if (!item) return false;
             gdi::WindowDc screen(nullptr);
-            const TItemSize size = MeasureItemOn(screen.Get(), *item);
+            const Size size = MeasureItemOn(screen.Get(), *item);
             mis->itemWidth = static_cast<UINT>(std::max(size.Width, 0));
             mis->itemHeight = static_cast<UINT>(std::max(size.Height, 0));
             result = TRUE;
@@ -654,7 +654,7 @@ bool TBarPopupMenu::PopupBesideBar(int x, const RECT& bar, TpkAppBarPlacement do
         if (root.Items(i).Visible()) width = std::max(width, MeasureItemOn(screen.Get(), root.Items(i)).Width);
     // The system adds a frame and some room of its own around the entries.
     const int frame = 2 * GetSystemMetrics(SM_CXEDGE) + 2 * GetSystemMetrics(SM_CXFIXEDFRAME);
-    const TItemSize size{width + frame, impl_->layout_.Height + frame};
+    const Size size{width + frame, impl_->layout_.Height + frame};
     const TPopupPlacement at = PlacePopupMenu(x, {bar.left, bar.top, bar.right, bar.bottom}, dock,
                                               {workArea.left, workArea.top, workArea.right, workArea.bottom}, size);
     return Track(at.X, at.Y, (at.AlignBottom ? TPM_BOTTOMALIGN : TPM_TOPALIGN) | TPM_VERTICAL, &bar);

@@ -70,7 +70,7 @@ public:
     // MenuStyle with msAuto resolved for this system.
     TMenuStyle EffectiveStyle() const;
     // What WM_MEASUREITEM answers for `item`, measured on `dc`.
-    TItemSize MeasureItemOn(HDC dc, const TBarMenuItem& item);
+    Size MeasureItemOn(HDC dc, const TBarMenuItem& item);
     // What WM_DRAWITEM draws for `item` at `rect` (`state`: ODS_* bits).
     void DrawItemOn(HDC dc, const TBarMenuItem& item, const RECT& rect, UINT state);
 

@@ -69,8 +69,6 @@ private:
     HDC dc_ = nullptr;
 };
 
-inline std::wstring Widen(const std::string& utf8) { return ToWide(utf8); }
-
 // `font` (points) for a display of `dpi` pixels per inch, in the default quality.
 inline LOGFONTW LogFontOf(const TFont& font, int dpi) {
     LOGFONTW lf{};

@@ -82,7 +82,7 @@ void DrawTransparent(TPixelImage& dst, const TPixelImage& src, int dx, int dy, s
     }
 }
 
-TPixelRect ChangedRect(const TPixelImage& a, const TPixelImage& b) {
+Rect ChangedRect(const TPixelImage& a, const TPixelImage& b) {
     if (a.Width() != b.Width() || a.Height() != b.Height()) return {0, 0, b.Width(), b.Height()};
     const int w = a.Width();
     int left = w, right = -1, top = -1, bottom = -1;
@@ -101,13 +101,13 @@ TPixelRect ChangedRect(const TPixelImage& a, const TPixelImage& b) {
         bottom = y;
     }
     if (top < 0) return {};
-    return {left, top, right - left + 1, bottom - top + 1};
+    return {left, top, right + 1, bottom + 1};
 }
 
-void CopyRect(TPixelImage& dst, const TPixelImage& src, const TPixelRect& r) {
-    const int x0 = std::max(r.X, 0), y0 = std::max(r.Y, 0);
-    const int x1 = static_cast<int>(std::min<long long>({static_cast<long long>(r.X) + r.Width, src.Width(), dst.Width()}));
-    const int y1 = static_cast<int>(std::min<long long>({static_cast<long long>(r.Y) + r.Height, src.Height(), dst.Height()}));
+void CopyRect(TPixelImage& dst, const TPixelImage& src, const Rect& r) {
+    const int x0 = std::max(r.Left, 0), y0 = std::max(r.Top, 0);
+    const int x1 = std::min({r.Right, src.Width(), dst.Width()});
+    const int y1 = std::min({r.Bottom, src.Height(), dst.Height()});
     for (int y = y0; y < y1; ++y) std::copy(src.Row(y) + x0, src.Row(y) + std::max(x0, x1), dst.Row(y) + x0);
 }
 

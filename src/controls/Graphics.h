@@ -1,6 +1,8 @@
 #pragma once
 // Colours, fonts and 32-bit off-screen images shared by the ticker controls. Portable: the
 // controls compose every frame here and hand the finished pixels to the platform in one copy.
+#include "base/Geometry.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -86,20 +88,13 @@ private:
 // Copies `src` onto `dst` with its top-left corner at (dx, dy), clipped to both images.
 void CopyImage(TPixelImage& dst, const TPixelImage& src, int dx, int dy);
 
-// A rectangle of pixels; empty when its width or height is 0.
-struct TPixelRect {
-    int X = 0, Y = 0, Width = 0, Height = 0;
-    bool Empty() const { return Width <= 0 || Height <= 0; }
-    bool operator==(const TPixelRect&) const = default;
-};
-
 // The smallest rectangle holding every pixel in which `a` and `b` differ (colour bytes and
 // alpha alike); empty when they are equal. Images of different sizes differ everywhere: the
 // whole of `b`.
-TPixelRect ChangedRect(const TPixelImage& a, const TPixelImage& b);
+Rect ChangedRect(const TPixelImage& a, const TPixelImage& b);
 
 // Copies the clipped rectangle `r` of `src` to the same place in `dst`.
-void CopyRect(TPixelImage& dst, const TPixelImage& src, const TPixelRect& r);
+void CopyRect(TPixelImage& dst, const TPixelImage& src, const Rect& r);
 
 // As CopyImage, but pixels of `src` equal to `keyPixel` (compared on the colour bytes, alpha
 // ignored) are skipped and leave `dst` as it was.

@@ -1,19 +1,14 @@
 #include "controls/HintBalloon.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdint>
 
 namespace tw {
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string Quoted(std::string_view item) {
     std::string out = "'";
@@ -90,7 +85,7 @@ std::vector<std::pair<std::string, std::string>> ParseBalloonParams(std::string_
 
 std::string BalloonParam(std::string_view params, std::string_view name) {
     for (auto& [key, value] : ParseBalloonParams(params)) {
-        if (SameName(key, name)) return value;
+        if (EqualsIgnoringAsciiCase(key, name)) return value;
     }
     return "";
 }
@@ -103,7 +98,7 @@ int BalloonParamInt(std::string_view params, std::string_view name, int fallback
     return result;
 }
 
-TBalloonFreeSpace BalloonFreeSpace(const TBalloonRect& anchor, int screenWidth, int screenHeight) {
+TBalloonFreeSpace BalloonFreeSpace(const Rect& anchor, int screenWidth, int screenHeight) {
     const int hw = anchor.Width() / 2, hh = anchor.Height() / 2;
     const int cx = anchor.Left + hw, cy = anchor.Top + hh;
     constexpr int tail = kBalloonTailHeight, margin = kBalloonMargin;
@@ -130,7 +125,7 @@ int LargestBalloonQuadrant(const TBalloonFreeSpace& free) {
     return best;
 }
 
-TBalloonSize BalloonMaxPanel(const TBalloonFreeSpace& free) {
+Size BalloonMaxPanel(const TBalloonFreeSpace& free) {
     const int position = LargestBalloonQuadrant(free);
     return {FreeWidth(position, free), FreeHeight(position, free)};
 }
@@ -153,7 +148,7 @@ namespace {
 // Places the text for `wrapWidth` and sizes the panel around everything.
 void PlaceText(TBalloonLayout& layout, const std::string& text, int textTop, int wrapWidth,
                IBalloonTextMeasure& measure) {
-    const TBalloonSize size = measure.TextSize(text, wrapWidth);
+    const Size size = measure.TextSize(text, wrapWidth);
     layout.WrapWidth = wrapWidth;
     layout.Text = {kBalloonMargin, textTop, kBalloonMargin + size.Width, textTop + size.Height};
     // A title wider than the text keeps the panel wide enough for it.
@@ -166,7 +161,7 @@ void PlaceText(TBalloonLayout& layout, const std::string& text, int textTop, int
 
 }  // namespace
 
-TBalloonLayout LayoutBalloon(std::string_view params, TBalloonSize iconSize, IBalloonTextMeasure& measure) {
+TBalloonLayout LayoutBalloon(std::string_view params, Size iconSize, IBalloonTextMeasure& measure) {
     TBalloonLayout layout;
     const std::string title = BalloonParam(params, "Title");
     const std::string text = BalloonParam(params, "Text");
@@ -176,7 +171,7 @@ TBalloonLayout LayoutBalloon(std::string_view params, TBalloonSize iconSize, IBa
                        kBalloonMargin + iconSize.Height};
     }
     const int titleLeft = layout.HasIcon ? layout.Icon.Right + kBalloonGap : kBalloonMargin;
-    const TBalloonSize titleSize = title.empty() ? TBalloonSize{} : measure.TitleSize(title);
+    const Size titleSize = title.empty() ? Size{} : measure.TitleSize(title);
     layout.Title = {titleLeft, 12, titleLeft + titleSize.Width, 12 + titleSize.Height};
     const int lower = std::max(title.empty() ? 0 : layout.Title.Bottom, layout.HasIcon ? layout.Icon.Bottom : 0);
     const int textTop = (layout.HasIcon || !title.empty()) ? lower + kBalloonGap : kBalloonMargin;
@@ -212,18 +207,18 @@ TBalloonLayout LayoutBalloon(std::string_view params, TBalloonSize iconSize, IBa
     return layout;
 }
 
-TBalloonGeometry BalloonGeometry(int position, int panelWidth, int panelHeight, const TBalloonRect& anchor) {
+TBalloonGeometry BalloonGeometry(int position, int panelWidth, int panelHeight, const Rect& anchor) {
     if (position < 0 || position > 3) position = 0;
     const bool above = position < 2;
     constexpr int tailTop = kBalloonTailHeight + 2;  // 22: the panel's top below the anchor
     TBalloonGeometry g;
     const int width = std::max(panelWidth + 1, 2 * kBalloonTailInset + 1);
     const int height = std::max(above ? panelHeight + kBalloonTailHeight - 1 : tailTop + panelHeight + 1, tailTop);
-    const TBalloonPoint corner{position % 2 == 0 ? anchor.Left : anchor.Right, above ? anchor.Top : anchor.Bottom};
+    const Point corner{position % 2 == 0 ? anchor.Left : anchor.Right, above ? anchor.Top : anchor.Bottom};
     const int left = position % 2 == 0 ? corner.X + kBalloonTailInset - width : corner.X - kBalloonTailInset;
     const int top = above ? corner.Y - height : corner.Y - 2;
     g.Window = {left, top, left + width, top + height};
-    g.Body = above ? TBalloonRect{0, 0, width, height - 18} : TBalloonRect{0, tailTop, width, height};
+    g.Body = above ? Rect{0, 0, width, height - 18} : Rect{0, tailTop, width, height};
     const int w = width, h = height, in = kBalloonTailInset, tw = kBalloonTailWidth;
     switch (position) {
         case 0: g.Tail[0] = {w - in - tw, h - 20}, g.Tail[1] = {w - in, h}, g.Tail[2] = {w - in, h - 20}; break;

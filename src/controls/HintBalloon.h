@@ -4,6 +4,8 @@
 // choice among the four places around the anchor, and the window's body, tail and panel.
 // THintBalloonControl (HintBalloon_win32.h) shows the window; nothing here needs the platform
 // except text measuring, which comes through IBalloonTextMeasure.
+#include "base/Geometry.h"
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,27 +55,12 @@ int BalloonParamInt(std::string_view params, std::string_view name, int fallback
 
 // ---- geometry
 
-struct TBalloonRect {
-    int Left = 0, Top = 0, Right = 0, Bottom = 0;
-    int Width() const { return Right - Left; }
-    int Height() const { return Bottom - Top; }
-    bool operator==(const TBalloonRect&) const = default;
-};
-struct TBalloonSize {
-    int Width = 0, Height = 0;
-    bool operator==(const TBalloonSize&) const = default;
-};
-struct TBalloonPoint {
-    int X = 0, Y = 0;
-    bool operator==(const TBalloonPoint&) const = default;
-};
-
 // Room around the anchor for a panel, in each direction (may be negative off screen).
 struct TBalloonFreeSpace {
     int Left = 0, Above = 0, Right = 0, Below = 0;
     bool operator==(const TBalloonFreeSpace&) const = default;
 };
-TBalloonFreeSpace BalloonFreeSpace(const TBalloonRect& anchor, int screenWidth, int screenHeight);
+TBalloonFreeSpace BalloonFreeSpace(const Rect& anchor, int screenWidth, int screenHeight);
 
 // The places around the anchor: 0 above-left of its top-left corner, 1 above-right of its
 // top-right corner, 2 below-left of its bottom-left corner, 3 below-right of its bottom-right one.
@@ -81,7 +68,7 @@ TBalloonFreeSpace BalloonFreeSpace(const TBalloonRect& anchor, int screenWidth, 
 // the first wins a tie; negative room counts as none).
 int LargestBalloonQuadrant(const TBalloonFreeSpace& free);
 // The free width and height of the largest quadrant: the most a panel may take.
-TBalloonSize BalloonMaxPanel(const TBalloonFreeSpace& free);
+Size BalloonMaxPanel(const TBalloonFreeSpace& free);
 // Whether a panel fits at `position`.
 bool BalloonFits(int position, const TBalloonFreeSpace& free, int panelWidth, int panelHeight);
 // The first place that fits, trying from `start` (taken as 0 outside 0..3) round at most four
@@ -94,17 +81,17 @@ class IBalloonTextMeasure {
 public:
     virtual ~IBalloonTextMeasure() = default;
     // The title on one line, in the bold font.
-    virtual TBalloonSize TitleSize(const std::string& title) = 0;
+    virtual Size TitleSize(const std::string& title) = 0;
     // The text word-wrapped at `wrapWidth`: the widest line (may exceed it for a long word) and
     // the height of all lines.
-    virtual TBalloonSize TextSize(const std::string& text, int wrapWidth) = 0;
+    virtual Size TextSize(const std::string& text, int wrapWidth) = 0;
 };
 
 // Where the content sits in the panel, and the panel's size. With Scroll the content
 // (ContentWidth x ContentHeight) is larger than the panel and scrolls inside it.
 struct TBalloonLayout {
     bool HasIcon = false;
-    TBalloonRect Icon, Title, Text;
+    Rect Icon, Title, Text;
     int WrapWidth = 0;
     int PanelWidth = 0, PanelHeight = 0;
     bool Scroll = false;
@@ -117,18 +104,18 @@ struct TBalloonLayout {
 // enough (never narrower than the title), then widened back in steps of 10 while it is too tall
 // and still narrow enough; what still does not fit goes into a scroll box 20 pixels wider, cut to
 // the maximums. Maximums below kBalloonMinPanel* are raised to them.
-TBalloonLayout LayoutBalloon(std::string_view params, TBalloonSize iconSize, IBalloonTextMeasure& measure);
+TBalloonLayout LayoutBalloon(std::string_view params, Size iconSize, IBalloonTextMeasure& measure);
 
 // The balloon window at `position` for a panel of the given size: its screen rectangle, the
 // body and tail of its region, the panel's place and the panel's own (rounded) region, all in
 // window coordinates except Window.
 struct TBalloonGeometry {
-    TBalloonRect Window;
-    TBalloonRect Body;
-    TBalloonPoint Tail[3];
-    TBalloonRect Panel;
-    TBalloonRect PanelRegion;  // in panel coordinates
+    Rect Window;
+    Rect Body;
+    Point Tail[3];
+    Rect Panel;
+    Rect PanelRegion;  // in panel coordinates
 };
-TBalloonGeometry BalloonGeometry(int position, int panelWidth, int panelHeight, const TBalloonRect& anchor);
+TBalloonGeometry BalloonGeometry(int position, int panelWidth, int panelHeight, const Rect& anchor);
 
 }  // namespace tw

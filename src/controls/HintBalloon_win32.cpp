@@ -59,15 +59,15 @@ DWORD AnimationFlags(THintBalloonAnimationType type) {
 class GdiMeasure : public IBalloonTextMeasure {
 public:
     GdiMeasure(HFONT normal, HFONT bold) : dc_(CreateCompatibleDC(nullptr)), normal_(normal), bold_(bold) {}
-    TBalloonSize TitleSize(const std::string& title) override {
+    Size TitleSize(const std::string& title) override {
         return Measure(bold_, title, 0, DT_SINGLELINE | DT_NOPREFIX);
     }
-    TBalloonSize TextSize(const std::string& text, int wrapWidth) override {
+    Size TextSize(const std::string& text, int wrapWidth) override {
         return Measure(normal_, text, wrapWidth, kDrawTextFlags);
     }
 
 private:
-    TBalloonSize Measure(HFONT font, const std::string& s, int width, UINT flags) {
+    Size Measure(HFONT font, const std::string& s, int width, UINT flags) {
         if (!dc_) return {};
         gdi::SelectScope select(dc_.Get(), font);
         const std::wstring wide = ToWide(s);
@@ -94,7 +94,7 @@ public:
     THintBalloon() : normal_(MakeTahoma(false)), bold_(MakeTahoma(true)) {}
     ~THintBalloon() override { Destroy(); }
 
-    bool Show(const std::string& params, const TBalloonRect& anchor, int startPosition, int duration,
+    bool Show(const std::string& params, const Rect& anchor, int startPosition, int duration,
               THintBalloonAnimationType animation, int speed);
     void PostClose() {
         if (Handle()) PostMessageW(Handle(), kCloseMessage, 0, 0);
@@ -172,13 +172,13 @@ private:
     bool wasActive_ = false;
 };
 
-bool THintBalloon::Show(const std::string& params, const TBalloonRect& anchor, int startPosition, int duration,
+bool THintBalloon::Show(const std::string& params, const Rect& anchor, int startPosition, int duration,
                         THintBalloonAnimationType animation, int speed) {
     icon_ = KindIcon(BalloonParam(params, "IconeResName"));
     title_ = BalloonParam(params, "Title");
     text_ = BalloonParam(params, "Text");
     GdiMeasure measure(static_cast<HFONT>(normal_.Get()), static_cast<HFONT>(bold_.Get()));
-    layout_ = LayoutBalloon(params, icon_ ? TBalloonSize{kIconSize, kIconSize} : TBalloonSize{}, measure);
+    layout_ = LayoutBalloon(params, icon_ ? Size{kIconSize, kIconSize} : Size{}, measure);
     const TBalloonFreeSpace free =
         BalloonFreeSpace(anchor, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     const int position = ChooseBalloonPosition(startPosition, free, layout_.PanelWidth, layout_.PanelHeight);
@@ -324,8 +324,8 @@ HWND THintBalloonControl::ShowBalloon(int kind, const std::string& title, int st
 HWND THintBalloonControl::ShowBalloonAt(int kind, const std::string& title, int startPosition,
                                         const RECT& anchorOnScreen, int bestWidth, const std::string& text) {
     FreeClosed();
-    const TBalloonRect anchor{anchorOnScreen.left, anchorOnScreen.top, anchorOnScreen.right, anchorOnScreen.bottom};
-    const TBalloonSize max =
+    const Rect anchor{anchorOnScreen.left, anchorOnScreen.top, anchorOnScreen.right, anchorOnScreen.bottom};
+    const Size max =
         BalloonMaxPanel(BalloonFreeSpace(anchor, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
     std::string params = BuildBalloonParams(kind, title, text, bestWidth);
     params = AddBalloonParam(params, "MainPanelMaxWidth", std::to_string(max.Width));

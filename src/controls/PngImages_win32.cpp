@@ -2,6 +2,7 @@
 // system shows them: alpha-blended drawing, icons and an image list.
 #include "controls/PngImages_win32.h"
 
+#include "base/TextConvert_win32.h"
 #include "controls/GdiHandles_win32.h"
 
 #include <cstring>
@@ -35,7 +36,7 @@ bool LoadOne(HMODULE module, const char* name, TPixelImage& out, std::string& fa
 bool ReadResourceBytes(HMODULE module, const char* name, std::string& bytes) {
     bytes.clear();
     HMODULE mod = module ? module : GetModuleHandleW(nullptr);
-    const std::wstring wide = gdi::Widen(name ? name : "");
+    const std::wstring wide = ToWide(name ? name : "");
     HRSRC info = FindResourceW(mod, wide.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
     if (!info) return false;
     const DWORD size = SizeofResource(mod, info);

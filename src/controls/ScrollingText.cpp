@@ -208,7 +208,7 @@ void TScrollingText::Rebuild() {
     const std::uint32_t groundPx = ColorToPixel(background);
     const std::string shown = CutUtf8(text_, kMaxRenderedTextBytes);
 
-    IScrollingTextHost::TextExtent extent;
+    Size extent;
     if (host_ && !shown.empty()) extent = host_->MeasureText(font_, shown);
     else if (host_) extent.Height = host_->MeasureText(font_, " ").Height;
 
@@ -266,7 +266,7 @@ void TScrollingText::PresentChanges() {
         shown_.Resize(frame_.Width(), frame_.Height(), 0);  // once per size, never per tick
         shownValid_ = false;
     }
-    const TPixelRect part = shownValid_ ? ChangedRect(shown_, frame_) : TPixelRect{0, 0, frame_.Width(), frame_.Height()};
+    const Rect part = shownValid_ ? ChangedRect(shown_, frame_) : Rect{0, 0, frame_.Width(), frame_.Height()};
     if (part.Empty()) return;
     // What was not shown (a hidden window) is not known to be on the screen: all goes next time.
     shownValid_ = host_->PresentPart(frame_, part);

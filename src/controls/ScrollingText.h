@@ -23,6 +23,7 @@
 // The control is a child window (WS_CHILD | WS_CLIPSIBLINGS) put at the top of its siblings
 // when created; it paints itself on WM_PAINT and on every tick. Give the parent WS_CLIPCHILDREN. The object owns
 // its window: destroy the object (or let the unique_ptr go) before or while the parent goes.
+#include "base/Geometry.h"
 #include "controls/Graphics.h"
 
 #include <array>
@@ -83,12 +84,8 @@ bool StepOffset(int& offset, TTextDirection direction, int pixelJump, int contro
 class IScrollingTextHost {
 public:
     virtual ~IScrollingTextHost() = default;
-    struct TextExtent {
-        int Width = 0;
-        int Height = 0;
-    };
     // Pixel width and height of `text` (UTF-8) in `font`.
-    virtual TextExtent MeasureText(const TFont& font, const std::string& text) = 0;
+    virtual Size MeasureText(const TFont& font, const std::string& text) = 0;
     // Draws `text` with its top-left at (x, y) into `strip`, glyphs in `textColor` on an opaque
     // ground of `background` (both 0x00BBGGRR, resolved). Glyph pixels must be exactly
     // `textColor`: the text is drawn without smoothing.
@@ -102,7 +99,7 @@ public:
     virtual void Present(const TPixelImage& frame) = 0;
     // Shows the rectangle `part` of a finished frame at the same place on the control's surface.
     // Returns false when nothing was shown (no window, or hidden). The default shows it whole.
-    virtual bool PresentPart(const TPixelImage& frame, const TPixelRect& part) {
+    virtual bool PresentPart(const TPixelImage& frame, const Rect& part) {
         (void)part;
         Present(frame);
         return true;

@@ -8,6 +8,7 @@
 // looks up a window property, a server call, on every message, the timer's too).
 #include "controls/ScrollingText_win32.h"
 
+#include "base/TextConvert_win32.h"
 #include "base/Win32Window_win32.h"
 #include "controls/DisplayScale_win32.h"
 #include "controls/GdiHandles_win32.h"
@@ -59,13 +60,13 @@ public:
     // Chooses between the frame clock and the window's own timer for the current period.
     void Schedule();
 
-    TextExtent MeasureText(const TFont& font, const std::string& text) override;
+    Size MeasureText(const TFont& font, const std::string& text) override;
     void RenderText(TPixelImage& strip, const TFont& font, const std::string& text, int x, int y, TColor textColor,
                     TColor background) override;
     TColor ResolveColor(TColor c) override;
     void SetTimerInterval(int milliseconds) override;
     void Present(const TPixelImage& frame) override;
-    bool PresentPart(const TPixelImage& frame, const TPixelRect& part) override;
+    bool PresentPart(const TPixelImage& frame, const Rect& part) override;
     void SetVisible(bool visible) override;
     void SetBounds(int left, int top, int width, int height) override;
     void SetHint(const std::string& hint, bool showHint) override;
@@ -85,7 +86,7 @@ private:
     bool OnSetCursor(UINT hitTest);
     void OnPaint();
     HFONT FontFor(const TFont& font);
-    void Show(HDC dc, const TPixelImage& frame, const TPixelRect& part);
+    void Show(HDC dc, const TPixelImage& frame, const Rect& part);
     void RelayToHint(UINT msg, WPARAM wp, LPARAM lp);
 
     TScrollingText* owner_ = nullptr;
@@ -227,22 +228,22 @@ void ScrollingTextWindow::OnPaint() {
     gdi::PaintScope paint(Handle());
     owner_->ComposeFrame();
     const TPixelImage& frame = owner_->Frame();
-    Show(paint.Get(), frame, TPixelRect{0, 0, frame.Width(), frame.Height()});
+    Show(paint.Get(), frame, Rect{0, 0, frame.Width(), frame.Height()});
     owner_->FrameShown();
 }
 
 // Only whole rows go as the source: for a top-down bitmap, SetDIBitsToDevice counts the source's
 // y from the bottom, which a band of rows starting at its first line avoids.
-void ScrollingTextWindow::Show(HDC dc, const TPixelImage& frame, const TPixelRect& part) {
+void ScrollingTextWindow::Show(HDC dc, const TPixelImage& frame, const Rect& part) {
     if (!dc || frame.Empty() || part.Empty()) return;
-    BITMAPINFO bmi = gdi::TopDownBitmapInfo(frame.Width(), part.Height);
-    SetDIBitsToDevice(dc, part.X, part.Y, part.Width, part.Height, part.X, 0, 0, part.Height, frame.Row(part.Y), &bmi,
-                      DIB_RGB_COLORS);
+    BITMAPINFO bmi = gdi::TopDownBitmapInfo(frame.Width(), part.Height());
+    SetDIBitsToDevice(dc, part.Left, part.Top, part.Width(), part.Height(), part.Left, 0, 0, part.Height(),
+                      frame.Row(part.Top), &bmi, DIB_RGB_COLORS);
 }
 
 void ScrollingTextWindow::Present(const TPixelImage& frame) { PresentPart(frame, {0, 0, frame.Width(), frame.Height()}); }
 
-bool ScrollingTextWindow::PresentPart(const TPixelImage& frame, const TPixelRect& part) {
+bool ScrollingTextWindow::PresentPart(const TPixelImage& frame, const Rect& part) {
     if (!Handle() || !windowDc_ || !IsWindowVisible(Handle())) return false;
     Show(windowDc_, frame, part);
     return true;
@@ -263,12 +264,12 @@ HFONT ScrollingTextWindow::FontFor(const TFont& font) {
     return static_cast<HFONT>(font_.Get());
 }
 
-IScrollingTextHost::TextExtent ScrollingTextWindow::MeasureText(const TFont& font, const std::string& text) {
-    TextExtent extent;
+Size ScrollingTextWindow::MeasureText(const TFont& font, const std::string& text) {
+    Size extent;
     HFONT hfont = FontFor(font);
     if (!hfont) return extent;
     gdi::SelectScope select(dc_.Get(), hfont);
-    const std::wstring wide = gdi::Widen(text);
+    const std::wstring wide = ToWide(text);
     SIZE size{};
     if (GetTextExtentPoint32W(dc_.Get(), wide.c_str(), static_cast<int>(wide.size()), &size)) {
         extent.Width = size.cx;
@@ -294,7 +295,7 @@ void ScrollingTextWindow::RenderText(TPixelImage& strip, const TFont& font, cons
         SetBkColor(dc_.Get(), background & 0xFFFFFF);
         SetBkMode(dc_.Get(), OPAQUE);
         SetTextAlign(dc_.Get(), TA_LEFT | TA_TOP | TA_NOUPDATECP);
-        const std::wstring wide = gdi::Widen(text);
+        const std::wstring wide = ToWide(text);
         TextOutW(dc_.Get(), x, y, wide.c_str(), static_cast<int>(wide.size()));
         GdiFlush();
     }
@@ -327,7 +328,7 @@ void ScrollingTextWindow::SetBounds(int left, int top, int width, int height) {
 
 void ScrollingTextWindow::SetHint(const std::string& hint, bool showHint) {
     if (!Handle()) return;
-    hintText_ = gdi::Widen(hint);
+    hintText_ = ToWide(hint);
     if (!tooltip_) {
         if (!showHint || hint.empty()) return;
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};

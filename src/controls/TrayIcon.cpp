@@ -50,7 +50,7 @@ bool TaskEntryVisible(TTrayShow rule, bool minimized) {
     return true;
 }
 
-TTrayTextPos TrayTextPosition(TTrayTextAlign align, int textWidth, int textHeight, int posX, int posY) {
+Point TrayTextPosition(TTrayTextAlign align, int textWidth, int textHeight, int posX, int posY) {
     // C++ division truncates toward zero, as the rule asks for texts wider than the icon.
     const int cx = 16 / 2 - textWidth / 2;
     const int cy = 16 / 2 - textHeight / 2;

@@ -16,6 +16,7 @@
 //     tray->OnMouseLeftDblClick = [this](tw::TTrayIcon&) { ... };
 //     tray->SetShowTaskEntry(tw::tyNever);
 //     tray->SetShowIcon(tw::tyAllways);           // adds the icon now
+#include "base/Geometry.h"
 #include "base/pkClasses.h"
 #include "controls/Graphics.h"
 
@@ -79,11 +80,7 @@ TTrayAction TrayActionFor(std::uint32_t mouseMessage);
 bool TaskEntryVisible(TTrayShow rule, bool minimized);
 
 // The text's top-left corner in the 16 x 16 icon for a text `textWidth` x `textHeight`.
-struct TTrayTextPos {
-    int X = 0, Y = 0;
-    bool operator==(const TTrayTextPos&) const = default;
-};
-TTrayTextPos TrayTextPosition(TTrayTextAlign align, int textWidth, int textHeight, int posX, int posY);
+Point TrayTextPosition(TTrayTextAlign align, int textWidth, int textHeight, int posX, int posY);
 
 // The colour the text icon's background is filled with and made transparent by: the font's
 // colour (resolved to RGB, so a system colour cannot collide with it) minus 1, or plus 1 for black.

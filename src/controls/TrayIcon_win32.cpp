@@ -57,7 +57,7 @@ Icon DrawTextIcon(const TTrayIconLabel& label) {
         const std::wstring text = ToWide(label.Text);
         SIZE size{};
         GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
-        const TTrayTextPos pos = TrayTextPosition(label.Alignment, size.cx, size.cy, label.PosX, label.PosY);
+        const Point pos = TrayTextPosition(label.Alignment, size.cx, size.cy, label.PosX, label.PosY);
         SetBkMode(dc.Get(), TRANSPARENT);
         SetTextColor(dc.Get(), textColor);
         TextOutW(dc.Get(), pos.X, pos.Y, text.c_str(), static_cast<int>(text.size()));

@@ -41,7 +41,7 @@ void TpkAppBarDocking::SetHeight(std::uint16_t value) {
     if (value == height_) return;
     height_ = value;
     if (bar_.IsDesigning() || (bar_.placement_ != bpTop && bar_.placement_ != bpBottom)) return;
-    TRect r = bar_.abPlatform_.WindowRect(bar_.HookedWindow());
+    Rect r = bar_.abPlatform_.WindowRect(bar_.HookedWindow());
     r.Bottom = r.Top + value;
     bar_.MoveWindowTo(r);
     bar_.Replace();
@@ -51,7 +51,7 @@ void TpkAppBarDocking::SetWidth(std::uint16_t value) {
     if (value == width_) return;
     width_ = value;
     if (bar_.IsDesigning() || !IsVerticalEdge(bar_.placement_)) return;
-    TRect r = bar_.abPlatform_.WindowRect(bar_.HookedWindow());
+    Rect r = bar_.abPlatform_.WindowRect(bar_.HookedWindow());
     r.Right = r.Left + value;
     bar_.MoveWindowTo(r);
     bar_.Replace();
@@ -135,7 +135,7 @@ void TpkAppBar::ReleaseStrip() {
     Shell(abmSetPos, d);
 }
 
-bool TpkAppBar::ReserveStrip(int edge, TRect& rect) {
+bool TpkAppBar::ReserveStrip(int edge, Rect& rect) {
     // Reserving for an invisible form would leave a strip nobody sees; the re-apply after
     // WM_SHOWWINDOW reserves it.
     if (!registered_ || !abPlatform_.IsVisible(HookedWindow())) return false;
@@ -159,14 +159,14 @@ TAppBarScreen TpkAppBar::Screen() const {
     return s;
 }
 
-TRect TpkAppBar::AutoHideArea() const {
+Rect TpkAppBar::AutoHideArea() const {
     return DontSlideOnTaskBarWhenAutoHide ? abPlatform_.WorkArea() : Screen().Whole();
 }
 
-TRect TpkAppBar::DockedRectFor(int edge) {
-    const TRect start = autoHide_ ? AutoHideArea() : Screen().Whole();
+Rect TpkAppBar::DockedRectFor(int edge) {
+    const Rect start = autoHide_ ? AutoHideArea() : Screen().Whole();
     return DockedRect(static_cast<TpkAppBarPlacement>(edge), start, autoHide_, docking_->Sizes(),
-                      [this](TpkAppBarPlacement e, TRect& proposed) {
+                      [this](TpkAppBarPlacement e, Rect& proposed) {
                           TAppBarData d;
                           d.Edge = e;
                           d.Rect = proposed;
@@ -228,7 +228,7 @@ void TpkAppBar::PlaceDocked(int edge) {
             if (OnUnableToAutoHide) OnUnableToAutoHide(*this);
         }
     }
-    TRect r = DockedRectFor(edge);
+    Rect r = DockedRectFor(edge);
     if (autoHide_) {
         ReleaseStrip();
     } else {
@@ -242,14 +242,14 @@ void TpkAppBar::PlaceDocked(int edge) {
     SlideTo(r);
 }
 
-void TpkAppBar::MoveWindowTo(const TRect& rect) {
+void TpkAppBar::MoveWindowTo(const Rect& rect) {
     FlagScope own(selfMoving_);
     abPlatform_.SetWindowRect(HookedWindow(), rect);
 }
 
-void TpkAppBar::SlideTo(const TRect& target) {
+void TpkAppBar::SlideTo(const Rect& target) {
     const TWindowId window = HookedWindow();
-    const TRect from = abPlatform_.WindowRect(window);
+    const Rect from = abPlatform_.WindowRect(window);
     const int slideTime = sliding_->SlideTime;
     // A hidden form (while the program starts) is moved at once: nobody would see the slide wait.
     if (sliding_->Enabled() && slideTime > 0 && from != target && abPlatform_.FullWindowDrag() &&
@@ -292,7 +292,7 @@ void TpkAppBar::UpdateTaskIcon() {
 
 bool TpkAppBar::ClampFloatingForm() {
     const TAppBarFloatLimits l = floatRestrictions_->Limits();
-    TRect r = abPlatform_.WindowRect(HookedWindow());
+    Rect r = abPlatform_.WindowRect(HookedWindow());
     int w = r.Width(), h = r.Height();
     if (l.MaxWidth != 0 && w > l.MaxWidth) w = l.MaxWidth;
     if (l.MaxHeight != 0 && h > l.MaxHeight) h = l.MaxHeight;
@@ -348,8 +348,8 @@ void TpkAppBar::HideShow(bool shown) {
         return;
     }
     const TAppBarScreen s = Screen();
-    const TRect r = AutoHideRect(static_cast<TpkAppBarPlacement>(placement_), abPlatform_.WindowRect(HookedWindow()),
-                                 shown, AutoHideArea(), s.BorderWidth, s.BorderHeight);
+    const Rect r = AutoHideRect(static_cast<TpkAppBarPlacement>(placement_), abPlatform_.WindowRect(HookedWindow()),
+                                shown, AutoHideArea(), s.BorderWidth, s.BorderHeight);
     if (shown != shown_) {
         bool allow = true;
         auto& event = shown ? OnUnhiding : OnHiding;
@@ -364,10 +364,10 @@ void TpkAppBar::AutoHideTick() {
     if (!AutoHiding() || !shown_) return;
     const TWindowId window = HookedWindow();
     if (abPlatform_.ActiveWindow() == window) return;
-    TRect near = abPlatform_.WindowRect(window);
+    Rect near = abPlatform_.WindowRect(window);
     const int dx = 2 * abPlatform_.Metric(smCxDoubleClk), dy = 2 * abPlatform_.Metric(smCyDoubleClk);
     near = {near.Left - dx, near.Top - dy, near.Right + dx, near.Bottom + dy};
-    const TAppBarPoint mouse = abPlatform_.MessagePos();
+    const Point mouse = abPlatform_.MessagePos();
     if (!near.Contains(mouse.X, mouse.Y)) HideShow(false);
 }
 

@@ -9,8 +9,9 @@
 // application window. The shell and the parts of the window system the hooks do not offer are
 // reached through TAppBarPlatform: on Windows SHAppBarMessage and user32; tests install a double.
 #include "base/FormHooks.h"
+#include "base/Geometry.h"
 #include "controls/AppBarGeometry.h"
-#include "controls/pkAppBarSaver.h"
+#include "controls/pkAppBarRegistrySaver.h"
 
 #include <cstdint>
 #include <functional>
@@ -58,12 +59,9 @@ enum TAppBarMetric : int {
 enum TAppBarKey : int { vkLButton = 0x01, vkRButton = 0x02, vkControl = 0x11 };
 
 // Records the bar reads and writes through a message's LParam; laid out as the platform's
-// (the Windows adapter checks). TRect is laid out as RECT.
-struct TAppBarPoint {
-    std::int32_t X = 0, Y = 0;
-};
+// (the Windows adapter checks). Rect is laid out as RECT.
 struct TAppBarMinMaxInfo {
-    TAppBarPoint Reserved, MaxSize, MaxPosition, MinTrackSize, MaxTrackSize;
+    Point Reserved, MaxSize, MaxPosition, MinTrackSize, MaxTrackSize;
 };
 struct TAppBarWindowPos {
     std::uintptr_t Window = 0, InsertAfter = 0;
@@ -76,7 +74,7 @@ struct TAppBarData {
     TWindowId Window = 0;
     std::uint32_t CallbackMessage = kAppBarCallbackMessage;
     std::uint32_t Edge = 0;
-    TRect Rect;
+    tw::Rect Rect;  // qualified: the field's name hides the type's
     std::intptr_t Param = 0;
 };
 
@@ -90,14 +88,14 @@ public:
     // SHAppBarMessage; the rectangle of `data` comes back as the shell adjusted it.
     virtual std::uintptr_t ShellMessage(std::uint32_t message, TAppBarData& data) = 0;
     virtual int Metric(TAppBarMetric metric) = 0;
-    virtual TRect WorkArea() = 0;
+    virtual Rect WorkArea() = 0;
     // The system's "show window contents while dragging" setting.
     virtual bool FullWindowDrag() = 0;
 
-    virtual TRect WindowRect(TWindowId window) = 0;
-    virtual TRect ClientRectOnScreen(TWindowId window) = 0;
+    virtual Rect WindowRect(TWindowId window) = 0;
+    virtual Rect ClientRectOnScreen(TWindowId window) = 0;
     // Moves and sizes without activating or changing the z-order, recomputing the frame.
-    virtual void SetWindowRect(TWindowId window, const TRect& rect) = 0;
+    virtual void SetWindowRect(TWindowId window, const Rect& rect) = 0;
     // Paints what the last move uncovered, now.
     virtual void UpdateNow(TWindowId window) = 0;
     virtual bool IsVisible(TWindowId window) = 0;
@@ -111,7 +109,7 @@ public:
     virtual bool KeyDown(TAppBarKey key) = 0;
     virtual bool AsyncKeyDown(TAppBarKey key) = 0;
     // The mouse position when the current message was posted.
-    virtual TAppBarPoint MessagePos() = 0;
+    virtual Point MessagePos() = 0;
     virtual std::uint32_t TickCount() = 0;
     virtual TWindowId ActiveWindow() = 0;
     virtual TWindowId ForegroundWindow() = 0;
@@ -234,8 +232,8 @@ public:
     // open); what the saver stores as "Always on Top".
     bool TopmostWanted() const { return topmostWanted_; }
     // The window rectangle a floating bar takes.
-    const TRect& FloatRect() const { return floatRect_; }
-    void SetFloatRect(const TRect& rect) { floatRect_ = rect; }
+    const Rect& FloatRect() const { return floatRect_; }
+    void SetFloatRect(const Rect& rect) { floatRect_ = rect; }
     // The screen as the bar's arithmetic sees it.
     TAppBarScreen Screen() const;
 
@@ -269,13 +267,13 @@ private:
     void Register();
     void Unregister();
     void ReleaseStrip();
-    bool ReserveStrip(int edge, TRect& rect);
-    TRect DockedRectFor(int edge);
+    bool ReserveStrip(int edge, Rect& rect);
+    Rect DockedRectFor(int edge);
     void PlaceDocked(int edge);
-    TRect AutoHideArea() const;
+    Rect AutoHideArea() const;
     bool AutoHiding() const { return registered_ && IsDockedEdge(placement_) && autoHide_; }
-    void SlideTo(const TRect& target);
-    void MoveWindowTo(const TRect& rect);
+    void SlideTo(const Rect& target);
+    void MoveWindowTo(const Rect& rect);
     void AdjustStyles(int placement, bool dragging);
     void UpdateTaskIcon();
     void RestartAutoHideTimer();
@@ -283,10 +281,10 @@ private:
     bool ClampFloatingForm();
 
     void HandleEnterSizeMove();
-    void HandleMoving(TRect& proposed);
+    void HandleMoving(Rect& proposed);
     void HandleCaptureChanged();
     void HandleExitSizeMove();
-    void HandleSizing(int edge, TRect& proposed);
+    void HandleSizing(int edge, Rect& proposed);
     void HandleGetMinMaxInfo(TAppBarMinMaxInfo& info);
     void HandleNcHitTest(TMessage& message);
     void HandleShellNotification(std::uintptr_t code, std::intptr_t lParam);
@@ -315,8 +313,8 @@ private:
     bool topmostWanted_ = true;
     bool formHasBorder_ = false;
     bool formToolWindow_ = false;
-    TRect floatRect_;
-    TRect movingRect_;
+    Rect floatRect_;
+    Rect movingRect_;
 };
 
 }  // namespace tw

@@ -33,12 +33,12 @@ void TpkAppBar::BeforeFormMessage(TMessage& message, bool& handled) {
         return;
     case wmEnterSizeMove: HandleEnterSizeMove(); return;
     case wmMoving:
-        if (message.LParam != 0) HandleMoving(*Record<TRect>(message));
+        if (message.LParam != 0) HandleMoving(*Record<Rect>(message));
         return;
     case wmCaptureChanged: HandleCaptureChanged(); return;
     case wmExitSizeMove: HandleExitSizeMove(); return;
     case wmSizing:
-        if (message.LParam != 0) HandleSizing(static_cast<int>(message.WParam), *Record<TRect>(message));
+        if (message.LParam != 0) HandleSizing(static_cast<int>(message.WParam), *Record<Rect>(message));
         return;
     case wmNcLButtonDblClk:
         handled = true;
@@ -95,8 +95,8 @@ void TpkAppBar::HandleEnterSizeMove() {
     settled_ = false;
 }
 
-void TpkAppBar::HandleMoving(TRect& q) {
-    const TAppBarPoint mouse = abPlatform_.MessagePos();
+void TpkAppBar::HandleMoving(Rect& q) {
+    const Point mouse = abPlatform_.MessagePos();
     int candidate;
     if (abPlatform_.KeyDown(vkControl) && HasEdge(AllowedEdges, bpFloat)) {
         candidate = bpFloat;
@@ -132,7 +132,7 @@ void TpkAppBar::HandleExitSizeMove() {
     dragPlacement_ = kNoPlacement;
     // An end without a beginning is no drag: placing at "no placement" would unregister the bar.
     if (d == kNoPlacement) return;
-    const TRect wr = abPlatform_.WindowRect(HookedWindow());
+    const Rect wr = abPlatform_.WindowRect(HookedWindow());
     if (d == placement_) {
         auto size16 = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 0xFFFF)); };
         if (d == bpTop || d == bpBottom) docking_->height_ = size16(wr.Height());
@@ -143,7 +143,7 @@ void TpkAppBar::HandleExitSizeMove() {
             floatRect_ = wr;
         } else {
             // Just undocked: keep where it is; a docked size spanning the screen is no floating size.
-            const TRect work = abPlatform_.WorkArea();
+            const Rect work = abPlatform_.WorkArea();
             const bool spans = wr.Width() >= work.Width() || wr.Height() >= work.Height();
             const int w = spans ? floatRect_.Width() : wr.Width();
             const int h = spans ? floatRect_.Height() : wr.Height();
@@ -155,7 +155,7 @@ void TpkAppBar::HandleExitSizeMove() {
     if (OnExitSizeMove) OnExitSizeMove(*this);
 }
 
-void TpkAppBar::HandleSizing(int edge, TRect& q) {
+void TpkAppBar::HandleSizing(int edge, Rect& q) {
     if (!sizing_->Enabled()) return;
     const bool docked = IsDockedEdge(Placement());
     q = SnapSizing(q, edge, sizing_->HorizontalIncrement, sizing_->VerticalIncrement,
@@ -233,7 +233,7 @@ void TpkAppBar::HandleShellNotification(std::uintptr_t code, std::intptr_t lPara
 void TpkAppBar::HandleReapply() {
     if (IsDockedEdge(placement_)) {
         if (abPlatform_.IsVisible(HookedWindow()) && !autoHide_) {
-            TRect r = DockedRectFor(placement_);
+            Rect r = DockedRectFor(placement_);
             ReserveStrip(placement_, r);
         } else {
             ReleaseStrip();

@@ -12,10 +12,10 @@
 namespace tw {
 
 // The records read through LParam are the system's, seen through our mirrors.
-static_assert(sizeof(TRect) == sizeof(RECT) && offsetof(TRect, Left) == offsetof(RECT, left) &&
-              offsetof(TRect, Top) == offsetof(RECT, top) && offsetof(TRect, Right) == offsetof(RECT, right) &&
-              offsetof(TRect, Bottom) == offsetof(RECT, bottom));
-static_assert(sizeof(TAppBarPoint) == sizeof(POINT) && offsetof(TAppBarPoint, Y) == offsetof(POINT, y));
+static_assert(sizeof(Rect) == sizeof(RECT) && offsetof(Rect, Left) == offsetof(RECT, left) &&
+              offsetof(Rect, Top) == offsetof(RECT, top) && offsetof(Rect, Right) == offsetof(RECT, right) &&
+              offsetof(Rect, Bottom) == offsetof(RECT, bottom));
+static_assert(sizeof(Point) == sizeof(POINT) && offsetof(Point, Y) == offsetof(POINT, y));
 static_assert(sizeof(TAppBarMinMaxInfo) == sizeof(MINMAXINFO) &&
               offsetof(TAppBarMinMaxInfo, MinTrackSize) == offsetof(MINMAXINFO, ptMinTrackSize) &&
               offsetof(TAppBarMinMaxInfo, MaxTrackSize) == offsetof(MINMAXINFO, ptMaxTrackSize));
@@ -51,8 +51,8 @@ namespace {
 
 HWND ToHwnd(TWindowId window) { return reinterpret_cast<HWND>(window); }
 TWindowId ToId(HWND window) { return reinterpret_cast<TWindowId>(window); }
-RECT ToRect(const TRect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
-TRect FromRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const Rect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
+Rect FromRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 class Win32AppBarPlatform : public TAppBarPlatform {
 public:
@@ -69,7 +69,7 @@ public:
         return result;
     }
     int Metric(TAppBarMetric metric) override { return GetSystemMetrics(metric); }
-    TRect WorkArea() override {
+    Rect WorkArea() override {
         RECT rc{};
         if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &rc, 0))
             return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -79,18 +79,18 @@ public:
         BOOL on = FALSE;
         return SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &on, 0) && on;
     }
-    TRect WindowRect(TWindowId window) override {
+    Rect WindowRect(TWindowId window) override {
         RECT rc{};
         if (!GetWindowRect(ToHwnd(window), &rc)) return {};
         return FromRect(rc);
     }
-    TRect ClientRectOnScreen(TWindowId window) override {
+    Rect ClientRectOnScreen(TWindowId window) override {
         RECT rc{};
         if (!GetClientRect(ToHwnd(window), &rc)) return {};
         MapWindowPoints(ToHwnd(window), nullptr, reinterpret_cast<POINT*>(&rc), 2);
         return FromRect(rc);
     }
-    void SetWindowRect(TWindowId window, const TRect& r) override {
+    void SetWindowRect(TWindowId window, const Rect& r) override {
         SetWindowPos(ToHwnd(window), nullptr, r.Left, r.Top, r.Width(), r.Height(),
                      SWP_NOACTIVATE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
@@ -113,7 +113,7 @@ public:
     }
     bool KeyDown(TAppBarKey key) override { return GetKeyState(key) < 0; }
     bool AsyncKeyDown(TAppBarKey key) override { return GetAsyncKeyState(key) < 0; }
-    TAppBarPoint MessagePos() override {
+    Point MessagePos() override {
         const DWORD pos = GetMessagePos();
         return {GET_X_LPARAM(pos), GET_Y_LPARAM(pos)};
     }

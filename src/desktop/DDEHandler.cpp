@@ -1,20 +1,13 @@
 #include "desktop/DDEHandler.h"
 
+#include "base/AsciiText.h"
+
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 namespace tw {
 namespace {
-
-// Blanks and control characters, as trimming takes them.
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsTrimmed(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsTrimmed(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 // The longest path the system's wide functions accept, counted in bytes of UTF-8 here: a longer
 // one cannot name a file, whatever it holds.
@@ -30,7 +23,7 @@ void TDDEHandler::ExecuteMacro(const std::vector<std::string>& lines) {
 void TDDEHandler::SplitCommands(std::string_view line) {
     // One pass from the front: a line of a million "][" pairs is cut in linear time.
     for (std::size_t cut = line.find("]["); cut != std::string_view::npos; cut = line.find("][")) {
-        Append(std::string(Trim(line.substr(0, cut + 1))));
+        Append(std::string(TrimControlsAndBlanks(line.substr(0, cut + 1))));
         line.remove_prefix(cut + 1);
     }
     Append(std::string(line));

@@ -1,32 +1,21 @@
 #include "desktop/uFileAssociations.h"
 
+#include "base/AsciiText.h"
 #include "desktop/DDEHandler.h"
-
-#include <cctype>
 
 namespace tw {
 namespace {
 
-std::string Upper(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) { return a.size() == b.size() && Upper(a) == Upper(b); }
-
 // `command` starts the executable `path` (case aside): unquoted or quoted, then a blank or the end.
 bool CommandRunsExecutable(std::string_view command, const std::string& path) {
     if (path.empty()) return false;
-    const std::string upperCommand = Upper(command);
-    const std::string upperPath = Upper(path);
     const auto endsAt = [&](std::size_t end) {
-        return end == upperCommand.size() || upperCommand[end] == ' ' || upperCommand[end] == '\t';
+        return end == command.size() || command[end] == ' ' || command[end] == '\t';
     };
-    if (upperCommand.starts_with('"'))
-        return upperCommand.compare(1, upperPath.size(), upperPath) == 0 && upperCommand.size() > upperPath.size() + 1 &&
-               upperCommand[upperPath.size() + 1] == '"' && endsAt(upperPath.size() + 2);
-    return upperCommand.starts_with(upperPath) && endsAt(upperPath.size());
+    if (command.starts_with('"'))
+        return StartsWithIgnoringAsciiCase(command.substr(1), path) && command.size() > path.size() + 1 &&
+               command[path.size() + 1] == '"' && endsAt(path.size() + 2);
+    return StartsWithIgnoringAsciiCase(command, path) && endsAt(path.size());
 }
 
 std::string CommandKey(std::string_view fileClass, std::string_view verb) {
@@ -45,7 +34,7 @@ void WriteClassesKey(IClassesRegistry& registry, TClassesRoot root, const std::s
 bool RegisteredUnder(IClassesRegistry& registry, TClassesRoot root, const std::string& executablePath,
                      std::string_view extension, std::string_view fileClass) {
     const auto cls = registry.ReadDefault(root, std::string(extension));
-    if (!cls || !EqualNoCase(*cls, fileClass)) return false;
+    if (!cls || !EqualsIgnoringAsciiCase(*cls, fileClass)) return false;
     const auto command = registry.ReadDefault(root, CommandKey(fileClass, kOpenVerb));
     return command && CommandRunsExecutable(*command, executablePath);
 }

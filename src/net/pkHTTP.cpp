@@ -1,7 +1,8 @@
 #include "net/pkHTTP.h"
 
-#include "net/pkInetUtils.h"
+#include "base/AsciiText.h"
 #include "base/pkUtils.h"
+#include "net/UrlUtils.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,12 +15,6 @@ namespace {
 std::uint64_t NowMs() {
     using namespace std::chrono;
     return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // A file URL's path as the file system wants it: "/C:/dir/f.xml" loses its leading slash.
@@ -110,10 +105,10 @@ void TpkHTTPProxy::Assign(const TpkPersistent* source) {
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet)
+TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TInternetApi> internet)
     : TpkCustomHTTP(owner, std::move(internet), kDefaultHTTPOptions) {}
 
-TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet, TpkHTTPOptions options)
+TpkCustomHTTP::TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TInternetApi> internet, TpkHTTPOptions options)
     : TpkLoginComponent(owner),
       Options(options),
       internet_(internet ? std::move(internet) : CreatePlatformInternet()),
@@ -289,7 +284,7 @@ void TpkCustomHTTP::Transfer() {
     if (!TakeTarget(job_.URL)) return;  // no status: reported as an unreachable host
     Check();
 
-    if (EqualNoCase(scheme_, "file")) {
+    if (EqualsIgnoringAsciiCase(scheme_, "file")) {
         localFile_ = internet_->OpenLocalFile(LocalPathOf(path_));
         if (!localFile_) {
             status_ = 404;
@@ -461,7 +456,7 @@ TpkCustomHTTP::Step TpkCustomHTTP::FollowRedirect() {
     if (!internet_->QueryInfo(request_.Get(), kQueryLocation, location)) return Step::Next;
     const std::string target = ResolveLocation(currentURL_, location);
     TpkURLParts parts;
-    if (target.empty() || !SplitURL(target, parts) || EqualNoCase(parts.Scheme, "file")) return Step::Next;
+    if (target.empty() || !SplitURL(target, parts) || EqualsIgnoringAsciiCase(parts.Scheme, "file")) return Step::Next;
     ++redirects_;
     // As browsers do: a 303, and a 301 or 302 after a POST, continue as a GET.
     if (status_ != 307 && status_ != 308) redirectedToGet_ = true;
@@ -525,7 +520,7 @@ TpkCustomHTTP::Step TpkCustomHTTP::RestartFromScratch() {
 
 TpkCustomHTTP::Step TpkCustomHTTP::OpenResult() {
     Check();
-    const bool network = localFile_ == nullptr && !EqualNoCase(scheme_, "file");
+    const bool network = localFile_ == nullptr && !EqualsIgnoringAsciiCase(scheme_, "file");
     if ((status_ == 200 || status_ == 206) && !job_.OutputFileName.empty()) {
         try {
             const bool existed = resumeOffset_ != 0 && internet_->OpenLocalFile(job_.OutputFileName) != nullptr;

@@ -5,8 +5,8 @@
 // local file system through the same flow. No failure leaves the component as an exception:
 // every outcome is a fixed sequence of events (see docs/http.md).
 #include "base/pkClasses.h"
-#include "net/pkHTTPLogic.h"
-#include "net/pkInternetApi.h"
+#include "net/HttpRules.h"
+#include "net/InternetApi.h"
 #include "net/pkThread.h"
 
 #include <atomic>
@@ -80,10 +80,10 @@ using TpkHTTPBeforeSendRequestEvent = std::function<void(TpkComponent& Sender, T
 using TpkHTTPStatusEvent = std::function<void(TpkComponent& Sender, std::uint32_t StatusCode, const std::string& StatusText)>;
 using TpkHTTPRedirectEvent = std::function<void(TpkComponent& Sender, const std::string& NewURL)>;
 
-class TpkCustomHTTP : public TpkLoginComponent, private TpkInternetStatusSink {
+class TpkCustomHTTP : public TpkLoginComponent, private TInternetStatusSink {
 public:
     // `internet` replaces the platform's operations (tests give a scripted fake).
-    explicit TpkCustomHTTP(TpkComponent* owner = nullptr, std::unique_ptr<TpkInternetApi> internet = nullptr);
+    explicit TpkCustomHTTP(TpkComponent* owner = nullptr, std::unique_ptr<TInternetApi> internet = nullptr);
     ~TpkCustomHTTP() override;
     const char* ClassName() const override { return "TpkCustomHTTP"; }
 
@@ -165,10 +165,10 @@ public:
     TpkThreadWaitTimeoutExpired OnWaitTimeoutExpired;
 
     // The internet operations in use.
-    TpkInternetApi& Internet() { return *internet_; }
+    TInternetApi& Internet() { return *internet_; }
 
 protected:
-    explicit TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet, TpkHTTPOptions options);
+    explicit TpkCustomHTTP(TpkComponent* owner, std::unique_ptr<TInternetApi> internet, TpkHTTPOptions options);
 
 private:
     enum class Step { Next, End, Restart, Redirect };
@@ -228,7 +228,7 @@ private:
     void CleanUp();
     void RemoveOutputFile();
 
-    std::unique_ptr<TpkInternetApi> internet_;
+    std::unique_ptr<TInternetApi> internet_;
     std::unique_ptr<TpkCustomThread> thread_;
 
     // Transfer state. Between Start and completion only the worker touches it, except for the
@@ -279,7 +279,7 @@ private:
 // no-cache option set and the "need file" option left out.
 class TpkHTTPPragmaNoCache : public TpkCustomHTTP {
 public:
-    explicit TpkHTTPPragmaNoCache(TpkComponent* owner = nullptr, std::unique_ptr<TpkInternetApi> internet = nullptr)
+    explicit TpkHTTPPragmaNoCache(TpkComponent* owner = nullptr, std::unique_ptr<TInternetApi> internet = nullptr)
         : TpkCustomHTTP(owner, std::move(internet), kPragmaNoCacheHTTPOptions) {}
     const char* ClassName() const override { return "TpkHTTPPragmaNoCache"; }
 };

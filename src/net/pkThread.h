@@ -6,7 +6,7 @@
 //
 // Every build runs the work on a thread of its own. Windows brings notifications back by a
 // blocking message (0x8FFF) to one hidden window of class "TpkThreadWindow"; the native build
-// queues them on TpkMainThreadQueue, which the main thread empties whenever it waits.
+// queues them on TMainThreadQueue, which the main thread empties whenever it waits.
 //
 // What the two threads share: the flags below are atomic; the handlers and HandleExceptions are
 // copied into the thread object when it starts, so the worker never reads the component; whether

@@ -1,9 +1,9 @@
 // Native half of the worker threads: a std::thread per run. Synchronised handlers go through
-// TpkMainThreadQueue, which the main thread empties whenever it waits (WaitFor, the wait of Run,
+// TMainThreadQueue, which the main thread empties whenever it waits (WaitFor, the wait of Run,
 // the test pump). Nothing is ever killed here: a worker that was given up is waited for.
 #include "net/pkThread.h"
 
-#include "net/pkMainThreadQueue.h"
+#include "net/MainThreadQueue.h"
 
 #include <thread>
 #include <utility>
@@ -16,7 +16,7 @@ struct TpkEventThread::Platform {
 };
 
 namespace {
-TpkMainThreadQueue& Queue() { return TpkMainThreadQueue::Instance(); }
+TMainThreadQueue& Queue() { return TMainThreadQueue::Instance(); }
 
 void ThreadProcedure(TpkEventThread* thread, TpkEventThread::Platform* platform) {
     thread->RunThreadProcedure();
@@ -99,7 +99,7 @@ void TpkEventThread::Synchronize(const std::function<void()>& handler) {
 
 bool TpkCustomThread::WaitForWorker() {
     TpkEventThread* waited = thread_.get();
-    TpkMainThreadQueue& queue = Queue();
+    TMainThreadQueue& queue = Queue();
     const int timeout = WaitTimeout == 0 ? -1 : static_cast<int>(WaitTimeout);
     for (;;) {
         if (thread_.get() != waited) return true;  // replaced by a handler meanwhile

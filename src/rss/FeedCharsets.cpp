@@ -1,5 +1,6 @@
 #include "rss/FeedCharsets.h"
 
+#include "base/AsciiText.h"
 #include "base/TextConvert.h"
 
 #include <algorithm>
@@ -86,17 +87,14 @@ constexpr NamedCodePage kNames[] = {
     {"ms950", 950}, {"windows950", 950},
 };
 
-bool IsTrimmed(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\''; }
-
 // Lower-case letters and digits of a printable ASCII name; "" for anything else.
 std::string CanonicalName(std::string_view name) {
-    while (!name.empty() && IsTrimmed(name.front())) name.remove_prefix(1);
-    while (!name.empty() && IsTrimmed(name.back())) name.remove_suffix(1);
+    name = TrimSpacesTabsLineBreaksAndQuotes(name);
     if (name.empty() || name.size() > kMaxCharsetNameLength) return {};
     std::string out;
     for (char c : name) {
         if (c < 0x20 || c > 0x7E) return {};
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        c = AsciiLower(c);
         if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out.push_back(c);
     }
     return out;

@@ -1,8 +1,9 @@
 #include "rss/FeedFormats.h"
 
+#include "base/AsciiText.h"
 #include "base/TextConvert.h"
 #include "base/pkUtils.h"
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 #include "xml/XmlDom.h"
 
 #include <algorithm>
@@ -243,27 +244,11 @@ std::string DateText(const TXmlNode* node) {
     return rfc822.empty() ? raw : rfc822;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
-std::string_view TrimmedBlanks(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
-}
-
 }  // namespace
 
 bool IsWebAddress(std::string_view address) {
-    address = TrimmedBlanks(address);
-    return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
+    address = TrimControlsAndBlanks(address);
+    return StartsWithIgnoringAsciiCase(address, "http://") || StartsWithIgnoringAsciiCase(address, "https://");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -323,8 +308,8 @@ std::string TFeedDialectReader::Absolute(const TXmlNode& element, const std::str
         chain.push_back(n);
     std::string base = documentURL_;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        if ((*it)->HasAttr(u"xml:base")) base = ResolveURL(base, std::string(TrimmedBlanks(FeedAttrOf(*it, "xml:base"))));
-    return ResolveURL(base, std::string(TrimmedBlanks(reference)));
+        if ((*it)->HasAttr(u"xml:base")) base = ResolveURL(base, std::string(TrimControlsAndBlanks(FeedAttrOf(*it, "xml:base"))));
+    return ResolveURL(base, std::string(TrimControlsAndBlanks(reference)));
 }
 
 // The href of `node`'s first link with relation `rel` ("alternate" also takes a link without
@@ -466,10 +451,10 @@ void TFeedDialectReader::ReadRDFItem(const TXmlNode& node, TpkRSSFeedItem& item)
 // ---------------------------------------------------------------------------------------------
 
 std::string ItemOpenAddress(const TpkRSSFeedItem& item) {
-    if (IsWebAddress(item.Link)) return std::string(TrimmedBlanks(item.Link));
+    if (IsWebAddress(item.Link)) return std::string(TrimControlsAndBlanks(item.Link));
     const TpkRSSFeedItemGuid& guid = item.Guid();
     if ((guid.IsPermaLink || !guid.PermaLinkStated) && IsWebAddress(guid.URL))
-        return std::string(TrimmedBlanks(guid.URL));
+        return std::string(TrimControlsAndBlanks(guid.URL));
     return {};
 }
 

@@ -2,7 +2,7 @@
 // The feed dialects besides RSS 0.9x/2.0 that the feed component can read into the same content
 // model (Atom 1.0 and 0.3, RSS 1.0 and 0.90 in RDF), and the address a click on an item opens.
 #include "rss/FeedFields.h"  // MendFeedText, the cleaning every feed text gets
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 #include <cstdint>
 #include <string>

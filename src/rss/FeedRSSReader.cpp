@@ -1,6 +1,7 @@
 #include "rss/FeedRSSReader.h"
 
 #include "rss/pkRSSFeed.h"
+#include "base/AsciiText.h"
 #include "base/pkUtils.h"
 #include "xml/XmlDom.h"
 
@@ -12,16 +13,6 @@ namespace tw {
 namespace {
 
 bool HasChildren(const TXmlElement* element) { return element != nullptr && element->HasChildNodes(); }
-
-bool EqualsNoCase(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != lower[i]) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -157,12 +148,9 @@ void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements&
         for (int i = 0; i < days->ChildCount(); ++i) {
             const TXmlNode* day = days->Child(i);
             if (day->NodeType() != XML_ELEMENT_NODE || day->NodeName() != u"day") continue;
-            std::string name(texts_.TextView(day));
-            for (char& c : name)
-                if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (name.size() > 5 && name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
+            const std::string_view name = texts_.TextView(day);
             for (int d = 0; d < 7; ++d)
-                if (name == kDays[d]) e.SkipDays.Include(static_cast<TpkRSSFeedSkipDays>(d));
+                if (EqualsIgnoringAsciiCase(name, kDays[d])) e.SkipDays.Include(static_cast<TpkRSSFeedSkipDays>(d));
         }
     }
 }
@@ -195,7 +183,7 @@ void TFeedRSSReader::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSS
     if (const TXmlNode* guid = first[kGuid]) {
         // Cleaning cannot make "true" of anything else, nor the reverse: the raw value serves.
         const std::string_view permaLink = texts_.RawAttr(*guid, "isPermaLink");
-        guidField.IsPermaLink = EqualsNoCase(permaLink, "true");
+        guidField.IsPermaLink = EqualsIgnoringAsciiCase(permaLink, "true");
         guidField.PermaLinkStated = !permaLink.empty() || (guid->AttrCount() > 0 && guid->HasAttr(u"isPermaLink"));
     } else {
         guidField.IsPermaLink = guidField.PermaLinkStated = false;

@@ -1,7 +1,7 @@
 #pragma once
 // Reads an RSS 0.9x/2.0 document (root `rss`, a `channel` holding the items) into the model.
 #include "rss/FeedFields.h"
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 #include "xml/XmlDom.h"
 
 #include <cstdint>

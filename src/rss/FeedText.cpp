@@ -1,5 +1,6 @@
 #include "rss/FeedText.h"
 
+#include "base/AsciiText.h"
 #include "base/TextConvert.h"
 
 #include <array>
@@ -63,8 +64,6 @@ std::u16string DecodeSingleByte(std::string_view bytes, Map map) {
 }
 
 bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // The ASCII-compatible charset a name stands for, when this build reads it; false for unknown
 // names and for UTF-16 names, which cannot be true of bytes whose declaration reads as ASCII.
@@ -182,7 +181,7 @@ std::string CharsetOfContentType(std::string_view contentType) {
     const size_t semicolon = contentType.find(';');
     std::string media;
     for (char c : contentType.substr(0, semicolon)) {
-        if (!IsXmlSpace(c)) media.push_back(Lower(c));
+        if (!IsXmlSpace(c)) media.push_back(AsciiLower(c));
     }
     const size_t slash = media.find('/');
     const bool meaningful = slash != std::string::npos &&
@@ -199,12 +198,10 @@ std::string CharsetOfContentType(std::string_view contentType) {
         if (eq == std::string_view::npos) continue;
         std::string name;
         for (char c : param.substr(0, eq)) {
-            if (!IsXmlSpace(c)) name.push_back(Lower(c));
+            if (!IsXmlSpace(c)) name.push_back(AsciiLower(c));
         }
         if (name != "charset") continue;
-        std::string_view value = param.substr(eq + 1);
-        while (!value.empty() && IsXmlSpace(value.front())) value.remove_prefix(1);
-        while (!value.empty() && IsXmlSpace(value.back())) value.remove_suffix(1);
+        std::string_view value = TrimSpacesTabsAndLineBreaks(param.substr(eq + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
         return std::string(value);
     }

@@ -1,6 +1,6 @@
 #include "rss/pkHTTPDownloadQueue.h"
 
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 #include "rss/FeedText.h"
 #include "rss/pkRSSFeed.h"
 #include "xml/XmlDom.h"

@@ -5,7 +5,7 @@
 // objects they serve (the feed's enclosures); each link's callback runs when its entry goes.
 #include "base/pkClasses.h"
 #include "net/pkHTTP.h"
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,6 +3,7 @@
 #include "rss/FeedRSSReader.h"
 #include "rss/FeedText.h"
 #include "rss/pkHTTPDownloadQueue.h"
+#include "base/AsciiText.h"
 #include "base/pkUtils.h"
 #include "xml/XmlDom.h"
 
@@ -28,12 +29,6 @@ void LoadFeedXml(TXmlDocument& doc, std::string_view bytes, std::string_view tra
     doc.LoadUtf8XML(DecodeFeedTextToUtf8(bytes, transportCharset), sink);
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 // The value of the first `name:` line of a raw header block (name in any case), blanks
 // trimmed; "" when there is none.
 std::string HeaderValue(std::string_view raw, std::string_view name) {
@@ -42,12 +37,8 @@ std::string HeaderValue(std::string_view raw, std::string_view name) {
         std::string_view line = raw.substr(0, end);
         raw = end == std::string_view::npos ? std::string_view() : raw.substr(end + 1);
         const size_t colon = line.find(':');
-        if (colon == std::string_view::npos || colon != name.size() || Lower(std::string(line.substr(0, colon))) != Lower(std::string(name)))
-            continue;
-        std::string_view value = line.substr(colon + 1);
-        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
-        while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r')) value.remove_suffix(1);
-        return std::string(value);
+        if (colon == std::string_view::npos || !EqualsIgnoringAsciiCase(line.substr(0, colon), name)) continue;
+        return std::string(TrimSpacesTabsAndTrailingCRs(line.substr(colon + 1)));
     }
     return {};
 }
@@ -70,7 +61,7 @@ constexpr size_t kMaxKeptValidators = 256;
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-TpkRSSFeed::TpkRSSFeed(TpkComponent* owner, std::unique_ptr<TpkInternetApi> internet)
+TpkRSSFeed::TpkRSSFeed(TpkComponent* owner, std::unique_ptr<TInternetApi> internet)
     : TpkComponent(owner),
       elements_(std::make_unique<TpkRSSFeedElements>(this)),
       items_(std::make_unique<TpkRSSFeedItemCollection>(this)),

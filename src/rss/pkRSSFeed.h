@@ -5,7 +5,7 @@
 #include "base/pkClasses.h"
 #include "net/pkHTTP.h"
 #include "rss/FeedFormats.h"
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 #include <cstdint>
 #include <functional>
@@ -49,7 +49,7 @@ std::uint32_t FeedTransferDeadline(const char* text);
 class TpkRSSFeed : public TpkComponent {
 public:
     // `internet` replaces the platform's internet operations of the owned HTTP component (tests).
-    explicit TpkRSSFeed(TpkComponent* owner = nullptr, std::unique_ptr<TpkInternetApi> internet = nullptr);
+    explicit TpkRSSFeed(TpkComponent* owner = nullptr, std::unique_ptr<TInternetApi> internet = nullptr);
     ~TpkRSSFeed() override;
     const char* ClassName() const override { return "TpkRSSFeed"; }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/AsciiText.h"
 #include "xml/XmlInternal.h"
 
 namespace tw {
@@ -389,10 +390,7 @@ std::string_view TXmlNode::TextUtf8(std::string& scratch) const {
         const auto& c = static_cast<const TXmlCharacterData&>(*n);
         if (c.utf8_ && c.data_.empty()) {
             std::string_view v(c.utf8_, c.utf8Size_);
-            if (!PreserveWhiteSpace()) {
-                while (!v.empty() && static_cast<unsigned char>(v.front()) <= 0x20) v.remove_prefix(1);
-                while (!v.empty() && static_cast<unsigned char>(v.back()) <= 0x20) v.remove_suffix(1);
-            }
+            if (!PreserveWhiteSpace()) v = TrimControlsAndBlanks(v);
             return v;
         }
     }
@@ -412,10 +410,7 @@ std::string TXmlNode::TextUtf8() const {
             const auto& c = static_cast<const TXmlCharacterData&>(*this);
             if (!c.utf8_) return XmlToUtf8(c.Text());
             std::string_view v(c.utf8_, c.utf8Size_);
-            if (!PreserveWhiteSpace()) {
-                while (!v.empty() && static_cast<unsigned char>(v.front()) <= 0x20) v.remove_prefix(1);
-                while (!v.empty() && static_cast<unsigned char>(v.back()) <= 0x20) v.remove_suffix(1);
-            }
+            if (!PreserveWhiteSpace()) v = TrimControlsAndBlanks(v);
             return std::string(v);
         }
         case XML_ELEMENT_NODE:
@@ -565,8 +560,7 @@ bool TXmlNode::GetBoolAttr(std::u16string_view name, bool def) const {
     const TXmlAttrData* a = FindAttr(name);
     if (!a) return def;
     if (auto* b = a->Value.If<bool>()) return *b;
-    std::string s = Ascii8(a->Value.ToText());
-    std::transform(s.begin(), s.end(), s.begin(), [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    const std::string s = AsciiLowered(Ascii8(a->Value.ToText()));
     if (s == "true" || s == "1" || s == "yes") return true;
     if (s == "false" || s == "0" || s == "no") return false;
     return def;

@@ -37,7 +37,7 @@ TEST_F(WiredMainWindow, ClicksAndCursorsFollowThePartOfTheBarUnderThePoint) {
         view = RecordingView();
         auto form = Make();
         form->FormCreate(Dir(), {FeedFile()});
-        ASSERT_EQ(form->lblTitle.Width, 105);
+        ASSERT_EQ(form->lblTitle.Width(), 105);
         EXPECT_EQ(form->CursorAt(c.x, c.y), c.cursor) << c.x << "," << c.y;
         form->ClickAt(c.x, c.y);
         std::vector<std::string> links;

@@ -94,12 +94,12 @@ TEST_F(MainWindow, LayoutTickerPlacesArrowsAndTickerAlongTheBar) {
     EXPECT_EQ(form->TitleCaption, "Tidewire 1.1");  // the first load is still running
     EXPECT_EQ(form->imgStart.Left, 5);
     EXPECT_EQ(form->imgStart.Top, 1);
-    EXPECT_EQ(form->lblTitle.Width, title);
+    EXPECT_EQ(form->lblTitle.Width(), title);
     EXPECT_EQ(form->imgPrevRssItem.Left, 32 + title + 5);
     EXPECT_EQ(form->imgPrevRssItem.Top, 4);
     EXPECT_EQ(form->imgNextRssItem.Left, 1024 - 16 - 5);
     const TScrollingText& ticker = form->lblTicker();
-    EXPECT_EQ(ticker.Left(), form->imgPrevRssItem.Right());
+    EXPECT_EQ(ticker.Left(), form->imgPrevRssItem.Right);
     EXPECT_EQ(ticker.Width(), form->imgNextRssItem.Left - ticker.Left());
     EXPECT_EQ(ticker.Top(), 12);
     EXPECT_EQ(ticker.Height(), 11);
@@ -110,15 +110,15 @@ TEST_F(MainWindow, OnADenserDisplayEverySizeOfTheBarScales) {
     WriteConfig("[Global]\r\nTicker_Font_Size=10\r\n");
     auto form = Make();
     form->FormCreate(Dir());
-    const auto at = [](const TBarItem& i) { return std::vector<int>{i.Left, i.Top, i.Width, i.Height}; };
-    const int title = form->lblTitle.Width;
+    const auto at = [](const Rect& i) { return std::vector<int>{i.Left, i.Top, i.Width(), i.Height()}; };
+    const int title = form->lblTitle.Width();
     EXPECT_EQ(at(form->imgStart), (std::vector<int>{8, 2, 33, 33}));
     EXPECT_EQ(at(form->lblTitle), (std::vector<int>{48, 8, title, 20}));
     EXPECT_EQ(at(form->imgPrevRssItem), (std::vector<int>{48 + title + 8, 6, 24, 24}));
     EXPECT_EQ(at(form->imgNextRssItem), (std::vector<int>{1024 - 24 - 8, 6, 24, 24}));
     const TScrollingText& ticker = form->lblTicker();
     EXPECT_EQ(std::vector<int>({ticker.Left(), ticker.Top(), ticker.Height()}),
-              (std::vector<int>{form->imgPrevRssItem.Right(), 18, 17}));
+              (std::vector<int>{form->imgPrevRssItem.Right, 18, 17}));
     EXPECT_EQ(ticker.Font().Size, 10) << "the system already turns points into pixels at 144";
 
     // Moved to a display of 192 while the system stays at 144: the ticker's points scale by 4/3,

@@ -126,8 +126,8 @@ TEST_F(MainWindowOnWindows, TheScrollingTextIsAChildWhereTheLayoutPutsIt) {
     RECT r{};
     GetWindowRect(ticker, &r);
     MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_GT(form->lblTitle.Width, 0);
-    EXPECT_EQ(r.left, 32 + form->lblTitle.Width + 5 + 16);
+    EXPECT_GT(form->lblTitle.Width(), 0);
+    EXPECT_EQ(r.left, 32 + form->lblTitle.Width() + 5 + 16);
     EXPECT_EQ(r.top, 12);
     EXPECT_EQ(r.bottom - r.top, 11);
     RECT client{};
@@ -152,7 +152,7 @@ TEST_F(MainWindowOnWindows, OnADisplayOfAnotherDensityItDocksScaledAndBack) {
     SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     PumpFor(300);
     EXPECT_EQ(heights(), (std::vector<LONG>{0, 38, 18, 17}));
-    EXPECT_EQ(form->imgStart.Width, 33);
+    EXPECT_EQ(form->imgStart.Width(), 33);
     EXPECT_EQ(form->lblTicker().Font().Size, 12) << "8 points shown as 12 where the system counts 96";
     EXPECT_EQ(form->TickerFont().Size, 8);
 

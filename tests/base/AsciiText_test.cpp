@@ -34,6 +34,14 @@ TEST(AsciiText, EachTrimCutsItsOwnBytesFromBothEnds) {
         {TrimAsciiWhitespace, "\v\f\r\n a \t", "a"},
         {TrimAsciiWhitespace, "\x01 a", "\x01 a"},
         {TrimControlsAndBlanks, "   ", ""},
+        {TrimSpacesTabsAndLineBreaks, "\r\n\t a \n", "a"},
+        {TrimSpacesTabsAndLineBreaks, "\v a \f", "\v a \f"},
+        {TrimSpacesTabsLineBreaksAndQuotes, " \"'utf-8'\" \r\n", "utf-8"},
+        {TrimSpacesTabsLineBreaksAndQuotes, "`a`", "`a`"},
+        {TrimSpacesTabsAndTrailingCRs, "\t a = b \r \r", "a = b"},
+        {TrimSpacesTabsAndTrailingCRs, "\r a", "\r a"},  // a CR is cut at the end only
+        {TrimSpacesTabsAndTrailingCRs, "\n a\n", "\n a\n"},
+        {TrimLeadingControlsAndBlanks, "\r\n\x01 a b \t", "a b \t"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.trim(c.in), c.out) << '"' << c.in << '"';
 }

@@ -2,8 +2,8 @@
 // application window's hook and the private message window.
 #include "base/ApplicationWindow_win32.h"
 #include "base/FormHooks.h"
+#include "base/HookableWindow_win32.h"
 #include "base/SimpleMessageHook_win32.h"
-#include "base/WinControl_win32.h"
 #include "support/MessagePump.h"
 
 #include <gtest/gtest.h>
@@ -60,7 +60,7 @@ TEST(FormHooksWin32, RealSubclassingChainsRehooksAndWatchesTheApplicationWindow)
     std::vector<std::string> journal;
     ProbeWindow window;
     window.journal = &journal;
-    TpkWindowControl form([&window] { return window.Make(); });
+    THookableWindow form([&window] { return window.Make(); });
     {
         NamedHook first(&form, "first", journal);
         NamedHook second(&form, "second", journal);

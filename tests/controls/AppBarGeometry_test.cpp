@@ -43,55 +43,55 @@ TEST(AppBarGeometry, DockedRectangleTakesTheShellsAnswerAndTheCappedSize) {
     TAppBarDockSizes ticker;
     ticker.Height = 25;
     ticker.MaxHeight = 32;
-    const TRect screen{0, 0, 1024, 768};
+    const Rect screen{0, 0, 1024, 768};
     int queries = 0;
-    auto shell = [&](TpkAppBarPlacement, TRect& r) {
+    auto shell = [&](TpkAppBarPlacement, Rect& r) {
         ++queries;
         r.Top += 30;  // another bar holds the top 30 pixels
     };
-    EXPECT_EQ(DockedRect(bpTop, screen, false, ticker, shell), (TRect{0, 30, 1024, 55}));
-    EXPECT_EQ(DockedRect(bpBottom, screen, false, ticker, nullptr), (TRect{0, 743, 1024, 768}));
+    EXPECT_EQ(DockedRect(bpTop, screen, false, ticker, shell), (Rect{0, 30, 1024, 55}));
+    EXPECT_EQ(DockedRect(bpBottom, screen, false, ticker, nullptr), (Rect{0, 743, 1024, 768}));
     ticker.Height = 40;  // capped at MaxHeight
     EXPECT_EQ(DockedRect(bpTop, screen, false, ticker, nullptr).Height(), 32);
     ticker.MinHeight = 36;  // the minimum wins over the maximum
     EXPECT_EQ(DockedRect(bpTop, screen, false, ticker, nullptr).Height(), 36);
     TAppBarDockSizes side;
     side.Width = 50;
-    EXPECT_EQ(DockedRect(bpLeft, screen, false, side, nullptr), (TRect{0, 0, 50, 768}));
-    EXPECT_EQ(DockedRect(bpRight, screen, false, side, nullptr), (TRect{974, 0, 1024, 768}));
+    EXPECT_EQ(DockedRect(bpLeft, screen, false, side, nullptr), (Rect{0, 0, 50, 768}));
+    EXPECT_EQ(DockedRect(bpRight, screen, false, side, nullptr), (Rect{974, 0, 1024, 768}));
     queries = 0;
     DockedRect(bpTop, screen, true, ticker, shell);  // an auto-hidden bar asks the shell nothing
     EXPECT_EQ(queries, 0);
 }
 
 TEST(AppBarGeometry, SizingSnapsToTheIncrementFromTheFixedCorner) {
-    const TRect top{0, 0, 1024, 22};
-    EXPECT_EQ(SnapSizing(top, 6, 1, 5, 0, 0), (TRect{0, 0, 1024, 20}));  // 22 -> 20
-    EXPECT_EQ(SnapSizing({0, 0, 1024, 23}, 6, 1, 5, 0, 0), (TRect{0, 0, 1024, 25}));  // 23 -> 25
-    EXPECT_EQ(SnapSizing({100, 100, 200, 223}, 3, 1, 5, 0, 0), (TRect{100, 98, 200, 223}));  // top moves
-    EXPECT_EQ(SnapSizing({100, 100, 213, 200}, 7, 10, 1, 0, 0), (TRect{103, 100, 213, 200}));  // left moves
-    EXPECT_EQ(SnapSizing({0, 0, 47, 47}, 8, 10, 10, 5, 5), (TRect{0, 0, 45, 45}));  // steps above the base
-    EXPECT_EQ(SnapSizing({0, 0, 47, 47}, 8, 0, 0, 0, 0), (TRect{0, 0, 47, 47}));   // 0: no snapping
+    const Rect top{0, 0, 1024, 22};
+    EXPECT_EQ(SnapSizing(top, 6, 1, 5, 0, 0), (Rect{0, 0, 1024, 20}));  // 22 -> 20
+    EXPECT_EQ(SnapSizing({0, 0, 1024, 23}, 6, 1, 5, 0, 0), (Rect{0, 0, 1024, 25}));  // 23 -> 25
+    EXPECT_EQ(SnapSizing({100, 100, 200, 223}, 3, 1, 5, 0, 0), (Rect{100, 98, 200, 223}));  // top moves
+    EXPECT_EQ(SnapSizing({100, 100, 213, 200}, 7, 10, 1, 0, 0), (Rect{103, 100, 213, 200}));  // left moves
+    EXPECT_EQ(SnapSizing({0, 0, 47, 47}, 8, 10, 10, 5, 5), (Rect{0, 0, 45, 45}));  // steps above the base
+    EXPECT_EQ(SnapSizing({0, 0, 47, 47}, 8, 0, 0, 0, 0), (Rect{0, 0, 47, 47}));   // 0: no snapping
 }
 
 TEST(AppBarGeometry, AutoHiddenBarLeavesTwoBordersOnScreen) {
-    const TRect area{0, 0, 1024, 768};
-    const TRect topBar{0, 0, 1024, 25};
-    EXPECT_EQ(AutoHideRect(bpTop, topBar, false, area, 1, 1), (TRect{0, -23, 1024, 2}));
+    const Rect area{0, 0, 1024, 768};
+    const Rect topBar{0, 0, 1024, 25};
+    EXPECT_EQ(AutoHideRect(bpTop, topBar, false, area, 1, 1), (Rect{0, -23, 1024, 2}));
     EXPECT_EQ(AutoHideRect(bpTop, {0, -23, 1024, 2}, true, area, 1, 1), topBar);
-    EXPECT_EQ(AutoHideRect(bpBottom, {0, 743, 1024, 768}, false, area, 1, 1), (TRect{0, 766, 1024, 791}));
-    EXPECT_EQ(AutoHideRect(bpLeft, {0, 0, 50, 768}, false, area, 2, 2), (TRect{-46, 0, 4, 768}));
-    EXPECT_EQ(AutoHideRect(bpRight, {974, 0, 1024, 768}, false, area, 1, 1), (TRect{1022, 0, 1072, 768}));
+    EXPECT_EQ(AutoHideRect(bpBottom, {0, 743, 1024, 768}, false, area, 1, 1), (Rect{0, 766, 1024, 791}));
+    EXPECT_EQ(AutoHideRect(bpLeft, {0, 0, 50, 768}, false, area, 2, 2), (Rect{-46, 0, 4, 768}));
+    EXPECT_EQ(AutoHideRect(bpRight, {974, 0, 1024, 768}, false, area, 1, 1), (Rect{1022, 0, 1072, 768}));
 }
 
 TEST(AppBarGeometry, SlideStaysBetweenItsEndsAndEndsOnTime) {
-    const TRect from{0, -23, 1024, 2}, to{0, 0, 1024, 25};
+    const Rect from{0, -23, 1024, 2}, to{0, 0, 1024, 25};
     EXPECT_EQ(SlideFrame(from, to, 0, 200), from);
     EXPECT_EQ(SlideFrame(from, to, 100, 200).Top, -12);  // -23 + 100*23/200, truncated
     EXPECT_EQ(SlideFrame(from, to, 200, 200), to);
     EXPECT_EQ(SlideFrame(from, to, 5000, 200), to);
     for (int e = 0; e <= 200; e += 10) {
-        const TRect f = SlideFrame(from, to, e, 200);
+        const Rect f = SlideFrame(from, to, e, 200);
         EXPECT_GE(f.Top, from.Top);
         EXPECT_LE(f.Top, to.Top);
         EXPECT_EQ(f.Height(), 25);

@@ -12,7 +12,7 @@ namespace {
 class FakeMeasurer final : public IMenuTextMeasurer {
 public:
     int menuHeight = 13, separatorHeight = 14;
-    TItemSize TextExtent(const std::string& text, TMenuTextFont font, bool) override {
+    Size TextExtent(const std::string& text, TMenuTextFont font, bool) override {
         const int perByte = font == TMenuTextFont::MenuBold ? 8 : 7;
         return {static_cast<int>(text.size()) * perByte, font == TMenuTextFont::Separator ? separatorHeight : menuHeight};
     }
@@ -26,7 +26,7 @@ TEST(TCustomBarPopupMenu, MeasuresEntriesByKindStyleAndPlace) {
         bool inSubmenu, barVisible;
         TMenuStyle style;
         int textHeight;
-        TItemSize expected;
+        Size expected;
     } cases[] = {
         {"plain separator, XP", "-", "", false, true, msWindowsXP, 13, {32 + 1, 9}},
         {"plain separator, standard", "-", "", false, true, msStandard, 13, {32 + 1, 12}},
@@ -70,7 +70,7 @@ TEST(TCustomBarPopupMenu, ShortCutsBoldAndTheMeasureEvent) {
         h = 30;
         defaultMeasure = false;  // taken over: the size stands as set
     };
-    EXPECT_EQ(menu.MeasureItem(item, canvas, msStandard), (TItemSize{50, 30}));
+    EXPECT_EQ(menu.MeasureItem(item, canvas, msStandard), (Size{50, 30}));
     EXPECT_TRUE(sawBar);
 }
 
@@ -79,7 +79,7 @@ TEST(TCustomBarPopupMenu, AtADensityTheFixedSizesScaleFrom96) {
     TBarMenuItem& separator = menu.Items().Add("-");
     TBarMenuItem& close = menu.Items().Add("Close");
     FakeMeasurer canvas;  // text measures as given: the platform makes the fonts for the density
-    const TItemSize designed = menu.MeasureItem(close, canvas, msWindowsXP);
+    const Size designed = menu.MeasureItem(close, canvas, msWindowsXP);
     const unsigned version = menu.ItemsVersion();
     menu.SetDpi(144);
     EXPECT_NE(menu.ItemsVersion(), version) << "the shown menu must be measured again";
@@ -90,7 +90,7 @@ TEST(TCustomBarPopupMenu, AtADensityTheFixedSizesScaleFrom96) {
         const char* hint;
         TMenuStyle style;
         int textHeight;
-        TItemSize expected;
+        Size expected;
     } cases[] = {
         {"plain separator, XP", separator, "", msWindowsXP, 13, {50, 14}},
         {"plain separator, standard", separator, "", msStandard, 13, {50, 18}},
@@ -191,7 +191,7 @@ TEST(BarMenuGeometry, CaptionAndPicturePlaces) {
     const struct {
         TVertAlignment align;
         TDirection direction;
-        TPoint expected;
+        Point expected;
     } captions[] = {
         {vaBottom, dDownToUp, {5, 200 - 6 - 24}}, {vaBottom, dUpToDown, {21, 200 - 6 - 24 - 80}},
         {vaTop, dDownToUp, {5, 6 + 80}},          {vaTop, dUpToDown, {21, 6}},
@@ -207,7 +207,7 @@ TEST(BarMenuGeometry, CaptionAndPicturePlaces) {
     const struct {
         THorzAlignment h;
         TVertAlignment v;
-        TPoint expected;
+        Point expected;
     } pictures[] = {{haLeft, vaTop, {2, 3}}, {haRight, vaBottom, {26 - 16 - 2, 200 - 16 - 3}},
                     {haCenter, vaMiddle, {5 + 2, 92 + 3}}};
     for (const auto& p : pictures) {
@@ -280,12 +280,12 @@ TEST(BarMenuGeometry, SeparatorFadesIntoItsColourAtTheRight) {
 }
 
 TEST(BarMenuGeometry, PopupOpensAwayFromTheBarInsideTheWorkArea) {
-    const TRect work{0, 0, 1024, 740};
-    const TItemSize menu{200, 300};
+    const Rect work{0, 0, 1024, 740};
+    const Size menu{200, 300};
     const struct {
         const char* what;
         int x;
-        TRect bar;
+        Rect bar;
         TpkAppBarPlacement dock;
         TPopupPlacement expected;
     } cases[] = {

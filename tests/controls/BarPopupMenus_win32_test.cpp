@@ -237,8 +237,8 @@ TEST(TBarPopupMenuWindow, MeasuresOnARealDc) {
     }
     int height = std::max<int>(text.cy + 6, 16);
     height += height % 2;
-    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), config), (TItemSize{text.cx + kItemFixedRoom + 18 + 1, height}));
-    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), inside), (TItemSize{text.cx + kItemFixedRoom, height}));
+    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), config), (Size{text.cx + kItemFixedRoom + 18 + 1, height}));
+    EXPECT_EQ(menu.MeasureItemOn(screen.Get(), inside), (Size{text.cx + kItemFixedRoom, height}));
     EXPECT_EQ(menu.MeasureItemOn(screen.Get(), separator).Height, 9);
     separator.SetHint("Default RSS Links");
     EXPECT_EQ(menu.MeasureItemOn(screen.Get(), separator).Height, 14);
@@ -252,11 +252,11 @@ TEST(TBarPopupMenuWindow, AtTwiceTheDensityItsFontsAndSizesDouble) {
     separator.SetHint("Default RSS Links");
     gdi::WindowDc screen(nullptr);
     ASSERT_EQ(GetDeviceCaps(screen.Get(), LOGPIXELSY), 96);
-    const TItemSize entry = menu.MeasureItemOn(screen.Get(), config);
-    const TItemSize caption = menu.MeasureItemOn(screen.Get(), separator);
+    const Size entry = menu.MeasureItemOn(screen.Get(), config);
+    const Size caption = menu.MeasureItemOn(screen.Get(), separator);
     menu.SetDpi(192);
-    const TItemSize entry2 = menu.MeasureItemOn(screen.Get(), config);
-    const TItemSize caption2 = menu.MeasureItemOn(screen.Get(), separator);
+    const Size entry2 = menu.MeasureItemOn(screen.Get(), config);
+    const Size caption2 = menu.MeasureItemOn(screen.Get(), separator);
     // Glyphs do not grow exactly twice as wide; the fixed room and the least heights do.
     EXPECT_NEAR(entry2.Width, 2 * entry.Width, entry.Width / 8);
     EXPECT_NEAR(entry2.Height, 2 * entry.Height, 2);

@@ -11,8 +11,8 @@ namespace {
 // Monospaced stand-in: title 7 px a character, text 6 px, lines 13 px, greedy word wrap.
 class FakeMeasure : public IBalloonTextMeasure {
 public:
-    TBalloonSize TitleSize(const std::string& title) override { return {7 * static_cast<int>(title.size()), 13}; }
-    TBalloonSize TextSize(const std::string& text, int wrapWidth) override {
+    Size TitleSize(const std::string& title) override { return {7 * static_cast<int>(title.size()), 13}; }
+    Size TextSize(const std::string& text, int wrapWidth) override {
         ++textCalls;
         std::istringstream words(text);
         std::string word;
@@ -63,7 +63,7 @@ TEST(HintBalloonParams, ItemsAreQuotedAndTheNewestComesFirst) {
 
 TEST(HintBalloonPlacement, FreeSpaceAroundTheAnchor) {
     const struct {
-        TBalloonRect anchor;
+        Rect anchor;
         TBalloonFreeSpace free;
     } cases[] = {
         {{100, 100, 100, 100}, {110, 70, 934, 638}},  // a point
@@ -77,7 +77,7 @@ TEST(HintBalloonPlacement, LargestQuadrantDecidesTheMaximumPanel) {
     const struct {
         TBalloonFreeSpace free;
         int quadrant;
-        TBalloonSize max;
+        Size max;
     } cases[] = {
         {{110, 70, 934, 638}, 3, {934, 638}},
         {{500, 400, 100, 100}, 0, {500, 400}},
@@ -117,7 +117,7 @@ TEST(HintBalloonLayout, IconTitleAndTextPlaces) {
     const struct {
         int kind;
         const char* title;
-        TBalloonRect titleRect;
+        Rect titleRect;
         int textTop;
     } cases[] = {
         {0, "Quick Start Menu!", {34, 12, 34 + 119, 25}, 34},  // icon 16 x 16 at (10, 10)
@@ -129,7 +129,7 @@ TEST(HintBalloonLayout, IconTitleAndTextPlaces) {
         const TBalloonLayout l = LayoutBalloon(BuildBalloonParams(c.kind, c.title, "Click here", 300), {16, 16}, m);
         EXPECT_EQ(l.HasIcon, c.kind == 0);
         EXPECT_EQ(l.Title, c.titleRect) << c.kind << c.title;
-        EXPECT_EQ(l.Text, (TBalloonRect{10, c.textTop, 10 + 60, c.textTop + 13})) << c.kind << c.title;
+        EXPECT_EQ(l.Text, (Rect{10, c.textTop, 10 + 60, c.textTop + 13})) << c.kind << c.title;
         EXPECT_EQ(l.PanelHeight, l.Text.Bottom + 10);
         EXPECT_EQ(l.PanelWidth, std::max(l.Text.Right, l.Title.Right) + 10) << "wide enough for the title too";
         EXPECT_FALSE(l.Scroll);
@@ -179,12 +179,12 @@ TEST(HintBalloonLayout, NarrowsWidensOrScrollsToFit) {
 }
 
 TEST(HintBalloonGeometry, TheTailPointsAtTheAnchorCorner) {
-    const TBalloonRect anchor{200, 300, 232, 332};
+    const Rect anchor{200, 300, 232, 332};
     const struct {
         int position;
-        TBalloonPoint corner;
+        Point corner;
         int tip;  // which tail point is the tip
-        TBalloonRect body;
+        Rect body;
     } cases[] = {
         {0, {200, 300}, 1, {0, 0, 151, 81}},
         {1, {232, 300}, 1, {0, 0, 151, 81}},
@@ -193,7 +193,7 @@ TEST(HintBalloonGeometry, TheTailPointsAtTheAnchorCorner) {
     };
     for (const auto& c : cases) {
         const TBalloonGeometry g = BalloonGeometry(c.position, 150, 80, anchor);
-        const TBalloonPoint tip = g.Tail[c.tip];
+        const Point tip = g.Tail[c.tip];
         EXPECT_EQ(g.Window.Width(), 151);
         EXPECT_EQ(g.Window.Height(), c.position < 2 ? 99 : 103);
         EXPECT_EQ(g.Window.Left + tip.X, c.corner.X) << c.position;
@@ -201,7 +201,7 @@ TEST(HintBalloonGeometry, TheTailPointsAtTheAnchorCorner) {
         EXPECT_EQ(g.Body, c.body) << c.position;
         EXPECT_EQ(g.Panel.Height(), 80);
         EXPECT_EQ(g.Panel.Top, c.position < 2 ? 0 : 22);
-        EXPECT_EQ(g.PanelRegion, (TBalloonRect{1, 1, 149, 79}));
+        EXPECT_EQ(g.PanelRegion, (Rect{1, 1, 149, 79}));
     }
     const TBalloonGeometry tiny = BalloonGeometry(2, 5, -30, anchor);
     EXPECT_EQ(tiny.Window.Width(), 41);

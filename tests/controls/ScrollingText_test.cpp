@@ -18,13 +18,13 @@ public:
         std::vector<bool> visibility;
         int presents = 0;
         int renders = 0;
-        std::vector<TPixelRect> parts;  // what PresentPart was given
+        std::vector<Rect> parts;  // what PresentPart was given
         TPixelImage screen;             // what the screen shows after each present
         bool refuse = false;            // PresentPart answers "not shown" (a hidden window)
     };
     explicit FakeHost(Log& log, int textHeight = 13) : log_(log), textHeight_(textHeight) {}
 
-    TextExtent MeasureText(const TFont&, const std::string& text) override {
+    Size MeasureText(const TFont&, const std::string& text) override {
         return {static_cast<int>(text.size()) * 6, textHeight_};
     }
     void RenderText(TPixelImage& strip, const TFont&, const std::string& text, int x, int y, TColor textColor,
@@ -41,7 +41,7 @@ public:
         ++log_.presents;
         log_.screen = frame;
     }
-    bool PresentPart(const TPixelImage& frame, const TPixelRect& part) override {
+    bool PresentPart(const TPixelImage& frame, const Rect& part) override {
         log_.parts.push_back(part);
         if (log_.refuse) return false;
         if (log_.screen.Width() != frame.Width() || log_.screen.Height() != frame.Height())
@@ -436,14 +436,14 @@ TEST(TScrollingText, ChangedRectBoundsEveryDifference) {
     const TPixelImage a(8, 5, 1);
     struct Case {
         std::vector<std::pair<int, int>> changed;
-        TPixelRect expected;
+        Rect expected;
     };
     const Case cases[] = {
         {{}, {}},
-        {{{3, 2}}, {3, 2, 1, 1}},
-        {{{0, 0}, {7, 4}}, {0, 0, 8, 5}},
-        {{{6, 1}, {2, 3}}, {2, 1, 5, 3}},
-        {{{7, 0}, {7, 1}}, {7, 0, 1, 2}},
+        {{{3, 2}}, Rect::Sized(3, 2, 1, 1)},
+        {{{0, 0}, {7, 4}}, Rect::Sized(0, 0, 8, 5)},
+        {{{6, 1}, {2, 3}}, Rect::Sized(2, 1, 5, 3)},
+        {{{7, 0}, {7, 1}}, Rect::Sized(7, 0, 1, 2)},
     };
     for (const Case& c : cases) {
         TPixelImage b = a;
@@ -453,7 +453,7 @@ TEST(TScrollingText, ChangedRectBoundsEveryDifference) {
         CopyRect(copy, b, ChangedRect(a, b));
         EXPECT_EQ(copy, b);
     }
-    EXPECT_EQ(ChangedRect(a, TPixelImage(4, 5, 1)), (TPixelRect{0, 0, 4, 5}));  // sizes differ
+    EXPECT_EQ(ChangedRect(a, TPixelImage(4, 5, 1)), (Rect{0, 0, 4, 5}));  // sizes differ
 }
 
 TEST(TScrollingText, PresentingChangesOnlyKeepsTheScreenEqualToTheFrame) {
@@ -472,7 +472,7 @@ TEST(TScrollingText, PresentingChangesOnlyKeepsTheScreenEqualToTheFrame) {
         t.control.Tick();
         ASSERT_EQ(t.log.screen, t.control.Frame()) << "tick " << i;
         if (t.log.parts.size() == before) ++skipped;
-        else if (t.log.parts.back().Height < 18) ++partial;
+        else if (t.log.parts.back().Height() < 18) ++partial;
     }
     EXPECT_EQ(t.log.presents, 3);
     EXPECT_GT(partial, 300) << "the rows above and below the glyphs are not sent";
@@ -483,10 +483,10 @@ TEST(TScrollingText, PresentingChangesOnlyKeepsTheScreenEqualToTheFrame) {
     t.control.Tick();
     t.log.refuse = false;
     t.control.Tick();
-    EXPECT_EQ(t.log.parts.back(), (TPixelRect{0, 0, 120, 18}));
+    EXPECT_EQ(t.log.parts.back(), (Rect{0, 0, 120, 18}));
     t.control.SetBackgroundColor(kStripAltKeyColor);
     t.control.Tick();
-    EXPECT_EQ(t.log.parts.back(), (TPixelRect{0, 0, 120, 18}));
+    EXPECT_EQ(t.log.parts.back(), (Rect{0, 0, 120, 18}));
     EXPECT_EQ(t.log.screen, t.control.Frame());
 }
 

@@ -280,7 +280,7 @@ TEST(TTrayIcon, TextPositionAndMaskColour) {
     const struct {
         TTrayTextAlign align;
         int w, h;
-        TTrayTextPos pos;
+        Point pos;
     } cases[] = {
         {ttgCenter, 9, 7, {4, 5}},       {ttgCenter, 21, 3, {-2, 7}},  {ttgCustom, 9, 7, {3, 4}},
         {ttgCenterBottom, 9, 7, {4, 9}}, {ttgCenterTop, 9, 7, {4, 0}}, {ttgCenterLeft, 9, 7, {0, 5}},

@@ -22,7 +22,7 @@ class FakeShell : public TAppBarPlatform {
 public:
     struct Call {
         std::uint32_t msg, edge;
-        TRect rect;
+        Rect rect;
         std::intptr_t param;
         bool operator==(const Call&) const = default;
     };
@@ -30,11 +30,11 @@ public:
     ~FakeShell() override { SetAppBarPlatform(nullptr); }
 
     std::vector<Call> calls;
-    std::map<TWindowId, TRect> rects;
-    std::vector<TRect> frames;  // every rectangle a window was set to
+    std::map<TWindowId, Rect> rects;
+    std::vector<Rect> frames;  // every rectangle a window was set to
     int topTaken = 0;           // pixels at the top held by other bars
     bool refuseAutoHide = false, fullDrag = false, ctrl = false, buttonDown = false, visible = true;
-    TAppBarPoint mouse;
+    Point mouse;
     std::uint32_t tick = 0, tickStep = 0;
     TWindowId autoHideBar = 0, active = 0, mainForm = 0;
     TWindowState state = wsNormal;
@@ -46,7 +46,7 @@ public:
         return n;
     }
     // A move as another program would make it.
-    void ProgramMoves(TWindowId window, TRect r) { SetWindowRect(window, r); }
+    void ProgramMoves(TWindowId window, Rect r) { SetWindowRect(window, r); }
 
     std::uintptr_t ShellMessage(std::uint32_t msg, TAppBarData& d) override {
         if (msg == abmQueryPos && d.Edge == bpTop) d.Rect.Top += topTaken;
@@ -68,11 +68,11 @@ public:
         default: return 0;
         }
     }
-    TRect WorkArea() override { return {0, 0, 1024, 738}; }
+    Rect WorkArea() override { return {0, 0, 1024, 738}; }
     bool FullWindowDrag() override { return fullDrag; }
-    TRect WindowRect(TWindowId w) override { return rects[w]; }
-    TRect ClientRectOnScreen(TWindowId w) override { return rects[w]; }
-    void SetWindowRect(TWindowId w, const TRect& r) override {
+    Rect WindowRect(TWindowId w) override { return rects[w]; }
+    Rect ClientRectOnScreen(TWindowId w) override { return rects[w]; }
+    void SetWindowRect(TWindowId w, const Rect& r) override {
         TAppBarWindowPos pos{w, 0, r.Left, r.Top, r.Width(), r.Height(), 0};
         model_.Dispatch(w, wmWindowPosChanging, 0, reinterpret_cast<std::intptr_t>(&pos));
         if (pos.Flags & kSwpNoMove) return;
@@ -87,7 +87,7 @@ public:
     bool ChildAt(TWindowId, int, int) override { return false; }
     bool KeyDown(TAppBarKey k) override { return k == vkControl && ctrl; }
     bool AsyncKeyDown(TAppBarKey k) override { return k == vkLButton && buttonDown; }
-    TAppBarPoint MessagePos() override { return mouse; }
+    Point MessagePos() override { return mouse; }
     std::uint32_t TickCount() override { return tick += tickStep; }
     TWindowId ActiveWindow() override { return active; }
     TWindowId ForegroundWindow() override { return 0; }
@@ -121,10 +121,10 @@ protected:
         return Send(msg, wp, reinterpret_cast<std::intptr_t>(&record));
     }
     // A drag: the move loop begins, the mouse goes to (x, y), the proposed rectangle is answered.
-    TRect DragTo(TpkAppBar& bar, int x, int y) {
+    Rect DragTo(TpkAppBar& bar, int x, int y) {
         Send(wmEnterSizeMove);
         shell.mouse = {x, y};
-        TRect q = shell.rects[Window()];
+        Rect q = shell.rects[Window()];
         SendRecord(wmMoving, 0, q);
         (void)bar;
         return q;
@@ -140,7 +140,7 @@ TEST_F(TpkAppBarTest, RegistersAndDocksTheTickerAtTheTopOnceTheFormRuns) {
     EXPECT_EQ(shell.calls.front().msg, abmNew);
     EXPECT_TRUE(bar->Registered());
     EXPECT_EQ(bar->Placement(), bpTop);
-    EXPECT_EQ(shell.rects[Window()], (TRect{0, 0, 1024, 25}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 0, 1024, 25}));
     EXPECT_EQ(bar->Docking().Height(), 25);  // the posted move-loop end kept the docked height
     EXPECT_TRUE(bar->AlwaysOnTop());
     EXPECT_EQ(model.PostedMessages().size(), 0u);
@@ -151,7 +151,7 @@ TEST_F(TpkAppBarTest, OnePlacementTalksToTheShellInOrder) {
     shell.topTaken = 30;  // another bar holds the top
     shell.calls.clear();
     bar->SetPlacement(bpTop);
-    const TRect granted{0, 30, 1024, 55};
+    const Rect granted{0, 30, 1024, 55};
     const std::vector<FakeShell::Call> expected = {
         {abmGetAutoHideBar, bpLeft, {}, 0},   {abmGetAutoHideBar, bpTop, {}, 0},
         {abmGetAutoHideBar, bpRight, {}, 0},  {abmGetAutoHideBar, bpBottom, {}, 0},
@@ -169,7 +169,7 @@ TEST_F(TpkAppBarTest, DraggingChoosesThePlacementFromTheMouse) {
         bool ctrl;
         TpkAppBarEdges allowed;
         int expected;
-        TRect q;  // the proposed rectangle after WM_MOVING
+        Rect q;  // the proposed rectangle after WM_MOVING
     } cases[] = {
         {612, 10, false, kAllAppBarEdges, bpTop, {0, 0, 1024, 25}},                     // dx 100, dy -374
         {500, 760, false, kAllAppBarEdges, bpBottom, {0, 743, 1024, 768}},
@@ -200,7 +200,7 @@ TEST_F(TpkAppBarTest, UndockingKeepsTheFloatingSizeAndDraggedSizesStick) {
     Send(wmCaptureChanged);
     Send(wmExitSizeMove);
     EXPECT_EQ(bar->Placement(), bpFloat);
-    EXPECT_EQ(shell.rects[Window()], (TRect{350, 392, 650, 452}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{350, 392, 650, 452}));
     EXPECT_EQ(bar->FloatRect(), shell.rects[Window()]);
 }
 
@@ -211,28 +211,28 @@ TEST_F(TpkAppBarTest, ResizingSnapsToTheIncrementsAndDockedLimitsHold) {
         int height, snapped;
     } cases[] = {{22, 20}, {23, 25}, {27, 25}, {28, 30}};
     for (const Case& c : cases) {
-        TRect q{0, 0, 1024, c.height};
+        Rect q{0, 0, 1024, c.height};
         SendRecord(wmSizing, 6, q);  // the bottom edge
-        EXPECT_EQ(q, (TRect{0, 0, 1024, c.snapped})) << c.height;
+        EXPECT_EQ(q, (Rect{0, 0, 1024, c.snapped})) << c.height;
     }
     TAppBarMinMaxInfo info;
     SendRecord(wmGetMinMaxInfo, 0, info);
     EXPECT_EQ(info.MaxTrackSize.Y, 32);
     EXPECT_EQ(info.MaxTrackSize.X, 1024);
     bar->Docking().SetHeight(40);  // over the maximum: docks 32 high
-    EXPECT_EQ(shell.rects[Window()], (TRect{0, 0, 1024, 32}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 0, 1024, 32}));
 }
 
 TEST_F(TpkAppBarTest, SettledBarRefusesOtherMovesButPlacementMovesIt) {
     auto bar = TickerBar();
-    const TRect docked = shell.rects[Window()];
+    const Rect docked = shell.rects[Window()];
     shell.ProgramMoves(Window(), {10, 10, 200, 50});
     EXPECT_EQ(shell.rects[Window()], docked);
     bar->SetPlacement(bpBottom);
-    EXPECT_EQ(shell.rects[Window()], (TRect{0, 743, 1024, 768}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 743, 1024, 768}));
     Send(wmEnterSizeMove);  // the user's own move loop may move it
     shell.ProgramMoves(Window(), {10, 10, 200, 50});
-    EXPECT_EQ(shell.rects[Window()], (TRect{10, 10, 200, 50}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{10, 10, 200, 50}));
 }
 
 TEST_F(TpkAppBarTest, DoubleClickTogglesBetweenFloatingAndTheLastEdge) {
@@ -244,7 +244,7 @@ TEST_F(TpkAppBarTest, DoubleClickTogglesBetweenFloatingAndTheLastEdge) {
         Send(wmNcLButtonDblClk);
         EXPECT_EQ(bar->Placement(), p);
     }
-    EXPECT_EQ(shell.rects[Window()], (TRect{0, 0, 1024, 32}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 0, 1024, 32}));
     int clicks = 0;
     bar->OnDblClick = [&](TpkAppBar&) { ++clicks; };
     Send(wmNcLButtonDblClk);
@@ -308,9 +308,9 @@ TEST_F(TpkAppBarTest, AutoHideSlidesAwayOnTheTimerAndBackOnHitTest) {
     shell.mouse = {500, 400};
     model.Dispatch(bar->UtilityWindow(), kWmTimer, kAutoHideTimerId);
     EXPECT_FALSE(bar->Shown());
-    EXPECT_EQ(shell.rects[Window()], (TRect{0, 2 - 25, 1024, 2}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 2 - 25, 1024, 2}));
     EXPECT_EQ(Send(wmNcHitTest, 0, (1 << 16) | 500), htClient);
-    EXPECT_EQ(shell.rects[Window()], (TRect{0, 0, 1024, 25}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 0, 1024, 25}));
     bar->SetAutoHide(false);
     EXPECT_EQ(model.timers.size(), 0u);
     model.refuseTimers = true;
@@ -328,7 +328,7 @@ TEST_F(TpkAppBarTest, SlideFramesStayWithinTheSlideTime) {
     shell.tickStep = 30;
     shell.frames.clear();
     bar->SetPlacement(bpBottom);
-    const TRect to{0, 743, 1024, 768};
+    const Rect to{0, 743, 1024, 768};
     ASSERT_GE(shell.frames.size(), 2u);
     EXPECT_LE(shell.frames.size(), 200u / 30 + 1);
     for (std::size_t i = 0; i + 1 < shell.frames.size(); ++i) {
@@ -342,7 +342,7 @@ TEST_F(TpkAppBarTest, SlideFramesStayWithinTheSlideTime) {
     shell.visible = false;  // a hidden form just moves
     shell.frames.clear();
     bar->SetPlacement(bpTop);
-    EXPECT_EQ(shell.frames, (std::vector<TRect>{{0, 0, 1024, 25}}));
+    EXPECT_EQ(shell.frames, (std::vector<Rect>{{0, 0, 1024, 25}}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -382,7 +382,7 @@ TEST_F(TpkAppBarTest, SaverRoundTripsEveryValueThroughAnIniFile) {
     auto bar = std::make_unique<TpkAppBar>(&form);
     configure(*bar);
     bar->RegistrySaver().Load();
-    EXPECT_EQ(bar->FloatRect(), (TRect{40, 50, 340, 90}));
+    EXPECT_EQ(bar->FloatRect(), (Rect{40, 50, 340, 90}));
     EXPECT_EQ(bar->AllowedEdges, EdgeBit(bpBottom) | EdgeBit(bpFloat));
     EXPECT_EQ(bar->Placement(), bpBottom);
     EXPECT_EQ(bar->TaskIcon(), sbShowAlways);
@@ -399,7 +399,7 @@ TEST_F(TpkAppBarTest, SaverRoundTripsEveryValueThroughAnIniFile) {
     EXPECT_EQ(bar->Sizing().VerticalIncrement, 0);
     EXPECT_FALSE(bar->Sliding().Enabled());
     EXPECT_EQ(bar->Sliding().SlideTime, 120);
-    EXPECT_EQ(shell.rects[Window()], (TRect{0, 743, 1024, 768}));
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 743, 1024, 768}));
 }
 
 // A registry key in memory: the values live in the test, each opening is a view on them.
@@ -432,7 +432,7 @@ TEST_F(TpkAppBarTest, DamagedRecordsNeverPutTheBarOffScreenOrAtAForbiddenEdge) {
         const char* what;
         Values changes;
         const char* missing;  // a value taken out of the record
-        TRect floatRect;
+        Rect floatRect;
         int placement;
     } cases[] = {
         {"off screen", {{"Left", -5000}, {"Top", 9000}, {"Right", -4700}, {"Bottom", 9060}, {"Placement", 4}}, "",

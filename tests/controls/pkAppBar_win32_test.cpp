@@ -4,7 +4,7 @@
 #include "controls/pkAppBar.h"
 
 #include "base/ApplicationWindow_win32.h"
-#include "base/WinControl_win32.h"
+#include "base/HookableWindow_win32.h"
 #include "support/MessagePump.h"
 
 #include <windows.h>
@@ -132,7 +132,7 @@ protected:
     }
 
     BarForm form;
-    TpkWindowControl control{[this] { return form.Make(); }};
+    THookableWindow control{[this] { return form.Make(); }};
     std::unique_ptr<TpkAppBar> bar;
 };
 
@@ -201,7 +201,7 @@ TEST_F(TpkAppBarWin32, SettingsRoundTripThroughTheRegistry) {
     saver.Load();
     EXPECT_EQ(bar->Sizing().VerticalIncrement, 3);
     EXPECT_EQ(bar->Sliding().SlideTime, 150);
-    EXPECT_EQ(bar->FloatRect(), (TRect{30, 40, 330, 100}));
+    EXPECT_EQ(bar->FloatRect(), (Rect{30, 40, 330, 100}));
     EXPECT_EQ(bar->AllowedEdges, EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat));
     EXPECT_EQ(bar->Placement(), bpTop);
     EXPECT_EQ(WindowRect().top, 0);

@@ -27,7 +27,7 @@ struct FakeLog {
     int sends = 0, closes = 0, opened = 0;
 };
 
-class FakeInternet : public TpkInternetApi {
+class FakeInternet : public TInternetApi {
 public:
     FakeInternet(FakeLog& log, std::vector<FakeResponse> script) : log_(log), script_(std::move(script)) {}
     bool failOpen = false, failSend = false;
@@ -43,7 +43,7 @@ public:
     }
     bool InstallStatusCallback(TpkInetHandle, bool) override { return true; }
     TpkInetHandle Connect(TpkInetHandle, const std::string&, std::uint16_t, const std::string&, const std::string&,
-                          TpkInternetStatusSink*) override {
+                          TInternetStatusSink*) override {
         return New();
     }
     TpkInetHandle OpenRequest(TpkInetHandle, const std::string& verb, const std::string& object, const std::string&,
@@ -127,7 +127,7 @@ struct Flow {
     std::string body;
     explicit Flow(std::vector<FakeResponse> script)
         : fake(new FakeInternet(log, std::move(script))),
-          http(nullptr, std::unique_ptr<TpkInternetApi>(fake)) {
+          http(nullptr, std::unique_ptr<TInternetApi>(fake)) {
         http.URL = "http://feeds.example/rss?id=a b";
         http.OnDone = [this](TpkComponent&, const std::string&, std::int32_t, TpkStream* s) {
             events.push_back("Done");

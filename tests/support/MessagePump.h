@@ -1,6 +1,6 @@
 #pragma once
 // Lets the main thread handle what workers hand it while they run: under Windows their messages
-// to the hidden thread window, natively the handlers queued on TpkMainThreadQueue.
+// to the hidden thread window, natively the handlers queued on TMainThreadQueue.
 #include <functional>
 
 namespace tw::test {

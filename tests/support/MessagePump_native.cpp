@@ -1,6 +1,6 @@
 #include "support/MessagePump.h"
 
-#include "net/pkMainThreadQueue.h"
+#include "net/MainThreadQueue.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,7 +10,7 @@ namespace tw::test {
 // Runs what workers queued for the main thread, then sleeps until more is queued (or a short
 // while, since `done` may wait for something no worker signals).
 bool PumpUntil(const std::function<bool()>& done, int ms) {
-    TpkMainThreadQueue& queue = TpkMainThreadQueue::Instance();
+    TMainThreadQueue& queue = TMainThreadQueue::Instance();
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
         const std::uint64_t seen = queue.Signals();

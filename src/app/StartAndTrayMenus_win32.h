@@ -2,7 +2,7 @@
 // The bar's menus, tray icon and welcome balloon on Windows: the drawn Quick Start Menu and tray
 // menu, the notification-area icon that opens the tray menu, and the balloon at the start image.
 // The main window holds one and hands it the calls of the form.
-#include "app/MainMenus.h"
+#include "app/StartAndTrayMenus.h"
 #include "controls/BarPopupMenus_win32.h"
 #include "controls/HintBalloon_win32.h"
 #include "controls/TrayIcon_win32.h"
@@ -16,7 +16,7 @@ namespace tw {
 
 class TfrMain;
 
-class TBarMenus {
+class TStartAndTrayMenus {
 public:
     // What the menus need of the main window.
     struct THost {
@@ -26,9 +26,9 @@ public:
         std::function<void()> Close;          // "Close": ends the program
         const TPngImageList* TrayImages = nullptr;
     };
-    explicit TBarMenus(THost host);
-    TBarMenus(const TBarMenus&) = delete;
-    TBarMenus& operator=(const TBarMenus&) = delete;
+    explicit TStartAndTrayMenus(THost host);
+    TStartAndTrayMenus(const TStartAndTrayMenus&) = delete;
+    TStartAndTrayMenus& operator=(const TStartAndTrayMenus&) = delete;
 
     // Rebuilds both feed menus from the form's entry list.
     void FeedListsChanged();
@@ -49,11 +49,11 @@ private:
     // Pops the tray menu up where the icon was clicked.
     class TrayPopup final : public ITrayPopupMenu {
     public:
-        explicit TrayPopup(TBarMenus& menus) : menus_(menus) {}
+        explicit TrayPopup(TStartAndTrayMenus& menus) : menus_(menus) {}
         void Popup(int x, int y, TTrayIcon&) override;
 
     private:
-        TBarMenus& menus_;
+        TStartAndTrayMenus& menus_;
     };
 
     // The menu drawn for the density of the display the bar is on.

@@ -1,4 +1,4 @@
-#include "app/MainMenus.h"
+#include "app/StartAndTrayMenus.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ std::vector<std::string> Captions(const TBarMenuItem& root) {
     return out;
 }
 
-TEST(MainMenus, TrayMenuHoldsTheCommandsInOrderWithTheirPictures) {
+TEST(StartAndTrayMenus, TrayMenuHoldsTheCommandsInOrderWithTheirPictures) {
     TCustomBarPopupMenu pmTray;
     std::vector<std::string> ran;
     auto log = [&](const char* name) { return [&ran, name] { ran.push_back(name); }; };
@@ -49,7 +49,7 @@ TEST(MainMenus, TrayMenuHoldsTheCommandsInOrderWithTheirPictures) {
     EXPECT_EQ(pmTray.Bar.Width, 18);
 }
 
-TEST(MainMenus, FeedMenusMirrorTheListsAndChooseByAddress) {
+TEST(StartAndTrayMenus, FeedMenusMirrorTheListsAndChooseByAddress) {
     TFeedsList defaults, custom;
     defaults.Add("http://d0/", true);
     defaults.Add("http://d1/?a=1&b=2", true);
@@ -82,7 +82,7 @@ TEST(MainMenus, FeedMenusMirrorTheListsAndChooseByAddress) {
     EXPECT_EQ(chosen, (std::vector<std::string>{"http://d1/?a=1&b=2", "http://C/"}));
 }
 
-TEST(MainMenus, HideShowEntryFollowsTheBar) {
+TEST(StartAndTrayMenus, HideShowEntryFollowsTheBar) {
     TCustomBarPopupMenu pmTray;
     TBarMenuItem& entry = *BuildTrayMenu(pmTray, {}).HideShow;
     ShowHideEntryFor(entry, false);

@@ -1,6 +1,6 @@
 // Building, copying, assigning and destroying models in many orders, for the sanitizers to watch:
 // every step checks the invariants that a dangling owner link or a lost item would break.
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 #include <gtest/gtest.h>
 

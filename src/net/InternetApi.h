@@ -2,11 +2,11 @@
 // The internet operations the HTTP transfer component needs, shaped by its flow: a session, a
 // connection, a request with its options and headers, sending, header queries and reads, plus
 // the few file operations for "file" URLs and output-file attributes. The Windows build
-// implements them over WinInet (pkInternetApi_win32.cpp); natively there is no internet API, so
+// implements them over WinInet (InternetApi_win32.cpp); natively there is no internet API, so
 // the platform object fails every network call and reaches only the file system
-// (pkInternetApi_native.cpp). Tests give the component a scripted fake instead.
+// (InternetApi_native.cpp). Tests give the component a scripted fake instead.
 #include "base/pkClasses.h"
-#include "net/pkHTTPLogic.h"
+#include "net/HttpRules.h"
 
 #include <atomic>
 #include <cstdint>
@@ -18,9 +18,9 @@ namespace tw {
 using TpkInetHandle = void*;
 
 // Receives the platform's status notifications for one transfer (on the worker thread).
-class TpkInternetStatusSink {
+class TInternetStatusSink {
 public:
-    virtual ~TpkInternetStatusSink() = default;
+    virtual ~TInternetStatusSink() = default;
     // `info` is the notification's text where it carries one (the new URL of a redirect).
     virtual void InternetStatus(std::uint32_t code, const std::string& info) = 0;
 };
@@ -59,9 +59,9 @@ inline constexpr std::uint32_t kAddRequestHeadersReplace = 0x80000000u;  // HTTP
 inline constexpr std::uint32_t kOpenFlagOffline = 0x01000000u;           // INTERNET_FLAG_OFFLINE
 inline constexpr std::uint32_t kRequestFlagNoAutoRedirect = 0x00200000u;  // INTERNET_FLAG_NO_AUTO_REDIRECT
 
-class TpkInternetApi {
+class TInternetApi {
 public:
-    virtual ~TpkInternetApi() = default;
+    virtual ~TInternetApi() = default;
 
     // Every call answers null/false on failure; LastError then tells why.
     virtual TpkInetHandle Open(const std::string& agent, std::uint32_t accessType, const std::string& proxy,
@@ -69,7 +69,7 @@ public:
     // Status notifications of the session's handles go to the sink given to Connect.
     virtual bool InstallStatusCallback(TpkInetHandle session, bool install) = 0;
     virtual TpkInetHandle Connect(TpkInetHandle session, const std::string& host, std::uint16_t port,
-                                  const std::string& user, const std::string& password, TpkInternetStatusSink* sink) = 0;
+                                  const std::string& user, const std::string& password, TInternetStatusSink* sink) = 0;
     virtual TpkInetHandle OpenRequest(TpkInetHandle connection, const std::string& verb, const std::string& object,
                                       const std::string& referer, const std::string& acceptType,
                                       std::uint32_t flags) = 0;
@@ -101,15 +101,15 @@ public:
 };
 
 // The platform's internet operations.
-std::unique_ptr<TpkInternetApi> CreatePlatformInternet();
+std::unique_ptr<TInternetApi> CreatePlatformInternet();
 
-// Owns one handle made by a TpkInternetApi and closes it through that API when it goes or is
+// Owns one handle made by a TInternetApi and closes it through that API when it goes or is
 // reset. The handle is held atomically: the main thread may close it to end a call the worker
 // is blocked in while the worker still holds it, and whichever side takes it first closes it,
 // once. Moving is not safe while another thread may close it.
 class UniqueInetHandle {
 public:
-    explicit UniqueInetHandle(TpkInternetApi& api, TpkInetHandle h = nullptr) : api_(&api), h_(h) {}
+    explicit UniqueInetHandle(TInternetApi& api, TpkInetHandle h = nullptr) : api_(&api), h_(h) {}
     UniqueInetHandle(UniqueInetHandle&& o) noexcept : api_(o.api_), h_(o.Release()) {}
     UniqueInetHandle& operator=(UniqueInetHandle&& o) noexcept {
         if (this != &o) {
@@ -132,7 +132,7 @@ public:
     }
 
 private:
-    TpkInternetApi* api_;
+    TInternetApi* api_;
     std::atomic<TpkInetHandle> h_;
 };
 

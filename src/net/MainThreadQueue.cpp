@@ -1,30 +1,30 @@
-#include "net/pkMainThreadQueue.h"
+#include "net/MainThreadQueue.h"
 
 #include <chrono>
 
 namespace tw {
 
-TpkMainThreadQueue& TpkMainThreadQueue::Instance() {
-    static TpkMainThreadQueue queue;
+TMainThreadQueue& TMainThreadQueue::Instance() {
+    static TMainThreadQueue queue;
     return queue;
 }
 
-void TpkMainThreadQueue::Acquire() {
+void TMainThreadQueue::Acquire() {
     std::lock_guard<std::mutex> guard(lock_);
     if (references_++ == 0) main_ = std::this_thread::get_id();
 }
 
-void TpkMainThreadQueue::Release() {
+void TMainThreadQueue::Release() {
     std::lock_guard<std::mutex> guard(lock_);
     if (--references_ == 0) main_ = std::thread::id();
 }
 
-bool TpkMainThreadQueue::OnMainThread() const {
+bool TMainThreadQueue::OnMainThread() const {
     std::lock_guard<std::mutex> guard(lock_);
     return main_ == std::this_thread::get_id();
 }
 
-void TpkMainThreadQueue::Send(const std::function<void()>& job) {
+void TMainThreadQueue::Send(const std::function<void()>& job) {
     std::unique_lock<std::mutex> guard(lock_);
     if (references_ == 0 || main_ == std::this_thread::get_id()) {
         guard.unlock();
@@ -38,7 +38,7 @@ void TpkMainThreadQueue::Send(const std::function<void()>& job) {
     changed_.wait(guard, [&] { return entry.done; });
 }
 
-int TpkMainThreadQueue::DeliverPending() {
+int TMainThreadQueue::DeliverPending() {
     int ran = 0;
     std::unique_lock<std::mutex> guard(lock_);
     while (!jobs_.empty()) {
@@ -59,18 +59,18 @@ int TpkMainThreadQueue::DeliverPending() {
     return ran;
 }
 
-std::uint64_t TpkMainThreadQueue::Signals() const {
+std::uint64_t TMainThreadQueue::Signals() const {
     std::lock_guard<std::mutex> guard(lock_);
     return signals_;
 }
 
-void TpkMainThreadQueue::Signal() {
+void TMainThreadQueue::Signal() {
     std::lock_guard<std::mutex> guard(lock_);
     ++signals_;
     changed_.notify_all();
 }
 
-bool TpkMainThreadQueue::WaitForSignal(std::uint64_t seen, int ms) {
+bool TMainThreadQueue::WaitForSignal(std::uint64_t seen, int ms) {
     std::unique_lock<std::mutex> guard(lock_);
     auto moved = [&] { return signals_ != seen; };
     if (ms < 0) {

@@ -1,5 +1,6 @@
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
+#include "base/AsciiText.h"
 #include "base/TextConvert.h"
 
 #include <algorithm>
@@ -27,17 +28,11 @@ std::string Unescape(std::string_view text) {
     return out;
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 std::uint16_t DefaultPort(std::string_view scheme) {
-    if (SameText(scheme, "http")) return 80;
-    if (SameText(scheme, "https")) return 443;
-    if (SameText(scheme, "ftp")) return 21;
-    if (SameText(scheme, "gopher")) return 70;
+    if (EqualsIgnoringAsciiCase(scheme, "http")) return 80;
+    if (EqualsIgnoringAsciiCase(scheme, "https")) return 443;
+    if (EqualsIgnoringAsciiCase(scheme, "ftp")) return 21;
+    if (EqualsIgnoringAsciiCase(scheme, "gopher")) return 70;
     return 0;
 }
 
@@ -130,10 +125,10 @@ bool SplitURL(std::string_view url, TpkURLParts& parts) {
     out.Port = DefaultPort(out.Scheme);
     if (hasPort && !portText.empty() && !ParsePort(portText, out.Port)) return false;
     out.Host = Unescape(host);
-    if (out.Host.empty() && !SameText(out.Scheme, "file")) return false;
+    if (out.Host.empty() && !EqualsIgnoringAsciiCase(out.Scheme, "file")) return false;
 
     // Nothing after the host reads as the root path, as the platform's cracker answers.
-    if (rest.empty() && !SameText(out.Scheme, "file")) rest = "/";
+    if (rest.empty() && !EqualsIgnoringAsciiCase(out.Scheme, "file")) rest = "/";
     const std::size_t extraStart = rest.find_first_of("?#");
     out.Path = Unescape(rest.substr(0, extraStart));
     if (extraStart != std::string_view::npos) out.Extra = Unescape(rest.substr(extraStart));
@@ -190,7 +185,7 @@ std::string URLToLocalName(std::string_view url, bool keepFolders) {
     if (!SplitURL(url, parts)) return {};
     std::replace(parts.Path.begin(), parts.Path.end(), '/', '\\');
     std::string host = parts.Host;
-    if (host.size() >= 4 && SameText(std::string_view(host).substr(0, 4), "www.")) host.erase(0, 4);
+    if (StartsWithIgnoringAsciiCase(host, "www.")) host.erase(0, 4);
 
     const std::string joined = host + parts.Path;
     const std::string fileName(LastSegment(joined));

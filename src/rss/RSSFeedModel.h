@@ -383,14 +383,12 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Trimming and sizes
 
-// Removes leading and trailing characters whose code is 32 or less.
-void TrimBlanks(std::string& text);
-
 // The trimming pass over a feed's content: FeedCodePage; the channel's Description, Link,
 // Language, Copyright, ManagingEditor, WebMaster, Generator, Docs, Image URL/Link/Description,
 // Cloud Domain/Path/RegisterProcedure/Protocol, Category Domain, TextInput Description/Name/Link;
 // each item's Link, Description, Author, Category Domain, Comments, enclosure ContentType and URL,
-// Guid URL, Source URL. Titles, dates and numbers are never touched.
+// Guid URL, Source URL, each losing the bytes up to the space at both ends (TrimControlsAndBlanks).
+// Titles, dates and numbers are never touched.
 void TrimFeedStrings(std::string& feedCodePage, TpkRSSFeedElements& elements, TpkRSSFeedItemCollection& items);
 
 // Enclosure length text to bytes: spaces, "," and "." are dropped (1.5 MB reads as 15 MB), an

@@ -1,4 +1,4 @@
-#include "app/MainMenus_win32.h"
+#include "app/StartAndTrayMenus_win32.h"
 
 #include "app/LoadingAnimation_win32.h"
 #include "app/fMain.h"
@@ -18,7 +18,7 @@ RECT WorkAreaRect() {
 
 }  // namespace
 
-TBarMenus::TBarMenus(THost host) : host_(std::move(host)) {
+TStartAndTrayMenus::TStartAndTrayMenus(THost host) : host_(std::move(host)) {
     ConfigureQuickStartMenu(pmRSS_);
     TTrayMenuCommands commands;
     commands.HideShow = [this] { HideShow(); };
@@ -44,7 +44,7 @@ TBarMenus::TBarMenus(THost host) : host_(std::move(host)) {
     sysTray_->SetShowIcon(tyAllways);
 }
 
-void TBarMenus::FeedListsChanged() {
+void TStartAndTrayMenus::FeedListsChanged() {
     TfrMain* form = host_.Form();
     if (!form) return;
     auto choose = [this](const std::string& url) {
@@ -54,14 +54,14 @@ void TBarMenus::FeedListsChanged() {
     BuildFeedMenu(*trayEntries_.RSSFeeds, form->rotation.FeedMenu, choose);
 }
 
-void TBarMenus::TrayPopup::Popup(int x, int y, TTrayIcon&) {
+void TStartAndTrayMenus::TrayPopup::Popup(int x, int y, TTrayIcon&) {
     menus_.MatchDisplay(menus_.pmTray_);
     menus_.pmTray_.Popup(x, y);
 }
 
-void TBarMenus::MatchDisplay(TBarPopupMenu& menu) { menu.SetDpi(WindowDpi(host_.Window())); }
+void TStartAndTrayMenus::MatchDisplay(TBarPopupMenu& menu) { menu.SetDpi(WindowDpi(host_.Window())); }
 
-void TBarMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
+void TStartAndTrayMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
     MatchDisplay(menu);
     RECT bar{};
     GetWindowRect(host_.Window(), &bar);
@@ -71,15 +71,15 @@ void TBarMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
     menu.PopupBesideBar(x, bar, dock, WorkAreaRect());
 }
 
-void TBarMenus::PopupQuickStartMenu() {
+void TStartAndTrayMenus::PopupQuickStartMenu() {
     RECT bar{};
     GetWindowRect(host_.Window(), &bar);
     PopupBesideBar(pmRSS_, bar.left);
 }
 
-void TBarMenus::PopupTrayMenuAt(int x) { PopupBesideBar(pmTray_, x); }
+void TStartAndTrayMenus::PopupTrayMenuAt(int x) { PopupBesideBar(pmTray_, x); }
 
-void TBarMenus::HideShow() {
+void TStartAndTrayMenus::HideShow() {
     if (IsWindowVisible(host_.Window())) {
         HideBar();
     } else {
@@ -87,23 +87,23 @@ void TBarMenus::HideShow() {
     }
 }
 
-void TBarMenus::HideBar() {
+void TStartAndTrayMenus::HideBar() {
     ShowHideEntryFor(*trayEntries_.HideShow, false);
     ShowWindow(host_.Window(), SW_HIDE);
 }
 
-void TBarMenus::ShowBar() {
+void TStartAndTrayMenus::ShowBar() {
     ShowHideEntryFor(*trayEntries_.HideShow, true);
     ShowWindow(host_.Window(), SW_SHOWNOACTIVATE);
 }
 
-void TBarMenus::ShowWelcomeBalloon(const std::string& title, const std::string& text) {
+void TStartAndTrayMenus::ShowWelcomeBalloon(const std::string& title, const std::string& text) {
     TfrMain* form = host_.Form();
     if (!form) return;
-    const TBarItem start = form->imgStart;
+    const Rect start = form->imgStart;
     POINT corner{start.Left, start.Top};
     ClientToScreen(host_.Window(), &corner);
-    const RECT anchor{corner.x, corner.y, corner.x + start.Width, corner.y + start.Height};
+    const RECT anchor{corner.x, corner.y, corner.x + start.Width(), corner.y + start.Height()};
     // 300 pixels wide at 96 DPI: its font grows with the display, so its width does too.
     hintStart_.ShowBalloonAt(0, title, 0, anchor, ScaleForDpi(300, WindowDpi(host_.Window())), text);
 }

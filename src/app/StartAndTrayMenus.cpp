@@ -1,4 +1,4 @@
-#include "app/MainMenus.h"
+#include "app/StartAndTrayMenus.h"
 
 namespace tw {
 

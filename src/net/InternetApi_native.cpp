@@ -1,6 +1,6 @@
 // Native internet operations: there is no internet API here, so every network call fails as an
 // unreachable host would; "file" URLs and output files reach the file system.
-#include "net/pkInternetApi.h"
+#include "net/InternetApi.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -33,14 +33,14 @@ private:
     std::FILE* f_;
 };
 
-class NativeInternet : public TpkInternetApi {
+class NativeInternet : public TInternetApi {
 public:
     TpkInetHandle Open(const std::string&, std::uint32_t, const std::string&, const std::string&, std::uint32_t) override {
         return Fail();
     }
     bool InstallStatusCallback(TpkInetHandle, bool) override { return false; }
     TpkInetHandle Connect(TpkInetHandle, const std::string&, std::uint16_t, const std::string&, const std::string&,
-                          TpkInternetStatusSink*) override {
+                          TInternetStatusSink*) override {
         return Fail();
     }
     TpkInetHandle OpenRequest(TpkInetHandle, const std::string&, const std::string&, const std::string&,
@@ -90,6 +90,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TpkInternetApi> CreatePlatformInternet() { return std::make_unique<NativeInternet>(); }
+std::unique_ptr<TInternetApi> CreatePlatformInternet() { return std::make_unique<NativeInternet>(); }
 
 }  // namespace tw

@@ -1,6 +1,6 @@
 // Feed rotation with the real feed component fetching from a loopback server under Wine: the
 // order of feeds in the request log, HTTP failures, and a feed brought back by the connection.
-#include "app/FeedRotationFeed.h"
+#include "app/RSSFeedTicker.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,11 +1,11 @@
-#include "net/pkHTTPLogic.h"
+#include "net/HttpRules.h"
 
 #include <gtest/gtest.h>
 
 namespace tw {
 namespace {
 
-TEST(pkHTTPLogic, EachOptionAddsItsFlag) {
+TEST(HttpRules, EachOptionAddsItsFlag) {
     struct Case { TpkHTTPOption option; std::uint32_t flag; };
     const Case cases[] = {
         {hoReload, 0x80000000u},        {hoHyperlink, 0x400u},         {hoResynchronize, 0x800u},
@@ -18,21 +18,21 @@ TEST(pkHTTPLogic, EachOptionAddsItsFlag) {
     for (const auto& c : cases) EXPECT_EQ(OptionFlags({c.option}, "http"), c.flag) << c.option;
 }
 
-TEST(pkHTTPLogic, HttpsAddsSecureAndDropsNeedFile) {
+TEST(HttpRules, HttpsAddsSecureAndDropsNeedFile) {
     EXPECT_EQ(OptionFlags({hoNeedFile}, "https"), 0x00800000u);
     EXPECT_EQ(OptionFlags({hoNeedFile}, "HTTPS"), 0x00800000u);
     EXPECT_EQ(OptionFlags({}, "https"), 0x00800000u);
     EXPECT_EQ(OptionFlags({hoNeedFile}, "ftp"), 0x10u);
 }
 
-TEST(pkHTTPLogic, DefaultOptionSets) {
+TEST(HttpRules, DefaultOptionSets) {
     EXPECT_EQ(OptionFlags(kDefaultHTTPOptions, "http"), 0x400u | 0x800u | 0x10u | 0x400000u);
     EXPECT_EQ(OptionFlags(kPragmaNoCacheHTTPOptions, "http"), 0x400u | 0x800u | 0x100u | 0x400000u);
     EXPECT_EQ(SecurityFlagsFor({hoIgnoreUnknownAuthority}), 0x100u);
     EXPECT_EQ(SecurityFlagsFor(kDefaultHTTPOptions), 0u);
 }
 
-TEST(pkHTTPLogic, AccessTypesAndProxyName) {
+TEST(HttpRules, AccessTypesAndProxyName) {
     EXPECT_EQ(AccessTypeToOpenType(atPreconfig), 0u);
     EXPECT_EQ(AccessTypeToOpenType(atDirect), 1u);
     EXPECT_EQ(AccessTypeToOpenType(atUseProxy), 3u);
@@ -41,14 +41,14 @@ TEST(pkHTTPLogic, AccessTypesAndProxyName) {
     EXPECT_EQ(ProxyNameFor(atPreconfig, "proxy.local", 3128), "");
 }
 
-TEST(pkHTTPLogic, FileAttributes) {
+TEST(HttpRules, FileAttributes) {
     EXPECT_EQ(FileAttributesToPlatform({atrArchive}), 0x20u);
     EXPECT_EQ(FileAttributesToPlatform({atrArchive, atrTemporary}), 0x120u);
     EXPECT_EQ(FileAttributesToPlatform({atrHidden, atrReadOnly, atrSystem, atrOffline}), 0x1007u);
     EXPECT_EQ(FileAttributesToPlatform({}), 0x80u);
 }
 
-TEST(pkHTTPLogic, RangeLine) {
+TEST(HttpRules, RangeLine) {
     struct Case { std::uint32_t resume, end, start, stop; const char* line; };
     const Case cases[] = {
         {0, 0, 0, 0, ""},
@@ -64,14 +64,14 @@ TEST(pkHTTPLogic, RangeLine) {
     for (const auto& c : cases) EXPECT_EQ(BuildRangeLine(c.resume, c.end, c.start, c.stop), c.line);
 }
 
-TEST(pkHTTPLogic, RequestHeaderText) {
+TEST(HttpRules, RequestHeaderText) {
     EXPECT_EQ(BuildRequestHeaders({}, ""), "");
     EXPECT_EQ(BuildRequestHeaders({"X-A: 1", "X-B: 2"}, ""), "X-A: 1\r\nX-B: 2\r\n");
     EXPECT_EQ(BuildRequestHeaders({"X-A: 1\r\n", "", "X-B: 2\n"}, "RANGE: bytes=1-\r\n"),
               "X-A: 1\r\nX-B: 2\r\nRANGE: bytes=1-\r\n");
 }
 
-TEST(pkHTTPLogic, Realm) {
+TEST(HttpRules, Realm) {
     struct Case { const char* challenge; const char* realm; };
     const Case cases[] = {
         {"Basic realm=\"Feeds\"", "Feeds"},
@@ -84,7 +84,7 @@ TEST(pkHTTPLogic, Realm) {
     for (const auto& c : cases) EXPECT_EQ(ExtractRealm(c.challenge), c.realm) << c.challenge;
 }
 
-TEST(pkHTTPLogic, ContentLength) {
+TEST(HttpRules, ContentLength) {
     struct Case { const char* text; std::int32_t value; };
     const Case cases[] = {
         {"0", 0}, {"2048", 2048}, {" 12 ", 12}, {"", 0}, {"abc", 0}, {"-5", 0}, {"12abc", 0},
@@ -93,7 +93,7 @@ TEST(pkHTTPLogic, ContentLength) {
     for (const auto& c : cases) EXPECT_EQ(ParseContentLength(c.text), c.value) << c.text;
 }
 
-TEST(pkHTTPLogic, ResumeOffset) {
+TEST(HttpRules, ResumeOffset) {
     EXPECT_EQ(ResumeOffsetFor(0, 4096), 0u);
     EXPECT_EQ(ResumeOffsetFor(4096, 4096), 0u);
     EXPECT_EQ(ResumeOffsetFor(4097, 4096), 1u);
@@ -101,7 +101,7 @@ TEST(pkHTTPLogic, ResumeOffset) {
     EXPECT_EQ(ResumeOffsetFor(0x200000000ull, 4096), 0u);
 }
 
-TEST(pkHTTPLogic, StatusTexts) {
+TEST(HttpRules, StatusTexts) {
     struct Case { std::uint32_t code; const char* text; };
     const Case cases[] = {
         {10, "Resolving name"}, {11, "Name resolved"}, {20, "Connecting to server"}, {21, "Connected"},
@@ -114,13 +114,13 @@ TEST(pkHTTPLogic, StatusTexts) {
     for (const auto& c : cases) EXPECT_STREQ(StatusText(c.code), c.text) << c.code;
 }
 
-TEST(pkHTTPLogic, RoundingHalvesToEven) {
+TEST(HttpRules, RoundingHalvesToEven) {
     struct Case { double in; long long out; };
     const Case cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {3.5, 4}, {2.4999, 2}, {2.5001, 3}, {-0.5, 0}, {-1.5, -2}, {99.5, 100}};
     for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.in), c.out) << c.in;
 }
 
-TEST(pkHTTPLogic, ProgressFigures) {
+TEST(HttpRules, ProgressFigures) {
     // 1 of 8 bytes = 12.5 % -> 12 (half to even); 3 of 8 = 37.5 % -> 38.
     EXPECT_EQ(ComputeProgress(0, 1, 8, 0).PercentsDone, 12);
     EXPECT_EQ(ComputeProgress(0, 3, 8, 0).PercentsDone, 38);
@@ -138,7 +138,7 @@ TEST(pkHTTPLogic, ProgressFigures) {
     EXPECT_FLOAT_EQ(ComputeProgress(0, 2048, 0, 999).TransferRate, 2.0f);
 }
 
-TEST(pkHTTPLogic, ProgressGuards) {
+TEST(HttpRules, ProgressGuards) {
     TpkProgressFigures none = ComputeProgress(0, 0, 0, 5000);
     EXPECT_EQ(none.PercentsDone, 0);
     EXPECT_EQ(none.EstimatedTimeLeft, 0);
@@ -149,7 +149,7 @@ TEST(pkHTTPLogic, ProgressGuards) {
     EXPECT_EQ(ComputeProgress(16, 32, 16426, 0xfffc1500u).EstimatedTimeLeft, 2147483647);
 }
 
-TEST(pkHTTPLogic, Success) {
+TEST(HttpRules, Success) {
     EXPECT_TRUE(TransferSucceeded(200, 10, 10, true));
     EXPECT_TRUE(TransferSucceeded(206, 10, 10, true));
     EXPECT_FALSE(TransferSucceeded(200, 10, 9, true));
@@ -159,7 +159,7 @@ TEST(pkHTTPLogic, Success) {
     EXPECT_FALSE(TransferSucceeded(-1, 0, 0, false));
 }
 
-TEST(pkHTTPLogic, CompletionPlans) {
+TEST(HttpRules, CompletionPlans) {
     using E = TpkHTTPEvent;
     struct Case { bool cont, success, stream; int status; bool uploading, complete; std::vector<E> events; bool del; };
     const Case cases[] = {
@@ -181,7 +181,7 @@ TEST(pkHTTPLogic, CompletionPlans) {
     }
 }
 
-TEST(pkHTTPLogic, RedirectTargets) {
+TEST(HttpRules, RedirectTargets) {
     struct Case { const char* base; const char* location; const char* target; };
     const Case cases[] = {
         {"http://a.example/feeds/rss.xml", "http://b.example:81/x?y", "http://b.example:81/x?y"},

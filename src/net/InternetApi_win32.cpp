@@ -1,5 +1,5 @@
 // The internet operations over WinInet, and the file operations over the Windows file API.
-#include "net/pkInternetApi.h"
+#include "net/InternetApi.h"
 
 #include "base/TextConvert_win32.h"
 #include "base/UniqueHandle_win32.h"
@@ -17,7 +17,7 @@ namespace {
 const wchar_t* OrNull(const std::wstring& s) { return s.empty() ? nullptr : s.c_str(); }
 
 void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength) {
-    auto* sink = reinterpret_cast<TpkInternetStatusSink*>(context);
+    auto* sink = reinterpret_cast<TInternetStatusSink*>(context);
     if (sink == nullptr) return;
     std::string text;
     if (status == INTERNET_STATUS_REDIRECT && info != nullptr && infoLength > 0) {
@@ -59,7 +59,7 @@ private:
     FileHandle h_;
 };
 
-class WinInetInternet : public TpkInternetApi {
+class WinInetInternet : public TInternetApi {
 public:
     TpkInetHandle Open(const std::string& agent, std::uint32_t accessType, const std::string& proxy,
                        const std::string& bypass, std::uint32_t flags) override {
@@ -72,7 +72,7 @@ public:
         return r != INTERNET_INVALID_STATUS_CALLBACK;
     }
     TpkInetHandle Connect(TpkInetHandle session, const std::string& host, std::uint16_t port, const std::string& user,
-                          const std::string& password, TpkInternetStatusSink* sink) override {
+                          const std::string& password, TInternetStatusSink* sink) override {
         std::wstring h = ToWide(host), u = ToWide(user), pw = ToWide(password);
         return Keep(InternetConnectW(static_cast<HINTERNET>(session), h.c_str(), port, OrNull(u), OrNull(pw),
                                      INTERNET_SERVICE_HTTP, 0, reinterpret_cast<DWORD_PTR>(sink)));
@@ -176,6 +176,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TpkInternetApi> CreatePlatformInternet() { return std::make_unique<WinInetInternet>(); }
+std::unique_ptr<TInternetApi> CreatePlatformInternet() { return std::make_unique<WinInetInternet>(); }
 
 }  // namespace tw

@@ -1,4 +1,4 @@
-#include "app/FeedRotationFeed.h"
+#include "app/RSSFeedTicker.h"
 
 #include <limits>
 

@@ -12,9 +12,9 @@
 
 namespace tw {
 
-class TpkMainThreadQueue {
+class TMainThreadQueue {
 public:
-    static TpkMainThreadQueue& Instance();
+    static TMainThreadQueue& Instance();
 
     // The main thread is the one that made the first thread object; it stays so while any
     // thread object lives. Acquire and Release count them.

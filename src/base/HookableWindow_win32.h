@@ -10,10 +10,10 @@
 
 namespace tw {
 
-class TpkWindowControl : public TpkWinControl {
+class THookableWindow : public TpkWinControl {
 public:
     using TControlAt = std::function<bool(int screenX, int screenY)>;
-    explicit TpkWindowControl(std::function<HWND()> handle, bool isForm = true, TControlAt controlAt = {})
+    explicit THookableWindow(std::function<HWND()> handle, bool isForm = true, TControlAt controlAt = {})
         : handle_(std::move(handle)), isForm_(isForm), controlAt_(std::move(controlAt)) {}
     TWindowId WindowHandle() override { return reinterpret_cast<TWindowId>(handle_()); }
     bool IsForm() const override { return isForm_; }

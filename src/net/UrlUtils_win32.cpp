@@ -1,5 +1,5 @@
 // Winsock 1.1 for the life of the program; nothing else makes socket calls.
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 #include <winsock2.h>
 

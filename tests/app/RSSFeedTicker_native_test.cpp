@@ -1,6 +1,6 @@
 // Feed rotation on the real feed component where network loads fail at once (there is no
 // internet here): the failure comes from the worker, and the test pumps until it has arrived.
-#include "app/FeedRotationFeed.h"
+#include "app/RSSFeedTicker.h"
 
 #include <gtest/gtest.h>
 

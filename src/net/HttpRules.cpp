@@ -1,4 +1,6 @@
-#include "net/pkHTTPLogic.h"
+#include "net/HttpRules.h"
+
+#include "base/AsciiText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,12 +10,6 @@
 namespace tw {
 
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 struct OptionFlag {
     TpkHTTPOption option;
@@ -46,7 +42,7 @@ std::uint32_t OptionFlags(TpkHTTPOptions options, std::string_view scheme) {
     std::uint32_t flags = 0;
     for (const auto& entry : kOptionFlags)
         if (options.Contains(entry.option)) flags |= entry.flag;
-    const bool https = EqualNoCase(scheme, "https");
+    const bool https = EqualsIgnoringAsciiCase(scheme, "https");
     if (options.Contains(hoNeedFile) && !https) flags |= kFlagNeedFile;
     if (https) flags |= kFlagSecure;
     return flags;
@@ -116,8 +112,7 @@ std::string ExtractRealm(std::string_view challenge) {
 }
 
 std::int32_t ParseContentLength(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    text = TrimSpacesAndTabs(text);
     if (text.empty()) return 0;
     long long value = 0;
     for (char c : text) {
@@ -227,8 +222,7 @@ bool IsRedirectStatus(int status) {
 }
 
 std::string ResolveLocation(std::string_view base, std::string_view location) {
-    while (!location.empty() && (location.front() == ' ' || location.front() == '\t')) location.remove_prefix(1);
-    while (!location.empty() && (location.back() == ' ' || location.back() == '\t')) location.remove_suffix(1);
+    location = TrimSpacesAndTabs(location);
     if (location.empty()) return {};
     const std::size_t colon = location.find(':');
     const std::size_t firstSlash = location.find('/');

@@ -1,4 +1,4 @@
-#include "controls/pkAppBarSaver.h"
+#include "controls/pkAppBarRegistrySaver.h"
 
 #include "controls/pkAppBar.h"
 
@@ -39,7 +39,7 @@ void Apply16(const std::optional<std::int32_t>& value, T&& set) {
 }
 
 // Keeps a floating rectangle's size within `area` and moves it inside.
-TRect ClampInto(TRect r, const TRect& area) {
+Rect ClampInto(Rect r, const Rect& area) {
     const int w = std::min(r.Width(), area.Width()), h = std::min(r.Height(), area.Height());
     const int left = std::clamp(r.Left, area.Left, area.Right - w);
     const int top = std::clamp(r.Top, area.Top, area.Bottom - h);
@@ -58,7 +58,7 @@ void TpkAppBarRegistrySaver::Assign(const TpkPersistent* source) {
 }
 
 void TpkAppBarRegistrySaver::Write(TpkSettingsStore& s) {
-    const TRect f = bar_.FloatRect();
+    const Rect f = bar_.FloatRect();
     s.WriteInteger("Left", f.Left);
     s.WriteInteger("Top", f.Top);
     s.WriteInteger("Right", f.Right);
@@ -148,7 +148,7 @@ void TpkAppBarRegistrySaver::Read(TpkSettingsStore& s, bool stopAtMissing) {
     const TWindowId window = bar_.HookedWindow();
     if (state && (*state == wsNormal || *state == wsMaximized) && *state != platform.WindowState(window))
         platform.SetWindowState(window, static_cast<TWindowState>(*state));
-    TRect f = bar_.FloatRect();
+    Rect f = bar_.FloatRect();
     if (platform.WindowState(window) != wsMaximized && left && top) {
         const int w = f.Width(), h = f.Height();
         f = {*left, *top, *left + w, *top + h};

@@ -1,4 +1,4 @@
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 #include <gtest/gtest.h>
 

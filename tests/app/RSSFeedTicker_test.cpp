@@ -1,5 +1,5 @@
 // Feed rotation on the real feed component: content loaded from text and files.
-#include "app/FeedRotationFeed.h"
+#include "app/RSSFeedTicker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
 #include <gtest/gtest.h>
 
@@ -503,15 +503,19 @@ TEST(TrimFeedStrings, TitleKeepsItsSpacesDescriptionLosesThem) {
     EXPECT_EQ(item->Description, "Body");
 }
 
-TEST(TrimBlanks, EdgeCases) {
+TEST(TrimFeedStrings, TrimEdgeCases) {
     const std::pair<std::string, std::string> cases[] = {
         {"", ""}, {"   ", ""}, {"a", "a"}, {" a b ", "a b"}, {std::string("\0a\0", 3), "a"}, {"\x7f", "\x7f"},
         {"\xa0x\xa0", "\xa0x\xa0"},  // bytes above 127 are text, not blanks
     };
     for (auto [in, out] : cases) {
-        std::string s = in;
-        TrimBlanks(s);
-        EXPECT_EQ(s, out);
+        std::string codePage = in;
+        TpkRSSFeedElements e;
+        TpkRSSFeedItemCollection items;
+        items.Add()->Link = in;
+        TrimFeedStrings(codePage, e, items);
+        EXPECT_EQ(codePage, out);
+        EXPECT_EQ(items.Items(0)->Link, out);
     }
 }
 

@@ -1,5 +1,5 @@
 // No socket library needs starting outside Windows.
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 namespace tw {
 

@@ -1,6 +1,7 @@
-#include "rss/pkRSSFeedModel.h"
+#include "rss/RSSFeedModel.h"
 
-#include "net/pkInetUtils.h"
+#include "base/AsciiText.h"
+#include "net/UrlUtils.h"
 
 #include <algorithm>
 
@@ -217,32 +218,27 @@ std::unique_ptr<TpkRSSFeedItem> TpkRSSFeedItemCollection::MakeItem() { return st
 // ---------------------------------------------------------------------------------------------
 // Trimming and sizes
 
-void TrimBlanks(std::string& text) {
-    std::size_t end = text.size();
-    while (end > 0 && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
-    std::size_t begin = 0;
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
-    if (begin == 0 && end == text.size()) return;
-    text = text.substr(begin, end - begin);
-}
-
 void TrimFeedStrings(std::string& feedCodePage, TpkRSSFeedElements& e, TpkRSSFeedItemCollection& items) {
-    TrimBlanks(feedCodePage);
+    const auto trim = [](std::string& text) {
+        const std::string_view kept = TrimControlsAndBlanks(text);
+        if (kept.size() != text.size()) text = std::string(kept);  // a field with nothing to cut keeps its buffer
+    };
+    trim(feedCodePage);
     for (std::string* s : {&e.Description, &e.Link, &e.Language, &e.Copyright, &e.ManagingEditor, &e.WebMaster,
                            &e.Generator, &e.Docs, &e.Image().URL, &e.Image().Link, &e.Image().Description,
                            &e.Cloud().Domain, &e.Cloud().Path, &e.Cloud().RegisterProcedure, &e.Cloud().Protocol,
                            &e.Category().Domain, &e.TextInput().Description, &e.TextInput().Name, &e.TextInput().Link})
-        TrimBlanks(*s);
+        trim(*s);
     for (int i = 0; i < items.Count(); ++i) {
         TpkRSSFeedItem& item = *items.Items(i);
         for (std::string* s : {&item.Link, &item.Description, &item.Author, &item.Category().Domain, &item.Comments})
-            TrimBlanks(*s);
+            trim(*s);
         for (int k = 0; k < item.Enclosure().Count(); ++k) {
-            TrimBlanks(item.Enclosure().Items(k)->ContentType);
-            TrimBlanks(item.Enclosure().Items(k)->URL);
+            trim(item.Enclosure().Items(k)->ContentType);
+            trim(item.Enclosure().Items(k)->URL);
         }
-        TrimBlanks(item.Guid().URL);
-        TrimBlanks(item.Source().URL);
+        trim(item.Guid().URL);
+        trim(item.Source().URL);
     }
 }
 

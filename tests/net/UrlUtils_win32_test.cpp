@@ -1,5 +1,5 @@
 // Our portable SplitURL against the platform's URL cracker on one table of URLs.
-#include "net/pkInetUtils.h"
+#include "net/UrlUtils.h"
 
 #include <gtest/gtest.h>
 
