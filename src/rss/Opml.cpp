@@ -28,21 +28,6 @@ std::vector<std::string> TOpmlOutlines::FolderPath(int folder) const {
     return path;
 }
 
-int TOpmlOutlines::AddFolderPath(const std::vector<std::string>& path) {
-    int parent = -1;
-    for (const std::string& title : path) {
-        int found = -1;
-        for (size_t i = 0; i < Folders.size() && found < 0; ++i)
-            if (Folders[i].Parent == parent && Folders[i].Title == title) found = static_cast<int>(i);
-        if (found < 0) {
-            Folders.push_back({title, parent});
-            found = static_cast<int>(Folders.size()) - 1;
-        }
-        parent = found;
-    }
-    return parent;
-}
-
 namespace {
 
 // Sees each element as the reader makes it and frees it at once, so a large document never

@@ -39,8 +39,6 @@ struct TOpmlOutlines {
     std::vector<int> FolderChain(int folder) const;
     // Their titles.
     std::vector<std::string> FolderPath(int folder) const;
-    // The folder at the end of `path` (top first), found or added; -1 for an empty path.
-    int AddFolderPath(const std::vector<std::string>& path);
 };
 
 enum class TOpmlStatus {

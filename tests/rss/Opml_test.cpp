@@ -112,8 +112,8 @@ TEST(ReadOpml, HostileDocumentsEndAtABound) {
 
 TEST(WriteOpml, ReadsBackAsWritten) {
     TOpmlOutlines outlines;
-    const int world = outlines.AddFolderPath({"Новости", "World"});
-    const int japan = outlines.AddFolderPath({"日本のニュース"});
+    outlines.Folders = {{"Новости", -1}, {"World", 0}, {"日本のニュース", -1}};
+    const int world = 1, japan = 2;
     outlines.Feeds = {
         {"http://a.example/rss?x=1&y=2", "Ведомости & Co", false, world},
         {"https://b.example/フィード", "天気 <予報>", true, japan},
