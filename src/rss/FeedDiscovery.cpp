@@ -178,7 +178,10 @@ private:
                     value = s_.substr(valueStart, i_ - valueStart);
                 }
             }
-            if (!Find(attributes, name)) attributes.emplace_back(std::move(name), value);  // the first wins
+            // Only what a link or base needs is kept, so a tag of a million attributes costs no
+            // search per attribute; of two same-named ones the first wins.
+            const bool wanted = name == "href" || name == "rel" || name == "type" || name == "title";
+            if (wanted && !Find(attributes, name)) attributes.emplace_back(std::move(name), value);
         }
     }
 

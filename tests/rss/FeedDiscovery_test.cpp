@@ -77,6 +77,10 @@ TEST(DiscoverFeeds, ReadsNoFurtherThanItsBound) {
     page.insert(20, 1, 'x');
     EXPECT_TRUE(Found(page).empty()) << "one byte later it is cut off";
 
+    std::string manyAttributes = "<head><link rel=alternate type=application/rss+xml href=/f";
+    for (int i = 0; manyAttributes.size() < kDiscoveryMaxBytes - 10; ++i) manyAttributes += " a" + std::to_string(i);
+    EXPECT_EQ(Found(manyAttributes + ">").size(), 1u);
+
     std::string noHead(20 << 20, 'a');
     noHead.replace(noHead.size() - link.size(), link.size(), link);
     EXPECT_TRUE(Found(noHead).empty());
