@@ -54,7 +54,8 @@ void ApplyFeedImport(const TFeedImport& plan, TFeedsList& customs, TFeedNotes* n
         customs.Add(feed.Address, true);
         if (!notes) continue;
         if (notes->Title(feed.Address).empty()) notes->SetTitle(feed.Address, feed.Title);
-        notes->SetFolder(feed.Address, plan.NewFeeds.FolderPath(feed.Folder));
+        // Cut before the titles are copied: a hostile file nests a thousand long ones.
+        notes->SetFolder(feed.Address, plan.NewFeeds.FolderPath(feed.Folder, kMaxFeedFolderDepth));
     }
 }
 

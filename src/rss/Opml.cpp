@@ -22,9 +22,11 @@ std::vector<int> TOpmlOutlines::FolderChain(int folder) const {
     return chain;
 }
 
-std::vector<std::string> TOpmlOutlines::FolderPath(int folder) const {
+std::vector<std::string> TOpmlOutlines::FolderPath(int folder, size_t maxDepth) const {
+    std::vector<int> chain = FolderChain(folder);
+    if (chain.size() > maxDepth) chain.resize(maxDepth);
     std::vector<std::string> path;
-    for (int at : FolderChain(folder)) path.push_back(Folders[at].Title);
+    for (int at : chain) path.push_back(Folders[at].Title);
     return path;
 }
 

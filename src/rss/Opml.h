@@ -3,6 +3,7 @@
 // (OPML 1.0 and 2.0, any depth, folders flattened but remembered) and the program's own list
 // written as OPML 2.0 in UTF-8.
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -37,8 +38,8 @@ struct TOpmlOutlines {
 
     // The folders from the top one down to `folder`, by index; empty for -1 or a bad index.
     std::vector<int> FolderChain(int folder) const;
-    // Their titles.
-    std::vector<std::string> FolderPath(int folder) const;
+    // Their titles, at most the outermost `maxDepth`.
+    std::vector<std::string> FolderPath(int folder, std::size_t maxDepth = SIZE_MAX) const;
 };
 
 enum class TOpmlStatus {
