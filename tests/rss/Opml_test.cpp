@@ -110,6 +110,15 @@ TEST(ReadOpml, HostileDocumentsEndAtABound) {
     EXPECT_EQ(ReadOpmlFile(dir / "missing.opml").Status, TOpmlStatus::osCannotOpen);
 }
 
+TEST(ReadOpmlFile, ReadsAFileNamedInAnyScript) {
+    test::TempDir dir;
+    const std::filesystem::path file = dir.Path() / std::filesystem::path(u8"подписки 日本.opml");
+    std::ofstream(file, std::ios::binary) << Opml("<outline xmlUrl=\"http://a/\"/>");
+    const TOpmlReadResult read = ReadOpmlFile(file);
+    EXPECT_EQ(read.Status, TOpmlStatus::osRead);
+    EXPECT_EQ(Described(read.Outlines), std::vector<std::string>{"||http://a/"});
+}
+
 TEST(WriteOpml, ReadsBackAsWritten) {
     TOpmlOutlines outlines;
     outlines.Folders = {{"Новости", -1}, {"World", 0}, {"日本のニュース", -1}};
