@@ -6,6 +6,7 @@
 // entities); no namespaces, no character-set detection beyond what Load documents.
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -674,10 +675,43 @@ private:
         try {
             ReadAttributeList();
         } catch (...) {
-            TXmlAccess::SetAttributes(node, attrs_, arena_);
+            HandOverAttributes(node);
             throw;
         }
+        HandOverAttributes(node);
+    }
+
+    void HandOverAttributes(TXmlNode& node) {
+        if (attrs_.size() > kScannedAttrs)
+            for (const TXmlAccess::RawAttr& a : attrs_)
+                if (static_cast<size_t>(a.NameId) < attrIndex_.size()) attrIndex_[static_cast<size_t>(a.NameId)] = 0;
         TXmlAccess::SetAttributes(node, attrs_, arena_);
+    }
+
+    // A repeated name is found by a scan while the tag has few attributes, as nearly every tag
+    // has; beyond that by an index by name id: a scan for each of 200,000 attributes took minutes.
+    static constexpr size_t kScannedAttrs = 16;
+    static constexpr size_t kNoAttr = SIZE_MAX;
+
+    size_t SameAttr(int id) const {
+        if (attrs_.size() <= kScannedAttrs) {
+            for (size_t i = 0; i < attrs_.size(); ++i)
+                if (attrs_[i].NameId == id) return i;
+            return kNoAttr;
+        }
+        const auto at = static_cast<size_t>(id);
+        return at < attrIndex_.size() && attrIndex_[at] ? attrIndex_[at] - 1 : kNoAttr;
+    }
+
+    void AddAttr(const TXmlAccess::RawAttr& a) {
+        attrs_.push_back(a);
+        if (attrs_.size() <= kScannedAttrs) return;
+        const size_t from = attrs_.size() == kScannedAttrs + 1 ? 0 : attrs_.size() - 1;  // the index starts now
+        for (size_t i = from; i < attrs_.size(); ++i) {
+            const auto at = static_cast<size_t>(attrs_[i].NameId);
+            if (at >= attrIndex_.size()) attrIndex_.resize(at + 1);
+            attrIndex_[at] = i + 1;
+        }
     }
 
     // Into attrs_; a repeated name keeps its first place and takes the later value.
@@ -719,11 +753,10 @@ private:
             if (n > UINT32_MAX) XmlFail(xmlmsg::kDataRead);
             static constexpr char kEmpty[] = "";
             const TXmlAccess::RawAttr a{id, static_cast<std::uint32_t>(n), n ? value : kEmpty};
-            const auto same = std::find_if(attrs_.begin(), attrs_.end(), [id](const TXmlAccess::RawAttr& d) { return d.NameId == id; });
-            if (same != attrs_.end())
-                *same = a;
+            if (const size_t same = SameAttr(id); same != kNoAttr)
+                attrs_[same] = a;
             else
-                attrs_.push_back(a);
+                AddAttr(a);
             SkipSpace();
         }
     }
@@ -923,6 +956,7 @@ private:
     TXmlOut out_;
     std::vector<TXmlNode*> pending_;    // children read whose parent's content has not ended
     std::vector<TXmlAccess::RawAttr> attrs_;  // the attributes of the start tag being read
+    std::vector<size_t> attrIndex_;  // by name id: 1 + its place in attrs_, 0 when not there
     std::map<std::string, TXmlEntity, std::less<>> entities_;
     size_t expanded_ = 0;  // UTF-16 code units of declared entities expanded so far
     bool latin1_ = false;  // the RSS 0.91 document type: HTML Latin-1 entity names are known

@@ -228,6 +228,28 @@ TEST(XmlReader, AttributesKeepOrderTabsAndLineBreaks) {
               u"say \"hi\" & 'bye'");
 }
 
+// Mended: each attribute was looked for among those before it, so a start tag of 200,000
+// attributes took minutes (an OPML outline or a feed item can be that hostile).
+TEST(XmlReader, ManyAttributesKeepTheirPlacesAndRepeatsTheirFirstPlace) {
+    constexpr int kCount = 200000;
+    std::string text = "<r><a";
+    for (int i = 0; i < kCount; ++i) text += " a" + std::to_string(i) + "='" + std::to_string(i) + "'";
+    text += " a5='again' a150000='later'/><b a7='x' a150000='y'/></r>";
+    auto doc = CreateXmlDocument();
+    doc->LoadUtf8XML(text);
+    const TXmlNode* a = doc->DocumentElement()->Child(0);
+    ASSERT_EQ(a->AttrCount(), kCount);
+    EXPECT_EQ(a->AttrName(kCount - 1), u"a199999");
+    EXPECT_EQ(a->GetAttr(u"a5"), u"again");
+    EXPECT_EQ(a->AttrName(150000), u"a150000");
+    EXPECT_EQ(a->GetAttr(u"a150000"), u"later");
+    EXPECT_EQ(a->GetAttr(u"a149999"), u"149999");
+    const TXmlNode* b = doc->DocumentElement()->Child(1);
+    ASSERT_EQ(b->AttrCount(), 2) << "the names of the tag before are no repeats here";
+    EXPECT_EQ(b->GetAttr(u"a7"), u"x");
+    EXPECT_EQ(b->GetAttr(u"a150000"), u"y");
+}
+
 TEST(XmlReader, NamesAllowLettersDigitsAndPunctuation) {
     auto doc = Parse(u"<dc:creator x-y.z_1='v'><_a/><Заголовок/></dc:creator>");
     auto root = doc->DocumentElement();
