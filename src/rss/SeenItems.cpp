@@ -86,7 +86,10 @@ std::string TSeenItems::Serialize() const {
 }
 
 bool TSeenItems::Parse(std::string_view bytes) {
-    if (bytes.size() < kHeaderSize || bytes.substr(0, 4) != kMagic || GetLittle(bytes, 4, 4) != kVersion) return false;
+    // The field version 1 writes as 0 must be 0: a file read is then always one written.
+    if (bytes.size() < kHeaderSize || bytes.substr(0, 4) != kMagic || GetLittle(bytes, 4, 4) != kVersion ||
+        GetLittle(bytes, 12, 4) != 0)
+        return false;
     const std::uint64_t count = GetLittle(bytes, 8, 4);
     if (bytes.size() != kHeaderSize + count * kEntrySize || GetLittle(bytes, kChecksumAt, 8) != Checksum(bytes))
         return false;

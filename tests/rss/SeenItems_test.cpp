@@ -70,8 +70,16 @@ TEST(TSeenItems, ABrokenFileReadsAsEmptyAndTheNextSaveReplacesIt) {
         bytes[at] = to;
         return bytes;
     };
+    // Whole and with the right checksum, but with the header field written as 0 set (found by
+    // fuzzing): accepted, it would not be written back the same.
+    const std::string reservedSet(
+        "\x54\x57\x53\x4E\x01\x00\x00\x00\x02\x00\x00\x00\x00\xC8\xF1\x53\x65\x00\x00\x00\x00\xA0"
+        "\x28\xCD\x11\x70\xD5\xD0\x00\x9D\x5D\x1E\x00\x00\x00\x00\x00\xC8\xF1\x53\x65\x00\xF1\x53"
+        "\x65\x00\x00\x00\x00\xCD\x28\xA0\xE1\x12\xCB\xF5\xCB\x2A\x00\x00\x00\x00\x00\x00",
+        64);
     const std::string broken[] = {
         "",
+        reservedSet,
         good.substr(0, good.size() - 1),  // cut short
         good + "x",                       // more than the count says
         changed(0, 'X'),                  // not our magic
