@@ -290,6 +290,12 @@ int TFeedStream::IndexOf(std::uint64_t id) const {
     return -1;
 }
 
+int TFeedStream::FirstIndexOfFeed(std::string_view key) const {
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (feeds_[static_cast<std::size_t>(entries_[i].Feed)].Snapshot.Key() == key) return static_cast<int>(i);
+    return -1;
+}
+
 void TFeedStream::SetCurrent(int index) {
     if (index < 0 || index >= Count()) return;
     currentIndex_ = index;

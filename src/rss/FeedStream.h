@@ -117,6 +117,9 @@ public:
     std::vector<std::uint64_t> SeenKeysOf(int index) const;
     // -1 when no entry has that identity.
     int IndexOf(std::uint64_t id) const;
+    // The newest shown entry of the feed with that key (where its Quick Start Menu entry leads);
+    // -1 when none of its items is shown.
+    int FirstIndexOfFeed(std::string_view key) const;
     const TStreamStats& Stats() const { return stats_; }
 
     // The current item: its position, or -1 when there is none or it left the list at the last

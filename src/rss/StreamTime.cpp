@@ -22,9 +22,7 @@ TStreamTime StreamTimeNow() {
 }
 
 TStreamTime ReadItemDate(std::string_view text) {
-    // The reader hands back local time; the bias it subtracted is the one in effect now, so
-    // adding it back gives the moment the text names.
-    if (const TDateTime local = RFC822ToDateTime(text); local != 0) return StreamTimeOfUtc(local + LocalTimeZoneBias());
+    if (TDateTime utc = 0; ReadRFC822(text, utc)) return StreamTimeOfUtc(utc);
     TDateTime written = 0;
     int offsetMinutes = 0;
     if (ReadRFC3339(text, written, offsetMinutes)) return StreamTimeOfUtc(written - offsetMinutes / 1440.0);

@@ -140,6 +140,10 @@ TEST(TFeedStream, TheCurrentItemKeepsItsPlaceAcrossAReload) {
     ASSERT_TRUE(back.Prev());
     EXPECT_EQ(back.ItemOf(back.At(back.CurrentIndex())).Title, "a1");
 
+    // A feed's menu entry leads to its newest item.
+    EXPECT_EQ(stream.FirstIndexOfFeed("B"), 3);
+    EXPECT_EQ(stream.FirstIndexOfFeed("C"), -1);
+
     // Past the last comes the first, before the first the last.
     stream.SetCurrent(stream.Count() - 1);
     stream.Next();
