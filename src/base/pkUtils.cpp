@@ -143,9 +143,14 @@ double ZoneOffsetToTime(std::string_view text) noexcept {
 TDateTime UTCToLocalTime(TDateTime value) { return AddDays(value, -LocalTimeZoneBias()); }
 
 TDateTime RFC822ToDateTime(std::string_view text) noexcept {
+    TDateTime utc = 0;
+    return ReadRFC822(text, utc) ? UTCToLocalTime(utc) : 0;
+}
+
+bool ReadRFC822(std::string_view text, TDateTime& utc) noexcept {
     try {
         std::string s(TrimControlsAndBlanks(text));
-        if (s.empty()) return 0;
+        if (s.empty()) return false;
         for (char& c : s)
             if (c == ',') c = ' ';
 
@@ -201,10 +206,10 @@ TDateTime RFC822ToDateTime(std::string_view text) noexcept {
 
         TrimLeft(s);
         const double offset = s.size() >= 5 ? ZoneOffsetToTime(s) : 0.0;
-        const TDateTime utc = AddDays(ComposeDateTime(date, time), -offset);
-        return UTCToLocalTime(utc);
+        utc = AddDays(ComposeDateTime(date, time), -offset);
+        return true;
     } catch (...) {
-        return 0;
+        return false;
     }
 }
 

@@ -42,6 +42,9 @@ int MonthNameIndex(std::string_view text);
 // "Sun Nov  6 08:49:37 1994", two-digit years, numeric zones) into a local date-time. 0 when the
 // text is empty or cannot be read; never raises. Zone names count as UTC.
 TDateTime RFC822ToDateTime(std::string_view text) noexcept;
+// The same reading in UTC: the moment the text names, without this machine's zone (a system call
+// per date on Windows). False where RFC822ToDateTime answers 0.
+bool ReadRFC822(std::string_view text, TDateTime& utc) noexcept;
 
 // Reads an RFC 3339 (W3C) date as Atom and Dublin Core write it: "2003-12-13T18:30:02Z",
 // "2003-12-13T18:30:02.25+01:00", a space or a lower-case "t" for the "T", "2003-12-13",

@@ -9,14 +9,9 @@
 namespace tw {
 namespace {
 
-std::string Utf8(const std::filesystem::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
-
 TEST(AtomicFile, ReplacesTheWholeFileOrLeavesItAsItWas) {
     test::TempDir dir;
-    const std::string path = Utf8(dir / "app.config");
+    const std::string path = test::Utf8Path(dir / "app.config");
     ASSERT_TRUE(WriteFileInOneStep(path, "old"));
     ASSERT_TRUE(WriteFileInOneStep(path, "new contents"));
     EXPECT_EQ(test::ReadWholeFile(dir / "app.config"), "new contents");
@@ -24,7 +19,7 @@ TEST(AtomicFile, ReplacesTheWholeFileOrLeavesItAsItWas) {
 
     // A target that cannot be replaced (a folder of that name) keeps what it has.
     std::filesystem::create_directory(dir / "taken");
-    EXPECT_FALSE(WriteFileInOneStep(Utf8(dir / "taken"), "x"));
+    EXPECT_FALSE(WriteFileInOneStep(test::Utf8Path(dir / "taken"), "x"));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "taken"));
     EXPECT_FALSE(std::filesystem::exists(dir / "taken.new"));
 }

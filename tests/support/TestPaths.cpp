@@ -20,6 +20,11 @@ fs::path DataPath(std::string_view relative) {
     return SourcePath("tests/data") / fs::path(relative);
 }
 
+std::string Utf8Path(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 std::string ReadWholeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

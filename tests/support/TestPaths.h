@@ -12,6 +12,9 @@ std::filesystem::path SourcePath(std::string_view relative = {});
 // tests/data/<relative>.
 std::filesystem::path DataPath(std::string_view relative);
 
+// A path as the UTF-8 text the program's file functions take.
+std::string Utf8Path(const std::filesystem::path& path);
+
 // A whole file as bytes; "" when it cannot be read (some tests look for files that may be gone).
 std::string ReadWholeFile(const std::filesystem::path& path);
 

@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""Writes src/base/UnicodeTables.cpp, the tables behind base/UnicodeText: case folding, the
+letter / mark / number classes and the scripts written without spaces between words.
+
+Reads the Unicode Character Database from /usr/share/unicode (Debian's unicode-data package:
+apt-get install unicode-data), or from the folder given as the first argument. Run from the
+repository root; the output is committed, so building needs neither this script nor the data."""
+import re
+import sys
+from pathlib import Path
+
+UCD = Path(sys.argv[1] if len(sys.argv) > 1 else "/usr/share/unicode")
+OUT = Path("src/base/UnicodeTables.cpp")
+
+# Written without spaces between words: a word list entry in these scripts matches inside a run
+# of letters (docs/stream.md).
+SPACELESS = {
+    "Han", "Hiragana", "Katakana", "Bopomofo", "Yi", "Nushu", "Tangut", "Khitan_Small_Script",
+    "Thai", "Lao", "Khmer", "Myanmar", "Tibetan", "Tai_Tham", "Tai_Le", "New_Tai_Lue", "Tai_Viet",
+    "Javanese", "Balinese",
+}
+
+# Where the matcher folds differently from CaseFolding.txt's C, S and F entries. U+0130 (capital
+# I with dot) has only a full folding to "i" and a combining dot, which would keep "İstanbul" from
+# matching "Istanbul"; it folds to a plain "i" instead.
+OVERRIDES = {0x0130: [0x0069]}
+
+MAX_CP = 0x10FFFF
+LETTER, MARK, NUMBER = 1, 2, 3
+SPACELESS_BIT = 4
+
+
+def data_lines(name):
+    for line in (UCD / name).read_text(encoding="utf-8").splitlines():
+        line = line.split("#", 1)[0].strip()
+        if line:
+            yield [field.strip() for field in line.split(";")]
+
+
+def code_range(text):
+    first, _, last = text.partition("..")
+    return int(first, 16), int(last or first, 16)
+
+
+def version():
+    found = re.search(r"Version (\d+\.\d+\.\d+)", (UCD / "ReadMe.txt").read_text(encoding="utf-8"))
+    return found.group(1) if found else "of unknown version"
+
+
+def foldings():
+    simple, full = {}, {}
+    for code, status, mapping, *_ in data_lines("CaseFolding.txt"):
+        target = [int(x, 16) for x in mapping.split()]
+        if status in ("C", "S"):
+            simple[int(code, 16)] = target[0]
+        elif status == "F":
+            full[int(code, 16)] = target
+    for code, target in OVERRIDES.items():
+        full.pop(code, None)
+        simple[code] = target[0]
+    # A code point with a full folding uses it; its simple one is then never looked at.
+    for code in full:
+        simple.pop(code, None)
+    return simple, full
+
+
+def fold_runs(simple):
+    """Runs of code points that fold by one constant difference, stepping by 1 or by 2."""
+    runs = []
+    for code in sorted(simple):
+        delta = simple[code] - code
+        if runs:
+            start, count, step, run_delta = runs[-1]
+            last = start + (count - 1) * step
+            if run_delta == delta:
+                if count == 1 and code - last in (1, 2):
+                    runs[-1] = (start, 2, code - last, delta)
+                    continue
+                if count > 1 and code - last == step:
+                    runs[-1] = (start, count + 1, step, delta)
+                    continue
+        runs.append((code, 1, 1, delta))
+    return runs
+
+
+def classes():
+    kind = bytearray(MAX_CP + 1)
+    ranges = {}
+    rows = list(data_lines("UnicodeData.txt"))
+    for i, (code, name, category, *_) in enumerate(rows):
+        value = {"L": LETTER, "M": MARK, "N": NUMBER}.get(category[0], 0)
+        cp = int(code, 16)
+        if name.endswith(", First>"):
+            ranges[cp] = int(rows[i + 1][0], 16)
+            end = ranges[cp]
+        else:
+            end = cp
+        for c in range(cp, end + 1):
+            kind[c] = value
+    return kind
+
+
+def spaceless(kind):
+    aliases = {}
+    for prop, short, long_name, *rest in data_lines("PropertyValueAliases.txt"):
+        if prop == "sc":
+            aliases[short] = long_name
+    marks = bytearray(MAX_CP + 1)
+    for text, script in data_lines("Scripts.txt"):
+        if script in SPACELESS:
+            first, last = code_range(text)
+            for c in range(first, last + 1):
+                marks[c] = 1
+    # The long vowel mark "ー" and the iteration marks are Common or Inherited, used by these
+    # scripts alone: their extensions say so.
+    for text, scripts in data_lines("ScriptExtensions.txt"):
+        if all(aliases.get(s) in SPACELESS for s in scripts.split()):
+            first, last = code_range(text)
+            for c in range(first, last + 1):
+                marks[c] = 1
+    for c in range(MAX_CP + 1):
+        if marks[c] and kind[c]:
+            kind[c] |= SPACELESS_BIT
+
+
+def class_starts(kind):
+    starts = []
+    for c in range(MAX_CP + 1):
+        if c == 0 or kind[c] != kind[c - 1]:
+            starts.append((c, kind[c]))
+    return starts
+
+
+def main():
+    simple, full = foldings()
+    runs = fold_runs(simple)
+    kind = classes()
+    spaceless(kind)
+    starts = class_starts(kind)
+    out = [
+        "// Generated by tools/make_unicode_tables.py from the Unicode Character Database",
+        f"// {version()}. Do not edit: run the tool again.",
+        '#include "base/UnicodeTables.h"',
+        "",
+        "namespace tw::unicode_tables {",
+        "",
+        "namespace {",
+        "",
+        "constexpr TFoldRun kFoldRuns[] = {",
+    ]
+    out += [f"    {{0x{s:04X}, {n}, {st}, {d}}}," for s, n, st, d in runs]
+    out += ["};", "", "constexpr TFoldExpansion kFoldExpansions[] = {"]
+    for code in sorted(full):
+        target = full[code] + [0] * (3 - len(full[code]))
+        out.append(f"    {{0x{code:04X}, {{{', '.join(f'0x{t:04X}' for t in target)}}}}},")
+    out += ["};", "", "// (first code point << 8) | class bits, each class lasting to the next entry's start.",
+            "constexpr std::uint32_t kClassStarts[] = {"]
+    line = "   "
+    for c, value in starts:
+        item = f" 0x{(c << 8) | value:08X},"
+        if len(line) + len(item) > 100:
+            out.append(line)
+            line = "   "
+        line += item
+    out += [line, "};", "", "}  // namespace", ""]
+    out += [
+        "std::span<const TFoldRun> FoldRuns() { return kFoldRuns; }",
+        "std::span<const TFoldExpansion> FoldExpansions() { return kFoldExpansions; }",
+        "std::span<const std::uint32_t> ClassStarts() { return kClassStarts; }",
+        "",
+        "}  // namespace tw::unicode_tables",
+        "",
+    ]
+    OUT.write_text("\n".join(out), encoding="utf-8")
+    print(f"{OUT}: {len(runs)} fold runs, {len(full)} expansions, {len(starts)} class ranges")
+
+
+if __name__ == "__main__":
+    main()
