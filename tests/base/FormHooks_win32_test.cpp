@@ -95,7 +95,7 @@ TEST(FormHooksWin32, WindowCreatedTopmostStaysTopmostWhenMadeAgain) {
     ProbeWindow window;
     window.journal = &journal;
     window.exStyle = WS_EX_TOPMOST;
-    TpkWindowControl form([&window] { return window.Make(); });
+    THookableWindow form([&window] { return window.Make(); });
     NamedHook bar(&form, "bar", journal);
     auto topmost = [&] { return (GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
     ASSERT_TRUE(topmost());

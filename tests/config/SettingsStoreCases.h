@@ -22,11 +22,6 @@ struct StoreKind {
 
 inline void PrintTo(const StoreKind& kind, std::ostream* os) { *os << kind.name; }
 
-inline std::string Utf8Path(const std::filesystem::path& p) {
-    const auto u8 = p.u8string();
-    return std::string(u8.begin(), u8.end());
-}
-
 class SettingsStore : public ::testing::TestWithParam<StoreKind> {
 protected:
     std::unique_ptr<IProfileStore> Open() { return GetParam().make(Utf8Path(File())); }
