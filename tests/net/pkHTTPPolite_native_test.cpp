@@ -2,34 +2,19 @@
 // decoded from gzip and deflate (the platform double does not decode, so the component does),
 // the memory cap on what they inflate to, redirects refused or taken for good, and why a
 // transfer failed.
+#include "Compressed.h"
 #include "FakeInternet.h"
 
 #include <gtest/gtest.h>
-
-#include <zlib.h>
 
 namespace tw {
 namespace {
 
 using test::FakeResponse;
 using test::Flow;
+using test::Compress;
 using test::Ok;
 using Events = std::vector<std::string>;
-
-// `plain` compressed with zlib's window bits: 31 gzip, 15 zlib, -15 bare deflate.
-std::string Compress(const std::string& plain, int windowBits) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, plain.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
-    z.avail_in = static_cast<uInt>(plain.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 FakeResponse Encoded(std::string body, const std::string& coding) {
     FakeResponse r = Ok(std::move(body));
