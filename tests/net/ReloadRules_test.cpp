@@ -85,25 +85,25 @@ TEST(ReloadRules, BackOffGrowsThenResetsOnSuccess) {
     const TpkRandom none = [] { return 0.0; };
     std::vector<TpkTimeMs> waits;
     for (int i = 0; i < 7; ++i) {
-        RecordLoad(state, {frHTTPStatus, 503}, kNow, kPeriod, none);
+        RecordLoad(state, {frHTTPStatus, 503, "", 0}, kNow, kPeriod, none);
         waits.push_back(state.NextDue - kNow);
     }
     EXPECT_EQ(waits, (std::vector<TpkTimeMs>{kPeriod, 2 * kPeriod, 4 * kPeriod, 8 * kPeriod, 16 * kPeriod,
                                              kMaxBackoffMs, kMaxBackoffMs}));
-    RecordLoad(state, {frNotModified, 304}, kNow, kPeriod, none);
-    RecordLoad(state, {frHTTPStatus, 503}, kNow, kPeriod, none);
+    RecordLoad(state, {frNotModified, 304, "", 0}, kNow, kPeriod, none);
+    RecordLoad(state, {frHTTPStatus, 503, "", 0}, kNow, kPeriod, none);
     EXPECT_EQ(state.NextDue - kNow, kPeriod);
 }
 
 TEST(ReloadRules, NetworkBackOrAnExplicitReloadIsDueOnceAtOnce) {
     TpkFeedState state;
-    RecordLoad(state, {frHTTPStatus, 429, "Retry-After: 3600\r\n"}, kNow, kPeriod, {});
+    RecordLoad(state, {frHTTPStatus, 429, "Retry-After: 3600\r\n", 0}, kNow, kPeriod, {});
     const TpkTimeMs later = kNow + kMsPerMinute;
     ASSERT_FALSE(IsDue(state, later));
     MakeDueAtOnce(state, later);
     EXPECT_TRUE(IsDue(state, later));
     // That one load's answer sets the time again: the same 429 parks it for its hour once more.
-    RecordLoad(state, {frHTTPStatus, 429, "Retry-After: 3600\r\n"}, later, kPeriod, {});
+    RecordLoad(state, {frHTTPStatus, 429, "Retry-After: 3600\r\n", 0}, later, kPeriod, {});
     EXPECT_FALSE(IsDue(state, later + kMsPerMinute));
     EXPECT_EQ(state.Failures, 2);
 }
