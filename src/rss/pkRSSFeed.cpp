@@ -120,7 +120,7 @@ void TpkRSSFeed::SetHTTPTransferBufferSize(TpkBufferSize value) {
 
 bool TpkRSSFeed::LoadFromURL(bool wait) {
     if (http_->Busy() || http_->URL.empty()) return false;
-    if (polite_) SetPoliteClient(true);  // options set since then do not turn a check off
+    if (polite_) KeepCertificateChecks();  // no option set since then turns a check off
     AddValidators();
     return http_->Get(wait);
 }
@@ -132,13 +132,15 @@ void TpkRSSFeed::SetPoliteClient(bool value) {
         if (value) options.Include(privacy);
         else options.Exclude(privacy);
     }
-    if (value) {
-        for (TpkHTTPOption check : {hoIgnoreCertCNInvalid, hoIgnoreCertDateInvalid, hoIgnoreUnknownAuthority,
-                                    hoIgnoreRedirectToHTTP})
-            options.Exclude(check);
-    }
+    if (value) KeepCertificateChecks();
     http_->AcceptCompression = value;
     http_->RefuseInsecureRedirects = value;
+}
+
+void TpkRSSFeed::KeepCertificateChecks() {
+    for (TpkHTTPOption check : {hoIgnoreCertCNInvalid, hoIgnoreCertDateInvalid, hoIgnoreUnknownAuthority,
+                                hoIgnoreRedirectToHTTP})
+        http_->Options.Exclude(check);
 }
 
 bool TpkRSSFeed::LoadKeptCopy() {

@@ -184,6 +184,8 @@ private:
     // Reads the item with whichever reader is given (one of the two) and merges it into FeedItems.
     void MergeItem(const TXmlNode& node, MergeState& state, TFeedRSSReader* rss, const TFeedDialectReader* dialect);
     void ConnectHTTPEvents();
+    // Takes out the options that turn a certificate check off.
+    void KeepCertificateChecks();
     void Raise(const TpkNotifyEvent& event) {
         if (event) event(*this);
     }

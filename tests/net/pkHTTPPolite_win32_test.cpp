@@ -102,9 +102,10 @@ TEST_F(HttpPoliteTest, ARefusedCertificateFailsAsTheCertificateBeforeAnyRequest)
         const char* name;
         const char* names;
         bool ignoreAuthority;
+        std::uint32_t error;
     } cases[] = {
-        {"self-signed", "IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost", false},
-        {"wrong host", "DNS:wrong.example", true},
+        {"self-signed", "IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost", false, 12045},  // ERROR_INTERNET_INVALID_CA
+        {"wrong host", "DNS:wrong.example", true, 12038},  // ERROR_INTERNET_SEC_CERT_CN_INVALID
     };
     for (const auto& c : cases) {
         TlsFront front(server.Port(), c.names);
@@ -116,7 +117,7 @@ TEST_F(HttpPoliteTest, ARefusedCertificateFailsAsTheCertificateBeforeAnyRequest)
         ASSERT_TRUE(Fetch(front.Url("/feed.xml"))) << c.name;
         EXPECT_EQ(log.events, (Events{"HostUnreachable", "Failed"})) << c.name;
         EXPECT_EQ(http.FailureKind(), hfCertificate) << c.name << " error " << http.PlatformError();
-        EXPECT_TRUE(IsCertificateError(http.PlatformError())) << c.name << " error " << http.PlatformError();
+        EXPECT_EQ(http.PlatformError(), c.error) << c.name;
     }
     EXPECT_EQ(server.RequestCount("/feed.xml"), 0u);
 }

@@ -18,10 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Utf8(const fs::path& p) {
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
-}
+using test::FileUrl;
+std::string Utf8(const fs::path& p) { return test::Utf8Path(p); }
 
 std::string Rss(const std::string& title) {
     return "<rss version=\"2.0\"><channel><title>Harbour</title><item><title>" + title + "</title></item></channel></rss>";
@@ -119,14 +117,6 @@ TEST(TFeedCache, TheFolderStaysWithinItsBoundAndListedFeeds) {
     std::vector<std::string> expected{cache.FileFor("http://a.example/1"), cache.FileFor("http://a.example/3")};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(left, expected);
-}
-
-// "file" URLs go through the HTTP component without a network, in both builds.
-std::string FileUrl(const fs::path& p) {
-    std::string s = Utf8(p);
-    for (char& c : s)
-        if (c == '\\') c = '/';
-    return s.front() == '/' ? "file://" + s : "file:///" + s;
 }
 
 TEST(TpkRSSFeedKeptCopy, AGoodAnswerIsKeptAndAFeedStartsFromIt) {

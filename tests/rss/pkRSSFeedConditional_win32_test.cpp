@@ -136,13 +136,16 @@ TEST(TpkRSSFeedConditional, AKeptCopyAfterARestart) {
     test::HttpRoute first = Tagged(Feed("one", "two"), "\"v1\"");
     first.gzipBody = test::Compress(first.body);
     server.Set("/feed.xml", first);
-    {
-        TFeedCache cache(folder);
-        TpkRSSFeed feed;
+    const auto politeFeed = [&](TpkRSSFeed& feed, TFeedCache& cache) {
         feed.ConditionalGet = true;
         feed.SetPoliteClient(true);
         feed.SetFeedCache(&cache);
         feed.HTTP().URL = server.Url("/feed.xml");
+    };
+    {
+        TFeedCache cache(folder);
+        TpkRSSFeed feed;
+        politeFeed(feed, cache);
         ASSERT_EQ(Load(feed), (Events{"Loaded"}));
         ASSERT_TRUE(cache.Find(feed.HTTP().URL));
         EXPECT_EQ(cache.Find(feed.HTTP().URL)->Body, first.body);
@@ -151,10 +154,7 @@ TEST(TpkRSSFeedConditional, AKeptCopyAfterARestart) {
     server.Set("/feed.xml", test::HttpRoute::Of(test::HttpRoute::Kind::CloseAtOnce));
     TFeedCache cache(folder);
     TpkRSSFeed feed;
-    feed.ConditionalGet = true;
-    feed.SetPoliteClient(true);
-    feed.SetFeedCache(&cache);
-    feed.HTTP().URL = server.Url("/feed.xml");
+    politeFeed(feed, cache);
     Events events;
     feed.OnRSSLoaded = [&](TpkComponent&) { events.push_back("Loaded"); };
     ASSERT_TRUE(feed.LoadKeptCopy());
