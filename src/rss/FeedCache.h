@@ -22,6 +22,7 @@ struct TFeedKeptCopy {
     std::string Charset;       // the Content-Type charset it came with ("" = none)
     TpkTimeMs FetchedAt = 0;   // when it was asked for, or last confirmed by a 304
     TpkTimeMs FreshUntil = 0;  // until when the answer said it stays fresh (0 = not at all)
+    bool operator==(const TFeedKeptCopy&) const = default;
 };
 
 // The file's bytes: a header (magic "TWKC", version, a CRC-32 of all that follows it, the two
