@@ -88,6 +88,11 @@ function(tw_add_area area)
     find_package(PNG REQUIRED)
     target_link_libraries(tw_${area} ${kind} PNG::PNG)
   endif()
+  if(area STREQUAL "net")
+    # Compressed HTTP bodies are decoded here wherever the platform does not decode them.
+    find_package(ZLIB REQUIRED)
+    target_link_libraries(tw_${area} ${kind} ZLIB::ZLIB)
+  endif()
   if(WIN32)
     # Each area names the system libraries its own _win32 units call (TW_SYSLIBS_<area>).
     target_link_libraries(tw_${area} ${kind} ${TW_SYSLIBS_${area}})

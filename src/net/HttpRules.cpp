@@ -2,6 +2,8 @@
 
 #include "base/AsciiText.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -245,6 +247,41 @@ std::string ResolveLocation(std::string_view base, std::string_view location) {
     const std::string_view dir = lastSlash == std::string_view::npos ? std::string_view("/") : path.substr(0, lastSlash + 1);
     if (location.front() == '?') return origin + std::string(path.empty() ? "/" : path) + std::string(location);
     return origin + std::string(dir) + std::string(location);
+}
+
+bool IsPermanentRedirectStatus(int status) { return status == 301 || status == 308; }
+
+bool IsInsecureRedirect(std::string_view fromScheme, std::string_view target) {
+    if (!EqualsIgnoringAsciiCase(fromScheme, "https")) return false;
+    return !StartsWithIgnoringAsciiCase(target, "https://");
+}
+
+bool IsCertificateError(std::uint32_t e) {
+    switch (e) {
+        case 12037: case 12038: case 12044: case 12045: case 12055: case 12056: case 12057:
+        case 12157: case 12169: case 12170:
+            return true;
+        default:
+            return false;
+    }
+}
+
+TpkHTTPFailure ClassifyFailure(const TpkTransferFacts& f) {
+    constexpr std::uint32_t kTimeout = 12002, kAborted = 12030, kReset = 12031;
+    if (f.Cancelled) return hfCancelled;
+    if (f.WorkerRaised) return hfOther;
+    if (f.Succeeded) return hfNone;
+    if (f.InsecureRedirect) return hfInsecureRedirect;
+    if (f.DeadlinePassed || f.PlatformError == kTimeout) return hfTimeout;
+    if (f.TooLarge) return hfTooLarge;
+    if (f.BadContent) return hfBadContent;
+    if (f.OutputFileError) return hfOutputFile;
+    if (f.Status == 200 || f.Status == 206) return hfConnectionLost;
+    if (f.Status != -1) return hfHTTPStatus;
+    if (IsCertificateError(f.PlatformError)) return hfCertificate;
+    // The server took the connection and closed it without an answer.
+    if (f.PlatformError == kAborted || f.PlatformError == kReset) return hfConnectionLost;
+    return hfHostUnreachable;
 }
 
 }  // namespace tw

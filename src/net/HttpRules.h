@@ -145,6 +145,52 @@ inline constexpr int kMaxRedirects = 10;
 // 301, 302, 303, 307 and 308: the statuses whose Location is followed.
 bool IsRedirectStatus(int status);
 
+// 301 and 308: the redirects that say the address has moved for good (302, 303 and 307 do not).
+bool IsPermanentRedirectStatus(int status);
+
+// Whether following a redirect from `fromScheme` to `target` would leave a secure address for
+// one that is not: from "https" to anything but "https" (schemes compared case-insensitively).
+bool IsInsecureRedirect(std::string_view fromScheme, std::string_view target);
+
+// The header line that asks for a compressed body (the component decodes gzip and deflate).
+inline constexpr const char* kAcceptEncodingLine = "Accept-Encoding: gzip, deflate\r\n";
+
+// Why a transfer failed, as the caller can tell it to the user.
+enum TpkHTTPFailure : unsigned {
+    hfNone,              // it succeeded
+    hfHostUnreachable,   // no answer: the name was not resolved, the connection was refused
+    hfTimeout,           // the transfer's deadline, or the platform's time-out, passed
+    hfCertificate,       // the secure connection was refused: the server's certificate (or TLS) failed
+    hfInsecureRedirect,  // an https address redirected to one that is not https; not followed
+    hfHTTPStatus,        // the server answered with a status other than success (see the status)
+    hfConnectionLost,    // the connection ended before the whole answer arrived
+    hfTooLarge,          // the body passed MaxMemorySize
+    hfBadContent,        // a compressed body that does not decode
+    hfOutputFile,        // the output file could not be made
+    hfCancelled,         // the header handler or an abort ended it
+    hfOther,             // anything else (an exception in the worker)
+};
+
+// The platform's errors (WinInet's numbers) for a certificate or secure channel refused:
+// 12037 expired, 12038 wrong host, 12044, 12045 unknown authority, 12055-12057, 12157, 12169,
+// 12170.
+bool IsCertificateError(std::uint32_t platformError);
+
+// What a finished transfer knows about itself, in the order ClassifyFailure weighs it.
+struct TpkTransferFacts {
+    bool Succeeded = false;
+    bool Cancelled = false;
+    bool WorkerRaised = false;
+    bool InsecureRedirect = false;
+    bool DeadlinePassed = false;
+    bool TooLarge = false;
+    bool BadContent = false;
+    bool OutputFileError = false;
+    int Status = -1;                 // -1 = no answer
+    std::uint32_t PlatformError = 0; // of the call that failed (0 = none known)
+};
+TpkHTTPFailure ClassifyFailure(const TpkTransferFacts& facts);
+
 // The absolute URL a Location value names, seen from the URL `base` it came from: an absolute
 // URL as it is, "//host/p" with the base's scheme, "/p" on the base's scheme and authority, and
 // anything else beside the last "/" of the base's path (its query and fragment dropped). Empty

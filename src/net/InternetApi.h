@@ -91,6 +91,9 @@ public:
         bytes = 0xffffffffu;
         return true;
     }
+    // Asks the platform to decode a compressed body itself (gzip, deflate) as it is read: true
+    // when it will, false when the caller must. The default leaves it to the caller.
+    virtual bool EnableDecoding(TpkInetHandle) { return false; }
     virtual void Close(TpkInetHandle handle) = 0;
     virtual std::uint32_t LastError() = 0;
 

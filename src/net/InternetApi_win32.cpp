@@ -139,6 +139,10 @@ public:
         bytes = ok ? n : 0;
         return ok;
     }
+    bool EnableDecoding(TpkInetHandle request) override {
+        BOOL on = TRUE;
+        return Keep(InternetSetOptionW(static_cast<HINTERNET>(request), INTERNET_OPTION_HTTP_DECODING, &on, sizeof on));
+    }
     void Close(TpkInetHandle handle) override {
         if (handle != nullptr) InternetCloseHandle(static_cast<HINTERNET>(handle));
     }

@@ -146,6 +146,10 @@ bool TpkCustomHTTP::Start(std::uint32_t resumeOffset, std::uint32_t endOffset, b
     running_ = true;
     TakeSettings();
     transferRate_ = -1.0f;
+    failure_ = hfNone;
+    platformError_ = 0;
+    permanentURL_.clear();
+    responseHeaders_.clear();
     resumeOffset_ = resumeOffset;
     endOffset_ = endOffset;
     uploading_ = false;
@@ -182,6 +186,8 @@ void TpkCustomHTTP::TakeSettings() {
     job_.GoOnline = GoOnline;
     job_.MaxMemorySize = MaxMemorySize;
     job_.TransferDeadline = TransferDeadline;
+    job_.AcceptCompression = AcceptCompression;
+    job_.RefuseInsecureRedirects = RefuseInsecureRedirects;
 }
 
 bool TpkCustomHTTP::Resume() {
@@ -196,6 +202,7 @@ bool TpkCustomHTTP::Resume() {
 void TpkCustomHTTP::Abort(bool deleteFile, bool hard) {
     if (!running_) return;
     deleteFileOnAbort_ = deleteFile;
+    failure_ = hfCancelled;
     if (!hard) {
         thread_->Terminate(false);
         return;
@@ -256,7 +263,11 @@ void TpkCustomHTTP::Execute() {
     } catch (const DeadlinePassed&) {
         deadlinePassed_ = true;
     }
-    success_ = !deadlinePassed_ && !overflowed_ && reachedEnd_ &&
+    // A platform time-out held to the deadline ends the blocked call about when the deadline
+    // passes (under Wine as a lost connection, 12030): that is the deadline too.
+    constexpr std::uint64_t kTimeoutSlackMs = 100;
+    timedOut_ = deadlinePassed_ || (deadlineTick_ != 0 && NowMs() + kTimeoutSlackMs >= deadlineTick_);
+    success_ = !deadlinePassed_ && !overflowed_ && !badContent_ && !cutShort_ && reachedEnd_ &&
                TransferSucceeded(status_, contentLength_, bytesReceived_, result_ != nullptr);
 }
 
@@ -280,6 +291,12 @@ void TpkCustomHTTP::Transfer() {
     redirects_ = 0;
     verifyBlock_.clear();
     verifyLength_ = 0;
+    inflater_.reset();
+    platformDecodes_ = false;
+    badContent_ = false;
+    cutShort_ = false;
+    insecureRedirect_ = false;
+    permanentRun_ = true;
 
     if (!TakeTarget(job_.URL)) return;  // no status: reported as an unreachable host
     Check();
@@ -317,7 +334,7 @@ TpkCustomHTTP::Step TpkCustomHTTP::RunNetwork() {
     const std::string bypass = job_.AccessType == atUseProxy ? job_.ProxyBypass : std::string();
     session_.Reset(internet_->Open(job_.Agent, AccessTypeToOpenType(job_.AccessType), proxy, bypass,
                                    job_.OpenOffline ? kOpenFlagOffline : 0u));
-    if (!session_) return Step::End;
+    if (!session_) return Failed();
     internet_->InstallStatusCallback(session_.Get(), true);
 
     for (;;) {
@@ -353,16 +370,17 @@ bool TpkCustomHTTP::SendsPost() const {
 TpkCustomHTTP::Step TpkCustomHTTP::ConnectAndOpenRequest() {
     Check();
     connection_.Reset(internet_->Connect(session_.Get(), host_, port_, user_, password_, this));
-    if (!connection_) return Step::End;
+    if (!connection_) return Failed();
     Check();
     // Redirects are followed by FollowRedirect, where they can be counted; the platform's own
     // following happens inside one send and knows no bound.
     request_.Reset(internet_->OpenRequest(connection_.Get(), SendsPost() ? "POST" : "GET", path_ + extra_,
                                           job_.Referer, job_.AcceptTypes,
                                           OptionFlags(job_.Options, scheme_) | kRequestFlagNoAutoRedirect));
-    if (!request_) return Step::End;
+    if (!request_) return Failed();
     Check();
     const TpkInetHandle request = request_.Get();
+    platformDecodes_ = AsksCompression() && internet_->EnableDecoding(request);
     if (job_.AccessType != atDirect && !job_.ProxyUsername.empty() && !job_.ProxyPassword.empty()) {
         internet_->SetOptionText(request, kOptionProxyUsername, job_.ProxyUsername);
         internet_->SetOptionText(request, kOptionProxyPassword, job_.ProxyPassword);
@@ -380,10 +398,23 @@ TpkCustomHTTP::Step TpkCustomHTTP::ConnectAndOpenRequest() {
 
 TpkCustomHTTP::Step TpkCustomHTTP::AddHeaders(bool replace) {
     const std::string range = BuildRangeLine(resumeOffset_, endOffset_, job_.Range.StartRange, job_.Range.EndRange);
-    const std::string headers = BuildRequestHeaders(job_.RequestHeaders, range);
+    const std::string headers =
+        BuildRequestHeaders(job_.RequestHeaders, range) + (AsksCompression() ? kAcceptEncodingLine : "");
     if (headers.empty()) return Step::Next;
     const std::uint32_t flag = replace || status_ == 416 ? kAddRequestHeadersReplace : kAddRequestHeadersAdd;
-    return internet_->AddRequestHeaders(request_.Get(), headers, flag) ? Step::Next : Step::End;
+    return internet_->AddRequestHeaders(request_.Get(), headers, flag) ? Step::Next : Failed();
+}
+
+// A compressed body is asked for only whole: a range of compressed bytes is no range of the body.
+bool TpkCustomHTTP::AsksCompression() const {
+    return job_.AcceptCompression && resumeOffset_ == 0 && endOffset_ == 0 && job_.Range.StartRange == 0 &&
+           job_.Range.EndRange == 0;
+}
+
+// Keeps the platform's reason for the call that just failed.
+TpkCustomHTTP::Step TpkCustomHTTP::Failed() {
+    platformError_ = internet_->LastError();
+    return Step::End;
 }
 
 TpkCustomHTTP::Step TpkCustomHTTP::SendLoop() {
@@ -394,7 +425,7 @@ TpkCustomHTTP::Step TpkCustomHTTP::SendLoop() {
         const TpkInetHandle request = request_.Get();
         const bool sent = SendsPost() ? internet_->SendRequest(request, kFormHeader, job_.PostData)
                                       : internet_->SendRequest(request, std::string(), std::string());
-        if (!sent) return Step::End;  // status stays -1
+        if (!sent) return Failed();  // status stays -1
         Check();
         std::string statusText;
         lastCallOk_ = internet_->QueryInfo(request, kQueryStatusCode, statusText);
@@ -402,49 +433,58 @@ TpkCustomHTTP::Step TpkCustomHTTP::SendLoop() {
         if (status_ == 0) status_ = -1;
         uploading_ = false;
 
-        if (status_ == 416 && resumeOffset_ != 0) {
-            // Is the file already whole? Ask for everything and compare the length.
-            internet_->AddRequestHeaders(request, "RANGE: bytes=0-\r\n", kAddRequestHeadersReplace);
-            std::string length;
-            if (internet_->SendRequest(request, std::string(), std::string())) {
-                std::string again;
-                int second = internet_->QueryInfo(request, kQueryStatusCode, again) ? ParseContentLength(again) : -1;
-                if ((second == 200 || second == 206) && internet_->QueryInfo(request, kQueryContentLength, length) &&
-                    ParseContentLength(length) == static_cast<std::int32_t>(resumeOffset_)) {
-                    status_ = second;
-                    alreadyComplete_ = true;
-                    return Step::End;
-                }
-            }
-            status_ = -1;
-            resumeOffset_ = 0;
-            request_.Reset();
-            connection_.Reset();
-            return Step::Restart;
-        }
-        if (status_ == 401 && OnPasswordRequest) {
-            std::string challenge;
-            contentType_ = internet_->QueryInfo(request, kQueryWWWAuthenticate, challenge) ? ExtractRealm(challenge)
-                                                                                         : std::string();
-            // The login the handler sets is read on the main thread, where it is set.
-            Raise([this] {
-                OnPasswordRequest(*this, contentType_, tryAgain_);
-                job_.Username = Username();
-                job_.Password = Password();
-            });
-            internet_->SetOptionText(request, kOptionUsername, job_.Username);
-            internet_->SetOptionText(request, kOptionPassword, job_.Password);
-        } else if (status_ == 407 && OnProxyAuthenticationRequest) {
-            Raise([this] {
-                OnProxyAuthenticationRequest(*this, job_.ProxyUsername, job_.ProxyPassword, tryAgain_);
-                Proxy.ProxyUsername = job_.ProxyUsername;  // the answer is kept for later transfers
-                Proxy.ProxyPassword = job_.ProxyPassword;
-            });
-            internet_->SetOptionText(request, kOptionProxyUsername, job_.ProxyUsername);
-            internet_->SetOptionText(request, kOptionProxyPassword, job_.ProxyPassword);
-        }
+        if (status_ == 416 && resumeOffset_ != 0) return CheckWholeFileAfter416();
+        if (status_ == 401 && OnPasswordRequest) AskForLogin();
+        else if (status_ == 407 && OnProxyAuthenticationRequest) AskForProxyLogin();
         if (!tryAgain_) return Step::Next;
     }
+}
+
+// Is the file already whole? Ask for everything and compare the length with the resume offset.
+TpkCustomHTTP::Step TpkCustomHTTP::CheckWholeFileAfter416() {
+    const TpkInetHandle request = request_.Get();
+    internet_->AddRequestHeaders(request, "RANGE: bytes=0-\r\n", kAddRequestHeadersReplace);
+    std::string length;
+    if (internet_->SendRequest(request, std::string(), std::string())) {
+        std::string again;
+        int second = internet_->QueryInfo(request, kQueryStatusCode, again) ? ParseContentLength(again) : -1;
+        if ((second == 200 || second == 206) && internet_->QueryInfo(request, kQueryContentLength, length) &&
+            ParseContentLength(length) == static_cast<std::int32_t>(resumeOffset_)) {
+            status_ = second;
+            alreadyComplete_ = true;
+            return Step::End;
+        }
+    }
+    status_ = -1;
+    resumeOffset_ = 0;
+    request_.Reset();
+    connection_.Reset();
+    return Step::Restart;
+}
+
+void TpkCustomHTTP::AskForLogin() {
+    const TpkInetHandle request = request_.Get();
+    std::string challenge;
+    contentType_ = internet_->QueryInfo(request, kQueryWWWAuthenticate, challenge) ? ExtractRealm(challenge) : std::string();
+    // The login the handler sets is read on the main thread, where it is set.
+    Raise([this] {
+        OnPasswordRequest(*this, contentType_, tryAgain_);
+        job_.Username = Username();
+        job_.Password = Password();
+    });
+    internet_->SetOptionText(request, kOptionUsername, job_.Username);
+    internet_->SetOptionText(request, kOptionPassword, job_.Password);
+}
+
+void TpkCustomHTTP::AskForProxyLogin() {
+    const TpkInetHandle request = request_.Get();
+    Raise([this] {
+        OnProxyAuthenticationRequest(*this, job_.ProxyUsername, job_.ProxyPassword, tryAgain_);
+        Proxy.ProxyUsername = job_.ProxyUsername;  // the answer is kept for later transfers
+        Proxy.ProxyPassword = job_.ProxyPassword;
+    });
+    internet_->SetOptionText(request, kOptionProxyUsername, job_.ProxyUsername);
+    internet_->SetOptionText(request, kOptionProxyPassword, job_.ProxyPassword);
 }
 
 // A redirect answer: the request goes again to the address its Location names, at most
@@ -457,6 +497,12 @@ TpkCustomHTTP::Step TpkCustomHTTP::FollowRedirect() {
     const std::string target = ResolveLocation(currentURL_, location);
     TpkURLParts parts;
     if (target.empty() || !SplitURL(target, parts) || EqualsIgnoringAsciiCase(parts.Scheme, "file")) return Step::Next;
+    if (job_.RefuseInsecureRedirects && IsInsecureRedirect(scheme_, target)) {
+        insecureRedirect_ = true;  // the redirect's answer is the result; nothing goes to `target`
+        return Step::Next;
+    }
+    permanentRun_ = permanentRun_ && IsPermanentRedirectStatus(status_);
+    if (permanentRun_) permanentURL_ = target;
     ++redirects_;
     // As browsers do: a 303, and a 301 or 302 after a POST, continue as a GET.
     if (status_ != 307 && status_ != 308) redirectedToGet_ = true;
@@ -477,8 +523,26 @@ TpkCustomHTTP::Step TpkCustomHTTP::ReadResponseHeaders() {
     lastCallOk_ = internet_->QueryInfo(request, kQueryContentLength, value);
     contentLength_ = lastCallOk_ ? ParseContentLength(value) : 0;
     if (!internet_->QueryInfo(request, kQueryContentRange, value)) resumeOffset_ = 0;  // the whole entity came
+    if (!internet_->QueryInfo(request, kQueryRawHeadersCRLF, responseHeaders_)) responseHeaders_.clear();
+    if (AsksCompression()) StartDecoding();
     if (!OnHeaderInfo) return Step::Next;
+    RaiseHeaderInfo();
+    return continueDownload_ ? Step::Next : Step::End;
+}
 
+// A body sent in a coding we asked for is decoded as it is read, by the platform or here. Its
+// Content-Length counts the compressed bytes, so it says nothing about the body's end.
+void TpkCustomHTTP::StartDecoding() {
+    std::string encoding;
+    if (!internet_->QueryInfo(request_.Get(), kQueryContentEncoding, encoding)) return;
+    const TpkContentCoding coding = ContentCodingOf(encoding);
+    if (coding != TpkContentCoding::Gzip && coding != TpkContentCoding::Deflate) return;
+    contentLength_ = 0;
+    if (!platformDecodes_) inflater_ = std::make_unique<TpkInflater>(coding);
+}
+
+void TpkCustomHTTP::RaiseHeaderInfo() {
+    const TpkInetHandle request = request_.Get();
     auto text = [&](std::uint32_t query) {
         std::string v;
         return internet_->QueryInfo(request, query, v) ? v : std::string();
@@ -487,7 +551,6 @@ TpkCustomHTTP::Step TpkCustomHTTP::ReadResponseHeaders() {
         std::string v;
         return internet_->QueryInfo(request, query, v) ? RFC822ToDateTime(v) : 0.0;
     };
-    const std::string raw = text(kQueryRawHeadersCRLF);
     const std::string language = text(kQueryContentLanguage);
     const std::string encoding = text(kQueryContentEncoding);
     const std::string location = text(kQueryLocation);
@@ -497,10 +560,9 @@ TpkCustomHTTP::Step TpkCustomHTTP::ReadResponseHeaders() {
     const double expires = date(kQueryExpires);
     const std::int32_t length = static_cast<std::int32_t>(contentLength_ + static_cast<std::int64_t>(resumeOffset_));
     Raise([&] {
-        OnHeaderInfo(*this, status_, raw, contentType_, language, encoding, length, location, when, modified, expires,
-                     etag, continueDownload_);
+        OnHeaderInfo(*this, status_, responseHeaders_, contentType_, language, encoding, length, location, when,
+                     modified, expires, etag, continueDownload_);
     });
-    return continueDownload_ ? Step::Next : Step::End;
 }
 
 TpkCustomHTTP::Step TpkCustomHTTP::RestartFromScratch() {
@@ -604,45 +666,85 @@ TpkCustomHTTP::Step TpkCustomHTTP::ReadBody() {
     for (;;) {
         Check();
         std::uint32_t got = 0;
-        if (localFile_) {
-            got = static_cast<std::uint32_t>(localFile_->Read(buffer_.data(), bufferSize_));
-        } else {
-            // Only what has arrived: a whole-buffer read of a trickling body would wait for its
-            // whole buffer, past any deadline.
-            std::uint32_t ready = 0;
-            if (!internet_->QueryDataAvailable(request_.Get(), ready) || ready == 0) break;
-            if (!internet_->Read(request_.Get(), buffer_.data(), std::min(ready, bufferSize_), got)) break;
-        }
-        if (got == 0) break;
-        bytesReceived_ += got;
-        if (!writingToFile_ && result_->Size() + got > job_.MaxMemorySize) {
-            overflowed_ = true;  // ended as a lost connection; the block is not kept
-            break;
-        }
-        if (!WriteBlock(buffer_.data(), got)) {
+        if (!ReadRaw(got) || got == 0) break;
+        const Kept kept = inflater_ ? Inflate(buffer_.data(), got) : Keep(buffer_.data(), got);
+        if (kept == Kept::Stop) break;
+        if (kept == Kept::Mismatch) {
             buffer_.clear();
-            if (localFile_) {  // a local source is read again from its start
-                resumeOffset_ = 0;
-                localFile_->SetPosition(0);
-                result_.reset();
-                verifyBlock_.clear();
-                verifyLength_ = 0;
-                bytesReceived_ = 0;
-                if (OpenResult() != Step::Next) return Step::End;
-                return ReadBody();
-            }
-            return RestartFromScratch();
+            return localFile_ ? RereadLocalFile() : RestartFromScratch();
         }
-        RaiseProgress();
     }
     buffer_.clear();
-    if (verifyLength_ > 0 && !verifyBlock_.empty()) {
-        // The body ended inside the check block: what came must match what is on disk.
-        std::string onDisk(verifyBlock_.size(), '\0');
-        result_->SetPosition(resumeOffset_);
-        const std::size_t n = result_->Read(onDisk.data(), onDisk.size());
-        if (n != onDisk.size() || onDisk != verifyBlock_) return localFile_ ? Step::End : RestartFromScratch();
+    if (inflater_ && !inflater_->Ended() && !overflowed_ && !badContent_) cutShort_ = true;
+    return VerifyTail();
+}
+
+// The next block as it came: from the local file, or only what has arrived from the network
+// (a whole-buffer read of a trickling body would wait for its whole buffer, past any deadline).
+// False at a failure, `got` 0 at the end.
+bool TpkCustomHTTP::ReadRaw(std::uint32_t& got) {
+    got = 0;
+    if (localFile_) {
+        got = static_cast<std::uint32_t>(localFile_->Read(buffer_.data(), bufferSize_));
+        return true;
     }
+    std::uint32_t ready = 0;
+    const bool ok = internet_->QueryDataAvailable(request_.Get(), ready) &&
+                    (ready == 0 || internet_->Read(request_.Get(), buffer_.data(), std::min(ready, bufferSize_), got));
+    if (!ok) Failed();
+    return ok;
+}
+
+// Decodes one block of a compressed body into the result. The decoded blocks go through Keep
+// one by one, so the cap and the deadline stop a body that inflates without end.
+TpkCustomHTTP::Kept TpkCustomHTTP::Inflate(const char* data, std::uint32_t size) {
+    Kept kept = Kept::Ok;
+    const TpkInflater::Result r = inflater_->Feed(data, size, [&](const char* out, std::size_t n) {
+        Check();
+        kept = Keep(out, static_cast<std::uint32_t>(n));
+        return kept == Kept::Ok;
+    });
+    switch (r) {
+        case TpkInflater::Result::Corrupt: badContent_ = true; return Kept::Stop;
+        case TpkInflater::Result::Stopped: return kept;
+        case TpkInflater::Result::End: return Kept::Stop;  // whatever follows the data is not read
+        case TpkInflater::Result::More: break;
+    }
+    return Kept::Ok;
+}
+
+// One block of the body into the result; Stop when it would pass the memory cap (the block is
+// not kept), Mismatch when a resumed file's first bytes differ from what the server sends.
+TpkCustomHTTP::Kept TpkCustomHTTP::Keep(const char* data, std::uint32_t size) {
+    bytesReceived_ += size;
+    if (!writingToFile_ && result_->Size() + size > job_.MaxMemorySize) {
+        overflowed_ = true;  // ended as a lost connection
+        return Kept::Stop;
+    }
+    if (!WriteBlock(data, size)) return Kept::Mismatch;
+    RaiseProgress();
+    return Kept::Ok;
+}
+
+// A local source whose bytes differ from the partial file is read again from its start.
+TpkCustomHTTP::Step TpkCustomHTTP::RereadLocalFile() {
+    resumeOffset_ = 0;
+    localFile_->SetPosition(0);
+    result_.reset();
+    verifyBlock_.clear();
+    verifyLength_ = 0;
+    bytesReceived_ = 0;
+    if (OpenResult() != Step::Next) return Step::End;
+    return ReadBody();
+}
+
+// The body ended inside the resume check's block: what came must match what is on disk.
+TpkCustomHTTP::Step TpkCustomHTTP::VerifyTail() {
+    if (verifyLength_ == 0 || verifyBlock_.empty()) return Step::Next;
+    std::string onDisk(verifyBlock_.size(), '\0');
+    result_->SetPosition(resumeOffset_);
+    const std::size_t n = result_->Read(onDisk.data(), onDisk.size());
+    if (n != onDisk.size() || onDisk != verifyBlock_) return localFile_ ? Step::End : RestartFromScratch();
     return Step::Next;
 }
 
@@ -695,6 +797,7 @@ void TpkCustomHTTP::RemoveOutputFile() {
 
 void TpkCustomHTTP::WorkerFailed() {
     failureReported_ = true;
+    failure_ = hfOther;
     if (OnFailed) OnFailed(*this);
 }
 
@@ -708,45 +811,10 @@ void TpkCustomHTTP::Complete() {
         if (!failureReported_) {
             const TpkCompletionPlan plan =
                 PlanCompletion(continueDownload_, success_, result_ != nullptr, status_, uploading_, alreadyComplete_);
+            failure_ = ClassifyThisTransfer();
             // A file this transfer did not make (a partial download it was to resume) stays.
             deleteFile = plan.deleteOutputFile && createdOutputFile_;
-            TpkStream* stream = writingToFile_ ? nullptr : result_.get();
-            const std::int32_t dataSize = static_cast<std::int32_t>(bytesReceived_ + resumeOffset_);
-            for (TpkHTTPEvent event : plan.events) {
-                switch (event) {
-                    case TpkHTTPEvent::Done:
-                        if (writingToFile_ || alreadyComplete_) {
-                            result_.reset();  // closing the file
-                            writingToFile_ = false;
-                            const TpkOutputFileAttributes& a = job_.OutputFileAttributes;
-                            internet_->ApplyFileAttributes(job_.OutputFileName, a.Incomplete);
-                            if (!(a.Complete == a.Incomplete)) internet_->ApplyFileAttributes(job_.OutputFileName, a.Complete);
-                        }
-                        if (OnDone) OnDone(*this, contentType_, alreadyComplete_ ? static_cast<std::int32_t>(resumeOffset_) : dataSize, stream);
-                        break;
-                    case TpkHTTPEvent::Failed:
-                        if (OnFailed) OnFailed(*this);
-                        break;
-                    case TpkHTTPEvent::OutputFileError:
-                        if (OnOutputFileError) OnOutputFileError(*this);
-                        break;
-                    case TpkHTTPEvent::ConnLost:
-                        if (OnConnLost) OnConnLost(*this, contentType_, contentLength_, static_cast<std::int32_t>(bytesReceived_), result_.get());
-                        break;
-                    case TpkHTTPEvent::HostUnreachable:
-                        if (OnHostUnreachable) OnHostUnreachable(*this);
-                        break;
-                    case TpkHTTPEvent::UploadFailed:
-                        if (OnUploadFailed) OnUploadFailed(*this);
-                        break;
-                    case TpkHTTPEvent::Error:
-                        if (OnError) OnError(*this, status_, result_.get());
-                        break;
-                    case TpkHTTPEvent::Cancelled:
-                        cancelled = true;
-                        break;
-                }
-            }
+            RaiseResult(plan, cancelled);
         }
     } catch (...) {
         // A handler raised: the component still cleans up so that it can start again.
@@ -759,10 +827,70 @@ void TpkCustomHTTP::Complete() {
     if (cancelled && OnCancelled) OnCancelled(*this);
 }
 
+TpkHTTPFailure TpkCustomHTTP::ClassifyThisTransfer() const {
+    TpkTransferFacts facts;
+    const bool hasResult = result_ != nullptr || alreadyComplete_;
+    facts.Cancelled = !continueDownload_;
+    facts.Succeeded = success_ && hasResult;
+    facts.OutputFileError = success_ && !hasResult;
+    facts.InsecureRedirect = insecureRedirect_;
+    facts.DeadlinePassed = timedOut_;
+    facts.TooLarge = overflowed_;
+    facts.BadContent = badContent_;
+    facts.Status = status_;
+    facts.PlatformError = platformError_;
+    return ClassifyFailure(facts);
+}
+
+// The plan's events, in order (OnCancelled is raised by the caller, after clean-up).
+void TpkCustomHTTP::RaiseResult(const TpkCompletionPlan& plan, bool& cancelled) {
+    TpkStream* stream = writingToFile_ ? nullptr : result_.get();
+    const std::int32_t dataSize = static_cast<std::int32_t>(bytesReceived_ + resumeOffset_);
+    for (TpkHTTPEvent event : plan.events) {
+        switch (event) {
+            case TpkHTTPEvent::Done:
+                if (writingToFile_ || alreadyComplete_) CloseFileResult();
+                if (OnDone) OnDone(*this, contentType_, alreadyComplete_ ? static_cast<std::int32_t>(resumeOffset_) : dataSize, stream);
+                break;
+            case TpkHTTPEvent::Failed:
+                if (OnFailed) OnFailed(*this);
+                break;
+            case TpkHTTPEvent::OutputFileError:
+                if (OnOutputFileError) OnOutputFileError(*this);
+                break;
+            case TpkHTTPEvent::ConnLost:
+                if (OnConnLost) OnConnLost(*this, contentType_, contentLength_, static_cast<std::int32_t>(bytesReceived_), result_.get());
+                break;
+            case TpkHTTPEvent::HostUnreachable:
+                if (OnHostUnreachable) OnHostUnreachable(*this);
+                break;
+            case TpkHTTPEvent::UploadFailed:
+                if (OnUploadFailed) OnUploadFailed(*this);
+                break;
+            case TpkHTTPEvent::Error:
+                if (OnError) OnError(*this, status_, result_.get());
+                break;
+            case TpkHTTPEvent::Cancelled:
+                cancelled = true;
+                break;
+        }
+    }
+}
+
+// Closes a finished output file and gives it its Complete attributes.
+void TpkCustomHTTP::CloseFileResult() {
+    result_.reset();
+    writingToFile_ = false;
+    const TpkOutputFileAttributes& a = job_.OutputFileAttributes;
+    internet_->ApplyFileAttributes(job_.OutputFileName, a.Incomplete);
+    if (!(a.Complete == a.Incomplete)) internet_->ApplyFileAttributes(job_.OutputFileName, a.Complete);
+}
+
 void TpkCustomHTTP::WaitTimedOut(bool& terminate) {
     terminate = true;
     if (OnWaitTimeoutExpired) OnWaitTimeoutExpired(*this, terminate);
     if (!terminate) return;
+    failure_ = hfTimeout;
     thread_->Terminate(true);  // the worker goes first: it may be using what is closed next
     CloseHandles();
     CleanUp();

@@ -5,6 +5,7 @@
 // local file system through the same flow. No failure leaves the component as an exception:
 // every outcome is a fixed sequence of events (see docs/http.md).
 #include "base/pkClasses.h"
+#include "net/ContentDecoding.h"
 #include "net/HttpRules.h"
 #include "net/InternetApi.h"
 #include "net/pkThread.h"
@@ -108,6 +109,20 @@ public:
     bool Busy() const { return busy_; }
     bool Running() const { return running_; }
     int StatusCode() const { return status_; }
+
+    // What the last transfer came to, from its result events on until the next start.
+    // Why it failed (hfNone after success), and the platform's error number of the call that
+    // failed (WinInet's, e.g. 12045 for a certificate of an unknown authority; 0 when none).
+    TpkHTTPFailure FailureKind() const { return failure_; }
+    std::uint32_t PlatformError() const { return platformError_; }
+    // The address a run of permanent redirects (301, 308) from the start led to, which the
+    // caller may keep in place of URL; "" when the first answer was no permanent redirect. A
+    // temporary redirect ends the run: its target is not taken, the addresses before it stay.
+    const std::string& PermanentURL() const { return permanentURL_; }
+    // The last answer's headers as they came (CR LF lines), whether or not OnHeaderInfo is
+    // assigned: its freshness (Cache-Control, Age, Expires, Date) and Retry-After; "" without an
+    // answer.
+    const std::string& ResponseHeaders() const { return responseHeaders_; }
     // The result stream: valid only while the transfer runs and during its events; null after.
     TpkStream* ResultStream() const { return result_.get(); }
 
@@ -137,6 +152,14 @@ public:
     // it passes, the transfer ends as a failure decided by its status (OnHostUnreachable before
     // an answer, OnConnLost during a 200 body, ...), then OnFailed, as if the server had gone.
     std::uint32_t TransferDeadline = 0;
+    // Asks for a compressed body ("Accept-Encoding: gzip, deflate"; not with a range or a
+    // resume) and delivers it decoded: by the platform where it decodes (WinInet), else here.
+    // MaxMemorySize and TransferDeadline then count decoded bytes; Content-Length, the size of
+    // the compressed bytes, is not compared. Off: the body comes as the server sent it.
+    bool AcceptCompression = false;
+    // Refuses a redirect from an https address to one that is not https: the redirect's answer
+    // is the result (OnError with its status, OnFailed) and FailureKind() is hfInsecureRedirect.
+    bool RefuseInsecureRedirects = false;
 
     int ThreadPriority() const { return thread_->Priority(); }
     void SetThreadPriority(int index) { thread_->SetPriority(index); }
@@ -191,7 +214,11 @@ private:
         bool GoOnline = false;
         std::int64_t MaxMemorySize = 0;
         std::uint32_t TransferDeadline = 0;
+        bool AcceptCompression = false;
+        bool RefuseInsecureRedirects = false;
     };
+    // How a block of the body was taken.
+    enum class Kept { Ok, Stop, Mismatch };
     void TakeSettings();
 
     // Worker flow.
@@ -203,9 +230,21 @@ private:
     Step ConnectAndOpenRequest();
     Step AddHeaders(bool replace);
     Step SendLoop();
+    Step CheckWholeFileAfter416();
+    void AskForLogin();
+    void AskForProxyLogin();
     Step ReadResponseHeaders();
+    void RaiseHeaderInfo();
+    void StartDecoding();
     Step OpenResult();
     Step ReadBody();
+    bool ReadRaw(std::uint32_t& got);
+    Kept Inflate(const char* data, std::uint32_t size);
+    Kept Keep(const char* data, std::uint32_t size);
+    Step RereadLocalFile();
+    Step VerifyTail();
+    Step Failed();
+    bool AsksCompression() const;
     Step RestartFromScratch();
     Step FollowRedirect();
     bool TakeTarget(const std::string& url);
@@ -217,6 +256,9 @@ private:
 
     // Main thread.
     void Complete();
+    void RaiseResult(const TpkCompletionPlan& plan, bool& cancelled);
+    void CloseFileResult();
+    TpkHTTPFailure ClassifyThisTransfer() const;
     void WorkerFailed();
     void WaitTimedOut(bool& terminate);
     void FinishSoftAbort();
@@ -263,6 +305,7 @@ private:
     bool createdOutputFile_ = false;  // only a file this transfer made is deleted after an error
     bool redirectedToGet_ = false;
     bool deadlinePassed_ = false;
+    bool timedOut_ = false;         // the deadline had passed when the transfer ended
     bool reachedEnd_ = false;
     bool lastCallOk_ = false;
     bool tryAgain_ = false;
@@ -273,6 +316,16 @@ private:
     bool overflowed_ = false;
     bool failureReported_ = false;
     float transferRate_ = -1.0f;
+    std::unique_ptr<TpkInflater> inflater_;  // the body is decoded here (null: as it came)
+    bool platformDecodes_ = false;
+    bool badContent_ = false;       // the compressed body did not decode
+    bool cutShort_ = false;         // the compressed body ended before its data did
+    bool insecureRedirect_ = false;
+    bool permanentRun_ = true;      // every redirect so far was permanent
+    std::string permanentURL_;
+    std::string responseHeaders_;
+    std::uint32_t platformError_ = 0;
+    TpkHTTPFailure failure_ = hfNone;
 };
 
 // The component the feed and the download queue use: the same transfer with the pragma

@@ -81,10 +81,10 @@ std::int32_t TFeedRSSReader::ChildInt(const TXmlNode& node, std::u16string_view 
     return TextToIntDef(child ? texts_.TextView(child) : std::string_view(), def);
 }
 
-void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements& e) {
+TFeedRSSReader::ChannelFields TFeedRSSReader::FindChannelFields(const TXmlElement& channel) const {
     // One walk finds the first child of each name: the channel holds the items as well, tens of
     // thousands in a large feed, among which a name it lacks was looked for once per field.
-    std::array<const TXmlElement*, kChannelFieldCount> first{};
+    ChannelFields first{};
     for (int i = 0; i < channel.ChildCount(); ++i) {
         const TXmlNode* child = channel.Child(i);
         if (child->NodeType() != XML_ELEMENT_NODE) continue;
@@ -93,9 +93,11 @@ void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements&
         if (field >= 0 && first[static_cast<size_t>(field)] == nullptr)
             first[static_cast<size_t>(field)] = static_cast<const TXmlElement*>(child);
     }
-    const auto text = [&](std::string& field, const TXmlNode& node, std::u16string_view name) {
-        texts_.Text(field, node.FindChild(name));
-    };
+    return first;
+}
+
+void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements& e) {
+    const ChannelFields first = FindChannelFields(channel);
     texts_.Text(e.Title, first[cTitle]);
     texts_.Text(e.Link, first[cLink]);
     texts_.Text(e.Description, first[cDescription]);
@@ -111,48 +113,65 @@ void TFeedRSSReader::ReadChannel(const TXmlElement& channel, TpkRSSFeedElements&
     }
     texts_.Text(e.Generator, first[cGenerator]);
     texts_.Text(e.Docs, first[cDocs]);
-    if (const TXmlElement* cloud = first[cCloud]) {
-        texts_.Attr(e.Cloud().Domain, cloud, "domain");
-        e.Cloud().Port = static_cast<std::uint16_t>(TextToIntDef(texts_.AttrView(*cloud, "port"), 0));
-        texts_.Attr(e.Cloud().Path, cloud, "path");
-        texts_.Attr(e.Cloud().RegisterProcedure, cloud, "registerProcedure");
-        texts_.Attr(e.Cloud().Protocol, cloud, "protocol");
-    }
+    if (const TXmlElement* cloud = first[cCloud]) ReadCloud(*cloud, e.Cloud());
     e.TTL = static_cast<std::uint32_t>(TextToIntDef(texts_.TextView(first[cTtl]), 0));
-    if (const TXmlElement* image = first[cImage]; HasChildren(image)) {
-        text(e.Image().URL, *image, u"url");
-        text(e.Image().Title, *image, u"title");
-        text(e.Image().Link, *image, u"link");
-        text(e.Image().Description, *image, u"description");
-        e.Image().Width = static_cast<std::uint16_t>(ChildInt(*image, u"width", 0));
-        e.Image().Height = static_cast<std::uint16_t>(ChildInt(*image, u"height", 0));
-    }
-    if (const TXmlElement* input = first[cTextInput]; HasChildren(input)) {
-        text(e.TextInput().Title, *input, u"title");
-        text(e.TextInput().Description, *input, u"description");
-        text(e.TextInput().Name, *input, u"name");
-        text(e.TextInput().Link, *input, u"link");
-    }
+    if (const TXmlElement* image = first[cImage]; HasChildren(image)) ReadImage(*image, e.Image());
+    if (const TXmlElement* input = first[cTextInput]; HasChildren(input)) ReadTextInput(*input, e.TextInput());
     e.SkipHours = TpkRSSFeedSkipHoursSet{};
-    if (const TXmlElement* hours = first[cSkipHours]; HasChildren(hours)) {
-        for (int i = 0; i < hours->ChildCount(); ++i) {
-            const TXmlNode* hour = hours->Child(i);
-            if (hour->NodeType() != XML_ELEMENT_NODE || hour->NodeName() != u"hour") continue;
-            const std::int32_t h = TextToIntDef(texts_.TextView(hour), -1);
-            if (h >= 0 && h <= 23) e.SkipHours.Include(static_cast<TpkRSSFeedSkipHours>(h));
-        }
-    }
+    if (const TXmlElement* hours = first[cSkipHours]; HasChildren(hours)) e.SkipHours = ReadSkipHours(*hours);
     e.SkipDays = TpkRSSFeedSkipDaysSet{};
-    if (const TXmlElement* days = first[cSkipDays]; HasChildren(days)) {
-        static const char* const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-        for (int i = 0; i < days->ChildCount(); ++i) {
-            const TXmlNode* day = days->Child(i);
-            if (day->NodeType() != XML_ELEMENT_NODE || day->NodeName() != u"day") continue;
-            const std::string_view name = texts_.TextView(day);
-            for (int d = 0; d < 7; ++d)
-                if (EqualsIgnoringAsciiCase(name, kDays[d])) e.SkipDays.Include(static_cast<TpkRSSFeedSkipDays>(d));
-        }
+    if (const TXmlElement* days = first[cSkipDays]; HasChildren(days)) e.SkipDays = ReadSkipDays(*days);
+}
+
+void TFeedRSSReader::ReadCloud(const TXmlElement& cloud, TpkRSSFeedCloud& c) {
+    texts_.Attr(c.Domain, &cloud, "domain");
+    c.Port = static_cast<std::uint16_t>(TextToIntDef(texts_.AttrView(cloud, "port"), 0));
+    texts_.Attr(c.Path, &cloud, "path");
+    texts_.Attr(c.RegisterProcedure, &cloud, "registerProcedure");
+    texts_.Attr(c.Protocol, &cloud, "protocol");
+}
+
+void TFeedRSSReader::ReadImage(const TXmlElement& image, TpkRSSFeedImage& i) {
+    texts_.Text(i.URL, image.FindChild(u"url"));
+    texts_.Text(i.Title, image.FindChild(u"title"));
+    texts_.Text(i.Link, image.FindChild(u"link"));
+    texts_.Text(i.Description, image.FindChild(u"description"));
+    i.Width = static_cast<std::uint16_t>(ChildInt(image, u"width", 0));
+    i.Height = static_cast<std::uint16_t>(ChildInt(image, u"height", 0));
+}
+
+void TFeedRSSReader::ReadTextInput(const TXmlElement& input, TpkRSSFeedTextInput& t) {
+    texts_.Text(t.Title, input.FindChild(u"title"));
+    texts_.Text(t.Description, input.FindChild(u"description"));
+    texts_.Text(t.Name, input.FindChild(u"name"));
+    texts_.Text(t.Link, input.FindChild(u"link"));
+}
+
+// Each `hour` from 0 to 23; anything else is passed over.
+TpkRSSFeedSkipHoursSet TFeedRSSReader::ReadSkipHours(const TXmlElement& hours) {
+    TpkRSSFeedSkipHoursSet set;
+    for (int i = 0; i < hours.ChildCount(); ++i) {
+        const TXmlNode* hour = hours.Child(i);
+        if (hour->NodeType() != XML_ELEMENT_NODE || hour->NodeName() != u"hour") continue;
+        const std::int32_t h = TextToIntDef(texts_.TextView(hour), -1);
+        if (h >= 0 && h <= 23) set.Include(static_cast<TpkRSSFeedSkipHours>(h));
     }
+    return set;
+}
+
+// Each `day` named in any case; a name with blanks around it is passed over.
+TpkRSSFeedSkipDaysSet TFeedRSSReader::ReadSkipDays(const TXmlElement& days) {
+    static const char* const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+    TpkRSSFeedSkipDaysSet set;
+    for (int i = 0; i < days.ChildCount(); ++i) {
+        const TXmlNode* day = days.Child(i);
+        if (day->NodeType() != XML_ELEMENT_NODE || day->NodeName() != u"day") continue;
+        std::string name = AsciiLowered(texts_.TextView(day));
+        if (name.size() > 5) name[0] = AsciiUpper(name[0]);
+        for (int d = 0; d < 7; ++d)
+            if (name == kDays[d]) set.Include(static_cast<TpkRSSFeedSkipDays>(d));
+    }
+    return set;
 }
 
 void TFeedRSSReader::ReadItem(const TXmlNode& node, TpkRSSFeedItem& item, TpkRSSFeed* offerTo) {

@@ -4,6 +4,7 @@
 #include "rss/RSSFeedModel.h"
 #include "xml/XmlDom.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +45,14 @@ private:
         cLastBuildDate, cCategory, cGenerator, cDocs, cCloud, cTtl, cImage, cTextInput, cSkipHours, cSkipDays,
         kChannelFieldCount,
     };
+    using ChannelFields = std::array<const TXmlElement*, kChannelFieldCount>;
+    // The channel's first child of each field's name (null where there is none).
+    ChannelFields FindChannelFields(const TXmlElement& channel) const;
+    void ReadCloud(const TXmlElement& cloud, TpkRSSFeedCloud& c);
+    void ReadImage(const TXmlElement& image, TpkRSSFeedImage& i);
+    void ReadTextInput(const TXmlElement& input, TpkRSSFeedTextInput& t);
+    TpkRSSFeedSkipHoursSet ReadSkipHours(const TXmlElement& hours);
+    TpkRSSFeedSkipDaysSet ReadSkipDays(const TXmlElement& days);
     int FieldOf(const TXmlNode& node) const;
     // The item's enclosures: the `enclosure` children from index `from` on, in order.
     void ReadEnclosures(const TXmlNode& node, int from, TpkRSSFeedItem& item, TpkRSSFeed* offerTo);

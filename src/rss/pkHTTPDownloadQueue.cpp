@@ -375,9 +375,15 @@ bool TpkHTTPDownloadQueue::SaveToFile(const std::string& fileName) const {
 // Entry handlers
 
 void TpkHTTPDownloadQueue::ConnectEvents(TpkDownloadQueueItem& item) {
+    ConnectProgressEvents(item);
+    ConnectEndingEvents(item);
+    ConnectLoginEvents(item);
+}
+
+// What the entry learns while it runs: its size, what has arrived, where it was sent.
+void TpkHTTPDownloadQueue::ConnectProgressEvents(TpkDownloadQueueItem& item) {
     TpkHTTPPragmaNoCache& http = *item.http_;
     TpkDownloadQueueItem* it = &item;
-
     http.OnHeaderInfo = [this, it](TpkComponent&, int status, const std::string& raw, const std::string& type,
                                    const std::string& language, const std::string& encoding, std::int32_t length,
                                    const std::string& location, double date, double modified, double expires,
@@ -402,6 +408,12 @@ void TpkHTTPDownloadQueue::ConnectEvents(TpkDownloadQueueItem& item) {
     http.OnRedirect = [this, it](TpkComponent&, const std::string& newURL) {
         if (OnItemRedirect) OnItemRedirect(*this, *it, newURL);
     };
+}
+
+// How the entry's transfer ends: the events that end it as active, then the failures relayed.
+void TpkHTTPDownloadQueue::ConnectEndingEvents(TpkDownloadQueueItem& item) {
+    TpkHTTPPragmaNoCache& http = *item.http_;
+    TpkDownloadQueueItem* it = &item;
     http.OnDone = [this, it](TpkComponent&, const std::string& type, std::int32_t dataSize, TpkStream* stream) {
         EventScope scope(it->eventDepth_);
         if (it->removed_) return;
@@ -435,6 +447,11 @@ void TpkHTTPDownloadQueue::ConnectEvents(TpkDownloadQueueItem& item) {
         EventScope scope(it->eventDepth_);
         if (!it->removed_ && OnItemError) OnItemError(*this, *it, status, stream);
     };
+}
+
+void TpkHTTPDownloadQueue::ConnectLoginEvents(TpkDownloadQueueItem& item) {
+    TpkHTTPPragmaNoCache& http = *item.http_;
+    TpkDownloadQueueItem* it = &item;
     http.OnPasswordRequest = [this, it](TpkComponent&, const std::string& realm, bool& tryAgain) {
         EventScope scope(it->eventDepth_);
         if (!it->removed_ && OnItemPasswordRequest) OnItemPasswordRequest(*this, *it, realm, tryAgain);

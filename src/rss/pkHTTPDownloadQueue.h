@@ -222,6 +222,9 @@ private:
     void SetActiveCount(int value);
     void EndActive(TpkDownloadQueueItem& item);
     void ConnectEvents(TpkDownloadQueueItem& item);
+    void ConnectProgressEvents(TpkDownloadQueueItem& item);
+    void ConnectEndingEvents(TpkDownloadQueueItem& item);
+    void ConnectLoginEvents(TpkDownloadQueueItem& item);
     void OnDoneOf(TpkDownloadQueueItem& item, const std::string& contentType, std::int32_t dataSize, TpkStream* stream);
     // Takes the entry out of Items, runs its callbacks and frees it, or parks it until its HTTP
     // component has returned from the event it is raising.

@@ -1,5 +1,6 @@
 #include "rss/pkRSSFeed.h"
 
+#include "rss/FeedCache.h"
 #include "rss/FeedRSSReader.h"
 #include "rss/FeedText.h"
 #include "rss/pkHTTPDownloadQueue.h"
@@ -110,8 +111,63 @@ void TpkRSSFeed::SetHTTPTransferBufferSize(TpkBufferSize value) {
 
 bool TpkRSSFeed::LoadFromURL(bool wait) {
     if (http_->Busy() || http_->URL.empty()) return false;
+    if (polite_) KeepCertificateChecks();  // no option set since then turns a check off
     AddValidators();
     return http_->Get(wait);
+}
+
+void TpkRSSFeed::SetPoliteClient(bool value) {
+    polite_ = value;
+    TpkHTTPOptions& options = http_->Options;
+    for (TpkHTTPOption privacy : {hoNoCookies, hoNoCacheWrite}) {
+        if (value) options.Include(privacy);
+        else options.Exclude(privacy);
+    }
+    if (value) KeepCertificateChecks();
+    http_->AcceptCompression = value;
+    http_->RefuseInsecureRedirects = value;
+}
+
+void TpkRSSFeed::KeepCertificateChecks() {
+    for (TpkHTTPOption check : {hoIgnoreCertCNInvalid, hoIgnoreCertDateInvalid, hoIgnoreUnknownAuthority,
+                                hoIgnoreRedirectToHTTP})
+        http_->Options.Exclude(check);
+}
+
+bool TpkRSSFeed::LoadKeptCopy() {
+    if (cache_ == nullptr || http_->Busy() || http_->URL.empty()) return false;
+    std::optional<TFeedKeptCopy> copy = cache_->Find(http_->URL);
+    if (!copy) return false;
+    requestURL_ = copy->URL;
+    transportCharset_ = copy->Charset;
+    if (!LoadAnswer(copy->Body)) return false;
+    contentURL_ = requestURL_;
+    constexpr double kUnixEpochDays = 25569.0;
+    LastUpdate = UTCToLocalTime(kUnixEpochDays + static_cast<double>(copy->FetchedAt) / (24.0 * kMsPerHour));
+    answered_ = {copy->ETag, copy->LastModified, {}, copy->Charset};
+    KeepValidators(std::move(copy->Body));
+    return true;
+}
+
+std::int64_t TpkRSSFeed::FreshUntilNow() const {
+    const TpkTimeMs now = WallClockNowMs();
+    const TpkTimeMs ttl = static_cast<TpkTimeMs>(FeedElements().TTL) * kMsPerMinute;
+    return now + std::min(std::max(FreshnessLifetimeMs(http_->ResponseHeaders(), now), ttl), kMaxFreshnessMs);
+}
+
+void TpkRSSFeed::StoreKeptCopy(const std::string& body) {
+    if (cache_ == nullptr) return;
+    cache_->Keep({requestURL_, body, answered_.ETag, answered_.LastModified, answered_.Charset, WallClockNowMs(),
+                  FreshUntilNow()});
+}
+
+void TpkRSSFeed::RenewKeptCopy() {
+    if (cache_ == nullptr) return;
+    std::optional<TFeedKeptCopy> copy = cache_->Find(requestURL_);
+    if (!copy) return;
+    copy->FetchedAt = WallClockNowMs();
+    copy->FreshUntil = FreshUntilNow();
+    cache_->Keep(*copy);
 }
 
 void TpkRSSFeed::AddValidators() {
@@ -363,6 +419,7 @@ void TpkRSSFeed::Assign(const TpkRSSFeed* source) {
         KeepOutdatedItems = true;
         TrimStrings = false;
         ConditionalGet = false;
+        SetPoliteClient(false);
         AcceptedFormats = TpkRSSFeedFormats{};
         LastUpdate = 0;
         SetHTTPAgent(kDefaultRSSFeedAgent);
@@ -384,6 +441,7 @@ void TpkRSSFeed::Assign(const TpkRSSFeed* source) {
     KeepOutdatedItems = source->KeepOutdatedItems;
     TrimStrings = source->TrimStrings;
     ConditionalGet = source->ConditionalGet;
+    SetPoliteClient(source->PoliteClient());
     AcceptedFormats = source->AcceptedFormats;
     LastUpdate = source->LastUpdate;
     SetHTTPAgent(source->HTTPAgent());
@@ -466,11 +524,13 @@ void TpkRSSFeed::ConnectHTTPEvents() {
         transportCharset_ = answered_.Charset;
         if (LoadAnswer(body)) {
             LastUpdate = NowDateTime();
+            StoreKeptCopy(body);
             KeepValidators(std::move(body));
         }
     };
     http.OnFailed = [this](TpkComponent&) {
         if (std::exchange(notModified_, false)) {
+            RenewKeptCopy();
             if (!modelIsCurrent_) return LoadKeptAnswer();
             LastUpdate = NowDateTime();
             Raise(OnRSSNotModified);
@@ -497,10 +557,9 @@ void TpkRSSFeed::ConnectHTTPEvents() {
                                const std::string& location, double date, double modified, double expires,
                                const std::string& etag, bool& continueDownload) {
         answered_.Charset = CharsetOfContentType(type);  // the body is decoded by it before the declaration
-        if (ConditionalGet) {
-            answered_.ETag = SafeValidator(etag);
-            answered_.LastModified = SafeValidator(HeaderValue(raw, "Last-Modified"));
-        }
+        // Kept for the kept copy too; sent back only with ConditionalGet.
+        answered_.ETag = SafeValidator(etag);
+        answered_.LastModified = SafeValidator(HeaderValue(raw, "Last-Modified"));
         if (OnHTTPHeaderInfo)
             OnHTTPHeaderInfo(*this, code, raw, type, language, encoding, length, location, date, modified, expires,
                              etag, continueDownload);

@@ -17,6 +17,7 @@
 
 namespace tw {
 
+class TFeedCache;
 class TpkHTTPDownloadQueue;
 class TpkDownloadQueueItem;
 class TXmlElement;
@@ -97,6 +98,13 @@ public:
     // A 304 then raises OnRSSNotModified and keeps the model when it still holds that address's
     // items, or loads the kept answer again (another feed was shown meanwhile).
     bool ConditionalGet = false;
+    // A client publishers welcome and users can trust: no cookies, no writes to the system's
+    // HTTP cache (the kept copy is ours), a compressed body asked for, a redirect from https to
+    // http refused, and the certificate checks on whatever options are set (the options that
+    // turn them off are taken out at every load). Off by default; off again takes out what on
+    // put in, except the certificate options.
+    bool PoliteClient() const { return polite_; }
+    void SetPoliteClient(bool value);
     TThreadPriority ThreadPriority() const;
     void SetThreadPriority(TThreadPriority value);
     const std::string& HTTPAgent() const { return http_->Agent; }
@@ -112,6 +120,18 @@ public:
     void SetWaitThread(bool value) { http_->SetWaitThread(value); }
     std::uint32_t WaitTimeout() const { return http_->WaitTimeout(); }
     void SetWaitTimeout(std::uint32_t value) { http_->SetWaitTimeout(value); }
+
+    // ---- Kept copy.
+    // Where each good answer from the network is kept, with its validators and freshness (the
+    // cache is the caller's and must outlive the feed; null keeps nothing). A 304 renews the
+    // kept copy's times.
+    TFeedCache* FeedCache() const { return cache_; }
+    void SetFeedCache(TFeedCache* cache) { cache_ = cache; }
+    // Loads the kept copy of HTTP().URL, offline too, raising the load events as a text load
+    // does, and takes its validators as if it had just been fetched, so the next LoadFromURL of
+    // that address is conditional (with ConditionalGet) and a 304 keeps the model. False, with
+    // no event, without a cache, a copy or while a transfer runs; otherwise the parse result.
+    bool LoadKeptCopy();
 
     // The owned HTTP component; its URL is the feed's address.
     TpkHTTPPragmaNoCache& HTTP() { return *http_; }
@@ -164,6 +184,8 @@ private:
     // Reads the item with whichever reader is given (one of the two) and merges it into FeedItems.
     void MergeItem(const TXmlNode& node, MergeState& state, TFeedRSSReader* rss, const TFeedDialectReader* dialect);
     void ConnectHTTPEvents();
+    // Takes out the options that turn a certificate check off.
+    void KeepCertificateChecks();
     void Raise(const TpkNotifyEvent& event) {
         if (event) event(*this);
     }
@@ -172,6 +194,8 @@ private:
     std::unique_ptr<TpkRSSFeedItemCollection> items_;
     std::unique_ptr<TpkHTTPPragmaNoCache> http_;
     TpkHTTPDownloadQueue* queue_ = nullptr;
+    TFeedCache* cache_ = nullptr;
+    bool polite_ = false;
 
     struct Validators {
         std::string ETag, LastModified;  // header values as the server sent them
@@ -180,6 +204,11 @@ private:
     };
     void AddValidators();
     void KeepValidators(std::string body);
+    // The kept copy of the running load's answer: written after a good one, its times renewed
+    // after a 304.
+    void StoreKeptCopy(const std::string& body);
+    void RenewKeptCopy();
+    std::int64_t FreshUntilNow() const;
     void LoadKeptAnswer();
     // LoadFromString of an answer to requestURL_, which relative links then resolve against.
     bool LoadAnswer(std::string_view body);

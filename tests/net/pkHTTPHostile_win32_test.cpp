@@ -165,6 +165,7 @@ TEST_F(HttpHostileTest, EndlessBodyIsCappedInMemory) {
     EXPECT_EQ(log.events, (Events{"ConnLost", "Failed"}));
     EXPECT_GT(log.bytesRead, 2 * 1024 * 1024);
     EXPECT_LE(log.body.size(), 2u * 1024 * 1024);  // the block past the cap is not kept
+    EXPECT_EQ(http.FailureKind(), hfTooLarge);
 }
 
 // A whole-transfer deadline ends what no single time-out ends: a server that never answers and
@@ -186,6 +187,7 @@ TEST_F(HttpHostileTest, DeadlineEndsStalledAndTricklingServers) {
         ASSERT_TRUE(Wait(15000)) << c.path;
         const DWORD took = GetTickCount() - begun;
         EXPECT_EQ(log.events, c.events) << c.path;
+        EXPECT_EQ(http.FailureKind(), hfTimeout) << c.path << " error " << http.PlatformError();
         EXPECT_GE(took, 1400u) << c.path;
         EXPECT_LT(took, 5000u) << c.path;
     }

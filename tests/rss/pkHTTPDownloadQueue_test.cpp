@@ -20,19 +20,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Utf8Path(const fs::path& p) { return reinterpret_cast<const char*>(p.u8string().c_str()); }
+using test::FileUrl;
+using test::Utf8Path;
 
 void WriteFile(const fs::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary);
     out << bytes;
-}
-
-// "file:" URL of a local path, as the HTTP component reads it in both builds.
-std::string FileUrl(const fs::path& p) {
-    std::string s = Utf8Path(p);
-    for (char& c : s)
-        if (c == '\\') c = '/';
-    return s.front() == '/' ? "file://" + s : "file:///" + s;
 }
 
 struct Recorder {

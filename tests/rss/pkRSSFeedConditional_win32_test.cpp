@@ -2,8 +2,11 @@
 // sends, and what the feed makes of the answer.
 #include "rss/pkRSSFeed.h"
 
+#include "net/Compressed.h"
+#include "rss/FeedCache.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/MessagePump.h"
+#include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +125,47 @@ TEST(TpkRSSFeedConditional, ValidatorsFollowTheLatestAnswerAndClearedItemsComeBa
     EXPECT_EQ(requests[2].Header("If-None-Match"), "\"v2\"");
     EXPECT_EQ(requests[3].Header("If-None-Match"), "\"v2\"");
     EXPECT_EQ(Titles(feed), (std::vector<std::string>{"three", "four"}));
+}
+
+// A polite feed keeps its answer (decoded from gzip) on disk; after a restart without the
+// server it shows that copy, and its first request with the server back is conditional.
+TEST(TpkRSSFeedConditional, AKeptCopyAfterARestart) {
+    test::TempDir dir;
+    const std::string folder = reinterpret_cast<const char*>((dir / "cache").u8string().c_str());
+    test::LoopbackHttpServer server;
+    test::HttpRoute first = Tagged(Feed("one", "two"), "\"v1\"");
+    first.gzipBody = test::Compress(first.body);
+    server.Set("/feed.xml", first);
+    const auto politeFeed = [&](TpkRSSFeed& feed, TFeedCache& cache) {
+        feed.ConditionalGet = true;
+        feed.SetPoliteClient(true);
+        feed.SetFeedCache(&cache);
+        feed.HTTP().URL = server.Url("/feed.xml");
+    };
+    {
+        TFeedCache cache(folder);
+        TpkRSSFeed feed;
+        politeFeed(feed, cache);
+        ASSERT_EQ(Load(feed), (Events{"Loaded"}));
+        ASSERT_TRUE(cache.Find(feed.HTTP().URL));
+        EXPECT_EQ(cache.Find(feed.HTTP().URL)->Body, first.body);
+        EXPECT_EQ(cache.Find(feed.HTTP().URL)->ETag, "\"v1\"");
+    }
+    server.Set("/feed.xml", test::HttpRoute::Of(test::HttpRoute::Kind::CloseAtOnce));
+    TFeedCache cache(folder);
+    TpkRSSFeed feed;
+    politeFeed(feed, cache);
+    Events events;
+    feed.OnRSSLoaded = [&](TpkComponent&) { events.push_back("Loaded"); };
+    ASSERT_TRUE(feed.LoadKeptCopy());
+    EXPECT_EQ(events, (Events{"Loaded"}));
+    EXPECT_EQ(Titles(feed), (std::vector<std::string>{"one", "two"}));
+
+    server.Set("/feed.xml", test::HttpRoute::Status(304));
+    EXPECT_EQ(Load(feed), (Events{"NotModified"}));
+    EXPECT_EQ(server.Requests().back().Header("If-None-Match"), "\"v1\"");
+    EXPECT_EQ(server.Requests().back().Header("If-Modified-Since"), "Tue, 08 Dec 2026 10:00:00 GMT");
+    EXPECT_EQ(Titles(feed), (std::vector<std::string>{"one", "two"}));
 }
 
 }  // namespace

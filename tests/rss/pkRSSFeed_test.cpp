@@ -24,7 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Utf8Path(const fs::path& p) { return reinterpret_cast<const char*>(p.u8string().c_str()); }
+using test::FileUrl;
+using test::Utf8Path;
 
 // Records the feed's events in order.
 struct FeedLog {
@@ -751,13 +752,6 @@ TEST(TpkRSSFeedHTTPEvents, DoneParsesTheBodyAndThenStampsTheTime) {
     EXPECT_EQ(feed.LastUpdate, stamped) << "a failed parse does not stamp";
 }
 
-// "file" URLs go through the HTTP component without a network, in both builds.
-std::string FileUrl(const fs::path& p) {
-    std::string s = Utf8Path(p);
-    for (char& c : s)
-        if (c == '\\') c = '/';
-    return s.front() == '/' ? "file://" + s : "file:///" + s;
-}
 
 TEST(TpkRSSFeedURL, FileURLLoadsAndAMissingOneFailsAsAnHTTPError) {
     test::TempDir dir;

@@ -45,6 +45,13 @@ std::string Phrase(int status) {
     }
 }
 
+// Whether an Accept-Encoding value names gzip (any case; a q of 0 is not looked at).
+bool AcceptsGzip(std::string_view value) {
+    std::string lower(value);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("gzip") != std::string::npos;
+}
+
 // Parses "bytes=a-" or "bytes=a-b"; false for anything else (then the whole body is sent).
 bool ParseRange(std::string_view value, long long& first, long long& last) {
     std::string v = Trim(value);
@@ -356,6 +363,10 @@ bool LoopbackHttpServer::Answer(std::intptr_t socket, const HttpRequestRecord& r
             extra.emplace_back("Content-Range",
                                "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" + std::to_string(size));
         }
+    }
+    if (!route.gzipBody.empty() && status == route.status && AcceptsGzip(request.Header("Accept-Encoding"))) {
+        body = route.gzipBody;
+        extra.emplace_back("Content-Encoding", "gzip");
     }
     if (request.method == "HEAD") body = {};
 

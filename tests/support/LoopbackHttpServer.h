@@ -54,6 +54,9 @@ struct HttpRoute {
     // `WWW-Authenticate: Basic realm="<authRealm>"` instead of this route's answer.
     std::string requireAuthorization;
     std::string authRealm = "Tidewire test";
+    // When set, a request whose Accept-Encoding names gzip gets these bytes (the body,
+    // compressed) with "Content-Encoding: gzip" instead of `body`.
+    std::string gzipBody;
 
     static HttpRoute Ok(std::string body, std::string contentType = "text/plain");
     static HttpRoute Status(int status, std::string body = {});

@@ -42,6 +42,18 @@ std::string ReadDataFile(std::string_view relative) {
     return ReadWholeFile(DataPath(relative));
 }
 
+std::string Utf8Path(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string FileUrl(const fs::path& path) {
+    std::string s = Utf8Path(path);
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return s.front() == '/' ? "file://" + s : "file:///" + s;
+}
+
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
