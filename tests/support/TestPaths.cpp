@@ -42,11 +42,6 @@ std::string ReadDataFile(std::string_view relative) {
     return ReadWholeFile(DataPath(relative));
 }
 
-std::string Utf8Path(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 std::string FileUrl(const fs::path& path) {
     std::string s = Utf8Path(path);
     for (char& c : s)

@@ -24,8 +24,6 @@ std::string ReadSourceFile(std::string_view relative);
 // Reads a whole file as bytes; fails the current test (and returns "") when it cannot.
 std::string ReadDataFile(std::string_view relative);
 
-// The path as UTF-8 text.
-std::string Utf8Path(const std::filesystem::path& path);
 // The "file:" URL of a local path, as the HTTP component reads it in both builds.
 std::string FileUrl(const std::filesystem::path& path);
 
