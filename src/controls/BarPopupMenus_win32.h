@@ -80,7 +80,8 @@ public:
     int BarSliceCount() const;
 
 private:
-    class Impl;
+    friend class TSideBarPainter;  // clears the stale mark once it has painted the bar
+    struct Impl;
     bool Track(int x, int y, UINT flags, const RECT* exclude);
     std::unique_ptr<Impl> impl_;
 };
