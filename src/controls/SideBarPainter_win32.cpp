@@ -118,14 +118,15 @@ int TSideBarPainter::TopOf(const TBarMenuItem& item) const {
     return index < static_cast<int>(layout_.Tops.size()) ? layout_.Tops[index] : -1;
 }
 
+// Painted once per popup: opening the menu marks the bar stale, so its events run at every
+// popup, and the entries drawn again while it is open copy what was painted. A bar that no
+// longer fits (its size, settings or density changed meanwhile) is painted again.
 void TSideBarPainter::EnsureImage(const Margins& margins) {
     const int width = std::max(shown_.Width, 0);
     const int height = layout_.Height + margins.Top + margins.Bottom;
-    if (image_ && image_->width == width && image_->height == height && image_->margins.Top == margins.Top &&
-        imageBar_ == menu_.Bar && imageDpi_ == menu_.Dpi()) {
-        menu_.ClearBarStale();
+    if (image_ && !menu_.BarStale() && image_->width == width && image_->height == height &&
+        image_->margins.Top == margins.Top && imageBar_ == menu_.Bar && imageDpi_ == menu_.Dpi())
         return;
-    }
     image_.reset();
     std::unique_ptr<Image> image = Image::Make(width, height, margins);
     if (!image) return;
@@ -205,7 +206,8 @@ void TSideBarPainter::CopyRows(HDC dc, const RECT& rect, int top) const {
     if (!first && !last) return;
     const int saved = SaveDC(dc);
     SelectClipRgn(dc, nullptr);
-    if (first) BitBlt(dc, x, rect.top - image.margins.Top, shown_.Width, image.margins.Top, image.dc.Get(), 0, 0, SRCCOPY);
+    if (first)
+        BitBlt(dc, x, rect.top - image.margins.Top, shown_.Width, image.margins.Top, image.dc.Get(), 0, 0, SRCCOPY);
     if (last)
         BitBlt(dc, x, rect.top + rows, shown_.Width, image.margins.Bottom, image.dc.Get(), 0,
                image.margins.Top + layout_.Height, SRCCOPY);

@@ -21,9 +21,9 @@ public:
 
     // The top-level entries' places, measured again when the bar is stale or the entries changed.
     const TBarLayout& Layout();
-    // Copies `item`'s rows of the bar to `dc` beside `rect` (the entry's whole rectangle), making
-    // the image first where it is missing, and answers the face left for the entry. An entry not
-    // beside the bar, or a bar the system cannot make an image for, gets only the face.
+    // Copies `item`'s rows of the bar to `dc` beside `rect` (the entry's whole rectangle), painting
+    // the image first when it is stale or missing, and answers the face left for the entry. An
+    // entry not beside the bar, or a bar the system cannot make an image for, gets only the face.
     RECT DrawSlice(HDC dc, const TBarMenuItem& item, const RECT& rect);
 
     int Builds() const { return builds_; }
