@@ -43,7 +43,7 @@ public:
     // The entries' pictures by ImageIndex (pngTrayIcons); not owned, null for none.
     const TPngImageList* Images = nullptr;
 
-    // Raised while the bar image is made; `canvas` is the bar image's DC, `rect` its whole area.
+    // Raised once per popup, as the bar image is painted; `canvas` is its DC, `rect` its whole area.
     std::function<void(TBarPopupMenu& sender, HDC canvas, const RECT& rect, bool& defaultDraw)> OnBeforeDrawBar;
     std::function<void(TBarPopupMenu& sender, HDC canvas, const RECT& rect, TBarParts& drawParts)>
         OnAdvancedBeforeDrawBar;
@@ -64,7 +64,8 @@ public:
     HWND OwnerWindow();
     // For a window that shows this menu's Handle() itself (in its own TrackPopupMenu or as a
     // submenu): forward WM_MEASUREITEM, WM_DRAWITEM and WM_MENUCHAR. True when the message was
-    // about this menu's entries; `result` then holds the answer.
+    // about this menu's entries; `result` then holds the answer. Such a window calls MarkBarStale()
+    // before each showing, as Popup does, so the bar is painted anew for it.
     bool HandleOwnerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
     // MenuStyle with msAuto resolved for this system.
@@ -74,13 +75,14 @@ public:
     // What WM_DRAWITEM draws for `item` at `rect` (`state`: ODS_* bits).
     void DrawItemOn(HDC dc, const TBarMenuItem& item, const RECT& rect, UINT state);
 
-    // How many times the bar image was made (it is kept while the bar's size and settings stand),
-    // and how many item slices of it were drawn.
+    // How many times the bar image was painted (once per popup; between popups it is kept while
+    // the entries, the bar's size and settings stand), and how many item slices of it were drawn.
     int BarBuildCount() const;
     int BarSliceCount() const;
 
 private:
-    class Impl;
+    friend class TSideBarPainter;  // clears the stale mark once it has painted the bar
+    struct Impl;
     bool Track(int x, int y, UINT flags, const RECT* exclude);
     std::unique_ptr<Impl> impl_;
 };

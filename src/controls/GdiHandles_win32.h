@@ -17,6 +17,7 @@ inline TColor ResolveSystemColor(TColor c) {
     if (IsSystemColor(c)) return GetSysColor(static_cast<int>(c & 0xFF)) & 0xFFFFFF;
     return c & 0xFFFFFF;
 }
+inline COLORREF ColorRefOf(TColor c) { return static_cast<COLORREF>(ResolveSystemColor(c)); }
 
 using tw::GdiObject;
 using tw::Icon;

@@ -48,6 +48,101 @@ Rect ClampInto(Rect r, const Rect& area) {
 
 bool IsShowBehavior(std::int32_t v) { return v >= sbOnFloat && v <= sbHideAlways; }
 
+using Value = std::optional<std::int32_t>;
+
+// The values before the settings groups, in writing order but for the window state, read first.
+struct TSavedBar {
+    Value State, Left, Top, Right, Bottom;
+    Value AlwaysOnTop, AutoHide, Placement, Edges, TaskIcon, TitleBar;
+};
+
+TSavedBar ReadSavedBar(RecordReader& r, TpkAppBarRestoreProperties restore) {
+    TSavedBar v;
+    v.State = r.Int("WindowState");
+    v.Left = r.Int("Left");
+    v.Top = r.Int("Top");
+    v.Right = r.Int("Right");
+    v.Bottom = r.Int("Bottom");
+    v.AlwaysOnTop = r.Int("Always on Top");
+    v.AutoHide = r.Int("Auto Hide");
+    v.Placement = r.Int("Placement");
+    if (restore & rpAllowedEdges) v.Edges = r.Byte("Allowed Edges");
+    v.TaskIcon = r.Int("TaskIcon");
+    v.TitleBar = r.Int("TitleBar");
+    return v;
+}
+
+void ReadDocking(RecordReader& r, TpkAppBarDocking& d) {
+    if (auto v = r.Int("Docking Enabled")) d.SetEnabled(*v != 0);
+    const auto width = r.Int("Docking Width"), height = r.Int("Docking Height");
+    Apply16(r.Int("Docking MaxWidth"), [&](std::uint16_t v) { d.MaxWidth = v; });
+    Apply16(r.Int("Docking MaxHeight"), [&](std::uint16_t v) { d.MaxHeight = v; });
+    Apply16(r.Int("Docking MinWidth"), [&](std::uint16_t v) { d.MinWidth = v; });
+    Apply16(r.Int("Docking MinHeight"), [&](std::uint16_t v) { d.MinHeight = v; });
+    // The sizes after their limits, which the setters hold them to.
+    Apply16(width, [&](std::uint16_t v) { d.SetWidth(v); });
+    Apply16(height, [&](std::uint16_t v) { d.SetHeight(v); });
+}
+
+void ReadFloatRestrictions(RecordReader& r, TpkAppBarFloatRestrictions& fr) {
+    if (auto v = r.Int("Float Enabled")) fr.SetEnabled(*v != 0);
+    Apply16(r.Int("Float MaxWidth"), [&](std::uint16_t v) { fr.SetMaxWidth(v); });
+    Apply16(r.Int("Float MaxHeight"), [&](std::uint16_t v) { fr.SetMaxHeight(v); });
+    Apply16(r.Int("Float MinWidth"), [&](std::uint16_t v) { fr.SetMinWidth(v); });
+    Apply16(r.Int("Float MinHeight"), [&](std::uint16_t v) { fr.SetMinHeight(v); });
+}
+
+void ReadSizing(RecordReader& r, TpkAppBarSizing& sizing) {
+    if (auto v = r.Int("Sizing Enabled")) sizing.SetEnabled(*v != 0);
+    Apply16(r.Int("Sizing Horizontal Increment"), [&](std::uint16_t v) { sizing.HorizontalIncrement = v; });
+    Apply16(r.Int("Sizing Vertical Increment"), [&](std::uint16_t v) { sizing.VerticalIncrement = v; });
+}
+
+void ReadSliding(RecordReader& r, TpkAppBarSliding& sliding) {
+    if (auto v = r.Int("Sliding Enabled")) sliding.SetEnabled(*v != 0);
+    // A slide blocks the program while it runs: a damaged time must not freeze it.
+    if (auto v = r.Int("Sliding Time")) sliding.SlideTime = std::clamp<std::int32_t>(*v, 0, 2000);
+}
+
+// The window state, then the float rectangle inside the work area: its place unless maximised,
+// its size too with rpFormSize when the record's is not inverted.
+void ApplyWindow(TpkAppBar& bar, const TSavedBar& v, TpkAppBarRestoreProperties restore) {
+    TAppBarPlatform& platform = AppBarPlatform();
+    const TWindowId window = bar.HookedWindow();
+    if (v.State && (*v.State == wsNormal || *v.State == wsMaximized) && *v.State != platform.WindowState(window))
+        platform.SetWindowState(window, static_cast<TWindowState>(*v.State));
+    Rect f = bar.FloatRect();
+    if (platform.WindowState(window) != wsMaximized && v.Left && v.Top) {
+        const int w = f.Width(), h = f.Height();
+        f = {*v.Left, *v.Top, *v.Left + w, *v.Top + h};
+        if ((restore & rpFormSize) && v.Right && v.Bottom && *v.Right > *v.Left && *v.Bottom > *v.Top) {
+            f.Right = *v.Right;
+            f.Bottom = *v.Bottom;
+        }
+    }
+    bar.SetFloatRect(ClampInto(f, platform.WorkArea()));
+}
+
+void ApplySwitches(TpkAppBar& bar, const TSavedBar& v) {
+    if (v.AlwaysOnTop) bar.SetAlwaysOnTop(*v.AlwaysOnTop != 0);
+    if (v.TaskIcon && IsShowBehavior(*v.TaskIcon)) bar.SetTaskIcon(static_cast<TpkAppBarShowBehavior>(*v.TaskIcon));
+    if (v.TitleBar && IsShowBehavior(*v.TitleBar)) bar.SetTitleBar(static_cast<TpkAppBarShowBehavior>(*v.TitleBar));
+    if (v.AutoHide) bar.SetAutoHide(*v.AutoHide != 0);
+}
+
+// The placement read when it is allowed, else the current one, else the first allowed of
+// floating, top, bottom, left and right; none when nothing is allowed.
+std::optional<TpkAppBarPlacement> AllowedPlacement(const TpkAppBar& bar, const Value& placement) {
+    const auto allowed = [&](int q) {
+        return q >= bpLeft && q <= bpFloat && HasEdge(bar.AllowedEdges, static_cast<TpkAppBarPlacement>(q));
+    };
+    for (int q : {placement.value_or(bar.Placement()), bar.Placement()})
+        if (allowed(q)) return static_cast<TpkAppBarPlacement>(q);
+    for (TpkAppBarPlacement q : {bpFloat, bpTop, bpBottom, bpLeft, bpRight})
+        if (allowed(q)) return q;
+    return std::nullopt;
+}
+
 }  // namespace
 
 TpkAppBarRegistrySaver::TpkAppBarRegistrySaver(TpkAppBar& bar) : TpkRegistrySaver(&bar), bar_(bar) {}
@@ -99,84 +194,23 @@ void TpkAppBarRegistrySaver::Write(TpkSettingsStore& s) {
     }
 }
 
-// Everything is read first and applied afterwards, checked, so the placement is made once with the
-// sizes read and a damaged record cannot put the bar off the screen or at a forbidden edge.
+// The groups are applied as they are read and the rest afterwards, checked, so the placement is
+// made once with the sizes read and a damaged record cannot put the bar off the screen or at a
+// forbidden edge.
 void TpkAppBarRegistrySaver::Read(TpkSettingsStore& s, bool stopAtMissing) {
     RecordReader r(s, stopAtMissing);
-    const auto state = r.Int("WindowState");
-    const auto left = r.Int("Left"), top = r.Int("Top"), right = r.Int("Right"), bottom = r.Int("Bottom");
-    const auto alwaysOnTop = r.Int("Always on Top"), autoHide = r.Int("Auto Hide"), placement = r.Int("Placement");
-    std::optional<std::int32_t> edges;
-    if (RestoreProperties & rpAllowedEdges) edges = r.Byte("Allowed Edges");
-    const auto taskIcon = r.Int("TaskIcon"), titleBar = r.Int("TitleBar");
-
-    if (RestoreProperties & rpDocking) {
-        TpkAppBarDocking& d = bar_.Docking();
-        if (auto v = r.Int("Docking Enabled")) d.SetEnabled(*v != 0);
-        const auto width = r.Int("Docking Width"), height = r.Int("Docking Height");
-        Apply16(r.Int("Docking MaxWidth"), [&](std::uint16_t v) { d.MaxWidth = v; });
-        Apply16(r.Int("Docking MaxHeight"), [&](std::uint16_t v) { d.MaxHeight = v; });
-        Apply16(r.Int("Docking MinWidth"), [&](std::uint16_t v) { d.MinWidth = v; });
-        Apply16(r.Int("Docking MinHeight"), [&](std::uint16_t v) { d.MinHeight = v; });
-        Apply16(width, [&](std::uint16_t v) { d.SetWidth(v); });
-        Apply16(height, [&](std::uint16_t v) { d.SetHeight(v); });
-    }
-    if (RestoreProperties & rpFloatRestrictions) {
-        TpkAppBarFloatRestrictions& fr = bar_.FloatRestrictions();
-        if (auto v = r.Int("Float Enabled")) fr.SetEnabled(*v != 0);
-        Apply16(r.Int("Float MaxWidth"), [&](std::uint16_t v) { fr.SetMaxWidth(v); });
-        Apply16(r.Int("Float MaxHeight"), [&](std::uint16_t v) { fr.SetMaxHeight(v); });
-        Apply16(r.Int("Float MinWidth"), [&](std::uint16_t v) { fr.SetMinWidth(v); });
-        Apply16(r.Int("Float MinHeight"), [&](std::uint16_t v) { fr.SetMinHeight(v); });
-    }
-    if (RestoreProperties & rpSizing) {
-        if (auto v = r.Int("Sizing Enabled")) bar_.Sizing().SetEnabled(*v != 0);
-        Apply16(r.Int("Sizing Horizontal Increment"), [&](std::uint16_t v) { bar_.Sizing().HorizontalIncrement = v; });
-        Apply16(r.Int("Sizing Vertical Increment"), [&](std::uint16_t v) { bar_.Sizing().VerticalIncrement = v; });
-    }
-    if (RestoreProperties & rpSliding) {
-        if (auto v = r.Int("Sliding Enabled")) bar_.Sliding().SetEnabled(*v != 0);
-        // A slide blocks the program while it runs: a damaged time must not freeze it.
-        if (auto v = r.Int("Sliding Time")) bar_.Sliding().SlideTime = std::clamp<std::int32_t>(*v, 0, 2000);
-    }
+    const TSavedBar saved = ReadSavedBar(r, RestoreProperties);
+    if (RestoreProperties & rpDocking) ReadDocking(r, bar_.Docking());
+    if (RestoreProperties & rpFloatRestrictions) ReadFloatRestrictions(r, bar_.FloatRestrictions());
+    if (RestoreProperties & rpSizing) ReadSizing(r, bar_.Sizing());
+    if (RestoreProperties & rpSliding) ReadSliding(r, bar_.Sliding());
 
     // An edge set with no placement in it would leave the bar nowhere to go.
-    if (edges && (*edges & kAllAppBarEdges) != 0)
-        bar_.AllowedEdges = static_cast<TpkAppBarEdges>(*edges & kAllAppBarEdges);
-
-    TAppBarPlatform& platform = AppBarPlatform();
-    const TWindowId window = bar_.HookedWindow();
-    if (state && (*state == wsNormal || *state == wsMaximized) && *state != platform.WindowState(window))
-        platform.SetWindowState(window, static_cast<TWindowState>(*state));
-    Rect f = bar_.FloatRect();
-    if (platform.WindowState(window) != wsMaximized && left && top) {
-        const int w = f.Width(), h = f.Height();
-        f = {*left, *top, *left + w, *top + h};
-        if ((RestoreProperties & rpFormSize) && right && bottom && *right > *left && *bottom > *top) {
-            f.Right = *right;
-            f.Bottom = *bottom;
-        }
-    }
-    bar_.SetFloatRect(ClampInto(f, platform.WorkArea()));
-
-    if (alwaysOnTop) bar_.SetAlwaysOnTop(*alwaysOnTop != 0);
-    if (taskIcon && IsShowBehavior(*taskIcon)) bar_.SetTaskIcon(static_cast<TpkAppBarShowBehavior>(*taskIcon));
-    if (titleBar && IsShowBehavior(*titleBar)) bar_.SetTitleBar(static_cast<TpkAppBarShowBehavior>(*titleBar));
-    if (autoHide) bar_.SetAutoHide(*autoHide != 0);
-
-    int p = placement ? *placement : bar_.Placement();
-    const auto allowed = [&](int q) {
-        return q >= bpLeft && q <= bpFloat && HasEdge(bar_.AllowedEdges, static_cast<TpkAppBarPlacement>(q));
-    };
-    if (!allowed(p)) p = bar_.Placement();
-    if (!allowed(p)) {
-        for (int q : {bpFloat, bpTop, bpBottom, bpLeft, bpRight}) {
-            if (!allowed(q)) continue;
-            p = q;
-            break;
-        }
-    }
-    if (allowed(p)) bar_.SetPlacement(p);
+    if (saved.Edges && (*saved.Edges & kAllAppBarEdges) != 0)
+        bar_.AllowedEdges = static_cast<TpkAppBarEdges>(*saved.Edges & kAllAppBarEdges);
+    ApplyWindow(bar_, saved, RestoreProperties);
+    ApplySwitches(bar_, saved);
+    if (const auto placement = AllowedPlacement(bar_, saved.Placement)) bar_.SetPlacement(*placement);
 }
 
 }  // namespace tw
