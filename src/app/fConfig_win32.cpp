@@ -6,8 +6,8 @@
 
 #include "base/ProgramPath_win32.h"
 #include "base/TextConvert_win32.h"
-#include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
+#include "base/Win32Window_win32.h"
 #include "controls/DisplayScale.h"
 #include "controls/DisplayScale_win32.h"
 #include "controls/GdiHandles_win32.h"
@@ -18,8 +18,8 @@
 #include <commdlg.h>
 
 #include <array>
-#include <exception>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 namespace tw {
@@ -30,6 +30,7 @@ constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 constexpr int kClientWidth = 543, kClientHeight = 352;
 constexpr int kPageLeft = 176, kPageWidth = 352;
 constexpr int kDialogFontPoints = 8;  // Tahoma, height -11 at 96 pixels per inch
+constexpr DWORD kTab = WS_TABSTOP, kLabel = SS_LEFT;
 
 std::wstring WindowText(HWND w) {
     std::wstring text(std::size_t(GetWindowTextLengthW(w)) + 1, L'\0');
@@ -86,42 +87,50 @@ std::vector<WORD> DialogTemplate() {
 
 constexpr std::string_view kSaveFailedMessage = "The settings could not all be saved.";
 
-class ConfigDialog final : public IConfigView {
+class ConfigDialog final : public IConfigView, public Win32Window {
 public:
     ConfigDialog(TfrMain& main, IRunAtLogon& runAtLogon, const std::function<void(HWND)>& onShown)
         : main_(main), runAtLogon_(runAtLogon), onShown_(onShown) {}
 
     bool Show(HWND owner) {
         const std::vector<WORD> t = DialogTemplate();
-        const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(t.data()),
-                                                       owner, &ConfigDialog::DlgProc, reinterpret_cast<LPARAM>(this));
+        const INT_PTR result = RunModalDialog(reinterpret_cast<const DLGTEMPLATE*>(t.data()), owner);
+        if (result <= 0) {  // ours end with IDOK or IDCANCEL only
+            const DWORD error = GetLastError();
+            throw std::system_error(int(error), std::system_category(), "The configuration dialog cannot be shown");
+        }
         if (result != IDOK) return false;
         // The values are in use either way; the user learns that they will not outlive the run.
         if (!ApplyConfig(model_, main_, runAtLogon_))
             MessageBoxW(owner, ToWide(kSaveFailedMessage).c_str(), ToWide(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
         return true;
     }
-    HWND Window() const { return hwnd_; }
 
     // IConfigView
     void ShowError(std::string_view text) override {
-        MessageBoxW(hwnd_, ToWide(text).c_str(), ToWide(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
+        MessageBoxW(Handle(), ToWide(text).c_str(), ToWide(kConfigCaption).c_str(), MB_OK | MB_ICONERROR);
     }
     void FocusLinkEdit() override { Focus(idCurrentLink); }
 
 private:
-    static INT_PTR CALLBACK DlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
-    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+    HWND Item(int id) const { return GetDlgItem(Handle(), id); }
     // Through the dialog manager, which also moves the default button's frame.
-    void Focus(int id) const { SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
+    void Focus(int id) const { SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
     // A control at the design's place (pixels at 96 DPI), scaled for the dialog's display.
     HWND Make(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id = -1,
               int page = -1, DWORD exStyle = 0);
     int Px(int designPixels) const { return ScaleForDpi(designPixels, dpi_); }
     void CreateControls();
+    void SizeForDisplay();
     void CreatePageTree();
+    void CreateRssSettingsPage();
+    void CreateLinkPages();
+    void CreateLinkList(int id, int page, const wchar_t* caption, int height);
+    void CreateGeneralPage();
+    void CreateAppearancePage();
+    void CreateButtonsAndStatusBar();
     void AddHint(HWND control, const std::wstring& text);
     void SetHint(HWND control, const std::wstring& text);
     void Fill();
@@ -141,7 +150,6 @@ private:
     IRunAtLogon& runAtLogon_;
     const std::function<void(HWND)>& onShown_;
     TfrConfig model_{*this};
-    HWND hwnd_ = nullptr;
     HWND tips_ = nullptr;  // owned by the dialog
     int dpi_ = kDefaultDpi;  // of the display the dialog opens on: its fonts grow with it
     bool syncing_ = false;  // our own changes of the controls raise notifications too
@@ -153,32 +161,16 @@ private:
     GdiObject sampleBrush_;
 };
 
-INT_PTR CALLBACK ConfigDialog::DlgProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_INITDIALOG) {
-        SetWindowLongPtrW(hwnd, DWLP_USER, lp);
-        reinterpret_cast<ConfigDialog*>(lp)->hwnd_ = hwnd;
-    }
-    auto* self = reinterpret_cast<ConfigDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (!self) return FALSE;
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        ReportUnhandled(std::current_exception());  // never unwind through user32
-        if (msg == WM_INITDIALOG) EndDialog(hwnd, IDCANCEL);
-        return FALSE;
-    }
-}
-
-INT_PTR ConfigDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT ConfigDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_INITDIALOG: {
             CreateControls();
             Fill();
             SetFocus(Item(idConfigTree));
-            if (onShown_) PostMessageW(hwnd_, WM_APP, 0, 0);
+            if (onShown_) PostMessageW(Handle(), WM_APP, 0, 0);
             return FALSE;  // the focus is set
         }
-        case WM_APP: onShown_(hwnd_); return TRUE;
+        case WM_APP: onShown_(Handle()); return TRUE;
         case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)); return TRUE;
         case WM_NOTIFY: OnNotify(*reinterpret_cast<const NMHDR*>(lp)); return TRUE;
         case WM_HSCROLL: OnScroll(reinterpret_cast<HWND>(lp)); return TRUE;
@@ -190,17 +182,18 @@ INT_PTR ConfigDialog::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                 return reinterpret_cast<INT_PTR>(sampleBrush_.Get());
             }
             return FALSE;
-        case WM_CLOSE: EndDialog(hwnd_, IDCANCEL); return TRUE;
+        case WM_CLOSE: EndDialog(Handle(), IDCANCEL); return TRUE;
         default: return FALSE;
     }
 }
 
 HWND ConfigDialog::Make(const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
                         int page, DWORD exStyle) {
-    const HWND control = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | style, Px(x), Px(y), Px(w), Px(h), hwnd_,
-                                         reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+    const HWND control = CreateWindowExW(exStyle, cls, text.c_str(), WS_CHILD | style, Px(x), Px(y), Px(w), Px(h),
+                                         Handle(), reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr),
+                                         nullptr);
     if (!control) throw std::runtime_error("the configuration dialog cannot create its controls");
-    SendMessageW(control, WM_SETFONT, SendMessageW(hwnd_, WM_GETFONT, 0, 0), FALSE);
+    SendMessageW(control, WM_SETFONT, SendMessageW(Handle(), WM_GETFONT, 0, 0), FALSE);
     if (page >= 0) pages_[page].push_back(control);
     else ShowWindow(control, SW_SHOW);
     return control;
@@ -210,7 +203,7 @@ void ConfigDialog::AddHint(HWND control, const std::wstring& text) {
     TOOLINFOW ti{};
     ti.cbSize = sizeof(ti);
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    ti.hwnd = hwnd_;
+    ti.hwnd = Handle();
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = const_cast<wchar_t*>(text.c_str());
     SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
@@ -219,89 +212,108 @@ void ConfigDialog::AddHint(HWND control, const std::wstring& text) {
 void ConfigDialog::SetHint(HWND control, const std::wstring& text) {
     TOOLINFOW ti{};
     ti.cbSize = sizeof(ti);
-    ti.hwnd = hwnd_;
+    ti.hwnd = Handle();
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = const_cast<wchar_t*>(text.c_str());
     SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
+// Controls are made in tab order: the page tree, each page's controls, then OK and Cancel.
 void ConfigDialog::CreateControls() {
-    dpi_ = WindowDpi(hwnd_);
-    RECT r{0, 0, Px(kClientWidth), Px(kClientHeight)};
-    AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE, DWORD(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    SetWindowPos(hwnd_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeForDisplay();
+    // A dialog without hints still works: a refused tooltip window costs only them.
     tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
-                            hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+                            Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
     sampleBrush_.Reset(CreateSolidBrush(kFontSampleBackground));
-
-    constexpr DWORD tab = WS_TABSTOP, label = SS_LEFT;
     CreatePageTree();
+    CreateRssSettingsPage();
+    CreateLinkPages();
+    CreateGeneralPage();
+    CreateAppearancePage();
+    CreateButtonsAndStatusBar();
+}
 
-    // RSS Settings
-    Make(WC_STATICW, L"&RSS reload time (mins):", label, kPageLeft, 14, 200, 16, -1, cpRSSSettings);
-    AddHint(Make(TRACKBAR_CLASSW, L"", tab | TBS_AUTOTICKS, kPageLeft, 34, 300, 30, idReloadTime, cpRSSSettings), L"");
+void ConfigDialog::SizeForDisplay() {
+    dpi_ = WindowDpi(Handle());
+    RECT r{0, 0, Px(kClientWidth), Px(kClientHeight)};
+    AdjustWindowRectEx(&r, DWORD(GetWindowLongPtrW(Handle(), GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongPtrW(Handle(), GWL_EXSTYLE)));
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    SetWindowPos(Handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ConfigDialog::CreateRssSettingsPage() {
+    Make(WC_STATICW, L"&RSS reload time (mins):", kLabel, kPageLeft, 14, 200, 16, -1, cpRSSSettings);
+    AddHint(Make(TRACKBAR_CLASSW, L"", kTab | TBS_AUTOTICKS, kPageLeft, 34, 300, 30, idReloadTime, cpRSSSettings), L"");
     SendMessageW(Item(idReloadTime), TBM_SETRANGE, TRUE, MAKELPARAM(0, 11));
     SendMessageW(Item(idReloadTime), TBM_SETPAGESIZE, 0, 1);
-    Make(WC_STATICW, L"5", label, kPageLeft + 8, 66, 30, 16, -1, cpRSSSettings);
+    Make(WC_STATICW, L"5", kLabel, kPageLeft + 8, 66, 30, 16, -1, cpRSSSettings);
     Make(WC_STATICW, L"60", SS_RIGHT, kPageLeft + 260, 66, 30, 16, -1, cpRSSSettings);
     Make(WC_BUTTONW, ToWide("Show &maximum of                      newest RSS items per feed"),
-         tab | BS_AUTOCHECKBOX | WS_CLIPSIBLINGS, kPageLeft, 100, kPageWidth, 22, idMaxItemsCheck, cpRSSSettings);
-    Make(WC_EDITW, L"1", tab | ES_NUMBER | WS_BORDER, kPageLeft + 110, 100, 42, 22, idMaxItemsEdit, cpRSSSettings);
+         kTab | BS_AUTOCHECKBOX | WS_CLIPSIBLINGS, kPageLeft, 100, kPageWidth, 22, idMaxItemsCheck, cpRSSSettings);
+    Make(WC_EDITW, L"1", kTab | ES_NUMBER | WS_BORDER, kPageLeft + 110, 100, 42, 22, idMaxItemsEdit, cpRSSSettings);
     Make(UPDOWN_CLASSW, L"", UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_AUTOBUDDY | UDS_NOTHOUSANDS, 0, 0, 0, 0,
          idMaxItemsSpin, cpRSSSettings);
     SendMessageW(Item(idMaxItemsSpin), UDM_SETRANGE32, 1, 99);
-    Make(WC_BUTTONW, L"Automatically &jump to the next url feed", tab | BS_AUTOCHECKBOX, kPageLeft, 132, kPageWidth, 22,
+    Make(WC_BUTTONW, L"Automatically &jump to the next url feed", kTab | BS_AUTOCHECKBOX, kPageLeft, 132, kPageWidth, 22,
          idAutoUrlJump, cpRSSSettings);
+}
 
-    // Default Links and Custom Links: check lists
-    const DWORD list = tab | WS_BORDER | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
-    const auto makeList = [&](int id, int page, const wchar_t* caption, int height) {
-        Make(WC_STATICW, caption, label, kPageLeft, 14, 200, 16, -1, page);
-        const HWND lv = Make(WC_LISTVIEWW, L"", list, kPageLeft, 32, kPageWidth, height, id, page);
-        ListView_SetExtendedListViewStyle(lv, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        LVCOLUMNW column{};
-        column.mask = LVCF_WIDTH;
-        column.cx = Px(kPageWidth - 4) - GetSystemMetrics(SM_CXVSCROLL);
-        ListView_InsertColumn(lv, 0, &column);
-        AddHint(lv, L"");
-    };
-    makeList(idDefaultLinks, cpDefaultLinks, L"&Default RSS links:", 264);
-    makeList(idCustomLinks, cpCustomLinks, L"C&ustom RSS links:", 200);
-    Make(WC_EDITW, L"", tab | WS_BORDER | ES_AUTOHSCROLL, kPageLeft, 238, kPageWidth, 22, idCurrentLink, cpCustomLinks);
+// Default Links and Custom Links: check lists; the custom page adds the address box and the
+// link buttons.
+void ConfigDialog::CreateLinkPages() {
+    CreateLinkList(idDefaultLinks, cpDefaultLinks, L"&Default RSS links:", 264);
+    CreateLinkList(idCustomLinks, cpCustomLinks, L"C&ustom RSS links:", 200);
+    Make(WC_EDITW, L"", kTab | WS_BORDER | ES_AUTOHSCROLL, kPageLeft, 238, kPageWidth, 22, idCurrentLink, cpCustomLinks);
     SendMessageW(Item(idCurrentLink), EM_LIMITTEXT, 0, 0);  // the system's largest: long addresses fit
     static constexpr std::array<const char*, 5> kLinkCaptions{"Move Up", "Move Down", "Add RSS link", "Remove RSS link",
                                                               "Edit current RSS link"};
     for (int i = 0; i < 5; ++i) {
         // The caption is not drawn beside the picture; it names the button for screen readers.
-        const HWND b = Make(WC_BUTTONW, ToWide(kLinkCaptions[std::size_t(i)]), tab | BS_PUSHBUTTON | BS_ICON, kPageLeft + i * 30,
-                            266, 26, 26, idLinkUp + i, cpCustomLinks);
+        const HWND b = Make(WC_BUTTONW, ToWide(kLinkCaptions[std::size_t(i)]), kTab | BS_PUSHBUTTON | BS_ICON,
+                            kPageLeft + i * 30, 266, 26, 26, idLinkUp + i, cpCustomLinks);
         AddHint(b, ToWide(kLinkCaptions[std::size_t(i)]));
     }
     for (int i = 0; i < 6; ++i) glyphs_[std::size_t(i)] = CreatePngIcon(LinkGlyph(i));
     for (int i = 0; i < 5; ++i)
         SendMessageW(Item(idLinkUp + i), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyphs_[std::size_t(i)].Get()));
+}
 
-    // General Settings
-    Make(WC_BUTTONW, L"Run Tidewire when &log on to Windows ", tab | BS_AUTOCHECKBOX, kPageLeft, 14, kPageWidth, 22, idStartUp,
-         cpGeneral);
+void ConfigDialog::CreateLinkList(int id, int page, const wchar_t* caption, int height) {
+    constexpr DWORD style = kTab | WS_BORDER | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS;
+    Make(WC_STATICW, caption, kLabel, kPageLeft, 14, 200, 16, -1, page);
+    const HWND lv = Make(WC_LISTVIEWW, L"", style, kPageLeft, 32, kPageWidth, height, id, page);
+    ListView_SetExtendedListViewStyle(lv, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = Px(kPageWidth - 4) - GetSystemMetrics(SM_CXVSCROLL);
+    ListView_InsertColumn(lv, 0, &column);
+    AddHint(lv, L"");
+}
 
-    // Appearance
-    Make(WC_STATICW, L"Ticker's font:", label, kPageLeft, 14, 200, 16, -1, cpAppearance);
+void ConfigDialog::CreateGeneralPage() {
+    Make(WC_BUTTONW, L"Run Tidewire when &log on to Windows ", kTab | BS_AUTOCHECKBOX, kPageLeft, 14, kPageWidth, 22,
+         idStartUp, cpGeneral);
+}
+
+void ConfigDialog::CreateAppearancePage() {
+    Make(WC_STATICW, L"Ticker's font:", kLabel, kPageLeft, 14, 200, 16, -1, cpAppearance);
     Make(WC_EDITW, L"", ES_READONLY | ES_AUTOHSCROLL | WS_BORDER, kPageLeft, 32, kPageWidth, 32, idFontSample, cpAppearance);
-    Make(WC_BUTTONW, L"&Font...", tab | BS_PUSHBUTTON, kPageLeft, 70, 80, 24, idFontButton, cpAppearance);
-    Make(WC_BUTTONW, L"D&efault", tab | BS_PUSHBUTTON, kPageLeft + 88, 70, 80, 24, idDefaultFont, cpAppearance);
-    Make(WC_STATICW, L"Ticker &speed:", label, kPageLeft, 110, 200, 16, -1, cpAppearance);
-    Make(TRACKBAR_CLASSW, L"", tab | TBS_AUTOTICKS, kPageLeft, 128, 300, 30, idTickerSpeed, cpAppearance);
+    Make(WC_BUTTONW, L"&Font...", kTab | BS_PUSHBUTTON, kPageLeft, 70, 80, 24, idFontButton, cpAppearance);
+    Make(WC_BUTTONW, L"D&efault", kTab | BS_PUSHBUTTON, kPageLeft + 88, 70, 80, 24, idDefaultFont, cpAppearance);
+    Make(WC_STATICW, L"Ticker &speed:", kLabel, kPageLeft, 110, 200, 16, -1, cpAppearance);
+    Make(TRACKBAR_CLASSW, L"", kTab | TBS_AUTOTICKS, kPageLeft, 128, 300, 30, idTickerSpeed, cpAppearance);
     SendMessageW(Item(idTickerSpeed), TBM_SETRANGE, TRUE, MAKELPARAM(0, int(TickerSpeeds.size()) - 1));
     SendMessageW(Item(idTickerSpeed), TBM_SETPAGESIZE, 0, 1);
-    Make(WC_STATICW, L"Slow", label, kPageLeft + 8, 160, 60, 16, -1, cpAppearance);
+    Make(WC_STATICW, L"Slow", kLabel, kPageLeft + 8, 160, 60, 16, -1, cpAppearance);
     Make(WC_STATICW, L"Medium", SS_CENTER, kPageLeft + 120, 160, 60, 16, -1, cpAppearance);
     Make(WC_STATICW, L"Fast", SS_RIGHT, kPageLeft + 230, 160, 60, 16, -1, cpAppearance);
+}
 
-    Make(WC_BUTTONW, L"&Ok", tab | BS_DEFPUSHBUTTON, 366, 300, 80, 24, IDOK);
-    Make(WC_BUTTONW, L"&Cancel", tab | BS_PUSHBUTTON, 454, 300, 80, 24, IDCANCEL);
+void ConfigDialog::CreateButtonsAndStatusBar() {
+    Make(WC_BUTTONW, L"&Ok", kTab | BS_DEFPUSHBUTTON, 366, 300, 80, 24, IDOK);
+    Make(WC_BUTTONW, L"&Cancel", kTab | BS_PUSHBUTTON, 454, 300, 80, 24, IDCANCEL);
     Make(STATUSCLASSNAMEW, L"", SBARS_TOOLTIPS, 0, 0, 0, 0, idStatusBar);
     SendMessageW(Item(idStatusBar), SB_SIMPLE, TRUE, 0);
 }
@@ -341,12 +353,12 @@ void ConfigDialog::Fill() {
     TreeView_SelectItem(Item(idConfigTree), nodes_[std::size_t(model_.SelectedPage)]);
     SendMessageW(Item(idReloadTime), TBM_SETPOS, TRUE, model_.ReloadPosition);
     SetHint(Item(idReloadTime), ToWide(model_.ReloadHint));
-    CheckDlgButton(hwnd_, idMaxItemsCheck, model_.MaxItemsChecked ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(Handle(), idMaxItemsCheck, model_.MaxItemsChecked ? BST_CHECKED : BST_UNCHECKED);
     SendMessageW(Item(idMaxItemsSpin), UDM_SETPOS32, 0, model_.MaxItems);
     EnableWindow(Item(idMaxItemsEdit), model_.MaxItemsEnabled);
     EnableWindow(Item(idMaxItemsSpin), model_.MaxItemsEnabled);
-    CheckDlgButton(hwnd_, idAutoUrlJump, model_.AutoUrlJump ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hwnd_, idStartUp, model_.StartUp ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(Handle(), idAutoUrlJump, model_.AutoUrlJump ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(Handle(), idStartUp, model_.StartUp ? BST_CHECKED : BST_UNCHECKED);
     SendMessageW(Item(idTickerSpeed), TBM_SETPOS, TRUE, model_.SpeedPosition);
     syncing_ = false;
     RenderList(idDefaultLinks, model_.DefaultLinks, model_.DefaultSelected);
@@ -420,7 +432,7 @@ void ConfigDialog::PickTickerFont() {
     LOGFONTW lf = gdi::LogFontOf(f, dpi);
     CHOOSEFONTW cf{};
     cf.lStructSize = sizeof(cf);
-    cf.hwndOwner = hwnd_;
+    cf.hwndOwner = Handle();
     cf.lpLogFont = &lf;
     // TrueType only, 7 to 9 points, no colour, underline or strike-out (no CF_EFFECTS).
     cf.Flags = CF_SCREENFONTS | CF_TTONLY | CF_LIMITSIZE | CF_INITTOLOGFONTSTRUCT | CF_NOSCRIPTSEL;
@@ -443,7 +455,7 @@ bool ConfigDialog::CloseWith(int id) {
     }
     ReadChecks(idDefaultLinks, model_.DefaultLinks);
     ReadChecks(idCustomLinks, model_.CustomLinks);
-    EndDialog(hwnd_, id);
+    EndDialog(Handle(), id);
     return true;
 }
 
@@ -454,23 +466,23 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
         case IDCANCEL: CloseWith(id); return;
         case idMaxItemsCheck:
             if (code != BN_CLICKED) return;
-            model_.cbMaxRSSItemsClick(IsDlgButtonChecked(hwnd_, idMaxItemsCheck) == BST_CHECKED);
+            model_.cbMaxRSSItemsClick(IsDlgButtonChecked(Handle(), idMaxItemsCheck) == BST_CHECKED);
             EnableWindow(Item(idMaxItemsEdit), model_.MaxItemsEnabled);
             EnableWindow(Item(idMaxItemsSpin), model_.MaxItemsEnabled);
             return;
         case idMaxItemsEdit:
             if (code == EN_KILLFOCUS) {
                 BOOL ok = FALSE;
-                model_.txtMaxRSSItemsChange(int(GetDlgItemInt(hwnd_, idMaxItemsEdit, &ok, FALSE)));
-                SetDlgItemInt(hwnd_, idMaxItemsEdit, UINT(model_.MaxItems), FALSE);  // back within 1 to 99
+                model_.txtMaxRSSItemsChange(int(GetDlgItemInt(Handle(), idMaxItemsEdit, &ok, FALSE)));
+                SetDlgItemInt(Handle(), idMaxItemsEdit, UINT(model_.MaxItems), FALSE);  // back within 1 to 99
             } else if (code == EN_CHANGE) {
                 BOOL ok = FALSE;
-                const UINT value = GetDlgItemInt(hwnd_, idMaxItemsEdit, &ok, FALSE);
+                const UINT value = GetDlgItemInt(Handle(), idMaxItemsEdit, &ok, FALSE);
                 if (ok) model_.txtMaxRSSItemsChange(int(value));
             }
             return;
-        case idAutoUrlJump: model_.AutoUrlJump = IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; return;
-        case idStartUp: model_.StartUp = IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; return;
+        case idAutoUrlJump: model_.AutoUrlJump = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
+        case idStartUp: model_.StartUp = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
         case idCurrentLink:
             if (code == EN_CHANGE) model_.txtCurrentRSSlinkChange(FromWide(WindowText(Item(idCurrentLink))));
             return;
@@ -590,7 +602,7 @@ bool ShowConfigDialog(HWND owner, TfrMain& main, IRunAtLogon& runAtLogon, const 
     // dialog would apply its stale copy over the first one's OK.
     static ConfigDialog* showing = nullptr;
     if (showing) {
-        if (showing->Window()) SetForegroundWindow(showing->Window());
+        if (showing->Handle()) SetForegroundWindow(showing->Handle());
         return false;
     }
     ConfigDialog dialog(main, runAtLogon, onShown);

@@ -1,5 +1,7 @@
 #include "base/BoundWindowProc_win32.h"
 
+#include "base/Unhandled.h"
+
 #include <array>
 #include <stdexcept>
 #include <utility>
@@ -7,16 +9,20 @@
 namespace tw {
 namespace {
 
-// More than the program ever binds at once: a few hooks and one private window each.
+// More than the program ever binds at once: a few form hooks and their application hooks.
 constexpr std::size_t kSlotCount = 64;
 
 std::array<BoundWindowFunction, kSlotCount> g_slots;
 
 template <std::size_t N>
 LRESULT CALLBACK SlotProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    // A copy: the function may release its own slot.
-    const BoundWindowFunction function = g_slots[N];
-    return function ? function(hwnd, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+    return CallReportingErrors(
+        [&] {
+            // A copy: the function may release its own slot.
+            const BoundWindowFunction function = g_slots[N];
+            return function ? function(hwnd, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+        },
+        [&] { return DefWindowProcW(hwnd, msg, wp, lp); });
 }
 
 template <std::size_t... N>

@@ -10,7 +10,8 @@ namespace tw {
 
 using BoundWindowFunction = std::function<LRESULT(HWND, UINT, WPARAM, LPARAM)>;
 
-// A procedure calling `function`; raises std::runtime_error when every procedure is in use.
+// A procedure calling `function`, whose exceptions go to ReportUnhandled; raises
+// std::runtime_error when every procedure is in use.
 WNDPROC BindWindowProc(BoundWindowFunction function);
 // Gives the procedure back; a message still reaching it goes to DefWindowProc.
 void ReleaseWindowProc(WNDPROC proc);

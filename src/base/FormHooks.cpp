@@ -107,7 +107,7 @@ private:
     }
 
     void WndProc(TMessage& message) {
-        try {
+        CallReportingErrors([&] {
             if (message.Msg == kWmQueryEndSession) {
                 message.Result = 1;
             } else if (message.Msg == kRehookMessage) {
@@ -115,9 +115,7 @@ private:
             } else {
                 message.Result = platform_.DefaultAnswer(window_, message);
             }
-        } catch (...) {
-            ReportUnhandled(std::current_exception());
-        }
+        });
     }
 
     THookPlatform& platform_;
@@ -220,7 +218,7 @@ void TpkFormHookComponent::FormRehooked() { SetAlwaysOnTop(alwaysOnTop_); }
 std::intptr_t TpkFormHookComponent::FormWndProc(TMessage& message) {
     // The window's procedure may end this hook; after it only the list is asked about `this`.
     THookPlatform& platform = platform_;
-    try {
+    CallReportingErrors([&] {
         if (message.Msg == kWmDestroy && !IsDestroying() && g_hookList &&
             g_hookList->BaseProc(hookedWindow_) == nextProc_) {
             // Only the first hook on the window asks, so the chain is rebuilt once.
@@ -235,22 +233,15 @@ std::intptr_t TpkFormHookComponent::FormWndProc(TMessage& message) {
         BeforeFormMessage(message, handled);
         if (!handled) message.Result = platform.CallProc(nextProc_, hookedWindow_, message);
         if (g_hookList && g_hookList->Contains(this)) AfterFormMessage(message);
-    } catch (...) {
-        ReportUnhandled(std::current_exception());
-    }
+    });
     return message.Result;
 }
 
 // ---------------------------------------------------------------------------------------------
 
 TpkHFormHookComponent::TpkHFormHookComponent(TpkComponent* owner) : TpkFormHookComponent(owner) {
-    utilityWindow_ = Platform().CreateUtilityWindow([this](TMessage& message) {
-        try {
-            UtilityWndProc(message);
-        } catch (...) {
-            ReportUnhandled(std::current_exception());
-        }
-    });
+    utilityWindow_ =
+        Platform().CreateUtilityWindow([this](TMessage& message) { CallReportingErrors([&] { UtilityWndProc(message); }); });
 }
 
 TpkHFormHookComponent::~TpkHFormHookComponent() {
@@ -296,15 +287,13 @@ void TpkCustomAppHookComponent::BeforeFormMessage(TMessage& message, bool& handl
 }
 
 std::intptr_t TpkCustomAppHookComponent::AppWndProc(TMessage& message) {
-    try {
+    CallReportingErrors([&] {
         message.Result = 1;
         bool handled = false;
         BeforeAppMessage(message, handled);
         if (!handled) message.Result = Platform().CallProc(appPrevProc_, appWindow_, message);
         if (!IsDestroying()) AfterAppMessage(message);
-    } catch (...) {
-        ReportUnhandled(std::current_exception());
-    }
+    });
     return message.Result;
 }
 

@@ -69,7 +69,8 @@ public:
     virtual TWindowProcId BindAppProc(TpkCustomAppHookComponent& hook) = 0;
     virtual void ReleaseProc(TWindowProcId proc) = 0;
 
-    // Hidden windows of the hooks' own; `proc` answers each message through its Result.
+    // Hidden windows of the hooks' own; `proc` answers each message through its Result. Raises
+    // when the system refuses one.
     virtual TWindowId CreateUtilityWindow(std::function<void(TMessage&)> proc) = 0;
     virtual void DestroyUtilityWindow(TWindowId window) = 0;
     // Default processing of the window system.

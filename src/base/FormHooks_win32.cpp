@@ -8,6 +8,7 @@
 
 #include <map>
 #include <memory>
+#include <system_error>
 
 namespace tw {
 namespace {
@@ -20,8 +21,12 @@ TWindowId ToId(HWND hwnd) { return reinterpret_cast<TWindowId>(hwnd); }
 class UtilityWindow : public Win32Window {
 public:
     explicit UtilityWindow(std::function<void(TMessage&)> proc) : proc_(std::move(proc)) {
-        CreateFor(L"TidewireUtilityWindow", WS_EX_TOOLWINDOW, WS_POPUP, L"", 0, 0, 0, 0, nullptr);
-        created_ = Handle() != nullptr;
+        if (!CreateFor(L"TidewireUtilityWindow", WS_EX_TOOLWINDOW, WS_POPUP, L"", 0, 0, 0, 0, nullptr)) {
+            const DWORD error = GetLastError();
+            throw std::system_error(static_cast<int>(error), std::system_category(),
+                                    "The hooks' utility window cannot be made");
+        }
+        created_ = true;
     }
 
 protected:
@@ -61,7 +66,7 @@ public:
     TWindowId CreateUtilityWindow(std::function<void(TMessage&)> proc) override {
         auto window = std::make_unique<UtilityWindow>(std::move(proc));
         const TWindowId id = ToId(window->Handle());
-        if (id != 0) utilityWindows_[id] = std::move(window);
+        utilityWindows_[id] = std::move(window);
         return id;
     }
     void DestroyUtilityWindow(TWindowId window) override { utilityWindows_.erase(window); }

@@ -1,29 +1,24 @@
 #pragma once
 // A private window whose messages go to a component's HookMessage: the single-instance guard
-// receives its requests there. The window belongs to the application window and shares one
-// window class with every other such hook, registered while at least one exists.
+// receives its requests there. The window belongs to the application window; its class
+// "TpkSimpleMessageHook", which a second instance looks for, is registered while a hook exists.
+#include "base/Win32Window_win32.h"
 #include "base/pkClasses.h"
-
-#include <windows.h>
 
 namespace tw {
 
-class TpkSimpleMessageHook {
+class TpkSimpleMessageHook final : public Win32Window {
 public:
+    // Raises std::system_error when the window cannot be made. The window goes with the hook;
+    // its last messages do not reach the owner, which may be going itself by then.
     explicit TpkSimpleMessageHook(TpkComponent& owner);
-    ~TpkSimpleMessageHook();
-    TpkSimpleMessageHook(const TpkSimpleMessageHook&) = delete;
-    TpkSimpleMessageHook& operator=(const TpkSimpleMessageHook&) = delete;
 
-    HWND Handle() const { return window_; }
+protected:
+    // The owner's answer, or the default one where the owner left the result at 0.
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    static LRESULT CALLBACK FirstMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-
     TpkComponent& owner_;
-    WNDPROC proc_ = nullptr;
-    HWND window_ = nullptr;
 };
 
 }  // namespace tw

@@ -15,10 +15,29 @@ using UnhandledHandler = std::function<void(std::exception_ptr error)>;
 void SetUnhandledHandler(UnhandledHandler handler);
 
 // Hands `error` to the installed handler; an exception thrown by the handler itself is dropped.
+// Any thread may report (a worker's callback does); the handler then runs on that thread.
 void ReportUnhandled(std::exception_ptr error) noexcept;
 
 // How many errors have been reported since the start (tests check that none was).
 int UnhandledCount() noexcept;
+
+// Answers `handler()`; when it throws, the error goes to ReportUnhandled and `fallback()` answers
+// instead. The one guard of every window, dialog and hook procedure and every callback of the
+// system, which nothing may unwind through. `fallback` must not throw.
+template <class Handler, class Fallback>
+decltype(auto) CallReportingErrors(Handler&& handler, Fallback&& fallback) noexcept {
+    try {
+        return handler();
+    } catch (...) {
+        ReportUnhandled(std::current_exception());
+    }
+    return fallback();
+}
+
+template <class Handler>
+void CallReportingErrors(Handler&& handler) noexcept {
+    CallReportingErrors(handler, [] {});
+}
 
 // The error's text: what() of a standard exception, else "Unexpected error".
 std::string UnhandledText(std::exception_ptr error);

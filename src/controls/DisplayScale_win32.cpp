@@ -1,14 +1,14 @@
 #include "controls/DisplayScale_win32.h"
 
 #include "controls/DisplayScale.h"
+#include "controls/GdiHandles_win32.h"
 
 namespace tw {
 
 int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    if (!screen) return kDefaultDpi;
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const gdi::WindowDc screen(nullptr);
+    if (!screen.Get()) return kDefaultDpi;
+    const int dpi = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     return dpi > 0 ? dpi : kDefaultDpi;
 }
 

@@ -10,6 +10,12 @@
 #include <string>
 #include <utility>
 
+namespace tw {
+
+using ImageList = UniqueHandle<NullInvalidTraits<HIMAGELIST, &ImageList_Destroy>>;
+
+}  // namespace tw
+
 namespace tw::gdi {
 
 // A colour as RGB (0x00BBGGRR): a system colour is read from the system now.

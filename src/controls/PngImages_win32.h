@@ -10,7 +10,7 @@
 //     if (!tw::LoadProgramPictures(nullptr, pngImages, pngTrayIcons, tile, &error)) { ... }
 //     tw::DrawPngImage(hdc, pngImages.Items(0), 5, 1);        // imgStart at (5, 1)
 //     tw::ImageList menuImages = tw::MakeImageList(pngTrayIcons);
-#include "base/UniqueHandle_win32.h"
+#include "controls/GdiHandles_win32.h"
 #include "controls/PngImages.h"
 
 #include <windows.h>
@@ -19,8 +19,6 @@
 #include <string>
 
 namespace tw {
-
-using ImageList = UniqueHandle<NullInvalidTraits<HIMAGELIST, &ImageList_Destroy>>;
 
 // The bytes of RCDATA resource `name` in `module` (null = the program); false when there is none.
 bool ReadResourceBytes(HMODULE module, const char* name, std::string& bytes);

@@ -21,7 +21,6 @@ constexpr int kIconSize = 16;
 HICON AsIcon(TIconHandle h) { return reinterpret_cast<HICON>(h); }
 TIconHandle AsHandle(HICON h) { return reinterpret_cast<TIconHandle>(h); }
 
-
 // A 16 x 16 icon whose mask hides every pixel.
 Icon MakeBlankIcon() {
     const BYTE andBits[kIconSize * kIconSize / 8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
@@ -31,11 +30,11 @@ Icon MakeBlankIcon() {
     return Icon(CreateIcon(GetModuleHandleW(nullptr), kIconSize, kIconSize, 1, 1, andBits, xorBits));
 }
 
-HFONT MakeFont(const TFont& font, HDC dc) {
+GdiObject MakeFont(const TFont& font, HDC dc) {
     LOGFONTW lf = gdi::LogFontOf(font, GetDeviceCaps(dc, LOGPIXELSY));
     // The background is keyed out by one exact colour: smoothed edges would leave a fringe.
     lf.lfQuality = NONANTIALIASED_QUALITY;
-    return CreateFontIndirectW(&lf);
+    return GdiObject(CreateFontIndirectW(&lf));
 }
 
 // Draws `label` on a 16 x 16 bitmap filled with the mask colour and turns it into an icon
@@ -44,7 +43,7 @@ Icon DrawTextIcon(const TTrayIconLabel& label) {
     gdi::WindowDc screen(nullptr);
     MemoryDc dc(CreateCompatibleDC(screen.Get()));
     GdiObject bitmap(CreateCompatibleBitmap(screen.Get(), kIconSize, kIconSize));
-    GdiObject font(MakeFont(label.Font, screen.Get()));
+    const GdiObject font = MakeFont(label.Font, screen.Get());
     if (!dc || !bitmap || !font) return Icon();
     const TColor textColor = gdi::ResolveSystemColor(label.Font.Color);
     const TColor mask = TrayMaskColor(textColor);
@@ -62,14 +61,9 @@ Icon DrawTextIcon(const TTrayIconLabel& label) {
         SetTextColor(dc.Get(), textColor);
         TextOutW(dc.Get(), pos.X, pos.Y, text.c_str(), static_cast<int>(text.size()));
     }
-    HIMAGELIST list = ImageList_Create(kIconSize, kIconSize, ILC_COLOR24 | ILC_MASK, 1, 0);
-    if (!list) return Icon();
-    Icon icon;
-    if (ImageList_AddMasked(list, static_cast<HBITMAP>(bitmap.Get()), mask) >= 0) {
-        icon.Reset(ImageList_GetIcon(list, 0, ILD_TRANSPARENT));
-    }
-    ImageList_Destroy(list);
-    return icon;
+    const ImageList list(ImageList_Create(kIconSize, kIconSize, ILC_COLOR24 | ILC_MASK, 1, 0));
+    if (!list || ImageList_AddMasked(list.Get(), static_cast<HBITMAP>(bitmap.Get()), mask) < 0) return Icon();
+    return Icon(ImageList_GetIcon(list.Get(), 0, ILD_TRANSPARENT));
 }
 
 class TrayWindow final : public ITrayIconHost, public Win32Window {

@@ -59,11 +59,7 @@ HDDEDATA TDDEServer::Execute(HDDEDATA data) {
     size = DdeGetData(data, reinterpret_cast<LPBYTE>(text.data()), static_cast<DWORD>(text.size() * sizeof(wchar_t)), 0);
     text.resize(size / sizeof(wchar_t));
     if (const auto nul = text.find(L'\0'); nul != std::wstring::npos) text.resize(nul);
-    try {
-        handler_.ExecuteMacro(SplitExecuteLines(FromWide(text)));
-    } catch (...) {
-        ReportUnhandled(std::current_exception());  // never unwind through DDEML
-    }
+    CallReportingErrors([&] { handler_.ExecuteMacro(SplitExecuteLines(FromWide(text))); });  // never unwind through DDEML
     return reinterpret_cast<HDDEDATA>(DDE_FACK);
 }
 

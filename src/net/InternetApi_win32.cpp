@@ -2,6 +2,7 @@
 #include "net/InternetApi.h"
 
 #include "base/TextConvert_win32.h"
+#include "base/Unhandled.h"
 #include "base/UniqueHandle_win32.h"
 
 #include <windows.h>
@@ -16,22 +17,20 @@ namespace {
 // A null pointer for an empty text, as the API wants for "none".
 const wchar_t* OrNull(const std::wstring& s) { return s.empty() ? nullptr : s.c_str(); }
 
+// The new URL of a redirect, without its terminating zero; empty for other notifications.
+std::string RedirectTarget(DWORD status, const void* info, DWORD infoLength) {
+    if (status != INTERNET_STATUS_REDIRECT || info == nullptr) return {};
+    const char* s = static_cast<const char*>(info);
+    std::size_t n = 0;
+    while (n < infoLength && s[n] != '\0') ++n;
+    return std::string(s, n);
+}
+
 void CALLBACK StatusCallback(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength) {
     auto* sink = reinterpret_cast<TInternetStatusSink*>(context);
     if (sink == nullptr) return;
-    std::string text;
-    if (status == INTERNET_STATUS_REDIRECT && info != nullptr && infoLength > 0) {
-        // The new URL, without its terminating zero.
-        const char* s = static_cast<const char*>(info);
-        std::size_t n = 0;
-        while (n < infoLength && s[n] != '\0') ++n;
-        text.assign(s, n);
-    }
-    try {
-        sink->InternetStatus(status, text);
-    } catch (...) {
-        // Nothing may unwind into WinInet.
-    }
+    // Nothing may unwind into WinInet.
+    CallReportingErrors([&] { sink->InternetStatus(status, RedirectTarget(status, info, infoLength)); });
 }
 
 class FileReader : public TpkStream {

@@ -119,9 +119,14 @@ def main():
         # transaction of about 2 MB or more between processes; the client times out.)
         huge = first(probe(dde, "huge", 1024 * 1024 // 2 - 16))
         check(huge == "1", "a 1 MB command is acknowledged (%s)" % huge)
-        check(first(probe(dde, "send", '[Open("unbalanced]][[', '[Open(""")][', '[[[Open(')) == "3",
+        check(first(probe(dde, "send", '[Open("unbalanced]][[', '[[[Open(')) == "2",
               "unbalanced brackets and quotes are acknowledged")
         check(showing(texts, "Second file item", 5), "... and ignored: the ticker keeps its file")
+        # An empty path between the first two quotes loads as a file that cannot be read.
+        check(first(probe(dde, "send", '[Open(""")][')) == "1", "a third quote is acknowledged")
+        check(showing(texts, FAILED_TEXT), "... and opens the empty path: the failure line")
+        probe(dde, "send", '[Open("%s")]' % windows_path(two))
+        check(showing(texts, "Second file item"), "a good command afterwards shows its file again")
         probe(dde, "send", '[Open("%s")]' % windows_path(os.path.join(work, "missing.rss")))
         check(showing(texts, FAILED_TEXT), "a missing file gives the failure line")
         probe(dde, "send", '[Open("%s")]' % windows_path(two))

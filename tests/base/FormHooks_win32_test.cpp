@@ -123,15 +123,17 @@ public:
 TEST(FormHooksWin32, PrivateWindowsShareTheirClassAndReachTheirOwner) {
     Receiver a, b;
     auto hookA = std::make_unique<TpkSimpleMessageHook>(a);
-    TpkSimpleMessageHook hookB(b);
+    auto hookB = std::make_unique<TpkSimpleMessageHook>(b);
     ASSERT_NE(hookA->Handle(), nullptr);
     EXPECT_EQ(SendMessageW(hookA->Handle(), WM_APP + 1, 0, 0), 7);
-    EXPECT_EQ(SendMessageW(hookB.Handle(), WM_APP + 2, 0, 0), 7);
+    EXPECT_EQ(SendMessageW(hookB->Handle(), WM_APP + 2, 0, 0), 7);
     EXPECT_EQ(a.heard, std::vector<UINT>{WM_APP + 1});
     EXPECT_EQ(b.heard, std::vector<UINT>{WM_APP + 2});
     hookA.reset();
     WNDCLASSW wc{};
     EXPECT_TRUE(GetClassInfoW(GetModuleHandleW(nullptr), L"TpkSimpleMessageHook", &wc));
+    hookB.reset();  // the last one takes the class along
+    EXPECT_FALSE(GetClassInfoW(GetModuleHandleW(nullptr), L"TpkSimpleMessageHook", &wc));
 }
 
 }  // namespace

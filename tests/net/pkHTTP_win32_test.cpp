@@ -1,6 +1,7 @@
 // The HTTP component over WinInet against the loopback server: the outcomes of a transfer and
 // the events that report them, in order and on the main thread.
 #include "HttpEvents_win32.h"
+#include "base/Unhandled.h"
 #include "support/LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -215,6 +216,22 @@ TEST_F(HttpTest, StatusAndRedirectRunOnTheWorker) {
     EXPECT_NE(redirectedTo.find("/new"), std::string::npos);
     ASSERT_FALSE(codes.empty());
     for (auto id : statusThreads) EXPECT_NE(id, mainThread);
+}
+
+// WinInet calls the status handler: what it throws is reported, and the transfer goes on.
+TEST_F(HttpTest, AStatusHandlerThatThrowsIsReported) {
+    server.Set("/a", HttpRoute::Ok("body"));
+    int calls = 0;
+    http.OnStatus = [&](TpkComponent&, std::uint32_t, const std::string&) {
+        ++calls;
+        throw std::runtime_error("status handler failed");
+    };
+    const int before = UnhandledCount();
+    ASSERT_TRUE(Fetch(server.Url("/a")));
+    EXPECT_EQ(log.events, (Events{"Done"}));
+    EXPECT_EQ(log.body, "body");
+    ASSERT_GT(calls, 0);
+    EXPECT_EQ(UnhandledCount() - before, calls);
 }
 
 }  // namespace
