@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -202,6 +203,36 @@ TEST_F(TpkAppBarWin32, DocksOnTheTopEdgeOfTheSecondMonitor) {
     // (Wine's shell stacks every top bar below every other, on any monitor: a query on the
     // primary's top edge is pushed down too.)
     EXPECT_EQ(other.QueryTop({b.Left, b.Top, b.Right, b.Bottom}).top, b.Top + 25) << "placed below the bar";
+}
+
+// Run by tests/controls/two_monitors_e2e.py (TW_UNPLUG_BY_RANDR=1), which turns the second
+// monitor's output off and on again when this test asks. Wine then lists the monitors anew but
+// sends no WM_DISPLAYCHANGE, so the test broadcasts it as Windows does.
+TEST_F(TpkAppBarWin32, FollowsItsMonitorOutToThePrimaryAndBack) {
+    if (!std::getenv("TW_UNPLUG_BY_RANDR")) GTEST_SKIP() << "needs a second monitor that can be unplugged";
+    const TMonitorList monitors = SystemMonitors();
+    ASSERT_GE(monitors.size(), 2u);
+    const TMonitor second = monitors[PrimaryMonitorIndex(monitors) == 0 ? 1 : 0];
+    bar->SetMonitor(second.DeviceName);
+    test::PumpFor(200);
+    ASSERT_EQ(WindowRect().left, second.Bounds.Left);
+    auto replug = [&](const char* request, std::size_t count) {
+        std::printf("%s\n", request);
+        std::fflush(stdout);
+        const bool changed = test::PumpUntil([&] { return SystemMonitors().size() == count; }, 20000);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), SMTO_ABORTIFHUNG, 5000,
+                            &result);
+        test::PumpFor(300);
+        return changed;
+    };
+    ASSERT_TRUE(replug("TW-UNPLUG-SECOND", 1));
+    EXPECT_EQ(WindowRect().left, 0) << "on the primary while its monitor is gone";
+    EXPECT_EQ(WindowRect().top, 0);
+    EXPECT_EQ(bar->Monitor(), second.DeviceName);
+    ASSERT_TRUE(replug("TW-PLUG-SECOND", 2));
+    EXPECT_EQ(WindowRect().left, second.Bounds.Left) << "back on its monitor";
+    EXPECT_EQ(WindowRect().right, second.Bounds.Right);
 }
 
 TEST_F(TpkAppBarWin32, TheUsersDoubleClickAndDragMoveTheBar) {

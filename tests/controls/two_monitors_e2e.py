@@ -4,14 +4,17 @@
 Xvfb gives Wine one monitor however many screens it has (its Xinerama heads all lie at 0,0), so
 this starts an X server of its own: Xorg with the dummy driver and two RandR outputs side by side,
 1024 x 768 each, which Wine lists as \\\\.\\DISPLAY1 (primary, at 0,0) and \\\\.\\DISPLAY2 (at
-1024,0). On it, in a fresh prefix, the controls' Windows test of docking on the second monitor
-runs with TW_EXPECT_MONITORS=2, so one monitor fails it instead of skipping it. The X server is
+1024,0). On it, in a fresh prefix, the controls' Windows tests of the bar on the second monitor run
+with TW_EXPECT_MONITORS=2, so one monitor fails them instead of skipping them. When the test asks,
+the second output is turned off and on again through RandR, which Wine follows with its list of
+monitors (it sends no WM_DISPLAYCHANGE for it; the test broadcasts that itself). The X server is
 stopped by its process id however the run ends.
 
 Run by ctest in the Windows build (it finds controls_tests.exe beside the program's bin folder):
     python3 two_monitors_e2e.py --exe build/windows/bin/Tidewire.exe --work <scratch folder>
 """
 import argparse
+import ctypes
 import os
 import shutil
 import subprocess
@@ -19,7 +22,8 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-TEST = "TpkAppBarWin32.DocksOnTheTopEdgeOfTheSecondMonitor:TpkAppBarWin32.ARestartedShell*"
+TESTS = ["TpkAppBarWin32.DocksOnTheTopEdgeOfTheSecondMonitor", "TpkAppBarWin32.FollowsItsMonitorOutToThePrimaryAndBack",
+         "TpkAppBarWin32.ARestartedShellFindsTheStripReservedAgainWithinTwoSeconds"]
 
 XORG_CONF = """Section "ServerFlags"
   Option "AutoAddDevices" "false"
@@ -82,6 +86,52 @@ def start_xorg(work):
     return None, "no Xorg could be started (see %s)" % os.path.join(work, "xorg.log")
 
 
+def set_second_output(display, on):
+    """Turns the dummy driver's second output on (1024 x 768 at 1024,0) or off, and sizes the screen."""
+    x = ctypes.CDLL("libX11.so.6")
+    r = ctypes.CDLL("libXrandr.so.2")
+    vp, ul = ctypes.c_void_p, ctypes.c_ulong
+
+    class Resources(ctypes.Structure):
+        _fields_ = [("timestamp", ul), ("configTimestamp", ul), ("ncrtc", ctypes.c_int), ("crtcs", ctypes.POINTER(ul)),
+                    ("noutput", ctypes.c_int), ("outputs", ctypes.POINTER(ul)), ("nmode", ctypes.c_int), ("modes", vp)]
+
+    class Output(ctypes.Structure):
+        _fields_ = [("timestamp", ul), ("crtc", ul), ("name", ctypes.c_char_p), ("nameLen", ctypes.c_int),
+                    ("mm_width", ul), ("mm_height", ul), ("connection", ctypes.c_ushort),
+                    ("subpixel_order", ctypes.c_ushort), ("ncrtc", ctypes.c_int), ("crtcs", ctypes.POINTER(ul)),
+                    ("nclone", ctypes.c_int), ("clones", ctypes.POINTER(ul)), ("nmode", ctypes.c_int),
+                    ("npreferred", ctypes.c_int), ("modes", ctypes.POINTER(ul))]
+
+    x.XOpenDisplay.restype = vp
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XDefaultRootWindow.restype = ul
+    x.XDefaultRootWindow.argtypes = [vp]
+    x.XSync.argtypes = [vp, ctypes.c_int]
+    x.XCloseDisplay.argtypes = [vp]
+    r.XRRGetScreenResources.restype = ctypes.POINTER(Resources)
+    r.XRRGetScreenResources.argtypes = [vp, ul]
+    r.XRRGetOutputInfo.restype = ctypes.POINTER(Output)
+    r.XRRGetOutputInfo.argtypes = [vp, vp, ul]
+    r.XRRSetScreenSize.argtypes = [vp, ul, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_int]
+    r.XRRSetCrtcConfig.argtypes = [vp, vp, ul, ul, ctypes.c_int, ctypes.c_int, ul, ctypes.c_ushort,
+                                   ctypes.POINTER(ul), ctypes.c_int]
+    d = x.XOpenDisplay(display.encode())
+    root = x.XDefaultRootWindow(d)
+    res = r.XRRGetScreenResources(d, root)
+    output, crtc = res.contents.outputs[1], res.contents.crtcs[1]
+    if on:
+        r.XRRSetScreenSize(d, root, 2048, 768, 541, 203)
+        mode = r.XRRGetOutputInfo(d, res, output).contents.modes[0]
+        status = r.XRRSetCrtcConfig(d, res, crtc, 0, 1024, 0, mode, 1, (ul * 1)(output), 1)
+    else:
+        status = r.XRRSetCrtcConfig(d, res, crtc, 0, 0, 0, 0, 1, None, 0)
+        r.XRRSetScreenSize(d, root, 1024, 768, 270, 203)
+    x.XSync(d, 0)
+    x.XCloseDisplay(d)
+    return status == 0
+
+
 def stop(process):
     if process.poll() is None:
         process.terminate()
@@ -109,19 +159,29 @@ def main():
         print("FAIL  " + display)
         return 1
     try:
-        env = dict(os.environ, DISPLAY=display, TW_USE_DISPLAY="1", TW_EXPECT_MONITORS="2")
+        env = dict(os.environ, DISPLAY=display, TW_USE_DISPLAY="1", TW_EXPECT_MONITORS="2", TW_UNPLUG_BY_RANDR="1")
         env.pop("TW_KEEP_PREFIX", None)
-        run = subprocess.run([os.path.join(ROOT, "scripts", "with-wine.sh"), work,
-                              os.path.join(ROOT, "scripts", "wine-exec.sh"), tests, "--gtest_filter=" + TEST],
-                             env=env, capture_output=True, text=True, timeout=240)
+        run = subprocess.Popen([os.path.join(ROOT, "scripts", "with-wine.sh"), work,
+                                os.path.join(ROOT, "scripts", "wine-exec.sh"), tests, "--gtest_filter=" + ":".join(TESTS)],
+                               env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        out = []
+        for line in run.stdout:
+            line = line.replace("\r", "")
+            out.append(line)
+            print(line, end="", flush=True)
+            if line.startswith("TW-UNPLUG-SECOND"):
+                print("(the second output goes off: %s)" % set_second_output(display, False), flush=True)
+            elif line.startswith("TW-PLUG-SECOND"):
+                print("(the second output comes back: %s)" % set_second_output(display, True), flush=True)
+        code = run.wait(timeout=240)
     finally:
         stop(xorg)
-    out = run.stdout.replace("\r", "")
-    print(out)
-    ran = "[       OK ] TpkAppBarWin32.DocksOnTheTopEdgeOfTheSecondMonitor" in out
-    print(("ok    " if ran else "FAIL  ") + "the bar docked on the second monitor's top edge, under another bar's query")
-    print("PASSED" if run.returncode == 0 and ran else "FAILED")
-    return 0 if run.returncode == 0 and ran else 1
+    passed = ["[       OK ] %s" % t in "".join(out) for t in TESTS]
+    for test, ok in zip(TESTS, passed):
+        print(("ok    " if ok else "FAIL  ") + test)
+    good = code == 0 and all(passed)
+    print("PASSED" if good else "FAILED")
+    return 0 if good else 1
 
 
 if __name__ == "__main__":
