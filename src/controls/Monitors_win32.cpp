@@ -1,6 +1,7 @@
 #include "controls/Monitors_win32.h"
 
 #include "base/TextConvert_win32.h"
+#include "controls/DisplayScale_win32.h"
 
 #include <windows.h>
 
@@ -21,13 +22,6 @@ GetDpiForMonitorFn DpiForMonitor() {
                       : nullptr;
     }();
     return fn;
-}
-
-int ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
 }
 
 BOOL CALLBACK AddMonitor(HMONITOR handle, HDC, LPRECT, LPARAM data) {
