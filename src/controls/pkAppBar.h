@@ -3,7 +3,9 @@
 // bar. Docked against an edge of the screen it reserves that strip so other windows keep out of
 // it; floating it is an ordinary window. The user drags it to an edge or into the middle of the
 // screen, double-clicks its caption (any empty spot of it) to toggle between floating and the last
-// docked edge, and with auto-hide it slides out of view and back when the mouse comes near.
+// docked edge, and with auto-hide it slides out of view and back when the mouse comes near. It
+// docks on the monitor it is given (Monitor), follows it through display changes and registers
+// again when the shell restarts.
 //
 // The component hooks its form (every message before and after the form sees it) and the
 // application window. The shell and the parts of the window system the hooks do not offer are
@@ -40,8 +42,8 @@ inline constexpr unsigned kAutoHideInterval = 1000;
 
 // Form messages the bar acts on (the platform's values).
 enum TAppBarFormMessage : std::uint32_t {
-    wmActivate = 0x0006, wmGetMinMaxInfo = 0x0024, wmDisplayChange = 0x007E, wmWindowPosChanging = 0x0046, wmWindowPosChanged = 0x0047,
-    wmNcHitTest = 0x0084, wmNcLButtonUp = 0x00A2, wmNcLButtonDblClk = 0x00A3, wmSysCommand = 0x0112,
+    wmActivate = 0x0006, wmGetMinMaxInfo = 0x0024, wmWindowPosChanging = 0x0046, wmWindowPosChanged = 0x0047,
+    wmDisplayChange = 0x007E, wmNcHitTest = 0x0084, wmNcLButtonUp = 0x00A2, wmNcLButtonDblClk = 0x00A3, wmSysCommand = 0x0112,
     wmSizing = 0x0214, wmCaptureChanged = 0x0215, wmMoving = 0x0216, wmEnterSizeMove = 0x0231,
     wmExitSizeMove = 0x0232,
 };
