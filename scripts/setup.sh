@@ -8,7 +8,8 @@ mingw_root=/usr/x86_64-w64-mingw32
 
 base_packages=(g++ cmake ninja-build pkg-config python3 googletest zlib1g-dev libpng-dev)
 windows_packages=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64 fonts-wine fonts-liberation
-                  xvfb x11-apps x11-utils imagemagick xdotool dpkg-dev nsis)
+                  xvfb x11-apps x11-utils imagemagick xdotool dpkg-dev nsis
+                  xserver-xorg-core xserver-xorg-video-dummy)
 fuzz_packages=(clang libclang-rt-14-dev libexpat1-dev)
 bench_packages=(libpugixml-dev librapidxml-dev libxml2-dev libexpat1-dev libbenchmark-dev)
 

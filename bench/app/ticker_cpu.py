@@ -9,11 +9,17 @@ each as a share of one core. Then it records the ticker's frames for --frame-sec
 default) and prints how late they came as a histogram in steps of the period, with the worst
 gap. The scrolling text notes the time of each frame it makes in a small ring, which
 ticker_frames_probe.exe (built here with the cross compiler) reads twice a second through the
-control's frame-time channel; the CPU window runs without the probe. Run inside
+control's frame-time channel; the CPU window runs without the probe.
+
+With --unseen it measures, in one run and --seconds each, the program on screen, hidden from the
+tray menu ("Hide ticker"), shown again, with the session locked and with the display off, and
+prints each share beside the visible one. Wine sends neither the session's changes nor the
+display's state, so bar_probe.exe (tests/app) sends the bar what Windows would: WM_WTSSESSION_CHANGE,
+and WM_POWERBROADCAST with its record written into the program's memory. Run inside
 scripts/with-wine.sh:
 
     scripts/with-wine.sh build/<dir> python3 bench/app/ticker_cpu.py --exe build/<dir>/bin/Tidewire.exe \
-        --work build/<dir>/bench-cpu [--seconds 30] [--frame-seconds 60] [--speed 10]
+        --work build/<dir>/bench-cpu [--seconds 30] [--frame-seconds 60] [--speed 10] [--unseen]
 """
 import argparse
 import os
@@ -28,6 +34,8 @@ TICKS = os.sysconf("SC_CLK_TCK")
 HERE = os.path.dirname(os.path.abspath(__file__))
 CXX = ["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O2", "-static"]
 DEFAULT_PERIOD_MS = 25
+BAR_PROBE = os.path.join(HERE, "..", "..", "tests", "app", "bar_probe.cpp")
+TRAY_ICON = (12, 31)  # the first icon of the plain tray window Wine shows without a desktop
 
 
 def cpu_seconds(pid):
@@ -114,6 +122,96 @@ def load():
     return open("/proc/loadavg").read().split()[0]
 
 
+def measure(groups, seconds):
+    """CPU seconds per group over `seconds`, the elapsed time, and the window thread's and the
+    other threads' seconds of each program process."""
+    before = {pid: cpu_seconds(pid) for pids in groups.values() for pid in pids}
+    threads_before = {pid: thread_seconds(pid) for pid in groups["Tidewire.exe"]}
+    t0 = time.time()
+    time.sleep(seconds)
+    elapsed = time.time() - t0
+    after = {pid: cpu_seconds(pid) for pid in before}
+    threads_after = {pid: thread_seconds(pid) for pid in groups["Tidewire.exe"]}
+    # Only processes alive at both readings count.
+    used = {name: sum(after[p] - before[p] for p in pids if before[p] is not None and after[p] is not None)
+            for name, pids in groups.items()}
+    threads = {}
+    for pid in groups["Tidewire.exe"]:
+        b, a = threads_before[pid], threads_after[pid]
+        threads[pid] = (a.get(pid, 0.0) - b.get(pid, 0.0), sum(a[t] - b[t] for t in a if t != pid and t in b))
+    return used, elapsed, threads
+
+
+def wine_run(*argv):
+    return subprocess.run([WINE] + list(argv), capture_output=True, timeout=60).returncode == 0
+
+
+def xdo(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+
+
+def bar_shown(probe):
+    out = subprocess.run([WINE, probe, "windows", "TfrMain"], capture_output=True, text=True, timeout=60).stdout
+    return any(line.startswith("1 ") for line in out.splitlines())
+
+
+def wait_until(predicate, seconds=10):
+    deadline = time.time() + seconds
+    while not predicate():
+        if time.time() > deadline:
+            return False
+        time.sleep(0.3)
+    return True
+
+
+def unseen_phases(work, groups, seconds):
+    """The program's share on screen and in each way of not being seen, one after the other."""
+    probe = os.path.join(work, "bar_probe.exe")
+    subprocess.run(CXX + ["-municode", "-o", probe, BAR_PROBE], check=True)
+
+    def menus():
+        out = subprocess.run([WINE, probe, "windows", "#32768"], capture_output=True, text=True, timeout=60).stdout
+        return [tuple(int(v) for v in line.split()[1:]) for line in out.splitlines() if line.startswith("1 ")]
+
+    def tray_hide():
+        xdo("mousemove", *TRAY_ICON, "click", 3)
+        if not wait_until(lambda: len(menus()) == 1):
+            return False
+        left, top = menus()[0][:2]
+        xdo("mousemove", left + 60, top + 12, "click", 1)  # "Hide ticker", the menu's first entry
+        return wait_until(lambda: not bar_shown(probe))
+
+    def tray_show():
+        xdo("mousemove", *TRAY_ICON, "click", "--repeat", 2, "--delay", 120, 1)
+        return wait_until(lambda: bar_shown(probe))
+
+    phases = [
+        ("visible", None, None),
+        ("hidden from the tray", tray_hide, tray_show),
+        ("visible again", None, None),
+        ("session locked", lambda: wine_run(probe, "session", "7"), lambda: wine_run(probe, "session", "8")),
+        ("display off", lambda: wine_run(probe, "display", "0"), lambda: wine_run(probe, "display", "1")),
+    ]
+    visible = None
+    for name, enter, leave in phases:
+        if enter and not enter():
+            print("BENCH ticker_unseen %-20s could not be reached" % name)
+            continue
+        time.sleep(1)  # the change settles
+        used, elapsed, threads = measure(groups, seconds)
+        share = 100 * used["Tidewire.exe"] / elapsed
+        if visible is None:
+            visible = share
+        window = sum(t[0] for t in threads.values())
+        print("BENCH ticker_unseen %-20s program %.3f%% of one core (window thread %.3f%%), wineserver %.2f%%, "
+              "Xvfb %.2f%%; %.2f of visible" % (name, share, 100 * window / elapsed,
+                                                100 * used["wineserver"] / elapsed, 100 * used["Xvfb"] / elapsed,
+                                                share / visible if visible else 0.0))
+        if leave and not leave():
+            print("BENCH ticker_unseen %-20s did not end" % name)
+    print("BENCH ticker_unseen load average (1 min) %s" % load())
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -121,6 +219,8 @@ def main():
     parser.add_argument("--seconds", type=float, default=30.0)
     parser.add_argument("--frame-seconds", type=float, default=60.0)
     parser.add_argument("--speed", type=int, help="ms per step written as Ticker_Speed (default: no settings file)")
+    parser.add_argument("--unseen", action="store_true",
+                        help="the share visible, hidden from the tray, locked and with the display off")
     args = parser.parse_args()
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
@@ -131,7 +231,7 @@ def main():
         with open(os.path.join(work, "app.config"), "w") as f:
             f.write("[Global]\r\nTicker_Speed=%d\r\n" % args.speed)
 
-    probe = build_probe(work) if args.frame_seconds > 0 else None
+    probe = build_probe(work) if args.frame_seconds > 0 and not args.unseen else None
 
     process = subprocess.Popen([WINE, exe], cwd=work)
     try:
@@ -143,27 +243,18 @@ def main():
             time.sleep(0.5)
         time.sleep(3)  # start-up work (fonts, pictures, first layout) is over
         groups = classify(os.environ.get("DISPLAY", ""))
-        before = {pid: cpu_seconds(pid) for pids in groups.values() for pid in pids}
-        threads_before = {pid: thread_seconds(pid) for pid in groups["Tidewire.exe"]}
-        t0 = time.time()
-        time.sleep(args.seconds)
-        elapsed = time.time() - t0
-        after = {pid: cpu_seconds(pid) for pid in before}
-        threads_after = {pid: thread_seconds(pid) for pid in groups["Tidewire.exe"]}
-        total = 0.0
+        if args.unseen:
+            unseen_phases(work, groups, args.seconds)
+            return 0
+        used, elapsed, threads = measure(groups, args.seconds)
         for name, pids in groups.items():
-            # Only processes alive at both readings count.
-            used = sum(after[p] - before[p] for p in pids if before[p] is not None and after[p] is not None)
-            total += used
             print("BENCH ticker_cpu %-13s cpu %.2f s in %.1f s = %.1f%% of one core (pids %s)"
-                  % (name, used, elapsed, 100 * used / elapsed, groups[name]))
+                  % (name, used[name], elapsed, 100 * used[name] / elapsed, pids))
+        total = sum(used.values())
         print("BENCH ticker_cpu %-13s cpu %.2f s in %.1f s = %.1f%% of one core" % ("all", total, elapsed, 100 * total / elapsed))
         # The program's first thread runs its windows and the ticker; the others are workers
         # (connection checks, feed loads). Threads that ended in the window are not counted.
-        for pid in groups["Tidewire.exe"]:
-            b, a = threads_before[pid], threads_after[pid]
-            ui = a.get(pid, 0.0) - b.get(pid, 0.0)
-            rest = sum(a[t] - b[t] for t in a if t != pid and t in b)
+        for ui, rest in threads.values():
             print("BENCH ticker_cpu   window thread %.1f%%, other threads %.1f%% of one core" % (100 * ui / elapsed, 100 * rest / elapsed))
         print("BENCH ticker_cpu load average (1 min) %s" % load())
         if probe:

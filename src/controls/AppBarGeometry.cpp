@@ -29,8 +29,8 @@ int ChooseEdge(int x, int y, TpkAppBarEdges allowed, int current, const TAppBarS
         if (inner.Contains(x, y) || (allowed & 0x0F) == 0) return bpFloat;
     }
     // The offsets are 16-bit values, as the platform's point coordinates.
-    const int dx = static_cast<std::int16_t>(x - s.Width / 2);
-    const int dy = static_cast<std::int16_t>(y - s.Height / 2);
+    const int dx = static_cast<std::int16_t>(x - (s.Left + s.Width / 2));
+    const int dy = static_cast<std::int16_t>(y - (s.Top + s.Height / 2));
     int edge;
     if (static_cast<long long>(s.Height) * std::abs(dx) < static_cast<long long>(s.Width) * std::abs(dy))
         edge = dy < 0 ? bpTop : bpBottom;

@@ -29,13 +29,15 @@ struct TAppBarDockSizes {
     int Width = 32, Height = 32, MaxWidth = 400, MaxHeight = 300, MinWidth = 0, MinHeight = 0;
 };
 
-// What the platform tells about the screen.
+// What the platform tells about the screen the bar is on: one monitor, whose top-left corner
+// (Left, Top) is the origin only for the primary.
 struct TAppBarScreen {
+    int Left = 0, Top = 0;
     int Width = 0, Height = 0;
     Rect WorkArea;
     int VScrollWidth = 0, HScrollHeight = 0;  // shrink the work area for the float zone
     int BorderWidth = 1, BorderHeight = 1;    // the strip an auto-hidden bar leaves on screen
-    Rect Whole() const { return {0, 0, Width, Height}; }
+    Rect Whole() const { return Rect::Sized(Left, Top, Width, Height); }
 };
 
 // The shell's adjustment of a proposed docked rectangle (ABM_QUERYPOS).
@@ -48,7 +50,8 @@ Rect DockedRect(TpkAppBarPlacement edge, Rect start, bool autoHide, const TAppBa
                 const TAppBarQueryPos& queryPos);
 
 // The placement a drag to (x, y) proposes: floating inside the work area shrunk by the scroll-bar
-// sizes (or when no edge is allowed), else the edge the point leans to from the screen's centre;
+// sizes (or when no edge is allowed), else the edge the point leans to from the centre of the
+// screen (the monitor) it is on;
 // an edge that is not allowed gives floating when allowed, else `current`.
 int ChooseEdge(int x, int y, TpkAppBarEdges allowed, int current, const TAppBarScreen& screen);
 

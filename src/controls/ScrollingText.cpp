@@ -125,8 +125,21 @@ void TScrollingText::SetSpeed(int milliseconds) {
 }
 
 void TScrollingText::UpdateTimer() {
-    // A text that stands still under the pointer needs no ticks: under Wine each one costs a wake-up.
-    if (host_) host_->SetTimerInterval(PauseOnHover && hovered_ ? 0 : speed_);
+    // A text that stands still needs no ticks: under Wine each one costs a wake-up.
+    if (host_) host_->SetTimerInterval(holds_ != 0 ? 0 : speed_);
+}
+
+void TScrollingText::Hold(TTickerHold reason) {
+    if (HeldFor(reason)) return;
+    const bool wasRunning = holds_ == 0;
+    holds_ |= HoldBit(reason);
+    if (wasRunning) UpdateTimer();
+}
+
+void TScrollingText::Release(TTickerHold reason) {
+    if (!HeldFor(reason)) return;
+    holds_ &= ~HoldBit(reason);
+    if (holds_ == 0) UpdateTimer();
 }
 
 void TScrollingText::SetBackgroundColor(TColor color) {
@@ -274,6 +287,7 @@ void TScrollingText::PresentChanges() {
 }
 
 void TScrollingText::FrameShown() {
+    Release(thNotShown);
     if (!PresentChangesOnly) return;
     if (shown_.Width() != frame_.Width() || shown_.Height() != frame_.Height())
         shown_.Resize(frame_.Width(), frame_.Height(), 0);
@@ -282,7 +296,12 @@ void TScrollingText::FrameShown() {
 }
 
 void TScrollingText::Tick() {
-    if (!enabled_ || !loaded_ || (PauseOnHover && hovered_)) return;
+    if (!enabled_ || !loaded_ || holds_ != 0) return;
+    // Nobody sees a window hidden with its form: no frames until it is painted again.
+    if (host_ && !host_->Showing()) {
+        Hold(thNotShown);
+        return;
+    }
     if (StepOffset(offset_, textDirection_, PixelJump, width_, stripWidth_) && OnTextScrolled)
         OnTextScrolled(*this);
     Paint();
@@ -307,7 +326,7 @@ void TScrollingText::MouseMove(unsigned shift, int x, int y) {
     if (!hovered_) {
         hovered_ = true;
         if (host_) host_->TrackMouseLeave();
-        if (PauseOnHover) UpdateTimer();
+        if (PauseOnHover) Hold(thPointer);
     }
     if (OnMouseMove) OnMouseMove(*this, shift, x, y);
 }
@@ -315,7 +334,7 @@ void TScrollingText::MouseMove(unsigned shift, int x, int y) {
 void TScrollingText::MouseLeave() {
     if (!hovered_) return;
     hovered_ = false;
-    if (PauseOnHover) UpdateTimer();
+    Release(thPointer);
 }
 
 }  // namespace tw

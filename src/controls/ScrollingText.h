@@ -38,6 +38,20 @@ namespace tw {
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 enum TTextDirection { tdLeftToRight, tdRightToLeft };
 
+// Why the text stands still. While any reason holds, no timer runs and no frame is made; the text
+// keeps its offset and goes on from there once the last reason is released. A paint request of
+// the window system still shows the standing frame.
+enum TTickerHold : std::uint8_t {
+    thPointer,              // the pointer rests on the text (PauseOnHover)
+    thNotShown,             // a tick found the window hidden; the next paint request releases it
+    thHidden,               // the bar is hidden (the tray's "Hide ticker", Esc)
+    thMinimized,
+    thFullScreen,           // a full-screen program covers the bar
+    thSessionLocked,
+    thSessionDisconnected,
+    thDisplayOff,
+};
+
 // The two key colours of the text strip: glyphs are drawn in the key colour and let the
 // colour layer through.
 inline constexpr TColor kStripKeyColor = 4207659;      // 0x40342B
@@ -104,6 +118,9 @@ public:
         Present(frame);
         return true;
     }
+    // Whether a frame shown now would reach the screen (false for a window hidden itself or with
+    // its parent). The default: always.
+    virtual bool Showing() { return true; }
     virtual void SetVisible(bool visible) = 0;
     virtual void SetBounds(int left, int top, int width, int height) = 0;
     virtual void SetHint(const std::string& hint, bool showHint) = 0;
@@ -142,11 +159,18 @@ public:
     void SetEnabled(bool enabled) { enabled_ = enabled; }
 
     int PixelJump = 1;  // pixels per tick, read on the next tick
-    // Off by default: while the pointer is over the control the text stands still, and it goes on
-    // from where it stood when the pointer leaves; the timer stands meanwhile. Set it before the
+    // Off by default: while the pointer is over the control the text stands still (held for
+    // thPointer), and it goes on from where it stood when the pointer leaves. Set it before the
     // pointer comes.
     bool PauseOnHover = false;
     bool Hovered() const { return hovered_; }
+
+    // Holds the frames for `reason` until Release(reason); holding for a reason already held,
+    // or releasing one not held, changes nothing.
+    void Hold(TTickerHold reason);
+    void Release(TTickerHold reason);
+    bool Held() const { return holds_ != 0; }
+    bool HeldFor(TTickerHold reason) const { return (holds_ & HoldBit(reason)) != 0; }
     // Off by default: every frame goes to the platform whole. On: only the rectangle in which a
     // frame differs from the last one shown goes, and nothing when they are equal. Under Wine
     // every copy to the screen costs in proportion to its size, so the program turns it on.
@@ -218,6 +242,7 @@ public:
     IScrollingTextHost* Host() const { return host_.get(); }
 
 private:
+    static constexpr std::uint32_t HoldBit(TTickerHold reason) { return 1u << reason; }
     void Rebuild();
     void PresentChanges();
     TColor Resolve(TColor c) const;
@@ -240,6 +265,7 @@ private:
     bool loaded_ = false;
     bool mouseDown_ = false;
     bool hovered_ = false;
+    std::uint32_t holds_ = 0;
 
     int offset_ = -50;
     TColor keyColor_ = kStripKeyColor;

@@ -67,6 +67,7 @@ public:
     void SetTimerInterval(int milliseconds) override;
     void Present(const TPixelImage& frame) override;
     bool PresentPart(const TPixelImage& frame, const Rect& part) override;
+    bool Showing() override { return Handle() && IsWindowVisible(Handle()); }
     void SetVisible(bool visible) override;
     void SetBounds(int left, int top, int width, int height) override;
     void SetHint(const std::string& hint, bool showHint) override;

@@ -1,5 +1,7 @@
 #include "controls/pkAppBar.h"
 
+#include "base/AsciiText.h"
+
 #include <algorithm>
 
 namespace tw {
@@ -24,6 +26,11 @@ private:
 
 bool IsPlacementValue(int p) { return (p >= bpLeft && p <= bpFloat) || p == kNoPlacement; }
 
+// What the bar tells of a monitor: a work area that changes (the bar's own strip) is no news.
+bool SameMonitor(const TMonitor& a, const TMonitor& b) {
+    return a.DeviceName == b.DeviceName && a.Bounds == b.Bounds && a.Dpi == b.Dpi && a.Primary == b.Primary;
+}
+
 }  // namespace
 
 TAppBarPlatform& AppBarPlatform() {
@@ -31,6 +38,14 @@ TAppBarPlatform& AppBarPlatform() {
 }
 
 void SetAppBarPlatform(TAppBarPlatform* platform) { g_installedAppBarPlatform = platform; }
+
+TMonitorList TAppBarPlatform::Monitors() {
+    TMonitor screen;
+    screen.Bounds = {0, 0, Metric(smCxScreen), Metric(smCyScreen)};
+    screen.WorkArea = WorkArea();
+    screen.Primary = true;
+    return {screen};
+}
 
 // ---------------------------------------------------------------------------------------------
 // Settings groups
@@ -82,7 +97,10 @@ TpkAppBar::TpkAppBar(TpkComponent* owner) : TpkCustomAppHookComponent(owner), ab
     SetAlwaysOnTop(true);
     topmostWanted_ = true;
     floatRect_ = abPlatform_.WindowRect(HookedWindow());
+    RefreshMonitors();
+    reportedMonitor_ = CurrentMonitor();
     if (IsDesigning()) return;
+    taskbarCreatedMessage_ = abPlatform_.TaskbarCreatedMessage();
     Register();
     SetPlacement(placement_);
     // Once the form runs, the end of this empty move loop applies the placement the owner set
@@ -118,11 +136,13 @@ std::uintptr_t TpkAppBar::Shell(std::uint32_t message, TAppBarData& data) {
 }
 
 void TpkAppBar::Register() {
+    wantRegistered_ = true;
     if (registered_) return;
     registered_ = Shell(abmNew) != 0;
 }
 
 void TpkAppBar::Unregister() {
+    wantRegistered_ = false;
     if (!registered_) return;
     registered_ = false;
     Shell(abmRemove);
@@ -147,11 +167,15 @@ bool TpkAppBar::ReserveStrip(int edge, Rect& rect) {
     return true;
 }
 
-TAppBarScreen TpkAppBar::Screen() const {
+TAppBarScreen TpkAppBar::Screen() const { return ScreenOf(DockMonitor()); }
+
+TAppBarScreen TpkAppBar::ScreenOf(const TMonitor& monitor) const {
     TAppBarScreen s;
-    s.Width = abPlatform_.Metric(smCxScreen);
-    s.Height = abPlatform_.Metric(smCyScreen);
-    s.WorkArea = abPlatform_.WorkArea();
+    s.Left = monitor.Bounds.Left;
+    s.Top = monitor.Bounds.Top;
+    s.Width = monitor.Bounds.Width();
+    s.Height = monitor.Bounds.Height();
+    s.WorkArea = monitor.WorkArea;
     s.VScrollWidth = abPlatform_.Metric(smCxVScroll);
     s.HScrollHeight = abPlatform_.Metric(smCyHScroll);
     s.BorderWidth = abPlatform_.Metric(smCxBorder);
@@ -159,12 +183,19 @@ TAppBarScreen TpkAppBar::Screen() const {
     return s;
 }
 
-Rect TpkAppBar::AutoHideArea() const {
-    return DontSlideOnTaskBarWhenAutoHide ? abPlatform_.WorkArea() : Screen().Whole();
+Rect TpkAppBar::AutoHideArea() const { return AutoHideArea(DockMonitor()); }
+
+Rect TpkAppBar::AutoHideArea(const TMonitor& monitor) const {
+    return DontSlideOnTaskBarWhenAutoHide ? monitor.WorkArea : monitor.Bounds;
 }
 
-Rect TpkAppBar::DockedRectFor(int edge) {
-    const Rect start = autoHide_ ? AutoHideArea() : Screen().Whole();
+Rect TpkAppBar::DockedRectFor(int edge) { return DockedRectFor(edge, DockMonitor()); }
+
+// The monitor's own rectangle, cut by the shell for the taskbar and the other bars. Not its work
+// area: once the bar has reserved its strip the work area lacks it, and the bar would step down
+// by its own height at every placement.
+Rect TpkAppBar::DockedRectFor(int edge, const TMonitor& monitor) {
+    const Rect start = autoHide_ ? AutoHideArea(monitor) : monitor.Bounds;
     return DockedRect(static_cast<TpkAppBarPlacement>(edge), start, autoHide_, docking_->Sizes(),
                       [this](TpkAppBarPlacement e, Rect& proposed) {
                           TAppBarData d;
@@ -176,11 +207,61 @@ Rect TpkAppBar::DockedRectFor(int edge) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Monitors
+
+void TpkAppBar::RefreshMonitors() {
+    monitors_ = abPlatform_.Monitors();
+    if (monitors_.empty()) monitors_ = abPlatform_.TAppBarPlatform::Monitors();
+}
+
+const TMonitor& TpkAppBar::DockMonitor() const {
+    return monitors_[static_cast<std::size_t>(MonitorIndexNamed(monitors_, monitor_))];
+}
+
+TMonitor TpkAppBar::CurrentMonitor() const {
+    if (IsDockedEdge(placement_)) return DockMonitor();
+    return monitors_[static_cast<std::size_t>(MonitorIndexOfRect(monitors_, floatRect_))];
+}
+
+void TpkAppBar::SetMonitor(const std::string& name) {
+    if (EqualsIgnoringAsciiCase(name, monitor_)) return;
+    monitor_ = name;
+    if (IsDesigning()) return;
+    if (IsDockedEdge(placement_)) {
+        Replace();
+    } else {
+        RefreshMonitors();
+        NotifyMonitor();
+    }
+}
+
+// The user put the bar on `monitor`; true when Monitor changed for it. A bar standing in on the
+// primary for a monitor that is gone takes the user's new choice too.
+bool TpkAppBar::AdoptMonitor(const TMonitor& monitor) {
+    const std::string name = monitor.Primary ? std::string() : monitor.DeviceName;
+    const bool namedIsConnected =
+        monitor_.empty() || std::any_of(monitors_.begin(), monitors_.end(), [this](const TMonitor& m) {
+            return EqualsIgnoringAsciiCase(m.DeviceName, monitor_);
+        });
+    if (namedIsConnected && DockMonitor().DeviceName == monitor.DeviceName) return false;
+    monitor_ = name;
+    return true;
+}
+
+void TpkAppBar::NotifyMonitor() {
+    const TMonitor now = CurrentMonitor();
+    if (SameMonitor(now, reportedMonitor_)) return;
+    reportedMonitor_ = now;
+    if (OnMonitorChanged) OnMonitorChanged(*this, now);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Placement
 
 void TpkAppBar::SetPlacement(int p) {
     if (!IsPlacementValue(p)) return;
     settled_ = false;
+    RefreshMonitors();
     if (registered_ && !IsDesigning()) {
         for (std::uint32_t edge = bpLeft; edge <= bpBottom; ++edge) {
             TAppBarData d;
@@ -214,6 +295,7 @@ void TpkAppBar::SetPlacement(int p) {
     if (registered_) Shell(abmActivate);
     UpdateTaskIcon();
     settled_ = true;
+    NotifyMonitor();
 }
 
 void TpkAppBar::PlaceDocked(int edge) {

@@ -3,7 +3,9 @@
 // bar. Docked against an edge of the screen it reserves that strip so other windows keep out of
 // it; floating it is an ordinary window. The user drags it to an edge or into the middle of the
 // screen, double-clicks its caption (any empty spot of it) to toggle between floating and the last
-// docked edge, and with auto-hide it slides out of view and back when the mouse comes near.
+// docked edge, and with auto-hide it slides out of view and back when the mouse comes near. It
+// docks on the monitor it is given (Monitor), follows it through display changes and registers
+// again when the shell restarts.
 //
 // The component hooks its form (every message before and after the form sees it) and the
 // application window. The shell and the parts of the window system the hooks do not offer are
@@ -11,12 +13,14 @@
 #include "base/FormHooks.h"
 #include "base/Geometry.h"
 #include "controls/AppBarGeometry.h"
+#include "controls/Monitors.h"
 #include "controls/pkAppBarRegistrySaver.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 namespace tw {
 
@@ -39,7 +43,7 @@ inline constexpr unsigned kAutoHideInterval = 1000;
 // Form messages the bar acts on (the platform's values).
 enum TAppBarFormMessage : std::uint32_t {
     wmActivate = 0x0006, wmGetMinMaxInfo = 0x0024, wmWindowPosChanging = 0x0046, wmWindowPosChanged = 0x0047,
-    wmNcHitTest = 0x0084, wmNcLButtonUp = 0x00A2, wmNcLButtonDblClk = 0x00A3, wmSysCommand = 0x0112,
+    wmDisplayChange = 0x007E, wmNcHitTest = 0x0084, wmNcLButtonUp = 0x00A2, wmNcLButtonDblClk = 0x00A3, wmSysCommand = 0x0112,
     wmSizing = 0x0214, wmCaptureChanged = 0x0215, wmMoving = 0x0216, wmEnterSizeMove = 0x0231,
     wmExitSizeMove = 0x0232,
 };
@@ -116,6 +120,10 @@ public:
     // The form the program runs (0 until it has one): only for it does the bar show or hide the
     // application's taskbar button.
     virtual TWindowId MainForm() = 0;
+    // The monitors of the desktop. The default is one: the screen with the work area.
+    virtual TMonitorList Monitors();
+    // The message the shell broadcasts when it starts again ("TaskbarCreated"); 0 for none.
+    virtual std::uint32_t TaskbarCreatedMessage() { return 0; }
 };
 
 // The platform the bar uses: the installed one, else (on Windows) the real one. Natively there is
@@ -234,7 +242,18 @@ public:
     // The window rectangle a floating bar takes.
     const Rect& FloatRect() const { return floatRect_; }
     void SetFloatRect(const Rect& rect) { floatRect_ = rect; }
-    // The screen as the bar's arithmetic sees it.
+
+    // The monitor the bar docks on, by the system's device name ("\\.\DISPLAY2"); empty for the
+    // primary. While the named monitor is not connected the bar docks on the primary, and on the
+    // named one again once it is back (at the next display change).
+    const std::string& Monitor() const { return monitor_; }
+    void SetMonitor(const std::string& name);
+    // The monitor the bar lies on: docked, the one Monitor names (or the primary in its stead);
+    // floating, the one its floating rectangle lies on most.
+    TMonitor CurrentMonitor() const;
+    // The monitors as last read: at every placement, move loop and display change.
+    const TMonitorList& Monitors() const { return monitors_; }
+    // The screen as the bar's arithmetic sees it: the monitor the bar docks on.
     TAppBarScreen Screen() const;
 
     // Places the bar again where it is.
@@ -250,6 +269,12 @@ public:
     std::function<void(TpkAppBar& sender, bool open)> OnFullScreenApp;
     std::function<void(TpkAppBar& sender, bool beginning)> OnWindowArrange;
     std::function<void(TpkAppBar& sender, bool& allowOperation)> OnHiding, OnUnhiding;
+    // The user docked the bar on another monitor (a drag onto its edge, or a double-click of a bar
+    // floating on it): Monitor now names that monitor ("" for the primary). The owner stores it.
+    std::function<void(TpkAppBar& sender, const std::string& monitor)> OnMonitorChosen;
+    // The monitor the bar lies on changed (its name, bounds or density): the owner can match the
+    // bar's density to `monitor.Dpi` where the system sends no WM_DPICHANGED.
+    std::function<void(TpkAppBar& sender, const TMonitor& monitor)> OnMonitorChanged;
 
 protected:
     void Loaded() override;
@@ -269,8 +294,15 @@ private:
     void ReleaseStrip();
     bool ReserveStrip(int edge, Rect& rect);
     Rect DockedRectFor(int edge);
+    Rect DockedRectFor(int edge, const TMonitor& monitor);
+    const TMonitor& DockMonitor() const;
+    TAppBarScreen ScreenOf(const TMonitor& monitor) const;
+    void RefreshMonitors();
+    bool AdoptMonitor(const TMonitor& monitor);
+    void NotifyMonitor();
     void PlaceDocked(int edge);
     Rect AutoHideArea() const;
+    Rect AutoHideArea(const TMonitor& monitor) const;
     bool AutoHiding() const { return registered_ && IsDockedEdge(placement_) && autoHide_; }
     void SlideTo(const Rect& target);
     void MoveWindowTo(const Rect& rect);
@@ -291,6 +323,10 @@ private:
     void HandleReapply();
     void HandleActivate(bool active);
     void HandleClosing();
+    void HandleDisplayChange();
+    void HandleTaskbarCreated();
+    void HandleDoubleClick();
+    void PlaceAfterDrag(int placement);
 
     TAppBarPlatform& abPlatform_;
     std::unique_ptr<TpkAppBarDocking> docking_;
@@ -313,8 +349,14 @@ private:
     bool topmostWanted_ = true;
     bool formHasBorder_ = false;
     bool formToolWindow_ = false;
+    bool wantRegistered_ = false;  // until a way out: a restarted shell is asked again
+    std::uint32_t taskbarCreatedMessage_ = 0;
     Rect floatRect_;
     Rect movingRect_;
+    std::string monitor_;
+    TMonitorList monitors_;
+    TMonitor dragMonitor_;      // under the mouse at the last WM_MOVING
+    TMonitor reportedMonitor_;  // what OnMonitorChanged last told
 };
 
 }  // namespace tw

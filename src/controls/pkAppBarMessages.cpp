@@ -1,6 +1,6 @@
 // The application bar's answers to the messages of its form, of its utility window's neighbours
 // and of the application window: the move and size loop, hit testing, activation, the shell's
-// notifications and the ways out (destruction, end of session).
+// notifications and its restart, display changes and the ways out (destruction, end of session).
 #include "controls/pkAppBar.h"
 
 #include <algorithm>
@@ -18,6 +18,10 @@ T* Record(const TMessage& message) {
 
 void TpkAppBar::BeforeFormMessage(TMessage& message, bool& handled) {
     TpkCustomAppHookComponent::BeforeFormMessage(message, handled);  // the application hook
+    if (taskbarCreatedMessage_ != 0 && message.Msg == taskbarCreatedMessage_) {
+        HandleTaskbarCreated();
+        return;
+    }
     switch (message.Msg) {
     case kWmShowWindow: Platform().PostTo(HookedWindow(), kAppBarReapplyMessage, 0, 0); return;
     case kAppBarReapplyMessage: HandleReapply(); handled = true; return;
@@ -42,12 +46,9 @@ void TpkAppBar::BeforeFormMessage(TMessage& message, bool& handled) {
         return;
     case wmNcLButtonDblClk:
         handled = true;
-        if (OnDblClick) {
-            OnDblClick(*this);
-        } else {
-            SetPlacement(LastDockingPlace);
-        }
+        HandleDoubleClick();
         return;
+    case wmDisplayChange: HandleDisplayChange(); return;
     case kWmDestroy:
     case kWmQueryEndSession: HandleClosing(); return;
     default: return;
@@ -93,15 +94,19 @@ void TpkAppBar::BeforeAppMessage(TMessage& message, bool& handled) {
 void TpkAppBar::HandleEnterSizeMove() {
     dragPlacement_ = Placement();
     settled_ = false;
+    RefreshMonitors();
+    dragMonitor_ = DockMonitor();
 }
 
 void TpkAppBar::HandleMoving(Rect& q) {
     const Point mouse = abPlatform_.MessagePos();
+    // The edges on offer are those of the monitor under the mouse.
+    dragMonitor_ = monitors_[static_cast<std::size_t>(MonitorIndexAt(monitors_, mouse))];
     int candidate;
     if (abPlatform_.KeyDown(vkControl) && HasEdge(AllowedEdges, bpFloat)) {
         candidate = bpFloat;
     } else {
-        candidate = ChooseEdge(mouse.X, mouse.Y, AllowedEdges, Placement(), Screen());
+        candidate = ChooseEdge(mouse.X, mouse.Y, AllowedEdges, Placement(), ScreenOf(dragMonitor_));
     }
     if (dragPlacement_ != bpFloat && candidate == bpFloat) {
         // Just undocked: the floating size, hanging from the mouse by its caption.
@@ -113,7 +118,7 @@ void TpkAppBar::HandleMoving(Rect& q) {
     }
     const int before = Placement();
     dragPlacement_ = candidate;
-    if (IsDockedEdge(candidate)) q = DockedRectFor(candidate);
+    if (IsDockedEdge(candidate)) q = DockedRectFor(candidate, dragMonitor_);
     AdjustStyles(candidate, true);
     movingRect_ = q;
     moving_ = true;
@@ -124,7 +129,13 @@ void TpkAppBar::HandleCaptureChanged() {
     if (!moving_) return;
     moving_ = false;
     if (Placement() == bpFloat) floatRect_ = movingRect_;
-    SetPlacement(dragPlacement_);
+    PlaceAfterDrag(dragPlacement_);
+}
+
+void TpkAppBar::PlaceAfterDrag(int placement) {
+    const bool chosen = IsDockedEdge(placement) && AdoptMonitor(dragMonitor_);
+    SetPlacement(placement);
+    if (chosen && OnMonitorChosen) OnMonitorChosen(*this, monitor_);
 }
 
 void TpkAppBar::HandleExitSizeMove() {
@@ -150,7 +161,7 @@ void TpkAppBar::HandleExitSizeMove() {
             floatRect_ = {wr.Left, wr.Top, wr.Left + w, wr.Top + h};
         }
     }
-    SetPlacement(d);
+    PlaceAfterDrag(d);
     if (saver_->Options() & saveOnMoveResize) saver_->Save();
     if (OnExitSizeMove) OnExitSizeMove(*this);
 }
@@ -240,6 +251,41 @@ void TpkAppBar::HandleReapply() {
         }
     }
     if (registered_) Shell(abmActivate);
+}
+
+void TpkAppBar::HandleDoubleClick() {
+    if (OnDblClick) {
+        OnDblClick(*this);
+        return;
+    }
+    // A floating bar docks on the monitor it floats on.
+    bool chosen = false;
+    if (placement_ == bpFloat && IsDockedEdge(LastDockingPlace)) {
+        RefreshMonitors();
+        const Rect window = abPlatform_.WindowRect(HookedWindow());
+        chosen = AdoptMonitor(monitors_[static_cast<std::size_t>(MonitorIndexOfRect(monitors_, window))]);
+    }
+    SetPlacement(LastDockingPlace);
+    if (chosen && OnMonitorChosen) OnMonitorChosen(*this, monitor_);
+}
+
+// A monitor may have come or gone: a docked bar goes to the one Monitor names, or the primary in
+// its stead; a floating one stays where it is.
+void TpkAppBar::HandleDisplayChange() {
+    if (IsDockedEdge(placement_)) {
+        Replace();
+    } else {
+        RefreshMonitors();
+        NotifyMonitor();
+    }
+}
+
+// The shell started again and knows no bar: register anew and reserve the strip again. A shell
+// that still knows the bar refuses the second ABM_NEW, and the bar stays registered.
+void TpkAppBar::HandleTaskbarCreated() {
+    if (!wantRegistered_) return;
+    if (Shell(abmNew) != 0) registered_ = true;
+    if (registered_) Replace();
 }
 
 void TpkAppBar::HandleClosing() {

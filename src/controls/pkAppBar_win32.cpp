@@ -2,6 +2,7 @@
 #include "controls/pkAppBar.h"
 
 #include "base/ApplicationWindow_win32.h"
+#include "controls/Monitors_win32.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -30,7 +31,7 @@ static_assert(abmNew == ABM_NEW && abmRemove == ABM_REMOVE && abmQueryPos == ABM
 static_assert(abnStateChange == ABN_STATECHANGE && abnPosChanged == ABN_POSCHANGED &&
               abnFullScreenApp == ABN_FULLSCREENAPP && abnWindowArrange == ABN_WINDOWARRANGE);
 static_assert(ABE_LEFT == bpLeft && ABE_TOP == bpTop && ABE_RIGHT == bpRight && ABE_BOTTOM == bpBottom);
-static_assert(wmActivate == WM_ACTIVATE && wmGetMinMaxInfo == WM_GETMINMAXINFO &&
+static_assert(wmActivate == WM_ACTIVATE && wmGetMinMaxInfo == WM_GETMINMAXINFO && wmDisplayChange == WM_DISPLAYCHANGE &&
               wmWindowPosChanging == WM_WINDOWPOSCHANGING && wmWindowPosChanged == WM_WINDOWPOSCHANGED &&
               wmNcHitTest == WM_NCHITTEST && wmNcLButtonUp == WM_NCLBUTTONUP &&
               wmNcLButtonDblClk == WM_NCLBUTTONDBLCLK &&
@@ -121,6 +122,11 @@ public:
     TWindowId ActiveWindow() override { return ToId(GetActiveWindow()); }
     TWindowId ForegroundWindow() override { return ToId(GetForegroundWindow()); }
     TWindowId MainForm() override { return ToId(TApplicationWindow::Instance().MainForm()); }
+    TMonitorList Monitors() override { return SystemMonitors(); }
+    std::uint32_t TaskbarCreatedMessage() override {
+        static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+        return message;
+    }
 };
 
 }  // namespace

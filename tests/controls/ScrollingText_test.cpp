@@ -21,6 +21,7 @@ public:
         std::vector<Rect> parts;  // what PresentPart was given
         TPixelImage screen;             // what the screen shows after each present
         bool refuse = false;            // PresentPart answers "not shown" (a hidden window)
+        bool showing = true;            // what Showing answers
     };
     explicit FakeHost(Log& log, int textHeight = 13) : log_(log), textHeight_(textHeight) {}
 
@@ -49,6 +50,7 @@ public:
         CopyRect(log_.screen, frame, part);
         return true;
     }
+    bool Showing() override { return log_.showing; }
     void SetVisible(bool v) override { log_.visibility.push_back(v); }
     void SetBounds(int, int, int, int) override {}
     void SetHint(const std::string&, bool) override {}
@@ -198,6 +200,37 @@ TEST(TScrollingText, HoverPausesOnlyWhenAskedAndResumesWhereItStood) {
         // The timer stands while the text does, and runs at the speed again after.
         EXPECT_EQ(t.log.timerIntervals, pause ? (std::vector<int>{50, 0, 50}) : std::vector<int>{50}) << pause;
     }
+}
+
+TEST(TScrollingText, ReasonsHoldTheFramesUntilTheLastOneIsReleased) {
+    Ticker t(20, 11, "abc", tdRightToLeft);
+    t.control.Tick();
+    const int offset = t.control.Offset(), presents = t.log.presents;
+    t.control.Hold(thHidden);
+    t.control.Hold(thDisplayOff);
+    t.control.Hold(thHidden);     // held already: nothing more
+    t.control.Release(thMinimized);  // never held: nothing
+    t.control.Release(thHidden);  // the display is still off
+    for (int i = 0; i < 5; ++i) t.control.Tick();
+    EXPECT_EQ(t.control.Offset(), offset);
+    EXPECT_EQ(t.log.presents, presents) << "nothing is drawn while held";
+    EXPECT_TRUE(t.control.HeldFor(thDisplayOff));
+    EXPECT_FALSE(t.control.HeldFor(thHidden));
+    t.control.Release(thDisplayOff);
+    t.control.Tick();
+    EXPECT_EQ(t.control.Offset(), offset - 1) << "on from where it stood";
+    EXPECT_EQ(t.log.timerIntervals, (std::vector<int>{50, 0, 50})) << "the timer stands while held";
+
+    // A tick that finds the window hidden holds the frames itself, until the next paint request.
+    t.log.showing = false;
+    t.control.Tick();
+    EXPECT_TRUE(t.control.HeldFor(thNotShown));
+    EXPECT_EQ(t.control.Offset(), offset - 1);
+    t.log.showing = true;
+    t.control.FrameShown();
+    t.control.Tick();
+    EXPECT_FALSE(t.control.Held());
+    EXPECT_EQ(t.control.Offset(), offset - 2);
 }
 
 TEST(TScrollingText, SpeedSetsTheTimerAndZeroStopsIt) {

@@ -334,5 +334,38 @@ TEST_F(ScrollingTextWindow, FrameClockTicksWithoutTimerMessagesAndLeavesModalLoo
     EXPECT_GT(ticker->FrameTimes().Count, after + 5);
 }
 
+TEST_F(ScrollingTextWindow, HeldForAReasonItMakesNoFramesAndGoesOnWhereItStood) {
+    TimerCount::window = WindowHandle(*ticker);
+    TimerCount::count = 0;
+    HHOOK hook = SetWindowsHookExW(WH_GETMESSAGE, TimerCount::Hook, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    test::PumpFor(100);
+    ticker->Hold(thSessionLocked);
+    const int held = ticker->Offset();
+    const std::uint64_t frames = ticker->FrameTimes().Count;
+    const int timers = TimerCount::count;
+    test::PumpFor(400);
+    EXPECT_EQ(ticker->FrameTimes().Count, frames);
+    EXPECT_EQ(ticker->Offset(), held);
+    EXPECT_LE(TimerCount::count - timers, 1) << "no timer runs (one may have been queued already)";
+    ticker->Release(thSessionLocked);
+    ASSERT_TRUE(test::PumpUntil([&] { return ticker->FrameTimes().Count > frames + 5; }, 3000));
+    const auto moved = static_cast<int>(ticker->FrameTimes().Count - frames);
+    EXPECT_EQ(ticker->Offset(), held - moved * ticker->PixelJump) << "every frame a step from where it stood";
+    UnhookWindowsHookEx(hook);
+
+    // Hidden with its parent, as the bar is from the tray: the frames stop until it shows again.
+    ShowWindow(host.Get(), SW_HIDE);
+    ASSERT_TRUE(test::PumpUntil([&] { return ticker->HeldFor(thNotShown); }, 1000));
+    const int hidden = ticker->Offset();
+    const std::uint64_t hiddenFrames = ticker->FrameTimes().Count;
+    test::PumpFor(300);
+    EXPECT_EQ(ticker->Offset(), hidden);
+    EXPECT_EQ(ticker->FrameTimes().Count, hiddenFrames);
+    ShowWindow(host.Get(), SW_SHOWNOACTIVATE);
+    EXPECT_TRUE(test::PumpUntil([&] { return ticker->Offset() < hidden; }, 2000)) << "the paint released it";
+    EXPECT_FALSE(ticker->Held());
+}
+
 }  // namespace
 }  // namespace tw

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace tw {
@@ -39,6 +40,9 @@ public:
     TWindowId autoHideBar = 0, active = 0, mainForm = 0;
     TWindowState state = wsNormal;
     std::optional<bool> appShown;
+    TMonitorList monitors;             // empty: the platform's one screen
+    std::set<TWindowId> registered;    // what the shell knows: a second ABM_NEW is refused
+    static constexpr std::uint32_t kTaskbarCreated = 0xC0DE;
 
     int Count(std::uint32_t msg) const {
         int n = 0;
@@ -51,6 +55,8 @@ public:
     std::uintptr_t ShellMessage(std::uint32_t msg, TAppBarData& d) override {
         if (msg == abmQueryPos && d.Edge == bpTop) d.Rect.Top += topTaken;
         calls.push_back({msg, d.Edge, d.Rect, d.Param});
+        if (msg == abmNew) return registered.insert(d.Window).second ? 1 : 0;
+        if (msg == abmRemove) registered.erase(d.Window);
         if (msg == abmGetAutoHideBar) return d.Edge == bpTop ? autoHideBar : 0;
         if (msg == abmSetAutoHideBar) {
             if (d.Param && refuseAutoHide) return 0;
@@ -92,6 +98,8 @@ public:
     TWindowId ActiveWindow() override { return active; }
     TWindowId ForegroundWindow() override { return 0; }
     TWindowId MainForm() override { return mainForm; }
+    TMonitorList Monitors() override { return monitors.empty() ? TAppBarPlatform::Monitors() : monitors; }
+    std::uint32_t TaskbarCreatedMessage() override { return kTaskbarCreated; }
 
 private:
     HookPlatformModel& model_;
@@ -469,6 +477,119 @@ TEST_F(TpkAppBarTest, DamagedRecordsNeverPutTheBarOffScreenOrAtAForbiddenEdge) {
         }
     }
     EXPECT_EQ(UnhandledCount(), unhandled);
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Monitors and the shell's restart
+
+TMonitor Display(const char* name, Rect bounds, bool primary, int dpi = 96) {
+    return {name, bounds, bounds, dpi, primary};
+}
+const TMonitor kPrimary = Display("\\\\.\\DISPLAY1", {0, 0, 1024, 768}, true);
+const TMonitor kRight = Display("\\\\.\\DISPLAY2", {1024, 0, 2304, 1024}, false, 144);
+const TMonitor kAbove = Display("\\\\.\\DISPLAY2", {-200, -1080, 1720, 0}, false);
+const TMonitor kLeft = Display("\\\\.\\DISPLAY3", {-1280, 100, 0, 900}, false);
+
+TEST_F(TpkAppBarTest, DocksOnTheEdgeOfTheMonitorItsSettingNames) {
+    struct Case {
+        const char* what;
+        TMonitorList layout;
+        std::string monitor;
+        int edge;
+        Rect expected;
+    } cases[] = {
+        {"empty: the primary", {kPrimary, kRight}, "", bpTop, {0, 0, 1024, 25}},
+        {"beside it", {kPrimary, kRight}, kRight.DeviceName, bpTop, {1024, 0, 2304, 25}},
+        {"beside it, bottom", {kPrimary, kRight}, kRight.DeviceName, bpBottom, {1024, 999, 2304, 1024}},
+        {"above it", {kPrimary, kAbove}, kAbove.DeviceName, bpTop, {-200, -1080, 1720, -1055}},
+        {"above it, bottom", {kPrimary, kAbove}, kAbove.DeviceName, bpBottom, {-200, -25, 1720, 0}},
+        {"left of it, listed first", {kLeft, kPrimary}, kLeft.DeviceName, bpBottom, {-1280, 875, 0, 900}},
+        {"not connected: the primary", {kPrimary, kRight}, kLeft.DeviceName, bpBottom, {0, 743, 1024, 768}},
+    };
+    for (const Case& c : cases) {
+        shell.monitors = c.layout;
+        auto bar = TickerBar();
+        bar->SetMonitor(c.monitor);
+        shell.calls.clear();
+        bar->SetPlacement(c.edge);
+        EXPECT_EQ(shell.rects[Window()], c.expected) << c.what;
+        const auto query = std::find_if(shell.calls.begin(), shell.calls.end(),
+                                        [](const FakeShell::Call& call) { return call.msg == abmQueryPos; });
+        ASSERT_NE(query, shell.calls.end()) << c.what;
+        const Rect monitor = c.layout[static_cast<std::size_t>(MonitorIndexNamed(c.layout, c.monitor))].Bounds;
+        EXPECT_EQ(query->rect, monitor) << c.what << ": the shell is asked about that monitor only";
+        EXPECT_EQ(bar->Monitor(), c.monitor) << c.what;
+    }
+}
+
+TEST_F(TpkAppBarTest, AMonitorUnpluggedSendsTheBarToThePrimaryAndBackWhenItReturns) {
+    shell.monitors = {kPrimary, kRight};
+    auto bar = TickerBar();
+    std::vector<std::string> changes;
+    bar->OnMonitorChanged = [&](TpkAppBar&, const TMonitor& m) { changes.push_back(m.DeviceName); };
+    bar->SetMonitor(kRight.DeviceName);
+    EXPECT_EQ(shell.rects[Window()], (Rect{1024, 0, 2304, 25}));
+    EXPECT_EQ(bar->CurrentMonitor().Dpi, 144);
+
+    shell.monitors = {kPrimary};
+    Send(wmDisplayChange);
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 0, 1024, 25}));
+    EXPECT_EQ(bar->Monitor(), kRight.DeviceName) << "the choice is kept for the monitor's return";
+
+    shell.monitors = {kPrimary, kRight};
+    Send(wmDisplayChange);
+    EXPECT_EQ(shell.rects[Window()], (Rect{1024, 0, 2304, 25}));
+    EXPECT_EQ(changes, (std::vector<std::string>{kRight.DeviceName, kPrimary.DeviceName, kRight.DeviceName}));
+}
+
+TEST_F(TpkAppBarTest, ADragOntoAnotherMonitorsEdgeDocksThereAndSaysSo) {
+    shell.monitors = {kPrimary, kRight};
+    auto bar = TickerBar();
+    std::vector<std::string> chosen;
+    bar->OnMonitorChosen = [&](TpkAppBar&, const std::string& m) { chosen.push_back(m); };
+    EXPECT_EQ(DragTo(*bar, 1700, 3), (Rect{1024, 0, 2304, 25})) << "the top edge of the monitor under the mouse";
+    Send(wmCaptureChanged);
+    Send(wmExitSizeMove);
+    EXPECT_EQ(bar->Placement(), bpTop);
+    EXPECT_EQ(bar->Monitor(), kRight.DeviceName);
+    EXPECT_EQ(shell.rects[Window()], (Rect{1024, 0, 2304, 25}));
+
+    DragTo(*bar, 1700, 500);  // its middle: floats there, the choice stays
+    Send(wmCaptureChanged);
+    Send(wmExitSizeMove);
+    EXPECT_EQ(bar->Placement(), bpFloat);
+    EXPECT_EQ(bar->CurrentMonitor().DeviceName, kRight.DeviceName);
+    Send(wmNcLButtonDblClk);  // docks on the monitor it floats on: no new choice
+    EXPECT_EQ(shell.rects[Window()], (Rect{1024, 0, 2304, 25}));
+
+    DragTo(*bar, 500, 760);  // back to the primary's bottom edge: the empty setting
+    Send(wmCaptureChanged);
+    Send(wmExitSizeMove);
+    EXPECT_EQ(shell.rects[Window()], (Rect{0, 743, 1024, 768}));
+    EXPECT_EQ(chosen, (std::vector<std::string>{kRight.DeviceName, ""}));
+}
+
+TEST_F(TpkAppBarTest, ARestartedShellIsToldOfTheBarAgain) {
+    auto bar = TickerBar();
+    Send(FakeShell::kTaskbarCreated);  // the shell still knows it: nothing is lost
+    EXPECT_TRUE(bar->Registered());
+    shell.registered.clear();  // the shell started again and knows no bar
+    shell.calls.clear();
+    Send(FakeShell::kTaskbarCreated);
+    ASSERT_GE(shell.calls.size(), 3u);
+    EXPECT_EQ(shell.calls.front().msg, abmNew);
+    EXPECT_EQ(shell.Count(abmSetPos), 1) << "the strip is reserved again";
+    EXPECT_TRUE(shell.registered.count(Window()));
+    bar->SetPlacement(kNoPlacement);  // a way out: a later restart brings no registration back
+    shell.calls.clear();
+    Send(FakeShell::kTaskbarCreated);
+    EXPECT_EQ(shell.Count(abmNew), 0);
 }
 
 }  // namespace

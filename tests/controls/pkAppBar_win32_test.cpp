@@ -1,10 +1,12 @@
 // The application bar on a real window with Wine's shell: it reserves its strip at the top, other
-// bars are placed below it, it leaves no ghost when its window goes, and its settings round-trip
-// through the registry.
+// bars are placed below it, it leaves no ghost when its window goes, it is registered again when
+// the shell restarts, it docks on the monitor it is given, and its settings round-trip through
+// the registry.
 #include "controls/pkAppBar.h"
 
 #include "base/ApplicationWindow_win32.h"
 #include "base/HookableWindow_win32.h"
+#include "controls/Monitors_win32.h"
 #include "support/MessagePump.h"
 
 #include <windows.h>
@@ -13,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -50,11 +54,12 @@ public:
         DestroyWindow(window_);
     }
     bool Registered() const { return registered_; }
-    // The rectangle the shell grants a bar asking for the whole top edge.
-    RECT QueryTop() {
+    // The rectangle the shell grants a bar asking for the whole top edge (of the primary monitor,
+    // or of `monitor`).
+    RECT QueryTop(RECT monitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}) {
         APPBARDATA abd = Data();
         abd.uEdge = ABE_TOP;
-        abd.rc = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        abd.rc = monitor;
         SHAppBarMessage(ABM_QUERYPOS, &abd);
         return abd.rc;
     }
@@ -151,6 +156,83 @@ TEST_F(TpkAppBarWin32, DocksAtTheTopReservesItsStripAndLeavesNoGhost) {
     form.Destroy();  // WM_DESTROY: the bar gives its strip back
     EXPECT_FALSE(bar->Registered());
     EXPECT_EQ(other.QueryTop().top, 0);
+}
+
+TEST_F(TpkAppBarWin32, ARestartedShellFindsTheStripReservedAgainWithinTwoSeconds) {
+    // Wine's shell stacks a bar only below those registered before it: each look is a new bar.
+    auto topFreeForANewBar = [] { return OtherBar().QueryTop().top; };
+    ASSERT_EQ(topFreeForANewBar(), 25);
+    // The shell forgets the bar, as a restarted Explorer does, and says so to every window.
+    APPBARDATA abd{};
+    abd.cbSize = sizeof(abd);
+    abd.hWnd = form.Handle();
+    SHAppBarMessage(ABM_REMOVE, &abd);
+    ASSERT_EQ(topFreeForANewBar(), 0);
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    ASSERT_TRUE(PostMessageW(HWND_BROADCAST, taskbarCreated, 0, 0));
+    EXPECT_TRUE(test::PumpUntil([&] { return topFreeForANewBar() == 25; }, 2000));
+    EXPECT_TRUE(bar->Registered());
+    EXPECT_EQ(WindowRect().top, 0);
+}
+
+// Runs only on a desktop of two monitors or more (tests/controls/two_monitors_e2e.py makes one);
+// TW_EXPECT_MONITORS=2 turns a single monitor into a failure.
+TEST_F(TpkAppBarWin32, DocksOnTheTopEdgeOfTheSecondMonitor) {
+    const TMonitorList monitors = SystemMonitors();
+    const char* expected = std::getenv("TW_EXPECT_MONITORS");
+    if (monitors.size() < 2) {
+        ASSERT_TRUE(expected == nullptr) << "only " << monitors.size() << " monitor(s)";
+        GTEST_SKIP() << "one monitor";
+    }
+    const int primary = PrimaryMonitorIndex(monitors);
+    const TMonitor& second = monitors[primary == 0 ? 1 : 0];
+    std::vector<std::string> changed;
+    bar->OnMonitorChanged = [&](TpkAppBar&, const TMonitor& m) { changed.push_back(m.DeviceName); };
+    bar->SetMonitor(second.DeviceName);
+    test::PumpFor(200);
+    const RECT rc = WindowRect();
+    EXPECT_EQ(rc.left, second.Bounds.Left);
+    EXPECT_EQ(rc.top, second.Bounds.Top);
+    EXPECT_EQ(rc.right, second.Bounds.Right);
+    EXPECT_EQ(rc.bottom, second.Bounds.Top + 25);
+    EXPECT_EQ(changed, std::vector<std::string>{second.DeviceName});
+
+    OtherBar other;
+    ASSERT_TRUE(other.Registered());
+    const Rect b = second.Bounds;
+    // (Wine's shell stacks every top bar below every other, on any monitor: a query on the
+    // primary's top edge is pushed down too.)
+    EXPECT_EQ(other.QueryTop({b.Left, b.Top, b.Right, b.Bottom}).top, b.Top + 25) << "placed below the bar";
+}
+
+// Run by tests/controls/two_monitors_e2e.py (TW_UNPLUG_BY_RANDR=1), which turns the second
+// monitor's output off and on again when this test asks. Wine then lists the monitors anew but
+// sends no WM_DISPLAYCHANGE, so the test broadcasts it as Windows does.
+TEST_F(TpkAppBarWin32, FollowsItsMonitorOutToThePrimaryAndBack) {
+    if (!std::getenv("TW_UNPLUG_BY_RANDR")) GTEST_SKIP() << "needs a second monitor that can be unplugged";
+    const TMonitorList monitors = SystemMonitors();
+    ASSERT_GE(monitors.size(), 2u);
+    const TMonitor second = monitors[PrimaryMonitorIndex(monitors) == 0 ? 1 : 0];
+    bar->SetMonitor(second.DeviceName);
+    test::PumpFor(200);
+    ASSERT_EQ(WindowRect().left, second.Bounds.Left);
+    auto replug = [&](const char* request, std::size_t count) {
+        std::printf("%s\n", request);
+        std::fflush(stdout);
+        const bool changed = test::PumpUntil([&] { return SystemMonitors().size() == count; }, 20000);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768), SMTO_ABORTIFHUNG, 5000,
+                            &result);
+        test::PumpFor(300);
+        return changed;
+    };
+    ASSERT_TRUE(replug("TW-UNPLUG-SECOND", 1));
+    EXPECT_EQ(WindowRect().left, 0) << "on the primary while its monitor is gone";
+    EXPECT_EQ(WindowRect().top, 0);
+    EXPECT_EQ(bar->Monitor(), second.DeviceName);
+    ASSERT_TRUE(replug("TW-PLUG-SECOND", 2));
+    EXPECT_EQ(WindowRect().left, second.Bounds.Left) << "back on its monitor";
+    EXPECT_EQ(WindowRect().right, second.Bounds.Right);
 }
 
 TEST_F(TpkAppBarWin32, TheUsersDoubleClickAndDragMoveTheBar) {
