@@ -106,7 +106,10 @@ void TFeedRotation::NextItem() {
     if (!FCurrentItem || feed_.ItemCount() == 0) return;
     int i = CurrentItemIndex() + 1;
     if (i > ShowingItemsCount() - 1) {
-        if (settings_.FAutoUrlJump && SelectNextFeedUrl()) {
+        // While a load runs the address is that load's: moved on now, it would name the next
+        // feed while the running load's items show, and that feed would be skipped. The pass
+        // wraps instead; the load's result starts at the first item anyway.
+        if (!FLoading && settings_.FAutoUrlJump && SelectNextFeedUrl()) {
             // The old text keeps scrolling until the new feed has loaded. Past the last item
             // comes the first: a reload that keeps the items (the same feed, unchanged) must
             // not leave the ticker on the last one, jumping again after every pass.

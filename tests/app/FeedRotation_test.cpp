@@ -147,6 +147,23 @@ TEST_F(FeedRotationTest, AutoJumpWithAnAddressNotInTheMenuWrapsTheSameFeed) {
     EXPECT_FALSE(rotation_.Loading());
 }
 
+// A pass that ended during a load used to move the address on while the load could not start:
+// the old feed's items then showed under the next feed's address and that feed was skipped.
+TEST_F(FeedRotationTest, APassEndingWhileALoadRunsWrapsAndTheNextJumpReachesTheNextFeed) {
+    UseMenu();
+    rotation_.SetSettings({2, true});
+    LoadItems(3);
+    rotation_.tmrReloadTimer();
+    feed_.startResult = ScriptedFeed::StartResult::Busy;  // its transfer runs: no other can start
+    Scroll(2);  // the second pass ends past the last shown item
+    EXPECT_EQ(feed_.url, "http://127.0.0.1/feed1");
+    feed_.SetNumberedItems(3);
+    rotation_.RSSHandlerRSSLoaded();
+    feed_.startResult = ScriptedFeed::StartResult::Started;
+    EXPECT_EQ(Scroll(2), (Texts{"2/2    Item 2", "2/2    Item 2"}));  // the jump's old text scrolls on
+    EXPECT_EQ(feed_.requestedUrls, (Texts{"http://127.0.0.1/feed1", "http://127.0.0.1/feed1", "http://127.0.0.1/feed2"}));
+}
+
 TEST_F(FeedRotationTest, ArrowsDuringALoadMoveTheItemWithoutShowingIt) {
     LoadItems(5);
     rotation_.ReloadFeed();
