@@ -187,6 +187,8 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
     InitializeAppearance();
     rotation->SetFirstRun(true);
     AttachDDEHandler();
+    // The application window stays a top-level window, no child of the shell's "Progman"
+    // window: docs/main-window.md says why.
     LayoutTicker();
     FConfigFile = exeDirectory + std::string(kConfigFileName);
     DefaultFeedsList.Clear();
