@@ -68,7 +68,8 @@ void TFeedRotation::FeedLoadFinished() {
 
 int TFeedRotation::ShowingItemsCount() const {
     int count = feed_.ItemCount();
-    if (FMaxShowingItems > 0 && count >= FMaxShowingItems) return FMaxShowingItems;
+    const int most = settings_.FMaxShowingItems;
+    if (most > 0 && count >= most) return most;
     return count;
 }
 
@@ -105,7 +106,10 @@ void TFeedRotation::NextItem() {
     if (!FCurrentItem || feed_.ItemCount() == 0) return;
     int i = CurrentItemIndex() + 1;
     if (i > ShowingItemsCount() - 1) {
-        if (FAutoUrlJump && SelectNextFeedUrl()) {
+        // While a load runs the address is that load's: moved on now, it would name the next
+        // feed while the running load's items show, and that feed would be skipped. The pass
+        // wraps instead; the load's result starts at the first item anyway.
+        if (!FLoading && settings_.FAutoUrlJump && SelectNextFeedUrl()) {
             // The old text keeps scrolling until the new feed has loaded. Past the last item
             // comes the first: a reload that keeps the items (the same feed, unchanged) must
             // not leave the ticker on the last one, jumping again after every pass.
@@ -126,7 +130,7 @@ void TFeedRotation::PrevItem() {
 }
 
 bool TFeedRotation::SelectNextFeedUrl() {
-    std::optional<std::string> next = NextFeedCaption(FeedMenu, feed_.Url());
+    std::optional<std::string> next = NextFeedCaption(feedMenu_, feed_.Url());
     if (!next) return false;
     feed_.SetUrl(*next);
     return true;

@@ -75,18 +75,28 @@ public:
     virtual void ClearItems() = 0;
 };
 
+// The settings the rotation reads, as the main window holds them.
+struct TRotationSettings {
+    int FMaxShowingItems = 0;  // 0: every item
+    bool FAutoUrlJump = false;
+    bool operator==(const TRotationSettings&) const = default;
+};
+
 class TFeedRotation {
 public:
     TFeedRotation(ITickerView& view, ITickerFeed& feed) : view_(view), feed_(feed) {}
 
-    // Settings and state of the main window that this logic reads and writes.
-    int FMaxShowingItems = 0;      // 0: every item
-    bool FAutoUrlJump = false;
-    bool FFirstRun = false;        // true: the first finished load shows the welcome balloon
-    bool FLoading = false;
-    std::optional<std::uint64_t> FCurrentItem;
+    const TRotationSettings& Settings() const { return settings_; }
+    void SetSettings(const TRotationSettings& settings) { settings_ = settings; }
     // The Quick Start Menu's entries as BuildFeedMenu last made them.
-    std::vector<TFeedMenuEntry> FeedMenu;
+    const std::vector<TFeedMenuEntry>& FeedMenu() const { return feedMenu_; }
+    void SetFeedMenu(std::vector<TFeedMenuEntry> entries) { feedMenu_ = std::move(entries); }
+    // True: the next finished load shows the welcome balloon (once).
+    bool FirstRun() const { return FFirstRun; }
+    void SetFirstRun(bool firstRun) { FFirstRun = firstRun; }
+    bool Loading() const { return FLoading; }
+    // The id of the item shown; none before the first load and after a failure.
+    std::optional<std::uint64_t> CurrentItem() const { return FCurrentItem; }
 
     // Operations.
     void ReloadFeed();
@@ -127,6 +137,11 @@ private:
 
     ITickerView& view_;
     ITickerFeed& feed_;
+    TRotationSettings settings_;
+    std::vector<TFeedMenuEntry> feedMenu_;
+    bool FFirstRun = false;
+    bool FLoading = false;
+    std::optional<std::uint64_t> FCurrentItem;
     std::string titleCaption_;
     std::string titleHint_;
 };

@@ -37,13 +37,13 @@ std::string TRSSFeedTicker::ItemOpenAddress(int index) const {
     return item ? tw::ItemOpenAddress(*item) : std::string();
 }
 
-void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& rotation) {
-    feed.OnRSSLoaded = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSLoaded(); };
-    feed.OnRSSNotModified = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSNotModified(); };
-    feed.OnRSSLoadError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSLoadError(); };
-    feed.OnRSSParseError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSParseError(); };
-    feed.OnRSSNotRSSError = [&rotation](TpkComponent&) { rotation.RSSHandlerRSSNotRSSError(); };
-    feed.OnHTTPError = [&rotation](TpkComponent&, int, TpkStream*) { rotation.RSSHandlerHTTPError(); };
+void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& handlers) {
+    feed.OnRSSLoaded = [&handlers](TpkComponent&) { handlers.RSSHandlerRSSLoaded(); };
+    feed.OnRSSNotModified = [&handlers](TpkComponent&) { handlers.RSSHandlerRSSNotModified(); };
+    feed.OnRSSLoadError = [&handlers](TpkComponent&) { handlers.RSSHandlerRSSLoadError(); };
+    feed.OnRSSParseError = [&handlers](TpkComponent&) { handlers.RSSHandlerRSSParseError(); };
+    feed.OnRSSNotRSSError = [&handlers](TpkComponent&) { handlers.RSSHandlerRSSNotRSSError(); };
+    feed.OnHTTPError = [&handlers](TpkComponent&, int, TpkStream*) { handlers.RSSHandlerHTTPError(); };
 }
 
 }  // namespace tw

@@ -31,8 +31,8 @@ private:
     TpkRSSFeed& feed_;
 };
 
-// Routes OnRSSLoaded, OnRSSNotModified, OnRSSLoadError, OnRSSParseError, OnRSSNotRSSError and OnHTTPError of
-// `feed` to the rotation's handlers (replacing whatever handlers were assigned to them).
-void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& rotation);
+// Routes OnRSSLoaded, OnRSSNotModified, OnRSSLoadError, OnRSSParseError, OnRSSNotRSSError and
+// OnHTTPError of `feed` to the rotation's handlers (replacing whatever handlers were assigned).
+void ConnectFeedEvents(TpkRSSFeed& feed, TFeedRotation& handlers);
 
 }  // namespace tw

@@ -48,10 +48,10 @@ void TStartAndTrayMenus::FeedListsChanged() {
     TfrMain* form = host_.Form();
     if (!form) return;
     auto choose = [this](const std::string& url) {
-        if (TfrMain* f = host_.Form()) f->rotation.FeedMenuItemClick(url);
+        if (TfrMain* f = host_.Form()) f->ShowFeed(url);
     };
-    BuildFeedMenu(pmRSS_, form->rotation.FeedMenu, choose);
-    BuildFeedMenu(*trayEntries_.RSSFeeds, form->rotation.FeedMenu, choose);
+    BuildFeedMenu(pmRSS_, form->FeedMenu(), choose);
+    BuildFeedMenu(*trayEntries_.RSSFeeds, form->FeedMenu(), choose);
 }
 
 void TStartAndTrayMenus::TrayPopup::Popup(int x, int y, TTrayIcon&) {
@@ -65,10 +65,8 @@ void TStartAndTrayMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
     MatchDisplay(menu);
     RECT bar{};
     GetWindowRect(host_.Window(), &bar);
-    TfrMain* form = host_.Form();
-    const int placement = form && form->appBar ? form->appBar->Placement() : bpFloat;
-    const auto dock = IsDockedEdge(placement) ? static_cast<TpkAppBarPlacement>(placement) : bpFloat;
-    menu.PopupBesideBar(x, bar, dock, WorkAreaRect());
+    const TfrMain* form = host_.Form();
+    menu.PopupBesideBar(x, bar, form ? form->BarEdge() : bpFloat, WorkAreaRect());
 }
 
 void TStartAndTrayMenus::PopupQuickStartMenu() {
@@ -100,7 +98,7 @@ void TStartAndTrayMenus::ShowBar() {
 void TStartAndTrayMenus::ShowWelcomeBalloon(const std::string& title, const std::string& text) {
     TfrMain* form = host_.Form();
     if (!form) return;
-    const Rect start = form->imgStart;
+    const Rect start = form->Bar().Start;
     POINT corner{start.Left, start.Top};
     ClientToScreen(host_.Window(), &corner);
     const RECT anchor{corner.x, corner.y, corner.x + start.Width(), corner.y + start.Height()};

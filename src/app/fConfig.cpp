@@ -196,59 +196,53 @@ void TfrConfig::ChooseTickerFont(const TFont& chosen) {
 
 void TfrConfig::btnDefaultTickerFontClick() { SampleFont = TFont{"Tahoma", 8, kTickerFontColor, 0}; }
 
-void OpenConfig(TfrConfig& dialog, TfrMain& main, const IRunAtLogon& runAtLogon) {
-    dialog.tvConfigClick(main.LastConfigPage());
+void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLogon& runAtLogon) {
+    dialog.tvConfigClick(settings.LastConfigPage);
 
-    const int interval = main.ReloadInterval();
+    const int interval = settings.ReloadInterval;
     dialog.tbReloadTimeChange(ReloadPositionOf(interval));
     dialog.ReloadPositionAtOpen = dialog.ReloadPosition;
     dialog.ReloadOutOfRange = interval < kReloadStepMs || interval > (kMaxReloadPosition + 1) * kReloadStepMs;
     // The hand-edited period itself, until the user moves the track bar.
     if (dialog.ReloadOutOfRange) dialog.ReloadHint = MinutesHint(interval / 60000);
 
-    const int maxItems = main.MaxShowingItems();
+    const int maxItems = settings.Rotation.FMaxShowingItems;
     dialog.cbMaxRSSItemsClick(maxItems > 0);
     if (maxItems > 0) dialog.txtMaxRSSItemsChange(maxItems);
-    dialog.AutoUrlJump = main.AutoUrlJump();
+    dialog.AutoUrlJump = settings.Rotation.FAutoUrlJump;
 
-    const auto fill = [](std::vector<TConfigLink>& lines, const TFeedsList& feeds) {
-        lines.clear();
-        for (std::size_t i = 0; i < feeds.Count(); ++i) lines.push_back({feeds.Strings(i), feeds.Objects(i).LinkEnabled});
-    };
-    fill(dialog.DefaultLinks, main.DefaultFeedsList);
-    fill(dialog.CustomLinks, main.CustomFeedsList);
+    dialog.DefaultLinks = settings.DefaultFeeds;
+    dialog.CustomLinks = settings.CustomFeeds;
 
     dialog.StartUp = dialog.StartUpAtOpen = runAtLogon.Enabled();
-    dialog.SampleFont = main.TickerFont();  // the setting, not its size scaled for the display
+    dialog.SampleFont = settings.TickerFont;
 
-    const auto speed = std::find(TickerSpeeds.begin(), TickerSpeeds.end(), main.lblTicker().Speed());
+    const auto speed = std::find(TickerSpeeds.begin(), TickerSpeeds.end(), settings.TickerSpeed);
     dialog.SpeedPosition = speed == TickerSpeeds.end() ? DefaultTickerSpeedIndex : int(speed - TickerSpeeds.begin());
 }
 
-bool ApplyConfig(const TfrConfig& dialog, TfrMain& main, IRunAtLogon& runAtLogon) {
-    main.SetLastConfigPage(dialog.SelectedPage);
+namespace {
+
+// The settings as the dialog leaves them, over those it opened with.
+TMainSettings DialogSettings(const TfrConfig& dialog, TMainSettings settings) {
+    settings.LastConfigPage = dialog.SelectedPage;
     // A hand-edited period outside the track bar's range is kept unless the user moved the bar.
     if (!dialog.ReloadOutOfRange || dialog.ReloadPosition != dialog.ReloadPositionAtOpen)
-        main.SetReloadInterval(dialog.ReloadPosition * kReloadStepMs + kReloadStepMs);
-    main.rotation.FMaxShowingItems = dialog.MaxItemsChecked ? dialog.MaxItems : 0;
-    main.rotation.FAutoUrlJump = dialog.AutoUrlJump;
+        settings.ReloadInterval = dialog.ReloadPosition * kReloadStepMs + kReloadStepMs;
+    settings.Rotation = {dialog.MaxItemsChecked ? dialog.MaxItems : 0, dialog.AutoUrlJump};
+    settings.DefaultFeeds = dialog.DefaultLinks;
+    settings.CustomFeeds = dialog.CustomLinks;
+    settings.TickerFont = dialog.SampleFont;
+    settings.TickerSpeed = TickerSpeeds[std::clamp(dialog.SpeedPosition, 0, int(TickerSpeeds.size()) - 1)];
+    return settings;
+}
 
-    const std::size_t defaults = std::min(main.DefaultFeedsList.Count(), dialog.DefaultLinks.size());
-    for (std::size_t i = 0; i < defaults; ++i) main.DefaultFeedsList.Objects(i).LinkEnabled = dialog.DefaultLinks[i].Checked;
-    main.CustomFeedsList.Clear();
-    for (const TConfigLink& link : dialog.CustomLinks) main.CustomFeedsList.Add(link.Address, link.Checked);
-    main.BuildFeedMenus();
+}  // namespace
 
+bool ApplyConfig(const TfrConfig& dialog, TfrMain& main, IRunAtLogon& runAtLogon) {
     bool written = true;
     if (dialog.StartUp != dialog.StartUpAtOpen) written = runAtLogon.SetEnabled(dialog.StartUp);
-
-    TScrollingText& ticker = main.lblTicker();
-    ticker.SetFont(dialog.SampleFont);
-    const int speed = std::clamp(dialog.SpeedPosition, 0, int(TickerSpeeds.size()) - 1);
-    ticker.SetSpeed(TickerSpeeds[speed]);
-    ticker.PixelJump = speed == int(TickerSpeeds.size()) - 1 ? 2 : 1;
-
-    return main.SaveSettings() && written;
+    return main.ApplySettings(DialogSettings(dialog, main.Settings())) && written;
 }
 
 }  // namespace tw

@@ -42,13 +42,6 @@ enum TEditMode { emNone, emEdit, emAdd };
 // The images of the link buttons, in the dialog's image collection order.
 enum TLinkImage : int { liUp, liDown, liAdd, liRemove, liEdit, liDone };
 
-// One line of a check list.
-struct TConfigLink {
-    std::string Address;
-    bool Checked = true;
-    bool operator==(const TConfigLink&) const = default;
-};
-
 // What the custom-link buttons and the edit box show, as UpdateLinkButtons leaves them.
 struct TLinkButtons {
     bool Up = false, Down = false, Add = true, Remove = false, Edit = false;
@@ -144,12 +137,14 @@ public:
     virtual bool SetEnabled(bool enabled) = 0;
 };
 
-// Opening: fills the dialog from the main window and the Run key (steps 2 to 9 of opening).
-void OpenConfig(TfrConfig& dialog, TfrMain& main, const IRunAtLogon& runAtLogon);
+// Opening: fills the dialog from the main window's settings and the Run key (steps 2 to 9 of
+// opening).
+void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLogon& runAtLogon);
 
-// OK: copies the dialog's values back into the main window, rebuilds the feed menus, updates the
-// Run key when the check box changed and writes the settings file. Returns false when the
-// settings file or the Run key could not be written (the values are applied all the same).
+// OK: updates the Run key when the check box changed, then hands the dialog's values to the main
+// window in one record (TfrMain::ApplySettings: the feed menus rebuilt, the settings file
+// written). Returns false when the settings file or the Run key could not be written (the values
+// are applied all the same).
 bool ApplyConfig(const TfrConfig& dialog, TfrMain& main, IRunAtLogon& runAtLogon);
 
 // The track bar position of a reload period in ms: the lower multiple of 5 minutes, 5 to 60

@@ -348,7 +348,7 @@ void ConfigDialog::CreatePageTree() {
 }
 
 void ConfigDialog::Fill() {
-    OpenConfig(model_, main_, runAtLogon_);
+    OpenConfig(model_, main_.Settings(), runAtLogon_);
     syncing_ = true;
     TreeView_SelectItem(Item(idConfigTree), nodes_[std::size_t(model_.SelectedPage)]);
     SendMessageW(Item(idReloadTime), TBM_SETPOS, TRUE, model_.ReloadPosition);

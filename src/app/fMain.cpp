@@ -21,8 +21,8 @@ constexpr int kGapDesign = 5;  // between the title and the previous arrow, afte
 
 std::uint16_t BarSize(int pixels) { return std::uint16_t(std::clamp(pixels, 0, 0xFFFF)); }
 
-}  // namespace
-
+// The settings the form file holds for `appBar`: docked at the top or bottom or floating, no
+// caption and no taskbar button.
 void ConfigureAppBarFromForm(TpkAppBar& bar) {
     bar.BeginLoading();
     bar.AllowedEdges = EdgeBit(bpTop) | EdgeBit(bpBottom) | EdgeBit(bpFloat);
@@ -35,6 +35,8 @@ void ConfigureAppBarFromForm(TpkAppBar& bar) {
     bar.EndLoading();
 }
 
+// The settings the form file holds for `lblTicker`, then the end of its loading (first rebuild,
+// start offset).
 void ConfigureTickerFromForm(TScrollingText& ticker) {
     // Where the form puts it at design size; LayoutTicker moves it to its real place.
     ticker.SetBounds(69, 12, 596, 11);
@@ -47,6 +49,14 @@ void ConfigureTickerFromForm(TScrollingText& ticker) {
     ticker.SetFont(TFont{"Tahoma", 8, kTickerFontColor, 0});  // height -11 at 96 pixels per inch
     ticker.Loaded();
 }
+
+std::vector<TConfigLink> LinesOf(const TFeedsList& feeds) {
+    std::vector<TConfigLink> lines;
+    for (std::size_t i = 0; i < feeds.Count(); ++i) lines.push_back({feeds.Strings(i), feeds.Objects(i).LinkEnabled});
+    return lines;
+}
+
+}  // namespace
 
 TFont TickerFontFrom(const TTickerFont& font) {
     return TFont{font.Name, font.Size, font.Color, (font.Italic ? unsigned(fsItalic) : 0u) | (font.Bold ? unsigned(fsBold) : 0u)};
@@ -63,20 +73,46 @@ bool IMainView::FileExists(const std::string& path) const {
     return std::filesystem::is_regular_file(name, error);
 }
 
-TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore,
-                 std::unique_ptr<TNetDetect> detector)
-    : netDetect(std::move(detector)), view_(view), ticker_(std::move(ticker)), openStore_(std::move(openStore)) {
-    tickerFont_ = shownTickerFont_ = ticker_->Font();
-    RSSHandler.SetHTTPAgent(std::string(kFeedHTTPAgent));
-    RSSHandler.SetWaitTimeout(kFeedWaitTimeout);
+TfrMain::TfrMain(IMainView& view, TMainParts parts) : view_(view), openStore_(std::move(parts.OpenStore)) {
+    // 1. The platform's parts, given the settings the form file holds for them.
+    ticker_ = std::move(parts.Ticker);
+    ConfigureTickerFromForm(*ticker_);
+    tickerFont_ = ticker_->Font();
+    view_.TickerTextChanged(ticker_->Text());
+    netDetect = std::move(parts.NetDetect);
+    ResChanger = std::move(parts.ResChanger);
+    appBar = std::move(parts.AppBar);
+    if (appBar) ConfigureAppBarFromForm(*appBar);
+    oneOnly = std::move(parts.OnlyOne);
+    DDEHandler = parts.DDEHandler;
+    DDEAvailable = parts.DDEAvailable;
+    // 2. Our own: the feed component and the rotation over it and the window's controls.
+    MakeFeedComponent();
+    feedPort_ = std::make_unique<TRSSFeedTicker>(*RSSHandler);
+    tickerView_ = std::make_unique<TickerView>(*this);
+    rotation = std::make_unique<TFeedRotation>(*tickerView_, *feedPort_);
+    // 3. Every event, now that everything it reaches exists.
+    WireEvents();
+    // 4. The form is loaded: a second instance brings the first forward and asks to end.
+    if (oneOnly) oneOnly->Loaded();
+}
+
+void TfrMain::MakeFeedComponent() {
+    RSSHandler = std::make_unique<TpkRSSFeed>();
+    RSSHandler->SetHTTPAgent(std::string(kFeedHTTPAgent));
+    RSSHandler->SetWaitTimeout(kFeedWaitTimeout);
     // No feed load keeps the bar waiting or swells the process (the hook shortens it for tests).
-    RSSHandler.HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
-    RSSHandler.HTTP().MaxMemorySize = kFeedMaxMemorySize;
-    RSSHandler.ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
-    RSSHandler.AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
-    ConnectFeedEvents(RSSHandler, rotation);
-    ticker_->OnTextScrolled = [this](TScrollingText&) { rotation.lblTickerTextScrolled(); };
-    ticker_->OnClick = [this](TScrollingText&) { rotation.lblTickerClick(); };
+    RSSHandler->HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
+    RSSHandler->HTTP().MaxMemorySize = kFeedMaxMemorySize;
+    RSSHandler->ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
+    RSSHandler->AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
+}
+
+void TfrMain::WireEvents() {
+    ConnectFeedEvents(*RSSHandler, *rotation);
+    ticker_->OnTextScrolled = [this](TScrollingText&) { rotation->lblTickerTextScrolled(); };
+    ticker_->OnClick = [this](TScrollingText&) { rotation->lblTickerClick(); };
+    ticker_->OnMouseMove = [this](TScrollingText&, unsigned, int, int) { lblTickerMouseMove(); };
     // The text waits while the pointer rests on it, so a title can be read and clicked.
     ticker_->PauseOnHover = true;
     // Each tick sends the screen only the pixels that moved: under Wine a copy to the screen
@@ -84,23 +120,44 @@ TfrMain::TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfi
     ticker_->PresentChangesOnly = true;
     if (netDetect) {
         netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
-            rotation.netDetectConnectionStatusChanged(connected);
+            rotation->netDetectConnectionStatusChanged(connected);
         };
     }
+    if (ResChanger) {
+        ResChanger->OnResChanged = [this](const TDisplayResolution& oldRes, const TDisplayResolution& newRes) {
+            ResChangerResChanged(oldRes, newRes);
+        };
+    }
+    // The DDE commands are attached by FormCreate: the handler delivers those waiting at once.
 }
 
 TfrMain::~TfrMain() {
-    // The DDE handler outlives the window: a command arriving later waits instead of reaching it.
+    // 1. Nothing from outside reaches the window any more: the DDE handler outlives it, and a
+    //    command arriving later waits instead.
     if (DDEHandler) DDEHandler->SetExecuteHandler(nullptr);
-    // The detector and a transfer still under way report to the rotation, which goes before
-    // the feed component does.
+    // 2. What reports to the rotation and the layout goes before them: the detector drops a check
+    //    still running, the watcher lets the application window go.
     netDetect.reset();
-    RSSHandler.OnRSSLoaded = nullptr;
-    RSSHandler.OnRSSNotModified = nullptr;
-    RSSHandler.OnRSSLoadError = nullptr;
-    RSSHandler.OnRSSParseError = nullptr;
-    RSSHandler.OnRSSNotRSSError = nullptr;
-    RSSHandler.OnHTTPError = nullptr;
+    ResChanger.reset();
+    // 3. The feed component ends a transfer still under way; its events reach nobody meanwhile.
+    RSSHandler->OnRSSLoaded = nullptr;
+    RSSHandler->OnRSSNotModified = nullptr;
+    RSSHandler->OnRSSLoadError = nullptr;
+    RSSHandler->OnRSSParseError = nullptr;
+    RSSHandler->OnRSSNotRSSError = nullptr;
+    RSSHandler->OnHTTPError = nullptr;
+    RSSHandler.reset();
+    // 4. The rotation and its two seams, which pointed at the feed and the window's controls.
+    rotation.reset();
+    tickerView_.reset();
+    feedPort_.reset();
+    // 5. The application bar leaves the shell, so the strip it reserved is free.
+    appBar.reset();
+    // 6. The guard last: until the bar has gone, a new start hands over to this instance instead
+    //    of docking a second bar beside it.
+    oneOnly.reset();
+    // 7. The scrolling text, a child of the real window.
+    ticker_.reset();
 }
 
 void TfrMain::TickerView::SetTitle(const std::string& caption, const std::string& hint) {
@@ -123,13 +180,16 @@ void TfrMain::TickerView::RestartReloadTimer() {
     form_.ApplyReloadTimer();
 }
 
+bool TfrMain::SecondInstance() const { return oneOnly && oneOnly->TerminationRequested(); }
+
 void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std::string>& arguments) {
     FCreating = true;
     InitializeAppearance();
-    rotation.FFirstRun = true;
+    rotation->SetFirstRun(true);
     AttachDDEHandler();
+    // The application window stays a top-level window, no child of the shell's "Progman"
+    // window: docs/main-window.md says why.
     LayoutTicker();
-    rotation.FLoading = false;
     FConfigFile = exeDirectory + std::string(kConfigFileName);
     DefaultFeedsList.Clear();
     CustomFeedsList.Clear();
@@ -138,14 +198,13 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
     LoadSettings();
     BuildFeedMenus();
     // Through a modem the system's configured proxy would dial or wait: go out directly.
-    RSSHandler.HTTPProxy().AccessType = view_.ModemConnection() ? atDirect : atPreconfig;
+    RSSHandler->HTTPProxy().AccessType = view_.ModemConnection() ? atDirect : atPreconfig;
     FCreating = false;
     if (!arguments.empty() && view_.FileExists(arguments.front())) {
-        // A feed file opened from the shell: shown as it is, no network request.
-        RSSHandler.LoadFromFile(arguments.front());
+        OpenFeedFile(arguments.front());  // no network request
         return;
     }
-    rotation.ReloadFeed();
+    rotation->ReloadFeed();
 }
 
 void TfrMain::AttachDDEHandler() {
@@ -162,13 +221,22 @@ void TfrMain::AttachDDEHandler() {
 
 void TfrMain::DDEExecuteCommands(TDDEHandler&, const std::vector<std::string>& commands) {
     for (const std::string& command : commands) {
-        const auto path = OpenCommandPath(command);
-        if (!path) continue;
-        // Not read whole: the feed reports it as it does an unreadable file.
-        if (OpenedFileTooLarge(*path)) RSSHandler.LoadFromString({});
-        else RSSHandler.LoadFromFile(*path);
+        // An empty path is loaded too: it names no readable file and fails as one.
+        if (const auto path = OpenCommandPath(command)) OpenFeedFile(*path);
     }
 }
+
+void TfrMain::OpenFeedFile(const std::string& path) {
+    // Not read whole: the feed reports it as it does an unreadable file.
+    if (OpenedFileTooLarge(path)) RSSHandler->LoadFromString({});
+    else RSSHandler->LoadFromFile(path);
+}
+
+void TfrMain::ShowFeed(const std::string& url) { rotation->FeedMenuItemClick(url); }
+void TfrMain::StepToNextItem() { rotation->imgNextRssItemClick(); }
+void TfrMain::StepToPreviousItem() { rotation->imgPrevRssItemClick(); }
+void TfrMain::OpenCurrentItem() { rotation->lblTickerClick(); }
+void TfrMain::OpenChannelLink() { rotation->lblTitleClick(); }
 
 void TfrMain::FormShow() {
     if (netDetect) netDetect->SetEnabled(true);
@@ -195,7 +263,7 @@ void TfrMain::ApplyReloadTimer() {
 }
 
 void TfrMain::OnReloadTimer() {
-    if (FReloadEnabled) rotation.tmrReloadTimer();
+    if (FReloadEnabled) rotation->tmrReloadTimer();
 }
 
 TBarArea TfrMain::AreaAt(int x, int y) const {
@@ -210,10 +278,10 @@ TBarArea TfrMain::AreaAt(int x, int y) const {
 
 void TfrMain::ClickAt(int x, int y) {
     switch (AreaAt(x, y)) {
-        case TBarArea::Title: rotation.lblTitleClick(); break;
-        case TBarArea::PrevItem: rotation.imgPrevRssItemClick(); break;
-        case TBarArea::NextItem: rotation.imgNextRssItemClick(); break;
-        case TBarArea::Ticker: rotation.lblTickerClick(); break;
+        case TBarArea::Title: OpenChannelLink(); break;
+        case TBarArea::PrevItem: StepToPreviousItem(); break;
+        case TBarArea::NextItem: StepToNextItem(); break;
+        case TBarArea::Ticker: OpenCurrentItem(); break;
         case TBarArea::StartImage: view_.PopupQuickStartMenu(); break;
         case TBarArea::Background: break;
     }
@@ -221,9 +289,9 @@ void TfrMain::ClickAt(int x, int y) {
 
 void TfrMain::KeyPressed(TBarKey key) {
     switch (key) {
-        case TBarKey::Left: rotation.imgPrevRssItemClick(); break;
-        case TBarKey::Right: rotation.imgNextRssItemClick(); break;
-        case TBarKey::Enter: rotation.lblTickerClick(); break;
+        case TBarKey::Left: StepToPreviousItem(); break;
+        case TBarKey::Right: StepToNextItem(); break;
+        case TBarKey::Enter: OpenCurrentItem(); break;
         case TBarKey::Escape: view_.HideBar(); break;
     }
 }
@@ -239,19 +307,12 @@ TBarCursor TfrMain::CursorAt(int x, int y) const {
 
 void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
 
-void TfrMain::AttachResChanger(std::unique_ptr<TResChange> watcher) {
-    ResChanger = std::move(watcher);
-    if (ResChanger) {
-        ResChanger->OnResChanged = [this](const TDisplayResolution& oldRes, const TDisplayResolution& newRes) {
-            ResChangerResChanged(oldRes, newRes);
-        };
-    }
+TpkAppBarPlacement TfrMain::BarEdge() const {
+    const int placement = appBar ? appBar->Placement() : bpFloat;
+    return IsDockedEdge(placement) ? static_cast<TpkAppBarPlacement>(placement) : bpFloat;
 }
 
-void TfrMain::AttachAppBar(std::unique_ptr<TpkAppBar> bar) {
-    appBar = std::move(bar);
-    if (appBar) ConfigureAppBarFromForm(*appBar);
-}
+TBarPicture TfrMain::Bar() const { return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem}; }
 
 void TfrMain::ApplyScale() {
     lblTitle = Rect::Sized(Scaled(kTitleDesign.Left), Scaled(kTitleDesign.Top), lblTitle.Width(),
@@ -287,16 +348,13 @@ void TfrMain::DisplayDpiChanged(const Rect* floatRect) {
     LayoutTicker();
 }
 
-TFont TfrMain::TickerFont() const {
-    return ticker_->Font() == shownTickerFont_ ? tickerFont_ : ticker_->Font();
-}
-
 void TfrMain::ShowTickerFont(const TFont& font) {
-    tickerFont_ = shownTickerFont_ = font;
+    tickerFont_ = font;
     // The platform turns points into pixels with the system's density: on a display of another
     // one, the points are scaled by the difference.
-    shownTickerFont_.Size = ScaleBetween(font.Size, view_.SystemDpi(), FDpi);
-    ticker_->SetFont(shownTickerFont_);
+    TFont shown = font;
+    shown.Size = ScaleBetween(font.Size, view_.SystemDpi(), FDpi);
+    ticker_->SetFont(shown);
 }
 
 void TfrMain::LayoutTicker() {
@@ -321,13 +379,12 @@ void TfrMain::LayoutTicker() {
 void TfrMain::LoadSettings() {
     const auto store = openStore_(FConfigFile);
     const TAppSettings s = tw::LoadSettings(*store, FDefaultUrl, FDefaultReloadMinutes, DefaultFeedsList, CustomFeedsList);
-    rotation.FFirstRun = s.FirstRun;
-    RSSHandler.HTTP().URL = s.Url;
+    rotation->SetFirstRun(s.FirstRun);
+    RSSHandler->HTTP().URL = s.Url;
     FLastConfigPage = s.LastConfigPage;
     FReloadInterval = s.ReloadInterval;
     ApplyReloadTimer();
-    rotation.FMaxShowingItems = s.MaxShowingItems;
-    rotation.FAutoUrlJump = s.AutoUrlJump;
+    rotation->SetSettings({s.MaxShowingItems, s.AutoUrlJump});
     TFont font = TickerFont();
     const TFont stored = TickerFontFrom(s.TickerFont);
     font.Name = stored.Name;
@@ -347,18 +404,16 @@ void TfrMain::SetReloadInterval(int milliseconds) {
 }
 
 void TfrMain::BuildFeedMenus() {
-    rotation.FeedMenu = BuildFeedMenuEntries(DefaultFeedsList, CustomFeedsList);
+    rotation->SetFeedMenu(BuildFeedMenuEntries(DefaultFeedsList, CustomFeedsList));
     view_.FeedListsChanged();
 }
 
 bool TfrMain::SaveSettings() {
     TAppSettings s;
     s.LastConfigPage = FLastConfigPage;
-    s.MaxShowingItems = rotation.FMaxShowingItems;
-    s.AutoUrlJump = rotation.FAutoUrlJump;
-    const TFont font = TickerFont();
-    ShowTickerFont(font);  // a font the dialog set is shown scaled from now on
-    s.TickerFont = TickerFontOf(font);
+    s.MaxShowingItems = rotation->Settings().FMaxShowingItems;
+    s.AutoUrlJump = rotation->Settings().FAutoUrlJump;
+    s.TickerFont = TickerFontOf(tickerFont_);
     s.TickerSpeed = ticker_->Speed();
     const auto store = openStore_(FConfigFile);
     return tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
@@ -366,7 +421,34 @@ bool TfrMain::SaveSettings() {
 
 bool TfrMain::SaveFeedState() {
     const auto store = openStore_(FConfigFile);
-    return tw::SaveFeedState(*store, RSSHandler.HTTP().URL, FReloadInterval, CustomFeedsList);
+    return tw::SaveFeedState(*store, RSSHandler->HTTP().URL, FReloadInterval, CustomFeedsList);
+}
+
+TMainSettings TfrMain::Settings() const {
+    TMainSettings s;
+    s.LastConfigPage = FLastConfigPage;
+    s.ReloadInterval = FReloadInterval;
+    s.Rotation = rotation->Settings();
+    s.DefaultFeeds = LinesOf(DefaultFeedsList);
+    s.CustomFeeds = LinesOf(CustomFeedsList);
+    s.TickerFont = tickerFont_;
+    s.TickerSpeed = ticker_->Speed();
+    return s;
+}
+
+bool TfrMain::ApplySettings(const TMainSettings& s) {
+    FLastConfigPage = s.LastConfigPage;
+    SetReloadInterval(s.ReloadInterval);
+    rotation->SetSettings(s.Rotation);
+    const std::size_t defaults = std::min(DefaultFeedsList.Count(), s.DefaultFeeds.size());
+    for (std::size_t i = 0; i < defaults; ++i) DefaultFeedsList.Objects(i).LinkEnabled = s.DefaultFeeds[i].Checked;
+    CustomFeedsList.Clear();
+    for (const TConfigLink& link : s.CustomFeeds) CustomFeedsList.Add(link.Address, link.Checked);
+    BuildFeedMenus();
+    ShowTickerFont(s.TickerFont);
+    ticker_->SetSpeed(s.TickerSpeed);
+    ticker_->PixelJump = s.TickerSpeed == TickerSpeeds.back() ? 2 : 1;
+    return SaveSettings();
 }
 
 void TfrMain::FormDestroy() {

@@ -1,12 +1,11 @@
 #pragma once
-// TfrMain: the ticker bar's main window without its window. It owns the window state, the
-// scrolling text `lblTicker`, the reload timer's settings and the two feed lists, and runs the
-// start-up, layout and shutdown steps; the platform side (fMain_win32.cpp) supplies the real
-// window through IMainView and routes its messages here.
-//
-// The feed component `RSSHandler`, the feed rotation, the network detector, the DDE command
-// handler and the single-instance guard are wired in here.
-#include "controls/DisplayScale.h"
+// TfrMain: the ticker bar's main window without its window. It owns every long-lived component
+// (the scrolling text, the feed component and its rotation, the connection detector, the display
+// watcher, the application bar, the single-instance guard), the window state and the two feed
+// lists, and runs the start-up, layout and shutdown steps. The platform side (fMain_win32.cpp)
+// makes the parts that need the real window, hands them to the composition (TMainParts), supplies
+// the window through IMainView and asks for operations by what they are for; nothing outside
+// reaches a component. docs/main-window.md describes the composition.
 #include "app/FeedRotation.h"
 #include "app/RSSFeedTicker.h"
 #include "base/Geometry.h"
@@ -14,6 +13,7 @@
 #include "config/ProfileStore.h"
 #include "config/uRSSLinkItem.h"
 #include "controls/ScrollingText.h"
+#include "controls/DisplayScale.h"
 #include "controls/pkAppBar.h"
 #include "desktop/DDEHandler.h"
 #include "desktop/NetDetect.h"
@@ -122,21 +122,57 @@ public:
 // Opens the settings file at a full UTF-8 path.
 using TProfileStoreFactory = std::function<std::unique_ptr<IProfileStore>(const std::string& path)>;
 
+// The parts of the main window that the platform makes, each with what it belongs to, handed to
+// TfrMain's composition in one record. A part left empty leaves the bar without it.
+struct TMainParts {
+    std::unique_ptr<TScrollingText> Ticker;  // lblTicker, a child of the real window; required
+    TProfileStoreFactory OpenStore;          // app.config's store; required
+    std::unique_ptr<TNetDetect> NetDetect;   // netDetect, its initial check already under way
+    std::unique_ptr<TResChange> ResChanger;  // watching the application window
+    std::unique_ptr<TpkAppBar> AppBar;       // made on the real window
+    std::unique_ptr<TpkOnlyOne> OnlyOne;     // not yet loaded: it decides in the composition
+    TDDEHandler* DDEHandler = nullptr;       // the process's command handler, outliving the window
+    bool DDEAvailable = false;               // the file association step lets commands arrive
+};
+
+// One line of a feed list with its check mark.
+struct TConfigLink {
+    std::string Address;
+    bool Checked = true;
+    bool operator==(const TConfigLink&) const = default;
+};
+
+// What the configuration dialog edits, read and applied as one record.
+struct TMainSettings {
+    int LastConfigPage = 0;
+    int ReloadInterval = 300000;  // ms; 0: no reload
+    TRotationSettings Rotation;
+    // The built-in feeds (only their check marks are applied) and the user's own.
+    std::vector<TConfigLink> DefaultFeeds;
+    std::vector<TConfigLink> CustomFeeds;
+    TFont TickerFont;  // the setting, not its size as scaled for the display
+    int TickerSpeed = TickerSpeeds[DefaultTickerSpeedIndex];
+    bool operator==(const TMainSettings&) const = default;
+};
+
 class TfrMain {
 public:
-    // `ticker` is the scrolling text made by the platform (a child of the real window), already
-    // loaded from the form's settings by MakeTicker's caller; see ConfigureTickerFromForm.
-    // `detector` is the network detector made with the window's components (its initial check
-    // is already under way); null leaves the bar without connection checks.
-    TfrMain(IMainView& view, std::unique_ptr<TScrollingText> ticker, TProfileStoreFactory openStore,
-            std::unique_ptr<TNetDetect> detector = nullptr);
+    // The composition: takes the platform's parts, makes the feed component and the rotation, and
+    // wires every component and event. Then the form counts as loaded, and the single-instance
+    // guard decides (see SecondInstance).
+    TfrMain(IMainView& view, TMainParts parts);
+    // Tears the components down in the order written there.
     ~TfrMain();
     TfrMain(const TfrMain&) = delete;
     TfrMain& operator=(const TfrMain&) = delete;
 
-    // The start-up steps; exeDirectory ends with its separator. `arguments` are the command-line
-    // arguments after the program's name (UTF-8): a first one naming an existing file is loaded
-    // as the feed instead of the current address.
+    // The start-up steps, in the order the platform runs them.
+    // Another instance runs and was brought forward: this one shows nothing and ends as its
+    // message loop starts.
+    bool SecondInstance() const;
+    // exeDirectory ends with its separator. `arguments` are the command-line arguments after the
+    // program's name (UTF-8): a first one naming an existing file is loaded as the feed instead
+    // of the current address.
     void FormCreate(const std::string& exeDirectory, const std::vector<std::string>& arguments = {});
     // The window has been shown: connectivity polling starts.
     void FormShow();
@@ -145,60 +181,66 @@ public:
     // The system asks whether the session may end: the program closes (saving its state) and
     // answers yes.
     bool QueryEndSession();
+
+    // What the window, the menus and the shell ask for.
+    // A feed chosen from a menu: it becomes the current address, the reload period starts
+    // again, and it loads.
+    void ShowFeed(const std::string& url);
+    // A feed file from the shell: shown as it is, the current address unchanged; a file too large
+    // for a feed gives the failure texts.
+    void OpenFeedFile(const std::string& path);
+    void StepToNextItem();
+    void StepToPreviousItem();
+    // Opens the current item's link, or the channel's, in the browser (web addresses only).
+    void OpenCurrentItem();
+    void OpenChannelLink();
+    // The part of the bar under (x, y) in client coordinates; Background where no control lies.
+    TBarArea AreaAt(int x, int y) const;
+    // A left click at (x, y): the arrows step, the title and the ticker open their links.
+    void ClickAt(int x, int y);
+    // The cursor to show at (x, y): the hand over the start image, the title and the ticker.
+    TBarCursor CursorAt(int x, int y) const;
+    // A key while the bar has the focus: the arrows step items, Enter opens the current item, Esc
+    // hides the bar.
+    void KeyPressed(TBarKey key);
+    // The reload timer ticked.
+    void OnReloadTimer();
     // Lays the arrows and the scrolling text out along the bar.
     void LayoutTicker();
     // The bar is now on a display of another density (the view's DisplayDpi): every size is
     // scaled anew and the bar laid out again; docked, it reserves its height scaled; floating, it
     // takes `floatRect` (the system's suggestion) when given.
     void DisplayDpiChanged(const Rect* floatRect = nullptr);
+
+    // The settings the configuration dialog edits, as they are now.
+    TMainSettings Settings() const;
+    // The dialog's OK: takes `settings` (the reload period restarts only when it changed, the
+    // default feeds keep their addresses), rebuilds the feed menus and writes the settings file.
+    // False when the file could not be written; the settings are applied all the same.
+    bool ApplySettings(const TMainSettings& settings);
+
+    // Read-only views, for the window's drawing and for inspection.
+    TBarPicture Bar() const;
+    const TScrollingText& lblTicker() const { return *ticker_; }
+    const TpkRSSFeed& Feed() const { return *RSSHandler; }
+    const std::vector<TFeedMenuEntry>& FeedMenu() const { return rotation->FeedMenu(); }
+    // The edge the bar is docked at, or bpFloat (also without an application bar).
+    TpkAppBarPlacement BarEdge() const;
+    // The current feed address, held by the feed component.
+    const std::string& FeedUrl() const { return RSSHandler->HTTP().URL; }
+    const std::string& ConfigFile() const { return FConfigFile; }
+    const std::string& DefaultUrl() const { return FDefaultUrl; }
+    bool FirstRun() const { return rotation->FirstRun(); }
+    bool Creating() const { return FCreating; }
+    bool Loading() const { return rotation->Loading(); }
+    // tmrReload: its period in ms and whether it runs (the window runs the real timer).
+    int ReloadInterval() const { return FReloadInterval; }
+    bool ReloadTimerEnabled() const { return FReloadEnabled; }
     // The density the bar's sizes are scaled for.
     int Dpi() const { return FDpi; }
-    // The ticker's font as the settings hold it. The ticker shows it with its size scaled from
-    // the system's density to the display's; a font set on the ticker from elsewhere (the
-    // configuration dialog) is taken as the new setting.
-    TFont TickerFont() const;
-    // The mouse moved over the scrolling text.
-    void lblTickerMouseMove();
-    // The display mode changed: the bar is laid out again for the new width.
-    void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
-    // Takes the display watcher made with the window and listens to it.
-    void AttachResChanger(std::unique_ptr<TResChange> watcher);
-    // Takes the application bar made on the window, configured as the form file has it.
-    void AttachAppBar(std::unique_ptr<TpkAppBar> bar);
-    // The DDE execute handler: loads the file of each "[Open("<path>")]" command in order as the
-    // feed; other commands are ignored, a file too large for a feed gives the failure texts.
-    void DDEExecuteCommands(TDDEHandler& sender, const std::vector<std::string>& commands);
-    // The process's DDE command handler and whether commands can reach it (the file association
-    // step at start); FormCreate attaches DDEExecuteCommands when both are there.
-    TDDEHandler* DDEHandler = nullptr;
-    bool DDEAvailable = false;
-
-    // What the window hands in, in client coordinates of the bar.
-    // The part of the bar under (x, y); Background where no control lies.
-    TBarArea AreaAt(int x, int y) const;
-    // A left click at (x, y): the arrows step, the title and the ticker open their links.
-    void ClickAt(int x, int y);
-    // The cursor to show at (x, y): the hand over the start image, the title and the ticker.
-    TBarCursor CursorAt(int x, int y) const;
-    // The reload timer ticked.
-    void OnReloadTimer();
-    // A key while the bar has the focus: the arrows step items, Enter opens the current item, Esc
-    // hides the bar.
-    void KeyPressed(TBarKey key);
-    // What to draw and hint now.
-    TBarPicture Bar() const { return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem}; }
-
-    // Components and state, as the window and the tests see them.
-    TScrollingText& lblTicker() { return *ticker_; }
-    Rect lblTitle = Rect::Sized(32, 5, 0, 13);
-    std::string TitleCaption = "Tidewire";
-    Rect imgStart = Rect::Sized(5, 1, 22, 22);
-    Rect imgPrevRssItem = Rect::Sized(0, 4, 16, 16);
-    Rect imgNextRssItem = Rect::Sized(0, 4, 16, 16);
-    TFeedsList DefaultFeedsList;
-    TFeedsList CustomFeedsList;
-    std::string TitleHint;  // lblTitle's hint: "Go to: " and the channel link
-    TpkRSSFeed RSSHandler;
+    // The ticker's font as the settings hold it; the ticker shows it with its size scaled from
+    // the system's density to the display's.
+    TFont TickerFont() const { return tickerFont_; }
 
 private:
     // The window's controls as the feed rotation drives them.
@@ -220,40 +262,17 @@ private:
     private:
         TfrMain& form_;
     };
-    TRSSFeedTicker feedPort_{RSSHandler};
-    TickerView tickerView_{*this};
 
-public:
-    TFeedRotation rotation{tickerView_, feedPort_};
-    std::unique_ptr<TpkOnlyOne> oneOnly;
-    std::unique_ptr<TResChange> ResChanger;
-    std::unique_ptr<TpkAppBar> appBar;
-    std::unique_ptr<TNetDetect> netDetect;  // last: it goes first, before what it reports to
+    // The composition's steps.
+    void MakeFeedComponent();
+    void WireEvents();
+    // The handlers the composition wires.
+    void lblTickerMouseMove();
+    void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
+    // Loads the file of each "[Open("<path>")]" command in order as the feed; other commands are
+    // ignored.
+    void DDEExecuteCommands(TDDEHandler& sender, const std::vector<std::string>& commands);
 
-    const std::string& ConfigFile() const { return FConfigFile; }
-    const std::string& DefaultUrl() const { return FDefaultUrl; }
-    // The current feed address, held by the feed component.
-    const std::string& FeedUrl() { return RSSHandler.HTTP().URL; }
-    bool FirstRun() const { return rotation.FFirstRun; }
-    bool Creating() const { return FCreating; }
-    bool Loading() const { return rotation.FLoading; }
-    int LastConfigPage() const { return FLastConfigPage; }
-    int MaxShowingItems() const { return rotation.FMaxShowingItems; }
-    bool AutoUrlJump() const { return rotation.FAutoUrlJump; }
-    // tmrReload: its period in ms and whether it runs (the window runs the real timer).
-    int ReloadInterval() const { return FReloadInterval; }
-    bool ReloadTimerEnabled() const { return FReloadEnabled; }
-
-    // What the configuration dialog's OK sets: the page it closed on; the reload period in ms,
-    // which restarts the timer only when it differs from the current one; the feed menus
-    // rebuilt from the two lists.
-    void SetLastConfigPage(int page) { FLastConfigPage = page; }
-    void SetReloadInterval(int milliseconds);
-    void BuildFeedMenus();
-    // Writes everything the configuration dialog sets (after its OK).
-    bool SaveSettings();
-
-private:
     void InitializeAppearance();
     // Sizes of the bar's design at FDpi: pictures, title, ticker, gaps and the app bar's limits.
     void ApplyScale();
@@ -262,20 +281,43 @@ private:
     void ShowTickerFont(const TFont& font);
     void AttachDDEHandler();
     void LoadSettings();
+    bool SaveSettings();
     bool SaveFeedState();
+    void SetReloadInterval(int milliseconds);
+    void BuildFeedMenus();
     // Hands tmrReload's state to the window.
     void ApplyReloadTimer();
 
     IMainView& view_;
-    std::unique_ptr<TScrollingText> ticker_;
     TProfileStoreFactory openStore_;
+    // The components; the constructor makes and wires them, the destructor ends them, each in
+    // the order written there.
+    std::unique_ptr<TScrollingText> ticker_;  // lblTicker
+    std::unique_ptr<TpkRSSFeed> RSSHandler;
+    std::unique_ptr<TRSSFeedTicker> feedPort_;
+    std::unique_ptr<TickerView> tickerView_;
+    std::unique_ptr<TFeedRotation> rotation;
+    std::unique_ptr<TNetDetect> netDetect;
+    std::unique_ptr<TResChange> ResChanger;
+    std::unique_ptr<TpkAppBar> appBar;
+    std::unique_ptr<TpkOnlyOne> oneOnly;
+    TDDEHandler* DDEHandler = nullptr;
+    bool DDEAvailable = false;
 
+    // The window's state.
+    Rect lblTitle = Rect::Sized(32, 5, 0, 13);
+    std::string TitleCaption = "Tidewire";
+    std::string TitleHint;  // "Go to: " and the channel link
+    Rect imgStart = Rect::Sized(5, 1, 22, 22);
+    Rect imgPrevRssItem = Rect::Sized(0, 4, 16, 16);
+    Rect imgNextRssItem = Rect::Sized(0, 4, 16, 16);
+    TFeedsList DefaultFeedsList;
+    TFeedsList CustomFeedsList;
     std::string FConfigFile;
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;
     int FDpi = kDefaultDpi;
-    TFont tickerFont_;       // the setting
-    TFont shownTickerFont_;  // what ShowTickerFont gave the ticker
+    TFont tickerFont_;  // the setting
     int FLastConfigPage = 0;
     int FReloadInterval = 5000;  // ms, as the form has it before FormCreate
     bool FReloadEnabled = false;
@@ -283,14 +325,6 @@ private:
     bool settingsLoaded_ = false;
     bool destroyed_ = false;
 };
-
-// Gives a freshly made scrolling text the settings the form file holds for `lblTicker`, then
-// finishes its loading (first rebuild, start offset).
-void ConfigureTickerFromForm(TScrollingText& ticker);
-
-// Gives a freshly made application bar the settings the form file holds for `appBar`: docked at
-// the top or bottom or floating, no caption and no taskbar button.
-void ConfigureAppBarFromForm(TpkAppBar& bar);
 
 // The ticker font as the settings describe it.
 TFont TickerFontFrom(const TTickerFont& font);

@@ -172,6 +172,7 @@ private:
     bool OnBackgroundPress(UINT msg, LPARAM lp);
     bool OnBackgroundRightPress(LPARAM lp);
     bool OnKeyDown(WPARAM key);
+    TMainParts MakeParts(std::unique_ptr<TScrollingText> ticker);
     void MakeMenus();
     bool DrawnControlAt(int screenX, int screenY) const;
     void OnDestroy();
@@ -241,26 +242,27 @@ bool MainWindow::Create(const std::string& exeDirectory) {
 
     auto ticker = CreateScrollingText(Handle(), 69, 12, 596, 11);
     if (!ticker) return false;
-    ConfigureTickerFromForm(*ticker);
     tickerWindow_ = WindowHandle(*ticker);
-    MirrorTickerText(tickerWindow_, ticker->Text());
-    ticker->OnMouseMove = [this](TScrollingText&, unsigned, int, int) {
-        if (form_) form_->lblTickerMouseMove();
-    };
-    // Made with the window's components: its initial check runs while the form is created.
-    form_ = std::make_unique<TfrMain>(*this, std::move(ticker), CreateSystemProfileStore, MakeNetDetect());
-    form_->AttachResChanger(std::make_unique<TResChange>(nullptr, SystemDisplay()));
-    form_->AttachAppBar(std::make_unique<TpkAppBar>(&formControl_));
-    if (TDDEServer* dde = ProcessDDEServer(); dde && dde->Active()) form_->DDEHandler = &dde->Handler();
-    form_->DDEAvailable = DDEAvailable();
-    // Decides once the form's parts exist, before FormCreate: a second instance brings the first
-    // to the front and ends when its message loop starts.
-    form_->oneOnly = CreateOnlyOne(nullptr, std::string(kApplicationTitle), [this] { return Win32Window::Handle(); });
-    form_->oneOnly->Loaded();
+    form_ = std::make_unique<TfrMain>(*this, MakeParts(std::move(ticker)));
     // A second instance ends as soon as its loop starts: no tray icon of its own comes and goes.
-    if (!form_->oneOnly->TerminationRequested()) MakeMenus();
+    if (!form_->SecondInstance()) MakeMenus();
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
     return true;
+}
+
+// The form's parts that need the real window or the process, made as the window's components
+// are: the detector's initial check and the display watcher start here.
+TMainParts MainWindow::MakeParts(std::unique_ptr<TScrollingText> ticker) {
+    TMainParts parts;
+    parts.Ticker = std::move(ticker);
+    parts.OpenStore = CreateSystemProfileStore;
+    parts.NetDetect = MakeNetDetect();
+    parts.ResChanger = std::make_unique<TResChange>(nullptr, SystemDisplay());
+    parts.AppBar = std::make_unique<TpkAppBar>(&formControl_);
+    parts.OnlyOne = CreateOnlyOne(nullptr, std::string(kApplicationTitle), [this] { return Win32Window::Handle(); });
+    if (TDDEServer* dde = ProcessDDEServer(); dde && dde->Active()) parts.DDEHandler = &dde->Handler();
+    parts.DDEAvailable = DDEAvailable();
+    return parts;
 }
 
 void MainWindow::MakeMenus() {
@@ -508,8 +510,7 @@ std::unique_ptr<TMainWindow> TMainWindow::Create(HINSTANCE instance, const std::
     try {
         if (!window->Create(exeDirectory)) return nullptr;
         // A second instance that hands over is never shown: it ends as its message loop starts.
-        if (TfrMain* form = window->Form(); form && form->oneOnly && form->oneOnly->TerminationRequested())
-            return window;
+        if (TfrMain* form = window->Form(); form && form->SecondInstance()) return window;
         window->Show();
         if (TfrMain* form = window->Form()) form->FormShow();
     } catch (...) {

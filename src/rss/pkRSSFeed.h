@@ -110,6 +110,7 @@ public:
     const std::string& HTTPAgent() const { return http_->Agent; }
     void SetHTTPAgent(std::string value) { http_->Agent = std::move(value); }
     TpkHTTPProxy& HTTPProxy() { return http_->Proxy; }
+    const TpkHTTPProxy& HTTPProxy() const { return http_->Proxy; }
     const std::string& HTTPUsername() const;
     void SetHTTPUsername(std::string value);
     const std::string& HTTPPassword() const;
@@ -135,6 +136,7 @@ public:
 
     // The owned HTTP component; its URL is the feed's address.
     TpkHTTPPragmaNoCache& HTTP() { return *http_; }
+    const TpkHTTPPragmaNoCache& HTTP() const { return *http_; }
 
     // ---- Download queue.
     TpkHTTPDownloadQueue* DownloadQueue() const { return queue_; }

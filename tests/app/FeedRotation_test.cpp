@@ -29,7 +29,7 @@ protected:
         custom.Add("http://127.0.0.1/feed2", true);
         defaults.Add("http://127.0.0.1/d1", false);
         defaults.Add("http://127.0.0.1/d2", true);
-        rotation_.FeedMenu = BuildFeedMenuEntries(defaults, custom);
+        rotation_.SetFeedMenu(BuildFeedMenuEntries(defaults, custom));
     }
     std::vector<std::string> Scroll(int passes) {
         std::vector<std::string> seen;
@@ -49,7 +49,7 @@ using Texts = std::vector<std::string>;
 
 TEST_F(FeedRotationTest, ReloadShowsTheAnimationAndLeavesTheTextAlone) {
     rotation_.ReloadFeed();
-    EXPECT_TRUE(rotation_.FLoading);
+    EXPECT_TRUE(rotation_.Loading());
     EXPECT_TRUE(view_.animating);
     EXPECT_EQ(feed_.requestedUrls, Texts{"http://127.0.0.1/feed1"});
     EXPECT_EQ(view_.tickerText, "Loading RSS...");
@@ -61,7 +61,7 @@ TEST_F(FeedRotationTest, LoadedFeedShowsPositionCountAndTitle) {
     feed_.channelTitle = "  \t Daily News\r\n";
     feed_.channelLink = "http://news.example/";
     LoadItems(4);
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.titleCaption, "Daily News");
     EXPECT_EQ(view_.titleHint, "Go to: http://news.example/");
@@ -79,7 +79,7 @@ struct MaxCase {
 class ShowingItems : public FeedRotationTest, public ::testing::WithParamInterface<MaxCase> {};
 
 TEST_P(ShowingItems, ScrollPassesStepAndWrap) {
-    rotation_.FMaxShowingItems = GetParam().maxShowing;
+    rotation_.SetSettings({GetParam().maxShowing, false});
     LoadItems(GetParam().items);
     EXPECT_EQ(Scroll(static_cast<int>(GetParam().expected.size())), GetParam().expected);
 }
@@ -101,7 +101,7 @@ TEST_F(FeedRotationTest, TenOfTenWrapsAfterTheTenth) {
 }
 
 TEST_F(FeedRotationTest, PreviousOnTheFirstItemGoesToTheLastShown) {
-    rotation_.FMaxShowingItems = 3;
+    rotation_.SetSettings({3, false});
     LoadItems(10);
     rotation_.imgPrevRssItemClick();
     EXPECT_EQ(view_.tickerText, "3/3    Item 3");
@@ -113,8 +113,7 @@ TEST_F(FeedRotationTest, PreviousOnTheFirstItemGoesToTheLastShown) {
 
 TEST_F(FeedRotationTest, AutoJumpLoadsTheNextMenuFeedAfterTheLastShownItem) {
     UseMenu();
-    rotation_.FAutoUrlJump = true;
-    rotation_.FMaxShowingItems = 3;
+    rotation_.SetSettings({3, true});
     LoadItems(10);
     Scroll(2);
     EXPECT_EQ(view_.tickerText, "3/3    Item 3");
@@ -122,31 +121,47 @@ TEST_F(FeedRotationTest, AutoJumpLoadsTheNextMenuFeedAfterTheLastShownItem) {
     rotation_.lblTickerTextScrolled();
     EXPECT_EQ(feed_.url, "http://127.0.0.1/feed2");
     EXPECT_EQ(feed_.requestedUrls.back(), "http://127.0.0.1/feed2");
-    EXPECT_TRUE(rotation_.FLoading);
+    EXPECT_TRUE(rotation_.Loading());
     EXPECT_EQ(view_.tickerText, "3/3    Item 3");  // the old text scrolls on meanwhile
     EXPECT_EQ(view_.timerRestarts, restarts);      // a jump keeps the reload period
 }
 
 TEST_F(FeedRotationTest, AutoJumpFromTheLastMenuEntryGoesToTheFirstFeed) {
     UseMenu();
-    rotation_.FAutoUrlJump = true;
+    rotation_.SetSettings({0, true});
     feed_.url = "http://127.0.0.1/d2";
     LoadItems(1);
     rotation_.lblTickerTextScrolled();
     EXPECT_EQ(feed_.url, "http://127.0.0.1/feed1");
-    EXPECT_TRUE(rotation_.FLoading);
+    EXPECT_TRUE(rotation_.Loading());
 }
 
 TEST_F(FeedRotationTest, AutoJumpWithAnAddressNotInTheMenuWrapsTheSameFeed) {
     UseMenu();
-    rotation_.FAutoUrlJump = true;
-    rotation_.FMaxShowingItems = 2;
+    rotation_.SetSettings({2, true});
     feed_.url = "http://127.0.0.1/d1";  // disabled, so not in the menu
     LoadItems(5);
     EXPECT_EQ(Scroll(2), (Texts{"2/2    Item 2", "1/2    Item 1"}));
     EXPECT_EQ(feed_.url, "http://127.0.0.1/d1");
     EXPECT_EQ(feed_.requestedUrls.size(), 1u);
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
+}
+
+// A pass that ended during a load used to move the address on while the load could not start:
+// the old feed's items then showed under the next feed's address and that feed was skipped.
+TEST_F(FeedRotationTest, APassEndingWhileALoadRunsWrapsAndTheNextJumpReachesTheNextFeed) {
+    UseMenu();
+    rotation_.SetSettings({2, true});
+    LoadItems(3);
+    rotation_.tmrReloadTimer();
+    feed_.startResult = ScriptedFeed::StartResult::Busy;  // its transfer runs: no other can start
+    Scroll(2);  // the second pass ends past the last shown item
+    EXPECT_EQ(feed_.url, "http://127.0.0.1/feed1");
+    feed_.SetNumberedItems(3);
+    rotation_.RSSHandlerRSSLoaded();
+    feed_.startResult = ScriptedFeed::StartResult::Started;
+    EXPECT_EQ(Scroll(2), (Texts{"2/2    Item 2", "2/2    Item 2"}));  // the jump's old text scrolls on
+    EXPECT_EQ(feed_.requestedUrls, (Texts{"http://127.0.0.1/feed1", "http://127.0.0.1/feed1", "http://127.0.0.1/feed2"}));
 }
 
 TEST_F(FeedRotationTest, ArrowsDuringALoadMoveTheItemWithoutShowingIt) {
@@ -168,8 +183,8 @@ TEST_F(FeedRotationTest, HttpFailureShowsTheFailureState) {
     EXPECT_EQ(view_.tickerText, "Cannot retrieve feeds from the current address for this time!");
     EXPECT_EQ(view_.tickerHint, "Invalid url or server does not responding!");
     EXPECT_EQ(feed_.ItemCount(), 0);
-    EXPECT_FALSE(rotation_.FCurrentItem);
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.CurrentItem());
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
 }
 
@@ -188,7 +203,7 @@ TEST_F(FeedRotationTest, EveryFailureEventLeadsToTheSameState) {
 
 TEST_F(FeedRotationTest, FailedFeedNeverJumpsAway) {
     UseMenu();
-    rotation_.FAutoUrlJump = true;
+    rotation_.SetSettings({0, true});
     rotation_.ReloadFeed();
     rotation_.RSSHandlerHTTPError();
     for (int i = 0; i < 3; ++i) rotation_.lblTickerTextScrolled();
@@ -203,7 +218,7 @@ TEST_F(FeedRotationTest, ReturningConnectionReloadsAFailedFeedOnce) {
     rotation_.netDetectConnectionStatusChanged(true);
     EXPECT_EQ(feed_.requestedUrls.size(), 2u);
     EXPECT_EQ(view_.timerRestarts, 1);
-    EXPECT_TRUE(rotation_.FLoading);
+    EXPECT_TRUE(rotation_.Loading());
     rotation_.netDetectConnectionStatusChanged(true);  // already loading: nothing more
     EXPECT_EQ(feed_.requestedUrls.size(), 2u);
 }
@@ -303,7 +318,7 @@ TEST_F(FeedRotationTest, TitleClickIgnoresLinksThatAreNotWebAddresses) {
 }
 
 TEST_F(FeedRotationTest, WelcomeBalloonAfterTheFirstFinishedLoadOnly) {
-    rotation_.FFirstRun = true;
+    rotation_.SetFirstRun(true);
     rotation_.ReloadFeed();
     EXPECT_TRUE(view_.balloons.empty());
     rotation_.RSSHandlerHTTPError();
@@ -313,7 +328,7 @@ TEST_F(FeedRotationTest, WelcomeBalloonAfterTheFirstFinishedLoadOnly) {
     EXPECT_EQ(view_.balloons[0],
               "Quick Start Menu!|Click here to start browsing through the rss feeds. You can configure this list "
               "from tray's menu.");
-    EXPECT_FALSE(rotation_.FFirstRun);
+    EXPECT_FALSE(rotation_.FirstRun());
 }
 
 TEST_F(FeedRotationTest, NoBalloonWhenNotAFirstRun) {
@@ -327,7 +342,7 @@ TEST_F(FeedRotationTest, FeedChosenFromTheMenuRestartsTheTimerAndLoads) {
     EXPECT_EQ(feed_.url, "http://127.0.0.1/feed2");
     EXPECT_EQ(feed_.requestedUrls.back(), "http://127.0.0.1/feed2");
     EXPECT_EQ(view_.timerRestarts, 1);
-    EXPECT_TRUE(rotation_.FLoading);
+    EXPECT_TRUE(rotation_.Loading());
 }
 
 TEST_F(FeedRotationTest, TimerReloadsTheCurrentAddressWithoutRestarting) {
@@ -343,18 +358,18 @@ TEST_F(FeedRotationTest, UnchangedFeedKeepsItsItemAndTitleOrWrapsAfterAJump) {
     Scroll(1);
     rotation_.tmrReloadTimer();
     rotation_.RSSHandlerRSSNotModified();
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.titleCaption, "Daily");
     EXPECT_EQ(view_.tickerText, "2/3    Item 2");
 
     TFeedsList defaults, custom;
     custom.Add("http://127.0.0.1/feed1", true);
-    rotation_.FeedMenu = BuildFeedMenuEntries(defaults, custom);
-    rotation_.FAutoUrlJump = true;  // the only feed: the jump after the last item reloads it
+    rotation_.SetFeedMenu(BuildFeedMenuEntries(defaults, custom));
+    rotation_.SetSettings({0, true});  // the only feed: the jump after the last item reloads it
     Scroll(1);
     rotation_.lblTickerTextScrolled();
-    ASSERT_TRUE(rotation_.FLoading);
+    ASSERT_TRUE(rotation_.Loading());
     rotation_.RSSHandlerRSSNotModified();
     EXPECT_EQ(view_.tickerText, "1/3    Item 1");
 }
@@ -363,7 +378,7 @@ TEST_F(FeedRotationTest, LoadThatCannotStartShowsNotAvailable) {
     LoadItems(2);
     feed_.startResult = ScriptedFeed::StartResult::Throws;
     rotation_.ReloadFeed();
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.titleCaption, "N/A");
     EXPECT_EQ(view_.titleHint, "");
@@ -374,10 +389,10 @@ TEST_F(FeedRotationTest, LoadThatCannotStartShowsNotAvailable) {
 TEST_F(FeedRotationTest, BusyTransferKeepsTheLoadingStateUntilItsResult) {
     feed_.startResult = ScriptedFeed::StartResult::Busy;
     rotation_.ReloadFeed();
-    EXPECT_TRUE(rotation_.FLoading);
+    EXPECT_TRUE(rotation_.Loading());
     feed_.SetNumberedItems(1);
     rotation_.RSSHandlerRSSLoaded();
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_EQ(view_.tickerText, "1/1    Item 1");
 }
 
@@ -387,7 +402,7 @@ TEST_F(FeedRotationTest, LoadThatEndsInsideTheCallIsNotLeftLoading) {
         rotation_.RSSHandlerRSSLoadError();
     };
     rotation_.ReloadFeed();
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.titleCaption, "N/A");
     rotation_.netDetectConnectionStatusChanged(true);  // so the returning connection can reload it
@@ -398,7 +413,7 @@ TEST_F(FeedRotationTest, EmptyAddressDoesNotLeaveTheTickerLoadingForever) {
     LoadItems(2);
     feed_.url.clear();
     rotation_.ReloadFeed();
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
     rotation_.imgNextRssItemClick();  // the arrows still work on what is shown
     EXPECT_EQ(view_.tickerText, "2/2    Item 2");
@@ -411,7 +426,7 @@ TEST_F(FeedRotationTest, FeedWithoutItemsShowsTheChannelAndTheNoItemsText) {
     rotation_.RSSHandlerRSSLoaded();
     EXPECT_EQ(view_.titleCaption, "Quiet");
     EXPECT_EQ(view_.tickerText, "Cannot retrieve feeds from the current address for this time!");
-    EXPECT_FALSE(rotation_.FCurrentItem);
+    EXPECT_FALSE(rotation_.CurrentItem());
     rotation_.netDetectConnectionStatusChanged(true);  // an empty feed counts as failed
     EXPECT_EQ(feed_.requestedUrls.size(), 2u);
 }
@@ -420,7 +435,7 @@ TEST_F(FeedRotationTest, LoweredMaximumBringsTheCurrentItemBackIntoRange) {
     LoadItems(10);
     Scroll(6);
     EXPECT_EQ(view_.tickerText, "7/10    Item 7");
-    rotation_.FMaxShowingItems = 3;
+    rotation_.SetSettings({3, false});
     rotation_.UpdateTickerText();
     EXPECT_EQ(view_.tickerText, "1/3    Item 1");
 }

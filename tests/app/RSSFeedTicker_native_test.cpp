@@ -34,7 +34,7 @@ TEST_F(RealFeedOffline, FailedReloadIsNotLeftLoading) {
     ASSERT_TRUE(feed_.LoadFromString(TwoItems()));
     rotation_.tmrReloadTimer();
     Settle();
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.titleCaption, "N/A");
     EXPECT_EQ(view_.tickerText, "Cannot retrieve feeds from the current address for this time!");
@@ -51,16 +51,15 @@ TEST_F(RealFeedOffline, ReturningConnectionReloadsTheFailedFeed) {
     Settle();
     EXPECT_EQ(view_.animationStarts, starts + 1);
     EXPECT_EQ(view_.timerRestarts, 1);
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
 }
 
 TEST_F(RealFeedOffline, AutoJumpFromTheLastMenuFeedTakesTheFirst) {
     TFeedsList defaults, custom;
     custom.Add("http://127.0.0.1:1/a.xml", true);
     custom.Add("http://127.0.0.1:1/b.xml", true);
-    rotation_.FeedMenu = BuildFeedMenuEntries(defaults, custom);
-    rotation_.FAutoUrlJump = true;
-    rotation_.FMaxShowingItems = 1;
+    rotation_.SetFeedMenu(BuildFeedMenuEntries(defaults, custom));
+    rotation_.SetSettings({1, true});
     feed_.HTTP().URL = "http://127.0.0.1:1/b.xml";
     ASSERT_TRUE(feed_.LoadFromString(TwoItems()));
     EXPECT_EQ(view_.tickerText, "1/1    First");
@@ -79,7 +78,7 @@ TEST_F(RealFeedOffline, EmptyAddressKeepsWhatIsShown) {
     ASSERT_TRUE(feed_.LoadFromString(TwoItems()));
     feed_.HTTP().URL.clear();
     rotation_.tmrReloadTimer();
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_FALSE(view_.animating);
     EXPECT_EQ(view_.tickerText, "1/2    First");
     rotation_.imgNextRssItemClick();

@@ -44,7 +44,7 @@ protected:
 };
 
 TEST_F(RealFeedRotation, ThreeOfTenItemsShown) {
-    rotation_.FMaxShowingItems = 3;
+    rotation_.SetSettings({3, false});
     ASSERT_TRUE(feed_.LoadFromString(NumberedFeed(10)));
     EXPECT_EQ(view_.titleCaption, "Numbers");
     EXPECT_EQ(view_.titleHint, "Go to: http://numbers.example/");
@@ -56,7 +56,7 @@ TEST_F(RealFeedRotation, ThreeOfTenItemsShown) {
 }
 
 TEST_F(RealFeedRotation, TwentyOfTenShowsTen) {
-    rotation_.FMaxShowingItems = 20;
+    rotation_.SetSettings({20, false});
     ASSERT_TRUE(feed_.LoadFromString(NumberedFeed(10)));
     EXPECT_EQ(view_.tickerText, "1/10    Story 1");
     rotation_.imgPrevRssItemClick();
@@ -101,7 +101,7 @@ TEST_F(RealFeedRotation, AnItemWithOnlyAPermanentGuidOpensItAndTheHintSaysSo) {
 }
 
 TEST_F(RealFeedRotation, NotRssAndBrokenTextEndInTheFailureState) {
-    rotation_.FFirstRun = true;
+    rotation_.SetFirstRun(true);
     for (const char* text : {"<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>A</title></feed>",
                              "<rss><channel><title>x</channel></rss>", ""}) {
         ASSERT_TRUE(feed_.LoadFromString(NumberedFeed(2)));
@@ -112,7 +112,7 @@ TEST_F(RealFeedRotation, NotRssAndBrokenTextEndInTheFailureState) {
         EXPECT_EQ(view_.tickerText, "Cannot retrieve feeds from the current address for this time!");
         EXPECT_EQ(view_.tickerHint, "Invalid url or server does not responding!");
         EXPECT_EQ(feed_.FeedItems().Count(), 0);
-        EXPECT_FALSE(rotation_.FCurrentItem);
+        EXPECT_FALSE(rotation_.CurrentItem());
     }
     EXPECT_EQ(view_.balloons.size(), 1u);  // the welcome balloon once, after the first load
 }
@@ -122,7 +122,7 @@ TEST_F(RealFeedRotation, MissingFileIsAFailureAndAnExistingOneNeedsNoRequest) {
     EXPECT_EQ(view_.titleCaption, "N/A");
     ASSERT_TRUE(feed_.LoadFromFile(tw::test::DataPath("app/texts.rss").string()));
     EXPECT_EQ(view_.tickerText, "1/3    Tom & Jerry");
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_EQ(view_.animationStarts, 0);
 }
 
@@ -138,8 +138,8 @@ TEST_F(RealFeedRotation, ReloadedFeedStartsAtItsFirstItemAgain) {
 TEST_F(RealFeedRotation, AutoJumpWithAnAddressOutsideTheMenuWraps) {
     TFeedsList defaults, custom;
     custom.Add("http://127.0.0.1:1/a.xml", true);
-    rotation_.FeedMenu = BuildFeedMenuEntries(defaults, custom);
-    rotation_.FAutoUrlJump = true;
+    rotation_.SetFeedMenu(BuildFeedMenuEntries(defaults, custom));
+    rotation_.SetSettings({0, true});
     feed_.HTTP().URL = "C:\\feeds\\local.rss";
     ASSERT_TRUE(feed_.LoadFromString(NumberedFeed(2)));
     EXPECT_EQ(Scroll(2), (Texts{"2/2    Story 2", "1/2    Story 1"}));

@@ -37,20 +37,20 @@ protected:
         custom.Add(server_.Url("/one.xml"), true);
         custom.Add(server_.Url("/two.xml"), true);
         defaults.Add("http://127.0.0.1:1/disabled.xml", false);
-        rotation_.FeedMenu = BuildFeedMenuEntries(defaults, custom);
+        rotation_.SetFeedMenu(BuildFeedMenuEntries(defaults, custom));
     }
     ~LoopbackFeedRotation() override {
         // A transfer still running must end before the feed goes.
-        PumpUntil([this] { return !rotation_.FLoading; }, 5000);
+        PumpUntil([this] { return !rotation_.Loading(); }, 5000);
     }
     void Reload() {
         rotation_.ReloadFeed();
-        ASSERT_TRUE(PumpUntil([this] { return !rotation_.FLoading; })) << "the load never finished";
+        ASSERT_TRUE(PumpUntil([this] { return !rotation_.Loading(); })) << "the load never finished";
     }
     void ScrollAndWait(int passes) {
         for (int i = 0; i < passes; ++i) {
             rotation_.lblTickerTextScrolled();
-            ASSERT_TRUE(PumpUntil([this] { return !rotation_.FLoading; })) << "the jump's load never finished";
+            ASSERT_TRUE(PumpUntil([this] { return !rotation_.Loading(); })) << "the jump's load never finished";
         }
     }
     Texts RequestedPaths() const {
@@ -68,8 +68,7 @@ protected:
 
 TEST_F(LoopbackFeedRotation, AutoJumpGoesFeedOneFeedTwoFeedOne) {
     ASSERT_NE(server_.Port(), 0);
-    rotation_.FAutoUrlJump = true;
-    rotation_.FMaxShowingItems = 2;
+    rotation_.SetSettings({2, true});
     feed_.HTTP().URL = server_.Url("/one.xml");
     Reload();
     EXPECT_EQ(view_.titleCaption, "One");
@@ -104,15 +103,15 @@ TEST_F(LoopbackFeedRotation, ConnectionBackAfterTheServerWasDownReloadsTheFeed) 
     Reload();
     ASSERT_EQ(view_.titleCaption, "N/A");
     rotation_.netDetectConnectionStatusChanged(false);  // nothing for a lost connection
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     feed_.HTTP().URL = server_.Url("/one.xml");  // the address answers again
     rotation_.netDetectConnectionStatusChanged(true);
     EXPECT_EQ(view_.timerRestarts, 1);
-    ASSERT_TRUE(PumpUntil([this] { return !rotation_.FLoading; }));
+    ASSERT_TRUE(PumpUntil([this] { return !rotation_.Loading(); }));
     EXPECT_EQ(view_.titleCaption, "One");
     EXPECT_EQ(view_.tickerText, "1/3    One story 1");
     rotation_.netDetectConnectionStatusChanged(true);  // items shown: nothing
-    EXPECT_FALSE(rotation_.FLoading);
+    EXPECT_FALSE(rotation_.Loading());
     EXPECT_EQ(server_.RequestCount("/one.xml"), 1u);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The main window with a recording window, a scripted connection detector and a scratch
-// settings folder, for the tests of the wired-in feed.
+// settings folder. The test stands where the platform does: it makes the parts, and drives the
+// ticker and the detector as their window and host would.
 #include "app/fMain.h"
 #include "config/IniProfileStore.h"
 
@@ -14,24 +15,32 @@ namespace tw::test {
 
 class RecordingView final : public IMainView {
 public:
+    int workAreaWidth = 1024;
+    int pixelsPerChar = 7;
+    int dpi = 96, systemDpi = 96;
+    bool foreground = true;
+    bool modem = false;
+    int broughtToFront = 0;
+    int terminated = 0;
     std::vector<std::string> tickerTexts;  // what the window would keep as the ticker's name
     std::vector<std::string> links;
     int animationStarts = 0;
     int animationStops = 0;
-    bool modem = false;
     std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
     int quickStartMenus = 0;
     int barHides = 0;
     int menuRebuilds = 0;  // FeedListsChanged calls
     std::vector<std::string> balloons;  // title and text of each balloon shown
 
-    int WorkAreaWidth() const override { return 1024; }
-    int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * 7; }
+    int WorkAreaWidth() const override { return workAreaWidth; }
+    int DisplayDpi() const override { return dpi; }
+    int SystemDpi() const override { return systemDpi; }
+    int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * pixelsPerChar; }
     void BarChanged() override {}
     void SetReloadTimer(int ms) override { reloadTimers.push_back(ms); }
-    bool IsForeground() const override { return true; }
-    void BringToForeground() override {}
-    void Terminate() override {}
+    bool IsForeground() const override { return foreground; }
+    void BringToForeground() override { ++broughtToFront; }
+    void Terminate() override { ++terminated; }
     void TickerTextChanged(const std::string& text) override { tickerTexts.push_back(text); }
     void StartLoadingAnimation() override { ++animationStarts; }
     void StopLoadingAnimation() override { ++animationStops; }
@@ -48,12 +57,13 @@ public:
 struct HostLog {
     std::vector<std::uint64_t> checks;
     bool timerEnabled = false;
+    TNetDetect* detector = nullptr;  // the one this host serves
 };
 
 class ScriptedHost final : public INetDetectHost {
 public:
     explicit ScriptedHost(HostLog& log) : log_(log) {}
-    void Bind(TNetDetect&) override {}
+    void Bind(TNetDetect& detector) override { log_.detector = &detector; }
     void SetTimer(bool enabled, int) override { log_.timerEnabled = enabled; }
     void StartCheck(std::uint64_t id, const std::string&, int) override { log_.checks.push_back(id); }
 
@@ -61,32 +71,41 @@ private:
     HostLog& log_;
 };
 
+// A scrolling text and the plain-file settings store: what every main window needs.
+inline TMainParts TestParts() {
+    TMainParts parts;
+    parts.Ticker = std::make_unique<TScrollingText>();
+    parts.OpenStore = [](const std::string& path) {
+        return std::unique_ptr<IProfileStore>(new IniProfileStore(std::filesystem::u8path(path)));
+    };
+    return parts;
+}
+
 class WiredMainWindow : public ::testing::Test {
 protected:
-    std::unique_ptr<TfrMain> Make() {
-        auto ticker = std::make_unique<TScrollingText>();
-        ConfigureTickerFromForm(*ticker);
-        auto detector = std::make_unique<TNetDetect>(std::make_unique<ScriptedHost>(hostLog), "http://127.0.0.1:1/");
-        return std::make_unique<TfrMain>(
-            view, std::move(ticker),
-            [](const std::string& path) {
-                return std::unique_ptr<IProfileStore>(new IniProfileStore(std::filesystem::u8path(path)));
-            },
-            std::move(detector));
+    // `parts` with the ticker, the store and a scripted detector added where it has none.
+    std::unique_ptr<TfrMain> Make(TMainParts parts = TestParts()) {
+        if (!parts.Ticker) parts.Ticker = TestParts().Ticker;
+        if (!parts.NetDetect)
+            parts.NetDetect = std::make_unique<TNetDetect>(std::make_unique<ScriptedHost>(hostLog), "http://127.0.0.1:1/");
+        ticker = parts.Ticker.get();
+        return std::make_unique<TfrMain>(view, std::move(parts));
     }
-    std::string Dir() const {
-        const auto u8 = (dir.Path() / "").u8string();
-        return std::string(u8.begin(), u8.end());
-    }
-    std::string FeedFile() const {
-        const auto u8 = DataPath("app/texts.rss").u8string();
-        return std::string(u8.begin(), u8.end());
+    std::string Dir() const { return Utf8Path(dir.Path() / ""); }
+    std::string FeedFile() const { return Utf8Path(DataPath("app/texts.rss")); }
+    // A feed file in the scratch folder with one item under `title`.
+    std::string WriteFeed(const std::string& name, const std::string& title) {
+        std::ofstream(dir / name, std::ios::binary)
+            << "<rss><channel><title>" << title << "</title><item><title>Item</title></item></channel></rss>";
+        return Dir() + name;
     }
     void WriteConfig(const std::string& text) { std::ofstream(dir / "app.config", std::ios::binary) << text; }
+    IniProfileStore Config() const { return IniProfileStore(dir / "app.config"); }
 
     TempDir dir;
     RecordingView view;
     HostLog hostLog;
+    TScrollingText* ticker = nullptr;  // the last window's, as its platform window holds it
 };
 
 }  // namespace tw::test

@@ -149,16 +149,11 @@ protected:
     void Open(const std::string& global) {
         std::ofstream(dir / "app.config", std::ios::binary)
             << "[Global]\r\n" << global << "[Custom Urls]\r\nDisabled=1\r\nUrl_0=" << kA << "\r\nUrl_1=" << kB << "\r\n";
-        auto ticker = std::make_unique<TScrollingText>();
-        ConfigureTickerFromForm(*ticker);
-        main = std::make_unique<TfrMain>(view, std::move(ticker), [](const std::string& path) {
-            return std::unique_ptr<IProfileStore>(new IniProfileStore(std::filesystem::u8path(path)));
-        });
-        const auto u8 = (dir.Path() / "").u8string();
-        main->FormCreate(std::string(u8.begin(), u8.end()));
+        main = std::make_unique<TfrMain>(view, TestParts());
+        main->FormCreate(Utf8Path(dir.Path() / ""));
         before = ReadWholeFile(dir / "app.config");
         timersBefore = view.reloadTimers.size();
-        OpenConfig(dialog, *main, runKey);
+        OpenConfig(dialog, main->Settings(), runKey);
     }
     bool Ok() { return ApplyConfig(dialog, *main, runKey); }
     std::string Stored(const char* section, const char* key) {
@@ -241,14 +236,22 @@ TEST_F(ConfigDialog, OkAppliesEverythingAndWritesTheFile) {
     const int rebuilds = view.menuRebuilds;
 
     EXPECT_TRUE(Ok());
-    EXPECT_EQ(main->LastConfigPage(), cpCustomLinks);
-    EXPECT_EQ(main->MaxShowingItems(), 0);
-    EXPECT_TRUE(main->AutoUrlJump());
-    EXPECT_FALSE(main->DefaultFeedsList.Objects(13).LinkEnabled);
-    ASSERT_EQ(main->CustomFeedsList.Count(), 3u);
-    EXPECT_EQ(main->CustomFeedsList.Strings(2), kC);
+    const TMainSettings applied = main->Settings();
+    EXPECT_EQ(applied.LastConfigPage, cpCustomLinks);
+    EXPECT_EQ(applied.Rotation, (TRotationSettings{0, true}));
+    EXPECT_FALSE(applied.DefaultFeeds[0].Checked);
+    EXPECT_FALSE(applied.DefaultFeeds[13].Checked);
+    EXPECT_TRUE(applied.DefaultFeeds[1].Checked);
+    EXPECT_EQ(applied.DefaultFeeds[13].Address, DefaultFeedUrls[13]);
+    EXPECT_EQ(applied.CustomFeeds, (std::vector<TConfigLink>{{kA, true}, {kB, false}, {kC, true}}));
     EXPECT_EQ(view.menuRebuilds, rebuilds + 1);
-    EXPECT_EQ(main->rotation.FeedMenu, BuildFeedMenuEntries(main->DefaultFeedsList, main->CustomFeedsList));
+    // The Quick Start Menu follows: the new custom feed before the defaults, the disabled ones gone.
+    std::vector<std::string> feeds;
+    for (const TFeedMenuEntry& entry : main->FeedMenu())
+        if (!entry.IsSeparator()) feeds.push_back(entry.Caption);
+    ASSERT_EQ(feeds.size(), 2u + 12u);
+    EXPECT_EQ(std::vector<std::string>(feeds.begin(), feeds.begin() + 3),
+              (std::vector<std::string>{kA, kC, std::string(DefaultFeedUrls[1])}));
     EXPECT_EQ(runKey.writes, 1);
     EXPECT_TRUE(runKey.value);
     EXPECT_EQ(main->lblTicker().Font(), (TFont{"Arial", 9, 15136255, fsBold}));
@@ -273,6 +276,9 @@ TEST_F(ConfigDialog, UnchangedRunAtLogonIsNotWritten) {
 
 TEST_F(ConfigDialog, CancelTouchesNothing) {
     Open("Reload_Time=60\r\nMax_Showing_Items=3\r\n");
+    const TMainSettings opened = main->Settings();
+    ASSERT_EQ(opened.ReloadInterval, 3600000);
+    ASSERT_EQ(opened.Rotation.FMaxShowingItems, 3);
     const TFont font = main->lblTicker().Font();
     const int rebuilds = view.menuRebuilds;
     dialog.tbReloadTimeChange(0);
@@ -285,10 +291,7 @@ TEST_F(ConfigDialog, CancelTouchesNothing) {
     dialog.btnDefaultTickerFontClick();
     dialog.ChooseTickerFont(TFont{"Arial", 9, 0, 0});
     // Cancel: the dialog goes without ApplyConfig.
-    EXPECT_EQ(main->ReloadInterval(), 3600000);
-    EXPECT_EQ(main->MaxShowingItems(), 3);
-    EXPECT_EQ(main->CustomFeedsList.Count(), 2u);
-    EXPECT_TRUE(main->DefaultFeedsList.Objects(1).LinkEnabled);
+    EXPECT_EQ(main->Settings(), opened);
     EXPECT_EQ(main->lblTicker().Font(), font);
     EXPECT_EQ(view.menuRebuilds, rebuilds);
     EXPECT_TRUE(TimersSinceOpen().empty());

@@ -1,10 +1,8 @@
 // The configuration dialog's window and the Run key under Windows: the real controls driven
 // through their messages, OK and Cancel, the value under the current user's Run key.
 #include "app/fConfig_win32.h"
+#include "app/WiredMainWindow.h"
 #include "base/TextConvert_win32.h"
-#include "config/IniProfileStore.h"
-
-#include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -59,13 +57,8 @@ void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK,
 class ConfigWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto ticker = std::make_unique<TScrollingText>();
-        ConfigureTickerFromForm(*ticker);
-        main = std::make_unique<TfrMain>(view, std::move(ticker), [](const std::string& path) {
-            return std::unique_ptr<IProfileStore>(new IniProfileStore(std::filesystem::u8path(path)));
-        });
-        const auto u8 = (dir.Path() / "").u8string();
-        main->FormCreate(std::string(u8.begin(), u8.end()));
+        main = std::make_unique<TfrMain>(view, TestParts());
+        main->FormCreate(Utf8Path(dir.Path() / ""));
     }
 
     TempDir dir;
@@ -115,9 +108,8 @@ TEST_F(ConfigWindow, ShowsEveryPageAndAddsATrimmedNonAsciiLinkOnOk) {
     std::vector<std::wstring> expected;
     for (const TConfigPageInfo& page : ConfigPages) expected.push_back(ToWide(page.StatusText));
     EXPECT_EQ(statusTexts, expected);
-    ASSERT_EQ(main->CustomFeedsList.Count(), 1u);
-    EXPECT_EQ(main->CustomFeedsList.Strings(0), address);
-    EXPECT_EQ(main->LastConfigPage(), cpCustomLinks);
+    EXPECT_EQ(main->Settings().CustomFeeds, (std::vector<TConfigLink>{{address, true}}));
+    EXPECT_EQ(main->Settings().LastConfigPage, cpCustomLinks);
     EXPECT_TRUE(runKey.value);
     EXPECT_EQ(IniProfileStore(dir / "app.config").ReadString("Custom Urls", "Url_0", ""), address);
 }
@@ -135,7 +127,7 @@ TEST_F(ConfigWindow, CancelAndEscapeKeepEverything) {
         EXPECT_FALSE(ok);
     }
     EXPECT_EQ(main->ReloadInterval(), 300000);
-    EXPECT_EQ(main->MaxShowingItems(), 0);
+    EXPECT_EQ(main->Settings().Rotation.FMaxShowingItems, 0);
     EXPECT_FALSE(runKey.value);
     EXPECT_FALSE(std::filesystem::exists(dir / "app.config"));
 }
@@ -186,7 +178,7 @@ TEST_F(ConfigWindow, RefusedAddressesGetAnErrorBoxAndKeepTheEditOpen) {
     EXPECT_EQ(MessageBoxes::texts, (std::vector<std::wstring>{L"Invalid url! Please check again!",
                                                               L"Invalid url! Please check again!",
                                                               L"This rss address already exists!"}));
-    EXPECT_TRUE(main->CustomFeedsList.Empty());
+    EXPECT_TRUE(main->Settings().CustomFeeds.empty());
 }
 
 TEST(TRegistryRunAtLogon, WritesAndDeletesTheRunValue) {

@@ -37,7 +37,7 @@ TEST_F(WiredMainWindow, ClicksAndCursorsFollowThePartOfTheBarUnderThePoint) {
         view = RecordingView();
         auto form = Make();
         form->FormCreate(Dir(), {FeedFile()});
-        ASSERT_EQ(form->lblTitle.Width(), 105);
+        ASSERT_EQ(form->Bar().Title.Width(), 105);
         EXPECT_EQ(form->CursorAt(c.x, c.y), c.cursor) << c.x << "," << c.y;
         form->ClickAt(c.x, c.y);
         std::vector<std::string> links;
@@ -61,7 +61,7 @@ TEST_F(WiredMainWindow, OnlyTheFirstRunPointsTheBalloonAtTheStartImageAndOnlyOnc
         if (!firstRun) WriteConfig("[Global]\r\nReload_Time=20\r\n");
         auto form = Make();
         form->FormCreate(Dir(), {FeedFile()});
-        form->rotation.FeedMenuItemClick(FeedFile());
+        form->ShowFeed(FeedFile());
         EXPECT_EQ(view.balloons, firstRun ? std::vector<std::string>{welcome} : std::vector<std::string>{});
     }
 }
@@ -92,7 +92,7 @@ TEST_F(WiredMainWindow, KeysStepOpenAndHide) {
 TEST_F(WiredMainWindow, AHiddenTickerTakesNoClicks) {
     auto form = Make();
     form->FormCreate(Dir(), {FeedFile()});
-    form->lblTicker().SetVisible(false);
+    ticker->SetVisible(false);  // as LayoutTicker leaves it meanwhile
     EXPECT_EQ(form->AreaAt(500, 15), TBarArea::Background);
     form->ClickAt(500, 15);
     EXPECT_TRUE(view.links.empty());
@@ -106,7 +106,7 @@ TEST_F(WiredMainWindow, TheWindowRunsTheReloadTimerWithThePeriodTheSettingsGive)
     EXPECT_EQ(view.reloadTimers, (std::vector<int>{300000, 1200000}));
 
     // A feed picked from a menu starts the whole period again.
-    form->rotation.FeedMenuItemClick("http://127.0.0.1:1/other.xml");
+    form->ShowFeed("http://127.0.0.1:1/other.xml");
     EXPECT_EQ(view.reloadTimers, (std::vector<int>{300000, 1200000, 1200000}));
 
     const int starts = view.animationStarts;

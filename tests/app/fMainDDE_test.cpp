@@ -16,15 +16,22 @@ protected:
         return Open(name);
     }
     std::string Open(const std::string& name) { return "[Open(\"" + Dir() + name + "\")]"; }
+    // The window over the process's command handler; `available`: the association step let
+    // commands arrive.
+    std::unique_ptr<TfrMain> MakeListening(bool available = true) {
+        TMainParts parts = TestParts();
+        parts.DDEHandler = &handler;
+        parts.DDEAvailable = available;
+        auto form = Make(std::move(parts));
+        form->FormCreate(Dir(), {FeedFile()});
+        return form;
+    }
 
     TDDEHandler handler;
 };
 
 TEST_F(DDEMainWindow, OpenCommandsLoadTheirFilesInOrderAndTheLastStays) {
-    auto form = Make();
-    form->DDEHandler = &handler;
-    form->DDEAvailable = true;
-    form->FormCreate(Dir(), {FeedFile()});
+    auto form = MakeListening();
     const std::string one = Feed("one.rss", "First"), two = Feed("two.rss", "Second");
     const std::size_t before = view.tickerTexts.size();
     handler.ExecuteMacro({one + two});
@@ -35,10 +42,7 @@ TEST_F(DDEMainWindow, OpenCommandsLoadTheirFilesInOrderAndTheLastStays) {
 }
 
 TEST_F(DDEMainWindow, OtherCommandsAreIgnoredAndUnreadableFilesFail) {
-    auto form = Make();
-    form->DDEHandler = &handler;
-    form->DDEAvailable = true;
-    form->FormCreate(Dir(), {FeedFile()});
+    auto form = MakeListening();
     const std::string one = Feed("one.rss", "First"), two = Feed("two.rss", "Second");
     std::string lower = two;
     lower[1] = 'o';
@@ -64,20 +68,14 @@ TEST_F(DDEMainWindow, OtherCommandsAreIgnoredAndUnreadableFilesFail) {
 }
 
 TEST_F(DDEMainWindow, ACommandAfterTheWindowIsGoneWaits) {
-    auto form = Make();
-    form->DDEHandler = &handler;
-    form->DDEAvailable = true;
-    form->FormCreate(Dir(), {FeedFile()});
+    auto form = MakeListening();
     form.reset();
     handler.ExecuteMacro({Feed("one.rss", "First")});
     EXPECT_EQ(handler.PendingCommands().size(), 1u);
 }
 
 TEST_F(DDEMainWindow, WithoutTheAssociationCommandsWaitUndelivered) {
-    auto form = Make();
-    form->DDEHandler = &handler;
-    form->DDEAvailable = false;
-    form->FormCreate(Dir(), {FeedFile()});
+    auto form = MakeListening(false);
     handler.ExecuteMacro({Feed("one.rss", "First")});
     EXPECT_EQ(handler.PendingCommands().size(), 1u);
     EXPECT_EQ(form->lblTicker().Text(), "1/3    Tom & Jerry");

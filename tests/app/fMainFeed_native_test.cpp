@@ -8,7 +8,7 @@ namespace tw::test {
 namespace {
 
 // Lets the form's transfer under way end and its events arrive.
-void Settle(TfrMain& form) { ASSERT_TRUE(PumpUntil([&] { return !form.RSSHandler.HTTP().Busy(); })); }
+void Settle(TfrMain& form) { ASSERT_TRUE(PumpUntil([&] { return !form.Feed().HTTP().Busy(); })); }
 
 TEST_F(WiredMainWindow, StartUpEndsWithALoadOfTheCurrentAddress) {
     WriteConfig("[Global]\r\nUrl=http://127.0.0.1:1/feed.xml\r\nMax_Showing_Items=2\r\nAuto_Url_Jump=1\r\n");
@@ -22,15 +22,13 @@ TEST_F(WiredMainWindow, StartUpEndsWithALoadOfTheCurrentAddress) {
     EXPECT_FALSE(form->FirstRun()) << "the first finished load had the welcome balloon's turn";
     EXPECT_EQ(view.animationStarts, 1);
     EXPECT_EQ(view.animationStops, 1);
-    EXPECT_EQ(form->TitleCaption, "N/A");
+    EXPECT_EQ(form->Bar().TitleCaption, "N/A");
     EXPECT_EQ(form->lblTicker().Text(), kNoItemsText);
     ASSERT_FALSE(view.tickerTexts.empty());
     EXPECT_EQ(view.tickerTexts.back(), kNoItemsText);
-    // The settings reach the rotation.
-    EXPECT_EQ(form->rotation.FMaxShowingItems, 2);
-    EXPECT_TRUE(form->rotation.FAutoUrlJump);
-    EXPECT_EQ(form->MaxShowingItems(), 2);
-    EXPECT_FALSE(form->rotation.FeedMenu.empty());
+    // The rotation reads the stored settings.
+    EXPECT_EQ(form->Settings().Rotation, (TRotationSettings{2, true}));
+    EXPECT_FALSE(form->FeedMenu().empty());
 }
 
 TEST_F(WiredMainWindow, ACommandLineArgumentThatIsNoFileLoadsTheCurrentAddress) {
@@ -41,7 +39,7 @@ TEST_F(WiredMainWindow, ACommandLineArgumentThatIsNoFileLoadsTheCurrentAddress) 
         form->FormCreate(Dir(), {argument});
         Settle(*form);
         EXPECT_EQ(view.animationStarts, 1) << argument;
-        EXPECT_EQ(form->TitleCaption, "N/A") << argument;
+        EXPECT_EQ(form->Bar().TitleCaption, "N/A") << argument;
     }
 }
 
@@ -51,7 +49,7 @@ TEST_F(WiredMainWindow, TheReloadTimerReloadsTheFeed) {
     form->OnReloadTimer();
     Settle(*form);
     EXPECT_EQ(view.animationStarts, 1);
-    EXPECT_EQ(form->TitleCaption, "N/A");  // the default address cannot be reached natively
+    EXPECT_EQ(form->Bar().TitleCaption, "N/A");  // the default address cannot be reached natively
 }
 
 TEST_F(WiredMainWindow, AReturningConnectionReloadsAFailedFeed) {
@@ -59,7 +57,7 @@ TEST_F(WiredMainWindow, AReturningConnectionReloadsAFailedFeed) {
     form->FormCreate(Dir());
     form->FormShow();
     Settle(*form);
-    TNetDetect& detector = *form->netDetect;
+    TNetDetect& detector = *hostLog.detector;
     detector.CheckDone(hostLog.checks[0], false);  // initial: offline
     const int starts = view.animationStarts;
     const std::size_t timerChanges = view.reloadTimers.size();

@@ -8,17 +8,17 @@ namespace {
 
 TEST_F(WiredMainWindow, TheFeedComponentIsSetUpForTheProgram) {
     auto form = Make();
-    EXPECT_EQ(form->RSSHandler.HTTPAgent(), "Tidewire");
-    EXPECT_EQ(form->RSSHandler.WaitTimeout(), 5000u);
-    EXPECT_EQ(form->RSSHandler.AcceptedFormats, TpkRSSFeedFormats::All()) << "the ticker reads Atom and RSS 1.0";
+    EXPECT_EQ(form->Feed().HTTPAgent(), "Tidewire");
+    EXPECT_EQ(form->Feed().WaitTimeout(), 5000u);
+    EXPECT_EQ(form->Feed().AcceptedFormats, TpkRSSFeedFormats::All()) << "the ticker reads Atom and RSS 1.0";
 }
 
 TEST_F(WiredMainWindow, AFileOnTheCommandLineIsShownWithoutANetworkLoad) {
     auto form = Make();
     form->FormCreate(Dir(), {FeedFile(), "ignored"});
     EXPECT_EQ(view.animationStarts, 0) << "a network load was started";
-    EXPECT_EQ(form->TitleCaption, "Cartoons & More");
-    EXPECT_EQ(form->TitleHint, "Go to: http://cartoons.example/");
+    EXPECT_EQ(form->Bar().TitleCaption, "Cartoons & More");
+    EXPECT_EQ(form->Bar().TitleHint, "Go to: http://cartoons.example/");
     EXPECT_EQ(form->lblTicker().Text(), "1/3    Tom & Jerry");
     ASSERT_FALSE(view.tickerTexts.empty());
     EXPECT_EQ(view.tickerTexts.back(), "1/3    Tom & Jerry");
@@ -29,19 +29,19 @@ TEST_F(WiredMainWindow, AFileOnTheCommandLineIsShownWithoutANetworkLoad) {
 TEST_F(WiredMainWindow, ScrollingTheTextThroughStepsToTheNextItem) {
     auto form = Make();
     form->FormCreate(Dir(), {FeedFile()});
-    ASSERT_TRUE(form->lblTicker().OnTextScrolled);
-    form->lblTicker().OnTextScrolled(form->lblTicker());
+    ASSERT_TRUE(ticker->OnTextScrolled);
+    ticker->OnTextScrolled(*ticker);
     EXPECT_EQ(view.tickerTexts.back(), "2/3    It\xE2\x80\x99s a cat show");
-    form->rotation.imgPrevRssItemClick();
+    form->StepToPreviousItem();
     EXPECT_EQ(view.tickerTexts.back(), "1/3    Tom & Jerry");
 }
 
 TEST_F(WiredMainWindow, ClicksOpenTheItemAndChannelLinks) {
     auto form = Make();
     form->FormCreate(Dir(), {FeedFile()});
-    ASSERT_TRUE(form->lblTicker().OnClick);
-    form->lblTicker().OnClick(form->lblTicker());
-    form->rotation.lblTitleClick();
+    ASSERT_TRUE(ticker->OnClick);
+    ticker->OnClick(*ticker);
+    form->OpenChannelLink();
     EXPECT_EQ(view.links, (std::vector<std::string>{"http://cartoons.example/tom", "http://cartoons.example/"}));
 }
 
@@ -52,14 +52,15 @@ TEST_F(WiredMainWindow, PollingStartsWhenTheWindowIsShown) {
     EXPECT_FALSE(hostLog.timerEnabled);
     form->FormShow();
     EXPECT_TRUE(hostLog.timerEnabled);
-    EXPECT_TRUE(form->netDetect->Enabled());
+    ASSERT_NE(hostLog.detector, nullptr);
+    EXPECT_TRUE(hostLog.detector->Enabled());
 }
 
 TEST_F(WiredMainWindow, AReturningConnectionLeavesShownItemsAlone) {
     auto form = Make();
     form->FormCreate(Dir(), {FeedFile()});
     form->FormShow();
-    TNetDetect& detector = *form->netDetect;
+    TNetDetect& detector = *hostLog.detector;
     detector.CheckDone(hostLog.checks[0], false);
     detector.Tick();
     detector.CheckDone(detector.LastCheckId(), true);
@@ -74,7 +75,7 @@ TEST_F(WiredMainWindow, ProxyAccessFollowsTheModemConnection) {
         view = fresh;
         auto form = Make();
         form->FormCreate(Dir(), {FeedFile()});
-        EXPECT_EQ(form->RSSHandler.HTTPProxy().AccessType, modem ? atDirect : atPreconfig);
+        EXPECT_EQ(form->Feed().HTTPProxy().AccessType, modem ? atDirect : atPreconfig);
     }
 }
 
@@ -83,7 +84,7 @@ TEST_F(WiredMainWindow, TheAddressShownIsTheOneWrittenAtExit) {
     {
         auto form = Make();
         form->FormCreate(Dir(), {FeedFile()});
-        form->RSSHandler.HTTP().URL = "http://127.0.0.1:1/b.xml";  // a jump or a menu pick
+        form->ShowFeed("http://127.0.0.1:1/b.xml");
         form->FormDestroy();
     }
     auto form = Make();

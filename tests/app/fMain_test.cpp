@@ -1,57 +1,11 @@
 // The main window's start-up, layout and shutdown, with a stand-in window and settings file.
-#include "app/fMain.h"
-#include "config/IniProfileStore.h"
-
-#include "support/TestPaths.h"
-
-#include <gtest/gtest.h>
-
-#include <fstream>
+#include "app/WiredMainWindow.h"
 
 namespace tw::test {
 namespace {
 
-class FakeView final : public IMainView {
-public:
-    int workAreaWidth = 1024;
-    int pixelsPerChar = 7;
-    int dpi = 96, systemDpi = 96;
-    bool foreground = true;
-    int barChanges = 0;
-    int broughtToFront = 0;
-    int terminated = 0;
-    std::vector<int> reloadTimers;  // every period handed to the window's timer, 0 = stopped
-
-    int WorkAreaWidth() const override { return workAreaWidth; }
-    int DisplayDpi() const override { return dpi; }
-    int SystemDpi() const override { return systemDpi; }
-    int MeasureTitle(const std::string& caption) const override { return int(caption.size()) * pixelsPerChar; }
-    void BarChanged() override { ++barChanges; }
-    void SetReloadTimer(int ms) override { reloadTimers.push_back(ms); }
-    bool IsForeground() const override { return foreground; }
-    void BringToForeground() override { ++broughtToFront; }
-    void Terminate() override { ++terminated; }
-};
-
-class MainWindow : public ::testing::Test {
-protected:
-    std::unique_ptr<TfrMain> Make() {
-        auto ticker = std::make_unique<TScrollingText>();
-        ConfigureTickerFromForm(*ticker);
-        return std::make_unique<TfrMain>(view, std::move(ticker), [](const std::string& path) {
-            return std::unique_ptr<IProfileStore>(new IniProfileStore(std::filesystem::u8path(path)));
-        });
-    }
-    std::string Dir() const {
-        const auto u8 = (dir.Path() / "").u8string();
-        return std::string(u8.begin(), u8.end());
-    }
-    void WriteConfig(const std::string& text) { std::ofstream(dir / "app.config", std::ios::binary) << text; }
-    IniProfileStore Config() const { return IniProfileStore(dir / "app.config"); }
-
-    TempDir dir;
-    FakeView view;
-};
+// The main window's own steps; a detector is wired in as on the platform, and stays quiet.
+using MainWindow = WiredMainWindow;
 
 TEST_F(MainWindow, StartsWithDefaultsWhenThereIsNoSettingsFile) {
     auto form = Make();
@@ -65,16 +19,17 @@ TEST_F(MainWindow, StartsWithDefaultsWhenThereIsNoSettingsFile) {
     // message loop, or natively the main-thread queue), which these tests never do.
     EXPECT_TRUE(form->Loading());
     EXPECT_TRUE(form->FirstRun()) << "no load has finished yet";
-    EXPECT_EQ(form->TitleCaption, "Tidewire 1.1");
+    EXPECT_EQ(form->Bar().TitleCaption, "Tidewire 1.1");
     EXPECT_EQ(form->lblTicker().Text(), "Loading RSS...");
-    EXPECT_EQ(form->DefaultFeedsList.Count(), 14u);
-    EXPECT_TRUE(form->CustomFeedsList.Empty());
+    EXPECT_EQ(view.tickerTexts, std::vector<std::string>{"Loading RSS..."}) << "the window's text follows from the start";
+    EXPECT_EQ(form->Settings().DefaultFeeds.size(), 14u);
+    EXPECT_TRUE(form->Settings().CustomFeeds.empty());
     EXPECT_EQ(form->ReloadInterval(), 300000);
     EXPECT_TRUE(form->ReloadTimerEnabled());
     ASSERT_FALSE(view.reloadTimers.empty());
     EXPECT_EQ(view.reloadTimers.back(), 300000);
 
-    TScrollingText& ticker = form->lblTicker();
+    const TScrollingText& ticker = form->lblTicker();
     EXPECT_EQ(ticker.Speed(), 25);
     EXPECT_EQ(ticker.PixelJump, 1);
     EXPECT_TRUE(ticker.Visible());
@@ -90,17 +45,18 @@ TEST_F(MainWindow, StartsWithDefaultsWhenThereIsNoSettingsFile) {
 TEST_F(MainWindow, LayoutTickerPlacesArrowsAndTickerAlongTheBar) {
     auto form = Make();
     form->FormCreate(Dir());
-    const int title = int(form->TitleCaption.size()) * view.pixelsPerChar;
-    EXPECT_EQ(form->TitleCaption, "Tidewire 1.1");  // the first load is still running
-    EXPECT_EQ(form->imgStart.Left, 5);
-    EXPECT_EQ(form->imgStart.Top, 1);
-    EXPECT_EQ(form->lblTitle.Width(), title);
-    EXPECT_EQ(form->imgPrevRssItem.Left, 32 + title + 5);
-    EXPECT_EQ(form->imgPrevRssItem.Top, 4);
-    EXPECT_EQ(form->imgNextRssItem.Left, 1024 - 16 - 5);
+    const TBarPicture bar = form->Bar();
+    const int title = int(bar.TitleCaption.size()) * view.pixelsPerChar;
+    EXPECT_EQ(bar.TitleCaption, "Tidewire 1.1");  // the first load is still running
+    EXPECT_EQ(bar.Start.Left, 5);
+    EXPECT_EQ(bar.Start.Top, 1);
+    EXPECT_EQ(bar.Title.Width(), title);
+    EXPECT_EQ(bar.PrevItem.Left, 32 + title + 5);
+    EXPECT_EQ(bar.PrevItem.Top, 4);
+    EXPECT_EQ(bar.NextItem.Left, 1024 - 16 - 5);
     const TScrollingText& ticker = form->lblTicker();
-    EXPECT_EQ(ticker.Left(), form->imgPrevRssItem.Right);
-    EXPECT_EQ(ticker.Width(), form->imgNextRssItem.Left - ticker.Left());
+    EXPECT_EQ(ticker.Left(), bar.PrevItem.Right);
+    EXPECT_EQ(ticker.Width(), bar.NextItem.Left - ticker.Left());
     EXPECT_EQ(ticker.Top(), 12);
     EXPECT_EQ(ticker.Height(), 11);
 }
@@ -111,30 +67,32 @@ TEST_F(MainWindow, OnADenserDisplayEverySizeOfTheBarScales) {
     auto form = Make();
     form->FormCreate(Dir());
     const auto at = [](const Rect& i) { return std::vector<int>{i.Left, i.Top, i.Width(), i.Height()}; };
-    const int title = form->lblTitle.Width();
-    EXPECT_EQ(at(form->imgStart), (std::vector<int>{8, 2, 33, 33}));
-    EXPECT_EQ(at(form->lblTitle), (std::vector<int>{48, 8, title, 20}));
-    EXPECT_EQ(at(form->imgPrevRssItem), (std::vector<int>{48 + title + 8, 6, 24, 24}));
-    EXPECT_EQ(at(form->imgNextRssItem), (std::vector<int>{1024 - 24 - 8, 6, 24, 24}));
+    const TBarPicture bar = form->Bar();
+    const int title = bar.Title.Width();
+    EXPECT_EQ(at(bar.Start), (std::vector<int>{8, 2, 33, 33}));
+    EXPECT_EQ(at(bar.Title), (std::vector<int>{48, 8, title, 20}));
+    EXPECT_EQ(at(bar.PrevItem), (std::vector<int>{48 + title + 8, 6, 24, 24}));
+    EXPECT_EQ(at(bar.NextItem), (std::vector<int>{1024 - 24 - 8, 6, 24, 24}));
     const TScrollingText& ticker = form->lblTicker();
     EXPECT_EQ(std::vector<int>({ticker.Left(), ticker.Top(), ticker.Height()}),
-              (std::vector<int>{form->imgPrevRssItem.Right, 18, 17}));
+              (std::vector<int>{bar.PrevItem.Right, 18, 17}));
     EXPECT_EQ(ticker.Font().Size, 10) << "the system already turns points into pixels at 144";
 
     // Moved to a display of 192 while the system stays at 144: the ticker's points scale by 4/3,
     // the setting does not.
     view.dpi = 192;
     form->DisplayDpiChanged();
-    EXPECT_EQ(at(form->imgStart), (std::vector<int>{10, 2, 44, 44}));
+    EXPECT_EQ(at(form->Bar().Start), (std::vector<int>{10, 2, 44, 44}));
     EXPECT_EQ(std::vector<int>({ticker.Top(), ticker.Height()}), (std::vector<int>{24, 22}));
     EXPECT_EQ(ticker.Font().Size, 13);
     EXPECT_EQ(form->TickerFont().Size, 10);
-    ASSERT_TRUE(form->SaveSettings());
+    ASSERT_TRUE(form->ApplySettings(form->Settings()));
     EXPECT_EQ(Config().ReadString("Global", "Ticker_Font_Size", ""), "10");
 
     // A font the configuration dialog sets is the new setting, shown scaled.
-    form->lblTicker().SetFont(TFont{"Arial", 9, 0, 0});
-    ASSERT_TRUE(form->SaveSettings());
+    TMainSettings settings = form->Settings();
+    settings.TickerFont = TFont{"Arial", 9, 0, 0};
+    ASSERT_TRUE(form->ApplySettings(settings));
     EXPECT_EQ(Config().ReadString("Global", "Ticker_Font_Size", ""), "9");
     EXPECT_EQ(ticker.Font().Size, 12);
     EXPECT_EQ(form->TickerFont().Name, "Arial");
@@ -143,35 +101,31 @@ TEST_F(MainWindow, OnADenserDisplayEverySizeOfTheBarScales) {
 TEST_F(MainWindow, LongerTitleMovesTheLeftEdgeOnly) {
     auto form = Make();
     form->FormCreate(Dir());
-    const int prevLeft = form->imgPrevRssItem.Left;
-    const int nextLeft = form->imgNextRssItem.Left;
+    const TBarPicture before = form->Bar();
     const int tickerLeft = form->lblTicker().Left();
     const int tickerWidth = form->lblTicker().Width();
-    const std::string before = form->TitleCaption;
 
-    form->TitleCaption = "A channel with a much longer title";
-    form->LayoutTicker();
-    const int grown = view.MeasureTitle(form->TitleCaption) - view.MeasureTitle(before);
-    EXPECT_EQ(form->imgPrevRssItem.Left, prevLeft + grown);
+    form->OpenFeedFile(WriteFeed("long.rss", "A channel with a much longer title"));
+    const TBarPicture after = form->Bar();
+    ASSERT_EQ(after.TitleCaption, "A channel with a much longer title");
+    const int grown = view.MeasureTitle(after.TitleCaption) - view.MeasureTitle(before.TitleCaption);
+    EXPECT_EQ(after.PrevItem.Left, before.PrevItem.Left + grown);
     EXPECT_EQ(form->lblTicker().Left(), tickerLeft + grown);
     EXPECT_EQ(form->lblTicker().Width(), tickerWidth - grown);
-    EXPECT_EQ(form->imgNextRssItem.Left, nextLeft);
+    EXPECT_EQ(after.NextItem.Left, before.NextItem.Left);
 }
 
 TEST_F(MainWindow, ATitleWiderThanTheScreenLeavesNoTickerButNoFault) {
     auto form = Make();
     form->FormCreate(Dir());
-    form->TitleCaption = std::string(200, 'W');  // 1400 pixels on a 1024-pixel work area
-    form->LayoutTicker();
+    form->OpenFeedFile(WriteFeed("wide.rss", std::string(200, 'W')));  // 1400 pixels on a 1024-pixel work area
     EXPECT_EQ(form->lblTicker().Width(), 0);
-    EXPECT_EQ(form->imgNextRssItem.Left, 1024 - 21);
-    int passes = 0;
-    form->lblTicker().OnTextScrolled = [&](TScrollingText&) { ++passes; };
-    for (int i = 0; i < 50; ++i) form->lblTicker().Tick();
-    EXPECT_GT(passes, 0) << "the ticker still finishes its passes, so items keep advancing";
+    EXPECT_EQ(form->Bar().NextItem.Left, 1024 - 21);
+    const std::size_t shown = view.tickerTexts.size();
+    for (int i = 0; i < 50; ++i) ticker->Tick();
+    EXPECT_GT(view.tickerTexts.size(), shown) << "the ticker still finishes its passes, so items keep advancing";
 
-    form->TitleCaption = "Short";
-    form->LayoutTicker();
+    form->OpenFeedFile(WriteFeed("short.rss", "Short"));
     EXPECT_EQ(form->lblTicker().Width(), 1024 - 21 - form->lblTicker().Left());
 }
 
@@ -183,7 +137,7 @@ TEST_F(MainWindow, LayoutAfterStartUpKeepsTheSpeed) {
     view.workAreaWidth = 800;  // the display resolution changed
     form->LayoutTicker();
     EXPECT_EQ(form->lblTicker().Speed(), 50);
-    EXPECT_EQ(form->imgNextRssItem.Left, 800 - 21);
+    EXPECT_EQ(form->Bar().NextItem.Left, 800 - 21);
     EXPECT_EQ(form->lblTicker().Width(), 800 - 21 - form->lblTicker().Left());
 }
 
@@ -213,8 +167,8 @@ TEST_F(MainWindow, ClosingWritesTheFeedStateOnce) {
               (std::vector<std::string>{"Url=" + std::string(DefaultFeedUrls[1]), "Reload_Time=5"}));
     EXPECT_TRUE(Config().ReadSection("Default Urls").empty());
     EXPECT_TRUE(Config().ReadSection("Custom Urls").empty());
-    EXPECT_TRUE(form->CustomFeedsList.Empty());
-    EXPECT_TRUE(form->DefaultFeedsList.Empty());
+    EXPECT_TRUE(form->Settings().CustomFeeds.empty());
+    EXPECT_TRUE(form->Settings().DefaultFeeds.empty());
 
     std::filesystem::remove(dir / "app.config");
     form->FormDestroy();
@@ -236,8 +190,7 @@ TEST_F(MainWindow, StoredStateSurvivesARun) {
     EXPECT_EQ(form->FeedUrl(), "http://mine/");
     EXPECT_EQ(form->ReloadInterval(), 0);
     EXPECT_EQ(view.reloadTimers.back(), 0) << "a period of 0 stops the timer";
-    ASSERT_EQ(form->CustomFeedsList.Count(), 2u);
-    EXPECT_FALSE(form->CustomFeedsList.Objects(0).LinkEnabled);
+    EXPECT_EQ(form->Settings().CustomFeeds, (std::vector<TConfigLink>{{"http://a/", false}, {"http://b/", true}}));
     form->FormDestroy();
     EXPECT_EQ(Config().ReadString("Global", "Reload_Time", ""), "0");
     EXPECT_EQ(Config().ReadSection("Custom Urls"),
@@ -248,7 +201,7 @@ TEST_F(MainWindow, SaveSettingsWritesWhatTheWindowHolds) {
     WriteConfig("[Global]\r\nTicker_Speed=10\r\nTicker_Font_Style=10\r\n[Default Urls]\r\nDisabled=0,13\r\n");
     auto form = Make();
     form->FormCreate(Dir());
-    ASSERT_TRUE(form->SaveSettings());
+    ASSERT_TRUE(form->ApplySettings(form->Settings()));
     EXPECT_EQ(Config().ReadString("Global", "Ticker_Speed", ""), "10");
     EXPECT_EQ(Config().ReadString("Global", "Ticker_Font_Style", ""), "10");
     EXPECT_EQ(Config().ReadString("Default Urls", "Disabled", ""), "0,13");
@@ -265,10 +218,10 @@ TEST_F(MainWindow, EndOfSessionClosesTheProgramAndAllowsIt) {
 TEST_F(MainWindow, MouseOverTheTickerBringsTheProgramForward) {
     auto form = Make();
     form->FormCreate(Dir());
-    form->lblTickerMouseMove();
+    ticker->MouseMove(0, 5, 5);
     EXPECT_EQ(view.broughtToFront, 0);
     view.foreground = false;
-    form->lblTickerMouseMove();
+    ticker->MouseMove(0, 6, 5);
     EXPECT_EQ(view.broughtToFront, 1);
 }
 

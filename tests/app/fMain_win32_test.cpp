@@ -18,11 +18,6 @@
 namespace tw::test {
 namespace {
 
-std::string Utf8(const std::filesystem::path& p) {
-    const auto u8 = p.u8string();
-    return std::string(u8.begin(), u8.end());
-}
-
 bool QuitPosted() {
     MSG msg;
     return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
@@ -82,7 +77,7 @@ std::vector<HintWindow> HintWindowsOfThisThread() {
 class MainWindowOnWindows : public ::testing::Test {
 protected:
     void SetUp() override {
-        window = TMainWindow::Create(GetModuleHandleW(nullptr), Utf8(dir.Path() / ""));
+        window = TMainWindow::Create(GetModuleHandleW(nullptr), Utf8Path(dir.Path() / ""));
         ASSERT_NE(window, nullptr);
         hwnd = window->Handle();
         PumpFor(300);
@@ -126,8 +121,9 @@ TEST_F(MainWindowOnWindows, TheScrollingTextIsAChildWhereTheLayoutPutsIt) {
     RECT r{};
     GetWindowRect(ticker, &r);
     MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_GT(form->lblTitle.Width(), 0);
-    EXPECT_EQ(r.left, 32 + form->lblTitle.Width() + 5 + 16);
+    const int title = form->Bar().Title.Width();
+    EXPECT_GT(title, 0);
+    EXPECT_EQ(r.left, 32 + title + 5 + 16);
     EXPECT_EQ(r.top, 12);
     EXPECT_EQ(r.bottom - r.top, 11);
     RECT client{};
@@ -152,7 +148,7 @@ TEST_F(MainWindowOnWindows, OnADisplayOfAnotherDensityItDocksScaledAndBack) {
     SendMessageW(hwnd, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     PumpFor(300);
     EXPECT_EQ(heights(), (std::vector<LONG>{0, 38, 18, 17}));
-    EXPECT_EQ(form->imgStart.Width(), 33);
+    EXPECT_EQ(form->Bar().Start.Width(), 33);
     EXPECT_EQ(form->lblTicker().Font().Size, 12) << "8 points shown as 12 where the system counts 96";
     EXPECT_EQ(form->TickerFont().Size, 8);
 
@@ -161,9 +157,14 @@ TEST_F(MainWindowOnWindows, OnADisplayOfAnotherDensityItDocksScaledAndBack) {
     EXPECT_EQ(heights(), (std::vector<LONG>{0, 25, 12, 11}));
     EXPECT_EQ(form->lblTicker().Font().Size, 8);
 
-    // Floating, it takes the rectangle the system suggests.
-    form->appBar->SetPlacement(bpFloat);
+    // Floating (a double-click on an empty spot floats the docked bar), it takes the rectangle
+    // the system suggests.
+    ASSERT_EQ(form->BarEdge(), bpTop);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    SendMessageW(hwnd, WM_LBUTTONDBLCLK, 0, MAKELPARAM(client.right - 2, 2));
     PumpFor(300);
+    ASSERT_EQ(form->BarEdge(), bpFloat);
     suggested = RECT{100, 200, 900, 238};
     SendMessageW(hwnd, 0x02E0, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     PumpFor(300);
@@ -188,12 +189,11 @@ TEST_F(MainWindowOnWindows, WithoutItsPicturesTheBarShowsTheWindowColour) {
 TEST_F(MainWindowOnWindows, HintsShowTheirTextsWithTheApplicationsTimingAndColour) {
     TfrMain* form = window->Form();
     // The first load goes to a closed port of this machine; once it has failed, a feed file.
-    form->RSSHandler.HTTP().URL = "http://127.0.0.1:1/feed.xml";
-    form->rotation.ReloadFeed();
+    form->ShowFeed("http://127.0.0.1:1/feed.xml");
     ASSERT_TRUE(PumpUntil([&] { return !form->Loading(); }));
-    form->RSSHandler.LoadFromFile(DataPath("app/texts.rss").string());
+    form->OpenFeedFile(Utf8Path(DataPath("app/texts.rss")));
     PumpFor(100);
-    ASSERT_EQ(form->TitleCaption, "Cartoons & More");
+    ASSERT_EQ(form->Bar().TitleCaption, "Cartoons & More");
 
     const HWND ticker = WindowHandle(form->lblTicker());
     std::map<std::pair<HWND, UINT_PTR>, std::wstring> texts;
@@ -231,7 +231,7 @@ TEST_F(MainWindowOnWindows, ClosingKeepsTheUsersSettings) {
     const auto file = dir / "app.config";
     std::ofstream(file, std::ios::binary) << "[Global]\r\nUrl=http://mine/\r\nReload_Time=20\r\nTicker_Speed=10\r\n"
                                              "[Custom Urls]\r\nDisabled=0\r\nUrl_0=http://a/\r\n";
-    window = TMainWindow::Create(GetModuleHandleW(nullptr), Utf8(dir.Path() / ""));
+    window = TMainWindow::Create(GetModuleHandleW(nullptr), Utf8Path(dir.Path() / ""));
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->Form()->lblTicker().Speed(), 10);
     EXPECT_EQ(window->Form()->lblTicker().PixelJump, 2);

@@ -4,8 +4,9 @@
 The first start registers the .rss file class with this executable (command, DDE execute string,
 service, topic, icon) and records its single-instance window. A DDE client sending
 [Open("<path>")] makes the running ticker show that file; two commands back to back leave the
-second file on screen. Hostile clients (a 1 MB command, unbalanced brackets and quotes, a missing
-file, a 100 MB file that is no feed, 1,000 commands in a burst) leave it running in a clear state.
+second file on screen; an empty path fails as a missing file does. Hostile clients (a 1 MB
+command, unbalanced brackets and quotes, a missing file, a 100 MB file that is no feed, 1,000
+commands in a burst) leave it running in a clear state.
 A second start ends by itself, leaves one bar and brings the first to the front. A record left by
 a killed instance is overwritten; a moved executable repairs the association; where the machine's
 classes refuse the keys, the association goes to the user's own classes and DDE still works; where
@@ -130,7 +131,12 @@ def main():
         probe(dde, "send", '[Open("%s")]' % windows_path(os.path.join(work, "missing.rss")))
         check(showing(texts, FAILED_TEXT), "a missing file gives the failure line")
         probe(dde, "send", '[Open("%s")]' % windows_path(two))
-        showing(texts, "Second file item")
+        check(showing(texts, "Second file item"), "a file after the failure is shown again")
+        # An empty path names no readable file: it fails as one, not ignored as a broken command.
+        check(first(probe(dde, "send", '[Open("")]')) == "1", "an Open command with an empty path is acknowledged")
+        check(showing(texts, FAILED_TEXT), "... and gives the failure line")
+        probe(dde, "send", '[Open("%s")]' % windows_path(two))
+        check(showing(texts, "Second file item"), "... and the next file is shown again")
         begun = time.time()
         probe(dde, "send", '[Open("%s")]' % windows_path(junk))
         check(showing(texts, FAILED_TEXT) and time.time() - begun < 20, "a 100 MB file that is no feed gives the failure line")
