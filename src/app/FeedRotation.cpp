@@ -203,8 +203,8 @@ void TFeedRotation::tmrReloadTimer() { ReloadFeed(); }
 
 void TFeedRotation::netDetectConnectionStatusChanged(bool isConnected) {
     if (FLoading || !isConnected) return;
-    if (gate_) gate_->NetworkCameBack();
-    else if (feed_.ItemCount() > 0) return;
+    const bool revalidate = gate_ && gate_->NetworkCameBack();
+    if (feed_.ItemCount() > 0 && !revalidate) return;
     view_.RestartReloadTimer();
     ReloadFeed();
 }

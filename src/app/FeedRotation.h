@@ -91,8 +91,9 @@ public:
     virtual THeld ShowWithoutRequest(const std::string& url) = 0;
     // The user chose `url`: its next load asks at once.
     virtual void AskAtOnce(const std::string& url) = 0;
-    // The network came back: every feed's next load asks at once.
-    virtual void NetworkCameBack() = 0;
+    // The network came back: every feed's next load asks at once. True when the items shown
+    // are the current feed's own, so that it reloads now too.
+    virtual bool NetworkCameBack() = 0;
 };
 
 // The settings the rotation reads, as the main window holds them.
@@ -118,7 +119,7 @@ public:
     void SetFirstRun(bool firstRun) { FFirstRun = firstRun; }
     bool Loading() const { return FLoading; }
     // The program's schedule (null: none); it outlives the rotation. With one, a returning
-    // connection reloads the current feed even while it shows items.
+    // connection reloads the current feed while it shows its own items too.
     void SetReloadGate(IReloadGate* gate) { gate_ = gate; }
     // With auto jump, a failed feed's line scrolls once and the rotation moves on to the next
     // feed (off: it stays until a reload).

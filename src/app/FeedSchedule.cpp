@@ -48,7 +48,14 @@ void TFeedSchedule::MakeAllDueAtOnce() {
 
 std::string TFeedSchedule::StatusText(const std::string& url,
                                       const std::function<std::string(TpkTimeMs)>& clock) const {
-    return FeedStateText(StateOf(url), clock);
+    TpkFeedState state = StateOf(url);
+    const bool never = state.NextDue == kNoTime;
+    if (never) state.NextDue = state.When;  // no time to name
+    std::string text = FeedStateText(state, clock);
+    const bool good = state.LastResult == frLoaded || state.LastResult == frNotModified;
+    if (good && state.NextDue > state.When) text += ", next request at " + clock(state.NextDue);
+    if (never && state.LastResult != frNone) text += ", not asked again";
+    return text;
 }
 
 void TFeedSchedule::KeepOnly(const std::vector<std::string>& listed) {

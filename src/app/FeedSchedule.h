@@ -32,7 +32,8 @@ public:
     bool IsDue(const std::string& url) const;
     // The earliest next request (0 = at once).
     TpkTimeMs NextDue(const std::string& url) const { return StateOf(url).NextDue; }
-    // A copy kept from an earlier run: the feed is not asked before `freshUntil`.
+    // A copy kept from an earlier run: the feed is not asked before `freshUntil` (kNoTime: not
+    // until MakeDueAtOnce).
     void ResumeFrom(const std::string& url, TpkTimeMs freshUntil);
     // What a load of `url` came to, now; the next due time follows the rules (net/ReloadRules).
     void Record(const std::string& url, const TpkLoadOutcome& outcome);
@@ -40,7 +41,8 @@ public:
     void MakeDueAtOnce(const std::string& url);
     // The network came back: every feed is due at once, for one load each.
     void MakeAllDueAtOnce();
-    // "Loaded at 14:05", "HTTP 429 at 14:05, next try 15:05", "Not loaded yet".
+    // "Loaded at 14:05, next request at 15:05", "HTTP 429 at 14:05, next try 15:05", "Not loaded
+    // yet"; a feed held until the user asks (ResumeFrom kNoTime) is "not asked again".
     std::string StatusText(const std::string& url,
                            const std::function<std::string(TpkTimeMs)>& clock = LocalClockText) const;
     // Forgets every feed not in `listed`.

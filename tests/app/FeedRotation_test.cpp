@@ -463,10 +463,12 @@ public:
         return answer;
     }
     void AskAtOnce(const std::string& url) override { held.erase(url); }
-    void NetworkCameBack() override {
+    bool NetworkCameBack() override {
         held.clear();
         ++networkBacks;
+        return revalidate;
     }
+    bool revalidate = true;
     std::map<std::string, THeld> held;
     std::vector<std::string> heldShows;
     int networkBacks = 0;
@@ -533,6 +535,12 @@ TEST_F(GatedRotationTest, AReturningConnectionReloadsAFeedThatShowsItems) {
     EXPECT_EQ(gate_.networkBacks, 0);
     rotation_.netDetectConnectionStatusChanged(true);
     EXPECT_EQ(gate_.networkBacks, 1);
+    EXPECT_EQ(feed_.requestedUrls.size(), 2u);
+    // Items that are not the current feed's own (a file) stay.
+    rotation_.RSSHandlerRSSLoaded();
+    gate_.revalidate = false;
+    rotation_.netDetectConnectionStatusChanged(true);
+    EXPECT_EQ(gate_.networkBacks, 2);
     EXPECT_EQ(feed_.requestedUrls.size(), 2u);
 }
 

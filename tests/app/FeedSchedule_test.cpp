@@ -62,7 +62,14 @@ TEST(TFeedSchedule, OneRecordPerFeed) {
         EXPECT_EQ(schedule.NextDue(kB) - kStart, step.dueB) << step.name;
         EXPECT_EQ(schedule.IsDue(kA), schedule.NextDue(kA) <= clock.now) << step.name;
     }
-    EXPECT_EQ(schedule.StatusText(kB, [](TpkTimeMs t) { return std::to_string((t - kStart) / 1000); }), "Loaded at 4");
+    const auto seconds = [](TpkTimeMs t) { return std::to_string((t - kStart) / 1000); };
+    EXPECT_EQ(schedule.StatusText(kB, seconds), "Loaded at 4, next request at 6");
+    schedule.Record(kA, {frHTTPStatus, 410, "", 0});
+    schedule.ResumeFrom(kA, kNoTime);
+    EXPECT_FALSE(schedule.IsDue(kA));
+    EXPECT_EQ(schedule.StatusText(kA, seconds), "HTTP 410 at 4, not asked again");
+    schedule.MakeDueAtOnce(kA);
+    EXPECT_TRUE(schedule.IsDue(kA));
     EXPECT_EQ(schedule.StatusText("http://never.example/"), "Not loaded yet");
 }
 

@@ -8,7 +8,8 @@ namespace {
 
 TEST_F(WiredMainWindow, TheFeedComponentIsSetUpForTheProgram) {
     auto form = Make();
-    EXPECT_EQ(form->Feed().HTTPAgent(), "Tidewire");
+    EXPECT_EQ(form->Feed().HTTPAgent(), "Tidewire/1.1 (+https://tidewire.example.org/)");
+    EXPECT_TRUE(form->Feed().PoliteClient());
     EXPECT_EQ(form->Feed().WaitTimeout(), 5000u);
     EXPECT_EQ(form->Feed().AcceptedFormats, TpkRSSFeedFormats::All()) << "the ticker reads Atom and RSS 1.0";
 }
