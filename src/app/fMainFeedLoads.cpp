@@ -112,6 +112,7 @@ bool TfrMain::ReloadGate::NetworkCameBack() {
 }
 
 IReloadGate::THeld TfrMain::ReloadGate::ShowWithoutRequest(const std::string& url) {
+    form_.requesting_.clear();  // no load runs here (MayRequest lets a busy one through): none may be recorded
     if (form_.shownUrl_ == url && form_.RSSHandler->FeedItems().Count() > 0) return THeld::Unchanged;
     if (form_.RSSHandler->LoadKeptCopy()) {
         form_.shownUrl_ = url;
