@@ -157,6 +157,8 @@ Section "-un.${APP}"
   Delete "$INSTDIR\${APP}.exe"
   Delete "$INSTDIR\Uninstall.exe"
   Delete "$SMPROGRAMS\${APP}.lnk"
+  ; The kept copies of the feeds are a cache the program makes again; app.config is the user's.
+  RMDir /r "$INSTDIR\Feed Cache"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 
   ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"

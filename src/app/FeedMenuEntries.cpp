@@ -57,15 +57,24 @@ std::vector<TFeedMenuEntry> BuildFeedMenuEntries(const TFeedsList& defaultFeeds,
     return entries;
 }
 
+namespace {
+
+std::size_t IndexOfCaption(const std::vector<TFeedMenuEntry>& entries, std::string_view url) {
+    const std::string key = CaptionKey(url);
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (CaptionKey(entries[i].Caption) == key) return i;
+    return entries.size();
+}
+
+}  // namespace
+
+bool HasFeedCaption(const std::vector<TFeedMenuEntry>& entries, std::string_view url) {
+    const std::size_t found = IndexOfCaption(entries, url);
+    return !url.empty() && found < entries.size() && !entries[found].IsSeparator();
+}
+
 std::optional<std::string> NextFeedCaption(const std::vector<TFeedMenuEntry>& entries, std::string_view currentUrl) {
-    const std::string key = CaptionKey(currentUrl);
-    std::size_t found = entries.size();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (CaptionKey(entries[i].Caption) == key) {
-            found = i;
-            break;
-        }
-    }
+    const std::size_t found = IndexOfCaption(entries, currentUrl);
     if (found == entries.size()) return std::nullopt;
     for (std::size_t step = 1; step <= entries.size(); ++step) {
         const TFeedMenuEntry& e = entries[(found + step) % entries.size()];

@@ -47,4 +47,7 @@ std::vector<TFeedMenuEntry> BuildFeedMenuEntries(const TFeedsList& defaultFeeds,
 // feed.
 std::optional<std::string> NextFeedCaption(const std::vector<TFeedMenuEntry>& entries, std::string_view currentUrl);
 
+// Whether a feed entry's caption is `url`, compared as NextFeedCaption does; false for "".
+bool HasFeedCaption(const std::vector<TFeedMenuEntry>& entries, std::string_view url);
+
 }  // namespace tw

@@ -12,12 +12,26 @@ void TFeedRotation::SetTitle(std::string caption, std::string hint) {
     view_.SetTitle(titleCaption_, titleHint_);
 }
 
+void TFeedRotation::SetFailureLine(std::string text, std::string hint) {
+    failureText_ = std::move(text);
+    failureHint_ = std::move(hint);
+}
+
+void TFeedRotation::SetFeedMenu(std::vector<TFeedMenuEntry> entries) {
+    const std::string url = feed_.Url();
+    if (HasFeedCaption(feedMenu_, url) && !HasFeedCaption(entries, url))
+        successor_ = NextFeedCaption(feedMenu_, url).value_or(std::string());
+    feedMenu_ = std::move(entries);
+}
+
 void TFeedRotation::ReloadFeed() {
     view_.StartLoadingAnimation();
     // Loading from here on, before the call: a load that ends inside the call (a failure the
     // HTTP component reports at once, a transfer that runs inline) has then already cleared
     // it, instead of being marked as still running when nothing will ever end it.
     FLoading = true;
+    SetFailureLine({}, {});
+    if (gate_ && !feed_.Url().empty() && !gate_->MayRequest(feed_.Url())) return ShowHeldFeed();
     bool started = false;
     try {
         started = feed_.LoadFromURL();
@@ -36,6 +50,14 @@ void TFeedRotation::ReloadFeed() {
         return;
     }
     // Not started with an address: a transfer is already under way and its result ends this.
+}
+
+void TFeedRotation::ShowHeldFeed() {
+    switch (gate_->ShowWithoutRequest(feed_.Url())) {
+        case IReloadGate::THeld::Unchanged: FeedLoadFinished(); break;
+        case IReloadGate::THeld::Shown: break;  // its load events have run
+        case IReloadGate::THeld::Nothing: FeedFailed(); break;
+    }
 }
 
 void TFeedRotation::RSSHandlerRSSLoaded() {
@@ -81,8 +103,8 @@ int TFeedRotation::CurrentItemIndex() const {
 void TFeedRotation::UpdateTickerText() {
     if (FLoading) return;
     if (feed_.ItemCount() == 0) {
-        view_.SetTickerText(std::string(kNoItemsText));
-        view_.SetTickerHint(std::string(kNoItemsHint));
+        view_.SetTickerText(failureText_.empty() ? std::string(kNoItemsText) : failureText_);
+        view_.SetTickerHint(failureHint_.empty() ? std::string(kNoItemsHint) : failureHint_);
         return;
     }
     int index = CurrentItemIndex();
@@ -103,7 +125,10 @@ void TFeedRotation::UpdateTickerText() {
 }
 
 void TFeedRotation::NextItem() {
-    if (!FCurrentItem || feed_.ItemCount() == 0) return;
+    if (!FCurrentItem || feed_.ItemCount() == 0) {
+        if (MovesOnAfterFailure() && SelectNextFeedUrl()) ReloadFeed();
+        return;
+    }
     int i = CurrentItemIndex() + 1;
     if (i > ShowingItemsCount() - 1) {
         // While a load runs the address is that load's: moved on now, it would name the next
@@ -131,6 +156,8 @@ void TFeedRotation::PrevItem() {
 
 bool TFeedRotation::SelectNextFeedUrl() {
     std::optional<std::string> next = NextFeedCaption(feedMenu_, feed_.Url());
+    if (!next && HasFeedCaption(feedMenu_, successor_)) next = successor_;
+    successor_.clear();
     if (!next) return false;
     feed_.SetUrl(*next);
     return true;
@@ -138,6 +165,7 @@ bool TFeedRotation::SelectNextFeedUrl() {
 
 void TFeedRotation::FeedMenuItemClick(const std::string& caption) {
     feed_.SetUrl(caption);
+    if (gate_) gate_->AskAtOnce(caption);
     view_.RestartReloadTimer();
     ReloadFeed();
 }
@@ -174,7 +202,9 @@ void TFeedRotation::lblTitleClick() {
 void TFeedRotation::tmrReloadTimer() { ReloadFeed(); }
 
 void TFeedRotation::netDetectConnectionStatusChanged(bool isConnected) {
-    if (FLoading || feed_.ItemCount() > 0 || !isConnected) return;
+    if (FLoading || !isConnected) return;
+    const bool revalidate = gate_ && gate_->NetworkCameBack();
+    if (feed_.ItemCount() > 0 && !revalidate) return;
     view_.RestartReloadTimer();
     ReloadFeed();
 }

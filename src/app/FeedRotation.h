@@ -75,6 +75,27 @@ public:
     virtual void ClearItems() = 0;
 };
 
+// The program's reload schedule as the rotation asks it (without one, every reload asks the
+// network).
+class IReloadGate {
+public:
+    virtual ~IReloadGate() = default;
+    enum class THeld {
+        Unchanged,  // the feed already shows that address's items
+        Shown,      // its kept copy was loaded, with the feed's load events
+        Nothing,    // nothing is kept: the failure state (SetFailureLine says why)
+    };
+    // Whether `url` may be asked for now.
+    virtual bool MayRequest(const std::string& url) = 0;
+    // `url` is not asked for now: shows what is kept of it.
+    virtual THeld ShowWithoutRequest(const std::string& url) = 0;
+    // The user chose `url`: its next load asks at once.
+    virtual void AskAtOnce(const std::string& url) = 0;
+    // The network came back: every feed's next load asks at once. True when the items shown
+    // are the current feed's own, so that it reloads now too.
+    virtual bool NetworkCameBack() = 0;
+};
+
 // The settings the rotation reads, as the main window holds them.
 struct TRotationSettings {
     int FMaxShowingItems = 0;  // 0: every item
@@ -90,11 +111,21 @@ public:
     void SetSettings(const TRotationSettings& settings) { settings_ = settings; }
     // The Quick Start Menu's entries as BuildFeedMenu last made them.
     const std::vector<TFeedMenuEntry>& FeedMenu() const { return feedMenu_; }
-    void SetFeedMenu(std::vector<TFeedMenuEntry> entries) { feedMenu_ = std::move(entries); }
+    // A current feed the new entries no longer hold (unchecked, removed) is left for the one
+    // that followed it.
+    void SetFeedMenu(std::vector<TFeedMenuEntry> entries);
     // True: the next finished load shows the welcome balloon (once).
     bool FirstRun() const { return FFirstRun; }
     void SetFirstRun(bool firstRun) { FFirstRun = firstRun; }
     bool Loading() const { return FLoading; }
+    // The program's schedule (null: none); it outlives the rotation. With one, a returning
+    // connection reloads the current feed while it shows its own items too.
+    void SetReloadGate(IReloadGate* gate) { gate_ = gate; }
+    // With auto jump, a failed feed's line scrolls once and the rotation moves on to the next
+    // feed (off: it stays until a reload).
+    void SetMoveOnAfterFailure(bool value) { moveOnAfterFailure_ = value; }
+    // What the failure state shows until the next load starts ("" for the usual line and hint).
+    void SetFailureLine(std::string text, std::string hint);
     // The id of the item shown; none before the first load and after a failure.
     std::optional<std::uint64_t> CurrentItem() const { return FCurrentItem; }
 
@@ -134,6 +165,8 @@ public:
 private:
     void FeedFailed();
     void SetTitle(std::string caption, std::string hint);
+    void ShowHeldFeed();
+    bool MovesOnAfterFailure() const { return moveOnAfterFailure_ && settings_.FAutoUrlJump && !FLoading; }
 
     ITickerView& view_;
     ITickerFeed& feed_;
@@ -144,6 +177,10 @@ private:
     std::optional<std::uint64_t> FCurrentItem;
     std::string titleCaption_;
     std::string titleHint_;
+    IReloadGate* gate_ = nullptr;
+    bool moveOnAfterFailure_ = false;
+    std::string failureText_, failureHint_;  // "" = the usual
+    std::string successor_;  // the feed after a current one the menu lost
 };
 
 }  // namespace tw

@@ -72,6 +72,11 @@ void TfrConfig::txtMaxRSSItemsChange(int value) { MaxItems = std::clamp(value, k
 void TfrConfig::lbRSSDefLinksClick(int line) {
     DefaultSelected = (line >= 0 && line < int(DefaultLinks.size())) ? line : -1;
     if (DefaultSelected >= 0) DefaultHint = DefaultLinks[DefaultSelected].Address;
+    SelectFeedStatus(DefaultLinks, DefaultSelected);
+}
+
+void TfrConfig::SelectFeedStatus(const std::vector<TConfigLink>& lines, int selected) {
+    FeedStatus = selected >= 0 && FeedStatusOf ? FeedStatusOf(lines[std::size_t(selected)].Address) : std::string();
 }
 
 void TfrConfig::lbCustRSSLinksClick(int line) {
@@ -82,6 +87,7 @@ void TfrConfig::lbCustRSSLinksClick(int line) {
         CustomHint = CustomLinks[CustomSelected].Address;
         CurrentLinkText = CustomHint;
     }
+    SelectFeedStatus(CustomLinks, CustomSelected);
 }
 
 void TfrConfig::UpdateLinkButtons() {

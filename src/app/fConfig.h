@@ -10,6 +10,7 @@
 #include "controls/Graphics.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,12 +114,18 @@ public:
     TFont SampleFont;                      // txtTickerFont's font
     int SpeedPosition = DefaultTickerSpeedIndex;  // tbTickerSpeed, 0..4
 
+    // The program's status of a feed address (last result, when, next due), which the status
+    // line shows for the address selected in either list; none: no status.
+    std::function<std::string(const std::string&)> FeedStatusOf;
+    std::string FeedStatus;                // of the selected address; "" = none selected
+
     // Set by OpenConfig: what the dialog opened with, for what applying must compare.
     bool StartUpAtOpen = false;
     int ReloadPositionAtOpen = 0;
     bool ReloadOutOfRange = false;         // the stored period is outside 5 to 60 minutes
 
 private:
+    void SelectFeedStatus(const std::vector<TConfigLink>& lines, int selected);
     // Whether `address` may go into the custom list; otherwise shows the message saying why.
     // `skip` is the line it may equal (the one being edited), -1 for none.
     bool CheckLink(const std::string& address, int skip);

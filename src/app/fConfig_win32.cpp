@@ -139,6 +139,9 @@ private:
     void OnNotify(const NMHDR& n);
     void OnScroll(HWND bar);
     void ShowPage(int page);
+    // The status line: `text`; the selected address's feed status, or the page's text.
+    void ShowStatus(std::string_view text);
+    void ShowFeedStatus();
     void RenderList(int id, const std::vector<TConfigLink>& lines, int selected);
     void ReadChecks(int id, std::vector<TConfigLink>& lines);
     void RenderLinkButtons();
@@ -349,6 +352,7 @@ void ConfigDialog::CreatePageTree() {
 
 void ConfigDialog::Fill() {
     OpenConfig(model_, main_.Settings(), runAtLogon_);
+    model_.FeedStatusOf = [this](const std::string& url) { return main_.FeedStatus(url); };
     syncing_ = true;
     TreeView_SelectItem(Item(idConfigTree), nodes_[std::size_t(model_.SelectedPage)]);
     SendMessageW(Item(idReloadTime), TBM_SETPOS, TRUE, model_.ReloadPosition);
@@ -371,8 +375,14 @@ void ConfigDialog::Fill() {
 void ConfigDialog::ShowPage(int page) {
     for (int p = 0; p < kConfigPageCount; ++p)
         for (HWND control : pages_[std::size_t(p)]) ShowWindow(control, p == page ? SW_SHOW : SW_HIDE);
-    SendMessageW(Item(idStatusBar), SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(ToWide(model_.HintText).c_str()));
+    ShowStatus(model_.HintText);
 }
+
+void ConfigDialog::ShowStatus(std::string_view text) {
+    SendMessageW(Item(idStatusBar), SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(ToWide(text).c_str()));
+}
+
+void ConfigDialog::ShowFeedStatus() { ShowStatus(model_.FeedStatus.empty() ? model_.HintText : model_.FeedStatus); }
 
 void ConfigDialog::RenderList(int id, const std::vector<TConfigLink>& lines, int selected) {
     const HWND lv = Item(id);
@@ -532,11 +542,13 @@ void ConfigDialog::OnNotify(const NMHDR& n) {
     if (n.idFrom == UINT_PTR(idDefaultLinks)) {
         model_.lbRSSDefLinksClick(line);
         SetHint(n.hwndFrom, ToWide(model_.DefaultHint));
+        ShowFeedStatus();
     } else if (n.idFrom == UINT_PTR(idCustomLinks)) {
         if (line == model_.CustomSelected && model_.FEditMode == emNone) return;
         ReadChecks(idCustomLinks, model_.CustomLinks);
         model_.lbCustRSSLinksClick(line);
         RenderLinkButtons();
+        ShowFeedStatus();
     }
 }
 

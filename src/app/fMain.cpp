@@ -91,6 +91,12 @@ TfrMain::TfrMain(IMainView& view, TMainParts parts) : view_(view), openStore_(st
     feedPort_ = std::make_unique<TRSSFeedTicker>(*RSSHandler);
     tickerView_ = std::make_unique<TickerView>(*this);
     rotation = std::make_unique<TFeedRotation>(*tickerView_, *feedPort_);
+    // The schedule decides when a feed is asked again, and a failed feed does not hold the
+    // rotation (the hook shortens the period for tests).
+    gate_ = std::make_unique<ReloadGate>(*this);
+    rotation->SetReloadGate(gate_.get());
+    rotation->SetMoveOnAfterFailure(true);
+    reloadSecondsHook_ = ReloadSecondsHook(std::getenv("TIDEWIRE_RELOAD_SECONDS"));
     // 3. Every event, now that everything it reaches exists.
     WireEvents();
     // 4. The form is loaded: a second instance brings the first forward and asks to end.
@@ -99,17 +105,19 @@ TfrMain::TfrMain(IMainView& view, TMainParts parts) : view_(view), openStore_(st
 
 void TfrMain::MakeFeedComponent() {
     RSSHandler = std::make_unique<TpkRSSFeed>();
-    RSSHandler->SetHTTPAgent(std::string(kFeedHTTPAgent));
+    RSSHandler->SetHTTPAgent(FeedHTTPAgent());
     RSSHandler->SetWaitTimeout(kFeedWaitTimeout);
     // No feed load keeps the bar waiting or swells the process (the hook shortens it for tests).
     RSSHandler->HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
     RSSHandler->HTTP().MaxMemorySize = kFeedMaxMemorySize;
     RSSHandler->ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
     RSSHandler->AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
+    RSSHandler->SetPoliteClient(true);  // no cookies, compressed bodies, no https-to-http redirects
 }
 
 void TfrMain::WireEvents() {
     ConnectFeedEvents(*RSSHandler, *rotation);
+    WatchFeedLoads();
     ticker_->OnTextScrolled = [this](TScrollingText&) { rotation->lblTickerTextScrolled(); };
     ticker_->OnClick = [this](TScrollingText&) { rotation->lblTickerClick(); };
     ticker_->OnMouseMove = [this](TScrollingText&, unsigned, int, int) { lblTickerMouseMove(); };
@@ -196,6 +204,7 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
     FDefaultUrl = std::string(DefaultFeedUrls[1]);
     FDefaultReloadMinutes = 5;
     LoadSettings();
+    OpenFeedCache(exeDirectory);
     BuildFeedMenus();
     // Through a modem the system's configured proxy would dial or wait: go out directly.
     RSSHandler->HTTPProxy().AccessType = view_.ModemConnection() ? atDirect : atPreconfig;
@@ -204,6 +213,7 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
         OpenFeedFile(arguments.front());  // no network request
         return;
     }
+    ShowKeptCopyAtStart();
     rotation->ReloadFeed();
 }
 
@@ -227,6 +237,9 @@ void TfrMain::DDEExecuteCommands(TDDEHandler&, const std::vector<std::string>& c
 }
 
 void TfrMain::OpenFeedFile(const std::string& path) {
+    shownUrl_.clear();
+    requesting_.clear();
+    rotation->SetFailureLine({}, {});
     // Not read whole: the feed reports it as it does an unreadable file.
     if (OpenedFileTooLarge(path)) RSSHandler->LoadFromString({});
     else RSSHandler->LoadFromFile(path);
@@ -259,7 +272,9 @@ void TfrMain::InitializeAppearance() {
 
 void TfrMain::ApplyReloadTimer() {
     // A negative period from a hand-edited file stops the timer like 0 does.
-    view_.SetReloadTimer(FReloadEnabled ? std::max(0, FReloadInterval) : 0);
+    const int period = std::max(0, ReloadPeriod());
+    schedule_.SetReloadPeriod(period);
+    view_.SetReloadTimer(FReloadEnabled ? period : 0);
 }
 
 void TfrMain::OnReloadTimer() {
@@ -445,6 +460,7 @@ bool TfrMain::ApplySettings(const TMainSettings& s) {
     CustomFeedsList.Clear();
     for (const TConfigLink& link : s.CustomFeeds) CustomFeedsList.Add(link.Address, link.Checked);
     BuildFeedMenus();
+    ForgetUnlistedFeeds();
     ShowTickerFont(s.TickerFont);
     ticker_->SetSpeed(s.TickerSpeed);
     ticker_->PixelJump = s.TickerSpeed == TickerSpeeds.back() ? 2 : 1;

@@ -7,6 +7,7 @@
 // the window through IMainView and asks for operations by what they are for; nothing outside
 // reaches a component. docs/main-window.md describes the composition.
 #include "app/FeedRotation.h"
+#include "app/FeedSchedule.h"
 #include "app/RSSFeedTicker.h"
 #include "base/Geometry.h"
 #include "config/AppSettings.h"
@@ -19,10 +20,12 @@
 #include "desktop/NetDetect.h"
 #include "desktop/ResChange.h"
 #include "desktop/pkOnlyOne.h"
+#include "rss/FeedCache.h"
 #include "rss/pkRSSFeed.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,7 +39,17 @@ inline constexpr std::string_view kTickerInitialText = "Loading RSS...";
 inline constexpr std::string_view kStartHint = "Click here to browse RSS Feeds easily";
 inline constexpr std::string_view kPrevItemHint = "Previous RSS item";
 inline constexpr std::string_view kNextItemHint = "Next RSS Item";
-inline constexpr std::string_view kFeedHTTPAgent = "Tidewire";
+// The feed's User-Agent: "Tidewire/<version> (+<the program's page>)".
+std::string FeedHTTPAgent();
+// The folder of the kept copies, beside app.config.
+inline constexpr std::string_view kFeedCacheFolder = "Feed Cache";
+// What the ticker says of a feed its publisher removed (410), and of a refused certificate.
+inline constexpr std::string_view kFeedGoneText = "This feed has been removed by its publisher";
+inline constexpr std::string_view kCertificateFailureText =
+    "Cannot retrieve the feed: its certificate was refused (not trusted, expired or for another host)";
+// The reload period in seconds given by `text` (a test hook's value): whole numbers from 1 to
+// 86400; anything else, or no text, gives none.
+std::optional<int> ReloadSecondsHook(const char* text);
 inline constexpr std::uint32_t kFeedWaitTimeout = 5000;
 inline constexpr std::string_view kDDEAttachError = "Error attaching DDEServerExecuteMacro!";
 
@@ -236,6 +249,8 @@ public:
     // tmrReload: its period in ms and whether it runs (the window runs the real timer).
     int ReloadInterval() const { return FReloadInterval; }
     bool ReloadTimerEnabled() const { return FReloadEnabled; }
+    // A feed's last result, when, and when it is next due, for people ("Not loaded yet" before).
+    std::string FeedStatus(const std::string& url) const;
     // The density the bar's sizes are scaled for.
     int Dpi() const { return FDpi; }
     // The ticker's font as the settings hold it; the ticker shows it with its size scaled from
@@ -262,6 +277,37 @@ private:
     private:
         TfrMain& form_;
     };
+
+    // The program's schedule as the rotation asks it.
+    class ReloadGate final : public IReloadGate {
+    public:
+        explicit ReloadGate(TfrMain& form) : form_(form) {}
+        bool MayRequest(const std::string& url) override;
+        THeld ShowWithoutRequest(const std::string& url) override;
+        void AskAtOnce(const std::string& url) override { form_.schedule_.MakeDueAtOnce(url); }
+        bool NetworkCameBack() override;
+
+    private:
+        TfrMain& form_;
+    };
+
+    // Polite reloads (fMainFeedLoads.cpp): the schedule, the kept copies, and what a load's
+    // answer asks of the settings.
+    void WatchFeedLoads();
+    void OpenFeedCache(const std::string& exeDirectory);
+    // The kept copy of the current feed, shown before its first load.
+    void ShowKeptCopyAtStart();
+    // Records the running network load's result (once per load); what it asks of the settings
+    // (410 Gone, a permanent move) is done and the failure line says what failed.
+    void FeedLoadEnded(TpkFeedResult result);
+    TpkLoadOutcome OutcomeOf(TpkFeedResult result) const;
+    void ShowFailureOf(const std::string& url);
+    void FeedGone(const std::string& url);
+    void FeedMoved(const std::string& from, const std::string& to);
+    // Every address of both lists and the current one.
+    std::vector<std::string> ListedFeeds() const;
+    void ForgetUnlistedFeeds();
+    int ReloadPeriod() const { return reloadSecondsHook_ ? *reloadSecondsHook_ * 1000 : FReloadInterval; }
 
     // The composition's steps.
     void MakeFeedComponent();
@@ -297,6 +343,9 @@ private:
     std::unique_ptr<TRSSFeedTicker> feedPort_;
     std::unique_ptr<TickerView> tickerView_;
     std::unique_ptr<TFeedRotation> rotation;
+    TFeedSchedule schedule_;
+    std::unique_ptr<ReloadGate> gate_;
+    std::unique_ptr<TFeedCache> feedCache_;
     std::unique_ptr<TNetDetect> netDetect;
     std::unique_ptr<TResChange> ResChanger;
     std::unique_ptr<TpkAppBar> appBar;
@@ -322,6 +371,9 @@ private:
     int FReloadInterval = 5000;  // ms, as the form has it before FormCreate
     bool FReloadEnabled = false;
     bool FCreating = false;
+    std::optional<int> reloadSecondsHook_;  // TIDEWIRE_RELOAD_SECONDS
+    std::string requesting_;  // the address of the network load under way ("" = none)
+    std::string shownUrl_;    // the address whose items the feed shows ("" = a file, a failure)
     bool settingsLoaded_ = false;
     bool destroyed_ = false;
 };

@@ -31,6 +31,11 @@ constexpr std::string_view kGlobal = "Global";
 constexpr std::string_view kDefaultUrls = "Default Urls";
 constexpr std::string_view kCustomUrls = "Custom Urls";
 constexpr std::string_view kDisabled = "Disabled";
+// A built-in feed its publisher moved for good: "Default_<n>=<new address>". The built-in list
+// keeps its order and addresses, so "Disabled" indexes still mean the same feeds.
+constexpr std::string_view kMovedUrls = "Moved Urls";
+
+std::string MovedKey(std::size_t n) { return "Default_" + std::to_string(n); }
 
 int ReadInt(const IProfileStore& store, std::string_view key, int fallback) {
     const std::string text = store.ReadString(kGlobal, key, "");
@@ -86,8 +91,18 @@ bool ValidFontName(std::string_view name) {
 void LoadDefaultFeeds(const IProfileStore& store, TFeedsList& feeds) {
     const auto disabled = SplitCommaText(store.ReadString(kDefaultUrls, kDisabled, ""));
     for (std::size_t n = 0; n < DefaultFeedUrls.size(); ++n) {
-        feeds.Add(std::string(DefaultFeedUrls[n]), !Contains(disabled, static_cast<long long>(n)));
+        const std::string moved(TrimSpacesAndTabs(OneLine(store.ReadString(kMovedUrls, MovedKey(n), ""))));
+        feeds.Add(moved.empty() ? std::string(DefaultFeedUrls[n]) : moved, !Contains(disabled, static_cast<long long>(n)));
     }
+}
+
+bool SaveMovedDefaults(IProfileStore& store, const TFeedsList& defaultFeeds) {
+    bool ok = store.EraseSection(kMovedUrls);
+    for (std::size_t n = 0; n < std::min(defaultFeeds.Count(), DefaultFeedUrls.size()); ++n) {
+        if (defaultFeeds.Strings(n) != DefaultFeedUrls[n])
+            ok &= store.WriteString(kMovedUrls, MovedKey(n), OneLine(defaultFeeds.Strings(n)));
+    }
+    return ok;
 }
 
 void LoadCustomFeeds(const IProfileStore& store, TFeedsList& feeds) {
@@ -189,6 +204,7 @@ bool SaveSettings(IProfileStore& store, const TAppSettings& s, const TFeedsList&
     ok &= store.WriteString(kGlobal, "Max_Showing_Items", std::to_string(s.MaxShowingItems));
     ok &= store.WriteString(kGlobal, "Auto_Url_Jump", s.AutoUrlJump ? "1" : "0");
     ok &= store.WriteString(kDefaultUrls, kDisabled, JoinIndexes(defaultFeeds.DisabledIndexes()));
+    ok &= SaveMovedDefaults(store, defaultFeeds);
     ok &= store.EraseSection(kCustomUrls);
     ok &= store.WriteString(kCustomUrls, kDisabled, JoinIndexes(customFeeds.DisabledIndexes()));
     for (std::size_t i = 0; i < customFeeds.Count(); ++i) {

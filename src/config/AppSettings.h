@@ -53,11 +53,14 @@ struct TAppSettings {
 };
 
 // Reads the whole file. defaultUrl and defaultReloadMinutes stand in for missing values. The two
-// lists are filled (appended to) with the built-in feeds and the user's own feeds.
+// lists are filled (appended to) with the built-in feeds and the user's own feeds; a built-in
+// feed its publisher moved for good ("Moved Urls") has its new address in its place.
 TAppSettings LoadSettings(const IProfileStore& store, const std::string& defaultUrl, int defaultReloadMinutes,
                           TFeedsList& defaultFeeds, TFeedsList& customFeeds);
 
-// Writes everything but "Url" and "Reload_Time": after the configuration dialog's OK. The file
+// Writes everything but "Url" and "Reload_Time": after the configuration dialog's OK, and when a
+// feed was disabled or moved by its publisher. A built-in feed whose address differs from
+// DefaultFeedUrls is written to "Moved Urls". The file
 // changes in one step at the end (the store's Commit); returns false, with the file as it was,
 // when a write or that step failed.
 bool SaveSettings(IProfileStore& store, const TAppSettings& settings, const TFeedsList& defaultFeeds,

@@ -32,6 +32,10 @@ public:
     TRSSLinkItem& Objects(std::size_t i) { return *items_[i]; }
     const TRSSLinkItem& Objects(std::size_t i) const { return *items_[i]; }
 
+    // Line i's feed moved for good (its publisher said so): a new link with the new address and
+    // the same flag takes its place; the other lines' objects stay where they are.
+    void ReplaceAddress(std::size_t i, std::string address);
+
     // Positions of the switched-off entries, ascending.
     std::vector<std::size_t> DisabledIndexes() const;
 

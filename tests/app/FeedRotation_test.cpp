@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "app/FeedRotationDoubles.h"
 
 namespace tw {
@@ -446,6 +448,100 @@ TEST_F(FeedRotationTest, ReloadedContentStartsAtItsFirstItem) {
     LoadItems(5);  // new ids: the old current item is gone
     EXPECT_EQ(view_.tickerText, "1/5    Item 1");
     EXPECT_EQ(rotation_.CurrentItemIndex(), 0);
+}
+
+
+// The program's schedule as the rotation sees it: which addresses may be asked, and what a held
+// feed shows.
+class FakeGate : public IReloadGate {
+public:
+    bool MayRequest(const std::string& url) override { return !held.count(url); }
+    THeld ShowWithoutRequest(const std::string& url) override {
+        heldShows.push_back(url);
+        const THeld answer = held.at(url);
+        if (answer == THeld::Nothing) rotation->SetFailureLine("held: HTTP 429", "next try later");
+        return answer;
+    }
+    void AskAtOnce(const std::string& url) override { held.erase(url); }
+    bool NetworkCameBack() override {
+        held.clear();
+        ++networkBacks;
+        return revalidate;
+    }
+    bool revalidate = true;
+    std::map<std::string, THeld> held;
+    std::vector<std::string> heldShows;
+    int networkBacks = 0;
+    TFeedRotation* rotation = nullptr;  // told why a held feed shows nothing
+};
+
+class GatedRotationTest : public FeedRotationTest {
+protected:
+    GatedRotationTest() {
+        rotation_.SetReloadGate(&gate_);
+        gate_.rotation = &rotation_;
+        rotation_.SetMoveOnAfterFailure(true);
+        UseMenu();
+    }
+    FakeGate gate_;
+};
+
+TEST_F(GatedRotationTest, AHeldFeedIsNotAskedForAndShowsWhatIsKept) {
+    LoadItems(2);
+    struct Case {
+        IReloadGate::THeld held;
+        std::string text;  // the ticker afterwards
+    } cases[] = {
+        {IReloadGate::THeld::Unchanged, "1/2    Item 1"},
+        {IReloadGate::THeld::Nothing, "held: HTTP 429"},
+    };
+    for (const Case& c : cases) {
+        gate_.held[feed_.url] = c.held;
+        rotation_.tmrReloadTimer();
+        EXPECT_EQ(feed_.requestedUrls.size(), 1u);
+        EXPECT_FALSE(rotation_.Loading());
+        EXPECT_EQ(view_.tickerText, c.text);
+    }
+    EXPECT_EQ(view_.tickerHint, "next try later");
+    // The user's choice asks at once.
+    rotation_.FeedMenuItemClick(feed_.url);
+    EXPECT_EQ(feed_.requestedUrls.size(), 2u);
+}
+
+TEST_F(GatedRotationTest, AFailedFeedScrollsOnceAndTheRotationMovesOn) {
+    rotation_.SetSettings({0, true});
+    rotation_.ReloadFeed();
+    rotation_.SetFailureLine("This feed has been removed by its publisher", "");
+    rotation_.RSSHandlerHTTPError();
+    EXPECT_EQ(view_.tickerText, "This feed has been removed by its publisher");
+    // The menu loses the failed feed (disabled in the settings): its successor comes next.
+    TFeedsList defaults, custom;
+    custom.Add("http://127.0.0.1/feed1", false);
+    custom.Add("http://127.0.0.1/feed2", true);
+    defaults.Add("http://127.0.0.1/d2", true);
+    rotation_.SetFeedMenu(BuildFeedMenuEntries(defaults, custom));
+    rotation_.lblTickerTextScrolled();
+    EXPECT_EQ(feed_.requestedUrls, (Texts{"http://127.0.0.1/feed1", "http://127.0.0.1/feed2"}));
+    rotation_.RSSHandlerHTTPError();
+    EXPECT_EQ(view_.tickerText, kNoItemsText);  // the next load's failure has the usual line again
+    rotation_.lblTickerTextScrolled();
+    EXPECT_EQ(feed_.requestedUrls.back(), "http://127.0.0.1/d2");
+}
+
+TEST_F(GatedRotationTest, AReturningConnectionReloadsAFeedThatShowsItems) {
+    LoadItems(2);
+    gate_.held[feed_.url] = IReloadGate::THeld::Unchanged;
+    rotation_.netDetectConnectionStatusChanged(false);
+    EXPECT_EQ(gate_.networkBacks, 0);
+    rotation_.netDetectConnectionStatusChanged(true);
+    EXPECT_EQ(gate_.networkBacks, 1);
+    EXPECT_EQ(feed_.requestedUrls.size(), 2u);
+    // Items that are not the current feed's own (a file) stay.
+    rotation_.RSSHandlerRSSLoaded();
+    gate_.revalidate = false;
+    rotation_.netDetectConnectionStatusChanged(true);
+    EXPECT_EQ(gate_.networkBacks, 2);
+    EXPECT_EQ(feed_.requestedUrls.size(), 2u);
 }
 
 }  // namespace

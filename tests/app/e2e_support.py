@@ -79,6 +79,11 @@ class Server:
         self.etags = {}
         self.honour_validators = True
         self.answers = []
+        # path -> answer(request headers) giving (status, [(header, value)], body): a route
+        # that scripts its whole answer. Every request's headers, names in lower case:
+        # (time, path, headers).
+        self.scripts = {}
+        self.requests = []
         self.lock = threading.Lock()
         self.port = 0
         self.httpd = None
@@ -91,6 +96,11 @@ class Server:
             def do_GET(self):
                 with owner.lock:
                     owner.log.append((time.time(), self.path))
+                    owner.requests.append((time.time(), self.path, {k.lower(): v for k, v in self.headers.items()}))
+                    script = owner.scripts.get(self.path)
+                if script is not None:
+                    self.answer(*script(self.headers))
+                    return
                 body = owner.routes.get(self.path, b"ok" if self.path == "/check" else None)
                 if body is None:
                     self.send_error(404)
@@ -114,6 +124,14 @@ class Server:
                 self.end_headers()
                 self.wfile.write(body)
 
+            def answer(self, status, headers, body):
+                self.send_response(status)
+                for name, value in headers:
+                    self.send_header(name, value)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
             def log_message(self, *args):
                 pass
 
@@ -133,6 +151,11 @@ class Server:
     def feed_requests(self, since=0.0):
         with self.lock:
             return [p for t, p in self.log if p in self.routes and t >= since]
+
+    def headers_of(self, path, since=0.0):
+        """The headers of each request for `path` (since a time), in order."""
+        with self.lock:
+            return [h for t, p, h in self.requests if p == path and t >= since]
 
     def url(self, path):
         return "http://127.0.0.1:%d%s" % (self.port, path)

@@ -4,6 +4,7 @@
 #include "app/WiredMainWindow.h"
 #include "config/IniProfileStore.h"
 
+#include "support/MessagePump.h"
 #include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +190,20 @@ TEST_F(ConfigDialog, OpensWithTheMainWindowsState) {
     EXPECT_TRUE(dialog.StartUp);
     EXPECT_EQ(dialog.SampleFont.Name, "Verdana");
     EXPECT_EQ(dialog.SpeedPosition, 4);
+}
+
+TEST_F(ConfigDialog, TheSelectedAddressShowsItsFeedStatus) {
+    Open("");
+    dialog.FeedStatusOf = [this](const std::string& url) { return main->FeedStatus(url); };
+    // The start-up load of the current feed fails: there is no network here.
+    ASSERT_TRUE(PumpUntil([this] { return !main->Loading(); }));
+    dialog.lbRSSDefLinksClick(1);
+    EXPECT_EQ(dialog.FeedStatus.rfind("Server not reachable at ", 0), 0u) << dialog.FeedStatus;
+    EXPECT_NE(dialog.FeedStatus.find(", next try "), std::string::npos) << dialog.FeedStatus;
+    dialog.lbCustRSSLinksClick(0);
+    EXPECT_EQ(dialog.FeedStatus, "Not loaded yet");
+    dialog.lbCustRSSLinksClick(-1);
+    EXPECT_EQ(dialog.FeedStatus, "");
 }
 
 TEST_F(ConfigDialog, ReloadPeriodMapsToTheTrackBarAndBack) {

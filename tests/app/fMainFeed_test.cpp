@@ -8,9 +8,20 @@ namespace {
 
 TEST_F(WiredMainWindow, TheFeedComponentIsSetUpForTheProgram) {
     auto form = Make();
-    EXPECT_EQ(form->Feed().HTTPAgent(), "Tidewire");
+    EXPECT_EQ(form->Feed().HTTPAgent(), "Tidewire/1.1 (+https://tidewire.example.org/)");
+    EXPECT_TRUE(form->Feed().PoliteClient());
     EXPECT_EQ(form->Feed().WaitTimeout(), 5000u);
     EXPECT_EQ(form->Feed().AcceptedFormats, TpkRSSFeedFormats::All()) << "the ticker reads Atom and RSS 1.0";
+}
+
+TEST(TfrMain, ReloadPeriodFromTheTestHook) {
+    const struct {
+        const char* text;
+        std::optional<int> seconds;
+    } cases[] = {{nullptr, std::nullopt}, {"", std::nullopt}, {"2", 2},         {"86400", 86400},
+                 {"0", std::nullopt},     {"-5", std::nullopt}, {"86401", std::nullopt}, {"2s", std::nullopt},
+                 {" 2", std::nullopt}};
+    for (const auto& c : cases) EXPECT_EQ(ReloadSecondsHook(c.text), c.seconds) << (c.text ? c.text : "null");
 }
 
 TEST_F(WiredMainWindow, AFileOnTheCommandLineIsShownWithoutANetworkLoad) {

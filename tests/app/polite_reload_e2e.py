@@ -1,42 +1,67 @@
 #!/usr/bin/env python3
-"""Tidewire.exe under Wine reloading one loopback feed politely, judged from outside.
+"""Tidewire.exe under Wine as a client feed publishers welcome, judged from outside.
 
-app.config enables one loopback feed only, with Auto_Url_Jump=1 and Max_Showing_Items=2, so
-after each pass over its two items the ticker loads the same address again. The server sends an
-ETag and answers a request carrying it in If-None-Match with 304.
-
-1. Unchanged: a reload sends the ETag back, gets 304, and the ticker goes on showing the same
-   two items (its accessible text) with no failure line.
-2. Changed: with a new body and tag the next reload gets 200 and the new items are shown.
-3. A server that ignores validators (always 200) still gives a working ticker.
+1. Validators: one loopback feed with an ETag, Auto_Url_Jump=1 and Max_Showing_Items=2, so the
+   ticker loads the same address after each pass. Unchanged, a reload sends the ETag back, gets
+   304 and the same two items stay (the ticker's accessible text); a changed feed answered 200 to
+   the old tag replaces them; a server that ignores validators still gives a working ticker.
+2. The rules, over 40 s at a 2 s reload period (TIDEWIRE_RELOAD_SECONDS=2), five feeds in
+   rotation: "max-age=3600" is requested once; "429 Retry-After: 3600" once; "410 Gone" once,
+   and app.config then lists it disabled; a 301 to another path of the same host is asked on the
+   old path once and the new path is in app.config at exit; a feed served gzip-compressed (only
+   when asked) shows its items. Every request names the program and carries no cookie.
+3. The kept copy: started with the server down, the ticker shows the fresh feed's kept copy
+   within 5 s; when the server comes back, the first request carries its validators.
 
 Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 polite_reload_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
 Python standard library only.
 """
+import gzip
 import os
+import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import FAILED_TEXT, Server, check, running, setup_with_probe, ticker_texts, verdict  # noqa: E402
+from e2e_support import (FAILED_TEXT, WINE, Server, check, running, setup_with_probe, stop,  # noqa: E402
+                         ticker_texts, verdict, wait_for)
 
 PATH = "/feed.xml"
+AGENT = "Tidewire/1.1 (+https://tidewire.example.org/)"
+GONE_TEXT = "This feed has been removed by its publisher"
+FRESH, BUSY, GONE, OLD, NEW, PACKED = "/fresh.xml", "/busy.xml", "/gone.xml", "/old.xml", "/new.xml", "/packed.xml"
+RULES_FEEDS = [FRESH, BUSY, GONE, OLD, PACKED]
 
 
-def rss(titles):
+def rss(titles, name="Polite"):
     items = "".join("<item><title>%s</title><link>http://127.0.0.1/%d</link></item>" % (t, i)
                     for i, t in enumerate(titles))
-    return ("<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>Polite</title>"
-            "<link>http://127.0.0.1/</link>%s</channel></rss>" % items).encode("utf-8")
+    return ("<?xml version=\"1.0\" encoding=\"utf-8\"?><rss version=\"2.0\"><channel><title>%s</title>"
+            "<link>http://127.0.0.1/</link>%s</channel></rss>" % (name, items)).encode("utf-8")
 
 
-def write_config(work, url):
-    lines = ["[Global]", "Url=" + url, "Reload_Time=0", "Max_Showing_Items=2", "Auto_Url_Jump=1",
-             "Ticker_Speed=10", "First_Run=0", "[Default Urls]", "Disabled=" + ",".join(str(n) for n in range(14)),
-             "[Custom Urls]", "Disabled=", "Url_0=" + url]
+def write_config(work, urls, current, jump=1, most=2, minutes=0):
+    lines = ["[Global]", "Url=" + current, "Reload_Time=%d" % minutes, "Max_Showing_Items=%d" % most,
+             "Auto_Url_Jump=%d" % jump, "Ticker_Speed=10", "First_Run=0",
+             "[Default Urls]", "Disabled=" + ",".join(str(n) for n in range(14)), "[Custom Urls]", "Disabled="]
+    lines += ["Url_%d=%s" % (i, u) for i, u in enumerate(urls)]
     with open(os.path.join(work, "app.config"), "w", encoding="ascii", newline="\r\n") as f:
         f.write("\n".join(lines) + "\n")
+
+
+def read_config(work):
+    """{section: {key: value}} of app.config, keys as written."""
+    sections, current = {}, None
+    with open(os.path.join(work, "app.config"), encoding="utf-8", errors="replace") as f:
+        for line in f.read().splitlines():
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1], {})
+            elif "=" in line and current is not None:
+                key, _, value = line.partition("=")
+                current[key.strip()] = value.strip()
+    return sections
 
 
 def watch(probe, server, seen, until, seconds):
@@ -56,15 +81,11 @@ def items(seen):
     return sorted(t for t in seen if t[:2] in ("1/", "2/"))
 
 
-def main():
-    ready = setup_with_probe()
-    if ready is None:
-        return 2
-    work, exe, probe = ready
+def validators(exe, work, probe):
     server = Server({PATH: rss(["Calm one", "Calm two"])})
     server.etags[PATH] = '"calm"'
     server.start()
-    write_config(work, server.url(PATH))
+    write_config(work, [server.url(PATH)], server.url(PATH))
     with running(exe, server):
         before = set()
         ok = watch(probe, server, before, lambda a: len(a) >= 1 and {"1/2    Calm one", "2/2    Calm two"} <= before, 90)
@@ -102,6 +123,108 @@ def main():
         check(ok and all(s == 200 for _, _, _, s in ignored) and any(tag for _, _, tag, _ in ignored),
               "a server ignoring the validators keeps the ticker working (%s, %s)" % (items(plain), ignored))
         check(not any(FAILED_TEXT in s for s in (before, after, fresh, plain)), "no failure line was ever shown")
+
+
+def rules_server():
+    """The five feeds of the rules story, each answering as its name says."""
+    server = Server({})
+    feed = lambda name: rss([name + " one"], name)  # noqa: E731
+
+    def fresh(headers):
+        if headers.get("If-None-Match") == '"f1"':
+            return 304, [("ETag", '"f1"'), ("Cache-Control", "max-age=3600")], b""
+        return 200, [("Content-Type", "text/xml"), ("ETag", '"f1"'), ("Cache-Control", "max-age=3600"),
+                     ("Set-Cookie", "tracker=1; Path=/")], feed("Fresh")
+
+    def packed(headers):
+        body = feed("Packed")
+        if "gzip" not in headers.get("Accept-Encoding", ""):
+            return 200, [("Content-Type", "text/xml")], body
+        return 200, [("Content-Type", "text/xml"), ("Content-Encoding", "gzip")], gzip.compress(body)
+
+    server.scripts = {
+        FRESH: fresh,
+        BUSY: lambda h: (429, [("Retry-After", "3600")], b"slow down"),
+        GONE: lambda h: (410, [], b"gone"),
+        OLD: lambda h: (301, [("Location", NEW)], b""),
+        NEW: lambda h: (200, [("Content-Type", "text/xml")], feed("Moved")),
+        PACKED: packed,
+    }
+    return server
+
+
+def rules(exe, work, probe, server):
+    urls = [server.url(p) for p in RULES_FEEDS]
+    write_config(work, urls, urls[0], most=1, minutes=5)
+    os.environ["TIDEWIRE_RELOAD_SECONDS"] = "2"
+    seen = set()
+    try:
+        with running(exe, server, keep_server=True, label="rules"):
+            begun = time.time()
+            while time.time() < begun + 40:
+                seen.update(t for t in ticker_texts(probe) if t)
+                time.sleep(0.3)
+    finally:
+        del os.environ["TIDEWIRE_RELOAD_SECONDS"]
+    asked = {p: len(server.headers_of(p)) for p in RULES_FEEDS + [NEW]}
+    with server.lock:
+        print("note  requests: %s" % ", ".join("%.1f %s" % (t - begun, p) for t, p, _ in server.requests if p != "/check"))
+    check(asked[FRESH] == 1, "the max-age=3600 feed was requested once (%d)" % asked[FRESH])
+    check(asked[BUSY] == 1, "the 429 Retry-After: 3600 feed was requested once (%d)" % asked[BUSY])
+    check(asked[GONE] == 1, "the 410 feed was requested once (%d)" % asked[GONE])
+    check(asked[OLD] == 1 and asked[NEW] >= 1, "the 301 was asked on the old path once, then the new (%d, %d)"
+          % (asked[OLD], asked[NEW]))
+    check(GONE_TEXT in seen, "the failure line said the feed was removed by its publisher")
+    check(any(t.endswith("Packed one") for t in seen) and "gzip" in server.headers_of(PACKED)[0].get("accept-encoding", ""),
+          "the gzip-compressed feed showed its items, asked with Accept-Encoding gzip (%s)" % items(seen))
+    everything = [h for p in RULES_FEEDS + [NEW] for h in server.headers_of(p)]
+    check(all(h.get("user-agent") == AGENT for h in everything), "every request named %s" % AGENT)
+    check(not any("cookie" in h for h in everything), "no request carried a cookie")
+    custom = read_config(work).get("Custom Urls", {})
+    check(custom.get("Disabled") == "2" and custom.get("Url_2") == urls[2],
+          "app.config lists the 410 feed disabled (%s)" % custom)
+    check(custom.get("Url_3") == server.url(NEW), "app.config holds the 301's new address (%s)" % custom.get("Url_3"))
+
+
+def kept_copy(exe, work, probe, server):
+    urls = [server.url(p) for p in RULES_FEEDS]
+    write_config(work, urls, urls[0], jump=0, most=1)
+    server.stop()
+    env = dict(os.environ, TIDEWIRE_NETDETECT_URL=server.url("/check"), TIDEWIRE_NETDETECT_INTERVAL="1000")
+    begun = time.time()
+    process = subprocess.Popen([WINE, exe], cwd=os.path.dirname(exe), env=env)
+    try:
+        shown = wait_for(probe, lambda t: "1/1    Fresh one" in t, 5)
+        check(shown is not None, "with the server down the kept copy's first item shows within 5 s (%.1f s)"
+              % (time.time() - begun))
+        back = time.time()
+        server.start()
+        deadline = time.time() + 20
+        while time.time() < deadline and not server.headers_of(FRESH, back):
+            time.sleep(0.2)
+        first = server.headers_of(FRESH, back)[:1]
+        check(bool(first) and first[0].get("if-none-match") == '"f1"',
+              "the first request after the server came back carried the validators (%s)" % first)
+        check("1/1    Fresh one" in ticker_texts(probe), "the item still shows after the 304")
+    finally:
+        code = stop(process)
+        server.stop()
+        check(code == 0, "kept copy: the program ended normally (exit code %s)" % code)
+
+
+def main():
+    ready = setup_with_probe()
+    if ready is None:
+        return 2
+    work, exe, probe = ready
+    validators(exe, work, probe)
+    server = rules_server()
+    server.start()
+    try:
+        rules(exe, work, probe, server)
+        kept_copy(exe, work, probe, server)
+    finally:
+        server.stop()
     return verdict()
 
 

@@ -105,6 +105,26 @@ TEST_P(SettingsStore, UncheckedDefaultEntriesAreWrittenAscending) {
     for (std::size_t n = 0; n < 14; ++n) EXPECT_EQ(l.defaults.Objects(n).LinkEnabled, n != 0 && n != 13) << n;
 }
 
+TEST_P(SettingsStore, AMovedDefaultFeedKeepsItsPlaceAndTheBuiltInList) {
+    auto store = Open();
+    TFeedsList defaults, custom;
+    for (auto u : DefaultFeedUrls) defaults.Add(std::string(u), true);
+    defaults.ReplaceAddress(3, "https://moved.example/headlines.rss");
+    defaults.Objects(5).LinkEnabled = false;
+    ASSERT_TRUE(SaveSettings(*store, TAppSettings{}, defaults, custom));
+    EXPECT_EQ(store->ReadSection("Default Urls"), std::vector<std::string>{"Disabled=5"});
+    EXPECT_EQ(store->ReadSection("Moved Urls"), std::vector<std::string>{"Default_3=https://moved.example/headlines.rss"});
+
+    auto l = Load(*Open());
+    EXPECT_EQ(l.defaults.Strings(3), "https://moved.example/headlines.rss");
+    EXPECT_EQ(l.defaults.Strings(4), DefaultFeedUrls[4]);
+    EXPECT_FALSE(l.defaults.Objects(5).LinkEnabled);
+    // Moved back (or a new program's list holding the address again): nothing is left behind.
+    l.defaults.ReplaceAddress(3, std::string(DefaultFeedUrls[3]));
+    ASSERT_TRUE(SaveSettings(*store, TAppSettings{}, l.defaults, custom));
+    EXPECT_TRUE(store->ReadSection("Moved Urls").empty());
+}
+
 TEST_P(SettingsStore, SaveSettingsWritesEverythingButUrlAndReloadTime) {
     auto store = Open();
     TFeedsList defaults, custom;

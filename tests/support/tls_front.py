@@ -77,6 +77,32 @@ def serve(raw, context, backend_port):
     pipe(tls, backend)
 
 
+def start_front(context, backend_port):
+    """Listens on a free loopback port with `context` in a thread of its own, passing each
+    connection on to the backend; (port, stop), where stop() ends the listener."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(16)
+    stopping = threading.Event()
+
+    def accept():
+        while not stopping.is_set():
+            readable, _, _ = select.select([listener], [], [], 0.2)
+            if readable:
+                raw, _ = listener.accept()
+                threading.Thread(target=serve, args=(raw, context, backend_port), daemon=True).start()
+        listener.close()
+
+    thread = threading.Thread(target=accept, daemon=True)
+    thread.start()
+
+    def stop():
+        stopping.set()
+        thread.join(5)
+
+    return listener.getsockname()[1], stop
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--backend-port", type=int, required=True)
@@ -92,19 +118,15 @@ def main():
         cert, key = make_certificate(folder, args.names)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert, key)
-        listener = socket.socket()
-        listener.bind(("127.0.0.1", 0))
-        listener.listen(16)
+        port, stop = start_front(context, args.backend_port)
         pending = args.port_file + ".new"
         with open(pending, "w") as f:
-            f.write(str(listener.getsockname()[1]))
+            f.write(str(port))
         os.replace(pending, args.port_file)
         end = time.monotonic() + args.lifetime
         while time.monotonic() < end and not os.path.exists(stop_file) and os.getppid() == parent:
-            readable, _, _ = select.select([listener], [], [], 0.2)
-            if readable:
-                raw, _ = listener.accept()
-                threading.Thread(target=serve, args=(raw, context, args.backend_port), daemon=True).start()
+            time.sleep(0.2)
+        stop()
     finally:
         for path in (args.port_file, stop_file):
             try:
