@@ -202,6 +202,7 @@ TEST(TTrayIcon, TaskEntryFollowsItsRuleOnEveryTick) {
 
 TEST(TTrayIcon, WithoutItsTimerTheTaskEntryRuleRunsWhenItsOutcomeCanChange) {
     Tray t;
+    t.icon.SetShowIcon(tyNever);  // the icon stays out of the log
     t.icon.SetShowTaskEntry(tyOnRestore);
     t.icon.SetTaskEntryTimer(false);
     EXPECT_EQ(t.r.taskEntryMs, 0);
