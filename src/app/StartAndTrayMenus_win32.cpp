@@ -10,7 +10,11 @@ namespace tw {
 
 namespace {
 
-RECT WorkAreaRect() {
+// The work area of the monitor the bar lies on: a bar on another monitor opens its menus there.
+RECT WorkAreaOf(HWND bar) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(MonitorFromWindow(bar, MONITOR_DEFAULTTONEAREST), &info)) return info.rcWork;
     RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
     return r;
@@ -41,6 +45,8 @@ TStartAndTrayMenus::TStartAndTrayMenus(THost host) : host_(std::move(host)) {
     sysTray_->OnMouseLeftDblClick = [this](TTrayIcon&) { ShowBar(); };
     sysTray_->SetHint(std::string(kApplicationTitle));
     sysTray_->SetShowTaskEntry(tyNever);
+    // The button's rule applied when it can change, not every 250 ms: a hidden bar stays idle.
+    sysTray_->SetTaskEntryTimer(false);
     sysTray_->SetShowIcon(tyAllways);
 }
 
@@ -66,7 +72,7 @@ void TStartAndTrayMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
     RECT bar{};
     GetWindowRect(host_.Window(), &bar);
     const TfrMain* form = host_.Form();
-    menu.PopupBesideBar(x, bar, form ? form->BarEdge() : bpFloat, WorkAreaRect());
+    menu.PopupBesideBar(x, bar, form ? form->BarEdge() : bpFloat, WorkAreaOf(host_.Window()));
 }
 
 void TStartAndTrayMenus::PopupQuickStartMenu() {

@@ -202,7 +202,8 @@ void TfrConfig::ChooseTickerFont(const TFont& chosen) {
 
 void TfrConfig::btnDefaultTickerFontClick() { SampleFont = TFont{"Tahoma", 8, kTickerFontColor, 0}; }
 
-void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLogon& runAtLogon) {
+void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLogon& runAtLogon,
+                const TMonitorList& monitors) {
     dialog.tvConfigClick(settings.LastConfigPage);
 
     const int interval = settings.ReloadInterval;
@@ -225,6 +226,11 @@ void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLo
 
     const auto speed = std::find(TickerSpeeds.begin(), TickerSpeeds.end(), settings.TickerSpeed);
     dialog.SpeedPosition = speed == TickerSpeeds.end() ? DefaultTickerSpeedIndex : int(speed - TickerSpeeds.begin());
+
+    dialog.Monitors = monitors;
+    dialog.MonitorCaptions.clear();
+    for (int i = 0; i < int(monitors.size()); ++i) dialog.MonitorCaptions.push_back(MonitorCaption(monitors, i));
+    dialog.MonitorSelected = dialog.MonitorSelectedAtOpen = MonitorIndexNamed(monitors, settings.Monitor);
 }
 
 namespace {
@@ -240,6 +246,13 @@ TMainSettings DialogSettings(const TfrConfig& dialog, TMainSettings settings) {
     settings.CustomFeeds = dialog.CustomLinks;
     settings.TickerFont = dialog.SampleFont;
     settings.TickerSpeed = TickerSpeeds[std::clamp(dialog.SpeedPosition, 0, int(TickerSpeeds.size()) - 1)];
+    // A stored monitor that is unplugged now shows as the primary: it is kept unless the user
+    // chose another.
+    const int monitor = dialog.MonitorSelected;
+    if (monitor != dialog.MonitorSelectedAtOpen && monitor >= 0 && monitor < int(dialog.Monitors.size())) {
+        settings.Monitor =
+            monitor == PrimaryMonitorIndex(dialog.Monitors) ? std::string() : dialog.Monitors[std::size_t(monitor)].DeviceName;
+    }
     return settings;
 }
 

@@ -8,6 +8,7 @@
 // ranges.
 #include "app/fMain.h"
 #include "controls/Graphics.h"
+#include "controls/Monitors.h"
 
 #include <array>
 #include <functional>
@@ -111,6 +112,8 @@ public:
     TEditMode FEditMode = emNone;
     TLinkButtons Buttons;
     bool StartUp = false;                  // cbStartUp
+    std::vector<std::string> MonitorCaptions;  // cbMonitor: "1: 1920 × 1080 (primary)", ...
+    int MonitorSelected = -1;
     TFont SampleFont;                      // txtTickerFont's font
     int SpeedPosition = DefaultTickerSpeedIndex;  // tbTickerSpeed, 0..4
 
@@ -123,6 +126,8 @@ public:
     bool StartUpAtOpen = false;
     int ReloadPositionAtOpen = 0;
     bool ReloadOutOfRange = false;         // the stored period is outside 5 to 60 minutes
+    TMonitorList Monitors;                 // the monitors listed, in the list's order
+    int MonitorSelectedAtOpen = -1;
 
 private:
     void SelectFeedStatus(const std::vector<TConfigLink>& lines, int selected);
@@ -145,8 +150,10 @@ public:
 };
 
 // Opening: fills the dialog from the main window's settings and the Run key (steps 2 to 9 of
-// opening).
-void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLogon& runAtLogon);
+// opening), and lists `monitors` with the one the setting names chosen (the primary for a monitor
+// not connected now).
+void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLogon& runAtLogon,
+                const TMonitorList& monitors = {});
 
 // OK: updates the Run key when the check box changed, then hands the dialog's values to the main
 // window in one record (TfrMain::ApplySettings: the feed menus rebuilt, the settings file

@@ -11,6 +11,7 @@
 #include "controls/DisplayScale.h"
 #include "controls/DisplayScale_win32.h"
 #include "controls/GdiHandles_win32.h"
+#include "controls/Monitors_win32.h"
 #include "controls/PngImages_win32.h"
 
 #include <windows.h>
@@ -298,6 +299,9 @@ void ConfigDialog::CreateLinkList(int id, int page, const wchar_t* caption, int 
 void ConfigDialog::CreateGeneralPage() {
     Make(WC_BUTTONW, L"Run Tidewire when &log on to Windows ", kTab | BS_AUTOCHECKBOX, kPageLeft, 14, kPageWidth, 22,
          idStartUp, cpGeneral);
+    Make(WC_STATICW, L"&Monitor the bar docks on:", kLabel, kPageLeft, 48, 200, 16, -1, cpGeneral);
+    // The height includes the dropped list.
+    Make(WC_COMBOBOXW, L"", kTab | CBS_DROPDOWNLIST | WS_VSCROLL, kPageLeft, 66, 240, 160, idMonitor, cpGeneral);
 }
 
 void ConfigDialog::CreateAppearancePage() {
@@ -351,7 +355,7 @@ void ConfigDialog::CreatePageTree() {
 }
 
 void ConfigDialog::Fill() {
-    OpenConfig(model_, main_.Settings(), runAtLogon_);
+    OpenConfig(model_, main_.Settings(), runAtLogon_, SystemMonitors());
     model_.FeedStatusOf = [this](const std::string& url) { return main_.FeedStatus(url); };
     syncing_ = true;
     TreeView_SelectItem(Item(idConfigTree), nodes_[std::size_t(model_.SelectedPage)]);
@@ -364,6 +368,9 @@ void ConfigDialog::Fill() {
     CheckDlgButton(Handle(), idAutoUrlJump, model_.AutoUrlJump ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(Handle(), idStartUp, model_.StartUp ? BST_CHECKED : BST_UNCHECKED);
     SendMessageW(Item(idTickerSpeed), TBM_SETPOS, TRUE, model_.SpeedPosition);
+    for (const std::string& caption : model_.MonitorCaptions)
+        SendMessageW(Item(idMonitor), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(caption).c_str()));
+    SendMessageW(Item(idMonitor), CB_SETCURSEL, WPARAM(model_.MonitorSelected), 0);
     syncing_ = false;
     RenderList(idDefaultLinks, model_.DefaultLinks, model_.DefaultSelected);
     RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
@@ -493,6 +500,9 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
             return;
         case idAutoUrlJump: model_.AutoUrlJump = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
         case idStartUp: model_.StartUp = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
+        case idMonitor:
+            if (code == CBN_SELCHANGE) model_.MonitorSelected = int(SendMessageW(Item(idMonitor), CB_GETCURSEL, 0, 0));
+            return;
         case idCurrentLink:
             if (code == EN_CHANGE) model_.txtCurrentRSSlinkChange(FromWide(WindowText(Item(idCurrentLink))));
             return;

@@ -18,7 +18,7 @@ enum TConfigControlId : int {
     idReloadTime, idMaxItemsCheck, idMaxItemsEdit, idMaxItemsSpin, idAutoUrlJump,
     idDefaultLinks, idCustomLinks, idCurrentLink,
     idLinkUp, idLinkDown, idLinkAdd, idLinkRemove, idLinkEdit,
-    idStartUp, idFontSample, idFontButton, idDefaultFont, idTickerSpeed, idStatusBar,
+    idStartUp, idFontSample, idFontButton, idDefaultFont, idTickerSpeed, idStatusBar, idMonitor,
 };
 
 // The current user's Run key value "[Tidewire]". Enabling writes `command`, normally the

@@ -84,6 +84,8 @@ TfrMain::TfrMain(IMainView& view, TMainParts parts) : view_(view), openStore_(st
     appBar = std::move(parts.AppBar);
     if (appBar) ConfigureAppBarFromForm(*appBar);
     oneOnly = std::move(parts.OnlyOne);
+    watcher_ = std::move(parts.Watcher);
+    if (watcher_) watcher_->SetTicker(ticker_.get());
     DDEHandler = parts.DDEHandler;
     DDEAvailable = parts.DDEAvailable;
     // 2. Our own: the feed component and the rotation over it and the window's controls.
@@ -131,6 +133,11 @@ void TfrMain::WireEvents() {
             rotation->netDetectConnectionStatusChanged(connected);
         };
     }
+    if (appBar) {
+        appBar->OnMonitorChosen = [this](TpkAppBar&, const std::string& monitor) { appBarMonitorChosen(monitor); };
+        appBar->OnMonitorChanged = [this](TpkAppBar&, const TMonitor& monitor) { appBarMonitorChanged(monitor); };
+        if (watcher_) appBar->OnFullScreenApp = [this](TpkAppBar&, bool open) { watcher_->SetFullScreenApp(open); };
+    }
     if (ResChanger) {
         ResChanger->OnResChanged = [this](const TDisplayResolution& oldRes, const TDisplayResolution& newRes) {
             ResChangerResChanged(oldRes, newRes);
@@ -147,6 +154,9 @@ TfrMain::~TfrMain() {
     //    still running, the watcher lets the application window go.
     netDetect.reset();
     ResChanger.reset();
+    // The watcher lets the ticker go; the bar no longer reports full-screen programs to it.
+    if (appBar) appBar->OnFullScreenApp = nullptr;
+    watcher_.reset();
     // 3. The feed component ends a transfer still under way; its events reach nobody meanwhile.
     RSSHandler->OnRSSLoaded = nullptr;
     RSSHandler->OnRSSNotModified = nullptr;
@@ -160,6 +170,10 @@ TfrMain::~TfrMain() {
     tickerView_.reset();
     feedPort_.reset();
     // 5. The application bar leaves the shell, so the strip it reserved is free.
+    if (appBar) {
+        appBar->OnMonitorChosen = nullptr;
+        appBar->OnMonitorChanged = nullptr;
+    }
     appBar.reset();
     // 6. The guard last: until the bar has gone, a new start hands over to this instance instead
     //    of docking a second bar beside it.
@@ -322,6 +336,19 @@ TBarCursor TfrMain::CursorAt(int x, int y) const {
 
 void TfrMain::ResChangerResChanged(const TDisplayResolution&, const TDisplayResolution&) { LayoutTicker(); }
 
+void TfrMain::appBarMonitorChosen(const std::string& monitor) {
+    FMonitor = monitor;
+    const auto store = openStore_(FConfigFile);
+    SaveMonitor(*store, FMonitor);  // a failed write leaves the bar where the user put it
+}
+
+void TfrMain::appBarMonitorChanged(const TMonitor& monitor) {
+    view_.MonitorChanged(monitor);  // a density of its own comes back through DisplayDpiChanged
+    LayoutTicker();
+}
+
+int TfrMain::BarWidth() const { return appBar ? appBar->CurrentMonitor().WorkArea.Width() : view_.WorkAreaWidth(); }
+
 TpkAppBarPlacement TfrMain::BarEdge() const {
     const int placement = appBar ? appBar->Placement() : bpFloat;
     return IsDockedEdge(placement) ? static_cast<TpkAppBarPlacement>(placement) : bpFloat;
@@ -379,7 +406,7 @@ void TfrMain::LayoutTicker() {
     lblTitle.Right = lblTitle.Left + view_.MeasureTitle(TitleCaption);
     imgPrevRssItem = imgPrevRssItem.MovedTo(lblTitle.Right + Scaled(kGapDesign), imgPrevRssItem.Top);
     imgNextRssItem =
-        imgNextRssItem.MovedTo(view_.WorkAreaWidth() - imgPrevRssItem.Width() - Scaled(kGapDesign), imgNextRssItem.Top);
+        imgNextRssItem.MovedTo(BarWidth() - imgPrevRssItem.Width() - Scaled(kGapDesign), imgNextRssItem.Top);
     const int left = imgPrevRssItem.Right;
     // A feed title wider than the screen would give a negative width: the ticker shrinks to none.
     ticker.SetBounds(left, ticker.Top(), std::max(0, imgNextRssItem.Left - left), ticker.Height());
@@ -400,6 +427,10 @@ void TfrMain::LoadSettings() {
     FReloadInterval = s.ReloadInterval;
     ApplyReloadTimer();
     rotation->SetSettings({s.MaxShowingItems, s.AutoUrlJump});
+    // Before the speed: docking on another monitor lays the bar out again, which during the
+    // start-up gives the ticker the form's speed.
+    FMonitor = s.Monitor;
+    if (appBar) appBar->SetMonitor(FMonitor);
     TFont font = TickerFont();
     const TFont stored = TickerFontFrom(s.TickerFont);
     font.Name = stored.Name;
@@ -430,6 +461,7 @@ bool TfrMain::SaveSettings() {
     s.AutoUrlJump = rotation->Settings().FAutoUrlJump;
     s.TickerFont = TickerFontOf(tickerFont_);
     s.TickerSpeed = ticker_->Speed();
+    s.Monitor = FMonitor;
     const auto store = openStore_(FConfigFile);
     return tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
 }
@@ -448,6 +480,7 @@ TMainSettings TfrMain::Settings() const {
     s.CustomFeeds = LinesOf(CustomFeedsList);
     s.TickerFont = tickerFont_;
     s.TickerSpeed = ticker_->Speed();
+    s.Monitor = FMonitor;
     return s;
 }
 
@@ -464,6 +497,8 @@ bool TfrMain::ApplySettings(const TMainSettings& s) {
     ShowTickerFont(s.TickerFont);
     ticker_->SetSpeed(s.TickerSpeed);
     ticker_->PixelJump = s.TickerSpeed == TickerSpeeds.back() ? 2 : 1;
+    FMonitor = s.Monitor;
+    if (appBar) appBar->SetMonitor(FMonitor);
     return SaveSettings();
 }
 

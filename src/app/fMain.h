@@ -15,6 +15,7 @@
 #include "config/uRSSLinkItem.h"
 #include "controls/ScrollingText.h"
 #include "controls/DisplayScale.h"
+#include "controls/VisibilityWatcher.h"
 #include "controls/pkAppBar.h"
 #include "desktop/DDEHandler.h"
 #include "desktop/NetDetect.h"
@@ -130,6 +131,9 @@ public:
     virtual void HideBar() {}
     // The first run's balloon, pointing at the start image.
     virtual void ShowWelcomeBalloon(const std::string& /*title*/, const std::string& /*text*/) {}
+    // The bar now lies on `monitor` (another one, or its own with other bounds or density): the
+    // window takes the monitor's density where the system sends no notice of its own.
+    virtual void MonitorChanged(const TMonitor& /*monitor*/) {}
 };
 
 // Opens the settings file at a full UTF-8 path.
@@ -144,6 +148,8 @@ struct TMainParts {
     std::unique_ptr<TResChange> ResChanger;  // watching the application window
     std::unique_ptr<TpkAppBar> AppBar;       // made on the real window
     std::unique_ptr<TpkOnlyOne> OnlyOne;     // not yet loaded: it decides in the composition
+    // On the real window: holds the ticker's frames while nobody can see the bar.
+    std::unique_ptr<TVisibilityWatcher> Watcher;
     TDDEHandler* DDEHandler = nullptr;       // the process's command handler, outliving the window
     bool DDEAvailable = false;               // the file association step lets commands arrive
 };
@@ -165,6 +171,7 @@ struct TMainSettings {
     std::vector<TConfigLink> CustomFeeds;
     TFont TickerFont;  // the setting, not its size as scaled for the display
     int TickerSpeed = TickerSpeeds[DefaultTickerSpeedIndex];
+    std::string Monitor;  // the device name of the monitor the bar docks on; empty: the primary
     bool operator==(const TMainSettings&) const = default;
 };
 
@@ -253,6 +260,8 @@ public:
     std::string FeedStatus(const std::string& url) const;
     // The density the bar's sizes are scaled for.
     int Dpi() const { return FDpi; }
+    // The monitor setting: the device name the bar docks on, empty for the primary.
+    const std::string& Monitor() const { return FMonitor; }
     // The ticker's font as the settings hold it; the ticker shows it with its size scaled from
     // the system's density to the display's.
     TFont TickerFont() const { return tickerFont_; }
@@ -314,6 +323,11 @@ private:
     void WireEvents();
     // The handlers the composition wires.
     void lblTickerMouseMove();
+    // The user docked the bar on another monitor: the setting follows and is written at once.
+    void appBarMonitorChosen(const std::string& monitor);
+    void appBarMonitorChanged(const TMonitor& monitor);
+    // The width the bar lays its parts along: the work area of the monitor it is on.
+    int BarWidth() const;
     void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
     // Loads the file of each "[Open("<path>")]" command in order as the feed; other commands are
     // ignored.
@@ -350,6 +364,7 @@ private:
     std::unique_ptr<TResChange> ResChanger;
     std::unique_ptr<TpkAppBar> appBar;
     std::unique_ptr<TpkOnlyOne> oneOnly;
+    std::unique_ptr<TVisibilityWatcher> watcher_;
     TDDEHandler* DDEHandler = nullptr;
     bool DDEAvailable = false;
 
@@ -366,6 +381,7 @@ private:
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;
     int FDpi = kDefaultDpi;
+    std::string FMonitor;
     TFont tickerFont_;  // the setting
     int FLastConfigPage = 0;
     int FReloadInterval = 5000;  // ms, as the form has it before FormCreate

@@ -19,6 +19,7 @@
 #include "controls/PngImages_win32.h"
 #include "controls/ScrollingText_win32.h"
 #include "controls/Tile_win32.h"
+#include "controls/VisibilityWatcher_win32.h"
 #include "desktop/DDEHandler_win32.h"
 #include "desktop/ResChange_win32.h"
 #include "desktop/pkOnlyOne_win32.h"
@@ -151,6 +152,8 @@ public:
     void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
         if (menus_) menus_->ShowWelcomeBalloon(title, text);
     }
+    // Under Wine, and when a display change moved the bar, no WM_DPICHANGED comes.
+    void MonitorChanged(const TMonitor& monitor) override { OnDpiChanged(monitor.Dpi, nullptr); }
     void ShowMessage(const std::string& text) override {
         MessageBoxW(Handle(), ToWide(text).c_str(), ToWide(std::string(kApplicationTitle)).c_str(), MB_OK);
     }
@@ -259,6 +262,7 @@ TMainParts MainWindow::MakeParts(std::unique_ptr<TScrollingText> ticker) {
     parts.NetDetect = MakeNetDetect();
     parts.ResChanger = std::make_unique<TResChange>(nullptr, SystemDisplay());
     parts.AppBar = std::make_unique<TpkAppBar>(&formControl_);
+    parts.Watcher = std::make_unique<TVisibilityWatcher>(&formControl_, SystemVisibilityPlatform());
     parts.OnlyOne = CreateOnlyOne(nullptr, std::string(kApplicationTitle), [this] { return Win32Window::Handle(); });
     if (TDDEServer* dde = ProcessDDEServer(); dde && dde->Active()) parts.DDEHandler = &dde->Handler();
     parts.DDEAvailable = DDEAvailable();

@@ -28,6 +28,7 @@ const std::array<std::string_view, 14> DefaultFeedUrls{
 namespace {
 
 constexpr std::string_view kGlobal = "Global";
+constexpr std::string_view kMonitor = "Monitor";
 constexpr std::string_view kDefaultUrls = "Default Urls";
 constexpr std::string_view kCustomUrls = "Custom Urls";
 constexpr std::string_view kDisabled = "Disabled";
@@ -194,6 +195,7 @@ TAppSettings LoadSettings(const IProfileStore& store, const std::string& default
     s.TickerFont = LoadTickerFont(store);
     s.TickerSpeed = BoundTickerSpeed(ReadInt(store, "Ticker_Speed", TickerSpeeds[DefaultTickerSpeedIndex]));
     if (s.TickerSpeed == TickerSpeeds[4]) s.PixelJump = 2;
+    s.Monitor = std::string(TrimSpacesAndTabs(OneLine(store.ReadString(kGlobal, kMonitor, ""))));
     return s;
 }
 
@@ -217,8 +219,14 @@ bool SaveSettings(IProfileStore& store, const TAppSettings& s, const TFeedsList&
     ok &= store.WriteString(kGlobal, "Ticker_Font_Style",
                             std::string(s.TickerFont.Italic ? "1" : "0") + (s.TickerFont.Bold ? "1" : "0"));
     ok &= store.WriteString(kGlobal, "Ticker_Speed", std::to_string(s.TickerSpeed));
+    ok &= store.WriteString(kGlobal, kMonitor, OneLine(s.Monitor));
     ok &= store.Commit();
     return ok;
+}
+
+bool SaveMonitor(IProfileStore& store, const std::string& monitor) {
+    const bool written = store.WriteString(kGlobal, kMonitor, OneLine(monitor));
+    return store.Commit() && written;
 }
 
 bool SaveFeedState(IProfileStore& store, const std::string& url, int reloadInterval, const TFeedsList& customFeeds) {

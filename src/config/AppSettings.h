@@ -50,6 +50,8 @@ struct TAppSettings {
     int TickerSpeed = TickerSpeeds[DefaultTickerSpeedIndex];
     // Set to 2 when the stored speed is the fastest; otherwise the ticker keeps its own value.
     std::optional<int> PixelJump;
+    // The monitor the bar docks on, by the system's device name; empty for the primary.
+    std::string Monitor;
 };
 
 // Reads the whole file. defaultUrl and defaultReloadMinutes stand in for missing values. The two
@@ -65,6 +67,10 @@ TAppSettings LoadSettings(const IProfileStore& store, const std::string& default
 // when a write or that step failed.
 bool SaveSettings(IProfileStore& store, const TAppSettings& settings, const TFeedsList& defaultFeeds,
                   const TFeedsList& customFeeds);
+
+// Writes "Monitor" alone, in one step as SaveSettings does: when the user drags the bar onto
+// another monitor.
+bool SaveMonitor(IProfileStore& store, const std::string& monitor);
 
 // Writes "Url", "Reload_Time" (reloadInterval div 60000) and the custom addresses: at exit, in
 // one step as SaveSettings does.

@@ -262,6 +262,25 @@ void TTrayIcon::TaskEntryTick() {
     host_->ShowApplicationButton(TaskEntryVisible(showTaskEntry_, minimized_));
 }
 
+void TTrayIcon::SetShowTaskEntry(TTrayShow value) {
+    showTaskEntry_ = value;
+    ApplyTaskEntryOnChange();
+}
+
+void TTrayIcon::SetTaskEntryTimer(bool on) {
+    if (on == taskEntryTimer_) return;
+    taskEntryTimer_ = on;
+    if (IsDesigning()) return;
+    host_->RunTimer(TTrayTimer::TaskEntry, on ? kTaskEntryInterval : 0);
+    ApplyTaskEntryOnChange();
+}
+
+void TTrayIcon::ApplicationButtonChanged() { ApplyTaskEntryOnChange(); }
+
+void TTrayIcon::ApplyTaskEntryOnChange() {
+    if (!taskEntryTimer_) TaskEntryTick();
+}
+
 void TTrayIcon::BlinkTick() {
     if (IsDesigning() || !enabled_) return;
     blinkVisible_ = !blinkVisible_;
@@ -273,6 +292,7 @@ void TTrayIcon::ApplicationMinimized() {
     if (!enabled_) return;
     if (showIcon_ == tyOnMinimized && !added_) AddIcon();
     minimized_ = true;
+    ApplyTaskEntryOnChange();
 }
 
 void TTrayIcon::ApplicationRestored() {
@@ -280,6 +300,7 @@ void TTrayIcon::ApplicationRestored() {
     host_->ForegroundApplication();
     if (showIcon_ == tyOnMinimized) RemoveIcon();
     minimized_ = false;
+    ApplyTaskEntryOnChange();
 }
 
 void TTrayIcon::ShellRestarted() {

@@ -207,7 +207,13 @@ public:
     void SetShowTaskBar(bool value);
     // Applied by the task-entry timer.
     TTrayShow ShowTaskEntry() const { return showTaskEntry_; }
-    void SetShowTaskEntry(TTrayShow value) { showTaskEntry_ = value; }
+    void SetShowTaskEntry(TTrayShow value);
+    // Whether the task-entry rule is applied every 250 ms (the default), or, off, only when its
+    // outcome can change: at once, at a new ShowTaskEntry, at the application's minimise and
+    // restore, and when the platform reports the application window shown or hidden
+    // (ApplicationButtonChanged). Off, an idle program is never woken for it.
+    bool TaskEntryTimer() const { return taskEntryTimer_; }
+    void SetTaskEntryTimer(bool on);
 
     using TNotifyEvent = std::function<void(TTrayIcon& sender)>;
     TNotifyEvent OnMouseMove, OnMouseLeftDown, OnMouseLeftUp, OnMouseLeftDblClick, OnMouseRightDown,
@@ -221,6 +227,9 @@ public:
     void ApplicationMinimized();
     void ApplicationRestored();
     void ShellRestarted();
+    // The application window was shown or hidden by someone: the rule is applied again when the
+    // timer does not do it.
+    void ApplicationButtonChanged();
 
     bool Added() const { return added_; }
     bool Minimized() const { return minimized_; }
@@ -240,6 +249,8 @@ private:
     void RemoveIcon();
     void RedrawTextIcon();
     void Dispatch(TTrayAction action);
+    // The task-entry rule, now, where no timer applies it.
+    void ApplyTaskEntryOnChange();
     static void Raise(const TNotifyEvent& event, TTrayIcon& sender) {
         if (event) event(sender);
     }
@@ -262,6 +273,7 @@ private:
     TTrayShow showIcon_ = tyOnMinimized;
     bool showTaskBar_ = true;
     TTrayShow showTaskEntry_ = tyOnRestore;
+    bool taskEntryTimer_ = true;
     bool added_ = false;
     bool minimized_ = false;
     bool blinkVisible_ = true;

@@ -17,6 +17,8 @@ constexpr wchar_t kClassName[] = L"TidewireTrayIcon";
 constexpr UINT_PTR kTaskEntryTimer = 1;
 constexpr UINT_PTR kBlinkTimer = 2;
 constexpr int kIconSize = 16;
+// Posted to the tray window when the application window was shown or hidden.
+constexpr UINT kAppButtonChangedMessage = WM_APP + 1;
 
 HICON AsIcon(TIconHandle h) { return reinterpret_cast<HICON>(h); }
 TIconHandle AsHandle(HICON h) { return reinterpret_cast<TIconHandle>(h); }
@@ -71,6 +73,7 @@ public:
     TrayWindow() : blank_(MakeBlankIcon()), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {}
     ~TrayWindow() override {
         *alive_ = nullptr;
+        if (appHook_ != 0) TApplicationWindow::Instance().UnhookMainWindow(appHook_);
         Destroy();
     }
 
@@ -145,6 +148,17 @@ public:
         owner_ = owner;
         *alive_ = owner;
     }
+    // Tells the icon whenever the application window is shown or hidden, posted so that the rule
+    // runs after the change, not inside it.
+    void WatchApplicationWindow() {
+        appHook_ = TApplicationWindow::Instance().HookMainWindow([this](TMessage& message) {
+            if (message.Msg == WM_WINDOWPOSCHANGED && message.LParam != 0 &&
+                (reinterpret_cast<const WINDOWPOS*>(message.LParam)->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) != 0) {
+                PostMessageW(Handle(), kAppButtonChangedMessage, 0, 0);
+            }
+            return false;
+        });
+    }
     // Null once the icon has gone: what the application window's handlers hold.
     std::shared_ptr<TTrayIcon*> Alive() const { return alive_; }
 
@@ -156,6 +170,9 @@ private:
         }
         switch (msg) {
             case kTrayCallbackMessage: OnCallback(static_cast<std::uint32_t>(LOWORD(lp))); return 0;
+            case kAppButtonChangedMessage:
+                if (owner_ != nullptr) owner_->ApplicationButtonChanged();
+                return 0;
             case WM_TIMER: OnTimer(wp); return 0;
             // The shell's window must outlive the session's end messages: only its owner ends it.
             case WM_DESTROY:
@@ -181,6 +198,7 @@ private:
     Icon blank_;
     Icon textIcon_;
     UINT taskbarCreated_;
+    int appHook_ = 0;
 };
 
 }  // namespace
@@ -201,6 +219,7 @@ std::unique_ptr<TTrayIcon> CreateTrayIcon(TpkComponent* owner) {
         app.OnRestore = [alive = window->Alive()] {
             if (*alive != nullptr) (*alive)->ApplicationRestored();
         };
+        window->WatchApplicationWindow();
     }
     return icon;
 }

@@ -15,6 +15,8 @@
 //   probe remove          makes the shell forget the bar (ABM_REMOVE for its window), as a
 //                         restarted Explorer does
 //   probe taskbarcreated  broadcasts "TaskbarCreated", as a restarted Explorer does
+//   probe displaychange   broadcasts WM_DISPLAYCHANGE, which Wine does not send when a monitor
+//                         comes or goes
 //   probe session EVENT   sends the bar WM_WTSSESSION_CHANGE with EVENT (7 lock, 8 unlock,
 //                         2 console disconnect, 1 console connect), which Wine never sends
 //   probe display STATE   sends the bar the console display's state (0 off, 1 on, 2 dimmed) as
@@ -147,6 +149,13 @@ int wmain(int argc, wchar_t** argv) {
         DWORD_PTR result = 0;
         SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
                             &result);
+        return 0;
+    }
+    if (command == L"displaychange") {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(HWND_BROADCAST, WM_DISPLAYCHANGE, 32,
+                            MAKELPARAM(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)), SMTO_ABORTIFHUNG,
+                            5000, &result);
         return 0;
     }
     if (command == L"session" && argc > 2) {

@@ -154,7 +154,7 @@ protected:
         main->FormCreate(Utf8Path(dir.Path() / ""));
         before = ReadWholeFile(dir / "app.config");
         timersBefore = view.reloadTimers.size();
-        OpenConfig(dialog, main->Settings(), runKey);
+        OpenConfig(dialog, main->Settings(), runKey, monitors);
     }
     bool Ok() { return ApplyConfig(dialog, *main, runKey); }
     std::string Stored(const char* section, const char* key) {
@@ -172,6 +172,7 @@ protected:
     std::unique_ptr<TfrMain> main;
     std::string before;
     std::size_t timersBefore = 0;
+    TMonitorList monitors;  // what the dialog lists
 };
 
 TEST_F(ConfigDialog, OpensWithTheMainWindowsState) {
@@ -204,6 +205,36 @@ TEST_F(ConfigDialog, TheSelectedAddressShowsItsFeedStatus) {
     EXPECT_EQ(dialog.FeedStatus, "Not loaded yet");
     dialog.lbCustRSSLinksClick(-1);
     EXPECT_EQ(dialog.FeedStatus, "");
+}
+
+TEST_F(ConfigDialog, TheMonitorListShowsTheSettingsChoiceAndKeepsAnUnpluggedOne) {
+    monitors = {{"\\\\.\\DISPLAY1", {0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96, true},
+                {"\\\\.\\DISPLAY2", {1920, 0, 3200, 1024}, {1920, 0, 3200, 1024}, 120, false}};
+    const struct {
+        const char* stored;
+        int shown;     // the entry chosen at opening
+        int choose;    // -1: left alone
+        const char* after;
+    } cases[] = {
+        {"", 0, -1, ""},
+        {"", 0, 1, "\\\\.\\DISPLAY2"},
+        {"\\\\.\\display2", 1, -1, "\\\\.\\display2"},
+        {"\\\\.\\DISPLAY2", 1, 0, ""},                  // the primary is stored as no name
+        {"\\\\.\\DISPLAY9", 0, -1, "\\\\.\\DISPLAY9"},  // unplugged: shown as the primary, kept
+        {"\\\\.\\DISPLAY9", 0, 1, "\\\\.\\DISPLAY2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        Open(std::string("Monitor=") + c.stored + "\r\n");
+        EXPECT_EQ(dialog.MonitorCaptions,
+                  (std::vector<std::string>{"1: 1920 \xC3\x97 1080 (primary)", "2: 1280 \xC3\x97 1024"}));
+        EXPECT_EQ(dialog.MonitorSelected, c.shown);
+        if (c.choose >= 0) dialog.MonitorSelected = c.choose;
+        EXPECT_TRUE(Ok());
+        EXPECT_EQ(main->Monitor(), c.after);
+        EXPECT_EQ(Stored("Global", "Monitor"), c.after);
+        main.reset();
+    }
 }
 
 TEST_F(ConfigDialog, ReloadPeriodMapsToTheTrackBarAndBack) {

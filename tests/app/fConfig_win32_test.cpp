@@ -3,6 +3,7 @@
 #include "app/fConfig_win32.h"
 #include "app/WiredMainWindow.h"
 #include "base/TextConvert_win32.h"
+#include "controls/Monitors_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,14 @@ TEST_F(ConfigWindow, ShowsEveryPageAndAddsATrimmedNonAsciiLinkOnOk) {
         EXPECT_EQ(ListLine(list, 0), ToWide(address));
         EXPECT_TRUE(ListView_GetCheckState(list, 0));
         Click(dialog, idStartUp);  // hidden controls still take a click message
+        const HWND monitor = GetDlgItem(dialog, idMonitor);
+        const TMonitorList monitors = SystemMonitors();
+        EXPECT_FALSE(monitors.empty());  // an ASSERT here would leave the dialog open
+        EXPECT_EQ(SendMessageW(monitor, CB_GETCOUNT, 0, 0), LRESULT(monitors.size()));
+        EXPECT_EQ(SendMessageW(monitor, CB_GETCURSEL, 0, 0), PrimaryMonitorIndex(monitors)) << "no setting: the primary";
+        wchar_t caption[64] = {};
+        SendMessageW(monitor, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(caption));
+        EXPECT_EQ(std::wstring(caption), ToWide(MonitorCaption(monitors, 0)));
         checked = true;
         Click(dialog, IDOK);
     });

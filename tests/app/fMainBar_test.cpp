@@ -2,6 +2,8 @@
 // the bar they fall in, and the reload timer it runs for TfrMain.
 #include "app/WiredMainWindow.h"
 
+#include "support/HookPlatformModel.h"
+
 namespace tw::test {
 namespace {
 
@@ -113,6 +115,39 @@ TEST_F(WiredMainWindow, TheWindowRunsTheReloadTimerWithThePeriodTheSettingsGive)
     form->OnReloadTimer();
     EXPECT_EQ(view.animationStarts, starts + 1) << "a tick reloads the feed";
     EXPECT_EQ(view.reloadTimers.size(), 3u) << "the timer's own tick does not restart it";
+}
+
+// The watcher the platform hands over holds the form's own ticker; the feed goes on loading.
+TEST_F(WiredMainWindow, WhileNobodySeesTheBarTheTickerIsHeldAndReloadsGoOn) {
+    class Shown final : public TVisibilityPlatform {
+    public:
+        bool IsVisible(TWindowId) override { return true; }
+        bool IsMinimized(TWindowId) override { return false; }
+        std::uintptr_t StartNotifications(TWindowId) override { return 1; }
+        void StopNotifications(TWindowId, std::uintptr_t) override {}
+    } system;
+    HookPlatformModel model;
+    ModelForm window{model};
+    TMainParts parts = TestParts();
+    parts.Watcher = std::make_unique<TVisibilityWatcher>(&window, system);
+    auto form = Make(std::move(parts));
+    form->FormCreate(Dir(), {FeedFile()});
+    const struct {
+        std::uint32_t msg;
+        std::uintptr_t wParam;
+        bool held;
+    } steps[] = {
+        {kWmWtsSessionChange, wtsSessionLock, true},  {kWmShowWindow, 0, true},
+        {kWmWtsSessionChange, wtsSessionUnlock, true}, {kWmShowWindow, 1, false},
+    };
+    for (const auto& step : steps) {
+        model.Dispatch(window.WindowHandle(), step.msg, step.wParam);
+        EXPECT_EQ(ticker->Held(), step.held) << step.msg << " " << step.wParam;
+        if (&step != &steps[0]) continue;
+        const int starts = view.animationStarts;
+        form->OnReloadTimer();
+        EXPECT_EQ(view.animationStarts, starts + 1) << "the feed reloads all the same";
+    }
 }
 
 }  // namespace

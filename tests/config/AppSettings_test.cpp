@@ -134,11 +134,13 @@ TEST_P(SettingsStore, SaveSettingsWritesEverythingButUrlAndReloadTime) {
     s.AutoUrlJump = true;
     s.TickerFont = {"Verdana", 9, 0xFF00000F, true, false};
     s.TickerSpeed = 10;
+    s.Monitor = "\\\\.\\DISPLAY2";
     ASSERT_TRUE(SaveSettings(*store, s, defaults, custom));
     EXPECT_EQ(store->ReadSection("Global"),
               (std::vector<std::string>{"Last_Config_Page=3", "Max_Showing_Items=7", "Auto_Url_Jump=1",
                                         "Ticker_Font_Name=Verdana", "Ticker_Font_Size=9",
-                                        "Ticker_Font_Color=-16777201", "Ticker_Font_Style=10", "Ticker_Speed=10"}));
+                                        "Ticker_Font_Color=-16777201", "Ticker_Font_Style=10", "Ticker_Speed=10",
+                                        "Monitor=\\\\.\\DISPLAY2"}));
     const auto l = Load(*Open());
     EXPECT_EQ(l.settings.LastConfigPage, 3);
     EXPECT_EQ(l.settings.MaxShowingItems, 7);
@@ -146,6 +148,26 @@ TEST_P(SettingsStore, SaveSettingsWritesEverythingButUrlAndReloadTime) {
     EXPECT_EQ(l.settings.TickerFont.Name, "Verdana");
     EXPECT_EQ(l.settings.TickerFont.Color, 0xFF00000Fu);
     EXPECT_EQ(l.settings.PixelJump, 2);
+    EXPECT_EQ(l.settings.Monitor, "\\\\.\\DISPLAY2");
+}
+
+TEST_P(SettingsStore, TheMonitorIsReadTrimmedAndWrittenAlone) {
+    const struct {
+        const char* file;
+        const char* monitor;
+    } cases[] = {
+        {"[Global]\nTicker_Speed=15\n", ""},
+        {"[Global]\nMonitor=\n", ""},
+        {"[Global]\nMonitor=  \\\\.\\DISPLAY3\t\n", "\\\\.\\DISPLAY3"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(c.file);
+        EXPECT_EQ(Load(*Open()).settings.Monitor, c.monitor) << c.file;
+    }
+    WriteFile("[Global]\nTicker_Speed=15\nMonitor=\\\\.\\DISPLAY3\n");
+    auto store = Open();
+    ASSERT_TRUE(SaveMonitor(*store, "\\\\.\\DISPLAY2\r\n"));
+    EXPECT_EQ(Open()->ReadSection("Global"), (std::vector<std::string>{"Ticker_Speed=15", "Monitor=\\\\.\\DISPLAY2"}));
 }
 
 TEST_P(SettingsStore, FontStyleCharactersAreItalicThenBold) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,35 @@ TEST(TTrayIcon, TaskEntryFollowsItsRuleOnEveryTick) {
     t.icon.TaskEntryTick();
     t.icon.TaskEntryTick();
     EXPECT_EQ(t.r.log, (std::vector<std::string>{"button-", "button-"}));
+}
+
+TEST(TTrayIcon, WithoutItsTimerTheTaskEntryRuleRunsWhenItsOutcomeCanChange) {
+    Tray t;
+    t.icon.SetShowIcon(tyNever);  // the icon stays out of the log
+    t.icon.SetShowTaskEntry(tyOnRestore);
+    t.icon.SetTaskEntryTimer(false);
+    EXPECT_EQ(t.r.taskEntryMs, 0);
+    const struct {
+        const char* step;
+        std::function<void(TTrayIcon&)> run;
+        std::vector<std::string> log;
+    } steps[] = {
+        {"the timer turned off applies it at once", nullptr, {"button+"}},
+        {"minimised", [](TTrayIcon& i) { i.ApplicationMinimized(); }, {"button-"}},
+        {"restored", [](TTrayIcon& i) { i.ApplicationRestored(); }, {"foreground", "button+"}},
+        {"a new rule", [](TTrayIcon& i) { i.SetShowTaskEntry(tyNever); }, {"button-"}},
+        {"the window shown by someone", [](TTrayIcon& i) { i.ApplicationButtonChanged(); }, {"button-"}},
+        {"the timer back on", [](TTrayIcon& i) { i.SetTaskEntryTimer(true); }, {}},
+        {"with the timer, a change waits for its tick", [](TTrayIcon& i) { i.ApplicationButtonChanged(); }, {}},
+    };
+    for (const auto& s : steps) {
+        if (s.run) {
+            t.r.log.clear();
+            s.run(t.icon);
+        }
+        EXPECT_EQ(t.r.log, s.log) << s.step;
+    }
+    EXPECT_EQ(t.r.taskEntryMs, 250);
 }
 
 TEST(TTrayIcon, ShowIconAddsAndRemoves) {

@@ -330,6 +330,18 @@ TEST_F(TpkAppBarTest, AutoHideSlidesAwayOnTheTimerAndBackOnHitTest) {
     }
 }
 
+// What the owner hands the visibility watcher: each full-screen program opening and closing.
+TEST_F(TpkAppBarTest, AFullScreenProgramIsToldToTheOwner) {
+    auto bar = TickerBar();
+    std::vector<bool> told;
+    bar->OnFullScreenApp = [&](TpkAppBar&, bool open) { told.push_back(open); };
+    Send(kAppBarCallbackMessage, abnFullScreenApp, 1);
+    EXPECT_TRUE(bar->FullScreenAppOpen());
+    Send(kAppBarCallbackMessage, abnFullScreenApp, 0);
+    EXPECT_FALSE(bar->FullScreenAppOpen());
+    EXPECT_EQ(told, (std::vector<bool>{true, false}));
+}
+
 TEST_F(TpkAppBarTest, SlideFramesStayWithinTheSlideTime) {
     auto bar = TickerBar();
     shell.fullDrag = true;
