@@ -219,6 +219,7 @@ void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLo
 
     const auto speed = std::find(TickerSpeeds.begin(), TickerSpeeds.end(), settings.TickerSpeed);
     dialog.SpeedPosition = speed == TickerSpeeds.end() ? DefaultTickerSpeedIndex : int(speed - TickerSpeeds.begin());
+    dialog.Stream = settings.Stream;
 }
 
 namespace {
@@ -234,6 +235,7 @@ TMainSettings DialogSettings(const TfrConfig& dialog, TMainSettings settings) {
     settings.CustomFeeds = dialog.CustomLinks;
     settings.TickerFont = dialog.SampleFont;
     settings.TickerSpeed = TickerSpeeds[std::clamp(dialog.SpeedPosition, 0, int(TickerSpeeds.size()) - 1)];
+    settings.Stream = dialog.Stream;
     return settings;
 }
 

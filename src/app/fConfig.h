@@ -112,6 +112,7 @@ public:
     bool StartUp = false;                  // cbStartUp
     TFont SampleFont;                      // txtTickerFont's font
     int SpeedPosition = DefaultTickerSpeedIndex;  // tbTickerSpeed, 0..4
+    TStreamSettings Stream;                // the "Stream" group of the General page
 
     // Set by OpenConfig: what the dialog opened with, for what applying must compare.
     bool StartUpAtOpen = false;

@@ -97,21 +97,27 @@ TfrMain::TfrMain(IMainView& view, TMainParts parts) : view_(view), openStore_(st
     if (oneOnly) oneOnly->Loaded();
 }
 
-void TfrMain::MakeFeedComponent() {
-    RSSHandler = std::make_unique<TpkRSSFeed>();
-    RSSHandler->SetHTTPAgent(std::string(kFeedHTTPAgent));
-    RSSHandler->SetWaitTimeout(kFeedWaitTimeout);
+std::unique_ptr<TpkRSSFeed> MakeConfiguredFeed() {
+    auto feed = std::make_unique<TpkRSSFeed>();
+    feed->SetHTTPAgent(std::string(kFeedHTTPAgent));
+    feed->SetWaitTimeout(kFeedWaitTimeout);
     // No feed load keeps the bar waiting or swells the process (the hook shortens it for tests).
-    RSSHandler->HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
-    RSSHandler->HTTP().MaxMemorySize = kFeedMaxMemorySize;
-    RSSHandler->ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
-    RSSHandler->AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
+    feed->HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
+    feed->HTTP().MaxMemorySize = kFeedMaxMemorySize;
+    feed->ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
+    feed->AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
+    return feed;
 }
+
+void TfrMain::MakeFeedComponent() { RSSHandler = MakeConfiguredFeed(); }
 
 void TfrMain::WireEvents() {
     ConnectFeedEvents(*RSSHandler, *rotation);
-    ticker_->OnTextScrolled = [this](TScrollingText&) { rotation->lblTickerTextScrolled(); };
-    ticker_->OnClick = [this](TScrollingText&) { rotation->lblTickerClick(); };
+    ticker_->OnTextScrolled = [this](TScrollingText&) {
+        if (streamTicker_) streamTicker_->PassEnded();
+        else rotation->lblTickerTextScrolled();
+    };
+    ticker_->OnClick = [this](TScrollingText&) { OpenCurrentItem(); };
     ticker_->OnMouseMove = [this](TScrollingText&, unsigned, int, int) { lblTickerMouseMove(); };
     // The text waits while the pointer rests on it, so a title can be read and clicked.
     ticker_->PauseOnHover = true;
@@ -120,7 +126,8 @@ void TfrMain::WireEvents() {
     ticker_->PresentChangesOnly = true;
     if (netDetect) {
         netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
-            rotation->netDetectConnectionStatusChanged(connected);
+            if (!streamLoader_) rotation->netDetectConnectionStatusChanged(connected);
+            else if (connected) streamLoader_->ReloadAll();
         };
     }
     if (ResChanger) {
@@ -139,6 +146,9 @@ TfrMain::~TfrMain() {
     //    still running, the watcher lets the application window go.
     netDetect.reset();
     ResChanger.reset();
+    // The stream's loads end with their components, before what they report to.
+    streamLoader_.reset();
+    streamTicker_.reset();
     // 3. The feed component ends a transfer still under way; its events reach nobody meanwhile.
     RSSHandler->OnRSSLoaded = nullptr;
     RSSHandler->OnRSSNotModified = nullptr;
@@ -167,6 +177,7 @@ void TfrMain::TickerView::SetTitle(const std::string& caption, const std::string
 }
 
 void TfrMain::TickerView::SetTickerText(const std::string& text) {
+    form_.ticker_->SetColorRuns({});
     form_.ticker_->SetText(text);
     form_.view_.TickerTextChanged(text);
 }
@@ -204,7 +215,8 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
         OpenFeedFile(arguments.front());  // no network request
         return;
     }
-    rotation->ReloadFeed();
+    if (streamSettings_.AllFeedsTogether) StartStream();
+    else rotation->ReloadFeed();
 }
 
 void TfrMain::AttachDDEHandler() {
@@ -232,10 +244,25 @@ void TfrMain::OpenFeedFile(const std::string& path) {
     else RSSHandler->LoadFromFile(path);
 }
 
-void TfrMain::ShowFeed(const std::string& url) { rotation->FeedMenuItemClick(url); }
-void TfrMain::StepToNextItem() { rotation->imgNextRssItemClick(); }
-void TfrMain::StepToPreviousItem() { rotation->imgPrevRssItemClick(); }
-void TfrMain::OpenCurrentItem() { rotation->lblTickerClick(); }
+void TfrMain::ShowFeed(const std::string& url) {
+    if (streamTicker_) streamTicker_->ShowFeed(url);
+    else rotation->FeedMenuItemClick(url);
+}
+
+void TfrMain::StepToNextItem() {
+    if (streamTicker_) streamTicker_->Next();
+    else rotation->imgNextRssItemClick();
+}
+
+void TfrMain::StepToPreviousItem() {
+    if (streamTicker_) streamTicker_->Prev();
+    else rotation->imgPrevRssItemClick();
+}
+
+void TfrMain::OpenCurrentItem() {
+    if (streamTicker_) streamTicker_->Click();
+    else rotation->lblTickerClick();
+}
 void TfrMain::OpenChannelLink() { rotation->lblTitleClick(); }
 
 void TfrMain::FormShow() {
@@ -263,7 +290,8 @@ void TfrMain::ApplyReloadTimer() {
 }
 
 void TfrMain::OnReloadTimer() {
-    if (FReloadEnabled) rotation->tmrReloadTimer();
+    // The stream's feeds come due by their own rules.
+    if (FReloadEnabled && !streamLoader_) rotation->tmrReloadTimer();
 }
 
 TBarArea TfrMain::AreaAt(int x, int y) const {
@@ -394,6 +422,7 @@ void TfrMain::LoadSettings() {
     ShowTickerFont(font);
     if (s.PixelJump) ticker_->PixelJump = *s.PixelJump;
     ticker_->SetSpeed(s.TickerSpeed);
+    streamSettings_ = s.Stream;
     settingsLoaded_ = true;
 }
 
@@ -415,6 +444,7 @@ bool TfrMain::SaveSettings() {
     s.AutoUrlJump = rotation->Settings().FAutoUrlJump;
     s.TickerFont = TickerFontOf(tickerFont_);
     s.TickerSpeed = ticker_->Speed();
+    s.Stream = streamSettings_;
     const auto store = openStore_(FConfigFile);
     return tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
 }
@@ -433,6 +463,7 @@ TMainSettings TfrMain::Settings() const {
     s.CustomFeeds = LinesOf(CustomFeedsList);
     s.TickerFont = tickerFont_;
     s.TickerSpeed = ticker_->Speed();
+    s.Stream = streamSettings_;
     return s;
 }
 
@@ -448,6 +479,7 @@ bool TfrMain::ApplySettings(const TMainSettings& s) {
     ShowTickerFont(s.TickerFont);
     ticker_->SetSpeed(s.TickerSpeed);
     ticker_->PixelJump = s.TickerSpeed == TickerSpeeds.back() ? 2 : 1;
+    ApplyStreamSettings(s.Stream);
     return SaveSettings();
 }
 
@@ -457,6 +489,7 @@ void TfrMain::FormDestroy() {
     // Until the settings have been read, the window holds only defaults: writing them would
     // put them over the user's settings.
     if (settingsLoaded_) SaveFeedState();
+    if (streamTicker_) streamTicker_->SaveSeen();
     CustomFeedsList.Clear();
     DefaultFeedsList.Clear();
 }

@@ -8,6 +8,8 @@
 // reaches a component. docs/main-window.md describes the composition.
 #include "app/FeedRotation.h"
 #include "app/RSSFeedTicker.h"
+#include "app/StreamLoader.h"
+#include "app/StreamTicker.h"
 #include "base/Geometry.h"
 #include "config/AppSettings.h"
 #include "config/ProfileStore.h"
@@ -117,6 +119,11 @@ public:
     virtual void HideBar() {}
     // The first run's balloon, pointing at the start image.
     virtual void ShowWelcomeBalloon(const std::string& /*title*/, const std::string& /*text*/) {}
+    // The merged stream's timer: one tick in `milliseconds` (0: as soon as possible), handed to
+    // TfrMain::OnStreamTimer; below 0 stops it.
+    virtual void SetStreamTimer(int /*milliseconds*/) {}
+    // A balloon pointing out a highlighted headline.
+    virtual void ShowHeadlineBalloon(const std::string& /*title*/, const std::string& /*text*/) {}
 };
 
 // Opens the settings file at a full UTF-8 path.
@@ -152,6 +159,7 @@ struct TMainSettings {
     std::vector<TConfigLink> CustomFeeds;
     TFont TickerFont;  // the setting, not its size as scaled for the display
     int TickerSpeed = TickerSpeeds[DefaultTickerSpeedIndex];
+    TStreamSettings Stream;
     bool operator==(const TMainSettings&) const = default;
 };
 
@@ -205,6 +213,8 @@ public:
     void KeyPressed(TBarKey key);
     // The reload timer ticked.
     void OnReloadTimer();
+    // The merged stream's timer ticked: due loads start.
+    void OnStreamTimer();
     // Lays the arrows and the scrolling text out along the bar.
     void LayoutTicker();
     // The bar is now on a display of another density (the view's DisplayDpi): every size is
@@ -223,6 +233,9 @@ public:
     TBarPicture Bar() const;
     const TScrollingText& lblTicker() const { return *ticker_; }
     const TpkRSSFeed& Feed() const { return *RSSHandler; }
+    // The merged stream and its loads while All_Feeds_Together is on; null otherwise.
+    const TStreamTicker* Stream() const { return streamTicker_.get(); }
+    const TStreamLoader* StreamLoads() const { return streamLoader_.get(); }
     const std::vector<TFeedMenuEntry>& FeedMenu() const { return rotation->FeedMenu(); }
     // The edge the bar is docked at, or bpFloat (also without an application bar).
     TpkAppBarPlacement BarEdge() const;
@@ -244,7 +257,7 @@ public:
 
 private:
     // The window's controls as the feed rotation drives them.
-    class TickerView final : public ITickerView {
+    class TickerView final : public ITickerView, public IStreamView {
     public:
         explicit TickerView(TfrMain& form) : form_(form) {}
         void SetTitle(const std::string& caption, const std::string& hint) override;
@@ -257,6 +270,10 @@ private:
         void OpenLink(const std::string& url) override { form_.view_.OpenLink(url); }
         void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
             form_.view_.ShowWelcomeBalloon(title, text);
+        }
+        void ShowStreamLine(const std::string& text, std::vector<TTextColorRun> runs, const std::string& hint) override;
+        void AnnounceHeadline(const std::string& title, const std::string& text) override {
+            form_.view_.ShowHeadlineBalloon(title, text);
         }
 
     private:
@@ -287,6 +304,12 @@ private:
     void BuildFeedMenus();
     // Hands tmrReload's state to the window.
     void ApplyReloadTimer();
+    // The merged stream (fMainStream.cpp): switched on and off and given its options and feeds
+    // as the settings say.
+    void ApplyStreamSettings(const TStreamSettings& settings);
+    void StartStream();
+    void StopStream();
+    std::vector<std::string> EnabledFeedUrls() const;
 
     IMainView& view_;
     TProfileStoreFactory openStore_;
@@ -297,6 +320,9 @@ private:
     std::unique_ptr<TRSSFeedTicker> feedPort_;
     std::unique_ptr<TickerView> tickerView_;
     std::unique_ptr<TFeedRotation> rotation;
+    TStreamSettings streamSettings_;
+    std::unique_ptr<TStreamTicker> streamTicker_;
+    std::unique_ptr<TStreamLoader> streamLoader_;
     std::unique_ptr<TNetDetect> netDetect;
     std::unique_ptr<TResChange> ResChanger;
     std::unique_ptr<TpkAppBar> appBar;
@@ -325,6 +351,10 @@ private:
     bool settingsLoaded_ = false;
     bool destroyed_ = false;
 };
+
+// A feed component set up as the program loads every feed: its agent, time limits, size bound,
+// conditional requests and accepted formats.
+std::unique_ptr<TpkRSSFeed> MakeConfiguredFeed();
 
 // The ticker font as the settings describe it.
 TFont TickerFontFrom(const TTickerFont& font);
