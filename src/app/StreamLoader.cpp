@@ -51,7 +51,7 @@ void TStreamLoader::SetFeeds(const std::vector<std::string>& urls) {
             auto slot = std::make_unique<TSlot>();
             slot->Url = url;
             slot->Host = HostOf(url);
-            slot->Feed = makeFeed_();
+            slot->Feed = makeFeed_(url);
             slot->Feed->HTTP().URL = url;
             Connect(*slot);
             kept.push_back(std::move(slot));
@@ -139,6 +139,10 @@ void TStreamLoader::Pump() {
 
 void TStreamLoader::LookAgain(TpkTimeMs delayMs) {
     if (OnLookAgain) OnLookAgain(delayMs);
+}
+
+int TStreamLoader::InFlight() const {
+    return static_cast<int>(std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return s->Running; }));
 }
 
 const TpkFeedState* TStreamLoader::StateOf(const std::string& url) const {

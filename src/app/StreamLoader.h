@@ -17,8 +17,8 @@ namespace tw {
 
 class TStreamLoader {
 public:
-    // Makes one feed component set up as the program wants its loads made.
-    using TFeedFactory = std::function<std::unique_ptr<TpkRSSFeed>()>;
+    // Makes the feed component of an address, set up as the program wants its loads made.
+    using TFeedFactory = std::function<std::unique_ptr<TpkRSSFeed>(const std::string& url)>;
     using TClock = std::function<TpkTimeMs()>;
 
     explicit TStreamLoader(TFeedFactory makeFeed, TClock clock = WallClockNowMs,
@@ -40,6 +40,8 @@ public:
 
     // The feed's record, null for an address not kept.
     const TpkFeedState* StateOf(const std::string& url) const;
+    // Loads under way.
+    int InFlight() const;
 
     // A feed loaded: its component holds the new items.
     std::function<void(const std::string& url, const TpkRSSFeed& feed)> OnLoaded;

@@ -50,7 +50,7 @@ void TfrMain::StartStream() {
     streamTicker_->SetOptions(streamSettings_, rotation->Settings().FMaxShowingItems);
     streamTicker_->SetFeeds(EnabledFeedUrls());
 
-    streamLoader_ = std::make_unique<TStreamLoader>([this] {
+    streamLoader_ = std::make_unique<TStreamLoader>([this](const std::string&) {
         auto feed = MakeConfiguredFeed();
         feed->HTTPProxy().AccessType = RSSHandler->HTTPProxy().AccessType;
         return feed;
