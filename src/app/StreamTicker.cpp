@@ -1,5 +1,7 @@
 #include "app/StreamTicker.h"
 
+#include <algorithm>
+
 #include "app/FeedRotation.h"
 #include "app/StreamTexts.h"
 
@@ -89,13 +91,15 @@ void TStreamTicker::Show() {
         if (seen_ && stats.Seen > 0) {
             line_ = TLine::Quiet;
             view_.ShowStreamLine(QuietLineText(LocalDateTimeOf(seen_->QuietSince())), {}, {});
-        } else if (answered_.size() >= feeds_.size() && !feeds_.empty()) {
+        } else if (answered_.size() >= feeds_.size()) {  // also when no feed is enabled
             line_ = TLine::Empty;
             const bool filtered = stats.Excluded > 0;
             view_.ShowStreamLine(std::string(filtered ? kNoMatchingText : kNoItemsText), {},
                                  filtered ? std::string() : std::string(kNoItemsHint));
+        } else if (line_ != TLine::Waiting) {  // loads are under way again (other feeds)
+            line_ = TLine::Waiting;
+            view_.ShowStreamLine(std::string(kTickerLoadingText), {}, {});
         }
-        // Otherwise loads are still under way: the loading line stays.
         return;
     }
     const TStreamHeadline headline = MakeStreamHeadline(stream_, index, clock_());

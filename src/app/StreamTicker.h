@@ -51,7 +51,8 @@ public:
     void SetOptions(const TStreamSettings& settings, int maxShowingItems);
     // The colours the line is drawn on and in; the source takes a shade between them.
     void SetColors(TColor font, TColor background);
-    // The feeds of the stream, in the Quick Start Menu's order.
+    // The feeds of the stream, in the Quick Start Menu's order (given before the options, so
+    // that the first line is chosen knowing them).
     void SetFeeds(const std::vector<std::string>& urls);
 
     // From the loader.

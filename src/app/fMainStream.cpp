@@ -2,6 +2,7 @@
 // which keeps its state for when the option goes off again.
 #include "app/fMain.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace tw {
@@ -35,8 +36,8 @@ void TfrMain::ApplyStreamSettings(const TStreamSettings& settings) {
         return;
     }
     streamTicker_->SetColors(tickerFont_.Color, kTickerBackground);
-    streamTicker_->SetOptions(settings, rotation->Settings().FMaxShowingItems);
     streamTicker_->SetFeeds(EnabledFeedUrls());
+    streamTicker_->SetOptions(settings, rotation->Settings().FMaxShowingItems);
     streamLoader_->SetReloadPeriod(FReloadInterval);
     streamLoader_->SetFeeds(EnabledFeedUrls());
 }
@@ -47,8 +48,8 @@ void TfrMain::StartStream() {
     const std::u8string seen = config.parent_path().append(kStreamSeenFileName).u8string();
     streamTicker_->SetSeenFile(std::string(seen.begin(), seen.end()));
     streamTicker_->SetColors(tickerFont_.Color, kTickerBackground);
-    streamTicker_->SetOptions(streamSettings_, rotation->Settings().FMaxShowingItems);
     streamTicker_->SetFeeds(EnabledFeedUrls());
+    streamTicker_->SetOptions(streamSettings_, rotation->Settings().FMaxShowingItems);
 
     streamLoader_ = std::make_unique<TStreamLoader>([this](const std::string&) {
         auto feed = MakeConfiguredFeed();

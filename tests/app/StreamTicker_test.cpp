@@ -78,8 +78,8 @@ struct Story {
     Story(TStreamSettings settings, std::vector<std::string> feeds, const Folder* folder = nullptr) {
         if (folder) ticker.SetSeenFile((folder->path / "seen-items.dat").string());
         ticker.SetColors(kFont, kGround);
-        ticker.SetOptions(settings, 0);
         ticker.SetFeeds(feeds);
+        ticker.SetOptions(settings, 0);
     }
     void Load(const std::string& url, const std::string& name, const std::vector<std::pair<std::string, int>>& items) {
         ticker.FeedLoaded(url, *Feed(name, items));
