@@ -231,6 +231,7 @@ void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLo
     dialog.MonitorCaptions.clear();
     for (int i = 0; i < int(monitors.size()); ++i) dialog.MonitorCaptions.push_back(MonitorCaption(monitors, i));
     dialog.MonitorSelected = dialog.MonitorSelectedAtOpen = MonitorIndexNamed(monitors, settings.Monitor);
+    dialog.Stream = settings.Stream;
 }
 
 namespace {
@@ -253,6 +254,7 @@ TMainSettings DialogSettings(const TfrConfig& dialog, TMainSettings settings) {
         settings.Monitor =
             monitor == PrimaryMonitorIndex(dialog.Monitors) ? std::string() : dialog.Monitors[std::size_t(monitor)].DeviceName;
     }
+    settings.Stream = dialog.Stream;
     return settings;
 }
 

@@ -116,6 +116,7 @@ public:
     int MonitorSelected = -1;
     TFont SampleFont;                      // txtTickerFont's font
     int SpeedPosition = DefaultTickerSpeedIndex;  // tbTickerSpeed, 0..4
+    TStreamSettings Stream;                // the "Stream" group of the General page
 
     // The program's status of a feed address (last result, when, next due), which the status
     // line shows for the address selected in either list; none: no status.

@@ -130,6 +130,9 @@ private:
     void CreateLinkPages();
     void CreateLinkList(int id, int page, const wchar_t* caption, int height);
     void CreateGeneralPage();
+    void FillStreamGroup();
+    // Takes a change of a stream group control into the model; false for other controls.
+    bool ReadStreamControl(int id, int code);
     void CreateAppearancePage();
     void CreateButtonsAndStatusBar();
     void AddHint(HWND control, const std::wstring& text);
@@ -302,6 +305,62 @@ void ConfigDialog::CreateGeneralPage() {
     Make(WC_STATICW, L"&Monitor the bar docks on:", kLabel, kPageLeft, 48, 200, 16, -1, cpGeneral);
     // The height includes the dropped list.
     Make(WC_COMBOBOXW, L"", kTab | CBS_DROPDOWNLIST | WS_VSCROLL, kPageLeft, 66, 240, 160, idMonitor, cpGeneral);
+    // The stream: a group here rather than a page of its own, so the stored page numbers keep
+    // their meaning (docs/config-dialog.md).
+    Make(WC_BUTTONW, L"Stream", BS_GROUPBOX, kPageLeft, 44, kPageWidth, 212, -1, cpGeneral);
+    const int left = kPageLeft + 10, width = kPageWidth - 20;
+    Make(WC_BUTTONW, L"Show &all feeds in one stream, newest first", kTab | BS_AUTOCHECKBOX, left, 64, width, 22,
+         idAllFeeds, cpGeneral);
+    Make(WC_BUTTONW, L"Show only &new headlines", kTab | BS_AUTOCHECKBOX, left, 88, width, 22, idOnlyNew, cpGeneral);
+    const wchar_t* labels[] = {L"Lea&ve out:", L"Only &with:", L"&Highlight:"};
+    for (int i = 0; i < 3; ++i) {
+        const int top = 118 + i * 28;
+        Make(WC_STATICW, labels[i], kLabel, left, top + 3, 80, 16, -1, cpGeneral);
+        AddHint(Make(WC_EDITW, L"", kTab | WS_BORDER | ES_AUTOHSCROLL, left + 84, top, width - 84, 22, idExcludeWords + i,
+                     cpGeneral),
+                L"Words separated by commas");
+    }
+    Make(WC_BUTTONW, L"Match the &descriptions too", kTab | BS_AUTOCHECKBOX, left, 202, width, 22, idMatchDescription,
+         cpGeneral);
+    Make(WC_BUTTONW, L"Announce hi&ghlighted headlines", kTab | BS_AUTOCHECKBOX, left, 226, width, 22, idAnnounce,
+         cpGeneral);
+}
+
+namespace {
+
+// The stream group's check boxes and edit boxes and the settings they show.
+constexpr std::pair<int, bool TStreamSettings::*> kStreamChecks[] = {
+    {idAllFeeds, &TStreamSettings::AllFeedsTogether},
+    {idOnlyNew, &TStreamSettings::OnlyNewItems},
+    {idMatchDescription, &TStreamSettings::RulesMatchDescription},
+    {idAnnounce, &TStreamSettings::AnnounceHighlights},
+};
+constexpr std::pair<int, std::string TStreamSettings::*> kStreamEdits[] = {
+    {idExcludeWords, &TStreamSettings::ExcludeWords},
+    {idIncludeWords, &TStreamSettings::IncludeWords},
+    {idHighlightWords, &TStreamSettings::HighlightWords},
+};
+
+}  // namespace
+
+void ConfigDialog::FillStreamGroup() {
+    for (const auto& [id, flag] : kStreamChecks)
+        CheckDlgButton(Handle(), id, model_.Stream.*flag ? BST_CHECKED : BST_UNCHECKED);
+    for (const auto& [id, words] : kStreamEdits) SetWindowTextW(Item(id), ToWide(model_.Stream.*words).c_str());
+}
+
+bool ConfigDialog::ReadStreamControl(int id, int code) {
+    for (const auto& [control, flag] : kStreamChecks) {
+        if (control != id) continue;
+        model_.Stream.*flag = IsDlgButtonChecked(Handle(), id) == BST_CHECKED;
+        return true;
+    }
+    for (const auto& [control, words] : kStreamEdits) {
+        if (control != id) continue;
+        if (code == EN_CHANGE) model_.Stream.*words = FromWide(WindowText(Item(id)));
+        return true;
+    }
+    return false;
 }
 
 void ConfigDialog::CreateAppearancePage() {
@@ -367,6 +426,7 @@ void ConfigDialog::Fill() {
     EnableWindow(Item(idMaxItemsSpin), model_.MaxItemsEnabled);
     CheckDlgButton(Handle(), idAutoUrlJump, model_.AutoUrlJump ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(Handle(), idStartUp, model_.StartUp ? BST_CHECKED : BST_UNCHECKED);
+    FillStreamGroup();
     SendMessageW(Item(idTickerSpeed), TBM_SETPOS, TRUE, model_.SpeedPosition);
     for (const std::string& caption : model_.MonitorCaptions)
         SendMessageW(Item(idMonitor), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(caption).c_str()));
@@ -477,7 +537,7 @@ bool ConfigDialog::CloseWith(int id) {
 }
 
 void ConfigDialog::OnCommand(int id, int code, HWND) {
-    if (syncing_) return;
+    if (syncing_ || ReadStreamControl(id, code)) return;
     switch (id) {
         case IDOK:
         case IDCANCEL: CloseWith(id); return;

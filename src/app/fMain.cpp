@@ -105,23 +105,29 @@ TfrMain::TfrMain(IMainView& view, TMainParts parts) : view_(view), openStore_(st
     if (oneOnly) oneOnly->Loaded();
 }
 
-void TfrMain::MakeFeedComponent() {
-    RSSHandler = std::make_unique<TpkRSSFeed>();
-    RSSHandler->SetHTTPAgent(FeedHTTPAgent());
-    RSSHandler->SetWaitTimeout(kFeedWaitTimeout);
+std::unique_ptr<TpkRSSFeed> MakeConfiguredFeed() {
+    auto feed = std::make_unique<TpkRSSFeed>();
+    feed->SetHTTPAgent(FeedHTTPAgent());
+    feed->SetWaitTimeout(kFeedWaitTimeout);
     // No feed load keeps the bar waiting or swells the process (the hook shortens it for tests).
-    RSSHandler->HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
-    RSSHandler->HTTP().MaxMemorySize = kFeedMaxMemorySize;
-    RSSHandler->ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
-    RSSHandler->AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
-    RSSHandler->SetPoliteClient(true);  // no cookies, compressed bodies, no https-to-http redirects
+    feed->HTTP().TransferDeadline = FeedTransferDeadline(std::getenv("TIDEWIRE_FEED_DEADLINE_MS"));
+    feed->HTTP().MaxMemorySize = kFeedMaxMemorySize;
+    feed->ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
+    feed->AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
+    feed->SetPoliteClient(true);  // no cookies, compressed bodies, no https-to-http redirects
+    return feed;
 }
+
+void TfrMain::MakeFeedComponent() { RSSHandler = MakeConfiguredFeed(); }
 
 void TfrMain::WireEvents() {
     ConnectFeedEvents(*RSSHandler, *rotation);
     WatchFeedLoads();
-    ticker_->OnTextScrolled = [this](TScrollingText&) { rotation->lblTickerTextScrolled(); };
-    ticker_->OnClick = [this](TScrollingText&) { rotation->lblTickerClick(); };
+    ticker_->OnTextScrolled = [this](TScrollingText&) {
+        if (streamTicker_) streamTicker_->PassEnded();
+        else rotation->lblTickerTextScrolled();
+    };
+    ticker_->OnClick = [this](TScrollingText&) { OpenCurrentItem(); };
     ticker_->OnMouseMove = [this](TScrollingText&, unsigned, int, int) { lblTickerMouseMove(); };
     // The text waits while the pointer rests on it, so a title can be read and clicked.
     ticker_->PauseOnHover = true;
@@ -130,7 +136,8 @@ void TfrMain::WireEvents() {
     ticker_->PresentChangesOnly = true;
     if (netDetect) {
         netDetect->OnConnectionStatusChanged = [this](TNetDetect&, bool connected) {
-            rotation->netDetectConnectionStatusChanged(connected);
+            if (!streamLoader_) rotation->netDetectConnectionStatusChanged(connected);
+            else if (connected) streamLoader_->ReloadAll();
         };
     }
     if (appBar) {
@@ -157,6 +164,9 @@ TfrMain::~TfrMain() {
     // The watcher lets the ticker go; the bar no longer reports full-screen programs to it.
     if (appBar) appBar->OnFullScreenApp = nullptr;
     watcher_.reset();
+    // The stream's loads end with their components, before what they report to.
+    streamLoader_.reset();
+    streamTicker_.reset();
     // 3. The feed component ends a transfer still under way; its events reach nobody meanwhile.
     RSSHandler->OnRSSLoaded = nullptr;
     RSSHandler->OnRSSNotModified = nullptr;
@@ -189,6 +199,7 @@ void TfrMain::TickerView::SetTitle(const std::string& caption, const std::string
 }
 
 void TfrMain::TickerView::SetTickerText(const std::string& text) {
+    form_.ticker_->SetColorRuns({});
     form_.ticker_->SetText(text);
     form_.view_.TickerTextChanged(text);
 }
@@ -227,6 +238,10 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
         OpenFeedFile(arguments.front());  // no network request
         return;
     }
+    if (streamSettings_.AllFeedsTogether) {
+        StartStream();
+        return;
+    }
     ShowKeptCopyAtStart();
     rotation->ReloadFeed();
 }
@@ -259,10 +274,25 @@ void TfrMain::OpenFeedFile(const std::string& path) {
     else RSSHandler->LoadFromFile(path);
 }
 
-void TfrMain::ShowFeed(const std::string& url) { rotation->FeedMenuItemClick(url); }
-void TfrMain::StepToNextItem() { rotation->imgNextRssItemClick(); }
-void TfrMain::StepToPreviousItem() { rotation->imgPrevRssItemClick(); }
-void TfrMain::OpenCurrentItem() { rotation->lblTickerClick(); }
+void TfrMain::ShowFeed(const std::string& url) {
+    if (streamTicker_) streamTicker_->ShowFeed(url);
+    else rotation->FeedMenuItemClick(url);
+}
+
+void TfrMain::StepToNextItem() {
+    if (streamTicker_) streamTicker_->Next();
+    else rotation->imgNextRssItemClick();
+}
+
+void TfrMain::StepToPreviousItem() {
+    if (streamTicker_) streamTicker_->Prev();
+    else rotation->imgPrevRssItemClick();
+}
+
+void TfrMain::OpenCurrentItem() {
+    if (streamTicker_) streamTicker_->Click();
+    else rotation->lblTickerClick();
+}
 void TfrMain::OpenChannelLink() { rotation->lblTitleClick(); }
 
 void TfrMain::FormShow() {
@@ -292,7 +322,8 @@ void TfrMain::ApplyReloadTimer() {
 }
 
 void TfrMain::OnReloadTimer() {
-    if (FReloadEnabled) rotation->tmrReloadTimer();
+    // The stream's feeds come due by their own rules.
+    if (FReloadEnabled && !streamLoader_) rotation->tmrReloadTimer();
 }
 
 TBarArea TfrMain::AreaAt(int x, int y) const {
@@ -440,6 +471,7 @@ void TfrMain::LoadSettings() {
     ShowTickerFont(font);
     if (s.PixelJump) ticker_->PixelJump = *s.PixelJump;
     ticker_->SetSpeed(s.TickerSpeed);
+    streamSettings_ = s.Stream;
     settingsLoaded_ = true;
 }
 
@@ -462,6 +494,7 @@ bool TfrMain::SaveSettings() {
     s.TickerFont = TickerFontOf(tickerFont_);
     s.TickerSpeed = ticker_->Speed();
     s.Monitor = FMonitor;
+    s.Stream = streamSettings_;
     const auto store = openStore_(FConfigFile);
     return tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
 }
@@ -481,6 +514,7 @@ TMainSettings TfrMain::Settings() const {
     s.TickerFont = tickerFont_;
     s.TickerSpeed = ticker_->Speed();
     s.Monitor = FMonitor;
+    s.Stream = streamSettings_;
     return s;
 }
 
@@ -499,6 +533,7 @@ bool TfrMain::ApplySettings(const TMainSettings& s) {
     ticker_->PixelJump = s.TickerSpeed == TickerSpeeds.back() ? 2 : 1;
     FMonitor = s.Monitor;
     if (appBar) appBar->SetMonitor(FMonitor);
+    ApplyStreamSettings(s.Stream);
     return SaveSettings();
 }
 
@@ -508,6 +543,7 @@ void TfrMain::FormDestroy() {
     // Until the settings have been read, the window holds only defaults: writing them would
     // put them over the user's settings.
     if (settingsLoaded_) SaveFeedState();
+    if (streamTicker_) streamTicker_->SaveSeen();
     CustomFeedsList.Clear();
     DefaultFeedsList.Clear();
 }

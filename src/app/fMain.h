@@ -9,6 +9,8 @@
 #include "app/FeedRotation.h"
 #include "app/FeedSchedule.h"
 #include "app/RSSFeedTicker.h"
+#include "app/StreamLoader.h"
+#include "app/StreamTicker.h"
 #include "base/Geometry.h"
 #include "config/AppSettings.h"
 #include "config/ProfileStore.h"
@@ -134,6 +136,11 @@ public:
     // The bar now lies on `monitor` (another one, or its own with other bounds or density): the
     // window takes the monitor's density where the system sends no notice of its own.
     virtual void MonitorChanged(const TMonitor& /*monitor*/) {}
+    // The merged stream's timer: one tick in `milliseconds` (0: as soon as possible), handed to
+    // TfrMain::OnStreamTimer; below 0 stops it.
+    virtual void SetStreamTimer(int /*milliseconds*/) {}
+    // A balloon pointing out a highlighted headline.
+    virtual void ShowHeadlineBalloon(const std::string& /*title*/, const std::string& /*text*/) {}
 };
 
 // Opens the settings file at a full UTF-8 path.
@@ -172,6 +179,7 @@ struct TMainSettings {
     TFont TickerFont;  // the setting, not its size as scaled for the display
     int TickerSpeed = TickerSpeeds[DefaultTickerSpeedIndex];
     std::string Monitor;  // the device name of the monitor the bar docks on; empty: the primary
+    TStreamSettings Stream;
     bool operator==(const TMainSettings&) const = default;
 };
 
@@ -225,6 +233,8 @@ public:
     void KeyPressed(TBarKey key);
     // The reload timer ticked.
     void OnReloadTimer();
+    // The merged stream's timer ticked: due loads start.
+    void OnStreamTimer();
     // Lays the arrows and the scrolling text out along the bar.
     void LayoutTicker();
     // The bar is now on a display of another density (the view's DisplayDpi): every size is
@@ -243,6 +253,9 @@ public:
     TBarPicture Bar() const;
     const TScrollingText& lblTicker() const { return *ticker_; }
     const TpkRSSFeed& Feed() const { return *RSSHandler; }
+    // The merged stream and its loads while All_Feeds_Together is on; null otherwise.
+    const TStreamTicker* Stream() const { return streamTicker_.get(); }
+    const TStreamLoader* StreamLoads() const { return streamLoader_.get(); }
     const std::vector<TFeedMenuEntry>& FeedMenu() const { return rotation->FeedMenu(); }
     // The edge the bar is docked at, or bpFloat (also without an application bar).
     TpkAppBarPlacement BarEdge() const;
@@ -268,7 +281,7 @@ public:
 
 private:
     // The window's controls as the feed rotation drives them.
-    class TickerView final : public ITickerView {
+    class TickerView final : public ITickerView, public IStreamView {
     public:
         explicit TickerView(TfrMain& form) : form_(form) {}
         void SetTitle(const std::string& caption, const std::string& hint) override;
@@ -281,6 +294,10 @@ private:
         void OpenLink(const std::string& url) override { form_.view_.OpenLink(url); }
         void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
             form_.view_.ShowWelcomeBalloon(title, text);
+        }
+        void ShowStreamLine(const std::string& text, std::vector<TTextColorRun> runs, const std::string& hint) override;
+        void AnnounceHeadline(const std::string& title, const std::string& text) override {
+            form_.view_.ShowHeadlineBalloon(title, text);
         }
 
     private:
@@ -347,6 +364,12 @@ private:
     void BuildFeedMenus();
     // Hands tmrReload's state to the window.
     void ApplyReloadTimer();
+    // The merged stream (fMainStream.cpp): switched on and off and given its options and feeds
+    // as the settings say.
+    void ApplyStreamSettings(const TStreamSettings& settings);
+    void StartStream();
+    void StopStream();
+    std::vector<std::string> EnabledFeedUrls() const;
 
     IMainView& view_;
     TProfileStoreFactory openStore_;
@@ -360,6 +383,9 @@ private:
     TFeedSchedule schedule_;
     std::unique_ptr<ReloadGate> gate_;
     std::unique_ptr<TFeedCache> feedCache_;
+    TStreamSettings streamSettings_;
+    std::unique_ptr<TStreamTicker> streamTicker_;
+    std::unique_ptr<TStreamLoader> streamLoader_;
     std::unique_ptr<TNetDetect> netDetect;
     std::unique_ptr<TResChange> ResChanger;
     std::unique_ptr<TpkAppBar> appBar;
@@ -393,6 +419,10 @@ private:
     bool settingsLoaded_ = false;
     bool destroyed_ = false;
 };
+
+// A feed component set up as the program loads every feed: its agent, time limits, size bound,
+// conditional requests and accepted formats.
+std::unique_ptr<TpkRSSFeed> MakeConfiguredFeed();
 
 // The ticker font as the settings describe it.
 TFont TickerFontFrom(const TTickerFont& font);

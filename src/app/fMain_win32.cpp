@@ -42,6 +42,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TfrMain";
 constexpr UINT_PTR kReloadTimerId = 1;
+constexpr UINT_PTR kStreamTimerId = 7;
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
@@ -125,6 +126,13 @@ public:
     int MeasureTitle(const std::string& caption) const override;
     void BarChanged() override;
     void SetReloadTimer(int milliseconds) override;
+    void SetStreamTimer(int milliseconds) override {
+        // 0 is "as soon as possible", which the system's shortest period gives.
+        RunTimer(kStreamTimerId, milliseconds < 0 ? 0 : std::max(milliseconds, 1), "The stream timer");
+    }
+    void ShowHeadlineBalloon(const std::string& title, const std::string& text) override {
+        if (menus_) menus_->ShowWelcomeBalloon(title, text);
+    }
     bool IsForeground() const override { return GetForegroundWindow() == Handle(); }
     void BringToForeground() override { SetForegroundWindow(Handle()); }
     void Terminate() override { Destroy(); }
@@ -463,6 +471,7 @@ void MainWindow::OnSize(int width, int height) {
 
 void MainWindow::OnTimer(UINT_PTR id) {
     if (id == kReloadTimerId && form_) form_->OnReloadTimer();
+    if (id == kStreamTimerId && form_) form_->OnStreamTimer();
 }
 
 bool MainWindow::OnSetCursor(UINT hitTest) {
@@ -478,6 +487,7 @@ LRESULT MainWindow::OnQueryEndSession() { return form_ ? form_->QueryEndSession(
 
 void MainWindow::OnDestroy() {
     KillTimer(Handle(), kReloadTimerId);
+    KillTimer(Handle(), kStreamTimerId);
     if (form_) {
         form_->FormDestroy();
         form_.reset();  // the scrolling text goes with its parent

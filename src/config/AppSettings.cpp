@@ -173,6 +173,49 @@ std::optional<std::int32_t> ParseSettingInt(std::string_view text) {
     return value;
 }
 
+namespace {
+
+TStreamSettings LoadStreamSettings(const IProfileStore& store) {
+    TStreamSettings s;
+    s.AllFeedsTogether = ReadInt(store, "All_Feeds_Together", 0) != 0;
+    s.OnlyNewItems = ReadInt(store, "Only_New_Items", 0) != 0;
+    s.ExcludeWords = store.ReadString(kGlobal, "Exclude_Words", "");
+    s.IncludeWords = store.ReadString(kGlobal, "Include_Words", "");
+    s.HighlightWords = store.ReadString(kGlobal, "Highlight_Words", "");
+    s.RulesMatchDescription = ReadInt(store, "Rules_Match_Description", 0) != 0;
+    s.AnnounceHighlights = ReadInt(store, "Announce_Highlights", 0) != 0;
+    // Only a plain colour: a system colour's value follows the user's scheme and may not read
+    // on the bar.
+    const auto color = ParseSettingInt(store.ReadString(kGlobal, "Highlight_Color", ""));
+    if (color && static_cast<std::uint32_t>(*color) <= 0xFFFFFFu) s.HighlightColor = static_cast<std::uint32_t>(*color);
+    return s;
+}
+
+constexpr std::string_view kStreamKeys[] = {"All_Feeds_Together", "Only_New_Items",   "Exclude_Words",
+                                            "Include_Words",      "Highlight_Words", "Rules_Match_Description",
+                                            "Announce_Highlights", "Highlight_Color"};
+
+bool SaveStreamSettings(IProfileStore& store, const TStreamSettings& s) {
+    // A file that never had them stays as it was while they are at their defaults.
+    constexpr std::string_view kAbsent = "\x01";
+    const bool stored = std::any_of(std::begin(kStreamKeys), std::end(kStreamKeys), [&](std::string_view key) {
+        return store.ReadString(kGlobal, key, std::string(kAbsent)) != kAbsent;
+    });
+    if (!stored && s == TStreamSettings{}) return true;
+    bool ok = true;
+    ok &= store.WriteString(kGlobal, "All_Feeds_Together", s.AllFeedsTogether ? "1" : "0");
+    ok &= store.WriteString(kGlobal, "Only_New_Items", s.OnlyNewItems ? "1" : "0");
+    ok &= store.WriteString(kGlobal, "Exclude_Words", OneLine(s.ExcludeWords));
+    ok &= store.WriteString(kGlobal, "Include_Words", OneLine(s.IncludeWords));
+    ok &= store.WriteString(kGlobal, "Highlight_Words", OneLine(s.HighlightWords));
+    ok &= store.WriteString(kGlobal, "Rules_Match_Description", s.RulesMatchDescription ? "1" : "0");
+    ok &= store.WriteString(kGlobal, "Announce_Highlights", s.AnnounceHighlights ? "1" : "0");
+    ok &= store.WriteString(kGlobal, "Highlight_Color", std::to_string(s.HighlightColor));
+    return ok;
+}
+
+}  // namespace
+
 TAppSettings LoadSettings(const IProfileStore& store, const std::string& defaultUrl, int defaultReloadMinutes,
                           TFeedsList& defaultFeeds, TFeedsList& customFeeds) {
     TAppSettings s;
@@ -196,6 +239,7 @@ TAppSettings LoadSettings(const IProfileStore& store, const std::string& default
     s.TickerSpeed = BoundTickerSpeed(ReadInt(store, "Ticker_Speed", TickerSpeeds[DefaultTickerSpeedIndex]));
     if (s.TickerSpeed == TickerSpeeds[4]) s.PixelJump = 2;
     s.Monitor = std::string(TrimSpacesAndTabs(OneLine(store.ReadString(kGlobal, kMonitor, ""))));
+    s.Stream = LoadStreamSettings(store);
     return s;
 }
 
@@ -220,6 +264,7 @@ bool SaveSettings(IProfileStore& store, const TAppSettings& s, const TFeedsList&
                             std::string(s.TickerFont.Italic ? "1" : "0") + (s.TickerFont.Bold ? "1" : "0"));
     ok &= store.WriteString(kGlobal, "Ticker_Speed", std::to_string(s.TickerSpeed));
     ok &= store.WriteString(kGlobal, kMonitor, OneLine(s.Monitor));
+    ok &= SaveStreamSettings(store, s.Stream);
     ok &= store.Commit();
     return ok;
 }

@@ -38,6 +38,20 @@ struct TTickerFont {
     bool Bold = false;
 };
 
+// The merged stream of every feed and what it leaves out or marks (docs/stream.md); each off by
+// default, so the ticker rotates the feeds one at a time.
+inline constexpr std::uint32_t DefaultHighlightColor = 0x3CC8FF;  // amber, 0x00BBGGRR
+
+struct TStreamSettings {
+    bool AllFeedsTogether = false;
+    bool OnlyNewItems = false;
+    std::string ExcludeWords, IncludeWords, HighlightWords;  // comma-separated, as stored
+    bool RulesMatchDescription = false;
+    bool AnnounceHighlights = false;
+    std::uint32_t HighlightColor = DefaultHighlightColor;
+    bool operator==(const TStreamSettings&) const = default;
+};
+
 // What the main window holds of the settings.
 struct TAppSettings {
     bool FirstRun = true;              // the file did not exist when it was read
@@ -52,6 +66,7 @@ struct TAppSettings {
     std::optional<int> PixelJump;
     // The monitor the bar docks on, by the system's device name; empty for the primary.
     std::string Monitor;
+    TStreamSettings Stream;
 };
 
 // Reads the whole file. defaultUrl and defaultReloadMinutes stand in for missing values. The two

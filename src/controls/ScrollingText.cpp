@@ -180,6 +180,12 @@ void TScrollingText::SetFont(const TFont& font) {
     if (loaded_) Rebuild();
 }
 
+void TScrollingText::SetColorRuns(std::vector<TTextColorRun> runs) {
+    if (runs == colorRuns_) return;
+    colorRuns_ = std::move(runs);
+    if (loaded_) Rebuild();
+}
+
 void TScrollingText::SetBounds(int left, int top, int width, int height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
@@ -237,6 +243,7 @@ void TScrollingText::Rebuild() {
     if (host_ && !shown.empty() && !strip_.Empty())
         host_->RenderText(strip_, font_, shown, width_, textTop_, keyColor_, background);
 
+    PlaceColorRuns(shown);
     colorLayer_.Resize(width_, height_, ColorToPixel(fontColor));
     // Columns at or beyond the width fall outside on both sides, so stopping there changes
     // nothing and bounds the work for an absurd fade width.
@@ -251,10 +258,43 @@ void TScrollingText::Rebuild() {
     shownValid_ = false;
 }
 
+void TScrollingText::PlaceColorRuns(const std::string& shown) {
+    placedRuns_.clear();
+    if (colorRuns_.empty()) return;
+    const int fade = std::min(edgeFadeWidth_, width_);
+    auto place = [&](int x, TColor color) {
+        TPlacedRun run{x, ColorToPixel(Resolve(color)), {}};
+        for (int i = 0; i < fade; ++i)
+            run.Fade.push_back(ColorToPixel(
+                ColorBlend(backgroundColor_, color, i + 1, edgeFadeWidth_, [this](TColor c) { return Resolve(c); })));
+        placedRuns_.push_back(std::move(run));
+    };
+    place(std::numeric_limits<int>::min(), font_.Color);
+    for (const TTextColorRun& run : colorRuns_) {
+        if (run.At > shown.size()) break;
+        const int x = host_ && run.At > 0 ? host_->MeasureText(font_, shown.substr(0, run.At)).Width : 0;
+        place(width_ + x, run.Color);
+    }
+}
+
+// The colour layer of a text in several colours moves with the text, so it is laid per frame.
+void TScrollingText::PaintColorRuns() {
+    const int fade = std::min(edgeFadeWidth_, width_);
+    std::size_t run = 0;
+    for (int x = 0; x < width_; ++x) {
+        const long long stripX = static_cast<long long>(x) - offset_;
+        while (run + 1 < placedRuns_.size() && stripX >= placedRuns_[run + 1].X) ++run;
+        const TPlacedRun& r = placedRuns_[run];
+        const int fromEdge = std::min(x, width_ - 1 - x);
+        frame_.FillRect(x, 0, 1, height_, fromEdge < fade ? r.Fade[static_cast<std::size_t>(fromEdge)] : r.Pixel);
+    }
+}
+
 void TScrollingText::ComposeFrame() {
     const std::uint32_t groundPx = ColorToPixel(Resolve(backgroundColor_));
     if (frame_.Width() != width_ || frame_.Height() != height_) frame_.Resize(width_, height_, groundPx);
-    if (colorLayer_.Width() == width_ && colorLayer_.Height() == height_) CopyImage(frame_, colorLayer_, 0, 0);
+    if (!placedRuns_.empty()) PaintColorRuns();
+    else if (colorLayer_.Width() == width_ && colorLayer_.Height() == height_) CopyImage(frame_, colorLayer_, 0, 0);
     else frame_.Fill(groundPx);
     // Where the strip does not reach (a shorter text kept the old offset) the ground shows,
     // never the bare colour layer.

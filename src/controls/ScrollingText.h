@@ -32,6 +32,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -61,6 +62,14 @@ inline constexpr TColor kStripAltKeyColor = 15136255;  // 0xE6F5FF
 // but drawn cut at a character boundary. Feed titles come from outside, and an unbounded one
 // would make an unbounded off-screen image.
 inline constexpr std::size_t kMaxRenderedTextBytes = 4096;
+
+// From byte `At` of the text on (until the next run), glyphs are drawn in `Color` instead of the
+// font colour; they fade at the edges as the rest does.
+struct TTextColorRun {
+    std::size_t At = 0;
+    TColor Color = 0;
+    bool operator==(const TTextColorRun&) const = default;
+};
 
 // Raised by ColorBlend for an index outside 1..count.
 class ERangeError : public std::out_of_range {
@@ -155,6 +164,10 @@ public:
     void SetVisible(bool visible);  // also sets Enabled to the same value
     const TFont& Font() const { return font_; }
     void SetFont(const TFont& font);
+    // Parts of the text in their own colours, ascending by At; none (the default): all of it in
+    // the font colour. Kept until changed, also across SetText.
+    const std::vector<TTextColorRun>& ColorRuns() const { return colorRuns_; }
+    void SetColorRuns(std::vector<TTextColorRun> runs);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled) { enabled_ = enabled; }
 
@@ -244,6 +257,8 @@ public:
 private:
     static constexpr std::uint32_t HoldBit(TTickerHold reason) { return 1u << reason; }
     void Rebuild();
+    void PlaceColorRuns(const std::string& shown);
+    void PaintColorRuns();
     void PresentChanges();
     TColor Resolve(TColor c) const;
     void UpdateTimer();
@@ -258,6 +273,15 @@ private:
     bool visible_ = true;
     bool enabled_ = true;
     TFont font_{};
+    std::vector<TTextColorRun> colorRuns_;
+    // The runs as the strip holds them: from strip column X on, glyphs take Pixel, and at the
+    // control's edges Fade[i] for column i from the edge.
+    struct TPlacedRun {
+        int X;
+        std::uint32_t Pixel;
+        std::vector<std::uint32_t> Fade;
+    };
+    std::vector<TPlacedRun> placedRuns_;
     int left_ = 0, top_ = 0, width_ = 50, height_ = 18;
     std::string hint_;
     bool showHint_ = false;

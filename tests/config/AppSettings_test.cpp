@@ -344,6 +344,39 @@ TEST_P(SettingsStore, BooleansAreAnyNonZeroInteger) {
     }
 }
 
+TEST_P(SettingsStore, StreamSettingsReadBackAsWrittenAndStayOffByDefault) {
+    TStreamSettings on;
+    on.AllFeedsTogether = on.OnlyNewItems = on.RulesMatchDescription = on.AnnounceHighlights = true;
+    on.ExcludeWords = "sport, Köln";
+    on.IncludeWords = "東京";
+    on.HighlightWords = "Tidewire,\nnext line";  // a line break would split the entry
+    on.HighlightColor = 0x00FF00;
+    const struct {
+        const char* file;  // [Global] lines; null: written by SaveSettings from `on`
+        TStreamSettings expected;
+    } cases[] = {
+        {"", TStreamSettings{}},
+        {"Highlight_Color=-16777201\n", TStreamSettings{}},  // a system colour is refused
+        {"Highlight_Color=16777216\n", TStreamSettings{}},
+        {"Highlight_Color=$FF\nAll_Feeds_Together=2\nExclude_Words= a , b \n",
+         [] { TStreamSettings s; s.HighlightColor = 0xFF; s.AllFeedsTogether = true; s.ExcludeWords = "a , b"; return s; }()},
+        {nullptr, [&] { TStreamSettings s = on; s.HighlightWords = "Tidewire,next line"; return s; }()},
+    };
+    for (const auto& c : cases) {
+        if (c.file) {
+            WriteFile(std::string("[Global]\n") + c.file);
+        } else {
+            // A file the program makes holds every script; a hand-written 8-bit one would not.
+            std::filesystem::remove(File());
+            TAppSettings settings;
+            settings.Stream = on;
+            auto store = Open();
+            ASSERT_TRUE(SaveSettings(*store, settings, TFeedsList(), TFeedsList()));
+        }
+        EXPECT_EQ(Load(*Open()).settings.Stream, c.expected) << (c.file ? c.file : "saved");
+    }
+}
+
 TEST_P(SettingsStore, AnEmptyUrlFallsBackToTheDefaultFeed) {
     WriteFile("[Global]\nUrl=\n");
     EXPECT_EQ(Load(*Open()).settings.Url, kDefaultUrl);

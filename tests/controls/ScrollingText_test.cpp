@@ -440,6 +440,33 @@ TEST(TScrollingText, FrameShowsGlyphsInFontColourFadingAtTheEdges) {
     }
 }
 
+TEST(TScrollingText, ColourRunsMoveWithTheTextAndFadeAtTheEdges) {
+    constexpr TColor kDim = 0x908070, kMark = 0x40C8FF;
+    Ticker t(120, 15, "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", tdRightToLeft);  // 240 px of glyphs
+    t.control.SetFont({"Tahoma", 8, kFontColor, 0});
+    t.control.SetBackgroundColor(kGround);
+    t.control.SetLayout(tlTop);
+    t.control.SetColorRuns({{5, kDim}, {20, kMark}});  // bytes 5.. dim, 20.. marked
+    for (int offset : {-30, -180, -250}) {
+        t.control.SetOffset(offset);
+        t.control.ComposeFrame();
+        for (int x = 0; x < 120; ++x) {
+            const int textX = x - offset - 120;  // column in the text
+            const bool glyph = textX >= 0 && textX < 240 && textX % 6 >= 1 && textX % 6 <= 4;
+            const TColor color = textX >= 120 ? kMark : textX >= 30 ? kDim : kFontColor;
+            const int fromEdge = std::min(x, 119 - x);
+            const TColor shade = fromEdge < 15 ? ColorBlend(kGround, color, fromEdge + 1, 15) : color;
+            ASSERT_EQ(PixelToColor(t.control.Frame().Pixel(x, 5)), glyph ? shade : kGround)
+                << "offset " << offset << " x " << x;
+        }
+    }
+    t.control.SetColorRuns({});  // back to one colour
+    t.control.ComposeFrame();
+    const int x = 58, textX = x - t.control.Offset() - 120;
+    ASSERT_TRUE(textX >= 120 && textX % 6 == 2);
+    EXPECT_EQ(PixelToColor(t.control.Frame().Pixel(x, 5)), kFontColor);
+}
+
 TEST(TScrollingText, UncoveredFramePartsShowTheGround) {
     Ticker t(100, 11, k300px, tdLeftToRight);
     t.control.SetFont({"Tahoma", 8, kFontColor, 0});
