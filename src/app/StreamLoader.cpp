@@ -15,12 +15,7 @@ struct TStreamLoader::TSlot {
 
     ~TSlot() {
         // A load still under way ends with the component; its events must reach nobody.
-        Feed->OnRSSLoaded = nullptr;
-        Feed->OnRSSNotModified = nullptr;
-        Feed->OnRSSLoadError = nullptr;
-        Feed->OnRSSParseError = nullptr;
-        Feed->OnRSSNotRSSError = nullptr;
-        Feed->OnHTTPError = nullptr;
+        Feed->DisconnectLoadEvents();
     }
 };
 

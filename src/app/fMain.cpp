@@ -168,12 +168,7 @@ TfrMain::~TfrMain() {
     streamLoader_.reset();
     streamTicker_.reset();
     // 3. The feed component ends a transfer still under way; its events reach nobody meanwhile.
-    RSSHandler->OnRSSLoaded = nullptr;
-    RSSHandler->OnRSSNotModified = nullptr;
-    RSSHandler->OnRSSLoadError = nullptr;
-    RSSHandler->OnRSSParseError = nullptr;
-    RSSHandler->OnRSSNotRSSError = nullptr;
-    RSSHandler->OnHTTPError = nullptr;
+    RSSHandler->DisconnectLoadEvents();
     RSSHandler.reset();
     // 4. The rotation and its two seams, which pointed at the feed and the window's controls.
     rotation.reset();

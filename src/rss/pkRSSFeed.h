@@ -163,6 +163,15 @@ public:
     TpkHTTPPasswordRequestEvent OnHTTPPasswordRequest;
     TpkHTTPProxyAuthenticationEvent OnHTTPProxyAuthenticationRequest;
     TpkHTTPProgressEvent OnHTTPProgress;
+    // Before an owner lets the feed go: a load still under way then reports its end to nobody.
+    void DisconnectLoadEvents() {
+        OnRSSLoaded = nullptr;
+        OnRSSNotModified = nullptr;
+        OnRSSLoadError = nullptr;
+        OnRSSParseError = nullptr;
+        OnRSSNotRSSError = nullptr;
+        OnHTTPError = nullptr;
+    }
     TpkNotifyEvent OnHTTPHostUnreachable;
     TpkThreadWaitTimeoutExpired OnWaitTimeoutExpired;
 
