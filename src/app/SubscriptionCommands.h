@@ -1,0 +1,49 @@
+#pragma once
+// Subscriptions from and to files outside the dialog: the "/import FILE" and "/export FILE"
+// command lines, the one text a second instance hands the running ticker for them, and the
+// work itself over the two feed lists (or over app.config when no ticker runs).
+#include "app/FeedImport.h"
+#include "config/ProfileStore.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+enum class TSubscriptionVerb { Import, Export };
+
+struct TSubscriptionCommand {
+    TSubscriptionVerb Verb = TSubscriptionVerb::Import;
+    std::string Path;  // UTF-8, as given (the caller makes it absolute before handing it over)
+    bool operator==(const TSubscriptionCommand&) const = default;
+};
+
+// "/import FILE" or "/export FILE" (the switch in any letter case, "-" for "/" too) as the whole
+// command line after the program's name; nothing for any other, so feeds and files still open.
+std::optional<TSubscriptionCommand> ParseSubscriptionCommand(const std::vector<std::string>& arguments);
+
+// The text handed to a running ticker: the verb, a line feed, the path. Decoding refuses anything
+// else, since any program on the desktop may send it.
+std::string EncodeSubscriptionCommand(const TSubscriptionCommand& command);
+std::optional<TSubscriptionCommand> DecodeSubscriptionCommand(std::string_view text);
+
+struct TSubscriptionResult {
+    bool Done = false;
+    std::string Message;  // for the user: the import's counts, or what went wrong
+};
+
+// Imports the OPML file at `path` into `customs` by the import rules (nothing changes unless it
+// was read); Done when it was read.
+TSubscriptionResult ImportFeedsFile(const std::string& path, const TFeedsList& defaults, TFeedsList& customs,
+                                    TFeedNotes* notes);
+// Writes both lists to `path` as OPML, in one step.
+TSubscriptionResult ExportFeedsFile(const std::string& path, const TFeedsList& defaults, const TFeedsList& customs,
+                                    const TFeedNotes& notes);
+
+// The command when no ticker runs: the lists are read from `store` (app.config), and an import
+// that added feeds writes them back; a failed write is a failure.
+TSubscriptionResult RunSubscriptionCommand(const TSubscriptionCommand& command, IProfileStore& store);
+
+}  // namespace tw
