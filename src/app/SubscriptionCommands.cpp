@@ -63,6 +63,13 @@ TSubscriptionResult ExportFeedsFile(const std::string& path, const TFeedsList& d
     return {true, "Exported " + std::to_string(count) + " feeds."};
 }
 
+std::string FeedImportQuestion(const TFeedImport& plan, std::string_view path) {
+    const std::size_t count = plan.NewFeeds.Feeds.size();
+    const std::string_view name = path.substr(path.find_last_of("\\/") + 1);
+    return "Import " + std::to_string(count) + (count == 1 ? " feed" : " feeds") + " from " + std::string(name) +
+           " into the custom list?";
+}
+
 TSubscriptionResult RunSubscriptionCommand(const TSubscriptionCommand& command, IProfileStore& store) {
     TFeedsList defaults, customs;
     const TAppSettings settings = LoadSettings(store, std::string(DefaultFeedUrls[1]), 5, defaults, customs);

@@ -29,6 +29,10 @@ std::optional<TSubscriptionCommand> ParseSubscriptionCommand(const std::vector<s
 std::string EncodeSubscriptionCommand(const TSubscriptionCommand& command);
 std::optional<TSubscriptionCommand> DecodeSubscriptionCommand(std::string_view text);
 
+// An import that added feeds but could not write them to app.config.
+inline constexpr std::string_view kSubscriptionSaveFailed =
+    "The settings file cannot be written; the imported feeds last only until the ticker ends.";
+
 struct TSubscriptionResult {
     bool Done = false;
     std::string Message;  // for the user: the import's counts, or what went wrong
@@ -41,6 +45,10 @@ TSubscriptionResult ImportFeedsFile(const std::string& path, const TFeedsList& d
 // Writes both lists to `path` as OPML, in one step.
 TSubscriptionResult ExportFeedsFile(const std::string& path, const TFeedsList& defaults, const TFeedsList& customs,
                                     const TFeedNotes& notes);
+
+// The question before importing a file that was opened or dropped: "Import N feeds from
+// <file name> into the custom list?".
+std::string FeedImportQuestion(const TFeedImport& plan, std::string_view path);
 
 // The command when no ticker runs: the lists are read from `store` (app.config), and an import
 // that added feeds writes them back; a failed write is a failure.

@@ -227,9 +227,36 @@ void TfrMain::DDEExecuteCommands(TDDEHandler&, const std::vector<std::string>& c
 }
 
 void TfrMain::OpenFeedFile(const std::string& path) {
+    if (OfferFeedImport(path)) return;
     // Not read whole: the feed reports it as it does an unreadable file.
     if (OpenedFileTooLarge(path)) RSSHandler->LoadFromString({});
     else RSSHandler->LoadFromFile(path);
+}
+
+bool TfrMain::OfferFeedImport(const std::string& path) {
+    const TOpmlReadResult read = ReadOpmlFile(std::filesystem::path(std::u8string(path.begin(), path.end())));
+    if (!read.OpmlRoot) return false;
+    const TFeedImport plan = PlanFeedImport(read, DefaultFeedsList, CustomFeedsList);
+    if (plan.Status != TOpmlStatus::osRead || plan.NewFeeds.Feeds.empty()) {
+        view_.ShowMessage(FeedImportMessage(plan));
+        return true;
+    }
+    if (!view_.AskYesNo(FeedImportQuestion(plan, path))) return true;
+    ApplyFeedImport(plan, CustomFeedsList, &feedNotes_);
+    BuildFeedMenus();
+    if (!SaveSettings()) view_.ShowMessage(std::string(kSubscriptionSaveFailed));
+    return true;
+}
+
+TSubscriptionResult TfrMain::RunSubscription(const TSubscriptionCommand& command) {
+    if (command.Verb == TSubscriptionVerb::Export)
+        return ExportFeedsFile(command.Path, DefaultFeedsList, CustomFeedsList, feedNotes_);
+    const std::size_t before = CustomFeedsList.Count();
+    TSubscriptionResult result = ImportFeedsFile(command.Path, DefaultFeedsList, CustomFeedsList, &feedNotes_);
+    if (CustomFeedsList.Count() == before) return result;
+    BuildFeedMenus();
+    if (!SaveSettings()) return {false, std::string(kSubscriptionSaveFailed)};
+    return result;
 }
 
 void TfrMain::ShowFeed(const std::string& url) { rotation->FeedMenuItemClick(url); }

@@ -6,6 +6,8 @@
 // makes the parts that need the real window, hands them to the composition (TMainParts), supplies
 // the window through IMainView and asks for operations by what they are for; nothing outside
 // reaches a component. docs/main-window.md describes the composition.
+#include "app/FeedImport.h"
+#include "app/SubscriptionCommands.h"
 #include "app/FeedRotation.h"
 #include "app/RSSFeedTicker.h"
 #include "base/Geometry.h"
@@ -108,6 +110,8 @@ public:
     virtual bool FileExists(const std::string& path) const;
     // Shows `text` in a message box and waits until it is closed.
     virtual void ShowMessage(const std::string& /*text*/) {}
+    // Asks `question` with Yes and No; true for Yes.
+    virtual bool AskYesNo(const std::string& /*question*/) { return false; }
     // The feed lists changed and BuildFeedMenus rebuilt the menus' entries: the drawn menus
     // follow them.
     virtual void FeedListsChanged() {}
@@ -187,8 +191,17 @@ public:
     // again, and it loads.
     void ShowFeed(const std::string& url);
     // A feed file from the shell: shown as it is, the current address unchanged; a file too large
-    // for a feed gives the failure texts.
+    // for a feed gives the failure texts. An OPML file (by its root) is offered for import
+    // instead (OfferFeedImport).
     void OpenFeedFile(const std::string& path);
+    // Asks whether to import the file's new feeds, naming their count, and imports them on Yes;
+    // false when the file is no OPML document (its root is not `opml`), which then loads as a feed.
+    bool OfferFeedImport(const std::string& path);
+    // Imports an OPML file into the custom list (the menus rebuilt, the settings written) or
+    // exports both lists, without asking: "/import" and "/export" handed over by a second start.
+    TSubscriptionResult RunSubscription(const TSubscriptionCommand& command);
+    // Titles and folders known by address, for an export.
+    const TFeedNotes& FeedNotes() const { return feedNotes_; }
     void StepToNextItem();
     void StepToPreviousItem();
     // Opens the current item's link, or the channel's, in the browser (web addresses only).
@@ -313,6 +326,7 @@ private:
     Rect imgNextRssItem = Rect::Sized(0, 4, 16, 16);
     TFeedsList DefaultFeedsList;
     TFeedsList CustomFeedsList;
+    TFeedNotes feedNotes_;
     std::string FConfigFile;
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;
