@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::string_view kImportWord = "import";
 constexpr std::string_view kExportWord = "export";
+constexpr std::string_view kOpmlFolderKey = "Opml_Folder";
 // A Windows path is never longer; a longer text is no command of ours.
 constexpr std::size_t kMaxCommandPath = 32767;
 
@@ -68,6 +69,14 @@ std::string FeedImportQuestion(const TFeedImport& plan, std::string_view path) {
     const std::string_view name = path.substr(path.find_last_of("\\/") + 1);
     return "Import " + std::to_string(count) + (count == 1 ? " feed" : " feeds") + " from " + std::string(name) +
            " into the custom list?";
+}
+
+std::string LastOpmlFolder(const IProfileStore& store) { return store.ReadString("Global", kOpmlFolderKey, ""); }
+
+bool RememberOpmlFolder(IProfileStore& store, std::string_view file) {
+    const std::size_t cut = file.find_last_of("\\/");
+    if (cut == std::string_view::npos) return false;
+    return store.WriteString("Global", kOpmlFolderKey, file.substr(0, cut)) && store.Commit();
 }
 
 TSubscriptionResult RunSubscriptionCommand(const TSubscriptionCommand& command, IProfileStore& store) {

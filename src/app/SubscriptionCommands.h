@@ -50,6 +50,12 @@ TSubscriptionResult ExportFeedsFile(const std::string& path, const TFeedsList& d
 // <file name> into the custom list?".
 std::string FeedImportQuestion(const TFeedImport& plan, std::string_view path);
 
+// The folder the import and export file dialogs open in: the one last used, kept in app.config
+// ([Global] Opml_Folder); "" before the first use.
+std::string LastOpmlFolder(const IProfileStore& store);
+// Keeps the folder of `file` (a full path) as that folder.
+bool RememberOpmlFolder(IProfileStore& store, std::string_view file);
+
 // The command when no ticker runs: the lists are read from `store` (app.config), and an import
 // that added feeds writes them back; a failed write is a failure.
 TSubscriptionResult RunSubscriptionCommand(const TSubscriptionCommand& command, IProfileStore& store);

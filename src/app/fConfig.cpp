@@ -1,6 +1,7 @@
 #include "app/fConfig.h"
 
 #include "base/AsciiText.h"
+#include "net/FeedAddress.h"
 
 #include <algorithm>
 #include <utility>
@@ -163,7 +164,7 @@ void TfrConfig::btnEditRSSLinkClick() {
             }
             // Blanks around a pasted address are no part of it; a refused address stays in the
             // box as typed, so the user can correct it.
-            const std::string address(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
+            const std::string address = NormalizeFeedAddress(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
             if (!CheckLink(address, CustomSelected)) return;
             CustomLinks[CustomSelected].Address = address;
             CustomHint = address;
@@ -173,7 +174,8 @@ void TfrConfig::btnEditRSSLinkClick() {
             return;
         }
         case emAdd: {
-            const std::string address(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
+            // A feed: address (a browser's "subscribe" link) names its http or https feed.
+            const std::string address = NormalizeFeedAddress(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
             if (!CheckLink(address, -1)) return;
             CustomLinks.push_back({address, true});
             CustomSelected = int(CustomLinks.size()) - 1;

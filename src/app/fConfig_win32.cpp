@@ -4,6 +4,8 @@
 // selected and hidden otherwise, so Tab and the access keys reach only the visible page.
 #include "app/fConfig_win32.h"
 
+#include "app/SubscriptionDialogs_win32.h"
+
 #include "base/ProgramPath_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/UniqueHandle_win32.h"
@@ -275,6 +277,8 @@ void ConfigDialog::CreateLinkPages() {
                             kPageLeft + i * 30, 266, 26, 26, idLinkUp + i, cpCustomLinks);
         AddHint(b, ToWide(kLinkCaptions[std::size_t(i)]));
     }
+    Make(WC_BUTTONW, L"&Import feeds...", kTab | BS_PUSHBUTTON, kPageLeft + 160, 266, 94, 26, idImportFeeds, cpCustomLinks);
+    Make(WC_BUTTONW, L"E&xport feeds...", kTab | BS_PUSHBUTTON, kPageLeft + 258, 266, 94, 26, idExportFeeds, cpCustomLinks);
     for (int i = 0; i < 6; ++i) glyphs_[std::size_t(i)] = CreatePngIcon(LinkGlyph(i));
     for (int i = 0; i < 5; ++i)
         SendMessageW(Item(idLinkUp + i), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyphs_[std::size_t(i)].Get()));
@@ -487,6 +491,19 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
             if (code == EN_CHANGE) model_.txtCurrentRSSlinkChange(FromWide(WindowText(Item(idCurrentLink))));
             return;
         case idFontButton: PickTickerFont(); return;
+        case idImportFeeds:
+            ReadChecks(idCustomLinks, model_.CustomLinks);
+            ImportFeedsWithDialog(Handle(), main_.ConfigFile(), model_.DefaultLinks, model_.CustomLinks);
+            RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
+            RenderLinkButtons();
+            // The new feeds are at the end: the list shows them.
+            ListView_EnsureVisible(Item(idCustomLinks), int(model_.CustomLinks.size()) - 1, FALSE);
+            return;
+        case idExportFeeds:
+            ReadChecks(idDefaultLinks, model_.DefaultLinks);
+            ReadChecks(idCustomLinks, model_.CustomLinks);
+            ExportFeedsWithDialog(Handle(), main_.ConfigFile(), model_.DefaultLinks, model_.CustomLinks, main_.FeedNotes());
+            return;
         case idDefaultFont: model_.btnDefaultTickerFontClick(); RenderFontSample(); return;
         case idLinkUp:
         case idLinkDown:

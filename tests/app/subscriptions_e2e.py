@@ -7,7 +7,9 @@ built-in list, repeats in the file) and 5 addresses of other schemes end with ex
 counts on standard output and exactly the 275 new addresses appended to app.config's custom
 list. `/export` then writes a document Python's XML parser reads, with the addresses of both
 lists in order. Both again while a ticker runs: it does the work and saves, the second start
-ends, one ticker remains.
+ends, one ticker remains. Then, with real input, the configuration dialog's "Import feeds..."
+(Alt+I on the custom links page) opens the standard open dialog; the file typed there adds its
+new feeds to the list shown, a message box gives the counts, and OK writes them to app.config.
 
 Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 subscriptions_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
@@ -15,11 +17,14 @@ Run by ctest in the Windows build, inside scripts/with-wine.sh:
 import os
 import subprocess
 import sys
+import time
 import xml.etree.ElementTree as ET
 from xml.sax.saxutils import quoteattr
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import WINE, Server, check, parse_args, prepare, running, verdict  # noqa: E402
+from config_e2e import keys, open_dialog  # noqa: E402
+from e2e_support import (WINE, Server, build_bar_probe, build_probe, check, parse_args, prepare, running,  # noqa: E402
+                         screenshot, ticker_texts, verdict, wait_visible, xdotool)
 
 EXISTING = ["https://blog.example.org/feed", "http://news.example.net/rss.xml"]
 BUILT_IN = "http://feeds.bbci.co.uk/news/rss.xml"
@@ -77,12 +82,48 @@ def tidewire(exe, *args):
     return done.returncode, done.stdout.decode("utf-8", "replace").strip()
 
 
-def tickers(work):
-    """How many Tidewire.exe processes of this folder run."""
-    out = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout
-    here = os.path.basename(work).lower()
-    return sum(1 for line in out.splitlines() if "tidewire.exe" in line.lower() and here in line.lower()
-               and "/import" not in line and "/export" not in line)
+def bars_shown(bars):
+    return len(wait_visible(bars, "TfrMain", lambda w: len(w) == 1, 5))
+
+
+def custom_list_once(work, want, seconds=10):
+    """app.config's custom list once it is `want` (the dialog's OK writes it as the dialog goes)."""
+    deadline = time.time() + seconds
+    while custom_list(work) != want and time.time() < deadline:
+        time.sleep(0.3)
+    return custom_list(work)
+
+
+def window_texts(probe, title, want, seconds=15):
+    """The texts of the top-level window titled `title` and its children once one holds `want`."""
+    deadline = time.time() + seconds
+    texts = []
+    while time.time() < deadline:
+        out = subprocess.run([WINE, probe, title], capture_output=True, timeout=30).stdout.decode("utf-8", "replace")
+        texts = [line.partition("\t")[2] for line in out.splitlines()]
+        if any(want in t for t in texts):
+            break
+        time.sleep(0.5)
+    return texts
+
+
+def import_in_dialog(work, bars, texts, opml, expected):
+    """Alt+I on the custom links page, the file typed into the open dialog; the counts box."""
+    if not check(open_dialog(bars) is not None, "the configuration dialog opens"):
+        return
+    keys("Down", "Down", "alt+i")  # the page tree has the focus: Custom Links, then the button
+    check(len(wait_visible(bars, "#32770", lambda w: len(w) >= 2)) >= 2, "Import feeds... opens the open dialog")
+    time.sleep(1)
+    xdotool("type", "--delay", 30, windows_path(opml))
+    keys("Return")
+    shown = window_texts(texts, "Import feeds", "Imported")
+    screenshot(os.path.join(work, "dialog-import-counts.png"))
+    check(expected in shown, "the message box gives the counts (%r)" % [t for t in shown if t])
+    keys("Return")
+    time.sleep(1.5)
+    screenshot(os.path.join(work, "dialog-import-list.png"))
+    keys("alt+o")
+    check(wait_visible(bars, "#32770", lambda w: not w) == [], "OK closes the dialog")
 
 
 def main():
@@ -91,6 +132,8 @@ def main():
         return 1
     work = os.path.abspath(args.work)
     exe = prepare(os.path.abspath(args.exe), work)
+    bars, texts = build_bar_probe(work), build_probe(work)
+    ticker_texts(texts)  # the first Wine start in a fresh prefix is slow: not while the ticker runs
 
     new = ["http://site%d.example.com/feed.xml" % i for i in range(150)]
     new += ["https://secure%d.example.org/atom/" % i for i in range(125)]
@@ -138,8 +181,16 @@ def main():
         code, _ = tidewire(exe, "/export", windows_path(out_file))
         urls = exported(out_file)
         check(code == 0 and urls[14:] == customs + more, "/export with a ticker running lists the new feeds")
-        check(ticker.poll() is None and tickers(work) == 1, "one ticker remains (%d)" % tickers(work))
-    check(custom_list(work) == customs + more, "app.config keeps them after the ticker ends")
+        check(ticker.poll() is None and bars_shown(bars) == 1, "the second starts ended: one ticker, one bar")
+
+        chosen = os.path.join(work, "chosen.opml")
+        picked = ["https://picked%d.example.net/feed" % i for i in range(3)]
+        with open(chosen, "wb") as f:
+            f.write(subscriptions(picked, [more[0]], []))
+        import_in_dialog(work, bars, texts, chosen,
+                         "Imported 3 feeds; skipped 1 already in the list and 0 that are not feed addresses.")
+        check(custom_list_once(work, customs + more + picked) == customs + more + picked, "after OK app.config holds the feeds chosen in the dialog")
+    check(custom_list(work) == customs + more + picked, "app.config keeps them after the ticker ends")
     return verdict()
 
 
