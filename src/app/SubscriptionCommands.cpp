@@ -3,6 +3,7 @@
 #include "base/AsciiText.h"
 #include "base/AtomicFile.h"
 #include "config/AppSettings.h"
+#include "net/FeedAddress.h"
 
 #include <filesystem>
 
@@ -62,6 +63,23 @@ TSubscriptionResult ExportFeedsFile(const std::string& path, const TFeedsList& d
     if (!WriteFileInOneStep(path, ExportFeeds(defaults, customs, notes)))
         return {false, "The file cannot be written; no feeds were exported."};
     return {true, "Exported " + std::to_string(count) + " feeds."};
+}
+
+bool ReplaceFeedAddress(TFeedsList& list, std::string_view page, std::string_view feed) {
+    TFeedsList replaced;
+    bool found = false, listed = false;
+    for (std::size_t i = 0; i < list.Count(); ++i) listed = listed || SameFeedAddress(list.Strings(i), feed);
+    for (std::size_t i = 0; i < list.Count(); ++i) {
+        const TRSSLinkItem& item = list.Objects(i);
+        if (found || !SameFeedAddress(item.Address, page)) {
+            replaced.Add(item.Address, item.LinkEnabled);
+            continue;
+        }
+        found = true;
+        if (!listed) replaced.Add(std::string(feed), item.LinkEnabled);
+    }
+    if (found) list = std::move(replaced);
+    return found;
 }
 
 std::string FeedImportQuestion(const TFeedImport& plan, std::string_view path) {

@@ -46,6 +46,10 @@ TSubscriptionResult ImportFeedsFile(const std::string& path, const TFeedsList& d
 TSubscriptionResult ExportFeedsFile(const std::string& path, const TFeedsList& defaults, const TFeedsList& customs,
                                     const TFeedNotes& notes);
 
+// A page's address in `list` becomes the feed the page links, at its place and with its switch;
+// where the feed is listed already, the page's entry goes. False when no entry names the page.
+bool ReplaceFeedAddress(TFeedsList& list, std::string_view page, std::string_view feed);
+
 // The question before importing a file that was opened or dropped: "Import N feeds from
 // <file name> into the custom list?".
 std::string FeedImportQuestion(const TFeedImport& plan, std::string_view path);

@@ -1,5 +1,7 @@
 #include "app/fMain.h"
 
+#include "net/FeedAddress.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -106,6 +108,10 @@ void TfrMain::MakeFeedComponent() {
     RSSHandler->HTTP().MaxMemorySize = kFeedMaxMemorySize;
     RSSHandler->ConditionalGet = true;  // an unchanged feed answers 304 instead of its whole body
     RSSHandler->AcceptedFormats = TpkRSSFeedFormats::All();  // what users subscribe to: Atom and RSS 1.0 too
+    // A site's address instead of its feed's: the feed its page links takes its place.
+    RSSHandler->OnRSSFeedsDiscovered = [this](TpkRSSFeed&, const std::vector<TDiscoveredFeed>& feeds, bool& handled) {
+        handled = FeedPageDiscovered(feeds);
+    };
 }
 
 void TfrMain::WireEvents() {
@@ -145,6 +151,7 @@ TfrMain::~TfrMain() {
     RSSHandler->OnRSSLoadError = nullptr;
     RSSHandler->OnRSSParseError = nullptr;
     RSSHandler->OnRSSNotRSSError = nullptr;
+    RSSHandler->OnRSSFeedsDiscovered = nullptr;
     RSSHandler->OnHTTPError = nullptr;
     RSSHandler.reset();
     // 4. The rotation and its two seams, which pointed at the feed and the window's controls.
@@ -245,6 +252,19 @@ bool TfrMain::OfferFeedImport(const std::string& path) {
     ApplyFeedImport(plan, CustomFeedsList, &feedNotes_);
     BuildFeedMenus();
     if (!SaveSettings()) view_.ShowMessage(std::string(kSubscriptionSaveFailed));
+    return true;
+}
+
+bool TfrMain::FeedPageDiscovered(const std::vector<TDiscoveredFeed>& feeds) {
+    const std::string page = FeedUrl();
+    if (SameFeedAddress(page, discoveredFeed_)) return false;
+    discoveredFeed_ = feeds.front().Address;
+    if (ReplaceFeedAddress(CustomFeedsList, page, discoveredFeed_)) {
+        BuildFeedMenus();
+        SaveSettings();  // a list not written now is written at exit
+    }
+    // Not from inside the page's own transfer, which is still ending.
+    view_.RunSoon([this, feed = discoveredFeed_] { rotation->FeedMenuItemClick(feed); });
     return true;
 }
 

@@ -110,6 +110,8 @@ public:
     virtual bool FileExists(const std::string& path) const;
     // Shows `text` in a message box and waits until it is closed.
     virtual void ShowMessage(const std::string& /*text*/) {}
+    // Runs `job` once the current message has been handled (at once where there is no loop).
+    virtual void RunSoon(std::function<void()> job) { job(); }
     // Asks `question` with Yes and No; true for Yes.
     virtual bool AskYesNo(const std::string& /*question*/) { return false; }
     // The feed lists changed and BuildFeedMenus rebuilt the menus' entries: the drawn menus
@@ -282,6 +284,10 @@ private:
     // The handlers the composition wires.
     void lblTickerMouseMove();
     void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
+    // The current address answered with a page that links `feeds`: the first replaces the
+    // address (in the custom list too, which is saved) and loads, once per address; true when
+    // it did. A discovered feed that answers with a page again fails as it is.
+    bool FeedPageDiscovered(const std::vector<TDiscoveredFeed>& feeds);
     // Loads the file of each "[Open("<path>")]" command in order as the feed; other commands are
     // ignored.
     void DDEExecuteCommands(TDDEHandler& sender, const std::vector<std::string>& commands);
@@ -327,6 +333,7 @@ private:
     TFeedsList DefaultFeedsList;
     TFeedsList CustomFeedsList;
     TFeedNotes feedNotes_;
+    std::string discoveredFeed_;  // the last address a page led to
     std::string FConfigFile;
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;

@@ -33,7 +33,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tw {
@@ -42,6 +44,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TfrMain";
 constexpr UINT_PTR kReloadTimerId = 1;
+constexpr UINT kRunSoonMessage = WM_APP + 30;
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
@@ -144,6 +147,10 @@ public:
     void ShowMessage(const std::string& text) override {
         MessageBoxW(Handle(), ToWide(text).c_str(), ToWide(std::string(kApplicationTitle)).c_str(), MB_OK);
     }
+    void RunSoon(std::function<void()> job) override {
+        soon_.push_back(std::move(job));
+        PostMessageW(Handle(), kRunSoonMessage, 0, 0);
+    }
     bool AskYesNo(const std::string& question) override {
         return MessageBoxW(Handle(), ToWide(question).c_str(), ToWide(std::string(kApplicationTitle)).c_str(),
                            MB_YESNO | MB_ICONQUESTION) == IDYES;
@@ -198,6 +205,7 @@ private:
     TLoadingAnimation aniIcon_;  // a child window: goes with the main window
     HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
     std::unique_ptr<TfrMain> form_;
+    std::vector<std::function<void()>> soon_;  // RunSoon's jobs, run at kRunSoonMessage
     std::unique_ptr<TStartAndTrayMenus> menus_;  // before the form's start-up, which builds the feed menus
 };
 
@@ -515,6 +523,12 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_QUERYENDSESSION: return OnQueryEndSession();
         case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;
         case WM_COPYDATA: return OnCopyData(wp, lp);
+        case kRunSoonMessage: {
+            auto jobs = std::exchange(soon_, {});
+            for (auto& job : jobs)
+                if (form_) job();
+            return 0;
+        }
         case WM_DESTROY: OnDestroy(); return 0;
         default: return Default(msg, wp, lp);
     }

@@ -52,6 +52,32 @@ TEST(SubscriptionCommands, HandedOverText) {
     EXPECT_EQ(DecodeSubscriptionCommand("import\n" + std::string(40000, 'a')), std::nullopt);
 }
 
+TEST(SubscriptionCommands, APageGivesWayToItsFeed) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> before;
+        bool replaced;
+        std::vector<std::string> after;  // "!" marks a switched-off feed
+    };
+    const std::string page = "https://site.example/", feed = "https://site.example/feed.xml";
+    const Case cases[] = {
+        {"in place, switch kept", {"http://a.example/rss", "!" + page, "http://b.example/rss"}, true,
+         {"http://a.example/rss", "!" + feed, "http://b.example/rss"}},
+        {"named in another case", {"HTTPS://SITE.example"}, true, {feed}},
+        {"the feed listed already", {feed, page}, true, {feed}},
+        {"the page not listed", {"http://a.example/rss"}, false, {"http://a.example/rss"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TFeedsList list;
+        for (const std::string& a : c.before) list.Add(a[0] == '!' ? a.substr(1) : a, a[0] != '!');
+        EXPECT_EQ(ReplaceFeedAddress(list, page, feed), c.replaced);
+        std::vector<std::string> after;
+        for (size_t i = 0; i < list.Count(); ++i) after.push_back((list.Objects(i).LinkEnabled ? "" : "!") + list.Strings(i));
+        EXPECT_EQ(after, c.after);
+    }
+}
+
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
