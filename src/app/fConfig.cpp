@@ -188,6 +188,20 @@ void TfrConfig::btnEditRSSLinkClick() {
     }
 }
 
+void TfrConfig::ReplaceSelectedLink(const std::string& feed) {
+    if (CustomSelected < 0 || CustomSelected >= int(CustomLinks.size())) return;
+    const auto listed = std::find_if(CustomLinks.begin(), CustomLinks.end(),
+                                     [&feed](const TConfigLink& link) { return SameFeedAddress(link.Address, feed); });
+    if (listed == CustomLinks.end()) {
+        CustomLinks[std::size_t(CustomSelected)].Address = feed;
+        CustomHint = CurrentLinkText = feed;
+        return;
+    }
+    const int at = int(listed - CustomLinks.begin());
+    CustomLinks.erase(CustomLinks.begin() + CustomSelected);
+    lbCustRSSLinksClick(at > CustomSelected ? at - 1 : at);
+}
+
 void TfrConfig::ChooseTickerFont(const TFont& chosen) {
     const TColor color = SampleFont.Color;
     SampleFont = chosen;

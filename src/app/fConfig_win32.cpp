@@ -4,6 +4,7 @@
 // selected and hidden otherwise, so Tab and the access keys reach only the visible page.
 #include "app/fConfig_win32.h"
 
+#include "app/FeedDiscoveryDialog_win32.h"
 #include "app/SubscriptionDialogs_win32.h"
 
 #include "base/ProgramPath_win32.h"
@@ -520,6 +521,12 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
         case idLinkAdd: model_.btnAddRSSLinkClick(); break;
         case idLinkRemove: model_.btnRemRSSLinkClick(); break;
         default: model_.btnEditRSSLinkClick(); break;
+    }
+    // An address just added or edited that answers with a page: the feed it links instead.
+    if (id == idLinkEdit && before != emNone && model_.FEditMode == emNone && model_.CustomSelected >= 0) {
+        RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
+        const std::string added = model_.CustomLinks[std::size_t(model_.CustomSelected)].Address;
+        if (const auto feed = FeedForAddedAddress(Handle(), added)) model_.ReplaceSelectedLink(*feed);
     }
     RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
     RenderLinkButtons();

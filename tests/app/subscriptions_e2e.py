@@ -117,6 +117,7 @@ def import_in_dialog(work, bars, texts, opml, expected):
     xdotool("type", "--delay", 30, windows_path(opml))
     keys("Return")
     shown = window_texts(texts, "Import feeds", "Imported")
+    time.sleep(1)  # the box is found before Wine has drawn it
     screenshot(os.path.join(work, "dialog-import-counts.png"))
     check(expected in shown, "the message box gives the counts (%r)" % [t for t in shown if t])
     keys("Return")
