@@ -207,8 +207,8 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
     // Through a modem the system's configured proxy would dial or wait: go out directly.
     RSSHandler->HTTPProxy().AccessType = view_.ModemConnection() ? atDirect : atPreconfig;
     FCreating = false;
-    if (!arguments.empty() && view_.FileExists(arguments.front())) {
-        OpenFeedFile(arguments.front());  // no network request
+    if (!arguments.empty() && (view_.FileExists(arguments.front()) || IsFeedSchemeAddress(arguments.front()))) {
+        OpenFeedFile(arguments.front());  // no network request without the user's yes
         return;
     }
     rotation->ReloadFeed();
@@ -234,10 +234,28 @@ void TfrMain::DDEExecuteCommands(TDDEHandler&, const std::vector<std::string>& c
 }
 
 void TfrMain::OpenFeedFile(const std::string& path) {
+    if (IsFeedSchemeAddress(path)) return OfferFeedAddress(NormalizeFeedAddress(path));
     if (OfferFeedImport(path)) return;
     // Not read whole: the feed reports it as it does an unreadable file.
     if (OpenedFileTooLarge(path)) RSSHandler->LoadFromString({});
     else RSSHandler->LoadFromFile(path);
+}
+
+void TfrMain::OfferFeedAddress(const std::string& feedUrl) {
+    if (!IsHttpFeedAddress(feedUrl)) {
+        view_.ShowMessage("This is no feed address the ticker can load:\n" + feedUrl);
+        return;
+    }
+    bool listed = false;
+    for (const TFeedsList* list : {&DefaultFeedsList, &CustomFeedsList})
+        for (std::size_t i = 0; i < list->Count(); ++i) listed = listed || SameFeedAddress(list->Strings(i), feedUrl);
+    if (!listed) {
+        if (!view_.AskYesNo("Add this feed to the custom list?\n" + feedUrl)) return;
+        CustomFeedsList.Add(feedUrl, true);
+        BuildFeedMenus();
+        if (!SaveSettings()) view_.ShowMessage(std::string(kSubscriptionSaveFailed));
+    }
+    ShowFeed(feedUrl);
 }
 
 bool TfrMain::OfferFeedImport(const std::string& path) {

@@ -177,8 +177,8 @@ public:
     // message loop starts.
     bool SecondInstance() const;
     // exeDirectory ends with its separator. `arguments` are the command-line arguments after the
-    // program's name (UTF-8): a first one naming an existing file is loaded as the feed instead
-    // of the current address.
+    // program's name (UTF-8): a first one naming an existing file (or a feed: address) is
+    // opened as OpenFeedFile does instead of loading the current address.
     void FormCreate(const std::string& exeDirectory, const std::vector<std::string>& arguments = {});
     // The window has been shown: connectivity polling starts.
     void FormShow();
@@ -194,8 +194,11 @@ public:
     void ShowFeed(const std::string& url);
     // A feed file from the shell: shown as it is, the current address unchanged; a file too large
     // for a feed gives the failure texts. An OPML file (by its root) is offered for import
-    // instead (OfferFeedImport).
+    // instead (OfferFeedImport), a feed: address for subscription (OfferFeedAddress).
     void OpenFeedFile(const std::string& path);
+    // A feed: address from the shell (a browser's subscribe link): added to the custom list and
+    // shown after the user agreed; one listed already is shown at once.
+    void OfferFeedAddress(const std::string& feedUrl);
     // Asks whether to import the file's new feeds, naming their count, and imports them on Yes;
     // false when the file is no OPML document (its root is not `opml`), which then loads as a feed.
     bool OfferFeedImport(const std::string& path);
