@@ -5,6 +5,7 @@
 #include "app/fMain_win32.h"
 #include "base/ProgramPath_win32.h"
 #include "desktop/DDEHandler_win32.h"
+#include "desktop/FeedSchemeRegistration_win32.h"
 #include "desktop/uFileAssociations_win32.h"
 
 namespace {
@@ -39,5 +40,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // and the association step decides whether the window listens to them.
     tw::TDDEServer dde(tw::DDEServiceName(tw::RunningExecutablePath()));
     tw::CheckRssAssociationAtStart(tw::DDEServiceName(tw::RunningExecutablePath()), dde.Handler().TopicName());
+    // A browser's subscribe links come the same way, each feed added after the user's yes.
+    tw::RegisterFeedSchemesAtStart(tw::DDEServiceName(tw::RunningExecutablePath()), dde.Handler().TopicName());
     return tw::RunMainWindow(instance);
 }
