@@ -12,14 +12,14 @@ Run by ctest in the Windows build, inside scripts/with-wine.sh:
     python3 discovery_e2e.py --exe build/.../Tidewire.exe --work <scratch folder>
 """
 import os
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from config_e2e import keys, open_dialog  # noqa: E402
-from e2e_support import (FAILED_TEXT, WINE, Server, build_bar_probe, check, running, screenshot,  # noqa: E402
-                         setup_with_probe, verdict, wait_for, wait_visible, write_single_feed_config, xdotool)
+from e2e_support import (FAILED_TEXT, Server, build_bar_probe, check, running, screenshot,  # noqa: E402
+                         setup_with_probe, verdict, wait_for, wait_visible, window_texts,
+                         write_single_feed_config, xdotool)
 
 FEED = (b"<rss version=\"2.0\"><channel><title>Found</title><item><title>Discovered item</title>"
         b"<link>http://127.0.0.1/1</link></item></channel></rss>")
@@ -33,18 +33,6 @@ def page(*links, extra=""):
 def config_value(work, key):
     with open(os.path.join(work, "app.config"), encoding="utf-8") as f:
         return [line.strip().partition("=")[2] for line in f if line.strip().startswith(key + "=")]
-
-
-def window_texts(probe, title, want, seconds=20):
-    """The texts of the window titled `title` and its children once one holds `want`."""
-    deadline, texts = time.time() + seconds, []
-    while time.time() < deadline:
-        out = subprocess.run([WINE, probe, title], capture_output=True, timeout=30).stdout.decode("utf-8", "replace")
-        texts = [line.partition("\t")[2] for line in out.splitlines()]
-        if any(want in t for t in texts):
-            break
-        time.sleep(0.5)
-    return texts
 
 
 def add_in_dialog(work, server, probe, bars):

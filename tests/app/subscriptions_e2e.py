@@ -24,7 +24,7 @@ from xml.sax.saxutils import quoteattr
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from config_e2e import keys, open_dialog  # noqa: E402
 from e2e_support import (WINE, Server, build_bar_probe, build_probe, check, parse_args, prepare, running,  # noqa: E402
-                         screenshot, ticker_texts, verdict, wait_visible, xdotool)
+                         screenshot, ticker_texts, verdict, wait_visible, window_texts, xdotool)
 
 EXISTING = ["https://blog.example.org/feed", "http://news.example.net/rss.xml"]
 BUILT_IN = "http://feeds.bbci.co.uk/news/rss.xml"
@@ -92,19 +92,6 @@ def custom_list_once(work, want, seconds=10):
     while custom_list(work) != want and time.time() < deadline:
         time.sleep(0.3)
     return custom_list(work)
-
-
-def window_texts(probe, title, want, seconds=15):
-    """The texts of the top-level window titled `title` and its children once one holds `want`."""
-    deadline = time.time() + seconds
-    texts = []
-    while time.time() < deadline:
-        out = subprocess.run([WINE, probe, title], capture_output=True, timeout=30).stdout.decode("utf-8", "replace")
-        texts = [line.partition("\t")[2] for line in out.splitlines()]
-        if any(want in t for t in texts):
-            break
-        time.sleep(0.5)
-    return texts
 
 
 def import_in_dialog(work, bars, texts, opml, expected):
