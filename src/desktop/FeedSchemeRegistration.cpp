@@ -19,15 +19,31 @@ std::vector<TClassesValue> FeedSchemeValues(std::string_view scheme, const TAsso
     };
 }
 
+namespace {
+
+// The program a command runs: its first word, unquoted, or the text in its first quotes.
+std::string_view CommandProgram(std::string_view command) {
+    if (!command.empty() && command.front() == '"') {
+        const std::size_t close = command.find('"', 1);
+        return close == std::string_view::npos ? std::string_view{} : command.substr(1, close - 1);
+    }
+    return command.substr(0, command.find(' '));
+}
+
+std::string_view FileName(std::string_view path) { return path.substr(path.find_last_of("\\/") + 1); }
+
+}  // namespace
+
 bool ShouldRegisterFeedScheme(const std::optional<std::string>& openCommand, const std::string& executablePath) {
-    if (!openCommand || TrimAsciiWhitespace(*openCommand).empty()) return true;
+    if (!openCommand) return true;
     const std::string_view command = TrimAsciiWhitespace(*openCommand);
-    const bool quoted = !command.empty() && command.front() == '"';
-    const std::string_view rest = command.substr(quoted ? 1 : 0);
-    if (!StartsWithIgnoringAsciiCase(rest, executablePath)) return false;
-    const std::string_view after = rest.substr(executablePath.size());
-    if (quoted) return !after.empty() && after.front() == '"';
-    return after.empty() || after.front() == ' ';
+    // Unquoted, a path with blanks is ours only as a whole.
+    if (StartsWithIgnoringAsciiCase(command, executablePath) &&
+        (command.size() == executablePath.size() || command[executablePath.size()] == ' '))
+        return true;
+    const std::string_view program = CommandProgram(command);
+    // This program, moved or another copy of it, like the .rss association; never another one.
+    return program.empty() || EqualsIgnoringAsciiCase(FileName(program), FileName(executablePath));
 }
 
 }  // namespace tw

@@ -26,7 +26,8 @@ struct TClassesValue {
 std::vector<TClassesValue> FeedSchemeValues(std::string_view scheme, const TAssociationTarget& target);
 
 // Whether to write the scheme's values, given its open command as it is (nothing: no handler):
-// when there is none, or when it is this executable's (kept up to date); never over another's.
+// when there is none, or when it runs this program (by its file name: this executable, or a
+// copy moved or installed elsewhere, as the .rss association does); never over another's.
 bool ShouldRegisterFeedScheme(const std::optional<std::string>& openCommand, const std::string& executablePath);
 
 }  // namespace tw

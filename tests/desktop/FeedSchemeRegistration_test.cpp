@@ -6,7 +6,7 @@
 namespace tw {
 namespace {
 
-TEST(FeedSchemeRegistration, OnlyAMissingHandlerOrOurOwnIsWritten) {
+TEST(FeedSchemeRegistration, OnlyAMissingHandlerOrThisProgramsIsWritten) {
     const std::string exe = "C:\\Program Files\\Tidewire\\Tidewire.exe";
     const std::pair<std::optional<std::string>, bool> cases[] = {
         {std::nullopt, true},
@@ -16,7 +16,8 @@ TEST(FeedSchemeRegistration, OnlyAMissingHandlerOrOurOwnIsWritten) {
         {"C:\\Program Files\\Tidewire\\Tidewire.exe %1", true},
         {"\"C:\\Program Files\\Tidewire\\Tidewire.exe.old\" \"%1\"", false},
         {"\"C:\\Apps\\Reader\\reader.exe\" -subscribe \"%1\"", false},
-        {"\"C:\\Old\\Tidewire.exe\" \"%1\"", false},  // another copy: its owner's choice
+        {"\"Z:\\Old\\Tidewire.exe\" \"%1\"", true},  // a copy moved or installed elsewhere
+        {"\"C:\\Apps\\Tidewire.exe \"%1\"", false},  // no closing quote: not read as ours
     };
     for (const auto& [command, write] : cases) EXPECT_EQ(ShouldRegisterFeedScheme(command, exe), write) << command.value_or("(none)");
 }
