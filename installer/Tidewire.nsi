@@ -151,6 +151,19 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; The program registers the feed: and feeds: schemes in the user's classes where no other
+; program handles them; only a scheme that opens this copy is removed.
+!macro RemoveFeedScheme SCHEME
+  ReadRegStr $0 HKCU "Software\Classes\${SCHEME}\shell\open\command" ""
+  Push $0
+  Call un.IsOurCommand
+  Pop $0
+  ${If} $0 = 1
+    DeleteRegKey HKCU "Software\Classes\${SCHEME}"
+    StrCpy $3 1
+  ${EndIf}
+!macroend
+
 Section "-un.${APP}"
   SetShellVarContext current
   Call un.CloseTicker
@@ -179,6 +192,8 @@ Section "-un.${APP}"
   StrCpy $3 0
   !insertmacro RemoveAssociation HKCU
   !insertmacro RemoveAssociation HKLM
+  !insertmacro RemoveFeedScheme feed
+  !insertmacro RemoveFeedScheme feeds
   ${If} $3 = 1
     System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
   ${EndIf}

@@ -1,6 +1,7 @@
 #include "app/fConfig.h"
 
 #include "base/AsciiText.h"
+#include "net/FeedAddress.h"
 
 #include <algorithm>
 #include <utility>
@@ -169,7 +170,7 @@ void TfrConfig::btnEditRSSLinkClick() {
             }
             // Blanks around a pasted address are no part of it; a refused address stays in the
             // box as typed, so the user can correct it.
-            const std::string address(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
+            const std::string address = NormalizeFeedAddress(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
             if (!CheckLink(address, CustomSelected)) return;
             CustomLinks[CustomSelected].Address = address;
             CustomHint = address;
@@ -179,7 +180,8 @@ void TfrConfig::btnEditRSSLinkClick() {
             return;
         }
         case emAdd: {
-            const std::string address(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
+            // A feed: address (a browser's "subscribe" link) names its http or https feed.
+            const std::string address = NormalizeFeedAddress(TrimSpacesTabsAndLineBreaks(CurrentLinkText));
             if (!CheckLink(address, -1)) return;
             CustomLinks.push_back({address, true});
             CustomSelected = int(CustomLinks.size()) - 1;
@@ -190,6 +192,20 @@ void TfrConfig::btnEditRSSLinkClick() {
             return;
         }
     }
+}
+
+void TfrConfig::ReplaceSelectedLink(const std::string& feed) {
+    if (CustomSelected < 0 || CustomSelected >= int(CustomLinks.size())) return;
+    const auto listed = std::find_if(CustomLinks.begin(), CustomLinks.end(),
+                                     [&feed](const TConfigLink& link) { return SameFeedAddress(link.Address, feed); });
+    if (listed == CustomLinks.end()) {
+        CustomLinks[std::size_t(CustomSelected)].Address = feed;
+        CustomHint = CurrentLinkText = feed;
+        return;
+    }
+    const int at = int(listed - CustomLinks.begin());
+    CustomLinks.erase(CustomLinks.begin() + CustomSelected);
+    lbCustRSSLinksClick(at > CustomSelected ? at - 1 : at);
 }
 
 void TfrConfig::ChooseTickerFont(const TFont& chosen) {

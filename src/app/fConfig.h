@@ -92,6 +92,9 @@ public:
     void btnDefaultTickerFontClick();
     void tbTickerSpeedChange(int position);
     void UpdateLinkButtons();
+    // The selected line's address answered with a page linking `feed`: the feed takes the line's
+    // place, or, when another line has it already, the line goes.
+    void ReplaceSelectedLink(const std::string& feed);
 
     // The controls' state.
     int SelectedPage = cpRSSSettings;

@@ -4,6 +4,9 @@
 // selected and hidden otherwise, so Tab and the access keys reach only the visible page.
 #include "app/fConfig_win32.h"
 
+#include "app/FeedDiscoveryDialog_win32.h"
+#include "app/SubscriptionDialogs_win32.h"
+
 #include "base/ProgramPath_win32.h"
 #include "base/TextConvert_win32.h"
 #include "base/UniqueHandle_win32.h"
@@ -282,6 +285,8 @@ void ConfigDialog::CreateLinkPages() {
                             kPageLeft + i * 30, 266, 26, 26, idLinkUp + i, cpCustomLinks);
         AddHint(b, ToWide(kLinkCaptions[std::size_t(i)]));
     }
+    Make(WC_BUTTONW, L"&Import feeds...", kTab | BS_PUSHBUTTON, kPageLeft + 160, 266, 94, 26, idImportFeeds, cpCustomLinks);
+    Make(WC_BUTTONW, L"E&xport feeds...", kTab | BS_PUSHBUTTON, kPageLeft + 258, 266, 94, 26, idExportFeeds, cpCustomLinks);
     for (int i = 0; i < 6; ++i) glyphs_[std::size_t(i)] = CreatePngIcon(LinkGlyph(i));
     for (int i = 0; i < 5; ++i)
         SendMessageW(Item(idLinkUp + i), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyphs_[std::size_t(i)].Get()));
@@ -567,6 +572,19 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
             if (code == EN_CHANGE) model_.txtCurrentRSSlinkChange(FromWide(WindowText(Item(idCurrentLink))));
             return;
         case idFontButton: PickTickerFont(); return;
+        case idImportFeeds:
+            ReadChecks(idCustomLinks, model_.CustomLinks);
+            ImportFeedsWithDialog(Handle(), main_.ConfigFile(), model_.DefaultLinks, model_.CustomLinks);
+            RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
+            RenderLinkButtons();
+            // The new feeds are at the end: the list shows them.
+            ListView_EnsureVisible(Item(idCustomLinks), int(model_.CustomLinks.size()) - 1, FALSE);
+            return;
+        case idExportFeeds:
+            ReadChecks(idDefaultLinks, model_.DefaultLinks);
+            ReadChecks(idCustomLinks, model_.CustomLinks);
+            ExportFeedsWithDialog(Handle(), main_.ConfigFile(), model_.DefaultLinks, model_.CustomLinks, main_.FeedNotes());
+            return;
         case idDefaultFont: model_.btnDefaultTickerFontClick(); RenderFontSample(); return;
         case idLinkUp:
         case idLinkDown:
@@ -583,6 +601,12 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
         case idLinkAdd: model_.btnAddRSSLinkClick(); break;
         case idLinkRemove: model_.btnRemRSSLinkClick(); break;
         default: model_.btnEditRSSLinkClick(); break;
+    }
+    // An address just added or edited that answers with a page: the feed it links instead.
+    if (id == idLinkEdit && before != emNone && model_.FEditMode == emNone && model_.CustomSelected >= 0) {
+        RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
+        const std::string added = model_.CustomLinks[std::size_t(model_.CustomSelected)].Address;
+        if (const auto feed = FeedForAddedAddress(Handle(), added)) model_.ReplaceSelectedLink(*feed);
     }
     RenderList(idCustomLinks, model_.CustomLinks, model_.CustomSelected);
     RenderLinkButtons();

@@ -20,6 +20,7 @@ enum TConfigControlId : int {
     idLinkUp, idLinkDown, idLinkAdd, idLinkRemove, idLinkEdit,
     idStartUp, idFontSample, idFontButton, idDefaultFont, idTickerSpeed, idStatusBar, idMonitor,
     idAllFeeds, idOnlyNew, idExcludeWords, idIncludeWords, idHighlightWords, idMatchDescription, idAnnounce,
+    idImportFeeds, idExportFeeds,
 };
 
 // The current user's Run key value "[Tidewire]". Enabling writes `command`, normally the

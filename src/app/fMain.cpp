@@ -1,5 +1,7 @@
 #include "app/fMain.h"
 
+#include "net/FeedAddress.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -118,7 +120,13 @@ std::unique_ptr<TpkRSSFeed> MakeConfiguredFeed() {
     return feed;
 }
 
-void TfrMain::MakeFeedComponent() { RSSHandler = MakeConfiguredFeed(); }
+void TfrMain::MakeFeedComponent() {
+    RSSHandler = MakeConfiguredFeed();
+    // A site's address instead of its feed's: the feed its page links takes its place.
+    RSSHandler->OnRSSFeedsDiscovered = [this](TpkRSSFeed&, const std::vector<TDiscoveredFeed>& feeds, bool& handled) {
+        handled = FeedPageDiscovered(feeds);
+    };
+}
 
 void TfrMain::WireEvents() {
     ConnectFeedEvents(*RSSHandler, *rotation);
@@ -229,8 +237,8 @@ void TfrMain::FormCreate(const std::string& exeDirectory, const std::vector<std:
     // Through a modem the system's configured proxy would dial or wait: go out directly.
     RSSHandler->HTTPProxy().AccessType = view_.ModemConnection() ? atDirect : atPreconfig;
     FCreating = false;
-    if (!arguments.empty() && view_.FileExists(arguments.front())) {
-        OpenFeedFile(arguments.front());  // no network request
+    if (!arguments.empty() && (view_.FileExists(arguments.front()) || IsFeedSchemeAddress(arguments.front()))) {
+        OpenFeedFile(arguments.front());  // no network request without the user's yes
         return;
     }
     if (streamSettings_.AllFeedsTogether) {
@@ -261,12 +269,70 @@ void TfrMain::DDEExecuteCommands(TDDEHandler&, const std::vector<std::string>& c
 }
 
 void TfrMain::OpenFeedFile(const std::string& path) {
+    if (IsFeedSchemeAddress(path)) return OfferFeedAddress(NormalizeFeedAddress(path));
+    if (OfferFeedImport(path)) return;
     shownUrl_.clear();
     requesting_.clear();
     rotation->SetFailureLine({}, {});
     // Not read whole: the feed reports it as it does an unreadable file.
     if (OpenedFileTooLarge(path)) RSSHandler->LoadFromString({});
     else RSSHandler->LoadFromFile(path);
+}
+
+void TfrMain::OfferFeedAddress(const std::string& feedUrl) {
+    if (!IsHttpFeedAddress(feedUrl)) {
+        view_.ShowMessage("This is no feed address the ticker can load:\n" + feedUrl);
+        return;
+    }
+    bool listed = false;
+    for (const TFeedsList* list : {&DefaultFeedsList, &CustomFeedsList})
+        for (std::size_t i = 0; i < list->Count(); ++i) listed = listed || SameFeedAddress(list->Strings(i), feedUrl);
+    if (!listed) {
+        if (!view_.AskYesNo("Add this feed to the custom list?\n" + feedUrl)) return;
+        CustomFeedsList.Add(feedUrl, true);
+        BuildFeedMenus();
+        if (!SaveSettings()) view_.ShowMessage(std::string(kSubscriptionSaveFailed));
+    }
+    ShowFeed(feedUrl);
+}
+
+bool TfrMain::OfferFeedImport(const std::string& path) {
+    const TOpmlReadResult read = ReadOpmlFile(std::filesystem::path(std::u8string(path.begin(), path.end())));
+    if (!read.OpmlRoot) return false;
+    const TFeedImport plan = PlanFeedImport(read, DefaultFeedsList, CustomFeedsList);
+    if (plan.Status != TOpmlStatus::osRead || plan.NewFeeds.Feeds.empty()) {
+        view_.ShowMessage(FeedImportMessage(plan));
+        return true;
+    }
+    if (!view_.AskYesNo(FeedImportQuestion(plan, path))) return true;
+    ApplyFeedImport(plan, CustomFeedsList, &feedNotes_);
+    BuildFeedMenus();
+    if (!SaveSettings()) view_.ShowMessage(std::string(kSubscriptionSaveFailed));
+    return true;
+}
+
+bool TfrMain::FeedPageDiscovered(const std::vector<TDiscoveredFeed>& feeds) {
+    const std::string page = FeedUrl();
+    if (SameFeedAddress(page, discoveredFeed_)) return false;
+    discoveredFeed_ = feeds.front().Address;
+    if (ReplaceFeedAddress(CustomFeedsList, page, discoveredFeed_)) {
+        BuildFeedMenus();
+        SaveSettings();  // a list not written now is written at exit
+    }
+    // Not from inside the page's own transfer, which is still ending.
+    view_.RunSoon([this, feed = discoveredFeed_] { rotation->FeedMenuItemClick(feed); });
+    return true;
+}
+
+TSubscriptionResult TfrMain::RunSubscription(const TSubscriptionCommand& command) {
+    if (command.Verb == TSubscriptionVerb::Export)
+        return ExportFeedsFile(command.Path, DefaultFeedsList, CustomFeedsList, feedNotes_);
+    const std::size_t before = CustomFeedsList.Count();
+    TSubscriptionResult result = ImportFeedsFile(command.Path, DefaultFeedsList, CustomFeedsList, &feedNotes_);
+    if (CustomFeedsList.Count() == before) return result;
+    BuildFeedMenus();
+    if (!SaveSettings()) return {false, std::string(kSubscriptionSaveFailed)};
+    return result;
 }
 
 void TfrMain::ShowFeed(const std::string& url) {

@@ -6,6 +6,8 @@
 // makes the parts that need the real window, hands them to the composition (TMainParts), supplies
 // the window through IMainView and asks for operations by what they are for; nothing outside
 // reaches a component. docs/main-window.md describes the composition.
+#include "app/FeedImport.h"
+#include "app/SubscriptionCommands.h"
 #include "app/FeedRotation.h"
 #include "app/FeedSchedule.h"
 #include "app/RSSFeedTicker.h"
@@ -124,6 +126,10 @@ public:
     virtual bool FileExists(const std::string& path) const;
     // Shows `text` in a message box and waits until it is closed.
     virtual void ShowMessage(const std::string& /*text*/) {}
+    // Runs `job` once the current message has been handled (at once where there is no loop).
+    virtual void RunSoon(std::function<void()> job) { job(); }
+    // Asks `question` with Yes and No; true for Yes.
+    virtual bool AskYesNo(const std::string& /*question*/) { return false; }
     // The feed lists changed and BuildFeedMenus rebuilt the menus' entries: the drawn menus
     // follow them.
     virtual void FeedListsChanged() {}
@@ -199,8 +205,8 @@ public:
     // message loop starts.
     bool SecondInstance() const;
     // exeDirectory ends with its separator. `arguments` are the command-line arguments after the
-    // program's name (UTF-8): a first one naming an existing file is loaded as the feed instead
-    // of the current address.
+    // program's name (UTF-8): a first one naming an existing file (or a feed: address) is
+    // opened as OpenFeedFile does instead of loading the current address.
     void FormCreate(const std::string& exeDirectory, const std::vector<std::string>& arguments = {});
     // The window has been shown: connectivity polling starts.
     void FormShow();
@@ -215,8 +221,20 @@ public:
     // again, and it loads.
     void ShowFeed(const std::string& url);
     // A feed file from the shell: shown as it is, the current address unchanged; a file too large
-    // for a feed gives the failure texts.
+    // for a feed gives the failure texts. An OPML file (by its root) is offered for import
+    // instead (OfferFeedImport), a feed: address for subscription (OfferFeedAddress).
     void OpenFeedFile(const std::string& path);
+    // A feed: address from the shell (a browser's subscribe link): added to the custom list and
+    // shown after the user agreed; one listed already is shown at once.
+    void OfferFeedAddress(const std::string& feedUrl);
+    // Asks whether to import the file's new feeds, naming their count, and imports them on Yes;
+    // false when the file is no OPML document (its root is not `opml`), which then loads as a feed.
+    bool OfferFeedImport(const std::string& path);
+    // Imports an OPML file into the custom list (the menus rebuilt, the settings written) or
+    // exports both lists, without asking: "/import" and "/export" handed over by a second start.
+    TSubscriptionResult RunSubscription(const TSubscriptionCommand& command);
+    // Titles and folders known by address, for an export.
+    const TFeedNotes& FeedNotes() const { return feedNotes_; }
     void StepToNextItem();
     void StepToPreviousItem();
     // Opens the current item's link, or the channel's, in the browser (web addresses only).
@@ -346,6 +364,10 @@ private:
     // The width the bar lays its parts along: the work area of the monitor it is on.
     int BarWidth() const;
     void ResChangerResChanged(const TDisplayResolution& OldRes, const TDisplayResolution& NewRes);
+    // The current address answered with a page that links `feeds`: the first replaces the
+    // address (in the custom list too, which is saved) and loads, once per address; true when
+    // it did. A discovered feed that answers with a page again fails as it is.
+    bool FeedPageDiscovered(const std::vector<TDiscoveredFeed>& feeds);
     // Loads the file of each "[Open("<path>")]" command in order as the feed; other commands are
     // ignored.
     void DDEExecuteCommands(TDDEHandler& sender, const std::vector<std::string>& commands);
@@ -403,6 +425,8 @@ private:
     Rect imgNextRssItem = Rect::Sized(0, 4, 16, 16);
     TFeedsList DefaultFeedsList;
     TFeedsList CustomFeedsList;
+    TFeedNotes feedNotes_;
+    std::string discoveredFeed_;  // the last address a page led to
     std::string FConfigFile;
     std::string FDefaultUrl;
     int FDefaultReloadMinutes = 5;

@@ -6,6 +6,7 @@
 #include "controls/DisplayScale_win32.h"
 #include "app/LoadingAnimation_win32.h"
 #include "app/StartAndTrayMenus_win32.h"
+#include "app/SubscriptionHandover_win32.h"
 #include "app/fConfig_win32.h"
 #include "base/ApplicationWindow_win32.h"
 #include "base/HookableWindow_win32.h"
@@ -33,7 +34,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tw {
@@ -43,6 +46,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"TfrMain";
 constexpr UINT_PTR kReloadTimerId = 1;
 constexpr UINT_PTR kStreamTimerId = 7;
+constexpr UINT kRunSoonMessage = WM_APP + 30;
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
@@ -54,17 +58,6 @@ enum HintId : UINT { kStartHintId = 1, kPrevHintId, kNextHintId, kTitleHintId };
 std::string ExecutableDirectory() {
     const std::wstring path = RunningExecutableWidePath();
     return FromWide(path.substr(0, path.find_last_of(L"\\/") + 1));
-}
-
-// The command-line arguments after the program's name, in UTF-8.
-std::vector<std::string> CommandLineArguments() {
-    std::vector<std::string> arguments;
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (!argv) return arguments;
-    const LocalMemory owner(argv);  // one block holds the array and its strings
-    for (int i = 1; i < count; ++i) arguments.push_back(FromWide(argv[i]));
-    return arguments;
 }
 
 // The connection detector with its address and period; end-to-end tests point it at loopback
@@ -165,6 +158,14 @@ public:
     void ShowMessage(const std::string& text) override {
         MessageBoxW(Handle(), ToWide(text).c_str(), ToWide(std::string(kApplicationTitle)).c_str(), MB_OK);
     }
+    void RunSoon(std::function<void()> job) override {
+        soon_.push_back(std::move(job));
+        PostMessageW(Handle(), kRunSoonMessage, 0, 0);
+    }
+    bool AskYesNo(const std::string& question) override {
+        return MessageBoxW(Handle(), ToWide(question).c_str(), ToWide(std::string(kApplicationTitle)).c_str(),
+                           MB_YESNO | MB_ICONQUESTION) == IDYES;
+    }
 
     // TMainWindow
     HWND Handle() const override { return Win32Window::Handle(); }
@@ -187,6 +188,8 @@ private:
     void MakeMenus();
     bool DrawnControlAt(int screenX, int screenY) const;
     void OnDestroy();
+    void OnDropFiles(HDROP drop);
+    LRESULT OnCopyData(WPARAM sender, LPARAM data);
     void OnClick(int x, int y);
     bool OnSetCursor(UINT hitTest);
     LRESULT OnQueryEndSession();
@@ -213,6 +216,7 @@ private:
     TLoadingAnimation aniIcon_;  // a child window: goes with the main window
     HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
     std::unique_ptr<TfrMain> form_;
+    std::vector<std::function<void()>> soon_;  // RunSoon's jobs, run at kRunSoonMessage
     std::unique_ptr<TStartAndTrayMenus> menus_;  // before the form's start-up, which builds the feed menus
 };
 
@@ -234,6 +238,8 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     }
     dpi_ = WindowDpi(Handle());
     application.SetMainForm(Handle());
+    // Feed and OPML files dropped on the bar open as the shell opens them.
+    DragAcceptFiles(Handle(), TRUE);
     // The application's hint timing and colour, for every hint of the program.
     SetApplicationHintStyle(THintStyle{kHintHidePause, kHintPause, kHintShortPause, kHintColor});
 
@@ -257,7 +263,7 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     form_ = std::make_unique<TfrMain>(*this, MakeParts(std::move(ticker)));
     // A second instance ends as soon as its loop starts: no tray icon of its own comes and goes.
     if (!form_->SecondInstance()) MakeMenus();
-    form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
+    form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, ProgramArguments());
     return true;
 }
 
@@ -483,6 +489,25 @@ bool MainWindow::OnSetCursor(UINT hitTest) {
     return true;
 }
 
+void MainWindow::OnDropFiles(HDROP drop) {
+    std::vector<std::string> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), UINT(path.size())));
+        paths.push_back(FromWide(path));
+    }
+    DragFinish(drop);  // before any question: the dropping program waits for it
+    for (const std::string& path : paths)
+        if (form_) form_->OpenFeedFile(path);
+}
+
+LRESULT MainWindow::OnCopyData(WPARAM sender, LPARAM data) {
+    return AnswerSubscriptionRequest(sender, data, [this](const TSubscriptionCommand& command) {
+        return form_ ? form_->RunSubscription(command) : TSubscriptionResult{false, "The ticker is ending."};
+    });
+}
+
 LRESULT MainWindow::OnQueryEndSession() { return form_ ? form_->QueryEndSession() : TRUE; }
 
 void MainWindow::OnDestroy() {
@@ -510,6 +535,14 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_KEYDOWN: return OnKeyDown(wp) ? 0 : Default(msg, wp, lp);
         case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
         case WM_QUERYENDSESSION: return OnQueryEndSession();
+        case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;
+        case WM_COPYDATA: return OnCopyData(wp, lp);
+        case kRunSoonMessage: {
+            auto jobs = std::exchange(soon_, {});
+            for (auto& job : jobs)
+                if (form_) job();
+            return 0;
+        }
         case WM_DESTROY: OnDestroy(); return 0;
         default: return Default(msg, wp, lp);
     }

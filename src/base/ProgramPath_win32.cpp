@@ -1,8 +1,10 @@
 #include "base/ProgramPath_win32.h"
 
 #include "base/TextConvert_win32.h"
+#include "base/UniqueHandle_win32.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 namespace tw {
 
@@ -20,5 +22,15 @@ std::wstring RunningExecutableWidePath() {
 }
 
 std::string RunningExecutablePath() { return FromWide(RunningExecutableWidePath()); }
+
+std::vector<std::string> ProgramArguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv) return arguments;
+    const LocalMemory owner(argv);  // one block holds the array and its strings
+    for (int i = 1; i < count; ++i) arguments.push_back(FromWide(argv[i]));
+    return arguments;
+}
 
 }  // namespace tw

@@ -1,6 +1,7 @@
 #pragma once
 // Where the running program lies.
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -8,5 +9,7 @@ namespace tw {
 std::wstring RunningExecutableWidePath();
 // The same in UTF-8.
 std::string RunningExecutablePath();
+// The command-line arguments after the program's name, in UTF-8.
+std::vector<std::string> ProgramArguments();
 
 }  // namespace tw

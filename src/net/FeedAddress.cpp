@@ -59,6 +59,11 @@ std::string NormalizeFeedAddress(std::string_view address) {
     return std::string(text);
 }
 
+bool IsFeedSchemeAddress(std::string_view address) {
+    const std::string_view text = TrimAsciiWhitespace(address);
+    return StartsWithIgnoringAsciiCase(text, "feed:") || StartsWithIgnoringAsciiCase(text, "feeds:");
+}
+
 bool IsHttpFeedAddress(std::string_view address) {
     if (address.size() > kMaxFeedAddressLength || std::any_of(address.begin(), address.end(), IsControl))
         return false;

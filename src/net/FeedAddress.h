@@ -17,6 +17,9 @@ inline constexpr std::size_t kMaxFeedAddressLength = 4096;
 //   feed://h/p       -> http://h/p    feeds://h/p     -> https://h/p
 // Any other text comes back trimmed, otherwise as it was.
 std::string NormalizeFeedAddress(std::string_view address);
+// Whether the text (blanks around it dropped) is in the feed: scheme ("feed:" or "feeds:", any
+// case), as the shell hands over a browser's subscribe link; it may still stand for no feed.
+bool IsFeedSchemeAddress(std::string_view address);
 
 // True for an http or https address (any letter case of the scheme) with a host, a port of at
 // most 65535 when one is named, no blank or control character in its host, and at most

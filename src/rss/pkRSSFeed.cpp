@@ -514,13 +514,24 @@ void TpkRSSFeed::TrimFeedStrings() { tw::TrimFeedStrings(FeedCodePage, FeedEleme
 // ---------------------------------------------------------------------------------------------
 // HTTP events
 
+bool TpkRSSFeed::FeedsDiscoveredIn(const std::string& contentType, std::string_view body) {
+    if (!OnRSSFeedsDiscovered || !IsHtmlPage(contentType, body)) return false;
+    const std::vector<TDiscoveredFeed> feeds = DiscoverFeeds(body, requestURL_);
+    if (feeds.empty()) return false;
+    bool handled = false;
+    OnRSSFeedsDiscovered(*this, feeds, handled);
+    if (handled) contentURL_.clear();  // the model holds no answer of the page
+    return handled;
+}
+
 void TpkRSSFeed::ConnectHTTPEvents() {
     TpkHTTPPragmaNoCache& http = *http_;
     // Every event the feed uses is assigned whether or not the feed's own handler is, so the
     // HTTP component always takes its paths for an assigned handler (header values gathered,
     // the password step run on a 401).
-    http.OnDone = [this](TpkComponent&, const std::string&, std::int32_t, TpkStream* stream) {
+    http.OnDone = [this](TpkComponent&, const std::string& type, std::int32_t, TpkStream* stream) {
         std::string body = stream ? ReadStreamToString(*stream, false) : std::string();
+        if (FeedsDiscoveredIn(type, body)) return;
         transportCharset_ = answered_.Charset;
         if (LoadAnswer(body)) {
             LastUpdate = NowDateTime();

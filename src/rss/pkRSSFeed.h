@@ -4,6 +4,7 @@
 // under its own name, and can hand its items' enclosures to a download queue.
 #include "base/pkClasses.h"
 #include "net/pkHTTP.h"
+#include "rss/FeedDiscovery.h"
 #include "rss/FeedFormats.h"
 #include "rss/RSSFeedModel.h"
 
@@ -153,6 +154,12 @@ public:
     TpkNotifyEvent OnRSSParseError;
     TpkNotifyEvent OnRSSNotRSSError;
     TpkNotifyEvent OnRSSNotModified;  // a conditional load was answered 304; nothing changed
+    // A network answer that is a web page whose head links feeds (IsHtmlPage, DiscoverFeeds),
+    // raised with those feeds before the page is parsed; a handler that takes them over sets
+    // Handled, and then no load event follows. Unassigned, or not handled, the page fails as
+    // any document that is no feed does.
+    std::function<void(TpkRSSFeed& Sender, const std::vector<TDiscoveredFeed>& Feeds, bool& Handled)>
+        OnRSSFeedsDiscovered;
     TpkRSSEnclosureCanEnqueueEvent OnRSSEnclosureCanEnqueue;
     TpkRSSEnclosureQueuedEvent OnRSSEnclosureQueued;
     TpkRSSEnclosureQueuedEvent OnRSSEnclosureAlreadyDownloaded;
@@ -170,6 +177,7 @@ public:
         OnRSSLoadError = nullptr;
         OnRSSParseError = nullptr;
         OnRSSNotRSSError = nullptr;
+        OnRSSFeedsDiscovered = nullptr;
         OnHTTPError = nullptr;
     }
     TpkNotifyEvent OnHTTPHostUnreachable;
@@ -221,6 +229,8 @@ private:
     void RenewKeptCopy();
     std::int64_t FreshUntilNow() const;
     void LoadKeptAnswer();
+    // Raises OnRSSFeedsDiscovered for a page that links feeds; true when its handler took them.
+    bool FeedsDiscoveredIn(const std::string& contentType, std::string_view body);
     // LoadFromString of an answer to requestURL_, which relative links then resolve against.
     bool LoadAnswer(std::string_view body);
     std::map<std::string, Validators> validators_;  // by requested address

@@ -31,6 +31,9 @@ public:
     int barHides = 0;
     int menuRebuilds = 0;  // FeedListsChanged calls
     std::vector<std::string> balloons;  // title and text of each balloon shown
+    std::vector<std::string> messages;   // ShowMessage texts
+    std::vector<std::string> questions;  // AskYesNo questions, each answered with `answerYes`
+    bool answerYes = true;
 
     int WorkAreaWidth() const override { return workAreaWidth; }
     int DisplayDpi() const override { return dpi; }
@@ -49,6 +52,11 @@ public:
     void PopupQuickStartMenu() override { ++quickStartMenus; }
     void HideBar() override { ++barHides; }
     void FeedListsChanged() override { ++menuRebuilds; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& question) override {
+        questions.push_back(question);
+        return answerYes;
+    }
     void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
         balloons.push_back(title + "|" + text);
     }

@@ -200,6 +200,22 @@ def ticker_texts(probe):
     return texts
 
 
+def window_texts(probe, title, want, seconds=20):
+    """The texts of the top-level window whose class or title is `title` and of its children, once
+    one of them holds `want` (or the last seen)."""
+    deadline, texts = time.time() + seconds, []
+    while time.time() < deadline:
+        try:
+            out = subprocess.run([WINE, probe, title], capture_output=True, timeout=30).stdout
+        except subprocess.TimeoutExpired:
+            out = b""
+        texts = [line.partition("\t")[2] for line in out.decode("utf-8", "replace").splitlines()]
+        if any(want in t for t in texts):
+            break
+        time.sleep(0.5)
+    return texts
+
+
 def wait_for(probe, predicate, seconds, seen=None):
     deadline = time.time() + seconds
     while time.time() < deadline:

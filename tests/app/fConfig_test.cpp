@@ -23,7 +23,7 @@ public:
 };
 
 // One step of the user on the Custom Links page.
-enum class Act { Select, Type, Add, Edit, Up, Down, Remove, Page };
+enum class Act { Select, Type, Add, Edit, Up, Down, Remove, Page, Discover };
 struct Step {
     Step(Act a, int l = -1, std::string t = {}) : act(a), line(l), text(std::move(t)) {}
     Act act;
@@ -52,6 +52,7 @@ void Perform(TfrConfig& dialog, const Step& s) {
         case Act::Down: dialog.btnDownClick(); break;
         case Act::Remove: dialog.btnRemRSSLinkClick(); break;
         case Act::Page: dialog.tvConfigClick(s.line); break;
+        case Act::Discover: dialog.ReplaceSelectedLink(s.text); break;
     }
 }
 
@@ -69,6 +70,16 @@ TEST(TfrConfig, CustomLinkEditingFollowsTheStateMachine) {
         {"add empty refused", {{Act::Add}, {Act::Type, -1, "   "}, {Act::Edit}}, start, -1, emAdd, {kInvalid}, "   ", true},
         {"add trimmed", {{Act::Add}, {Act::Type, -1, "  \thttp://d.example/ "}, {Act::Edit}},
          {{kA, true}, {kB, false}, {"http://d.example/", true}}, 2, emNone, {}, "http://d.example/", false},
+        {"add feed: form", {{Act::Add}, {Act::Type, -1, " feed://d.example/rss"}, {Act::Edit}},
+         {{kA, true}, {kB, false}, {"http://d.example/rss", true}}, 2, emNone, {}, "http://d.example/rss", false},
+        {"edit into feeds: form", {{Act::Select, 1}, {Act::Edit}, {Act::Type, -1, "feeds://b.example/atom"}, {Act::Edit}},
+         {{kA, true}, {"https://b.example/atom", false}}, 1, emNone, {}, "https://b.example/atom", false},
+        {"page added, its feed takes its place", {{Act::Add}, {Act::Type, -1, "http://d.example/"}, {Act::Edit},
+                                                  {Act::Discover, -1, "http://d.example/feed"}},
+         {{kA, true}, {kB, false}, {"http://d.example/feed", true}}, 2, emNone, {}, "http://d.example/feed", false},
+        {"page added whose feed is listed: the line goes", {{Act::Add}, {Act::Type, -1, "http://d.example/"}, {Act::Edit},
+                                                          {Act::Discover, -1, "HTTP://A.example/rss/"}},
+         start, 0, emNone, {}, kA, false},
         {"add duplicate in other case", {{Act::Add}, {Act::Type, -1, "HTTP://B.EXAMPLE/RSS"}, {Act::Edit}},
          start, -1, emAdd, {kDuplicate}, "HTTP://B.EXAMPLE/RSS", true},
         {"add 2000 characters", {{Act::Add}, {Act::Type, -1, kLong}, {Act::Edit}},

@@ -118,6 +118,9 @@ def main():
         location = reg_value(UNINSTALL_KEY, "InstallLocation")
         check(bool(location) and command is not None and command.lower().startswith('"%s\\tidewire.exe"' % location.lower()),
               "it registered .rss for the installed copy: %s" % command)
+        scheme = reg_value(r"HKCU\Software\Classes\feed\shell\open\command")
+        check(scheme is not None and scheme.lower().startswith('"%s\\tidewire.exe"' % location.lower()),
+              "... and the feed: scheme in the user's classes: %s" % scheme)
 
         check(subprocess.run([WINE, new_setup, "/S"], timeout=120).returncode == 0,
               "the newer installer ran silently over the running ticker")
@@ -150,6 +153,8 @@ def main():
         check(reg_value(RUN_KEY, "[Tidewire]") is None, "no Run value")
         check(not reg_key_exists(r"HKCR\rssfile") and reg_value(r"HKCR\.rss") is None, "no .rss association")
         check(not reg_key_exists(r"HKCR\TpkOnlyOne"), "no single-instance record")
+        check(not reg_key_exists(r"HKCU\Software\Classes\feed") and not reg_key_exists(r"HKCU\Software\Classes\feeds"),
+              "no feed: or feeds: scheme")
         check(not glob.glob(os.path.join(prefix, "drive_c/users/*/AppData/Roaming/Microsoft/Windows/Start Menu/"
                                                   "Programs/Tidewire.lnk")), "no Start-menu entry")
         free = probe_lines(probe, "query", 1)

@@ -9,22 +9,30 @@ namespace tw {
 namespace {
 
 TEST(FeedAddress, FeedSchemeBecomesTheAddressItStandsFor) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"feed:https://example.org/rss", "https://example.org/rss"},
-        {"feed:http://example.org/rss", "http://example.org/rss"},
-        {"FEED:HTTPS://example.org/rss", "HTTPS://example.org/rss"},
-        {"feed://example.org/a/rss?x=1", "http://example.org/a/rss?x=1"},
-        {"Feed://example.org/", "http://example.org/"},
-        {"feeds://example.org/rss", "https://example.org/rss"},
-        {"FEEDS://example.org/rss", "https://example.org/rss"},
-        {"  feed://example.org/rss \r\n", "http://example.org/rss"},
-        {" http://example.org/rss\t", "http://example.org/rss"},
-        {"feed:ftp://example.org/rss", "feed:ftp://example.org/rss"},
-        {"feed:example.org/rss", "feed:example.org/rss"},
-        {"feedback://x/", "feedback://x/"},
-        {"", ""},
+    struct Case {
+        const char* typed;
+        const char* normal;
+        bool feedScheme;  // names a feed: or feeds: address, whether or not it stands for one
     };
-    for (const auto& [typed, normal] : cases) EXPECT_EQ(NormalizeFeedAddress(typed), normal) << typed;
+    const Case cases[] = {
+        {"feed:https://example.org/rss", "https://example.org/rss", true},
+        {"feed:http://example.org/rss", "http://example.org/rss", true},
+        {"FEED:HTTPS://example.org/rss", "HTTPS://example.org/rss", true},
+        {"feed://example.org/a/rss?x=1", "http://example.org/a/rss?x=1", true},
+        {"Feed://example.org/", "http://example.org/", true},
+        {"feeds://example.org/rss", "https://example.org/rss", true},
+        {"FEEDS://example.org/rss", "https://example.org/rss", true},
+        {"  feed://example.org/rss \r\n", "http://example.org/rss", true},
+        {" http://example.org/rss\t", "http://example.org/rss", false},
+        {"feed:ftp://example.org/rss", "feed:ftp://example.org/rss", true},
+        {"feed:example.org/rss", "feed:example.org/rss", true},
+        {"feedback://x/", "feedback://x/", false},
+        {"", "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NormalizeFeedAddress(c.typed), c.normal) << c.typed;
+        EXPECT_EQ(IsFeedSchemeAddress(c.typed), c.feedScheme) << c.typed;
+    }
 }
 
 TEST(FeedAddress, OnlyHttpAddressesWithAHostAreFeedAddresses) {
