@@ -56,7 +56,6 @@ private:
         TStartAndTrayMenus& menus_;
     };
 
-    // The menu drawn for the density of the display the bar is on.
     void MatchDisplay(TBarPopupMenu& menu);
     void PopupBesideBar(TBarPopupMenu& menu, int x);
     void HideShow();

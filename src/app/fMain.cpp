@@ -1,5 +1,7 @@
 #include "app/fMain.h"
 
+#include "app/uUtil.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -110,9 +112,17 @@ void TfrMain::MakeFeedComponent() {
 
 void TfrMain::WireEvents() {
     ConnectFeedEvents(*RSSHandler, *rotation);
-    ticker_->OnTextScrolled = [this](TScrollingText&) { rotation->lblTickerTextScrolled(); };
+    ticker_->OnTextScrolled = [this](TScrollingText&) {
+        passEnding_ = true;
+        rotation->lblTickerTextScrolled();
+        passEnding_ = false;
+    };
     ticker_->OnClick = [this](TScrollingText&) { rotation->lblTickerClick(); };
     ticker_->OnMouseMove = [this](TScrollingText&, unsigned, int, int) { lblTickerMouseMove(); };
+    // The text has no right-click action of its own: the bar's menu opens, as on the rest of it.
+    ticker_->OnMouseDown = [this](TScrollingText&, TMouseButton button, unsigned, int, int) {
+        if (button == mbRight) view_.PopupTrayMenu(true);
+    };
     // The text waits while the pointer rests on it, so a title can be read and clicked.
     ticker_->PauseOnHover = true;
     // Each tick sends the screen only the pixels that moved: under Wine a copy to the screen
@@ -169,6 +179,8 @@ void TfrMain::TickerView::SetTitle(const std::string& caption, const std::string
 void TfrMain::TickerView::SetTickerText(const std::string& text) {
     form_.ticker_->SetText(text);
     form_.view_.TickerTextChanged(text);
+    // A reader hears each headline the user asked for or a load brought, not one per pass.
+    if (!form_.passEnding_) form_.view_.TickerReadingChanged();
 }
 
 void TfrMain::TickerView::SetTickerHint(const std::string& hint) { form_.ticker_->SetHint(hint); }
@@ -291,9 +303,83 @@ void TfrMain::KeyPressed(TBarKey key) {
     switch (key) {
         case TBarKey::Left: StepToPreviousItem(); break;
         case TBarKey::Right: StepToNextItem(); break;
-        case TBarKey::Enter: OpenCurrentItem(); break;
+        case TBarKey::Enter: PressElement(focused_); break;
         case TBarKey::Escape: view_.HideBar(); break;
+        case TBarKey::Space: TogglePause(); break;
+        case TBarKey::Tab: SetFocused(NextFocus(focused_, true)); break;
+        case TBarKey::BackTab: SetFocused(NextFocus(focused_, false)); break;
     }
+}
+
+void TfrMain::PressElement(TBarElement element) {
+    switch (element) {
+        case TBarElement::Feeds: view_.PopupQuickStartMenu(); break;
+        case TBarElement::Title: OpenChannelLink(); break;
+        case TBarElement::Previous: StepToPreviousItem(); break;
+        case TBarElement::Next: StepToNextItem(); break;
+        case TBarElement::Ticker: OpenCurrentItem(); break;
+        case TBarElement::Bar: break;
+    }
+}
+
+Rect TfrMain::ElementRect(TBarElement element) const {
+    const TScrollingText& t = *ticker_;
+    switch (element) {
+        case TBarElement::Feeds: return imgStart;
+        case TBarElement::Title: return lblTitle;
+        case TBarElement::Previous: return imgPrevRssItem;
+        case TBarElement::Next: return imgNextRssItem;
+        case TBarElement::Ticker: return Rect::Sized(t.Left(), t.Top(), t.Width(), t.Height());
+        case TBarElement::Bar: break;
+    }
+    return {};
+}
+
+void TfrMain::SetFocused(TBarElement element) {
+    if (element == TBarElement::Bar || element == focused_) return;
+    focused_ = element;
+    view_.BarChanged();
+}
+
+void TfrMain::SetPaused(bool paused) {
+    if (paused == paused_) return;
+    paused_ = paused;
+    if (paused_) ticker_->Hold(thPaused);
+    else ticker_->Release(thPaused);
+    view_.BarChanged();
+    view_.TickerReadingChanged();
+}
+
+void TfrMain::SetSystemAnimations(bool on) {
+    systemAnimations_ = on;
+    ApplyStillMode();
+}
+
+void TfrMain::ApplyStillMode() { ticker_->SetStill(stillOption_ || !systemAnimations_); }
+
+void TfrMain::SetHighContrast(bool on) {
+    if (on == highContrast_) return;
+    highContrast_ = on;
+    colors_ = BarColorsFor(on);
+    ticker_->SetBackgroundColor(colors_.TickerBackground);
+    ticker_->SetEdgeFadeWidth(colors_.EdgeFadeWidth);
+    ShowTickerFont(tickerFont_);
+    view_.BarChanged();
+}
+
+TTickerReading TfrMain::TickerReading() const {
+    TTickerReading reading;
+    reading.ChannelTitle = TitleCaption;
+    reading.Paused = paused_;
+    const int index = rotation->CurrentItemIndex();
+    if (index >= 0 && !rotation->Loading()) {
+        reading.Headline = CleanItemText(feedPort_->ItemTitle(index));
+        reading.Position = index + 1;
+        reading.Count = rotation->ShowingItemsCount();
+    } else {
+        reading.Headline = ticker_->Text();
+    }
+    return reading;
 }
 
 TBarCursor TfrMain::CursorAt(int x, int y) const {
@@ -312,7 +398,9 @@ TpkAppBarPlacement TfrMain::BarEdge() const {
     return IsDockedEdge(placement) ? static_cast<TpkAppBarPlacement>(placement) : bpFloat;
 }
 
-TBarPicture TfrMain::Bar() const { return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem}; }
+TBarPicture TfrMain::Bar() const {
+    return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem, ElementRect(focused_), paused_};
+}
 
 void TfrMain::ApplyScale() {
     lblTitle = Rect::Sized(Scaled(kTitleDesign.Left), Scaled(kTitleDesign.Top), lblTitle.Width(),
@@ -354,6 +442,7 @@ void TfrMain::ShowTickerFont(const TFont& font) {
     // one, the points are scaled by the difference.
     TFont shown = font;
     shown.Size = ScaleBetween(font.Size, view_.SystemDpi(), FDpi);
+    shown.Color = TickerTextColor(colors_, font.Color);
     ticker_->SetFont(shown);
 }
 
@@ -394,7 +483,17 @@ void TfrMain::LoadSettings() {
     ShowTickerFont(font);
     if (s.PixelJump) ticker_->PixelJump = *s.PixelJump;
     ticker_->SetSpeed(s.TickerSpeed);
+    LoadAccessSettings();
     settingsLoaded_ = true;
+}
+
+void TfrMain::LoadAccessSettings() {
+    const TAccessSettings access = tw::LoadAccessSettings(*openStore_(FConfigFile));
+    SetPaused(access.Paused);
+    stillOption_ = access.StillHeadlines;
+    ApplyStillMode();
+    focusHotKey_ = access.FocusHotKey;
+    view_.RegisterFocusHotKey(focusHotKey_);
 }
 
 void TfrMain::SetReloadInterval(int milliseconds) {
@@ -416,7 +515,8 @@ bool TfrMain::SaveSettings() {
     s.TickerFont = TickerFontOf(tickerFont_);
     s.TickerSpeed = ticker_->Speed();
     const auto store = openStore_(FConfigFile);
-    return tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
+    const bool saved = tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
+    return SaveAccessSettings(*store, {paused_, stillOption_, focusHotKey_}) && saved;
 }
 
 bool TfrMain::SaveFeedState() {
@@ -433,6 +533,8 @@ TMainSettings TfrMain::Settings() const {
     s.CustomFeeds = LinesOf(CustomFeedsList);
     s.TickerFont = tickerFont_;
     s.TickerSpeed = ticker_->Speed();
+    s.StillHeadlines = stillOption_;
+    s.FocusHotKey = focusHotKey_;
     return s;
 }
 
@@ -448,6 +550,12 @@ bool TfrMain::ApplySettings(const TMainSettings& s) {
     ShowTickerFont(s.TickerFont);
     ticker_->SetSpeed(s.TickerSpeed);
     ticker_->PixelJump = s.TickerSpeed == TickerSpeeds.back() ? 2 : 1;
+    stillOption_ = s.StillHeadlines;
+    ApplyStillMode();
+    if (s.FocusHotKey != focusHotKey_) {
+        focusHotKey_ = s.FocusHotKey;
+        view_.RegisterFocusHotKey(focusHotKey_);
+    }
     return SaveSettings();
 }
 
@@ -456,7 +564,10 @@ void TfrMain::FormDestroy() {
     destroyed_ = true;
     // Until the settings have been read, the window holds only defaults: writing them would
     // put them over the user's settings.
-    if (settingsLoaded_) SaveFeedState();
+    if (settingsLoaded_) {
+        SaveFeedState();
+        SavePausedState(*openStore_(FConfigFile), paused_);
+    }
     CustomFeedsList.Clear();
     DefaultFeedsList.Clear();
 }

@@ -4,6 +4,7 @@
 #include "app/fMain_win32.h"
 
 #include "controls/DisplayScale_win32.h"
+#include "app/BarAccessible_win32.h"
 #include "app/LoadingAnimation_win32.h"
 #include "app/StartAndTrayMenus_win32.h"
 #include "app/fConfig_win32.h"
@@ -41,6 +42,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"TfrMain";
 constexpr UINT_PTR kReloadTimerId = 1;
+constexpr int kFocusHotKeyId = 1;
+// An accessibility client's default action, done from the queue once its call has returned.
+constexpr UINT kDefaultActionMessage = WM_APP + 1;
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
@@ -94,6 +98,30 @@ void MirrorTickerText(HWND ticker, const std::string& text) {
     SetWindowTextW(ticker, wide.c_str());
 }
 
+bool SystemHighContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+// "Show animations in Windows"; where the system cannot say, animations are on.
+bool SystemClientAreaAnimation() {
+    BOOL on = TRUE;
+    return !SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &on, 0) || on;
+}
+
+UINT HotKeyModifiers(const THotKey& key) {
+    UINT modifiers = 0x4000;  // MOD_NOREPEAT: a held key gives the focus once
+    if (key.Modifiers & THotKey::Ctrl) modifiers |= MOD_CONTROL;
+    if (key.Modifiers & THotKey::Alt) modifiers |= MOD_ALT;
+    if (key.Modifiers & THotKey::Shift) modifiers |= MOD_SHIFT;
+    if (key.Modifiers & THotKey::Win) modifiers |= MOD_WIN;
+    return modifiers;
+}
+
+bool ShiftDown() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
+
 // The program's answer to an exception that reached a window procedure: a message box.
 void ShowUnhandled(std::exception_ptr error) {
     MessageBoxW(nullptr, ToWide(UnhandledText(error)).c_str(), ToWide(std::string(kApplicationTitle)).c_str(),
@@ -130,6 +158,11 @@ public:
     void TickerTextChanged(const std::string& text) override {
         MirrorTickerText(tickerWindow_, text);
     }
+    void TickerReadingChanged() override {
+        if (accessible_) accessible_->TickerChanged();
+    }
+    void RegisterFocusHotKey(const THotKey& key) override;
+    void PopupTrayMenu(bool atPointer) override;
     void StartLoadingAnimation() override { aniIcon_.Start(); }
     void StopLoadingAnimation() override { aniIcon_.Stop(); }
     void OpenLink(const std::string& url) override { OpenLinkInBrowser(url); }
@@ -170,8 +203,13 @@ private:
     void ScalePictures();
     void PlaceLoadingAnimation();
     bool OnBackgroundPress(UINT msg, LPARAM lp);
-    bool OnBackgroundRightPress(LPARAM lp);
     bool OnKeyDown(WPARAM key);
+    bool OnRightPress(LPARAM lp);
+    void OnSystemSettingsChanged();
+    void OnFocusHotKey();
+    void MakeAccessible();
+    void PaintBackground(HDC dc, const RECT& client) const;
+    void PaintMarks(HDC dc, const TBarPicture& bar) const;
     TMainParts MakeParts(std::unique_ptr<TScrollingText> ticker);
     void MakeMenus();
     bool DrawnControlAt(int screenX, int screenY) const;
@@ -203,6 +241,8 @@ private:
     HWND tickerWindow_ = nullptr;  // lblTicker's, which the form owns
     std::unique_ptr<TfrMain> form_;
     std::unique_ptr<TStartAndTrayMenus> menus_;  // before the form's start-up, which builds the feed menus
+    std::unique_ptr<TBarAccessible> accessible_;  // disconnected before the form goes
+    bool hotKeyRegistered_ = false;
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
@@ -244,6 +284,9 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     if (!ticker) return false;
     tickerWindow_ = WindowHandle(*ticker);
     form_ = std::make_unique<TfrMain>(*this, MakeParts(std::move(ticker)));
+    MakeAccessible();
+    form_->SetHighContrast(SystemHighContrast());
+    form_->SetSystemAnimations(SystemClientAreaAnimation());
     // A second instance ends as soon as its loop starts: no tray icon of its own comes and goes.
     if (!form_->SecondInstance()) MakeMenus();
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
@@ -275,6 +318,72 @@ void MainWindow::MakeMenus() {
     host.Close = [this] { Terminate(); };
     host.TrayImages = &pngTrayIcons_;
     menus_ = std::make_unique<TStartAndTrayMenus>(std::move(host));
+}
+
+void MainWindow::MakeAccessible() {
+    TBarAccessibleSource source;
+    source.Window = Handle();
+    source.Element = [this](TBarElement element) {
+        return form_ ? AccessibleElement(element, form_->TickerReading()) : TAccessibleElement{};
+    };
+    source.ScreenRect = [this](TBarElement element) {
+        RECT r = form_ ? RectOf(form_->ElementRect(element)) : RECT{};
+        MapWindowPoints(Handle(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    source.ElementAt = [this](int x, int y) {
+        if (!form_) return TBarElement::Bar;
+        switch (form_->AreaAt(x, y)) {
+            case TBarArea::StartImage: return TBarElement::Feeds;
+            case TBarArea::Title: return TBarElement::Title;
+            case TBarArea::PrevItem: return TBarElement::Previous;
+            case TBarArea::NextItem: return TBarElement::Next;
+            case TBarArea::Ticker: return TBarElement::Ticker;
+            case TBarArea::Background: break;
+        }
+        return TBarElement::Bar;
+    };
+    source.Focused = [this] { return form_ ? form_->Focused() : TBarElement::Ticker; };
+    source.Focus = [this](TBarElement element) {
+        if (form_) form_->SetFocused(element);
+    };
+    source.DoDefaultAction = [this](TBarElement element) {
+        PostMessageW(Handle(), kDefaultActionMessage, static_cast<WPARAM>(element), 0);
+    };
+    accessible_ = std::make_unique<TBarAccessible>(std::move(source));
+}
+
+// The key may be taken by another program, or refused where the system allows none: the bar
+// works without it, and says nothing.
+void MainWindow::RegisterFocusHotKey(const THotKey& key) {
+    if (hotKeyRegistered_) UnregisterHotKey(Handle(), kFocusHotKeyId);
+    hotKeyRegistered_ = key.Key != 0 && RegisterHotKey(Handle(), kFocusHotKeyId, HotKeyModifiers(key), key.Key);
+}
+
+void MainWindow::OnFocusHotKey() {
+    if (!IsWindowVisible(Handle()) && menus_) menus_->ShowBar();
+    SetForegroundWindow(Handle());
+    SetFocus(Handle());
+}
+
+void MainWindow::PopupTrayMenu(bool atPointer) {
+    if (!menus_ || !form_) return;
+    POINT p{};
+    if (atPointer) {
+        GetCursorPos(&p);
+    } else {
+        p.x = form_->ElementRect(form_->Focused()).Left;
+        ClientToScreen(Handle(), &p);
+    }
+    menus_->PopupTrayMenuAt(p.x);
+}
+
+// Both settings may change while the program runs (the system tells every top-level window).
+void MainWindow::OnSystemSettingsChanged() {
+    if (!form_) return;
+    form_->SetHighContrast(SystemHighContrast());
+    form_->SetSystemAnimations(SystemClientAreaAnimation());
+    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void MainWindow::MakeTitleFont() {
@@ -391,20 +500,51 @@ void MainWindow::OnPaint() {
     gdi::GdiObject bitmap(CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
     if (!memory || !bitmap) return;
     gdi::SelectScope selectBitmap(memory.Get(), bitmap.Get());
-    PaintTileTo(imgBckg_, memory.Get());
+    PaintBackground(memory.Get(), client);
     if (form_) {
-        const TColor title = kTitleColor;
         gdi::SelectScope selectFont(memory.Get(), titleFont_.Get());
         SetBkMode(memory.Get(), TRANSPARENT);
-        SetTextColor(memory.Get(), RGB(title & 0xFF, (title >> 8) & 0xFF, (title >> 16) & 0xFF));
+        SetTextColor(memory.Get(), gdi::ColorRefOf(form_->Colors().Title));
         const TBarPicture bar = form_->Bar();
         const std::wstring caption = ToWide(bar.TitleCaption);
         TextOutW(memory.Get(), bar.Title.Left, bar.Title.Top, caption.c_str(), static_cast<int>(caption.size()));
         DrawPngImage(memory.Get(), shownImages_[0], bar.Start.Left, bar.Start.Top);
         DrawPngImage(memory.Get(), shownImages_[1], bar.PrevItem.Left, bar.PrevItem.Top);
         DrawPngImage(memory.Get(), shownImages_[2], bar.NextItem.Left, bar.NextItem.Top);
+        PaintMarks(memory.Get(), bar);
     }
     BitBlt(paint.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+}
+
+void MainWindow::PaintBackground(HDC dc, const RECT& client) const {
+    if (!form_ || form_->Colors().Tile) {
+        PaintTileTo(imgBckg_, dc);
+        return;
+    }
+    gdi::GdiObject brush(CreateSolidBrush(gdi::ColorRefOf(form_->Colors().Background)));
+    FillRect(dc, &client, static_cast<HBRUSH>(brush.Get()));
+}
+
+// The focus mark: a frame around the focused element while the bar has the focus. The paused
+// mark: two bars in a box at the start image's lower right corner.
+void MainWindow::PaintMarks(HDC dc, const TBarPicture& bar) const {
+    const COLORREF mark = gdi::ColorRefOf(form_->Colors().Mark);
+    gdi::GdiObject brush(CreateSolidBrush(mark));
+    if (GetFocus() == Handle() && !bar.Focus.Empty()) {
+        const int grow = ScaleForDpi(1, dpi_);
+        RECT frame{bar.Focus.Left - grow, bar.Focus.Top - grow, bar.Focus.Right + grow, bar.Focus.Bottom + grow};
+        FrameRect(dc, &frame, static_cast<HBRUSH>(brush.Get()));
+    }
+    if (!bar.Paused) return;
+    const int size = ScaleForDpi(9, dpi_), bar1 = ScaleForDpi(2, dpi_);
+    const RECT box{bar.Start.Right - size, bar.Start.Bottom - size, bar.Start.Right, bar.Start.Bottom};
+    FillRect(dc, &box, static_cast<HBRUSH>(brush.Get()));
+    gdi::GdiObject ground(CreateSolidBrush(gdi::ColorRefOf(form_->Colors().Background)));
+    const int top = box.top + bar1, bottom = box.bottom - bar1;
+    const RECT left{box.left + bar1, top, box.left + 2 * bar1, bottom};
+    const RECT right{box.right - 2 * bar1, top, box.right - bar1, bottom};
+    FillRect(dc, &left, static_cast<HBRUSH>(ground.Get()));
+    FillRect(dc, &right, static_cast<HBRUSH>(ground.Get()));
 }
 
 void MainWindow::OnClick(int x, int y) {
@@ -431,13 +571,20 @@ bool MainWindow::OnKeyDown(WPARAM key) {
         case VK_RIGHT: form_->KeyPressed(TBarKey::Right); return true;
         case VK_RETURN: form_->KeyPressed(TBarKey::Enter); return true;
         case VK_ESCAPE: form_->KeyPressed(TBarKey::Escape); return true;
+        case VK_SPACE: form_->KeyPressed(TBarKey::Space); return true;
+        case VK_APPS: PopupTrayMenu(false); return true;
+        case VK_TAB:
+            form_->KeyPressed(ShiftDown() ? TBarKey::BackTab : TBarKey::Tab);
+            if (accessible_) accessible_->FocusChanged(form_->Focused());
+            return true;
         default: return false;
     }
 }
 
-// A right press on the background opens the tray menu beside the bar, at the press.
-bool MainWindow::OnBackgroundRightPress(LPARAM lp) {
-    if (!form_ || !menus_ || form_->AreaAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)) != TBarArea::Background) return false;
+// No part of the bar has a right-click action of its own: a right press anywhere opens the tray
+// menu beside the bar, at the press.
+bool MainWindow::OnRightPress(LPARAM lp) {
+    if (!form_ || !menus_) return false;
     POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
     ClientToScreen(Handle(), &p);
     menus_->PopupTrayMenuAt(p.x);
@@ -474,6 +621,9 @@ LRESULT MainWindow::OnQueryEndSession() { return form_ ? form_->QueryEndSession(
 
 void MainWindow::OnDestroy() {
     KillTimer(Handle(), kReloadTimerId);
+    if (hotKeyRegistered_) UnregisterHotKey(Handle(), kFocusHotKeyId);
+    hotKeyRegistered_ = false;
+    accessible_.reset();  // a client still holding the object is told it is gone
     if (form_) {
         form_->FormDestroy();
         form_.reset();  // the scrolling text goes with its parent
@@ -492,8 +642,26 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK: return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
-        case WM_RBUTTONDOWN: return OnBackgroundRightPress(lp) ? 0 : Default(msg, wp, lp);
+        case WM_RBUTTONDOWN: return OnRightPress(lp) ? 0 : Default(msg, wp, lp);
         case WM_KEYDOWN: return OnKeyDown(wp) ? 0 : Default(msg, wp, lp);
+        case WM_SYSKEYDOWN:
+            if (wp == VK_F10 && ShiftDown()) {
+                PopupTrayMenu(false);
+                return 0;
+            }
+            return Default(msg, wp, lp);
+        case WM_SETFOCUS:
+            if (accessible_ && form_) accessible_->FocusChanged(form_->Focused());
+            InvalidateRect(Handle(), nullptr, FALSE);  // the focus mark
+            return 0;
+        case WM_KILLFOCUS: InvalidateRect(Handle(), nullptr, FALSE); return 0;
+        case WM_HOTKEY: OnFocusHotKey(); return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE: OnSystemSettingsChanged(); return Default(msg, wp, lp);
+        case WM_GETOBJECT: return accessible_ ? accessible_->AnswerGetObject(wp, lp) : Default(msg, wp, lp);
+        case kDefaultActionMessage:
+            if (form_) form_->PressElement(static_cast<TBarElement>(wp));
+            return 0;
         case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
         case WM_QUERYENDSESSION: return OnQueryEndSession();
         case WM_DESTROY: OnDestroy(); return 0;
