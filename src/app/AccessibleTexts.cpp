@@ -31,7 +31,7 @@ TAccessibleElement AccessibleElement(TBarElement element, const TTickerReading& 
 
 TBarElement NextFocus(TBarElement element, bool forward) {
     int id = static_cast<int>(element);
-    if (id < 1 || id > kBarElementCount) return TBarElement::Feeds;
+    if (id < 1 || id > kBarElementCount) return forward ? TBarElement::Feeds : TBarElement::Next;
     id = forward ? id % kBarElementCount + 1 : (id + kBarElementCount - 2) % kBarElementCount + 1;
     return static_cast<TBarElement>(id);
 }

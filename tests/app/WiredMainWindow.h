@@ -31,6 +31,8 @@ public:
     int barHides = 0;
     int menuRebuilds = 0;  // FeedListsChanged calls
     std::vector<std::string> balloons;  // title and text of each balloon shown
+    int readingChanges = 0;             // TickerReadingChanged calls
+    std::vector<THotKey> hotKeys;       // each key handed to the system
 
     int WorkAreaWidth() const override { return workAreaWidth; }
     int DisplayDpi() const override { return dpi; }
@@ -49,6 +51,8 @@ public:
     void PopupQuickStartMenu() override { ++quickStartMenus; }
     void HideBar() override { ++barHides; }
     void FeedListsChanged() override { ++menuRebuilds; }
+    void TickerReadingChanged() override { ++readingChanges; }
+    void RegisterFocusHotKey(const THotKey& key) override { hotKeys.push_back(key); }
     void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
         balloons.push_back(title + "|" + text);
     }
