@@ -110,6 +110,8 @@ public:
     TEditMode FEditMode = emNone;
     TLinkButtons Buttons;
     bool StartUp = false;                  // cbStartUp
+    bool StillHeadlines = false;           // "Show headlines without scrolling"
+    THotKey FocusHotKey = kDefaultFocusHotKey;  // the key that gives the bar the focus
     TFont SampleFont;                      // txtTickerFont's font
     int SpeedPosition = DefaultTickerSpeedIndex;  // tbTickerSpeed, 0..4
 

@@ -13,6 +13,9 @@
 #include "controls/GdiHandles_win32.h"
 #include "controls/PngImages_win32.h"
 
+#include "app/BarColors.h"
+#include "app/SystemAccessibility_win32.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -83,6 +86,28 @@ std::vector<WORD> DialogTemplate() {
     for (wchar_t c : std::wstring(L"Tahoma")) t.push_back(WORD(c));
     t.push_back(0);
     return t;
+}
+
+// The hot key control's value: the virtual key in the low byte, HOTKEYF_ bits in the next. The
+// control has no Windows key: a key with it shows (and is kept, on OK) without.
+WPARAM HotKeyControlValue(const THotKey& key) {
+    BYTE flags = 0;
+    if (key.Modifiers & THotKey::Ctrl) flags |= HOTKEYF_CONTROL;
+    if (key.Modifiers & THotKey::Alt) flags |= HOTKEYF_ALT;
+    if (key.Modifiers & THotKey::Shift) flags |= HOTKEYF_SHIFT;
+    return MAKEWORD(BYTE(key.Key), flags);
+}
+
+// What the control holds, as a key the settings can keep: none when it is cleared or holds a
+// key the settings cannot name (a key without a modifier, an arrow).
+THotKey HotKeyOfControlValue(LRESULT value) {
+    const BYTE flags = HIBYTE(LOWORD(value));
+    THotKey key;
+    if (flags & HOTKEYF_CONTROL) key.Modifiers |= THotKey::Ctrl;
+    if (flags & HOTKEYF_ALT) key.Modifiers |= THotKey::Alt;
+    if (flags & HOTKEYF_SHIFT) key.Modifiers |= THotKey::Shift;
+    key.Key = LOBYTE(LOWORD(value));
+    return ParseHotKey(HotKeyText(key)).value_or(THotKey{});
 }
 
 constexpr std::string_view kSaveFailedMessage = "The settings could not all be saved.";
@@ -177,9 +202,11 @@ LRESULT ConfigDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lp) == Item(idFontSample)) {
                 const HDC dc = reinterpret_cast<HDC>(wp);
-                SetTextColor(dc, model_.SampleFont.Color & 0xFFFFFF);
-                SetBkColor(dc, kFontSampleBackground);
-                return reinterpret_cast<INT_PTR>(sampleBrush_.Get());
+                const bool highContrast = HighContrastOn();
+                const TSampleColors colors = FontSampleColors(highContrast, model_.SampleFont.Color);
+                SetTextColor(dc, gdi::ColorRefOf(colors.Text));
+                SetBkColor(dc, gdi::ColorRefOf(colors.Background));
+                return reinterpret_cast<INT_PTR>(highContrast ? GetSysColorBrush(COLOR_WINDOW) : sampleBrush_.Get());
             }
             return FALSE;
         case WM_CLOSE: EndDialog(Handle(), IDCANCEL); return TRUE;
@@ -295,6 +322,10 @@ void ConfigDialog::CreateLinkList(int id, int page, const wchar_t* caption, int 
 void ConfigDialog::CreateGeneralPage() {
     Make(WC_BUTTONW, L"Run Tidewire when &log on to Windows ", kTab | BS_AUTOCHECKBOX, kPageLeft, 14, kPageWidth, 22,
          idStartUp, cpGeneral);
+    Make(WC_BUTTONW, L"Show headlines &without scrolling", kTab | BS_AUTOCHECKBOX, kPageLeft, 42, kPageWidth, 22,
+         idStillHeadlines, cpGeneral);
+    Make(WC_STATICW, L"&Key that gives the ticker the focus:", kLabel, kPageLeft, 74, kPageWidth, 16, -1, cpGeneral);
+    Make(HOTKEY_CLASSW, L"", kTab, kPageLeft, 92, 200, 22, idFocusHotKey, cpGeneral);
 }
 
 void ConfigDialog::CreateAppearancePage() {
@@ -359,6 +390,8 @@ void ConfigDialog::Fill() {
     EnableWindow(Item(idMaxItemsSpin), model_.MaxItemsEnabled);
     CheckDlgButton(Handle(), idAutoUrlJump, model_.AutoUrlJump ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(Handle(), idStartUp, model_.StartUp ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(Handle(), idStillHeadlines, model_.StillHeadlines ? BST_CHECKED : BST_UNCHECKED);
+    SendMessageW(Item(idFocusHotKey), HKM_SETHOTKEY, HotKeyControlValue(model_.FocusHotKey), 0);
     SendMessageW(Item(idTickerSpeed), TBM_SETPOS, TRUE, model_.SpeedPosition);
     syncing_ = false;
     RenderList(idDefaultLinks, model_.DefaultLinks, model_.DefaultSelected);
@@ -455,6 +488,7 @@ bool ConfigDialog::CloseWith(int id) {
     }
     ReadChecks(idDefaultLinks, model_.DefaultLinks);
     ReadChecks(idCustomLinks, model_.CustomLinks);
+    model_.FocusHotKey = HotKeyOfControlValue(SendMessageW(Item(idFocusHotKey), HKM_GETHOTKEY, 0, 0));
     EndDialog(Handle(), id);
     return true;
 }
@@ -483,6 +517,7 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
             return;
         case idAutoUrlJump: model_.AutoUrlJump = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
         case idStartUp: model_.StartUp = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
+        case idStillHeadlines: model_.StillHeadlines = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
         case idCurrentLink:
             if (code == EN_CHANGE) model_.txtCurrentRSSlinkChange(FromWide(WindowText(Item(idCurrentLink))));
             return;

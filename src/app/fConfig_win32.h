@@ -19,6 +19,7 @@ enum TConfigControlId : int {
     idDefaultLinks, idCustomLinks, idCurrentLink,
     idLinkUp, idLinkDown, idLinkAdd, idLinkRemove, idLinkEdit,
     idStartUp, idFontSample, idFontButton, idDefaultFont, idTickerSpeed, idStatusBar,
+    idStillHeadlines, idFocusHotKey,
 };
 
 // The current user's Run key value "[Tidewire]". Enabling writes `command`, normally the

@@ -7,6 +7,7 @@
 #include "app/BarAccessible_win32.h"
 #include "app/LoadingAnimation_win32.h"
 #include "app/StartAndTrayMenus_win32.h"
+#include "app/SystemAccessibility_win32.h"
 #include "app/fConfig_win32.h"
 #include "base/ApplicationWindow_win32.h"
 #include "base/HookableWindow_win32.h"
@@ -96,19 +97,6 @@ void MirrorTickerText(HWND ticker, const std::string& text) {
     std::wstring wide = ToWide(text);
     std::replace(wide.begin(), wide.end(), L'\0', L' ');
     SetWindowTextW(ticker, wide.c_str());
-}
-
-bool SystemHighContrast() {
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof contrast;
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
-// "Show animations in Windows"; where the system cannot say, animations are on.
-bool SystemClientAreaAnimation() {
-    BOOL on = TRUE;
-    return !SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &on, 0) || on;
 }
 
 UINT HotKeyModifiers(const THotKey& key) {
@@ -285,8 +273,8 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     tickerWindow_ = WindowHandle(*ticker);
     form_ = std::make_unique<TfrMain>(*this, MakeParts(std::move(ticker)));
     MakeAccessible();
-    form_->SetHighContrast(SystemHighContrast());
-    form_->SetSystemAnimations(SystemClientAreaAnimation());
+    form_->SetHighContrast(HighContrastOn());
+    form_->SetSystemAnimations(ClientAreaAnimationOn());
     // A second instance ends as soon as its loop starts: no tray icon of its own comes and goes.
     if (!form_->SecondInstance()) MakeMenus();
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, CommandLineArguments());
@@ -381,8 +369,8 @@ void MainWindow::PopupTrayMenu(bool atPointer) {
 // Both settings may change while the program runs (the system tells every top-level window).
 void MainWindow::OnSystemSettingsChanged() {
     if (!form_) return;
-    form_->SetHighContrast(SystemHighContrast());
-    form_->SetSystemAnimations(SystemClientAreaAnimation());
+    form_->SetHighContrast(HighContrastOn());
+    form_->SetSystemAnimations(ClientAreaAnimationOn());
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 

@@ -20,8 +20,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, Server, check, quick_start_menu, screenshot, setup_bar_probe, start, stop,  # noqa: E402
-                         verdict, wait_visible, xdotool)
+from e2e_support import (WINE, Server, check, config_text, quick_start_menu, screenshot, setup_bar_probe,  # noqa: E402
+                         start, stop, verdict, wait_visible, xdotool)
 
 TRAY_ICON = (12, 31)
 START_IMAGE = (16, 12)
@@ -74,15 +74,6 @@ def run_value():
     out = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", "[Tidewire]"], capture_output=True, timeout=60)
     lines = [l for l in out.stdout.decode("utf-8", "replace").splitlines() if "[Tidewire]" in l]
     return lines[0].strip() if out.returncode == 0 and lines else ""
-
-
-def config_text(work):
-    try:
-        with open(os.path.join(work, "app.config"), "rb") as f:
-            data = f.read()
-    except OSError:
-        return ""
-    return data.decode("utf-16") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
 
 
 def write_config(work, server):
