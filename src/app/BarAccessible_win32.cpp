@@ -34,6 +34,10 @@ HRESULT Absent(BSTR* out) {
     return S_FALSE;
 }
 
+// The interface ids by __uuidof: linked by name, IID_IAccessible resolves to oleacc's import
+// thunk instead of the identifier's bytes, and every request would name a nonsense interface.
+const IID& kIAccessible = __uuidof(IAccessible);
+
 void SetChild(VARIANT* out, TBarElement element) {
     out->vt = VT_I4;
     out->lVal = static_cast<LONG>(element);
@@ -49,7 +53,7 @@ public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) || riid == kIAccessible) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -80,7 +84,7 @@ public:
         if (!parent) return E_INVALIDARG;
         *parent = nullptr;
         if (!source_) return CO_E_OBJNOTCONNECTED;
-        return AccessibleObjectFromWindow(source_->Window, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch,
+        return AccessibleObjectFromWindow(source_->Window, static_cast<DWORD>(OBJID_WINDOW), __uuidof(IDispatch),
                                           reinterpret_cast<void**>(parent));
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
@@ -245,7 +249,7 @@ TBarAccessible::~TBarAccessible() {
 LRESULT TBarAccessible::AnswerGetObject(WPARAM wp, LPARAM lp) {
     if (static_cast<LONG>(lp) != static_cast<LONG>(OBJID_CLIENT)) return DefWindowProcW(source_.Window, WM_GETOBJECT, wp, lp);
     if (!object_) object_ = new Object(&source_);
-    return LresultFromObject(IID_IAccessible, wp, object_);
+    return LresultFromObject(kIAccessible, wp, object_);
 }
 
 void TBarAccessible::TickerChanged() const {

@@ -42,12 +42,14 @@ std::string Text(Getter get) {
 
 IAccessible* BarObject() {
     HWND bar = FindWindowW(L"TfrMain", nullptr);
+    if (!bar) std::fprintf(stderr, "no window of class TfrMain\n");
     if (!bar) return nullptr;
     IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(bar, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                          reinterpret_cast<void**>(&object))))
-        return nullptr;
-    return object;
+    // By __uuidof: IID_IAccessible by name links to oleacc's import thunk, not the identifier.
+    const HRESULT hr = AccessibleObjectFromWindow(bar, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                                  reinterpret_cast<void**>(&object));
+    if (FAILED(hr)) std::fprintf(stderr, "AccessibleObjectFromWindow: 0x%08lx\n", static_cast<unsigned long>(hr));
+    return SUCCEEDED(hr) ? object : nullptr;
 }
 
 int Read(IAccessible* object) {
@@ -73,7 +75,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"animations") == 0) {
         const BOOL on = std::wcscmp(argv[2], L"0") != 0;
         return SystemParametersInfoW(SPI_SETCLIENTAREAANIMATION, 0, reinterpret_cast<PVOID>(static_cast<INT_PTR>(on)),
-                                     SPIF_SENDCHANGE)
+                                     SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)
                    ? 0
                    : 1;
     }
