@@ -19,8 +19,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (HERE, WINE, Server, build_probe, check, config_text, requested, running, setup_bar_probe,  # noqa: E402
-                         verdict, wait_for, wait_visible, write_browser, write_single_feed_config, xdotool)
+from e2e_support import (HERE, WINE, Server, build_probe, check, config_text, requested, running,  # noqa: E402
+                         screenshot, setup_bar_probe, verdict, wait_for, wait_visible, write_browser,
+                         write_single_feed_config, xdotool)
 
 ITEMS = ["Alpha reads aloud", "Beta stands still", "Gamma waits"]
 FEED = ("<rss><channel><title>Reader</title><link>http://127.0.0.1/</link>%s</channel></rss>" % "".join(
@@ -30,6 +31,7 @@ STRIP = "800x11+120+12"    # the scrolling text's rows, between the arrows
 # Without a window manager the X server sends keys to the window under the pointer: keys are typed
 # with the pointer on the bar's background (where it holds nothing still).
 ON_BAR = (520, 3)
+ON_TRAY = (100, 36)        # Wine's stand-alone tray window, another program's, below the bar
 STILL_PERIOD = 3.0         # seconds: the shortest still period, which these headlines get
 ROLE_TOOLBAR, ROLE_PUSHBUTTON, ROLE_LINK = 22, 43, 30
 
@@ -132,11 +134,19 @@ def main():
         xdotool("key", "space")
         check(stands_still(), "Space on the bar the hot key focused pauses the text")
         check(a11y(probe, "read")[1][4][3].endswith("paused"), "the ticker's value says it is paused")
+        screenshot(os.path.join(work, "paused.png"))  # the paused mark and the focus mark, for a look
         xdotool("key", "space")
         check(not stands_still(), "Space again resumes it")
         check(menu_opens(bar_probe, lambda: xdotool("key", "shift+F10")), "Shift+F10 opens the menu at the bar")
         check(menu_opens(bar_probe, lambda: xdotool("mousemove", *TEXT_POINT, "click", 3)),
               "a right click on the scrolling text opens the menu")
+
+        xdotool("key", "Escape")
+        check(wait_visible(bar_probe, "TfrMain", lambda w: not w, 5) == [], "Esc hides the bar")
+        xdotool("mousemove", *ON_TRAY)
+        xdotool("key", "ctrl+alt+t")
+        check(wait_visible(bar_probe, "TfrMain", lambda w: bool(w), 5),
+              "the hot key typed into another program's window shows the hidden bar")
 
         check(click_first_menu_entry(bar_probe) and stands_still(), "the menu's \"Pause ticker\" pauses the text")
         check(click_first_menu_entry(bar_probe) and not stands_still(), "its \"Resume ticker\" resumes it")
