@@ -231,6 +231,8 @@ private:
     std::unique_ptr<TStartAndTrayMenus> menus_;  // before the form's start-up, which builds the feed menus
     std::unique_ptr<TBarAccessible> accessible_;  // disconnected before the form goes
     bool hotKeyRegistered_ = false;
+    // As Windows shows focus rectangles: after the keyboard was used on the bar, not after a click.
+    bool keyboardCues_ = false;
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
@@ -349,6 +351,7 @@ void MainWindow::RegisterFocusHotKey(const THotKey& key) {
 }
 
 void MainWindow::OnFocusHotKey() {
+    keyboardCues_ = true;
     if (!IsWindowVisible(Handle()) && menus_) menus_->ShowBar();
     SetForegroundWindow(Handle());
     SetFocus(Handle());
@@ -518,7 +521,7 @@ void MainWindow::PaintBackground(HDC dc, const RECT& client) const {
 void MainWindow::PaintMarks(HDC dc, const TBarPicture& bar) const {
     const COLORREF mark = gdi::ColorRefOf(form_->Colors().Mark);
     gdi::GdiObject brush(CreateSolidBrush(mark));
-    if (GetFocus() == Handle() && !bar.Focus.Empty()) {
+    if (keyboardCues_ && GetFocus() == Handle() && !bar.Focus.Empty()) {
         const int grow = ScaleForDpi(1, dpi_);
         RECT frame{bar.Focus.Left - grow, bar.Focus.Top - grow, bar.Focus.Right + grow, bar.Focus.Bottom + grow};
         FrameRect(dc, &frame, static_cast<HBRUSH>(brush.Get()));
@@ -562,6 +565,7 @@ bool MainWindow::OnKeyDown(WPARAM key) {
         case VK_SPACE: form_->KeyPressed(TBarKey::Space); return true;
         case VK_APPS: PopupTrayMenu(false); return true;
         case VK_TAB:
+            keyboardCues_ = true;
             form_->KeyPressed(ShiftDown() ? TBarKey::BackTab : TBarKey::Tab);
             if (accessible_) accessible_->FocusChanged(form_->Focused());
             return true;
@@ -629,7 +633,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DPICHANGED: OnDpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
         case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
+        case WM_LBUTTONDBLCLK:
+            keyboardCues_ = false;
+            return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
         case WM_RBUTTONDOWN: return OnRightPress(lp) ? 0 : Default(msg, wp, lp);
         case WM_KEYDOWN: return OnKeyDown(wp) ? 0 : Default(msg, wp, lp);
         case WM_SYSKEYDOWN:

@@ -25,7 +25,7 @@ from e2e_support import (WINE, Server, check, config_text, quick_start_menu, scr
 
 TRAY_ICON = (12, 31)
 START_IMAGE = (16, 12)
-CONFIG_ENTRY_Y = 74      # "Configuration..." below the tray menu's top edge
+CONFIG_ENTRY_Y = 93      # "Configuration..." below the tray menu's top edge
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 FEED = (b"<rss><channel><title>Config</title><item><title>One</title><link>http://example.com/1</link>"
         b"</item></channel></rss>")
@@ -46,7 +46,8 @@ def open_dialog(probe, menu_at=TRAY_ICON, scale=1.0):
     if len(menus) != 1:
         return None
     left, top = menus[0][0], menus[0][1]
-    # The third entry, below "Hide ticker" and "RSS Feeds" and their separators.
+    # The fourth entry, below "Pause ticker", "Hide ticker" and "RSS Feeds" and their separators
+    # (an entry is 19 pixels high).
     xdotool("mousemove", left + int(80 * scale), top + int(CONFIG_ENTRY_Y * scale), "click", 1)
     dialogs = wait_visible(probe, "#32770", lambda w: len(w) == 1)
     if len(dialogs) != 1:
