@@ -1,5 +1,7 @@
 #include "app/StartAndTrayMenus.h"
 
+#include "app/BarColors.h"
+
 namespace tw {
 
 namespace {
@@ -10,16 +12,13 @@ void ConfigureBarMenu(TCustomBarPopupMenu& menu) {
     menu.MenuStyle = msWindowsXP;
     menu.UseSystemFont = false;
     menu.MenuFont = TFont{"MS Sans Serif", 8, clWindowText, 0};
-    menu.Bar.GradientStart = 10127994;  // 0x9A8A7A
-    menu.Bar.GradientEnd = 3813932;     // 0x3A322C
     menu.Bar.GradientStyle = gsHorizontal;
-    menu.Separators.GradientStart = clSilver;
-    menu.Separators.GradientEnd = clGray;
     menu.Separators.GradientStyle = gsVertical;
     menu.Separators.FadeWidth = 72;
     menu.Separators.SeparatorStyle = ssCaption;
     menu.Separators.UseSystemFont = false;
     menu.Separators.Font = TFont{"Arial", 8, clWhite, fsBold};
+    ApplyMenuColors(menu, MenuColorsFor(false));
 }
 
 TBarMenuItem& AddCommand(TBarMenuItem& root, std::string caption, int image, const std::function<void()>& command) {
@@ -65,6 +64,7 @@ TTrayMenuEntries BuildTrayMenu(TCustomBarPopupMenu& pmTray, const TTrayMenuComma
     pmTray.BeginItemsUpdate();
     TBarMenuItem& root = pmTray.Items();
     root.Clear();
+    entries.Pause = &AddCommand(root, std::string(kPauseTicker), -1, commands.Pause);
     entries.HideShow = &AddCommand(root, std::string(kHideTicker), 5, commands.HideShow);
     root.Add("-");
     entries.RSSFeeds = &AddCommand(root, "RSS Feeds", 0, {});
@@ -90,6 +90,10 @@ void BuildFeedMenu(TCustomBarPopupMenu& menu, const std::vector<TFeedMenuEntry>&
 void BuildFeedMenu(TBarMenuItem& target, const std::vector<TFeedMenuEntry>& entries,
                    const std::function<void(const std::string&)>& onFeed) {
     AddEntries(target, entries, onFeed);
+}
+
+void PauseEntryFor(TBarMenuItem& pause, bool paused) {
+    pause.SetCaption(std::string(paused ? kResumeTicker : kPauseTicker));
 }
 
 void ShowHideEntryFor(TBarMenuItem& mnuHideShow, bool barVisible) {

@@ -1,5 +1,6 @@
 #include "app/StartAndTrayMenus_win32.h"
 
+#include "app/BarColors.h"
 #include "app/LoadingAnimation_win32.h"
 #include "app/fMain.h"
 #include "base/TextConvert_win32.h"
@@ -25,6 +26,9 @@ RECT WorkAreaOf(HWND bar) {
 TStartAndTrayMenus::TStartAndTrayMenus(THost host) : host_(std::move(host)) {
     ConfigureQuickStartMenu(pmRSS_);
     TTrayMenuCommands commands;
+    commands.Pause = [this] {
+        if (TfrMain* form = host_.Form()) form->TogglePause();
+    };
     commands.HideShow = [this] { HideShow(); };
     commands.Configuration = host_.Configuration;
     commands.About = [] { OpenLinkInBrowser(std::string(kAboutUrl)); };
@@ -65,7 +69,15 @@ void TStartAndTrayMenus::TrayPopup::Popup(int x, int y, TTrayIcon&) {
     menus_.pmTray_.Popup(x, y);
 }
 
-void TStartAndTrayMenus::MatchDisplay(TBarPopupMenu& menu) { menu.SetDpi(WindowDpi(host_.Window())); }
+// The menu drawn for the display the bar is on, in the bar's colours, with its pause entry
+// saying what it will do.
+void TStartAndTrayMenus::MatchDisplay(TBarPopupMenu& menu) {
+    menu.SetDpi(WindowDpi(host_.Window()));
+    const TfrMain* form = host_.Form();
+    if (!form) return;
+    ApplyMenuColors(menu, MenuColorsFor(form->HighContrast()));
+    PauseEntryFor(*trayEntries_.Pause, form->Paused());
+}
 
 void TStartAndTrayMenus::PopupBesideBar(TBarPopupMenu& menu, int x) {
     MatchDisplay(menu);

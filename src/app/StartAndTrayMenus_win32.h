@@ -56,7 +56,7 @@ private:
         TStartAndTrayMenus& menus_;
     };
 
-    // The menu drawn for the density of the display the bar is on.
+    // The menu drawn for the display the bar is on, in the bar's colours, its pause entry current.
     void MatchDisplay(TBarPopupMenu& menu);
     void PopupBesideBar(TBarPopupMenu& menu, int x);
     void HideShow();

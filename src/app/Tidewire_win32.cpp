@@ -8,6 +8,8 @@
 #include "desktop/FeedSchemeRegistration_win32.h"
 #include "desktop/uFileAssociations_win32.h"
 
+#include <objbase.h>
+
 namespace {
 
 // Holds Winsock 1.1 from start to exit. The program makes no socket call of its own, so a
@@ -28,6 +30,22 @@ private:
     bool started_ = false;
 };
 
+// The main thread as a single-threaded COM apartment for the program's life: accessibility
+// clients in other processes reach the bar's accessible object through it, and the shell's
+// open verbs expect it.
+class ComApartment {
+public:
+    ComApartment() : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComApartment() {
+        if (started_) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool started_;
+};
+
 }  // namespace
 
 // The narrow entry point: mingw links wWinMain only with -municode. The program reads nothing
@@ -36,6 +54,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // "/import FILE" and "/export FILE" do their work (or hand it to the running ticker) and end.
     if (const auto exitCode = tw::RunSubscriptionCommandLine(tw::ProgramArguments())) return *exitCode;
     const SocketLibrary sockets;
+    const ComApartment com;
     // Before the main window: the shell's open commands find the service once it is registered,
     // and the association step decides whether the window listens to them.
     tw::TDDEServer dde(tw::DDEServiceName(tw::RunningExecutablePath()));

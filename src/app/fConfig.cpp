@@ -239,6 +239,8 @@ void OpenConfig(TfrConfig& dialog, const TMainSettings& settings, const IRunAtLo
 
     dialog.StartUp = dialog.StartUpAtOpen = runAtLogon.Enabled();
     dialog.SampleFont = settings.TickerFont;
+    dialog.StillHeadlines = settings.StillHeadlines;
+    dialog.FocusHotKey = settings.FocusHotKey;
 
     const auto speed = std::find(TickerSpeeds.begin(), TickerSpeeds.end(), settings.TickerSpeed);
     dialog.SpeedPosition = speed == TickerSpeeds.end() ? DefaultTickerSpeedIndex : int(speed - TickerSpeeds.begin());
@@ -262,6 +264,8 @@ TMainSettings DialogSettings(const TfrConfig& dialog, TMainSettings settings) {
     settings.DefaultFeeds = dialog.DefaultLinks;
     settings.CustomFeeds = dialog.CustomLinks;
     settings.TickerFont = dialog.SampleFont;
+    settings.StillHeadlines = dialog.StillHeadlines;
+    settings.FocusHotKey = dialog.FocusHotKey;
     settings.TickerSpeed = TickerSpeeds[std::clamp(dialog.SpeedPosition, 0, int(TickerSpeeds.size()) - 1)];
     // A stored monitor that is unplugged now shows as the primary: it is kept unless the user
     // chose another.

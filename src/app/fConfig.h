@@ -117,6 +117,8 @@ public:
     bool StartUp = false;                  // cbStartUp
     std::vector<std::string> MonitorCaptions;  // cbMonitor: "1: 1920 × 1080 (primary)", ...
     int MonitorSelected = -1;
+    bool StillHeadlines = false;           // "Show headlines without scrolling"
+    THotKey FocusHotKey = kDefaultFocusHotKey;  // the key that gives the bar the focus
     TFont SampleFont;                      // txtTickerFont's font
     int SpeedPosition = DefaultTickerSpeedIndex;  // tbTickerSpeed, 0..4
     TStreamSettings Stream;                // the "Stream" group of the General page

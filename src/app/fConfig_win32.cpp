@@ -17,6 +17,9 @@
 #include "controls/Monitors_win32.h"
 #include "controls/PngImages_win32.h"
 
+#include "app/BarColors.h"
+#include "app/SystemAccessibility_win32.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -87,6 +90,28 @@ std::vector<WORD> DialogTemplate() {
     for (wchar_t c : std::wstring(L"Tahoma")) t.push_back(WORD(c));
     t.push_back(0);
     return t;
+}
+
+// The hot key control's value: the virtual key in the low byte, HOTKEYF_ bits in the next. The
+// control has no Windows key: a key with it shows (and is kept, on OK) without.
+WPARAM HotKeyControlValue(const THotKey& key) {
+    BYTE flags = 0;
+    if (key.Modifiers & THotKey::Ctrl) flags |= HOTKEYF_CONTROL;
+    if (key.Modifiers & THotKey::Alt) flags |= HOTKEYF_ALT;
+    if (key.Modifiers & THotKey::Shift) flags |= HOTKEYF_SHIFT;
+    return MAKEWORD(BYTE(key.Key), flags);
+}
+
+// What the control holds, as a key the settings can keep: none when it is cleared or holds a
+// key the settings cannot name (a key without a modifier, an arrow).
+THotKey HotKeyOfControlValue(LRESULT value) {
+    const BYTE flags = HIBYTE(LOWORD(value));
+    THotKey key;
+    if (flags & HOTKEYF_CONTROL) key.Modifiers |= THotKey::Ctrl;
+    if (flags & HOTKEYF_ALT) key.Modifiers |= THotKey::Alt;
+    if (flags & HOTKEYF_SHIFT) key.Modifiers |= THotKey::Shift;
+    key.Key = LOBYTE(LOWORD(value));
+    return ParseHotKey(HotKeyText(key)).value_or(THotKey{});
 }
 
 constexpr std::string_view kSaveFailedMessage = "The settings could not all be saved.";
@@ -187,9 +212,11 @@ LRESULT ConfigDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORSTATIC:
             if (reinterpret_cast<HWND>(lp) == Item(idFontSample)) {
                 const HDC dc = reinterpret_cast<HDC>(wp);
-                SetTextColor(dc, model_.SampleFont.Color & 0xFFFFFF);
-                SetBkColor(dc, kFontSampleBackground);
-                return reinterpret_cast<INT_PTR>(sampleBrush_.Get());
+                const bool highContrast = HighContrastOn();
+                const TSampleColors colors = FontSampleColors(highContrast, model_.SampleFont.Color);
+                SetTextColor(dc, gdi::ColorRefOf(colors.Text));
+                SetBkColor(dc, gdi::ColorRefOf(colors.Background));
+                return reinterpret_cast<INT_PTR>(highContrast ? GetSysColorBrush(COLOR_WINDOW) : sampleBrush_.Get());
             }
             return FALSE;
         case WM_CLOSE: EndDialog(Handle(), IDCANCEL); return TRUE;
@@ -305,29 +332,35 @@ void ConfigDialog::CreateLinkList(int id, int page, const wchar_t* caption, int 
 }
 
 void ConfigDialog::CreateGeneralPage() {
-    Make(WC_BUTTONW, L"Run Tidewire when &log on to Windows ", kTab | BS_AUTOCHECKBOX, kPageLeft, 14, kPageWidth, 22,
+    Make(WC_BUTTONW, L"Run Tidewire when &log on to Windows ", kTab | BS_AUTOCHECKBOX, kPageLeft, 8, kPageWidth, 22,
          idStartUp, cpGeneral);
-    Make(WC_STATICW, L"&Monitor the bar docks on:", kLabel, kPageLeft, 48, 200, 16, -1, cpGeneral);
+    Make(WC_BUTTONW, L"Show headlines withou&t scrolling", kTab | BS_AUTOCHECKBOX, kPageLeft, 30, kPageWidth, 22,
+         idStillHeadlines, cpGeneral);
+    // Labels on the left, their controls on the right, so the stream group below keeps its room.
+    constexpr int labelWidth = 168, controlLeft = kPageLeft + 172, controlWidth = kPageWidth - 172;
+    Make(WC_STATICW, L"&Key to focus the ticker:", kLabel, kPageLeft, 58, labelWidth, 16, -1, cpGeneral);
+    Make(HOTKEY_CLASSW, L"", kTab, controlLeft, 55, controlWidth, 22, idFocusHotKey, cpGeneral);
+    Make(WC_STATICW, L"&Monitor the bar docks on:", kLabel, kPageLeft, 85, labelWidth, 16, -1, cpGeneral);
     // The height includes the dropped list.
-    Make(WC_COMBOBOXW, L"", kTab | CBS_DROPDOWNLIST | WS_VSCROLL, kPageLeft, 66, 240, 160, idMonitor, cpGeneral);
+    Make(WC_COMBOBOXW, L"", kTab | CBS_DROPDOWNLIST | WS_VSCROLL, controlLeft, 82, controlWidth, 160, idMonitor, cpGeneral);
     // The stream: a group here rather than a page of its own, so the stored page numbers keep
     // their meaning (docs/config-dialog.md).
-    Make(WC_BUTTONW, L"Stream", BS_GROUPBOX, kPageLeft, 44, kPageWidth, 212, -1, cpGeneral);
+    Make(WC_BUTTONW, L"Stream", BS_GROUPBOX, kPageLeft, 108, kPageWidth, 184, -1, cpGeneral);
     const int left = kPageLeft + 10, width = kPageWidth - 20;
-    Make(WC_BUTTONW, L"Show &all feeds in one stream, newest first", kTab | BS_AUTOCHECKBOX, left, 64, width, 22,
+    Make(WC_BUTTONW, L"Show &all feeds in one stream, newest first", kTab | BS_AUTOCHECKBOX, left, 124, width, 22,
          idAllFeeds, cpGeneral);
-    Make(WC_BUTTONW, L"Show only &new headlines", kTab | BS_AUTOCHECKBOX, left, 88, width, 22, idOnlyNew, cpGeneral);
+    Make(WC_BUTTONW, L"Show only &new headlines", kTab | BS_AUTOCHECKBOX, left, 146, width, 22, idOnlyNew, cpGeneral);
     const wchar_t* labels[] = {L"Lea&ve out:", L"Only &with:", L"&Highlight:"};
     for (int i = 0; i < 3; ++i) {
-        const int top = 118 + i * 28;
+        const int top = 170 + i * 24;
         Make(WC_STATICW, labels[i], kLabel, left, top + 3, 80, 16, -1, cpGeneral);
         AddHint(Make(WC_EDITW, L"", kTab | WS_BORDER | ES_AUTOHSCROLL, left + 84, top, width - 84, 22, idExcludeWords + i,
                      cpGeneral),
                 L"Words separated by commas");
     }
-    Make(WC_BUTTONW, L"Match the &descriptions too", kTab | BS_AUTOCHECKBOX, left, 202, width, 22, idMatchDescription,
+    Make(WC_BUTTONW, L"Match the &descriptions too", kTab | BS_AUTOCHECKBOX, left, 244, width, 22, idMatchDescription,
          cpGeneral);
-    Make(WC_BUTTONW, L"Announce hi&ghlighted headlines", kTab | BS_AUTOCHECKBOX, left, 226, width, 22, idAnnounce,
+    Make(WC_BUTTONW, L"Announce hi&ghlighted headlines", kTab | BS_AUTOCHECKBOX, left, 266, width, 22, idAnnounce,
          cpGeneral);
 }
 
@@ -432,6 +465,8 @@ void ConfigDialog::Fill() {
     CheckDlgButton(Handle(), idAutoUrlJump, model_.AutoUrlJump ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(Handle(), idStartUp, model_.StartUp ? BST_CHECKED : BST_UNCHECKED);
     FillStreamGroup();
+    CheckDlgButton(Handle(), idStillHeadlines, model_.StillHeadlines ? BST_CHECKED : BST_UNCHECKED);
+    SendMessageW(Item(idFocusHotKey), HKM_SETHOTKEY, HotKeyControlValue(model_.FocusHotKey), 0);
     SendMessageW(Item(idTickerSpeed), TBM_SETPOS, TRUE, model_.SpeedPosition);
     for (const std::string& caption : model_.MonitorCaptions)
         SendMessageW(Item(idMonitor), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ToWide(caption).c_str()));
@@ -537,6 +572,7 @@ bool ConfigDialog::CloseWith(int id) {
     }
     ReadChecks(idDefaultLinks, model_.DefaultLinks);
     ReadChecks(idCustomLinks, model_.CustomLinks);
+    model_.FocusHotKey = HotKeyOfControlValue(SendMessageW(Item(idFocusHotKey), HKM_GETHOTKEY, 0, 0));
     EndDialog(Handle(), id);
     return true;
 }
@@ -568,6 +604,7 @@ void ConfigDialog::OnCommand(int id, int code, HWND) {
         case idMonitor:
             if (code == CBN_SELCHANGE) model_.MonitorSelected = int(SendMessageW(Item(idMonitor), CB_GETCURSEL, 0, 0));
             return;
+        case idStillHeadlines: model_.StillHeadlines = IsDlgButtonChecked(Handle(), id) == BST_CHECKED; return;
         case idCurrentLink:
             if (code == EN_CHANGE) model_.txtCurrentRSSlinkChange(FromWide(WindowText(Item(idCurrentLink))));
             return;

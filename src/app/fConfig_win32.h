@@ -21,6 +21,7 @@ enum TConfigControlId : int {
     idStartUp, idFontSample, idFontButton, idDefaultFont, idTickerSpeed, idStatusBar, idMonitor,
     idAllFeeds, idOnlyNew, idExcludeWords, idIncludeWords, idHighlightWords, idMatchDescription, idAnnounce,
     idImportFeeds, idExportFeeds,
+    idStillHeadlines, idFocusHotKey,
 };
 
 // The current user's Run key value "[Tidewire]". Enabling writes `command`, normally the

@@ -1,6 +1,7 @@
 #include "app/fMain.h"
 
 #include "net/FeedAddress.h"
+#include "app/uUtil.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -132,11 +133,17 @@ void TfrMain::WireEvents() {
     ConnectFeedEvents(*RSSHandler, *rotation);
     WatchFeedLoads();
     ticker_->OnTextScrolled = [this](TScrollingText&) {
+        passEnding_ = true;
         if (streamTicker_) streamTicker_->PassEnded();
         else rotation->lblTickerTextScrolled();
+        passEnding_ = false;
     };
     ticker_->OnClick = [this](TScrollingText&) { OpenCurrentItem(); };
     ticker_->OnMouseMove = [this](TScrollingText&, unsigned, int, int) { lblTickerMouseMove(); };
+    // The text has no right-click action of its own: the bar's menu opens, as on the rest of it.
+    ticker_->OnMouseDown = [this](TScrollingText&, TMouseButton button, unsigned, int, int) {
+        if (button == mbRight) view_.PopupTrayMenu(true);
+    };
     // The text waits while the pointer rests on it, so a title can be read and clicked.
     ticker_->PauseOnHover = true;
     // Each tick sends the screen only the pixels that moved: under Wine a copy to the screen
@@ -205,6 +212,8 @@ void TfrMain::TickerView::SetTickerText(const std::string& text) {
     form_.ticker_->SetColorRuns({});
     form_.ticker_->SetText(text);
     form_.view_.TickerTextChanged(text);
+    // A reader hears each headline the user asked for or a load brought, not one per pass.
+    if (!form_.passEnding_) form_.view_.TickerReadingChanged();
 }
 
 void TfrMain::TickerView::SetTickerHint(const std::string& hint) { form_.ticker_->SetHint(hint); }
@@ -412,9 +421,97 @@ void TfrMain::KeyPressed(TBarKey key) {
     switch (key) {
         case TBarKey::Left: StepToPreviousItem(); break;
         case TBarKey::Right: StepToNextItem(); break;
-        case TBarKey::Enter: OpenCurrentItem(); break;
+        case TBarKey::Enter: PressElement(focused_); break;
         case TBarKey::Escape: view_.HideBar(); break;
+        case TBarKey::Space: TogglePause(); break;
+        case TBarKey::Tab: SetFocused(NextFocus(focused_, true)); break;
+        case TBarKey::BackTab: SetFocused(NextFocus(focused_, false)); break;
     }
+}
+
+void TfrMain::PressElement(TBarElement element) {
+    switch (element) {
+        case TBarElement::Feeds: view_.PopupQuickStartMenu(); break;
+        case TBarElement::Title: OpenChannelLink(); break;
+        case TBarElement::Previous: StepToPreviousItem(); break;
+        case TBarElement::Next: StepToNextItem(); break;
+        case TBarElement::Ticker: OpenCurrentItem(); break;
+        case TBarElement::Bar: break;
+    }
+}
+
+Rect TfrMain::ElementRect(TBarElement element) const {
+    const TScrollingText& t = *ticker_;
+    switch (element) {
+        case TBarElement::Feeds: return imgStart;
+        case TBarElement::Title: return lblTitle;
+        case TBarElement::Previous: return imgPrevRssItem;
+        case TBarElement::Next: return imgNextRssItem;
+        case TBarElement::Ticker: return Rect::Sized(t.Left(), t.Top(), t.Width(), t.Height());
+        case TBarElement::Bar: break;
+    }
+    return {};
+}
+
+void TfrMain::SetFocused(TBarElement element) {
+    if (element == TBarElement::Bar || element == focused_) return;
+    focused_ = element;
+    view_.BarChanged();
+}
+
+void TfrMain::SetPaused(bool paused) {
+    if (paused == paused_) return;
+    paused_ = paused;
+    if (paused_) ticker_->Hold(thPaused);
+    else ticker_->Release(thPaused);
+    view_.BarChanged();
+    view_.TickerReadingChanged();
+}
+
+void TfrMain::SetSystemAnimations(bool on) {
+    systemAnimations_ = on;
+    ApplyStillMode();
+}
+
+void TfrMain::ApplyStillMode() { ticker_->SetStill(stillOption_ || !systemAnimations_); }
+
+void TfrMain::SetHighContrast(bool on) {
+    if (on == highContrast_) return;
+    highContrast_ = on;
+    colors_ = BarColorsFor(on);
+    ticker_->SetBackgroundColor(colors_.TickerBackground);
+    ticker_->SetEdgeFadeWidth(colors_.EdgeFadeWidth);
+    ShowTickerFont(tickerFont_);
+    view_.BarChanged();
+}
+
+TTickerReading TfrMain::TickerReading() const {
+    TTickerReading reading;
+    reading.ChannelTitle = TitleCaption;
+    reading.Paused = paused_;
+    if (streamTicker_) {
+        const TFeedStream& stream = streamTicker_->Stream();
+        const int index = stream.CurrentIndex();
+        if (index < 0) {
+            reading.Headline = ticker_->Text();
+            return reading;
+        }
+        const TStreamEntry& entry = stream.At(index);
+        reading.Headline = std::string(stream.ItemOf(entry).Title);
+        reading.Source = stream.FeedOf(entry).Source();
+        reading.Position = index + 1;
+        reading.Count = stream.Count();
+        return reading;
+    }
+    const int index = rotation->CurrentItemIndex();
+    if (index >= 0 && !rotation->Loading()) {
+        reading.Headline = CleanItemText(feedPort_->ItemTitle(index));
+        reading.Position = index + 1;
+        reading.Count = rotation->ShowingItemsCount();
+    } else {
+        reading.Headline = ticker_->Text();
+    }
+    return reading;
 }
 
 TBarCursor TfrMain::CursorAt(int x, int y) const {
@@ -446,7 +543,9 @@ TpkAppBarPlacement TfrMain::BarEdge() const {
     return IsDockedEdge(placement) ? static_cast<TpkAppBarPlacement>(placement) : bpFloat;
 }
 
-TBarPicture TfrMain::Bar() const { return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem}; }
+TBarPicture TfrMain::Bar() const {
+    return {TitleCaption, TitleHint, lblTitle, imgStart, imgPrevRssItem, imgNextRssItem, ElementRect(focused_), paused_};
+}
 
 void TfrMain::ApplyScale() {
     lblTitle = Rect::Sized(Scaled(kTitleDesign.Left), Scaled(kTitleDesign.Top), lblTitle.Width(),
@@ -488,6 +587,7 @@ void TfrMain::ShowTickerFont(const TFont& font) {
     // one, the points are scaled by the difference.
     TFont shown = font;
     shown.Size = ScaleBetween(font.Size, view_.SystemDpi(), FDpi);
+    shown.Color = TickerTextColor(colors_, font.Color);
     ticker_->SetFont(shown);
 }
 
@@ -533,7 +633,17 @@ void TfrMain::LoadSettings() {
     if (s.PixelJump) ticker_->PixelJump = *s.PixelJump;
     ticker_->SetSpeed(s.TickerSpeed);
     streamSettings_ = s.Stream;
+    LoadAccessSettings();
     settingsLoaded_ = true;
+}
+
+void TfrMain::LoadAccessSettings() {
+    const TAccessSettings access = tw::LoadAccessSettings(*openStore_(FConfigFile));
+    SetPaused(access.Paused);
+    stillOption_ = access.StillHeadlines;
+    ApplyStillMode();
+    focusHotKey_ = access.FocusHotKey;
+    view_.RegisterFocusHotKey(focusHotKey_);
 }
 
 void TfrMain::SetReloadInterval(int milliseconds) {
@@ -557,7 +667,8 @@ bool TfrMain::SaveSettings() {
     s.Monitor = FMonitor;
     s.Stream = streamSettings_;
     const auto store = openStore_(FConfigFile);
-    return tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
+    const bool saved = tw::SaveSettings(*store, s, DefaultFeedsList, CustomFeedsList);
+    return SaveAccessSettings(*store, {paused_, stillOption_, focusHotKey_}) && saved;
 }
 
 bool TfrMain::SaveFeedState() {
@@ -576,6 +687,8 @@ TMainSettings TfrMain::Settings() const {
     s.TickerSpeed = ticker_->Speed();
     s.Monitor = FMonitor;
     s.Stream = streamSettings_;
+    s.StillHeadlines = stillOption_;
+    s.FocusHotKey = focusHotKey_;
     return s;
 }
 
@@ -595,6 +708,12 @@ bool TfrMain::ApplySettings(const TMainSettings& s) {
     FMonitor = s.Monitor;
     if (appBar) appBar->SetMonitor(FMonitor);
     ApplyStreamSettings(s.Stream);
+    stillOption_ = s.StillHeadlines;
+    ApplyStillMode();
+    if (s.FocusHotKey != focusHotKey_) {
+        focusHotKey_ = s.FocusHotKey;
+        view_.RegisterFocusHotKey(focusHotKey_);
+    }
     return SaveSettings();
 }
 
@@ -603,7 +722,10 @@ void TfrMain::FormDestroy() {
     destroyed_ = true;
     // Until the settings have been read, the window holds only defaults: writing them would
     // put them over the user's settings.
-    if (settingsLoaded_) SaveFeedState();
+    if (settingsLoaded_) {
+        SaveFeedState();
+        SavePausedState(*openStore_(FConfigFile), paused_);
+    }
     if (streamTicker_) streamTicker_->SaveSeen();
     CustomFeedsList.Clear();
     DefaultFeedsList.Clear();

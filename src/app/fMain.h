@@ -8,12 +8,15 @@
 // reaches a component. docs/main-window.md describes the composition.
 #include "app/FeedImport.h"
 #include "app/SubscriptionCommands.h"
+#include "app/AccessibleTexts.h"
+#include "app/BarColors.h"
 #include "app/FeedRotation.h"
 #include "app/FeedSchedule.h"
 #include "app/RSSFeedTicker.h"
 #include "app/StreamLoader.h"
 #include "app/StreamTicker.h"
 #include "base/Geometry.h"
+#include "config/AccessSettings.h"
 #include "config/AppSettings.h"
 #include "config/ProfileStore.h"
 #include "config/uRSSLinkItem.h"
@@ -78,13 +81,15 @@ struct TBarPicture {
     std::string TitleCaption;
     std::string TitleHint;  // "Go to: " and the channel link; empty after a failure
     Rect Title, Start, PrevItem, NextItem;  // the pictures and label the window draws itself
+    Rect Focus;          // where the focus mark goes while the bar has the focus
+    bool Paused = false;  // the paused mark shows over the start image's corner
 };
 
 // Which part of the bar a point of the window's client area falls in.
 enum class TBarArea { Background, StartImage, Title, PrevItem, NextItem, Ticker };
 
 // Keys the bar answers while it has the focus.
-enum class TBarKey { Left, Right, Enter, Escape };
+enum class TBarKey { Left, Right, Enter, Escape, Space, Tab, BackTab };
 
 // The mouse cursor a part of the bar shows.
 enum class TBarCursor { crDefault, crHandPoint };
@@ -124,6 +129,12 @@ public:
     virtual bool ModemConnection() const { return false; }
     // Whether `path` (UTF-8) names an existing file.
     virtual bool FileExists(const std::string& path) const;
+    // The headline or the pause changed by the user's hand or a load (not by the ticker moving
+    // on by itself): an accessibility client is told the ticker's name and value changed.
+    virtual void TickerReadingChanged() {}
+    // The system-wide key that gives the bar the focus (showing it when hidden); a key the
+    // system refuses is no error: the bar works without it.
+    virtual void RegisterFocusHotKey(const THotKey& /*key*/) {}
     // Shows `text` in a message box and waits until it is closed.
     virtual void ShowMessage(const std::string& /*text*/) {}
     // Runs `job` once the current message has been handled (at once where there is no loop).
@@ -135,6 +146,8 @@ public:
     virtual void FeedListsChanged() {}
     // The start image was clicked: the Quick Start Menu opens below (or above) the bar.
     virtual void PopupQuickStartMenu() {}
+    // Opens the tray menu beside the bar: at the pointer's column, or at the focused element.
+    virtual void PopupTrayMenu(bool /*atPointer*/) {}
     // Hides the bar as the tray menu's "Hide ticker" does.
     virtual void HideBar() {}
     // The first run's balloon, pointing at the start image.
@@ -186,6 +199,8 @@ struct TMainSettings {
     int TickerSpeed = TickerSpeeds[DefaultTickerSpeedIndex];
     std::string Monitor;  // the device name of the monitor the bar docks on; empty: the primary
     TStreamSettings Stream;
+    bool StillHeadlines = false;  // "Show headlines without scrolling"
+    THotKey FocusHotKey = kDefaultFocusHotKey;
     bool operator==(const TMainSettings&) const = default;
 };
 
@@ -246,9 +261,33 @@ public:
     void ClickAt(int x, int y);
     // The cursor to show at (x, y): the hand over the start image, the title and the ticker.
     TBarCursor CursorAt(int x, int y) const;
-    // A key while the bar has the focus: the arrows step items, Enter opens the current item, Esc
-    // hides the bar.
+    // A key while the bar has the focus: the arrows step items, Enter presses the focused element
+    // (the ticker at first: it opens the current item), Space pauses or resumes, Tab and Shift+Tab
+    // move the focus, Esc hides the bar.
     void KeyPressed(TBarKey key);
+    // What the element's default action does: the start image opens the Quick Start Menu, the
+    // title its link, the arrows step, the ticker opens the current item.
+    void PressElement(TBarElement element);
+    // Where the element lies in client coordinates (the whole bar for TBarElement::Bar is not
+    // known here: empty).
+    Rect ElementRect(TBarElement element) const;
+    TBarElement Focused() const { return focused_; }
+    void SetFocused(TBarElement element);
+
+    // The user's pause (kept in app.config at exit): the ticker stands until resumed.
+    bool Paused() const { return paused_; }
+    void SetPaused(bool paused);
+    void TogglePause() { SetPaused(!paused_); }
+    // The system's animation setting: with animations off headlines are shown still, as with
+    // the option on.
+    void SetSystemAnimations(bool on);
+    bool StillHeadlines() const { return ticker_->Still(); }
+    // The system's high-contrast theme: the bar takes the system's colours (BarColors).
+    void SetHighContrast(bool on);
+    bool HighContrast() const { return highContrast_; }
+    const TBarColors& Colors() const { return colors_; }
+    // The ticker as a screen reader hears it.
+    TTickerReading TickerReading() const;
     // The reload timer ticked.
     void OnReloadTimer();
     // The merged stream's timer ticked: due loads start.
@@ -392,6 +431,8 @@ private:
     void StartStream();
     void StopStream();
     std::vector<std::string> EnabledFeedUrls() const;
+    void LoadAccessSettings();
+    void ApplyStillMode();
 
     IMainView& view_;
     TProfileStoreFactory openStore_;
@@ -442,6 +483,15 @@ private:
     std::string shownUrl_;    // the address whose items the feed shows ("" = a file, a failure)
     bool settingsLoaded_ = false;
     bool destroyed_ = false;
+    // Accessibility: the user's pause, the still option and the system's settings, the focus.
+    bool paused_ = false;
+    bool stillOption_ = false;
+    bool systemAnimations_ = true;
+    bool highContrast_ = false;
+    bool passEnding_ = false;  // the ticker moves on by itself: no reader is told
+    TBarColors colors_ = BarColorsFor(false);
+    THotKey focusHotKey_ = kDefaultFocusHotKey;
+    TBarElement focused_ = TBarElement::Ticker;
 };
 
 // A feed component set up as the program loads every feed: its agent, time limits, size bound,

@@ -13,6 +13,7 @@ void TfrMain::TickerView::ShowStreamLine(const std::string& text, std::vector<TT
     form_.ticker_->SetText(text);
     form_.ticker_->SetHint(hint);
     form_.view_.TickerTextChanged(text);
+    if (!form_.passEnding_) form_.view_.TickerReadingChanged();
 }
 
 std::vector<std::string> TfrMain::EnabledFeedUrls() const {

@@ -4,9 +4,11 @@
 #include "app/fMain_win32.h"
 
 #include "controls/DisplayScale_win32.h"
+#include "app/BarAccessible_win32.h"
 #include "app/LoadingAnimation_win32.h"
 #include "app/StartAndTrayMenus_win32.h"
 #include "app/SubscriptionHandover_win32.h"
+#include "app/SystemAccessibility_win32.h"
 #include "app/fConfig_win32.h"
 #include "base/ApplicationWindow_win32.h"
 #include "base/HookableWindow_win32.h"
@@ -47,6 +49,9 @@ constexpr wchar_t kClassName[] = L"TfrMain";
 constexpr UINT_PTR kReloadTimerId = 1;
 constexpr UINT_PTR kStreamTimerId = 7;
 constexpr UINT kRunSoonMessage = WM_APP + 30;
+constexpr int kFocusHotKeyId = 1;
+// An accessibility client's default action, done from the queue once its call has returned.
+constexpr UINT kDefaultActionMessage = WM_APP + 1;
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
@@ -88,6 +93,17 @@ void MirrorTickerText(HWND ticker, const std::string& text) {
     std::replace(wide.begin(), wide.end(), L'\0', L' ');
     SetWindowTextW(ticker, wide.c_str());
 }
+
+UINT HotKeyModifiers(const THotKey& key) {
+    UINT modifiers = 0x4000;  // MOD_NOREPEAT: a held key gives the focus once
+    if (key.Modifiers & THotKey::Ctrl) modifiers |= MOD_CONTROL;
+    if (key.Modifiers & THotKey::Alt) modifiers |= MOD_ALT;
+    if (key.Modifiers & THotKey::Shift) modifiers |= MOD_SHIFT;
+    if (key.Modifiers & THotKey::Win) modifiers |= MOD_WIN;
+    return modifiers;
+}
+
+bool ShiftDown() { return (GetKeyState(VK_SHIFT) & 0x8000) != 0; }
 
 // The program's answer to an exception that reached a window procedure: a message box.
 void ShowUnhandled(std::exception_ptr error) {
@@ -132,6 +148,11 @@ public:
     void TickerTextChanged(const std::string& text) override {
         MirrorTickerText(tickerWindow_, text);
     }
+    void TickerReadingChanged() override {
+        if (accessible_) accessible_->TickerChanged();
+    }
+    void RegisterFocusHotKey(const THotKey& key) override;
+    void PopupTrayMenu(bool atPointer) override;
     void StartLoadingAnimation() override { aniIcon_.Start(); }
     void StopLoadingAnimation() override { aniIcon_.Stop(); }
     void OpenLink(const std::string& url) override { OpenLinkInBrowser(url); }
@@ -182,8 +203,13 @@ private:
     void ScalePictures();
     void PlaceLoadingAnimation();
     bool OnBackgroundPress(UINT msg, LPARAM lp);
-    bool OnBackgroundRightPress(LPARAM lp);
     bool OnKeyDown(WPARAM key);
+    bool OnRightPress(LPARAM lp);
+    void OnSystemSettingsChanged();
+    void OnFocusHotKey();
+    void MakeAccessible();
+    void PaintBackground(HDC dc, const RECT& client) const;
+    void PaintMarks(HDC dc, const TBarPicture& bar) const;
     TMainParts MakeParts(std::unique_ptr<TScrollingText> ticker);
     void MakeMenus();
     bool DrawnControlAt(int screenX, int screenY) const;
@@ -218,6 +244,10 @@ private:
     std::unique_ptr<TfrMain> form_;
     std::vector<std::function<void()>> soon_;  // RunSoon's jobs, run at kRunSoonMessage
     std::unique_ptr<TStartAndTrayMenus> menus_;  // before the form's start-up, which builds the feed menus
+    std::unique_ptr<TBarAccessible> accessible_;  // disconnected before the form goes
+    bool hotKeyRegistered_ = false;
+    // As Windows shows focus rectangles: after the keyboard was used on the bar, not after a click.
+    bool keyboardCues_ = false;
 };
 
 bool MainWindow::Create(const std::string& exeDirectory) {
@@ -261,6 +291,9 @@ bool MainWindow::Create(const std::string& exeDirectory) {
     if (!ticker) return false;
     tickerWindow_ = WindowHandle(*ticker);
     form_ = std::make_unique<TfrMain>(*this, MakeParts(std::move(ticker)));
+    MakeAccessible();
+    form_->SetHighContrast(HighContrastOn());
+    form_->SetSystemAnimations(ClientAreaAnimationOn());
     // A second instance ends as soon as its loop starts: no tray icon of its own comes and goes.
     if (!form_->SecondInstance()) MakeMenus();
     form_->FormCreate(exeDirectory.empty() ? ExecutableDirectory() : exeDirectory, ProgramArguments());
@@ -293,6 +326,73 @@ void MainWindow::MakeMenus() {
     host.Close = [this] { Terminate(); };
     host.TrayImages = &pngTrayIcons_;
     menus_ = std::make_unique<TStartAndTrayMenus>(std::move(host));
+}
+
+void MainWindow::MakeAccessible() {
+    TBarAccessibleSource source;
+    source.Window = Handle();
+    source.Element = [this](TBarElement element) {
+        return form_ ? AccessibleElement(element, form_->TickerReading()) : TAccessibleElement{};
+    };
+    source.ScreenRect = [this](TBarElement element) {
+        RECT r = form_ ? RectOf(form_->ElementRect(element)) : RECT{};
+        MapWindowPoints(Handle(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    source.ElementAt = [this](int x, int y) {
+        if (!form_) return TBarElement::Bar;
+        switch (form_->AreaAt(x, y)) {
+            case TBarArea::StartImage: return TBarElement::Feeds;
+            case TBarArea::Title: return TBarElement::Title;
+            case TBarArea::PrevItem: return TBarElement::Previous;
+            case TBarArea::NextItem: return TBarElement::Next;
+            case TBarArea::Ticker: return TBarElement::Ticker;
+            case TBarArea::Background: break;
+        }
+        return TBarElement::Bar;
+    };
+    source.Focused = [this] { return form_ ? form_->Focused() : TBarElement::Ticker; };
+    source.Focus = [this](TBarElement element) {
+        if (form_) form_->SetFocused(element);
+    };
+    source.DoDefaultAction = [this](TBarElement element) {
+        PostMessageW(Handle(), kDefaultActionMessage, static_cast<WPARAM>(element), 0);
+    };
+    accessible_ = std::make_unique<TBarAccessible>(std::move(source));
+}
+
+// The key may be taken by another program, or refused where the system allows none: the bar
+// works without it, and says nothing.
+void MainWindow::RegisterFocusHotKey(const THotKey& key) {
+    if (hotKeyRegistered_) UnregisterHotKey(Handle(), kFocusHotKeyId);
+    hotKeyRegistered_ = key.Key != 0 && RegisterHotKey(Handle(), kFocusHotKeyId, HotKeyModifiers(key), key.Key);
+}
+
+void MainWindow::OnFocusHotKey() {
+    keyboardCues_ = true;
+    if (!IsWindowVisible(Handle()) && menus_) menus_->ShowBar();
+    SetForegroundWindow(Handle());
+    SetFocus(Handle());
+}
+
+void MainWindow::PopupTrayMenu(bool atPointer) {
+    if (!menus_ || !form_) return;
+    POINT p{};
+    if (atPointer) {
+        GetCursorPos(&p);
+    } else {
+        p.x = form_->ElementRect(form_->Focused()).Left;
+        ClientToScreen(Handle(), &p);
+    }
+    menus_->PopupTrayMenuAt(p.x);
+}
+
+// Both settings may change while the program runs (the system tells every top-level window).
+void MainWindow::OnSystemSettingsChanged() {
+    if (!form_) return;
+    form_->SetHighContrast(HighContrastOn());
+    form_->SetSystemAnimations(ClientAreaAnimationOn());
+    InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void MainWindow::MakeTitleFont() {
@@ -409,20 +509,51 @@ void MainWindow::OnPaint() {
     gdi::GdiObject bitmap(CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
     if (!memory || !bitmap) return;
     gdi::SelectScope selectBitmap(memory.Get(), bitmap.Get());
-    PaintTileTo(imgBckg_, memory.Get());
+    PaintBackground(memory.Get(), client);
     if (form_) {
-        const TColor title = kTitleColor;
         gdi::SelectScope selectFont(memory.Get(), titleFont_.Get());
         SetBkMode(memory.Get(), TRANSPARENT);
-        SetTextColor(memory.Get(), RGB(title & 0xFF, (title >> 8) & 0xFF, (title >> 16) & 0xFF));
+        SetTextColor(memory.Get(), gdi::ColorRefOf(form_->Colors().Title));
         const TBarPicture bar = form_->Bar();
         const std::wstring caption = ToWide(bar.TitleCaption);
         TextOutW(memory.Get(), bar.Title.Left, bar.Title.Top, caption.c_str(), static_cast<int>(caption.size()));
         DrawPngImage(memory.Get(), shownImages_[0], bar.Start.Left, bar.Start.Top);
         DrawPngImage(memory.Get(), shownImages_[1], bar.PrevItem.Left, bar.PrevItem.Top);
         DrawPngImage(memory.Get(), shownImages_[2], bar.NextItem.Left, bar.NextItem.Top);
+        PaintMarks(memory.Get(), bar);
     }
     BitBlt(paint.Get(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
+}
+
+void MainWindow::PaintBackground(HDC dc, const RECT& client) const {
+    if (!form_ || form_->Colors().Tile) {
+        PaintTileTo(imgBckg_, dc);
+        return;
+    }
+    gdi::GdiObject brush(CreateSolidBrush(gdi::ColorRefOf(form_->Colors().Background)));
+    FillRect(dc, &client, static_cast<HBRUSH>(brush.Get()));
+}
+
+// The focus mark: a frame around the focused element while the bar has the focus. The paused
+// mark: two bars in a box at the start image's lower right corner.
+void MainWindow::PaintMarks(HDC dc, const TBarPicture& bar) const {
+    const COLORREF mark = gdi::ColorRefOf(form_->Colors().Mark);
+    gdi::GdiObject brush(CreateSolidBrush(mark));
+    if (keyboardCues_ && GetFocus() == Handle() && !bar.Focus.Empty()) {
+        const int grow = ScaleForDpi(1, dpi_);
+        RECT frame{bar.Focus.Left - grow, bar.Focus.Top - grow, bar.Focus.Right + grow, bar.Focus.Bottom + grow};
+        FrameRect(dc, &frame, static_cast<HBRUSH>(brush.Get()));
+    }
+    if (!bar.Paused) return;
+    const int size = ScaleForDpi(9, dpi_), bar1 = ScaleForDpi(2, dpi_);
+    const RECT box{bar.Start.Right - size, bar.Start.Bottom - size, bar.Start.Right, bar.Start.Bottom};
+    FillRect(dc, &box, static_cast<HBRUSH>(brush.Get()));
+    gdi::GdiObject ground(CreateSolidBrush(gdi::ColorRefOf(form_->Colors().Background)));
+    const int top = box.top + bar1, bottom = box.bottom - bar1;
+    const RECT left{box.left + bar1, top, box.left + 2 * bar1, bottom};
+    const RECT right{box.right - 2 * bar1, top, box.right - bar1, bottom};
+    FillRect(dc, &left, static_cast<HBRUSH>(ground.Get()));
+    FillRect(dc, &right, static_cast<HBRUSH>(ground.Get()));
 }
 
 void MainWindow::OnClick(int x, int y) {
@@ -449,13 +580,21 @@ bool MainWindow::OnKeyDown(WPARAM key) {
         case VK_RIGHT: form_->KeyPressed(TBarKey::Right); return true;
         case VK_RETURN: form_->KeyPressed(TBarKey::Enter); return true;
         case VK_ESCAPE: form_->KeyPressed(TBarKey::Escape); return true;
+        case VK_SPACE: form_->KeyPressed(TBarKey::Space); return true;
+        case VK_APPS: PopupTrayMenu(false); return true;
+        case VK_TAB:
+            keyboardCues_ = true;
+            form_->KeyPressed(ShiftDown() ? TBarKey::BackTab : TBarKey::Tab);
+            if (accessible_) accessible_->FocusChanged(form_->Focused());
+            return true;
         default: return false;
     }
 }
 
-// A right press on the background opens the tray menu beside the bar, at the press.
-bool MainWindow::OnBackgroundRightPress(LPARAM lp) {
-    if (!form_ || !menus_ || form_->AreaAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)) != TBarArea::Background) return false;
+// No part of the bar has a right-click action of its own: a right press anywhere opens the tray
+// menu beside the bar, at the press.
+bool MainWindow::OnRightPress(LPARAM lp) {
+    if (!form_ || !menus_) return false;
     POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
     ClientToScreen(Handle(), &p);
     menus_->PopupTrayMenuAt(p.x);
@@ -513,6 +652,9 @@ LRESULT MainWindow::OnQueryEndSession() { return form_ ? form_->QueryEndSession(
 void MainWindow::OnDestroy() {
     KillTimer(Handle(), kReloadTimerId);
     KillTimer(Handle(), kStreamTimerId);
+    if (hotKeyRegistered_) UnregisterHotKey(Handle(), kFocusHotKeyId);
+    hotKeyRegistered_ = false;
+    accessible_.reset();  // a client still holding the object is told it is gone
     if (form_) {
         form_->FormDestroy();
         form_.reset();  // the scrolling text goes with its parent
@@ -530,9 +672,29 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DPICHANGED: OnDpiChanged(HIWORD(wp), reinterpret_cast<const RECT*>(lp)); return 0;
         case WM_LBUTTONUP: OnClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
-        case WM_RBUTTONDOWN: return OnBackgroundRightPress(lp) ? 0 : Default(msg, wp, lp);
+        case WM_LBUTTONDBLCLK:
+            keyboardCues_ = false;
+            return OnBackgroundPress(msg, lp) ? 0 : Default(msg, wp, lp);
+        case WM_RBUTTONDOWN: return OnRightPress(lp) ? 0 : Default(msg, wp, lp);
         case WM_KEYDOWN: return OnKeyDown(wp) ? 0 : Default(msg, wp, lp);
+        case WM_SYSKEYDOWN:
+            if (wp == VK_F10 && ShiftDown()) {
+                PopupTrayMenu(false);
+                return 0;
+            }
+            return Default(msg, wp, lp);
+        case WM_SETFOCUS:
+            if (accessible_ && form_) accessible_->FocusChanged(form_->Focused());
+            InvalidateRect(Handle(), nullptr, FALSE);  // the focus mark
+            return 0;
+        case WM_KILLFOCUS: InvalidateRect(Handle(), nullptr, FALSE); return 0;
+        case WM_HOTKEY: OnFocusHotKey(); return 0;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE: OnSystemSettingsChanged(); return Default(msg, wp, lp);
+        case WM_GETOBJECT: return accessible_ ? accessible_->AnswerGetObject(wp, lp) : Default(msg, wp, lp);
+        case kDefaultActionMessage:
+            if (form_) form_->PressElement(static_cast<TBarElement>(wp));
+            return 0;
         case WM_SETCURSOR: return OnSetCursor(LOWORD(lp)) ? TRUE : Default(msg, wp, lp);
         case WM_QUERYENDSESSION: return OnQueryEndSession();
         case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wp)); return 0;

@@ -1,5 +1,7 @@
 #include "controls/ScrollingText.h"
 
+#include "controls/StillText.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -8,6 +10,9 @@
 namespace tw {
 
 namespace {
+
+// Where a still text starts, in from the left edge.
+constexpr int kStillIndent = 2;
 
 // The largest strip, in pixels, a rebuild makes: far beyond any real title, small enough that
 // an absurd font size or control height cannot exhaust memory.
@@ -126,7 +131,20 @@ void TScrollingText::SetSpeed(int milliseconds) {
 
 void TScrollingText::UpdateTimer() {
     // A text that stands still needs no ticks: under Wine each one costs a wake-up.
-    if (host_) host_->SetTimerInterval(holds_ != 0 ? 0 : speed_);
+    if (!host_) return;
+    if (holds_ != 0) host_->SetTimerInterval(0);
+    else host_->SetTimerInterval(still_ ? StillPeriodFor(shownText_) : speed_);
+}
+
+void TScrollingText::SetStill(bool still) {
+    if (still == still_) return;
+    still_ = still;
+    if (loaded_) {
+        Rebuild();
+        // Back to scrolling, the text comes in from its edge as a new one would.
+        if (!still_) offset_ = StartOffsetFor(textDirection_, width_, stripWidth_);
+    }
+    UpdateTimer();
 }
 
 void TScrollingText::Hold(TTickerHold reason) {
@@ -225,7 +243,8 @@ void TScrollingText::Rebuild() {
     const TColor background = Resolve(backgroundColor_);
     const TColor fontColor = Resolve(font_.Color);
     const std::uint32_t groundPx = ColorToPixel(background);
-    const std::string shown = CutUtf8(text_, kMaxRenderedTextBytes);
+    shownText_ = TextToShow();
+    const std::string& shown = shownText_;
 
     Size extent;
     if (host_ && !shown.empty()) extent = host_->MeasureText(font_, shown);
@@ -247,7 +266,7 @@ void TScrollingText::Rebuild() {
     colorLayer_.Resize(width_, height_, ColorToPixel(fontColor));
     // Columns at or beyond the width fall outside on both sides, so stopping there changes
     // nothing and bounds the work for an absurd fade width.
-    const int fade = std::min(edgeFadeWidth_, width_);
+    const int fade = still_ ? 0 : std::min(edgeFadeWidth_, width_);
     for (int i = 0; i < fade; ++i) {
         const std::uint32_t px = ColorToPixel(ColorBlend(backgroundColor_, font_.Color, i + 1, edgeFadeWidth_,
                                                          [this](TColor c) { return Resolve(c); }));
@@ -256,6 +275,19 @@ void TScrollingText::Rebuild() {
     }
     frame_.Resize(width_, height_, groundPx);
     shownValid_ = false;
+    if (still_) {
+        // The strip holds the text one control width in: this shows it at the indent.
+        offset_ = std::min(kStillIndent, width_) - width_;
+        UpdateTimer();  // the new text's whole period, from now
+        Paint();
+    }
+}
+
+std::string TScrollingText::TextToShow() {
+    std::string text = CutUtf8(text_, kMaxRenderedTextBytes);
+    if (!still_ || !host_) return text;
+    const int room = width_ - 2 * std::min(kStillIndent, width_ / 2);
+    return EllipsizedText(text, room, [this](const std::string& t) { return host_->MeasureText(font_, t).Width; });
 }
 
 void TScrollingText::PlaceColorRuns(const std::string& shown) {
@@ -342,7 +374,8 @@ void TScrollingText::Tick() {
         Hold(thNotShown);
         return;
     }
-    if (StepOffset(offset_, textDirection_, PixelJump, width_, stripWidth_) && OnTextScrolled)
+    // A still text's tick is the end of its period.
+    if ((still_ || StepOffset(offset_, textDirection_, PixelJump, width_, stripWidth_)) && OnTextScrolled)
         OnTextScrolled(*this);
     Paint();
     const auto now = std::chrono::steady_clock::now().time_since_epoch();

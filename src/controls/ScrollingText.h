@@ -51,6 +51,7 @@ enum TTickerHold : std::uint8_t {
     thSessionLocked,
     thSessionDisconnected,
     thDisplayOff,
+    thPaused,               // the user paused the ticker (a key, a menu, the hot key)
 };
 
 // The two key colours of the text strip: glyphs are drawn in the key colour and let the
@@ -178,6 +179,14 @@ public:
     bool PauseOnHover = false;
     bool Hovered() const { return hovered_; }
 
+    // Off by default: the text does not move. It stands cut with an ellipsis to the control's
+    // width (no edge fade), and each tick comes after StillPeriodFor what is shown and ends a
+    // pass, so OnTextScrolled moves the owner on as a scrolled pass would. Holds work as ever.
+    bool Still() const { return still_; }
+    void SetStill(bool still);
+    // The text as the strip shows it: Text(), cut for the strip (and with the ellipsis while Still).
+    const std::string& ShownText() const { return shownText_; }
+
     // Holds the frames for `reason` until Release(reason); holding for a reason already held,
     // or releasing one not held, changes nothing.
     void Hold(TTickerHold reason);
@@ -259,6 +268,7 @@ private:
     void Rebuild();
     void PlaceColorRuns(const std::string& shown);
     void PaintColorRuns();
+    std::string TextToShow();
     void PresentChanges();
     TColor Resolve(TColor c) const;
     void UpdateTimer();
@@ -289,7 +299,9 @@ private:
     bool loaded_ = false;
     bool mouseDown_ = false;
     bool hovered_ = false;
+    bool still_ = false;
     std::uint32_t holds_ = 0;
+    std::string shownText_;
 
     int offset_ = -50;
     TColor keyColor_ = kStripKeyColor;

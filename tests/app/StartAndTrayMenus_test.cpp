@@ -22,19 +22,19 @@ TEST(StartAndTrayMenus, TrayMenuHoldsTheCommandsInOrderWithTheirPictures) {
     std::vector<std::string> ran;
     auto log = [&](const char* name) { return [&ran, name] { ran.push_back(name); }; };
     const TTrayMenuEntries entries = BuildTrayMenu(
-        pmTray, {log("hide"), log("config"), log("about"), log("help"), log("close")});
+        pmTray, {log("pause"), log("hide"), log("config"), log("about"), log("help"), log("close")});
     struct Row {
         const char* caption;
         int image;
         const char* command;
     };
-    const Row rows[] = {{"Hide ticker", 5, "hide"}, {"-", -1, nullptr},       {"RSS Feeds", 0, nullptr},
+    const Row rows[] = {{"Pause ticker", -1, "pause"}, {"Hide ticker", 5, "hide"}, {"-", -1, nullptr},       {"RSS Feeds", 0, nullptr},
                         {"-", -1, nullptr},         {"Configuration...", 1, "config"}, {"-", -1, nullptr},
                         {"About...", 2, "about"},   {"Help", 3, "help"},      {"-", -1, nullptr},
                         {"Close", 4, "close"}};
     const TBarMenuItem& root = pmTray.Items();
-    ASSERT_EQ(root.Count(), 10);
-    for (int i = 0; i < 10; ++i) {
+    ASSERT_EQ(root.Count(), 11);
+    for (int i = 0; i < 11; ++i) {
         TBarMenuItem& item = root.Items(i);
         SCOPED_TRACE(rows[i].caption);
         EXPECT_EQ(item.Caption(), rows[i].caption);
@@ -44,8 +44,9 @@ TEST(StartAndTrayMenus, TrayMenuHoldsTheCommandsInOrderWithTheirPictures) {
         item.Click();
         EXPECT_EQ(ran, rows[i].command ? std::vector<std::string>{rows[i].command} : std::vector<std::string>{});
     }
-    EXPECT_EQ(entries.HideShow, &root.Items(0));
-    EXPECT_EQ(entries.RSSFeeds, &root.Items(2));
+    EXPECT_EQ(entries.Pause, &root.Items(0));
+    EXPECT_EQ(entries.HideShow, &root.Items(1));
+    EXPECT_EQ(entries.RSSFeeds, &root.Items(3));
     EXPECT_EQ(pmTray.Bar.Width, 18);
 }
 

@@ -34,6 +34,8 @@ public:
     std::vector<std::string> messages;   // ShowMessage texts
     std::vector<std::string> questions;  // AskYesNo questions, each answered with `answerYes`
     bool answerYes = true;
+    int readingChanges = 0;             // TickerReadingChanged calls
+    std::vector<THotKey> hotKeys;       // each key handed to the system
 
     int WorkAreaWidth() const override { return workAreaWidth; }
     int DisplayDpi() const override { return dpi; }
@@ -57,6 +59,8 @@ public:
         questions.push_back(question);
         return answerYes;
     }
+    void TickerReadingChanged() override { ++readingChanges; }
+    void RegisterFocusHotKey(const THotKey& key) override { hotKeys.push_back(key); }
     void ShowWelcomeBalloon(const std::string& title, const std::string& text) override {
         balloons.push_back(title + "|" + text);
     }

@@ -20,12 +20,12 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, Server, check, quick_start_menu, screenshot, setup_bar_probe, start, stop,  # noqa: E402
-                         verdict, wait_visible, xdotool)
+from e2e_support import (WINE, Server, check, config_text, quick_start_menu, screenshot, setup_bar_probe,  # noqa: E402
+                         start, stop, verdict, wait_visible, xdotool)
 
 TRAY_ICON = (12, 31)
 START_IMAGE = (16, 12)
-CONFIG_ENTRY_Y = 74      # "Configuration..." below the tray menu's top edge
+CONFIG_ENTRY_Y = 93      # "Configuration..." below the tray menu's top edge
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 FEED = (b"<rss><channel><title>Config</title><item><title>One</title><link>http://example.com/1</link>"
         b"</item></channel></rss>")
@@ -46,7 +46,8 @@ def open_dialog(probe, menu_at=TRAY_ICON, scale=1.0):
     if len(menus) != 1:
         return None
     left, top = menus[0][0], menus[0][1]
-    # The third entry, below "Hide ticker" and "RSS Feeds" and their separators.
+    # The fourth entry, below "Pause ticker", "Hide ticker" and "RSS Feeds" and their separators
+    # (an entry is 19 pixels high).
     xdotool("mousemove", left + int(80 * scale), top + int(CONFIG_ENTRY_Y * scale), "click", 1)
     dialogs = wait_visible(probe, "#32770", lambda w: len(w) == 1)
     if len(dialogs) != 1:
@@ -74,15 +75,6 @@ def run_value():
     out = subprocess.run([WINE, "reg", "query", RUN_KEY, "/v", "[Tidewire]"], capture_output=True, timeout=60)
     lines = [l for l in out.stdout.decode("utf-8", "replace").splitlines() if "[Tidewire]" in l]
     return lines[0].strip() if out.returncode == 0 and lines else ""
-
-
-def config_text(work):
-    try:
-        with open(os.path.join(work, "app.config"), "rb") as f:
-            data = f.read()
-    except OSError:
-        return ""
-    return data.decode("utf-16") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
 
 
 def write_config(work, server):

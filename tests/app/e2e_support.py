@@ -274,6 +274,37 @@ def write_single_feed_config(work, url, extra=()):
         f.write("\n".join(lines) + "\n")
 
 
+def write_browser(work):
+    """A browser for the prefix: a script that fetches the address it is handed (and no proxy)."""
+    script = os.path.join(work, "fetching-browser.sh")
+    with open(script, "w") as f:
+        f.write("#!/bin/sh\nexec curl -s -o /dev/null --noproxy '*' --max-time 10 \"$1\"\n")
+    os.chmod(script, 0o755)
+    subprocess.run([WINE, "reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/t", "REG_SZ",
+                    "/d", script, "/f"], capture_output=True, timeout=60)
+
+
+def requested(server, path, seconds):
+    """Whether `path` was asked of `server` within `seconds`."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        with server.lock:
+            if any(p == path for _, p in server.log):
+                return True
+        time.sleep(0.3)
+    return False
+
+
+def config_text(work):
+    """app.config in the work folder as text ("" when there is none)."""
+    try:
+        with open(os.path.join(work, "app.config"), "rb") as f:
+            data = f.read()
+    except OSError:
+        return ""
+    return data.decode("utf-16") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
+
+
 def build_bar_probe(work):
     """bar_probe.exe: the bar's rectangle, top-level windows by class, the shell's bar queries."""
     probe = os.path.join(work, "bar_probe.exe")

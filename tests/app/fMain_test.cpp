@@ -164,7 +164,7 @@ TEST_F(MainWindow, ClosingWritesTheFeedStateOnce) {
     form->FormCreate(Dir());
     form->FormDestroy();
     EXPECT_EQ(Config().ReadSection("Global"),
-              (std::vector<std::string>{"Url=" + std::string(DefaultFeedUrls[1]), "Reload_Time=5"}));
+              (std::vector<std::string>{"Url=" + std::string(DefaultFeedUrls[1]), "Reload_Time=5", "Paused=0"}));
     EXPECT_TRUE(Config().ReadSection("Default Urls").empty());
     EXPECT_TRUE(Config().ReadSection("Custom Urls").empty());
     EXPECT_TRUE(form->Settings().CustomFeeds.empty());

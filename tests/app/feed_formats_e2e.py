@@ -15,13 +15,11 @@ Run by ctest in the Windows build, inside scripts/with-wine.sh:
 Python standard library only.
 """
 import os
-import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (WINE, FAILED_TEXT, Server, check, running, setup_with_probe,  # noqa: E402
-                         verdict, wait_for, write_single_feed_config, xdotool)
+from e2e_support import (FAILED_TEXT, Server, check, requested, running, setup_with_probe,  # noqa: E402
+                         verdict, wait_for, write_browser, write_single_feed_config, xdotool)
 
 PATH = "/feed.xml"
 TEXT_POINT = (500, 17)  # on the scrolling text
@@ -43,26 +41,6 @@ EUC_KR = ("<?xml version=\"1.0\" encoding=\"EUC-KR\"?><rss version=\"2.0\"><chan
 
 GUID_ONLY = ("<rss version=\"2.0\"><channel><title>Guid</title><link>http://127.0.0.1/</link>"
              "<item><title>Only a permanent guid</title><guid>%s</guid></item></channel></rss>")
-
-
-def write_browser(work):
-    """A browser for the prefix: a script that fetches the address it is handed (and no proxy)."""
-    script = os.path.join(work, "fetching-browser.sh")
-    with open(script, "w") as f:
-        f.write("#!/bin/sh\nexec curl -s -o /dev/null --noproxy '*' --max-time 10 \"$1\"\n")
-    os.chmod(script, 0o755)
-    subprocess.run([WINE, "reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/t", "REG_SZ",
-                    "/d", script, "/f"], capture_output=True, timeout=60)
-
-
-def requested(server, path, seconds):
-    deadline = time.time() + seconds
-    while time.time() < deadline:
-        with server.lock:
-            if any(p == path for _, p in server.log):
-                return True
-        time.sleep(0.3)
-    return False
 
 
 def click_when_shown(probe, text, seconds=40):

@@ -4,7 +4,7 @@
 First run (no app.config): once the first load has finished, the welcome balloon points at the
 start image, exactly once, and a click closes it. A right click on the tray icon and one on the
 bar's background each open the tray menu (drawn with its side bar), below the bar. From the
-keyboard, Down and Enter run "Hide ticker"; a double-click on the tray icon shows the bar again;
+keyboard, Down, Down and Enter run "Hide ticker"; a double-click on the tray icon shows the bar again;
 Up and Enter run "Close", which ends the program and writes app.config.
 
 Second run (app.config with two custom feeds on a local server): no balloon; a click on the start
@@ -76,9 +76,9 @@ def first_run(work, exe, probe, server):
         menus = open_menu(probe, right_click(BACKGROUND))
         check(len(menus) == 1 and menus[0][1] >= BAR_H,
               "a right click on the bar opens the tray menu below the bar: %s" % menus)
-        xdotool("key", "Down", "Return")
+        xdotool("key", "Down", "Down", "Return")
         hidden = wait_visible(probe, "TfrMain", lambda w: not w)
-        check(hidden == [], "Down and Enter run \"Hide ticker\": the bar is hidden")
+        check(hidden == [], "Down, Down and Enter run \"Hide ticker\" (after \"Pause ticker\"): the bar is hidden")
 
         xdotool("mousemove", *TRAY_ICON, "click", "--repeat", 2, "--delay", 120, 1)
         shown = wait_visible(probe, "TfrMain", lambda w: len(w) == 1)

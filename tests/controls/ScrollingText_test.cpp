@@ -1,4 +1,5 @@
 #include "controls/ScrollingText.h"
+#include "controls/StillText.h"
 
 #include <gtest/gtest.h>
 
@@ -601,6 +602,38 @@ TEST(TScrollingText, ClickNeedsPressAndReleaseInside) {
     t.control.MouseDown(mbRight, 0, 10, 5);
     t.control.MouseUp(mbRight, 0, 10, 5);
     EXPECT_EQ(clicks, 1);
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+TEST(TScrollingText, AStillTextStandsCutAtItsStartAndEachPeriodEndsAPass) {
+    Ticker t(60, 15, "A headline much too long", tdRightToLeft);
+    t.control.SetStill(true);
+    // 6 pixels a byte and 2 pixels in from each side: six letters and the ellipsis's 3 bytes fit.
+    EXPECT_EQ(t.control.ShownText(), "A head\xE2\x80\xA6");
+    EXPECT_EQ(t.log.timerIntervals.back(), StillPeriodFor(t.control.ShownText()));
+    const int offset = t.control.Offset();
+    t.control.Tick();
+    EXPECT_EQ(t.fired, 1) << "the period's end is a pass's end";
+    EXPECT_EQ(t.control.Offset(), offset) << "a still text does not move";
+    // The first glyph starts one pixel into its cell at x = 2, in the font colour: no edge fade.
+    EXPECT_EQ(t.control.Frame().Pixel(3, 5) & 0xFFFFFF, ColorToPixel(ResolveColorClassic(clWindowText)));
+
+    t.control.Hold(thPaused);
+    EXPECT_EQ(t.log.timerIntervals.back(), 0);
+    t.control.Tick();
+    EXPECT_EQ(t.fired, 1) << "paused, the headline stays";
+    t.control.Release(thPaused);
+    EXPECT_EQ(t.log.timerIntervals.back(), StillPeriodFor(t.control.ShownText()));
+
+    t.control.SetStill(false);
+    EXPECT_EQ(t.control.ShownText(), "A headline much too long");
+    EXPECT_EQ(t.control.Offset(), 0) << "scrolling starts again from the edge";
+    EXPECT_EQ(t.log.timerIntervals.back(), 50);
 }
 
 }  // namespace
