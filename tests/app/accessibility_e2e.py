@@ -19,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import (HERE, WINE, Server, build_probe, check, config_text, requested, running,  # noqa: E402
+from e2e_support import (Server, a11y, build_a11y_probe, build_probe, check, config_text, requested, running,  # noqa: E402
                          screenshot, setup_bar_probe, verdict, wait_for, wait_visible, write_browser,
                          write_single_feed_config, xdotool)
 
@@ -34,20 +34,6 @@ ON_BAR = (520, 3)
 ON_TRAY = (100, 36)        # Wine's stand-alone tray window, another program's, below the bar
 STILL_PERIOD = 3.0         # seconds: the shortest still period, which these headlines get
 ROLE_TOOLBAR, ROLE_PUSHBUTTON, ROLE_LINK = 22, 43, 30
-
-
-def build_a11y_probe(work):
-    probe = os.path.join(work, "a11y_probe.exe")
-    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O1", "-static", "-municode", "-o", probe,
-                    os.path.join(HERE, "a11y_probe.cpp"), "-loleacc", "-lole32", "-loleaut32", "-luuid"], check=True)
-    return probe
-
-
-def a11y(probe, *args):
-    """(exit code, rows of the probe's tab-separated output)."""
-    done = subprocess.run([WINE, probe] + [str(a) for a in args], capture_output=True, timeout=30)
-    rows = [line.split("\t") for line in done.stdout.decode("utf-8", "replace").splitlines() if line]
-    return done.returncode, rows
 
 
 def grab_strip():

@@ -186,6 +186,20 @@ def build_probe(work):
     return probe
 
 
+def build_a11y_probe(work):
+    probe = os.path.join(work, "a11y_probe.exe")
+    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-O1", "-static", "-municode", "-o", probe,
+                    os.path.join(HERE, "a11y_probe.cpp"), "-loleacc", "-lole32", "-loleaut32", "-luuid"], check=True)
+    return probe
+
+
+def a11y(probe, *args):
+    """The accessibility client's answer: (exit code, rows of the probe's tab-separated output)."""
+    done = subprocess.run([WINE, probe] + [str(a) for a in args], capture_output=True, timeout=30)
+    rows = [line.split("\t") for line in done.stdout.decode("utf-8", "replace").splitlines() if line]
+    return done.returncode, rows
+
+
 def ticker_texts(probe):
     """Window texts of the children of the program's main window."""
     try:

@@ -5,7 +5,9 @@ A loopback server holds feeds whose items carry distinct dates (relative to now)
 
 1. All_Feeds_Together=1 with three feeds: every feed is requested; the ticker's accessible text
    shows the merged stream newest first, each headline prefixed by its feed's name and an age
-   ("Gamma Wire · 2 min"), and an item present in two feeds (one link) once.
+   ("Gamma Wire · 2 min"), and an item present in two feeds (one link) once. An accessibility
+   client hears the headline with its feed's name and its place ("Gamma newest (Gamma Wire)",
+   "1 of 4").
 2. Only_New_Items=1 with one feed: the first run shows its item, then the quiet line; started
    again with the feed unchanged it shows the quiet line and never the item; with one new item in
    the feed the next start shows that item.
@@ -25,7 +27,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_support import FAILED_TEXT, Server, check, running, screenshot, setup_with_probe, ticker_texts, verdict  # noqa: E402
+from e2e_support import (FAILED_TEXT, Server, a11y, build_a11y_probe, check, running, screenshot,  # noqa: E402
+                         setup_with_probe, ticker_texts, verdict)
 
 DOT = " \u00b7 "
 HIGHLIGHT = "#FFC83C"  # the default highlight colour, 0x3CC8FF as the settings store it
@@ -65,7 +68,7 @@ def parsed(texts):
     return [m.groups() for m in map(HEADLINE.match, texts) if m]
 
 
-def merged_stream(work, exe, probe, server):
+def merged_stream(work, exe, probe, reader, server):
     paths = ["/alpha.xml", "/beta.xml", "/gamma.xml"]
     shared = "http://127.0.0.1/shared"
     server.routes.update({
@@ -77,6 +80,12 @@ def merged_stream(work, exe, probe, server):
     order = ["Gamma newest", "Alpha middle", "Shared story", "Beta oldest"]
     with running(exe, server, label="stream", keep_server=True):
         texts = headlines(probe, 90, lambda t: {(h[0], h[1]) for h in parsed(t)} >= {(str(n), "4") for n in (1, 2, 3, 4)})
+        heard = a11y(reader, "read")[1]
+    sources = {"Gamma newest": ["Gamma Wire"], "Alpha middle": ["Alpha News"], "Beta oldest": ["Beta Daily"],
+               "Shared story": ["Alpha News", "Beta Daily"]}
+    spoken = ["%s (%s) %d of 4" % (t, source, order.index(t) + 1) for t in order for source in sources[t]]
+    check(len(heard) == 6 and "%s %s" % (heard[4][2], heard[4][3]) in spoken,
+          "a reader hears the headline, its feed and its place in the stream: %s" % (heard[4:5] or heard))
     rows = [h for h in parsed(texts) if h[1] == "4"]
     check(bool(rows) and all(h[4] == order[int(h[0]) - 1] for h in rows) and len({h[0] for h in rows}) == 4,
           "the stream runs newest first over all feeds, the shared item once: 4 headlines (%s)" % texts)
@@ -152,10 +161,11 @@ def main():
     if ready is None:
         return 2
     work, exe, probe = ready
+    reader = build_a11y_probe(work)
     server = Server({})
     server.start()
     try:
-        merged_stream(work, exe, probe, server)
+        merged_stream(work, exe, probe, reader, server)
         only_new(work, exe, probe, server)
         word_rules(work, exe, probe, server)
     finally:
