@@ -266,7 +266,7 @@ void TScrollingText::Rebuild() {
     colorLayer_.Resize(width_, height_, ColorToPixel(fontColor));
     // Columns at or beyond the width fall outside on both sides, so stopping there changes
     // nothing and bounds the work for an absurd fade width.
-    const int fade = still_ ? 0 : std::min(edgeFadeWidth_, width_);
+    const int fade = FadeWidth();
     for (int i = 0; i < fade; ++i) {
         const std::uint32_t px = ColorToPixel(ColorBlend(backgroundColor_, font_.Color, i + 1, edgeFadeWidth_,
                                                          [this](TColor c) { return Resolve(c); }));
@@ -283,6 +283,9 @@ void TScrollingText::Rebuild() {
     }
 }
 
+// A still headline stands whole in the strip: no edge of it fades, in any of its colours.
+int TScrollingText::FadeWidth() const { return still_ ? 0 : std::min(edgeFadeWidth_, width_); }
+
 std::string TScrollingText::TextToShow() {
     std::string text = CutUtf8(text_, kMaxRenderedTextBytes);
     if (!still_ || !host_) return text;
@@ -293,7 +296,7 @@ std::string TScrollingText::TextToShow() {
 void TScrollingText::PlaceColorRuns(const std::string& shown) {
     placedRuns_.clear();
     if (colorRuns_.empty()) return;
-    const int fade = std::min(edgeFadeWidth_, width_);
+    const int fade = FadeWidth();
     auto place = [&](int x, TColor color) {
         TPlacedRun run{x, ColorToPixel(Resolve(color)), {}};
         for (int i = 0; i < fade; ++i)
@@ -311,14 +314,13 @@ void TScrollingText::PlaceColorRuns(const std::string& shown) {
 
 // The colour layer of a text in several colours moves with the text, so it is laid per frame.
 void TScrollingText::PaintColorRuns() {
-    const int fade = std::min(edgeFadeWidth_, width_);
     std::size_t run = 0;
     for (int x = 0; x < width_; ++x) {
         const long long stripX = static_cast<long long>(x) - offset_;
         while (run + 1 < placedRuns_.size() && stripX >= placedRuns_[run + 1].X) ++run;
         const TPlacedRun& r = placedRuns_[run];
-        const int fromEdge = std::min(x, width_ - 1 - x);
-        frame_.FillRect(x, 0, 1, height_, fromEdge < fade ? r.Fade[static_cast<std::size_t>(fromEdge)] : r.Pixel);
+        const auto fromEdge = static_cast<std::size_t>(std::min(x, width_ - 1 - x));
+        frame_.FillRect(x, 0, 1, height_, fromEdge < r.Fade.size() ? r.Fade[fromEdge] : r.Pixel);
     }
 }
 

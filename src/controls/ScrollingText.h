@@ -269,6 +269,7 @@ private:
     void PlaceColorRuns(const std::string& shown);
     void PaintColorRuns();
     std::string TextToShow();
+    int FadeWidth() const;
     void PresentChanges();
     TColor Resolve(TColor c) const;
     void UpdateTimer();

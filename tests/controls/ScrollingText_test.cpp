@@ -622,6 +622,10 @@ TEST(TScrollingText, AStillTextStandsCutAtItsStartAndEachPeriodEndsAPass) {
     EXPECT_EQ(t.control.Offset(), offset) << "a still text does not move";
     // The first glyph starts one pixel into its cell at x = 2, in the font colour: no edge fade.
     EXPECT_EQ(t.control.Frame().Pixel(3, 5) & 0xFFFFFF, ColorToPixel(ResolveColorClassic(clWindowText)));
+    t.control.SetColorRuns({{0, 0x40C8FF}});  // a headline in the highlight colour fades no edge either
+    t.control.ComposeFrame();
+    EXPECT_EQ(PixelToColor(t.control.Frame().Pixel(3, 5)), TColor(0x40C8FF));
+    t.control.SetColorRuns({});
 
     t.control.Hold(thPaused);
     EXPECT_EQ(t.log.timerIntervals.back(), 0);
